@@ -1,0 +1,83 @@
+// Every message box, question and file dialog of the administrator goes through this
+// seam, so tests can script the answers and nothing waits for a person.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <memory>
+
+class QWidget;
+
+namespace quillet::admin {
+
+struct FileDialogRequest {
+    QString caption;
+    QString directory;  // starting folder; empty for the system's choice
+    QString fileName;   // proposed name
+    QString filter;     // Qt filter text, e.g. "Config Files (*.cfg)"
+    QString defaultSuffix;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A box with the given buttons; the answer is the button pressed, or the escape
+    // button when the box is dismissed.
+    virtual QMessageBox::StandardButton question(QWidget* parent, const QString& caption, const QString& text,
+                                                 QMessageBox::StandardButtons buttons,
+                                                 QMessageBox::StandardButton defaultButton) = 0;
+    virtual void information(QWidget* parent, const QString& caption, const QString& text) = 0;
+    virtual void error(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // Empty when cancelled.
+    virtual QString openFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+    virtual QString saveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+
+    // The process-wide instance; real Qt dialogs unless a test installed its own.
+    static Dialogs& instance();
+    // Takes ownership; nullptr puts the real dialogs back.
+    static void setInstance(std::unique_ptr<Dialogs> dialogs);
+};
+
+// Real Qt dialogs.
+class QtDialogs : public Dialogs {
+public:
+    QMessageBox::StandardButton question(QWidget* parent, const QString& caption, const QString& text,
+                                         QMessageBox::StandardButtons buttons,
+                                         QMessageBox::StandardButton defaultButton) override;
+    void information(QWidget* parent, const QString& caption, const QString& text) override;
+    void error(QWidget* parent, const QString& caption, const QString& text) override;
+    QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
+    QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
+};
+
+// For tests: answers come from queues, and every box shown is recorded.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        QString kind; // "question", "information", "error", "open", "save"
+        QString caption;
+        QString text; // the box text, or the dialog's caption for file dialogs
+        QMessageBox::StandardButtons buttons;
+        FileDialogRequest request;
+    };
+
+    std::deque<QMessageBox::StandardButton> answers; // empty queue: the escape answer
+    std::deque<QString> fileNames;                    // empty queue: cancelled
+    std::vector<Shown> shown;
+
+    QMessageBox::StandardButton question(QWidget* parent, const QString& caption, const QString& text,
+                                         QMessageBox::StandardButtons buttons,
+                                         QMessageBox::StandardButton defaultButton) override;
+    void information(QWidget* parent, const QString& caption, const QString& text) override;
+    void error(QWidget* parent, const QString& caption, const QString& text) override;
+    QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
+    QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
+
+    // Installs a fresh scripted instance and returns it (owned by Dialogs).
+    static ScriptedDialogs& install();
+};
+
+} // namespace quillet::admin
