@@ -1,0 +1,10 @@
+#include "standin/Engine.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return quillet::standin::RunEngine(quillet::standin::ParseEngineArgs(args), std::cout, std::cerr);
+}
