@@ -282,7 +282,7 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
         if (found.empty()) {
             out << shown << ": integrity check: ok\n";
         } else {
-            out << shown << ": integrity check found " << Plural(found.size(), "problem") << ":\n";
+            out << shown << ": integrity check found " << CountProblems(found.size()) << ":\n";
             PrintProblems(out, found);
             const int rc = db.query("REINDEX");
             if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_CORRUPT) {
