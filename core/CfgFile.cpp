@@ -1,0 +1,118 @@
+#include "core/CfgFile.h"
+
+#include "core/Convert.h"
+#include "core/Errors.h"
+#include "core/Include.h"
+#include "platform/Profile.h"
+
+namespace quillet {
+namespace {
+
+std::string ReadText(const std::string& path, const char* key, std::size_t bufferSize = platform::ProfileBufferSize) {
+    return platform::GetPrivateProfileString(CfgSection, key, "", path, bufferSize);
+}
+
+using FieldReader = std::string (*)(const std::string&, char, int);
+
+std::vector<std::string> SplitList(const std::string& list, FieldReader field) {
+    std::vector<std::string> entries;
+    for (int n = 0;; ++n) {
+        std::string entry = field(list, '|', n);
+        if (entry.empty())
+            break;
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+CfgValues ReadCommon(const std::string& path) {
+    CfgValues v;
+    v.repair = ReadCfgBool(path, "Repair");
+    v.workgroup = ReadText(path, "Workgroup");
+    v.login = ReadText(path, "Login");
+    v.encrypt = ReadCfgBool(path, "Encrypt");
+    v.password = ReadText(path, "Password");
+    if (v.encrypt)
+        v.password = UnshiftText(v.password, PasswordShift);
+    v.launchFile = ReadText(path, "LaunchFile");
+    return v;
+}
+
+bool HasLineBreakOrNul(const std::string& value) { return value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+
+} // namespace
+
+bool ProfileValueRoundTrips(const std::string& value) {
+    if (HasLineBreakOrNul(value))
+        return false;
+    if (value.empty())
+        return true;
+    // Both platforms trim these from a value's ends when reading it back.
+    const std::string blanks(" \t\v\f\x1a", 5);
+    if (blanks.find(value.front()) != std::string::npos || blanks.find(value.back()) != std::string::npos)
+        return false;
+    const char q = value.front();
+    return !(value.size() >= 2 && (q == '"' || q == '\'') && value.back() == q);
+}
+
+std::string JoinCompactFiles(const std::vector<std::string>& files) {
+    std::string list;
+    for (const auto& f : files)
+        list += f + "|";
+    return list;
+}
+
+bool ReadCfgBool(const std::string& path, const std::string& key) {
+    std::string s = platform::GetPrivateProfileString(CfgSection, key, "", path);
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
+        s = "$" + s.substr(2);
+    return StrToIntDef(s, 0) != 0;
+}
+
+void WriteCfgFile(const std::string& path, const CfgValues& v) {
+    const std::string storedPassword = v.encrypt ? ShiftText(v.password, PasswordShift) : v.password;
+    // A line break would end the value early and turn the rest into keys of its own.
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"Description", &v.description}, {"Security File", &v.workgroup}, {"Login", &v.login},
+        {"Password", &v.password},       {"Launch File", &v.launchFile},  {"MS Access Path", &v.accessPath}};
+    for (const auto& [label, text] : texts)
+        if (HasLineBreakOrNul(*text))
+            throw EInvalidValue(std::string("The ") + label + " value cannot hold line breaks.");
+    for (const auto& f : v.compactFiles)
+        if (HasLineBreakOrNul(f) || f.find('|') != std::string::npos)
+            throw EInvalidValue("The database path '" + f + "' cannot be stored in a list.");
+    if (v.encrypt && !ProfileValueRoundTrips(storedPassword))
+        throw EInvalidValue("This password cannot be stored encrypted: it has characters that would be "
+                            "changed in the file. Store it without Encrypt, or choose another password.");
+
+    platform::WritePrivateProfileString(CfgSection, "CompactFiles", JoinCompactFiles(v.compactFiles), path);
+    const std::pair<const char*, std::string> rest[] = {
+        {"AccessPath", v.accessPath},
+        {"Description", v.description},
+        {"Repair", v.repair ? "1" : "0"},
+        {"Workgroup", v.workgroup},
+        {"Login", v.login},
+        {"Encrypt", v.encrypt ? "1" : "0"},
+        {"Password", storedPassword},
+        {"LaunchFile", v.launchFile},
+    };
+    for (const auto& [key, value] : rest)
+        if (!platform::WritePrivateProfileString(CfgSection, key, value, path))
+            throw EIniFileException(path);
+}
+
+CfgValues ReadCfgForEditor(const std::string& path) {
+    CfgValues v = ReadCommon(path);
+    v.compactFiles = SplitList(ReadText(path, "CompactFiles", platform::ProfileListBufferSize), &GetQuotedField);
+    v.description = ReadText(path, "Description");
+    return v;
+}
+
+CfgValues ReadCfgForCompactor(const std::string& path) {
+    CfgValues v = ReadCommon(path);
+    v.accessPath = ReadText(path, "AccessPath");
+    v.compactFiles = SplitList(ReadText(path, "CompactFiles"), &GetField);
+    return v;
+}
+
+} // namespace quillet

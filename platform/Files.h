@@ -1,0 +1,26 @@
+// File-system facts the programs need beyond the standard library.
+#pragma once
+
+#include <string>
+
+namespace quillet::platform {
+
+// True only for an existing file; a folder at the path counts as missing.
+bool FileExists(const std::string& path);
+
+// Appends the bytes in one write to a file opened for appending (created when
+// missing), so that lines of two processes never interleave. False on any failure.
+bool AppendToFile(const std::string& path, const std::string& bytes);
+
+// Replaces the file's content as a whole: a temporary file in the same folder, then a
+// rename over the target, keeping the target's permissions. The old content survives
+// any failure. False on failure.
+bool ReplaceFileContent(const std::string& path, const std::string& bytes);
+
+// Reads the whole file; false when it does not exist or cannot be read (or is a folder).
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+// Whether the file exists and carries the read-only mark (no owner write permission).
+bool IsReadOnlyFile(const std::string& path);
+
+} // namespace quillet::platform

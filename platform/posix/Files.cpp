@@ -1,0 +1,131 @@
+#include "platform/Files.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillet::platform {
+namespace {
+
+bool WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The file a path finally names, so that replacing it keeps a symbolic link intact.
+std::string ResolvedTarget(const std::string& path) {
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf - 1);
+    if (n <= 0)
+        return path;
+    std::string target(buf, static_cast<std::size_t>(n));
+    if (target.front() != '/') {
+        const auto slash = path.rfind('/');
+        if (slash != std::string::npos)
+            target = path.substr(0, slash + 1) + target;
+    }
+    return ResolvedTarget(target);
+}
+
+} // namespace
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
+}
+
+bool AppendToFile(const std::string& path, const std::string& bytes) {
+    if (path.empty())
+        return false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    // One write call: O_APPEND places it at the end as a whole.
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    const bool ok = n == static_cast<ssize_t>(bytes.size());
+    return ::close(fd) == 0 && ok;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    if (path.empty())
+        return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            bytes.clear();
+            return false;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+bool ReplaceFileContent(const std::string& path, const std::string& bytes) {
+    if (path.empty())
+        return false;
+    const std::string target = ResolvedTarget(path);
+    const auto slash = target.rfind('/');
+    std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".~" +
+                       target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+
+    mode_t mode = 0644;
+    struct stat st {};
+    const bool existed = ::stat(target.c_str(), &st) == 0;
+    if (existed) {
+        if (S_ISDIR(st.st_mode))
+            return false;
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    if (existed && ok && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        // Ownership is kept where allowed; a plain user cannot give files away.
+    }
+    ok = (::close(fd) == 0) && ok;
+    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace quillet::platform

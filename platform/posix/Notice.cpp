@@ -1,0 +1,12 @@
+#include "platform/Notice.h"
+
+#include <cstdio>
+
+namespace quillet::platform {
+
+void ShowAccessError(const std::string& path) {
+    std::fprintf(stderr, "Access Error: Could not access %s\n", path.c_str());
+    std::fflush(stderr);
+}
+
+} // namespace quillet::platform

@@ -1,0 +1,193 @@
+// INI files with the observable rules of the Windows profile functions: the file is
+// reread for every call and written back whole through a temporary file.
+#include "platform/Profile.h"
+
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace quillet::platform {
+namespace {
+
+// Inside a profile file only these count as blanks around names and values.
+bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
+
+std::string_view TrimProfile(std::string_view s) {
+    while (!s.empty() && IsProfileBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsProfileBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Names passed by the caller lose their spaces only, not tabs or other blanks.
+std::string_view TrimSpaces(std::string_view s) {
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+struct Line {
+    std::size_t begin = 0;   // offset of the line's text
+    std::size_t end = 0;     // offset just past the text
+    std::size_t next = 0;    // offset just past the line end
+    enum Kind { Empty, Comment, Section, Key, Other } kind = Empty;
+    std::string_view name;   // section or key name
+    std::string_view value;  // key value, before quote removal
+};
+
+std::vector<Line> ParseLines(const std::string& text) {
+    std::vector<Line> lines;
+    std::size_t pos = 0;
+    const std::size_t n = text.size();
+    while (pos < n) {
+        Line line;
+        line.begin = pos;
+        std::size_t e = pos;
+        while (e < n && text[e] != '\r' && text[e] != '\n')
+            ++e;
+        line.end = e;
+        if (e < n && text[e] == '\r' && e + 1 < n && text[e + 1] == '\n')
+            line.next = e + 2;
+        else
+            line.next = e < n ? e + 1 : e;
+        pos = line.next;
+
+        const std::string_view t = TrimProfile(std::string_view(text).substr(line.begin, line.end - line.begin));
+        if (t.empty()) {
+            line.kind = Line::Empty;
+        } else if (t.front() == ';') {
+            line.kind = Line::Comment;
+        } else if (t.front() == '[') {
+            // The first "]" ends the name; a missing one still opens the section.
+            std::string_view name = t.substr(1);
+            name = name.substr(0, name.find(']'));
+            line.kind = Line::Section;
+            line.name = TrimProfile(name);
+        } else if (const auto eq = t.find('='); eq != std::string_view::npos) {
+            line.kind = Line::Key;
+            line.name = TrimProfile(t.substr(0, eq));
+            line.value = TrimProfile(t.substr(eq + 1));
+        } else {
+            line.kind = Line::Other;
+            line.name = t;
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Index range [first, last) of the lines inside the first section of that name, or
+// nothing. Lines before any header belong to no section.
+struct SectionRange {
+    std::size_t header;
+    std::size_t last;
+};
+
+std::optional<SectionRange> FindSection(const std::vector<Line>& lines, std::string_view section) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].kind != Line::Section || !SameName(lines[i].name, section))
+            continue;
+        std::size_t j = i + 1;
+        while (j < lines.size() && lines[j].kind != Line::Section)
+            ++j;
+        return SectionRange{i, j};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> FindKey(const std::vector<Line>& lines, const SectionRange& range, std::string_view key) {
+    if (!key.empty() && key.front() == ';')
+        return std::nullopt; // a comment is never a key
+    for (std::size_t i = range.header + 1; i < range.last; ++i)
+        if (lines[i].kind == Line::Key && SameName(lines[i].name, key))
+            return i;
+    return std::nullopt;
+}
+
+std::string Truncate(std::string value, std::size_t bufferSize) {
+    if (bufferSize == 0)
+        return {};
+    if (value.size() > bufferSize - 1)
+        value.resize(bufferSize - 1);
+    return value;
+}
+
+} // namespace
+
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, const std::string& file,
+                                    std::size_t bufferSize) {
+    std::string def = defaultValue;
+    while (!def.empty() && def.back() == ' ')
+        def.pop_back();
+
+    std::string text;
+    if (file.empty() || !ReadWholeFile(file, text))
+        return Truncate(def, bufferSize);
+    const auto lines = ParseLines(text);
+    const auto range = FindSection(lines, TrimSpaces(section));
+    if (!range)
+        return Truncate(def, bufferSize);
+    const auto at = FindKey(lines, *range, TrimSpaces(key));
+    if (!at)
+        return Truncate(def, bufferSize);
+
+    std::string_view value = lines[*at].value;
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return Truncate(std::string(value), bufferSize);
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
+                               const std::string& file) {
+    if (file.empty() || IsReadOnlyFile(file))
+        return false;
+    const std::string sec(TrimSpaces(section));
+    const std::string name(TrimSpaces(key));
+
+    std::string text;
+    const bool exists = ReadWholeFile(file, text);
+    if (!exists && FileExists(file))
+        return false; // there but unreadable: never overwrite what we could not read
+    const auto lines = ParseLines(text);
+    const auto range = FindSection(lines, sec);
+
+    std::string out;
+    if (!range) {
+        out = text;
+        if (!out.empty() && out.back() != '\n' && out.back() != '\r')
+            out += "\r\n";
+        out += "[" + sec + "]\r\n" + name + "=" + value + "\r\n";
+    } else if (const auto at = FindKey(lines, *range, name)) {
+        const Line& line = lines[*at];
+        const std::string ending = line.next > line.end ? text.substr(line.end, line.next - line.end) : "\r\n";
+        out = text.substr(0, line.begin) + std::string(line.name) + "=" + value + ending + text.substr(line.next);
+    } else {
+        // After the section's last key, or right after its header when it has none.
+        std::size_t after = range->header;
+        for (std::size_t i = range->header + 1; i < range->last; ++i)
+            if (lines[i].kind == Line::Key || lines[i].kind == Line::Other)
+                after = i;
+        const Line& line = lines[after];
+        out = text.substr(0, line.next);
+        if (line.next == line.end)
+            out += "\r\n";
+        out += name + "=" + value + "\r\n" + text.substr(line.next);
+    }
+    return ReplaceFileContent(file, out);
+}
+
+} // namespace quillet::platform

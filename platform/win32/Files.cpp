@@ -1,0 +1,61 @@
+#include "platform/Files.h"
+
+#include <windows.h>
+
+namespace quillet::platform {
+
+bool FileExists(const std::string& path) {
+    const DWORD attr = ::GetFileAttributesA(path.c_str());
+    return !path.empty() && attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+    const DWORD attr = ::GetFileAttributesA(path.c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY) && (attr & FILE_ATTRIBUTE_READONLY);
+}
+
+bool AppendToFile(const std::string& path, const std::string& bytes) {
+    HANDLE h = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size() && ::FlushFileBuffers(h);
+    return ::CloseHandle(h) && ok;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    char buf[65536];
+    DWORD n = 0;
+    bool ok = true;
+    while ((ok = ::ReadFile(h, buf, sizeof buf, &n, nullptr) != FALSE) && n > 0)
+        bytes.append(buf, n);
+    ::CloseHandle(h);
+    if (!ok)
+        bytes.clear();
+    return ok;
+}
+
+bool ReplaceFileContent(const std::string& path, const std::string& bytes) {
+    const std::string temp = path + ".~tmp";
+    HANDLE h = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size() && ::FlushFileBuffers(h);
+    if (!::CloseHandle(h) || !ok ||
+        !::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileA(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace quillet::platform
