@@ -1,0 +1,141 @@
+#include "scheduler/Schedule.h"
+
+#include "core/Convert.h"
+#include "core/Errors.h"
+
+#include <ctime>
+#include <exception>
+#include <vector>
+
+namespace quillet::scheduler {
+
+std::string MakeCode(char letter, const std::string& n, const std::string& date) {
+    return std::string(1, letter) + CodeSeparator + n + CodeSeparator + date;
+}
+
+std::string MakeCode(char letter, int n, Date date) {
+    return MakeCode(letter, IntToStr(n), DateToDashText(date));
+}
+
+std::optional<Date> AddOneMonth(Date date) {
+    int year, month, day;
+    DecodeDate(date, year, month, day);
+    if (++month > 12) {
+        month = 1;
+        ++year;
+    }
+    // The last day of the next month is the day before the first of the month after.
+    for (int d = day; d >= 28; --d) {
+        if (auto next = TryEncodeDate(year, month, d))
+            return next;
+    }
+    return TryEncodeDate(year, month, day);
+}
+
+std::int64_t NextDueDate(char letter, int n, Date lastRun) {
+    switch (letter) {
+    case 'd':
+        return std::int64_t{lastRun} + 1;
+    case 'w':
+        return std::int64_t{lastRun} + 7 * std::int64_t{n};
+    case 'm':
+        if (auto next = AddOneMonth(lastRun))
+            return *next;
+        return INT64_MAX; // past the calendar's end: never due
+    default:
+        return lastRun;
+    }
+}
+
+int TimerIntervalMinutes(const std::string& text) { return StrToInt(text); }
+
+bool TimerIntervalInRange(int minutes) { return minutes >= 0 && minutes <= MaxTimerIntervalMinutes; }
+
+std::string TimerIntervalRangeMessage(const std::string& text) {
+    return "'" + text + "' is not a valid Timer Interval: enter a whole number of minutes from 0 to " +
+           IntToStr(MaxTimerIntervalMinutes) + " (0 stops the timer)";
+}
+
+Date SystemClock::today() const {
+    const std::time_t now = std::time(nullptr);
+    const std::tm local = *std::localtime(&now);
+    return EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+int SystemClock::hourNow() const {
+    const std::time_t now = std::time(nullptr);
+    return std::localtime(&now)->tm_hour;
+}
+
+bool SystemProcessRunner::runAndWait(const std::string& commandLine) {
+    return RunAndWait(commandLine, SW_SHOWNORMAL_MODE);
+}
+
+std::string CompactorCommandLine(const std::string& compactorPath, const std::string& configPath) {
+    return QuotePath(compactorPath) + " " + QuotePath(configPath);
+}
+
+bool CompactEntry(ScheduleTable& table, int row, bool force, const RunEnvironment& env) {
+    const std::string code = table.code(row);
+    if (code.empty())
+        return false;
+    const std::string path = table.configPath(row);
+    const char letter = code.front();
+    const int n = StrToInt(GetField(code, CodeSeparator, 1));
+
+    Date lastRun = 0; // a forced run, or an entry that never ran
+    if (!force) {
+        try {
+            lastRun = DashTextToDate(GetField(code, CodeSeparator, 2));
+        } catch (const EConvertError&) {
+            lastRun = 0;
+        }
+    }
+    const Date today = env.clock.today();
+    if (today < NextDueDate(letter, n, lastRun))
+        return false;
+
+    const Date runDate = today; // a run that ends after midnight counts for the day it started
+    if (!env.runner.runAndWait(CompactorCommandLine(env.compactorPath(), path)))
+        return false; // not started: stays due, nothing to report
+
+    table.setCode(row, MakeCode(letter, n, runDate));
+    table.saveAfterRun();
+    return true;
+}
+
+void RunDueEntries(ScheduleTable& table, const std::string& startTimeText, const RunEnvironment& env) {
+    const int hour = env.clock.hourNow();
+    const int start = StrToInt(startTimeText);
+    if (start != hour)
+        return;
+
+    std::vector<std::exception_ptr> failures;
+    const int rows = table.rowCount();
+    for (int row = 1; row < rows && row < table.rowCount(); ++row) {
+        if (table.code(row).empty())
+            continue;
+        try {
+            CompactEntry(table, row, false, env);
+        } catch (...) {
+            failures.push_back(std::current_exception());
+        }
+    }
+    if (failures.size() == 1)
+        std::rethrow_exception(failures.front());
+    if (!failures.empty()) {
+        std::string text;
+        for (const auto& failure : failures) {
+            try {
+                std::rethrow_exception(failure);
+            } catch (const std::exception& e) {
+                text += (text.empty() ? "" : "\n") + std::string(e.what());
+            } catch (...) {
+                text += (text.empty() ? "" : "\n") + std::string("Unknown error");
+            }
+        }
+        throw std::runtime_error(text);
+    }
+}
+
+} // namespace quillet::scheduler

@@ -1,0 +1,103 @@
+// The schedule's rules without any window: frequency codes, due dates, the timer
+// settings' values, and the run of one entry or of one tick. The table itself lives in
+// the scheduler window's grid; these routines reach it through ScheduleTable.
+#pragma once
+
+#include "core/Include.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace quillet::scheduler {
+
+// A frequency code is empty (as needed) or "<letter>|<N>|<yyyy-MM-dd>".
+constexpr char CodeSeparator = '|';
+
+// Letter, N and the last-run date joined into a code.
+std::string MakeCode(char letter, const std::string& n, const std::string& date);
+std::string MakeCode(char letter, int n, Date date);
+
+// One calendar month later; the day is cut to the last day of a shorter month.
+// Dates past the calendar's end give nullopt.
+std::optional<Date> AddOneMonth(Date date);
+
+// The first day on which an entry last run on `lastRun` is due again: daily one day
+// later, weekly 7 * N days later, monthly one calendar month later, any other letter at
+// once. Wide enough that no N overflows.
+std::int64_t NextDueDate(char letter, int n, Date lastRun);
+
+// The timer period is TimerInterval minutes in a 32-bit millisecond count, so the
+// longest period it can hold is 35791 minutes. 0 keeps the timer from firing.
+constexpr int MaxTimerIntervalMinutes = 35791;
+// The minutes of a TimerInterval text; EConvertError when it is not a whole number.
+int TimerIntervalMinutes(const std::string& text);
+bool TimerIntervalInRange(int minutes);
+// The message for a whole number outside 0 to MaxTimerIntervalMinutes.
+std::string TimerIntervalRangeMessage(const std::string& text);
+
+// "Today" and "the hour now" in local time; tests set them.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual Date today() const = 0;
+    virtual int hourNow() const = 0; // 0 to 23
+};
+
+class SystemClock final : public Clock {
+public:
+    Date today() const override;
+    int hourNow() const override;
+};
+
+// Starts the compactor and waits for its end; true when it could be started (its exit
+// code is never looked at).
+class ProcessRunner {
+public:
+    virtual ~ProcessRunner() = default;
+    virtual bool runAndWait(const std::string& commandLine) = 0;
+};
+
+class SystemProcessRunner final : public ProcessRunner {
+public:
+    bool runAndWait(const std::string& commandLine) override;
+};
+
+// The compactor's command line for one configuration. Both paths are quoted when they
+// hold blanks, so that a configuration path with blanks reaches the compactor whole.
+std::string CompactorCommandLine(const std::string& compactorPath, const std::string& configPath);
+
+// The schedule table as the run routines see it: data rows 1 to rowCount() - 1.
+class ScheduleTable {
+public:
+    virtual ~ScheduleTable() = default;
+    virtual int rowCount() const = 0;
+    virtual std::string code(int row) const = 0;
+    virtual std::string configPath(int row) const = 0;
+    // Sets a code without marking the table as edited.
+    virtual void setCode(int row, const std::string& code) = 0;
+    // Writes the whole table to the schedule file and clears the edited mark; throws
+    // when the file cannot be written (the mark then stays as it was).
+    virtual void saveAfterRun() = 0;
+};
+
+struct RunEnvironment {
+    const Clock& clock;
+    ProcessRunner& runner;
+    // The compactor path at the moment of the run.
+    std::function<std::string()> compactorPath;
+};
+
+// Runs one entry when it is due, or whenever it has a code with `force`, and records a
+// run that could be started: the code gets the day the run started, and the table is
+// saved. True when the compactor ran. EConvertError when the code's N is not a whole
+// number; the save's error when the file cannot be written.
+bool CompactEntry(ScheduleTable& table, int row, bool force, const RunEnvironment& env);
+
+// One tick of the schedule timer: during the start hour every due entry runs, top to
+// bottom. An entry that fails does not keep the entries below it from running; the
+// failures are thrown together after the last entry.
+void RunDueEntries(ScheduleTable& table, const std::string& startTimeText, const RunEnvironment& env);
+
+} // namespace quillet::scheduler
