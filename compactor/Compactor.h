@@ -1,0 +1,43 @@
+// The compactor: one pass over the databases of a configuration file, each handed to
+// the engine program in turn, every problem a dated line in "error.log".
+#pragma once
+
+#include "platform/RegionalTime.h"
+
+#include <string>
+#include <vector>
+
+namespace quillet::compactor {
+
+// The state of one run.
+struct CompactionSettings {
+    std::string programFolder;     // ends in the path separator; the log lies in it
+    std::string configurationPath; // the first argument
+    std::string accessPath;        // quoted by QuotePath once it has been checked
+    std::vector<std::string> databaseList;
+    std::string launchCommand;
+    std::string workgroupFile;
+    std::string userName;
+    std::string password; // unshifted
+    std::string repairSwitch; // " /repair" or empty
+    std::string currentEntry; // after QuotePath
+    std::string commandLine;
+};
+
+// What stands in a logged command line instead of a password.
+inline constexpr const char* PasswordMask = "****";
+
+// The engine's command line for the current entry, with `password` after " /pwd ".
+std::string BuildCommandLine(const CompactionSettings& s, const std::string& password);
+// The same line as it may be logged: a password is never written to the log.
+std::string LoggedCommandLine(const CompactionSettings& s);
+
+// The date and time that begin a log line: the short date, a blank and the long time;
+// the date alone at exactly midnight.
+std::string LogStamp(const platform::LocalDateTime& moment);
+
+// The whole run; `args` are the command-line arguments after the program name.
+// Returns the process exit code, which is always 0.
+int RunCompactor(const std::vector<std::string>& args);
+
+} // namespace quillet::compactor

@@ -1,0 +1,28 @@
+// The local date and time, as text in the user's regional formats.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quillet::platform {
+
+struct LocalDateTime {
+    int year = 1899;
+    int month = 12;
+    int day = 30;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+};
+
+LocalDateTime LocalNow();
+// The local date and time of a moment in whole seconds since 1970-01-01 UTC.
+LocalDateTime LocalDateTimeOf(std::int64_t unixSeconds);
+
+// Windows: the user's short date and long time formats. Elsewhere: the LC_TIME locale
+// of the environment (%x and %X), the C locale when that cannot be loaded.
+std::string ShortDateText(const LocalDateTime& moment);
+std::string LongTimeText(const LocalDateTime& moment);
+
+} // namespace quillet::platform

@@ -1,0 +1,76 @@
+#include "platform/RegionalTime.h"
+
+#include <cstdio>
+#include <windows.h>
+
+namespace quillet::platform {
+namespace {
+
+SYSTEMTIME ToSystemTime(const LocalDateTime& m) {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(m.year);
+    st.wMonth = static_cast<WORD>(m.month);
+    st.wDay = static_cast<WORD>(m.day);
+    st.wHour = static_cast<WORD>(m.hour);
+    st.wMinute = static_cast<WORD>(m.minute);
+    st.wSecond = static_cast<WORD>(m.second);
+    st.wMilliseconds = static_cast<WORD>(m.millisecond);
+    // The weekday, for formats that show it.
+    FILETIME ft{};
+    SYSTEMTIME withDay{};
+    if (::SystemTimeToFileTime(&st, &ft) && ::FileTimeToSystemTime(&ft, &withDay))
+        st.wDayOfWeek = withDay.wDayOfWeek;
+    return st;
+}
+
+LocalDateTime FromSystemTime(const SYSTEMTIME& st) {
+    LocalDateTime m;
+    m.year = st.wYear;
+    m.month = st.wMonth;
+    m.day = st.wDay;
+    m.hour = st.wHour;
+    m.minute = st.wMinute;
+    m.second = st.wSecond;
+    m.millisecond = st.wMilliseconds;
+    return m;
+}
+
+} // namespace
+
+LocalDateTime LocalNow() {
+    SYSTEMTIME st{};
+    ::GetLocalTime(&st);
+    return FromSystemTime(st);
+}
+
+LocalDateTime LocalDateTimeOf(std::int64_t unixSeconds) {
+    // 100-nanosecond ticks since 1601-01-01 UTC.
+    const ULONGLONG ticks = static_cast<ULONGLONG>(unixSeconds + 11644473600LL) * 10000000ULL;
+    FILETIME utc{static_cast<DWORD>(ticks & 0xffffffffULL), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utcTime{}, local{};
+    if (!::FileTimeToSystemTime(&utc, &utcTime) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &local))
+        return LocalDateTime{};
+    return FromSystemTime(local);
+}
+
+std::string ShortDateText(const LocalDateTime& moment) {
+    const SYSTEMTIME st = ToSystemTime(moment);
+    char buffer[256];
+    const int n = ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer, sizeof buffer);
+    if (n > 0)
+        return std::string(buffer, static_cast<std::size_t>(n - 1));
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", moment.year, moment.month, moment.day);
+    return buffer;
+}
+
+std::string LongTimeText(const LocalDateTime& moment) {
+    const SYSTEMTIME st = ToSystemTime(moment);
+    char buffer[256];
+    const int n = ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, buffer, sizeof buffer);
+    if (n > 0)
+        return std::string(buffer, static_cast<std::size_t>(n - 1));
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", moment.hour, moment.minute, moment.second);
+    return buffer;
+}
+
+} // namespace quillet::platform
