@@ -1,6 +1,9 @@
 #include "platform/Profile.h"
 
 #include <windows.h>
+// windows.h maps these names to its own A/W functions; ours keep their names.
+#undef GetPrivateProfileString
+#undef WritePrivateProfileString
 
 #include <vector>
 
