@@ -4,7 +4,7 @@
 
 namespace quillet::platform {
 
-void ShowAccessError(const std::string& path) {
+void ShowAccessErrorNative(const std::string& path) {
     std::fprintf(stderr, "Access Error: Could not access %s\n", path.c_str());
     std::fflush(stderr);
 }

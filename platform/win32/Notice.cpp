@@ -4,7 +4,7 @@
 
 namespace quillet::platform {
 
-void ShowAccessError(const std::string& path) {
+void ShowAccessErrorNative(const std::string& path) {
     ::MessageBoxA(nullptr, ("Could not access " + path).c_str(), "Access Error", MB_OK);
 }
 

@@ -1,0 +1,95 @@
+// Byte-for-byte layout of profile writes. Linux only: wine's writer regenerates the
+// whole file, so it is no oracle for layout.
+#include "platform/Profile.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using quillet::platform::GetPrivateProfileString;
+using quillet::platform::WritePrivateProfileString;
+using quillet::test::ReadBytes;
+using quillet::test::TempDir;
+using quillet::test::WriteBytes;
+
+TEST(ProfileLayout, NewFileAndNewSection) {
+    TempDir dir;
+    const auto path = dir.file("n.ini");
+    ASSERT_TRUE(WritePrivateProfileString(" App ", " key ", " value ", path));
+    EXPECT_EQ(ReadBytes(path), "[App]\r\nkey= value \r\n");
+    ASSERT_TRUE(WritePrivateProfileString("App2", "k2", "v2", path));
+    EXPECT_EQ(ReadBytes(path), "[App]\r\nkey= value \r\n[App2]\r\nk2=v2\r\n");
+    // A file without a final line end gets one before the new section.
+    WriteBytes(path, "[a]\nx=1");
+    ASSERT_TRUE(WritePrivateProfileString("b", "y", "2", path));
+    EXPECT_EQ(ReadBytes(path), "[a]\nx=1\r\n[b]\r\ny=2\r\n");
+}
+
+TEST(ProfileLayout, NewKeyGoesAfterTheLastKeyOfItsSection) {
+    TempDir dir;
+    const auto path = dir.file("k.ini");
+    WriteBytes(path, ";comment0\r\n[s]\r\n;comment1\r\nb=\r\n;comment2\r\na=\r\n\r\n[t]\r\nq=1\r\n");
+    for (const char* key : {"z", "y"})
+        ASSERT_TRUE(WritePrivateProfileString("s", key, "", path));
+    EXPECT_EQ(ReadBytes(path), ";comment0\r\n[s]\r\n;comment1\r\nb=\r\n;comment2\r\na=\r\nz=\r\ny=\r\n\r\n[t]\r\nq=1\r\n");
+    // An empty section takes the key right after its header.
+    WriteBytes(path, "[e]\r\n\r\n[f]\r\n");
+    ASSERT_TRUE(WritePrivateProfileString("e", "k", "v", path));
+    EXPECT_EQ(ReadBytes(path), "[e]\r\nk=v\r\n\r\n[f]\r\n");
+    // ... also when the header is the last line, without a line end.
+    WriteBytes(path, "[e]");
+    ASSERT_TRUE(WritePrivateProfileString("e", "k", "v", path));
+    EXPECT_EQ(ReadBytes(path), "[e]\r\nk=v\r\n");
+}
+
+TEST(ProfileLayout, ReplacementKeepsEverythingElse) {
+    TempDir dir;
+    const auto path = dir.file("r.ini");
+    const std::string head = std::string(1, '\0') + "junk\r\n\r\n; note\r\n[Defaults]\r\n";
+    WriteBytes(path, head + "  KEY = old  \n\n[x]\r\nKEY=other");
+    ASSERT_TRUE(WritePrivateProfileString("defaults", "key", "new", path));
+    EXPECT_EQ(ReadBytes(path), head + "KEY=new\n\n[x]\r\nKEY=other");
+    ASSERT_TRUE(WritePrivateProfileString("x", "key", "last", path));
+    EXPECT_EQ(ReadBytes(path), head + "KEY=new\n\n[x]\r\nKEY=last\r\n");
+}
+
+TEST(ProfileLayout, ReadOnlyFilesAndFoldersAreNotWritten) {
+    TempDir dir;
+    const auto path = dir.file("ro.ini");
+    WriteBytes(path, "[s]\r\nk=v\r\n");
+    ::chmod(path.c_str(), 0444);
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "changed", path));
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=v\r\n");
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", dir.path().string()));
+}
+
+TEST(ProfileLayout, ReplacingKeepsPermissionsAndLinks) {
+    TempDir dir;
+    const auto target = dir.file("target.ini");
+    const auto link = dir.file("link.ini");
+    WriteBytes(target, "[s]\r\nk=v\r\n");
+    ::chmod(target.c_str(), 0640);
+    ASSERT_EQ(::symlink("target.ini", link.c_str()), 0);
+    ASSERT_TRUE(WritePrivateProfileString("s", "k", "w", link));
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(ReadBytes(target), "[s]\r\nk=w\r\n");
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}
+
+TEST(ProfileLayout, WindowsRulesWineDoesNotShare) {
+    TempDir dir;
+    const auto path = dir.file("w.ini");
+    // Windows ends a section name at the first "]" and needs no closing bracket.
+    WriteBytes(path, "[a]b]\r\nk=1\r\n[open   \r\nk=2\r\n[sec]key=v\r\n");
+    EXPECT_EQ(GetPrivateProfileString("a", "k", "", path), "1");
+    EXPECT_EQ(GetPrivateProfileString("open", "k", "", path), "2");
+    EXPECT_EQ(GetPrivateProfileString("sec", "key", "none", path), "none");
+    // A form feed is no blank inside a profile file.
+    WriteBytes(path, "[s]\r\nk=\fv\r\n");
+    EXPECT_EQ(GetPrivateProfileString("s", "k", "", path), "\fv");
+}
