@@ -1,0 +1,261 @@
+// The compactor end to end: the real program, copied into a fresh folder, run on
+// configuration files against a recording engine.
+#include "QuilletHarness.h"
+
+#include "core/CfgFile.h"
+
+#include <random>
+
+#ifndef QUILLET_FAKE_ENGINE
+#error "QUILLET_FAKE_ENGINE must name the recording engine"
+#endif
+
+namespace quillet::test {
+namespace {
+
+using Args = std::vector<std::string>;
+using Lines = std::vector<std::string>;
+
+class CompactorRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine_ = q_.install(QUILLET_FAKE_ENGINE, "engine/engine" + ExeSuffix);
+        spacedEngine_ = q_.install(QUILLET_FAKE_ENGINE, "engine dir/fake engine" + ExeSuffix);
+        std::filesystem::create_directories(q_.dir().path() / "data dir");
+    }
+
+    // An existing database file.
+    std::string db(const std::string& name) const {
+        WriteBytes(q_.file(name), "database " + name);
+        return q_.file(name);
+    }
+
+    void reset() const {
+        q_.clearLog();
+        ClearCalls(engine_);
+        ClearCalls(spacedEngine_);
+    }
+
+    QuilletFolder q_;
+    std::string engine_;
+    std::string spacedEngine_;
+};
+
+TEST_F(CompactorRun, FullCommandLineHasEveryPieceInOrder) {
+    const std::string plain = db("plain.mdb");
+    const std::string spaced = db("data dir/my db.mdb");
+    SetExitCode(engine_, 3);
+    const std::string cfg = q_.writeCfg({"CompactFiles=" + plain + "|" + spaced + "|", "AccessPath=" + engine_,
+                                         "Workgroup=W:\\work group\\sys.mdw", "Repair=1", "Login=admin",
+                                         "Password=s3cret", "Description=ignored"});
+    EXPECT_EQ(q_.run(QuotePath(cfg)), 0);
+
+    const Args tail = {"/wrkgrp", "W:\\work", "group\\sys.mdw", "/repair", "/compact", "/user", "admin", "/pwd",
+                       "s3cret"};
+    Args first = {plain}, second = {spaced};
+    first.insert(first.end(), tail.begin(), tail.end());
+    second.insert(second.end(), tail.begin(), tail.end());
+    EXPECT_EQ(Calls(engine_), (std::vector<Args>{first, second}));
+
+    const std::string switches = " /wrkgrp W:\\work group\\sys.mdw /repair /compact /user admin /pwd ****";
+    EXPECT_EQ(q_.messages(), (Lines{" Exit code 3 from " + engine_ + " " + plain + switches,
+                                    " Exit code 3 from " + engine_ + " \"" + spaced + "\"" + switches}));
+}
+
+TEST_F(CompactorRun, UserAndPasswordSwitchesFollowWhatIsSet) {
+    const std::string base = db("base.mdb");
+    SetExitCode(engine_, 1);
+    const std::string head = " Exit code 1 from " + engine_ + " " + base + " /compact";
+
+    q_.writeCfg({"CompactFiles=" + base, "AccessPath=" + engine_, "Login=", "Password=pw"});
+    EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
+    EXPECT_EQ(Calls(engine_), (std::vector<Args>{{base, "/compact", "/user", "/pwd", "pw"}}));
+    EXPECT_EQ(q_.messages(), (Lines{head + " /user  /pwd ****"}));
+
+    reset();
+    q_.writeCfg({"CompactFiles=" + base, "AccessPath=" + engine_, "Login=someone"});
+    q_.run(QuotePath(q_.file("run.cfg")));
+    EXPECT_EQ(Calls(engine_), (std::vector<Args>{{base, "/compact", "/user", "someone", "/pwd"}}));
+    EXPECT_EQ(q_.messages(), (Lines{head + " /user someone /pwd "}));
+
+    reset();
+    q_.writeCfg({"CompactFiles=" + base + "|", "AccessPath=" + engine_, "Repair=0", "Workgroup="});
+    q_.run(QuotePath(q_.file("run.cfg")));
+    EXPECT_EQ(Calls(engine_), (std::vector<Args>{{base, "/compact"}}));
+    EXPECT_EQ(q_.messages(), (Lines{head}));
+}
+
+TEST_F(CompactorRun, PathsAreQuotedOnceWhenTheyHoldSpaces) {
+    const std::string spaced = db("data dir/quoted db.mdb");
+    SetExitCode(spacedEngine_, 2);
+    // The profile reader drops one outer pair of quotes, so the Access path keeps the inner one.
+    q_.writeCfg({"CompactFiles=\"" + spaced + "\"|", "AccessPath=\"\"" + spacedEngine_ + "\"\""});
+    EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
+    EXPECT_EQ(Calls(spacedEngine_), (std::vector<Args>{{spaced, "/compact"}}));
+    const std::string quotedEngine = "\"" + spacedEngine_ + "\"";
+    // A quoted path names no file as it stands: that is logged, and the run goes on.
+    EXPECT_EQ(q_.messages(), (Lines{" Access file: " + quotedEngine + " does not exist.",
+                                    " Exit code 2 from " + quotedEngine + " \"" + spaced + "\" /compact"}));
+
+    reset();
+    q_.writeCfg({"CompactFiles=" + spaced, "AccessPath=" + spacedEngine_});
+    q_.run(QuotePath(q_.file("run.cfg")));
+    EXPECT_EQ(Calls(spacedEngine_), (std::vector<Args>{{spaced, "/compact"}}));
+    EXPECT_EQ(q_.messages(), (Lines{" Exit code 2 from " + quotedEngine + " \"" + spaced + "\" /compact"}));
+}
+
+TEST_F(CompactorRun, MissingConfigurationIsLoggedAndNothingRuns) {
+    const std::string missing = q_.file("no such.cfg");
+    EXPECT_EQ(q_.run(QuotePath(missing)), 0);
+    EXPECT_EQ(q_.messages(), (Lines{" .Cfg file: " + missing + " does not exist.", " Access file:  does not exist."}));
+
+    reset();
+    EXPECT_EQ(q_.run(""), 0);
+    EXPECT_EQ(q_.messages(), (Lines{" .Cfg file:  does not exist.", " Access file:  does not exist."}));
+
+    reset();
+    const std::string folder = q_.file("data dir");
+    EXPECT_EQ(q_.run(QuotePath(folder) + " further ignored"), 0);
+    EXPECT_EQ(q_.messages(), (Lines{" .Cfg file: " + folder + " does not exist.", " Access file:  does not exist."}));
+    EXPECT_TRUE(Calls(engine_).empty());
+}
+
+TEST_F(CompactorRun, MissingEngineGivesOneStartFailurePerDatabase) {
+    const std::string a = db("a.mdb");
+    const std::string b = db("data dir/b.mdb");
+    const std::string missing = q_.file("no engine" + ExeSuffix);
+    q_.writeCfg({"CompactFiles=" + a + "|" + b + "|", "AccessPath=" + missing, "Login=u", "Password=hidden"});
+    EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
+    const std::string engine = "\"" + missing + "\"";
+    EXPECT_EQ(q_.messages(), (Lines{" Access file: " + missing + " does not exist.",
+                                    " Could not execute " + engine + " " + a + " /compact /user u /pwd ****",
+                                    " Could not execute " + engine + " \"" + b + "\" /compact /user u /pwd ****"}));
+}
+
+TEST_F(CompactorRun, MissingDatabaseIsLoggedAndStillHandedToTheEngine) {
+    const std::string missing = q_.file("gone.mdb");
+    const std::string present = db("here.mdb");
+    q_.writeCfg({"CompactFiles=" + missing + "|" + present + "|", "AccessPath=" + engine_});
+    EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
+    EXPECT_EQ(Calls(engine_), (std::vector<Args>{{missing, "/compact"}, {present, "/compact"}}));
+    EXPECT_EQ(q_.messages(), (Lines{" .mdb file: " + missing + " does not exist."}));
+}
+
+TEST_F(CompactorRun, EmptyListRunsOnlyTheLaunchCommand) {
+    q_.writeCfg({"CompactFiles=", "AccessPath=" + engine_, "LaunchFile=" + QuotePath(spacedEngine_) + " launched"});
+    EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
+    EXPECT_EQ(AwaitCalls(spacedEngine_, 1), (std::vector<Args>{{"launched"}}));
+    EXPECT_TRUE(Calls(engine_).empty());
+    EXPECT_TRUE(q_.messages().empty());
+}
+
+TEST_F(CompactorRun, ListEndsAtTheFirstEmptyEntry) {
+    const std::string a = db("a.mdb"), b = db("b.mdb"), c = db("c.mdb");
+    q_.writeCfg({"CompactFiles=" + a + "|" + b + "||" + c + "|", "AccessPath=" + engine_});
+    q_.run(QuotePath(q_.file("run.cfg")));
+    EXPECT_EQ(Calls(engine_), (std::vector<Args>{{a, "/compact"}, {b, "/compact"}}));
+
+    reset();
+    q_.writeCfg({"CompactFiles=  " + a + " |   | " + c, "AccessPath=" + engine_});
+    q_.run(QuotePath(q_.file("run.cfg")));
+    EXPECT_EQ(Calls(engine_), (std::vector<Args>{{a, "/compact"}}));
+    EXPECT_TRUE(q_.messages().empty());
+}
+
+TEST_F(CompactorRun, LaunchCommandIsNotWaitedFor) {
+    const std::string go = q_.file("go");
+    q_.writeCfg({"AccessPath=" + engine_, "LaunchFile=" + QuotePath(spacedEngine_) + " --wait-for " + go + " done"});
+    EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
+    // The launched program is still waiting for its go-ahead: the compactor did not wait for it.
+    EXPECT_TRUE(Calls(spacedEngine_).empty());
+    WriteBytes(go, "go");
+    EXPECT_EQ(AwaitCalls(spacedEngine_, 1), (std::vector<Args>{{"--wait-for", go, "done"}}));
+}
+
+TEST_F(CompactorRun, PasswordNeverReachesTheLog) {
+    const std::string a = db("a.mdb");
+    const std::string gone = q_.file("gone.mdb");
+    const std::string secret = "Top Secret!";
+    const std::string stored = ShiftText(secret, PasswordShift);
+    auto expectNoPassword = [&](const Lines& messages) {
+        for (const auto& m : messages) {
+            EXPECT_EQ(m.find("Secret"), std::string::npos) << m;
+            EXPECT_EQ(m.find(stored), std::string::npos) << m;
+        }
+    };
+
+    SetExitCode(engine_, 7);
+    q_.writeCfg({"CompactFiles=" + a + "|" + gone, "AccessPath=" + engine_, "Encrypt=1", "Password=" + stored});
+    q_.run(QuotePath(q_.file("run.cfg")));
+    // The engine gets the real password, unshifted.
+    EXPECT_EQ(Calls(engine_), (std::vector<Args>{{a, "/compact", "/user", "/pwd", "Top", "Secret!"},
+                                                 {gone, "/compact", "/user", "/pwd", "Top", "Secret!"}}));
+    const Lines ran = q_.messages();
+    EXPECT_EQ(ran, (Lines{" Exit code 7 from " + engine_ + " " + a + " /compact /user  /pwd ****",
+                          " .mdb file: " + gone + " does not exist.",
+                          " Exit code 7 from " + engine_ + " " + gone + " /compact /user  /pwd ****"}));
+    expectNoPassword(ran);
+
+    reset();
+    const std::string missing = q_.file("nothing here");
+    q_.writeCfg({"CompactFiles=" + a, "AccessPath=" + missing, "Encrypt=1", "Password=" + stored});
+    q_.run(QuotePath(q_.file("run.cfg")));
+    const Lines failed = q_.messages();
+    EXPECT_EQ(failed, (Lines{" Access file: " + missing + " does not exist.",
+                             " Could not execute \"" + missing + "\" " + a + " /compact /user  /pwd ****"}));
+    expectNoPassword(failed);
+}
+
+TEST_F(CompactorRun, GarbageHugeAndOddConfigurationsEndQuietly) {
+    std::mt19937 random(42);
+    std::string garbage(64 * 1024, '\0');
+    for (auto& c : garbage)
+        c = static_cast<char>(random());
+    WriteBytes(q_.file("garbage.cfg"), garbage);
+    EXPECT_EQ(q_.run(QuotePath(q_.file("garbage.cfg"))), 0);
+    q_.messages(); // every line stamped
+    reset();
+
+    // 10 MB: one enormous list value and many lines of noise.
+    std::string huge = "[Defaults]\r\nAccessPath=" + engine_ + "\r\nCompactFiles=" + std::string(4 << 20, 'x') +
+                       "\r\n";
+    while (huge.size() < (10u << 20))
+        huge += "noise=" + std::string(100, 'n') + "\r\n";
+    WriteBytes(q_.file("huge.cfg"), huge);
+    EXPECT_EQ(q_.run(QuotePath(q_.file("huge.cfg"))), 0);
+    // The compactor reads 2047 characters of a value: one entry of that many x's, whose
+    // command line is too long to start.
+    const std::string entry(2047, 'x');
+    EXPECT_EQ(q_.messages(), (Lines{" .mdb file: " + entry + " does not exist.",
+                                    " Could not execute " + engine_ + " " + entry + " /compact"}));
+    EXPECT_TRUE(Calls(engine_).empty());
+    reset();
+
+    // Quotes and bytes beyond ASCII in paths reach the log as they stand.
+    const std::string odd = "caf\xC3\xA9 \"q\".mdb";
+    const std::string unbalanced = "\"open.mdb";
+    q_.writeCfg({"CompactFiles=" + odd + "|" + unbalanced + "|", "AccessPath=" + engine_});
+    EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
+    // The unbalanced quote takes the rest of the list into its entry.
+    EXPECT_EQ(q_.messages(), (Lines{" .mdb file: " + odd + " does not exist.",
+                                    " .mdb file: " + unbalanced + "| does not exist."}));
+    EXPECT_EQ(Calls(engine_).size(), 2u);
+}
+
+TEST_F(CompactorRun, ThousandsOfEntriesAreReadUpTo2047Characters) {
+    std::string list;
+    for (int i = 0; i < 3000; ++i)
+        list += "m" + std::to_string(10000 + i) + "|"; // 7 characters each
+    const std::string missing = q_.file("no engine");
+    q_.writeCfg({"CompactFiles=" + list, "AccessPath=" + missing});
+    EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
+    const Lines messages = q_.messages();
+    // 2047 = 292 whole entries and "m10292" cut to "m10".
+    ASSERT_EQ(messages.size(), 1u + 2u * 293u);
+    EXPECT_EQ(messages[1], " .mdb file: m10000 does not exist.");
+    EXPECT_EQ(messages[2], " Could not execute " + QuotePath(missing) + " m10000 /compact");
+    EXPECT_EQ(messages[585], " .mdb file: m10 does not exist.");
+}
+
+} // namespace
+} // namespace quillet::test

@@ -1,0 +1,57 @@
+// Behaviour that only POSIX systems show: LC_TIME decides the log's date format, and an
+// unwritable log is reported on standard error instead of a modal box.
+#include "QuilletHarness.h"
+
+#include <cstdlib>
+#include <optional>
+
+namespace quillet::test {
+namespace {
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(RegionalTimePosix, FollowsLcTimeAndFallsBackToC) {
+    ScopedEnv all("LC_ALL", nullptr);
+    const platform::LocalDateTime m{2026, 12, 7, 20, 50, 36, 0};
+    {
+        ScopedEnv time("LC_TIME", "C");
+        EXPECT_EQ(platform::ShortDateText(m), "12/07/26");
+        EXPECT_EQ(platform::LongTimeText(m), "20:50:36");
+    }
+    {
+        ScopedEnv time("LC_TIME", "xx_NOWHERE.UTF-8");
+        EXPECT_EQ(platform::ShortDateText(m), "12/07/26");
+    }
+}
+
+TEST(CompactorRunPosix, UnwritableLogDoesNotStopTheRun) {
+    QuilletFolder q;
+    const std::string engine = q.install(QUILLET_FAKE_ENGINE, "engine/engine");
+    std::filesystem::create_directories(q.logPath()); // a folder where the log should be
+    q.writeCfg({"CompactFiles=" + q.file("a.mdb") + "|" + q.file("b.mdb"), "AccessPath=" + engine});
+    EXPECT_EQ(q.run(q.file("run.cfg")), 0);
+    EXPECT_EQ(Calls(engine).size(), 2u);
+}
+
+} // namespace
+} // namespace quillet::test
