@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <deque>
 #include <memory>
+#include <vector>
 
 class QWidget;
 
@@ -40,6 +41,10 @@ public:
     // Takes ownership; nullptr puts the real dialogs back.
     static void setInstance(std::unique_ptr<Dialogs> dialogs);
 };
+
+// A typed file name without an extension gets the dialog's default one, as the file
+// dialogs do.
+QString WithDefaultSuffix(const QString& fileName, const QString& suffix);
 
 // Real Qt dialogs.
 class QtDialogs : public Dialogs {

@@ -1,0 +1,89 @@
+#include "admin/FileNameEdit.h"
+
+#include "admin/Dialogs.h"
+#include "admin/ErrorReporter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QStyle>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace quillet::admin {
+
+TFileNameEdit::TFileNameEdit(QWidget* parent)
+    : QWidget(parent), edit_(new QLineEdit(this)), button_(new QToolButton(this)) {
+    edit_->setObjectName(QStringLiteral("edit"));
+    button_->setObjectName(QStringLiteral("browse"));
+    button_->setText(QStringLiteral("..."));
+    button_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    button_->setFocusPolicy(Qt::NoFocus);
+    button_->setCursor(Qt::ArrowCursor);
+    setFocusProxy(edit_);
+    setFocusPolicy(Qt::StrongFocus);
+    connect(button_, &QToolButton::clicked, this, [this] { guarded([this] { Browse(); }); });
+}
+
+QString TFileNameEdit::text() const { return edit_->text(); }
+
+void TFileNameEdit::setText(const QString& text) {
+    edit_->setText(text);
+    edit_->setModified(false);
+}
+
+bool TFileNameEdit::isModified() const { return edit_->isModified(); }
+
+void TFileNameEdit::setModified(bool modified) { edit_->setModified(modified); }
+
+void TFileNameEdit::resizeEvent(QResizeEvent*) {
+    const int h = height();
+    const int bw = h;
+    edit_->setGeometry(0, 0, width() - bw, h);
+    button_->setGeometry(width() - bw, 0, bw, h);
+}
+
+QString TFileNameEdit::BrowseStartPath(const QString& text) {
+    if (!text.isEmpty() && QFileInfo(text).isFile())
+        return text;
+    const QString trimmed = text.trimmed();
+    if (trimmed.startsWith(QLatin1Char('"'))) {
+        const qsizetype close = trimmed.indexOf(QLatin1Char('"'), 1);
+        return close < 0 ? trimmed.mid(1) : trimmed.mid(1, close - 1);
+    }
+    const qsizetype blank = trimmed.indexOf(QLatin1Char(' '));
+    return blank < 0 ? trimmed : trimmed.left(blank);
+}
+
+QString TFileNameEdit::QuoteBrowsedPath(const QString& path) {
+    if (path.contains(QLatin1Char(' ')) && !path.startsWith(QLatin1Char('"')))
+        return QLatin1Char('"') + path + QLatin1Char('"');
+    return path;
+}
+
+void TFileNameEdit::Browse() {
+    FileDialogRequest request;
+    request.caption = QStringLiteral("Browse");
+    request.filter = QStringLiteral("All files (*.*)");
+    const QString start = BrowseStartPath(text());
+    const qsizetype sep = std::max(start.lastIndexOf(QLatin1Char('/')), start.lastIndexOf(QDir::separator()));
+    if (sep >= 0) {
+        const QString folder = start.left(sep == 0 ? 1 : sep);
+        if (QDir(folder).exists())
+            request.directory = folder;
+    }
+    request.fileName = start.mid(sep + 1);
+    if (request.directory.isEmpty())
+        request.directory = lastFolder_;
+    const QString chosen = Dialogs::instance().openFileName(window(), request);
+    if (chosen.isEmpty())
+        return;
+    const QString native = QDir::toNativeSeparators(chosen);
+    lastFolder_ = QFileInfo(chosen).path();
+    const QString value = QuoteBrowsedPath(native);
+    if (value != edit_->text())
+        setText(value);
+}
+
+} // namespace quillet::admin

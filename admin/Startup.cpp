@@ -1,0 +1,85 @@
+#include "admin/Startup.h"
+
+#include "admin/ErrorReporter.h"
+#include "admin/Splash.h"
+#include "admin/fCfgMain.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+namespace quillet::admin {
+
+namespace {
+QString g_shortDateFormat = QStringLiteral("yyyy/MM/dd");
+QChar g_dateSeparator = QLatin1Char('/');
+} // namespace
+
+void SetProcessDateFormat(const QString& shortDateFormat, QChar separator) {
+    g_shortDateFormat = shortDateFormat;
+    g_dateSeparator = separator;
+}
+
+QString ShortDateFormat() { return g_shortDateFormat; }
+
+QChar DateSeparator() { return g_dateSeparator; }
+
+QString ApplicationTitle(const QString& programPath) {
+    QString name = QFileInfo(programPath).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0)
+        name.truncate(dot);
+    if (name.isEmpty())
+        return name;
+    return name.left(1) + name.mid(1).toLower();
+}
+
+QString ApplicationTitle() { return ApplicationTitle(QCoreApplication::applicationFilePath()); }
+
+AdminWindows::AdminWindows() = default;
+
+AdminWindows::~AdminWindows() {
+    // Later windows read the main window, so they go first.
+    // --- scheduler window is destroyed here ---
+    // --- about box is destroyed here ---
+    Form1.reset();
+}
+
+std::unique_ptr<AdminWindows> CreateWindows(const QString& programPath) {
+    auto windows = std::make_unique<AdminWindows>();
+    // 1. The main window: sets AppFolder and loads the last configuration.
+    windows->Form1 = std::make_unique<TForm1>(nullptr, programPath);
+    // 2. The about box.
+    // 3. The scheduler window (hidden; loads the schedule and arms its timer).
+    return windows;
+}
+
+std::unique_ptr<AdminWindows> StartAdministrator(const QString& programPath) {
+    SetProcessDateFormat(QStringLiteral("yyyy/MM/dd"), QLatin1Char('/'));
+    std::unique_ptr<AdminWindows> windows;
+    {
+        // The splash goes at the end of this block, also when creating a window throws.
+        TfrmSplash splash;
+        splash.show();
+        splash.repaint();
+        QCoreApplication::processEvents();
+        windows = CreateWindows(programPath);
+        splash.hide();
+    }
+    windows->Form1->show();
+    return windows;
+}
+
+int RunAdministrator(int argc, char** argv) {
+    GuardedApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("QuilletAdmin"));
+    std::unique_ptr<AdminWindows> windows;
+    try {
+        windows = StartAdministrator();
+    } catch (...) {
+        ErrorReporter::reportCurrentException();
+        return 1;
+    }
+    return app.exec();
+}
+
+} // namespace quillet::admin

@@ -1,0 +1,498 @@
+#include "admin/fCfgMain.h"
+
+#include "admin/AdminText.h"
+#include "admin/BevelPanel.h"
+#include "admin/Dialogs.h"
+#include "admin/DropFileTarget.h"
+#include "admin/ErrorReporter.h"
+#include "admin/FileNameEdit.h"
+#include "admin/Startup.h"
+#include "core/CfgFile.h"
+#include "core/Errors.h"
+#include "platform/Profile.h"
+#include "platform/Programs.h"
+#include "platform/Registry.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QProxyStyle>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+
+#include <limits>
+
+namespace quillet::admin {
+
+namespace {
+
+constexpr int ClientWidth = 534;
+constexpr int ClientHeight = 347;
+constexpr int EditHeight = 21;
+constexpr int BoxWidth = 385;
+
+const char* const SettingsSection = "Defaults";
+
+// Masked edits show "#" for every character.
+class HashEchoStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_LineEdit_PasswordCharacter)
+            return '#';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// List rows are 14 pixels high.
+class FixedRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(14);
+        return size;
+    }
+};
+
+bool isSeparator(QChar c) {
+    // Windows paths also end a folder at a drive colon; elsewhere ":" is an ordinary character.
+    return c == QLatin1Char('/') || c == QDir::separator() ||
+           (QDir::separator() == QLatin1Char('\\') && c == QLatin1Char(':'));
+}
+
+// A program-side change of a tracked field: same text leaves the flag alone, a
+// different text clears it.
+void replaceText(QLineEdit* edit, const QString& text) {
+    if (edit->text() != text)
+        edit->setText(text); // also clears the modified flag
+}
+
+void replaceText(TFileNameEdit* edit, const QString& text) {
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+QLineEdit* makeEdit(QWidget* parent, const char* name, int x, int y, int width) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    edit->setGeometry(x, y, width, EditHeight);
+    edit->setMaxLength(std::numeric_limits<int>::max());
+    return edit;
+}
+
+TFileNameEdit* makeFileNameEdit(QWidget* parent, const char* name, int x, int y) {
+    auto* edit = new TFileNameEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    edit->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
+    edit->setGeometry(x, y, BoxWidth, EditHeight);
+    return edit;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+FileDialogRequest configDialogRequest(const QString& caption, const QString& folder) {
+    FileDialogRequest request;
+    request.caption = caption;
+    request.directory = folder;
+    request.filter = QStringLiteral("Config Files (*.cfg)");
+    request.defaultSuffix = QStringLiteral("cfg");
+    return request;
+}
+
+} // namespace
+
+QString ProgramFolder(const QString& programPath) {
+    for (qsizetype i = programPath.size() - 1; i >= 0; --i) {
+        if (isSeparator(programPath[i]))
+            return programPath.left(i + 1);
+    }
+    return QString();
+}
+
+QString DialogFolderOf(const QString& path) {
+    const QString withSeparator = ProgramFolder(path);
+    if (withSeparator.isEmpty())
+        return withSeparator;
+    // Drop the final separator unless it closes a root ("C:\", "/") or follows another.
+    const qsizetype last = withSeparator.size() - 1;
+    if (!isSeparator(withSeparator[last]) || withSeparator[last] == QLatin1Char(':'))
+        return withSeparator;
+    if (last == 0 || isSeparator(withSeparator[last - 1]))
+        return withSeparator;
+    return withSeparator.left(last);
+}
+
+TForm1::TForm1(QWidget* parent, const QString& programPath)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("Form1"));
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPixelSize(11);
+    setFont(arial);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(client);
+
+    toolbarPanel_ = new TBevelPanel(client);
+    toolbarPanel_->setObjectName(QStringLiteral("Panel1"));
+    toolbarPanel_->setGeometry(0, 0, ClientWidth, 57);
+    fieldPanel_ = new TBevelPanel(client);
+    fieldPanel_->setObjectName(QStringLiteral("Panel2"));
+    fieldPanel_->setGeometry(0, 55, ClientWidth, 291);
+
+    createToolbar(toolbarPanel_);
+    createFields(fieldPanel_);
+    createMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    DropFileTarget1 = new TDropFileTarget(this);
+    DropFileTarget1->setObjectName(QStringLiteral("DropFileTarget1"));
+
+    FormCreate(programPath);
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+QToolButton* TForm1::addToolButton(QWidget* panel, const char* name, const QString& caption, const QString& hint,
+                                   int x, const QIcon& icon) {
+    auto* button = new QToolButton(panel);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->setToolTip(hint);
+    button->setIcon(icon);
+    button->setIconSize(QSize(24, 24));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setGeometry(x, 0, 65, 55);
+    return button;
+}
+
+void TForm1::createToolbar(QWidget* panel) {
+    auto icon = [this](const char* themeName, QStyle::StandardPixmap fallback) {
+        return QIcon::fromTheme(QLatin1String(themeName), style()->standardIcon(fallback));
+    };
+    auto* BitBtn1 = addToolButton(panel, "BitBtn1", QStringLiteral("New"), QStringLiteral("New configuration"), 0,
+                                  icon("document-new", QStyle::SP_FileIcon));
+    auto* BitBtn2 = addToolButton(panel, "BitBtn2", QStringLiteral("Open"),
+                                  QStringLiteral("Open an exisitng configuration file"), 64,
+                                  icon("document-open", QStyle::SP_DialogOpenButton));
+    auto* BitBtn3 = addToolButton(panel, "BitBtn3", QStringLiteral("Save"),
+                                  QStringLiteral("Save current configuration file"), 128,
+                                  icon("document-save", QStyle::SP_DialogSaveButton));
+    auto* BitBtn4 = addToolButton(panel, "BitBtn4", QStringLiteral("Delete"),
+                                  QStringLiteral("Removes selected database from compaction configuration"), 192,
+                                  icon("edit-delete", QStyle::SP_TrashIcon));
+    // --- BitBtn5 "Schedule" (x = 256) belongs to the scheduling command ---
+    auto* BitBtn6 = addToolButton(panel, "BitBtn6", QStringLiteral("Help"), QStringLiteral("Help"), 320,
+                                  icon("help-contents", QStyle::SP_DialogHelpButton));
+    connect(BitBtn1, &QToolButton::clicked, this, [this] { NewConfigFile1Click(); });
+    connect(BitBtn2, &QToolButton::clicked, this, [this] { OpenConfigFile1Click(); });
+    connect(BitBtn3, &QToolButton::clicked, this, [this] { SaveConfigFIle1Click(); });
+    connect(BitBtn4, &QToolButton::clicked, this, [this] { DeleteFile1Click(); });
+    connect(BitBtn6, &QToolButton::clicked, this, [this] { guarded([this] { Contents1Click(); }); });
+}
+
+void TForm1::createFields(QWidget* panel) {
+    makeLabel(panel, "Label1", QStringLiteral("MS Access Path:"), 40, 16);
+    fedtAccess = makeFileNameEdit(panel, "fedtAccess", 128, 16);
+    makeLabel(panel, "Label2", QStringLiteral("Description:"), 64, 40);
+    edtDesc = makeEdit(panel, "edtDesc", 128, 40, BoxWidth);
+    makeLabel(panel, "Label3", QStringLiteral("Files To Compact:"), 32, 72);
+    lboxCompactFiles = new QListWidget(panel);
+    lboxCompactFiles->setObjectName(QStringLiteral("lboxCompactFiles"));
+    lboxCompactFiles->setGeometry(128, 64, BoxWidth, 97);
+    lboxCompactFiles->setSelectionMode(QAbstractItemView::SingleSelection);
+    lboxCompactFiles->setSortingEnabled(false);
+    lboxCompactFiles->setUniformItemSizes(true);
+    lboxCompactFiles->setItemDelegate(new FixedRowDelegate(lboxCompactFiles));
+    lboxCompactFiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lboxCompactFiles->setTextElideMode(Qt::ElideNone);
+
+    hintLabel_ = new QLabel(QStringLiteral("Drag files from \nExplorer here -->"), panel);
+    hintLabel_->setObjectName(QStringLiteral("Label4"));
+    hintLabel_->setAutoFillBackground(true);
+    hintLabel_->setBackgroundRole(QPalette::ToolTipBase);
+    hintLabel_->setForegroundRole(QPalette::ToolTipText);
+    hintLabel_->move(40, 96);
+    hintLabel_->adjustSize();
+
+    chkRepair = new QCheckBox(QStringLiteral("Repair"), panel);
+    chkRepair->setObjectName(QStringLiteral("chkRepair"));
+    chkRepair->move(32, 136);
+    chkRepair->adjustSize();
+
+    makeLabel(panel, "Label5", QStringLiteral("Security File:"), 56, 168);
+    fedtWrkgrp = makeFileNameEdit(panel, "fedtWrkgrp", 128, 168);
+    makeLabel(panel, "Label6", QStringLiteral("Login:"), 88, 192);
+    medtLogin = makeEdit(panel, "medtLogin", 128, 192, 121);
+    makeLabel(panel, "Label7", QStringLiteral("Password:"), 264, 192);
+    medtPwd = makeEdit(panel, "medtPwd", 320, 192, 121);
+    chkEncrypt = new QCheckBox(QStringLiteral("Encrypt"), panel);
+    chkEncrypt->setObjectName(QStringLiteral("chkEncrypt"));
+    chkEncrypt->move(456, 194);
+    chkEncrypt->adjustSize();
+    makeLabel(panel, "Label8", QStringLiteral("Launch File:"), 56, 227);
+    fedtDB = makeFileNameEdit(panel, "fedtDB", 128, 228);
+    makeLabel(panel, "Label9", QStringLiteral("Quillet Path:"), 24, 259);
+    fedtQuilletPath = makeFileNameEdit(panel, "fedtQuilletPath", 128, 260);
+
+    auto* hashes = new HashEchoStyle();
+    hashes->setParent(this); // created after the edits, so it outlives them
+    for (QLineEdit* masked : {medtLogin, medtPwd}) {
+        masked->setEchoMode(QLineEdit::Password);
+        masked->setStyle(hashes);
+    }
+
+    QWidget* order[] = {fedtAccess, edtDesc, lboxCompactFiles, chkRepair, fedtWrkgrp,
+                        medtLogin,  medtPwd, chkEncrypt,       fedtDB,    fedtQuilletPath};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+QAction* TForm1::addAction(QMenu* menu, const char* name, const QString& caption) {
+    auto* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+void TForm1::createMenus() {
+    QMenuBar* MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+
+    QMenu* File1 = MainMenu1->addMenu(QStringLiteral("&File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    connect(addAction(File1, "NewConfigFile1", QStringLiteral("&New Config File")), &QAction::triggered, this,
+            [this] { NewConfigFile1Click(); });
+    connect(addAction(File1, "OpenConfigFile1", QStringLiteral("&Open Config File")), &QAction::triggered, this,
+            [this] { OpenConfigFile1Click(); });
+    connect(addAction(File1, "SaveConfigFIle1", QStringLiteral("&Save Config File")), &QAction::triggered, this,
+            [this] { SaveConfigFIle1Click(); });
+    connect(addAction(File1, "SaveAs1", QStringLiteral("Save &As")), &QAction::triggered, this,
+            [this] { SaveAs1Click(); });
+    connect(addAction(File1, "DeleteFile1", QStringLiteral("&Delete File")), &QAction::triggered, this,
+            [this] { DeleteFile1Click(); });
+    File1->addSeparator();
+    connect(addAction(File1, "CreateDesktopIcon1", QStringLiteral("Create Desktop &Icon")), &QAction::triggered,
+            this, [this] { guarded([this] { CreateDesktopIcon1Click(); }); });
+    File1->addSeparator();
+    connect(addAction(File1, "Exit1", QStringLiteral("E&xit")), &QAction::triggered, this, [this] { Exit1Click(); });
+
+    View1 = MainMenu1->addMenu(QStringLiteral("&View"));
+    View1->setObjectName(QStringLiteral("View1"));
+    // --- View > "S&cheduling" (Scheduling1) belongs to the scheduling command ---
+
+    QMenu* Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    connect(addAction(Help1, "Contents1", QStringLiteral("&Contents")), &QAction::triggered, this,
+            [this] { guarded([this] { Contents1Click(); }); });
+    connect(addAction(Help1, "KeywordSearch1", QStringLiteral("Keyword &Search")), &QAction::triggered, this,
+            [this] { guarded([this] { KeywordSearch1Click(); }); });
+    Help1->addSeparator();
+    connect(addAction(Help1, "QuilletWebPage1", QStringLiteral("Quillet &Web Page")), &QAction::triggered, this,
+            [this] { guarded([this] { QuilletWebPage1Click(); }); });
+    connect(addAction(Help1, "OrvaneHomePage1", QStringLiteral("Orvane &Home Page")), &QAction::triggered, this,
+            [this] { guarded([this] { OrvaneHomePage1Click(); }); });
+    connect(addAction(Help1, "EmailFeedback1", QStringLiteral("&E-mail Feedback")), &QAction::triggered, this,
+            [this] { guarded([this] { EmailFeedback1Click(); }); });
+    Help1->addSeparator();
+    connect(addAction(Help1, "About1", QStringLiteral("&About")), &QAction::triggered, this,
+            [this] { guarded([this] { About1Click(); }); });
+
+    // An empty menu is left out rather than shown with nothing in it.
+    View1->menuAction()->setVisible(!View1->actions().isEmpty());
+}
+
+QString TForm1::QuilletPathText() const { return fedtQuilletPath->text(); }
+
+QString TForm1::AccessPathText() const { return fedtAccess->text(); }
+
+QString TForm1::DescriptionText() const { return edtDesc->text(); }
+
+bool TForm1::TextFieldsChanged() const {
+    return fedtWrkgrp->isModified() || medtLogin->isModified() || medtPwd->isModified() || edtDesc->isModified() ||
+           fedtDB->isModified();
+}
+
+void TForm1::setCaption() {
+    setWindowTitle(QStringLiteral("Quillet - ") +
+                   (currentCfgPath_.isEmpty() ? QStringLiteral("Config1") : currentCfgPath_));
+}
+
+void TForm1::FormCreate(const QString& programPath) {
+    const QString program =
+        QDir::toNativeSeparators(programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
+    appFolder_ = ProgramFolder(program);
+    helpFile_ = appFolder_ + QStringLiteral("Quillet.hlp");
+    DropFileTarget1->Register(lboxCompactFiles, [this](const QStringList& files) { DropFileTarget1Drop(files); });
+
+    const std::string ini = ToStd(SettingsPath());
+    currentCfgPath_ = FromStd(platform::GetPrivateProfileString(SettingsSection, "LastCfgPath", "", ini));
+    fedtAccess->setText(FromStd(platform::GetPrivateProfileString(SettingsSection, "AccessPath", "", ini)));
+    fedtQuilletPath->setText(FromStd(platform::GetPrivateProfileString(
+        SettingsSection, "QuilletPath", ToStd(appFolder_) + platform::CompactorProgramName, ini)));
+
+    if (fedtAccess->text().isEmpty())
+        fedtAccess->setText(FromStd(platform::DefaultAccessPath(ToStd(appFolder_))));
+
+    dialogFolder_ = DialogFolderOf(currentCfgPath_);
+    UpdateForm();
+}
+
+void TForm1::FormClose() {
+    if (TextFieldsChanged()) {
+        const auto answer = Dialogs::instance().question(this, QStringLiteral("Confirm"), QStringLiteral("Save changes?"),
+                                                         QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Yes);
+        if (answer == QMessageBox::Yes)
+            SaveConfigFIle1Click();
+    }
+    const std::string ini = ToStd(SettingsPath());
+    const std::pair<const char*, QString> settings[] = {
+        {"LastCfgPath", currentCfgPath_}, {"AccessPath", fedtAccess->text()}, {"QuilletPath", fedtQuilletPath->text()}};
+    for (const auto& [key, value] : settings) {
+        if (!platform::WritePrivateProfileString(SettingsSection, key, ToStd(value), ini))
+            throw EIniFileException(ini);
+    }
+}
+
+void TForm1::FormDestroy() {
+    if (DropFileTarget1)
+        DropFileTarget1->Revoke();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    guarded([this] { FormClose(); });
+    // No answer keeps the window open: a failed settings write has been shown by now.
+    event->accept();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (centred_)
+        return;
+    centred_ = true;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TForm1::UpdateForm() {
+    guarded([this] {
+        setCaption();
+        // A new configuration has no file: every value takes its default.
+        const CfgValues values = currentCfgPath_.isEmpty() ? CfgValues{} : ReadCfgForEditor(ToStd(currentCfgPath_));
+        replaceText(edtDesc, FromStd(values.description));
+        chkRepair->setChecked(values.repair);
+        replaceText(fedtWrkgrp, FromStd(values.workgroup));
+        replaceText(medtLogin, FromStd(values.login));
+        replaceText(medtPwd, FromStd(values.password));
+        chkEncrypt->setChecked(values.encrypt);
+        replaceText(fedtDB, FromStd(values.launchFile));
+        lboxCompactFiles->clear();
+        for (const std::string& file : values.compactFiles)
+            lboxCompactFiles->addItem(FromStd(file));
+    });
+}
+
+void TForm1::SaveConfigFIle1Click() {
+    guarded([this] {
+        if (currentCfgPath_.isEmpty()) {
+            const QString path = Dialogs::instance().saveFileName(this, configDialogRequest(QStringLiteral("Save As"), dialogFolder_));
+            if (path.isEmpty())
+                return;
+            currentCfgPath_ = QDir::toNativeSeparators(path);
+            setCaption();
+        }
+        CfgValues values;
+        for (int row = 0; row < lboxCompactFiles->count(); ++row)
+            values.compactFiles.push_back(ToStd(lboxCompactFiles->item(row)->text()));
+        values.accessPath = ToStd(fedtAccess->text());
+        values.description = ToStd(edtDesc->text());
+        values.repair = chkRepair->isChecked();
+        values.workgroup = ToStd(fedtWrkgrp->text());
+        values.login = ToStd(medtLogin->text());
+        values.encrypt = chkEncrypt->isChecked();
+        values.password = ToStd(medtPwd->text());
+        values.launchFile = ToStd(fedtDB->text());
+        try {
+            WriteCfgFile(ToStd(currentCfgPath_), values);
+        } catch (const EInvalidValue& refused) {
+            // Nothing was written: the edits stay marked as unsaved.
+            Dialogs::instance().error(this, ApplicationTitle(), FromStd(refused.what()));
+            return;
+        } catch (const EIniFileException& failed) {
+            Dialogs::instance().error(this, ApplicationTitle(), FromStd(failed.what()));
+        }
+        for (QLineEdit* edit : {edtDesc, medtLogin, medtPwd})
+            edit->setModified(false);
+        for (TFileNameEdit* edit : {fedtWrkgrp, fedtDB})
+            edit->setModified(false);
+    });
+}
+
+void TForm1::SaveAs1Click() {
+    guarded([this] {
+        currentCfgPath_.clear();
+        SaveConfigFIle1Click();
+    });
+}
+
+void TForm1::NewConfigFile1Click() {
+    guarded([this] {
+        currentCfgPath_.clear();
+        UpdateForm();
+    });
+}
+
+void TForm1::OpenConfigFile1Click() {
+    guarded([this] {
+        const QString path =
+            Dialogs::instance().openFileName(this, configDialogRequest(QStringLiteral("Open"), dialogFolder_));
+        if (path.isEmpty() || !QFileInfo(path).isFile())
+            return;
+        currentCfgPath_ = QDir::toNativeSeparators(path);
+        UpdateForm();
+    });
+}
+
+void TForm1::DeleteFile1Click() {
+    guarded([this] {
+        const QList<QListWidgetItem*> selected = lboxCompactFiles->selectedItems();
+        if (selected.isEmpty())
+            return;
+        delete lboxCompactFiles->takeItem(lboxCompactFiles->row(selected.first()));
+        // As after any removal from the list, nothing is selected.
+        lboxCompactFiles->setCurrentRow(-1);
+        lboxCompactFiles->clearSelection();
+    });
+}
+
+void TForm1::Exit1Click() {
+    guarded([this] { close(); });
+}
+
+void TForm1::DropFileTarget1Drop(const QStringList& files) {
+    guarded([&] { lboxCompactFiles->addItems(files); });
+}
+
+} // namespace quillet::admin

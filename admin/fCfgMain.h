@@ -1,0 +1,109 @@
+// The administrator's main window: the configuration editor. It also holds the
+// administrator's own settings (Access and compactor paths) and AppFolder, which the
+// other windows read.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QToolButton;
+
+namespace quillet::admin {
+
+class TFileNameEdit;
+class TDropFileTarget;
+
+// The folder part of a program path, ending with its separator; empty without one.
+QString ProgramFolder(const QString& programPath);
+// The starting folder of the open and save dialogs for a configuration path: the
+// folder without its final separator, except for a root folder.
+QString DialogFolderOf(const QString& path);
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // programPath: the administrator's own program file; empty for the running one.
+    // Runs FormCreate.
+    explicit TForm1(QWidget* parent = nullptr, const QString& programPath = QString());
+    ~TForm1() override; // runs FormDestroy
+
+    // Offered to the other windows.
+    QString AppFolder() const { return appFolder_; } // ends with the path separator
+    QString CurrentCfgPath() const { return currentCfgPath_; }
+    QString QuilletPathText() const;
+    QString AccessPathText() const;
+    QString DescriptionText() const;
+    QString SettingsPath() const { return appFolder_ + QStringLiteral("Quillet.ini"); }
+    QString HelpFilePath() const { return helpFile_; }
+    // Starting folder of the open and save dialogs, set once at creation.
+    QString DialogFolder() const { return dialogFolder_; }
+    // Whether one of the five tracked text fields was edited since the last load or save.
+    bool TextFieldsChanged() const;
+
+    // Load and commands.
+    void UpdateForm();
+    void SaveConfigFIle1Click();
+    void SaveAs1Click();
+    void NewConfigFile1Click();
+    void OpenConfigFile1Click();
+    void DeleteFile1Click();
+    void Exit1Click();
+    void DropFileTarget1Drop(const QStringList& files);
+
+    // Shell and help commands (defined in fCfgMainShell.cpp).
+    void CreateDesktopIcon1Click();
+    void Contents1Click();
+    void KeywordSearch1Click();
+    void QuilletWebPage1Click();
+    void OrvaneHomePage1Click();
+    void EmailFeedback1Click();
+    void About1Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate(const QString& programPath);
+    void FormClose();
+    void FormDestroy();
+    void createToolbar(QWidget* panel);
+    void createFields(QWidget* panel);
+    void createMenus();
+    QToolButton* addToolButton(QWidget* panel, const char* name, const QString& caption, const QString& hint,
+                               int x, const QIcon& icon);
+    QAction* addAction(QMenu* menu, const char* name, const QString& caption);
+    void setCaption();
+
+    QString appFolder_;
+    QString currentCfgPath_;
+    QString helpFile_;
+    QString dialogFolder_;
+    bool centred_ = false;
+
+    QFrame* toolbarPanel_ = nullptr;
+    QFrame* fieldPanel_ = nullptr;
+    TFileNameEdit* fedtAccess = nullptr;
+    QLineEdit* edtDesc = nullptr;
+    QListWidget* lboxCompactFiles = nullptr;
+    QCheckBox* chkRepair = nullptr;
+    TFileNameEdit* fedtWrkgrp = nullptr;
+    QLineEdit* medtLogin = nullptr;
+    QLineEdit* medtPwd = nullptr;
+    QCheckBox* chkEncrypt = nullptr;
+    TFileNameEdit* fedtDB = nullptr;
+    TFileNameEdit* fedtQuilletPath = nullptr;
+    QLabel* hintLabel_ = nullptr;
+    TDropFileTarget* DropFileTarget1 = nullptr;
+    QMenu* View1 = nullptr;
+};
+
+} // namespace quillet::admin

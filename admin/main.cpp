@@ -1,0 +1,3 @@
+#include "admin/Startup.h"
+
+int main(int argc, char** argv) { return quillet::admin::RunAdministrator(argc, argv); }
