@@ -1,0 +1,208 @@
+// TEditGrid: an editable string grid with row operations, sorting by a click on a
+// title, a Modified flag and delimited text files.
+//
+// The grid is a QTableWidget. Its cells are addressed as (column, row) including the
+// fixed rows and columns, so row 0 is the title row when FixedRows() >= 1. Row 0 and
+// column 0 of the fixed area are shown in Qt's own headers, which stay in place when
+// the table scrolls; further fixed rows or columns, if any, are ordinary cells that
+// cannot be edited.
+//
+// Text in files is 8-bit text in the local code page (UTF-8 on Linux, the ANSI code
+// page on Windows); cells hold QString.
+#pragma once
+
+#include <QString>
+#include <QTableWidget>
+#include <QVariant>
+#include <cstdint>
+#include <functional>
+
+class QHeaderView;
+
+namespace quillet::widgets {
+
+class TEditGridDelegate;
+class TEditGridHeader;
+
+// A cell position, X the column and Y the row.
+struct TGridCoord {
+    int X = -1;
+    int Y = -1;
+    friend bool operator==(const TGridCoord&, const TGridCoord&) = default;
+};
+
+// An inclusive cell rectangle.
+struct TGridRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    friend bool operator==(const TGridRect&, const TGridRect&) = default;
+};
+
+class TEditGrid : public QTableWidget {
+    Q_OBJECT
+    Q_PROPERTY(TOnKeyDown NewRowOnKeyDown READ NewRowOnKeyDown WRITE SetNewRowOnKeyDown)
+    Q_PROPERTY(TOnTitleClick SortOnTitleClick READ SortOnTitleClick WRITE SetSortOnTitleClick)
+    Q_PROPERTY(bool Modified READ Modified WRITE SetModified)
+    Q_PROPERTY(bool EOLToSpace READ EOLToSpace WRITE SetEOLToSpace)
+    Q_PROPERTY(QString About READ About WRITE SetAbout)
+
+public:
+    enum TOnKeyDown : std::uint8_t { kdNever = 0, kdAlways = 1, kdLastRowNotEmpty = 2 };
+    Q_ENUM(TOnKeyDown)
+    enum TOnTitleClick : std::uint8_t { tcNone = 0, tcAscending = 1, tcDescending = 2 };
+    Q_ENUM(TOnTitleClick)
+
+    enum TGridOption : std::uint32_t {
+        goFixedVertLine = 1u << 0,
+        goFixedHorzLine = 1u << 1,
+        goVertLine = 1u << 2,
+        goHorzLine = 1u << 3,
+        goRangeSelect = 1u << 4,
+        goDrawFocusSelected = 1u << 5,
+        goRowSizing = 1u << 6,
+        goColSizing = 1u << 7,
+        goRowMoving = 1u << 8,
+        goColMoving = 1u << 9,
+        goEditing = 1u << 10,
+        goTabs = 1u << 11,
+        goRowSelect = 1u << 12,
+        goAlwaysShowEditor = 1u << 13,
+        goThumbTracking = 1u << 14,
+    };
+    Q_DECLARE_FLAGS(TGridOptions, TGridOption)
+    Q_FLAG(TGridOptions)
+
+    // Called with the grid as sender.
+    using TNotifyEvent = std::function<void(QObject* sender)>;
+
+    explicit TEditGrid(QWidget* owner = nullptr);
+    ~TEditGrid() override;
+
+    // ---- Published properties ----
+    TOnKeyDown NewRowOnKeyDown() const { return FNewRowOnKeyDown; }
+    void SetNewRowOnKeyDown(TOnKeyDown value) { FNewRowOnKeyDown = value; }
+    TOnTitleClick SortOnTitleClick() const { return FSortOnTitleClick; }
+    void SetSortOnTitleClick(TOnTitleClick value) { FSortOnTitleClick = value; }
+    bool Modified() const { return FModified; }
+    void SetModified(bool value) { FModified = value; }
+    bool EOLToSpace() const { return FEOLToSpace; }
+    void SetEOLToSpace(bool value) { FEOLToSpace = value; }
+    QString About() const { return FAbout; }
+    void SetAbout(const QString& value) { FAbout = value; }
+    const TNotifyEvent& OnColWidthsChanged() const { return FOnColWidthsChanged; }
+    void SetOnColWidthsChanged(TNotifyEvent handler) { FOnColWidthsChanged = std::move(handler); }
+
+    // ---- Operations ----
+    virtual void DeleteColumn(int index);
+    virtual void DeleteRow(int index);
+    virtual void SortByColumn(int column, bool ascending);
+    virtual void InsertRow(int index);
+    virtual void MoveRow(int fromIndex, int toIndex);
+    virtual void AddRow();
+    virtual void SaveToCSVFile(const QString& fileName, bool withTitle);
+    virtual void LoadFromCSVFile(const QString& fileName, bool append);
+    // Throws EFCreateError ("Cannot create file %s") when the file cannot be written;
+    // the old file and the grid then stay as they were.
+    void SaveToDelimitedFile(const QString& fileName, char delimiter, bool withTitle);
+    // Throws EFOpenError when the file exists but cannot be read; the grid is then
+    // unchanged. A missing file changes nothing.
+    void LoadFromDelimitedFile(const QString& fileName, char delimiter, bool append, bool withTitle);
+
+    // ---- The base string grid ----
+    int ColCount() const { return columnCount(); }
+    void SetColCount(int value);
+    int RowCount() const { return rowCount(); }
+    void SetRowCount(int value);
+    int FixedCols() const { return FFixedCols; }
+    void SetFixedCols(int value);
+    int FixedRows() const { return FFixedRows; }
+    void SetFixedRows(int value);
+
+    QString Cells(int col, int row) const;
+    void SetCells(int col, int row, const QString& text); // does not set Modified
+    QVariant Objects(int col, int row) const;
+    void SetObjects(int col, int row, const QVariant& object);
+
+    // The current cell.
+    int Col() const { return currentColumn(); }
+    void SetCol(int col);
+    int Row() const { return currentRow(); }
+    void SetRow(int row);
+    void SetCurrentCell(int col, int row);
+
+    // The selected rectangle; the current cell alone when nothing is selected.
+    TGridRect Selection() const;
+    void SetSelection(const TGridRect& rect);
+    // First scrollable column and row in view.
+    int LeftCol() const;
+    void SetLeftCol(int col);
+    int TopRow() const;
+    void SetTopRow(int row);
+
+    int ColWidths(int col) const;
+    void SetColWidths(int col, int width);
+    int RowHeights(int row) const;
+    void SetRowHeights(int row, int height);
+    int DefaultColWidth() const { return FDefaultColWidth; }
+    void SetDefaultColWidth(int width);
+    int DefaultRowHeight() const { return FDefaultRowHeight; }
+    void SetDefaultRowHeight(int height);
+
+    TGridOptions Options() const { return FOptions; }
+    void SetOptions(TGridOptions options);
+
+    // The cell under a point in the grid's own coordinates; (-1, -1) outside all cells.
+    TGridCoord MouseCoord(const QPoint& pos) const;
+    // Where a cell is shown, in the grid's own coordinates (empty when not shown).
+    QRect CellRect(int col, int row) const;
+
+    // Base row and column moves: the row or column keeps its cells and size.
+    void MoveRowBase(int fromIndex, int toIndex);
+    void DeleteRowBase(int index);
+    void DeleteColumnBase(int index);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class TEditGridDelegate;
+    friend class TEditGridHeader;
+
+    void titlePressed(int col);
+    void newRowKey(bool isDownOrTab);
+    void editedTextStored(int col, int row, bool editorChanged);
+    void colWidthsChanged();
+    bool isFixed(int col, int row) const;
+    void emptyRow(int row);
+    void emptyColumn(int col);
+    void syncFixed();
+    void keepCurrentInGrid();
+    void restoreView(const TGridRect& selection, TGridCoord current, int leftCol, int topRow);
+
+    TOnKeyDown FNewRowOnKeyDown = kdAlways;
+    TOnTitleClick FSortOnTitleClick = tcAscending;
+    bool FModified = false;
+    bool FEOLToSpace = true;
+    bool FNextTitleSortAscending = true;
+    QString FAbout;
+    TNotifyEvent FOnColWidthsChanged;
+
+    int FFixedCols = 1;
+    int FFixedRows = 1;
+    int FDefaultColWidth = 64;
+    int FDefaultRowHeight = 24;
+    int FFixedColWidth = 64;  // column 0 is the vertical header
+    int FFixedRowHeight = 24; // row 0 is the horizontal header
+    TGridOptions FOptions;
+    TEditGridHeader* FTitleHeader = nullptr;
+    TEditGridHeader* FSideHeader = nullptr;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(TEditGrid::TGridOptions)
+
+} // namespace quillet::widgets
