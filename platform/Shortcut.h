@@ -1,0 +1,28 @@
+// Desktop shortcuts that start a program with arguments: a shell link (".lnk") on
+// Windows, a desktop entry (".desktop") on freedesktop systems.
+#pragma once
+
+#include <string>
+
+namespace quillet::platform {
+
+struct ShortcutResult {
+    std::string linkPath; // the file written, or the one that could not be written
+    std::string failure;  // empty when the file was written; otherwise why not, for the user
+    bool written() const { return failure.empty(); }
+};
+
+// Writes the shortcut `linkName` + ".lnk" / ".desktop" into the desktop folder, or with
+// `inStartMenu` into a folder named after the target in the start menu (the start menu
+// wins when both are asked for). `arguments` is a Windows command-line tail, as the
+// target receives it: on Windows it is stored verbatim; elsewhere it is split by the
+// C runtime's rules and each argument quoted as desktop entries require. The working
+// folder is the target's folder. An existing shortcut of that name is replaced.
+// Throws std::runtime_error only when the system's shell link object is unavailable.
+ShortcutResult CreateShortcut(const std::string& target, const std::string& linkName,
+                              const std::string& arguments, bool onDesktop, bool inStartMenu);
+
+// The user's desktop folder without a trailing separator; empty when unknown.
+std::string DesktopFolder();
+
+} // namespace quillet::platform
