@@ -19,9 +19,15 @@ bool AppendToFile(const std::string& path, const std::string& bytes) {
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
+    // Appends are atomic on Windows itself, but not on every implementation of its API;
+    // a lock over the whole file keeps two writers' lines apart everywhere.
+    OVERLAPPED whole = {};
+    const bool locked = ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != FALSE;
     DWORD written = 0;
     const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                     written == bytes.size() && ::FlushFileBuffers(h);
+    if (locked)
+        ::UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
     return ::CloseHandle(h) && ok;
 }
 

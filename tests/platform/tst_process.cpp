@@ -66,6 +66,8 @@ const SplitCase SplitCases[] = {
     {R"("" empty)", {"", "empty"}},
     {R"(/wrkgrp C:\Sec Files\s.mdw /compact)", {"/wrkgrp", "C:\\Sec", "Files\\s.mdw", "/compact"}},
     {R"("unterminated quote)", {"unterminated quote"}},
+    {R"(a"b"" c d)", {"ab\" c d"}},
+    {R"("x""y" z)", {"x\"y", "z"}},
 };
 
 } // namespace

@@ -44,9 +44,6 @@ TEST_F(ProfileRead, MissingPiecesGiveTheDefault) {
     EXPECT_EQ(read("s", "nokey", "  lead"), "  lead");
     EXPECT_EQ(GetPrivateProfileString("s", "k", "dflt", dir.file("missing.ini")), "dflt");
     EXPECT_EQ(GetPrivateProfileString("s", "k", "dflt", dir.file("nofolder") + "/x.ini"), "dflt");
-    // Parameters lose spaces only: a tab keeps a name from matching.
-    EXPECT_EQ(read("\ts", "k"), "dflt");
-    EXPECT_EQ(read("s", "k\t"), "dflt");
 }
 
 TEST_F(ProfileRead, QuotesAreRemovedOncePerMatchingPair) {
@@ -66,7 +63,6 @@ TEST_F(ProfileRead, QuotesAreRemovedOncePerMatchingPair) {
 TEST_F(ProfileRead, CommentsAndEqualsSigns) {
     content("[c]\r\n;k1=hidden\r\n   ;k2=hidden\r\nk3=v ;not a comment\r\n#k4=x\r\nk5=a=b\r\n");
     EXPECT_EQ(read("c", "k1"), "dflt");
-    EXPECT_EQ(read("c", ";k1"), "dflt");
     EXPECT_EQ(read("c", "k2"), "dflt");
     EXPECT_EQ(read("c", "k3"), "v ;not a comment");
     EXPECT_EQ(read("c", "#k4"), "x");
@@ -77,7 +73,6 @@ TEST_F(ProfileRead, FirstSectionAndFirstKeyWin) {
     content("k=before any section\r\n[d]\r\nk=first\r\nk=second\r\n[other]\r\nk=o\r\n[D]\r\nk=third\r\nz=later\r\n");
     EXPECT_EQ(read("d", "k"), "first");
     EXPECT_EQ(read("d", "z"), "dflt");
-    EXPECT_EQ(read("", "k"), "dflt");
 }
 
 TEST_F(ProfileRead, BufferLimitTruncates) {

@@ -89,6 +89,14 @@ TEST(ProfileLayout, WindowsRulesWineDoesNotShare) {
     EXPECT_EQ(GetPrivateProfileString("a", "k", "", path), "1");
     EXPECT_EQ(GetPrivateProfileString("open", "k", "", path), "2");
     EXPECT_EQ(GetPrivateProfileString("sec", "key", "none", path), "none");
+    // Parameters lose spaces only: a tab keeps a name from matching.
+    WriteBytes(path, "k=before any section\r\n[s]\r\nk=v\r\n;c=hidden\r\n");
+    EXPECT_EQ(GetPrivateProfileString("\ts", "k", "dflt", path), "dflt");
+    EXPECT_EQ(GetPrivateProfileString("s", "k\t", "dflt", path), "dflt");
+    // A comment never matches, not even when asked for by its own name.
+    EXPECT_EQ(GetPrivateProfileString("s", ";c", "dflt", path), "dflt");
+    // Lines before the first header belong to no section, not even "".
+    EXPECT_EQ(GetPrivateProfileString("", "k", "dflt", path), "dflt");
     // A form feed is no blank inside a profile file.
     WriteBytes(path, "[s]\r\nk=\fv\r\n");
     EXPECT_EQ(GetPrivateProfileString("s", "k", "", path), "\fv");
