@@ -249,7 +249,8 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
 
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        return fail(ExitMissing, std::string("cannot open (") + std::strerror(errno) + ")");
+        return fail(ExitMissing, errno == ENOENT ? std::string("no such file")
+                                                 : std::string("cannot open (") + std::strerror(errno) + ")");
     if (S_ISDIR(st.st_mode))
         return fail(ExitMissing, "is a folder, not a database file");
     if (!S_ISREG(st.st_mode))
@@ -291,10 +292,12 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
             }
             const std::vector<std::string> left = IntegrityProblems(db);
             if (!left.empty()) {
-                out << shown << ": after REINDEX " << CountProblems(left.size()) << " remain:\n";
+                out << shown << ": after REINDEX " << CountProblems(left.size()) << (left.size() == 1 ? " remains" : " remain")
+                    << ":\n";
                 PrintProblems(out, left);
                 return fail(ExitDamaged, "damaged, " + CountProblems(left.size()) +
-                                             " remain after REINDEX; not compacted");
+                                             (left.size() == 1 ? " remains" : " remain") +
+                                             " after REINDEX; not compacted");
             }
             out << shown << ": repaired: REINDEX fixed every problem found\n";
         }

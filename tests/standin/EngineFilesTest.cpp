@@ -1,0 +1,158 @@
+// The stand-in engine program on real SQLite files.
+#include "SqliteFiles.h"
+
+#include <fstream>
+
+namespace quillet::test {
+namespace {
+
+class EngineFiles : public ::testing::Test {
+protected:
+    std::string database(const std::string& name) {
+        const std::string path = dir_.file(name);
+        MakeDatabase(path);
+        return path;
+    }
+    static int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+    TempDir dir_;
+};
+
+TEST_F(EngineFiles, CompactRemovesFreePagesAndKeepsEveryRow) {
+    const std::string db = database("orders.db");
+    const std::string before = Dump(db);
+    const long long size = SizeOf(db);
+    ASSERT_GT(FreePages(db), 100);
+
+    const EngineResult r = RunEngine(dir_, {db, "/compact"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    EXPECT_LT(SizeOf(db), size / 2);
+    EXPECT_EQ(FreePages(db), 0);
+    EXPECT_EQ(Dump(db), before);
+}
+
+TEST_F(EngineFiles, ProgramThatKeepsTheFileOpenLosesNothing) {
+    const std::string db = database("shared.db");
+    Db other(db);
+    const long long rows = other.number("SELECT count(*) FROM orders");
+
+    const EngineResult r = RunEngine(dir_, {db, "/compact"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    // Written through the connection opened before the compaction: it must land in the
+    // file that is there now, not in a replaced one.
+    other.must("INSERT INTO orders(customer) VALUES ('after')");
+    EXPECT_EQ(Db(db).number("SELECT count(*) FROM orders"), rows + 1);
+    EXPECT_EQ(Db(db).number("SELECT count(*) FROM orders WHERE customer = 'after'"), 1);
+    EXPECT_EQ(FreePages(db), 0);
+}
+
+TEST_F(EngineFiles, LockedByAWriterGivesUpAndChangesNothing) {
+    const std::string db = database("busy.db");
+    const std::string before = Dump(db);
+    const long long size = SizeOf(db);
+    {
+        Db writer(db);
+        writer.must("BEGIN IMMEDIATE; INSERT INTO orders(customer) VALUES ('pending');");
+        const EngineResult r = RunEngine(dir_, {db, "/compact", "/busy", "1"});
+        EXPECT_EQ(r.code, 4);
+        EXPECT_EQ(Lines(r.err), 1);
+        EXPECT_NE(r.err.find("locked by another program"), std::string::npos) << r.err;
+        writer.must("ROLLBACK");
+    }
+    EXPECT_EQ(Dump(db), before);
+    EXPECT_EQ(SizeOf(db), size);
+}
+
+TEST_F(EngineFiles, FilesThatAreNoDatabaseAreLeftByteForByte) {
+    struct Case {
+        std::string name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"notes.txt", "plain text, not a database\n"},
+        {"empty.db", ""},
+        {"fake.db", std::string("SQLite format 3\0", 16) + std::string(4000, '\x7f')},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir_.file(c.name);
+        WriteBytes(path, c.bytes);
+        const EngineResult r = RunEngine(dir_, {path, "/repair", "/compact"});
+        EXPECT_NE(r.code, 0) << c.name;
+        EXPECT_EQ(Lines(r.err), 1) << c.name << ": " << r.err;
+        EXPECT_EQ(ReadBytes(path), c.bytes) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(path + "-journal")) << c.name;
+    }
+
+    const std::string missing = dir_.file("missing.db");
+    EngineResult r = RunEngine(dir_, {missing, "/compact"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "QuilletEngine: " + missing + ": no such file\n");
+    EXPECT_FALSE(std::filesystem::exists(missing));
+
+    r = RunEngine(dir_, {dir_.path().string(), "/compact"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(Lines(r.err), 1);
+}
+
+TEST_F(EngineFiles, FailedWriteLeavesTheDatabaseAsItWas) {
+    const std::string db = database("full.db");
+    const std::string before = Dump(db);
+    const std::string bytes = ReadBytes(db);
+    // Files may not grow beyond 64 KB: the rebuild fails part-way, as on a full disk.
+    const EngineResult r = RunEngine(dir_, {db, "/compact"}, "trap '' XFSZ; ulimit -f 128; ");
+    EXPECT_EQ(r.code, 5) << r.err;
+    EXPECT_EQ(Lines(r.err), 1);
+    EXPECT_NE(r.err.find("the file is as it was"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(db), bytes);
+    EXPECT_EQ(Dump(db), before);
+}
+
+TEST_F(EngineFiles, RepairRebuildsADamagedIndex) {
+    const std::string db = database("index.db");
+    {
+        // The index's definition changes under its entries, which then no longer match.
+        Db d(db);
+        d.must("PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = 'CREATE INDEX orders_customer ON "
+               "orders(amount)' WHERE name = 'orders_customer';");
+    }
+    ASSERT_NE(Db(db).number("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'"), 0);
+
+    const EngineResult r = RunEngine(dir_, {db, "/repair", "/compact"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("missing from index orders_customer"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("repaired"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("compacted"), std::string::npos) << r.out;
+    EXPECT_EQ(Db(db).number("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'"), 0);
+    EXPECT_EQ(FreePages(db), 0);
+}
+
+TEST_F(EngineFiles, RepairReportsDamageItCannotFixAndDoesNotCompact) {
+    const std::string db = database("broken.db");
+    {
+        std::fstream f(db, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(4096 * 4);
+        f << std::string(4096, '\xff');
+    }
+    const long long size = SizeOf(db);
+    const EngineResult r = RunEngine(dir_, {db, "/repair", "/compact"});
+    EXPECT_EQ(r.code, 6);
+    EXPECT_NE(r.out.find("integrity check found"), std::string::npos) << r.out;
+    EXPECT_EQ(Lines(r.err), 1);
+    EXPECT_NE(r.err.find("not compacted"), std::string::npos) << r.err;
+    EXPECT_EQ(SizeOf(db), size);
+}
+
+TEST_F(EngineFiles, HelpNamesTheIgnoredSwitches) {
+    EngineResult r = RunEngine(dir_, {"--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("/user <name>     accepted and ignored"), std::string::npos);
+    EXPECT_NE(r.out.find("/pwd <password>  accepted and ignored"), std::string::npos);
+
+    r = RunEngine(dir_, {});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(Lines(r.err), 1);
+}
+
+} // namespace
+} // namespace quillet::test
