@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Set-up, then every test: native, under AddressSanitizer + UndefinedBehaviorSanitizer,
+# the Windows build under wine, and a short fuzz run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=$(nproc)
+declare -a timings=()
+stage() { # name, then the command
+  local name=$1 start=$SECONDS
+  shift
+  echo "=== $name"
+  "$@"
+  timings+=("$name: $((SECONDS - start)) s")
+}
+
+native() {
+  cmake --preset default >/dev/null
+  cmake --build --preset default -j"$jobs"
+  ctest --preset default -j"$jobs"
+}
+
+sanitized() {
+  cmake --preset asan >/dev/null
+  cmake --build --preset asan -j"$jobs"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp ctest --preset asan -j"$jobs"
+}
+
+windows() {
+  cmake --preset mingw >/dev/null
+  cmake --build --preset mingw -j"$jobs"
+  WINEPREFIX=$(mktemp -d /tmp/quillet-wine.XXXXXX)
+  export WINEPREFIX WINEDEBUG=-all
+  wineboot --init >/dev/null 2>&1 || true
+  ctest --preset mingw -j1
+  wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+}
+
+fuzz() {
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j"$jobs" --target fuzz_fields fuzz_profile
+  for target in fuzz_fields fuzz_profile; do
+    corpus=$(mktemp -d)
+    ./build/fuzz/fuzz/$target -max_total_time="${QUILLET_FUZZ_SECONDS:-30}" -print_final_stats=1 "$corpus" 2>&1 |
+      grep -E '^(Done|stat::number_of_executed_units)' || true
+    rm -rf "$corpus"
+  done
+}
+
+stage "native build and tests" native
+stage "sanitizer build and tests" sanitized
+stage "Windows build and tests under wine" windows
+stage "fuzzing" fuzz
+
+echo "=== stage times"
+printf '%s\n' "${timings[@]}"
