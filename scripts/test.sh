@@ -44,9 +44,14 @@ fuzz() {
   cmake --build --preset fuzz -j"$jobs" --target fuzz_fields fuzz_profile
   for target in fuzz_fields fuzz_profile; do
     corpus=$(mktemp -d)
-    ./build/fuzz/fuzz/$target -max_total_time="${QUILLET_FUZZ_SECONDS:-30}" -print_final_stats=1 "$corpus" 2>&1 |
-      grep -E '^(Done|stat::number_of_executed_units)' || true
-    rm -rf "$corpus"
+    log=$(mktemp)
+    if ! ./build/fuzz/fuzz/$target -max_total_time="${QUILLET_FUZZ_SECONDS:-30}" "$corpus" >"$log" 2>&1; then
+      tail -n 40 "$log"
+      echo "$target found a failure"
+      return 1
+    fi
+    echo "$target: $(grep -E '^Done' "$log")"
+    rm -rf "$corpus" "$log"
   done
 }
 
