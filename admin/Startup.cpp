@@ -1,6 +1,8 @@
 #include "admin/Startup.h"
 
+#include "admin/AboutBox.h"
 #include "admin/ErrorReporter.h"
+#include "admin/Help.h"
 #include "admin/Splash.h"
 #include "admin/fCfgMain.h"
 
@@ -41,6 +43,7 @@ AdminWindows::~AdminWindows() {
     // Later windows read the main window, so they go first.
     // --- scheduler window is destroyed here ---
     // --- about box is destroyed here ---
+    AboutBox.reset();
     Form1.reset();
 }
 
@@ -48,7 +51,9 @@ std::unique_ptr<AdminWindows> CreateWindows(const QString& programPath) {
     auto windows = std::make_unique<AdminWindows>();
     // 1. The main window: sets AppFolder and loads the last configuration.
     windows->Form1 = std::make_unique<TForm1>(nullptr, programPath);
-    // 2. The about box.
+    // 2. The about box. The help commands use the main window's help file from now on.
+    SetHelpFile(windows->Form1->HelpFilePath());
+    windows->AboutBox = std::make_unique<TAboutBox>();
     // 3. The scheduler window (hidden; loads the schedule and arms its timer).
     return windows;
 }

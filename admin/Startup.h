@@ -8,6 +8,7 @@
 namespace quillet::admin {
 
 class TForm1;
+class TAboutBox;
 
 // The process-wide short date format and date separator, for every conversion between
 // dates and text that names no format of its own (Qt's format letters).
@@ -29,6 +30,7 @@ struct AdminWindows {
     AdminWindows& operator=(const AdminWindows&) = delete;
 
     std::unique_ptr<TForm1> Form1;
+    std::unique_ptr<TAboutBox> AboutBox;
     // About box (shell and help commands) and scheduler window: declared here by
     // their owners, created in CreateWindows in this order after the main window.
 };

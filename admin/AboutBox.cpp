@@ -1,0 +1,152 @@
+#include "admin/AboutBox.h"
+
+#include "admin/ErrorReporter.h"
+#include "admin/Help.h"
+#include "admin/Splash.h"
+#include "admin/WebLinks.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quillet::admin {
+
+namespace {
+
+TAboutBox*& current() {
+    static TAboutBox* box = nullptr;
+    return box;
+}
+
+// A label that acts on a left click, as a web link does.
+class LinkLabel : public QLabel {
+public:
+    LinkLabel(const QString& text, QWidget* parent, std::function<void()> onClick)
+        : QLabel(text, parent), onClick_(std::move(onClick)) {
+        setCursor(Qt::PointingHandCursor);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+            onClick_();
+        QLabel::mouseReleaseEvent(event);
+    }
+
+private:
+    std::function<void()> onClick_;
+};
+
+} // namespace
+
+QString VersionText(double version, const QLocale& locale) {
+    QString text = QString::number(version, 'f', 2);
+    text.replace(QLatin1Char('.'), locale.decimalPoint());
+    return text;
+}
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(QStringLiteral("About Quillet"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setModal(true);
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPixelSize(12);
+    setFont(arial);
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+    ProgramIcon = new QLabel(panel);
+    ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
+    ProgramIcon->setFixedSize(96, 96);
+    ProgramIcon->setPixmap(TfrmSplash::Picture(96));
+
+    MakerName = new QLabel(QStringLiteral("Orvane\u00AE"), panel);
+    MakerName->setObjectName(QStringLiteral("MakerName"));
+    QFont bold = arial;
+    bold.setBold(true);
+    MakerName->setFont(bold);
+
+    ProductName = new QLabel(QStringLiteral("Quillet\u2122"), panel);
+    ProductName->setObjectName(QStringLiteral("ProductName"));
+    QFont large = bold;
+    large.setPixelSize(32);
+    ProductName->setFont(large);
+    ProductName->setStyleSheet(QStringLiteral("color: green;"));
+
+    Version = new QLabel(QStringLiteral("Version ") + VersionText(ProgramVersion, QLocale()), panel);
+    Version->setObjectName(QStringLiteral("Version"));
+    Build = new QLabel(QStringLiteral("Build ") + ProgramBuild, panel);
+    Build->setObjectName(QStringLiteral("Build"));
+
+    Label2 = new LinkLabel(MakerHomePageText, panel, [this] { guarded([this] { Label2Click(); }); });
+    Label2->setObjectName(QStringLiteral("Label2"));
+    QFont underlined = arial;
+    underlined.setUnderline(true);
+    Label2->setFont(underlined);
+    QPalette navy = Label2->palette();
+    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    Label2->setPalette(navy);
+    Label2->setToolTip(MakerHomePage);
+
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(MakerName);
+    texts->addWidget(ProductName);
+    texts->addSpacing(8);
+    texts->addWidget(Version);
+    texts->addWidget(Build);
+    texts->addStretch();
+    auto* top = new QHBoxLayout;
+    top->addWidget(ProgramIcon, 0, Qt::AlignTop);
+    top->addSpacing(12);
+    top->addLayout(texts, 1);
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->addLayout(top);
+    panelLayout->addSpacing(6);
+    panelLayout->addWidget(Label2, 0, Qt::AlignHCenter);
+
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    // Default button for Enter; QDialog makes Escape the cancel key, which also closes.
+    OKButton->setDefault(true);
+    OKButton->setAutoDefault(true);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(panel);
+    layout->addWidget(OKButton, 0, Qt::AlignHCenter);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    current() = this;
+}
+
+TAboutBox::~TAboutBox() {
+    if (current() == this)
+        current() = nullptr;
+}
+
+TAboutBox* TAboutBox::instance() {
+    return current();
+}
+
+void TAboutBox::Label2Click() {
+    OpenWebLink(MakerHomePageFromAbout, true);
+}
+
+void TAboutBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        guarded([this] { ShowHelpTopic(this, HelpTopicAbout); });
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace quillet::admin

@@ -1,0 +1,45 @@
+// The about box: program icon, maker and product, version and build, a link to the
+// maker's home page. Created hidden at start-up and shown modally on demand.
+#pragma once
+
+#include <QDialog>
+#include <QLocale>
+#include <QString>
+
+class QLabel;
+class QPushButton;
+
+namespace quillet::admin {
+
+// The program version as the about box shows it: two decimals, the locale's decimal
+// separator, no grouping.
+inline constexpr double ProgramVersion = 1.11;
+inline const QString ProgramBuild = QStringLiteral("1.112");
+QString VersionText(double version, const QLocale& locale);
+
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutBox(QWidget* parent = nullptr);
+    ~TAboutBox() override;
+
+    // The link label's click: the maker's home page, after asking.
+    void Label2Click();
+
+    // The about box of the running program, or nullptr before start-up created it.
+    static TAboutBox* instance();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QLabel* ProgramIcon = nullptr;
+    QLabel* MakerName = nullptr;
+    QLabel* ProductName = nullptr;
+    QLabel* Version = nullptr;
+    QLabel* Build = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* OKButton = nullptr;
+};
+
+} // namespace quillet::admin

@@ -1,0 +1,128 @@
+#include "admin/Help.h"
+
+#include "admin/AdminText.h"
+#include "admin/Dialogs.h"
+#include "admin/HelpViewer.h"
+#include "platform/Shell.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QWidget>
+
+namespace quillet::admin {
+
+namespace {
+
+QString& helpFile() {
+    static QString file;
+    return file;
+}
+
+std::uintptr_t nativeOwner(QWidget* parent) {
+    return parent ? static_cast<std::uintptr_t>(parent->window()->winId()) : 0;
+}
+
+// The system's help engine where there is one, otherwise our viewer.
+class DesktopHelp : public HelpEngine {
+public:
+    void contents(QWidget* parent, const QString& file) override {
+        if (platform::HasSystemShell()) {
+            platform::SystemHelp(nativeOwner(parent), ToStd(file), platform::HelpRequest::Contents, {}, 0);
+            return;
+        }
+        if (THelpViewer* viewer = open(parent, file))
+            viewer->showContents();
+    }
+    void search(QWidget* parent, const QString& file, const QString& key) override {
+        if (platform::HasSystemShell()) {
+            platform::SystemHelp(nativeOwner(parent), ToStd(file), platform::HelpRequest::PartialKey,
+                                 ToStd(key), 0);
+            return;
+        }
+        if (THelpViewer* viewer = open(parent, file))
+            viewer->showSearch(key);
+    }
+    void topic(QWidget* parent, const QString& file, int topic) override {
+        if (platform::HasSystemShell()) {
+            platform::SystemHelp(nativeOwner(parent), ToStd(file), platform::HelpRequest::Topic, {}, topic);
+            return;
+        }
+        if (THelpViewer* viewer = open(parent, file))
+            viewer->showTopic(topic);
+    }
+
+private:
+    static THelpViewer* open(QWidget* parent, const QString& file) {
+        THelpViewer* viewer = THelpViewer::shared(parent);
+        if (!viewer->load(file)) {
+            Dialogs::instance().error(
+                parent, QString(),
+                QStringLiteral("Cannot open the help file %1.").arg(QDir::toNativeSeparators(file)));
+            return nullptr;
+        }
+        viewer->show();
+        viewer->raise();
+        viewer->activateWindow();
+        return viewer;
+    }
+};
+
+std::unique_ptr<HelpEngine>& installed() {
+    static std::unique_ptr<HelpEngine> engine;
+    return engine;
+}
+
+} // namespace
+
+void SetHelpFile(const QString& path) {
+    helpFile() = path;
+}
+
+QString HelpFile() {
+    if (!helpFile().isEmpty())
+        return helpFile();
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/Quillet.hlp"));
+}
+
+void ShowHelpContents(QWidget* parent) {
+    HelpEngine::instance().contents(parent, HelpFile());
+}
+
+void ShowHelpSearch(QWidget* parent, const QString& key) {
+    HelpEngine::instance().search(parent, HelpFile(), key);
+}
+
+void ShowHelpTopic(QWidget* parent, int topic) {
+    HelpEngine::instance().topic(parent, HelpFile(), topic);
+}
+
+HelpEngine& HelpEngine::instance() {
+    static DesktopHelp real;
+    auto& engine = installed();
+    return engine ? *engine : real;
+}
+
+void HelpEngine::setInstance(std::unique_ptr<HelpEngine> engine) {
+    installed() = std::move(engine);
+}
+
+void RecordingHelp::contents(QWidget*, const QString& file) {
+    requests.push_back({QStringLiteral("contents"), file, {}, 0});
+}
+
+void RecordingHelp::search(QWidget*, const QString& file, const QString& key) {
+    requests.push_back({QStringLiteral("search"), file, key, 0});
+}
+
+void RecordingHelp::topic(QWidget*, const QString& file, int topic) {
+    requests.push_back({QStringLiteral("topic"), file, {}, topic});
+}
+
+RecordingHelp& RecordingHelp::install() {
+    auto engine = std::make_unique<RecordingHelp>();
+    RecordingHelp& ref = *engine;
+    HelpEngine::setInstance(std::move(engine));
+    return ref;
+}
+
+} // namespace quillet::admin

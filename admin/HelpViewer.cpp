@@ -1,0 +1,223 @@
+#include "admin/HelpViewer.h"
+
+#include "admin/WebLinks.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QStringDecoder>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace quillet::admin {
+
+std::vector<HelpKeyword> ParseHelpIndex(const QString& html) {
+    std::vector<HelpKeyword> keywords;
+    const qsizetype start = html.indexOf(QStringLiteral("<!-- keyword index -->"));
+    const qsizetype end = html.indexOf(QStringLiteral("<!-- end of keyword index -->"), start);
+    if (start < 0 || end < 0)
+        return keywords;
+    static const QRegularExpression link(QStringLiteral("<a\\s+href=\"#([^\"]+)\"\\s*>(.*?)</a>"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    auto it = link.globalMatch(html.mid(start, end - start));
+    while (it.hasNext()) {
+        const auto m = it.next();
+        QString text = m.captured(2);
+        text.remove(tags);
+        text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        text.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
+        text.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+        text.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+        keywords.push_back({text.simplified(), m.captured(1)});
+    }
+    return keywords;
+}
+
+THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("HelpViewer"));
+    setWindowTitle(QStringLiteral("Quillet Help"));
+    resize(860, 600);
+
+    auto* btnContents = new QPushButton(QStringLiteral("&Contents"), this);
+    btnContents->setObjectName(QStringLiteral("btnContents"));
+    auto* btnBack = new QPushButton(QStringLiteral("&Back"), this);
+    btnBack->setObjectName(QStringLiteral("btnBack"));
+    auto* btnForward = new QPushButton(QStringLiteral("&Forward"), this);
+    btnForward->setObjectName(QStringLiteral("btnForward"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnContents);
+    buttons->addWidget(btnBack);
+    buttons->addWidget(btnForward);
+    buttons->addStretch();
+
+    auto* indexPane = new QWidget(this);
+    auto* indexLayout = new QVBoxLayout(indexPane);
+    indexLayout->setContentsMargins(0, 0, 0, 0);
+    auto* lblKeyword = new QLabel(QStringLiteral("&Type the first letters of a keyword:"), indexPane);
+    edtKeyword = new QLineEdit(indexPane);
+    edtKeyword->setObjectName(QStringLiteral("edtKeyword"));
+    edtKeyword->setClearButtonEnabled(true);
+    lblKeyword->setBuddy(edtKeyword);
+    lboxIndex = new QListWidget(indexPane);
+    lboxIndex->setObjectName(QStringLiteral("lboxIndex"));
+    auto* btnDisplay = new QPushButton(QStringLiteral("&Display"), indexPane);
+    btnDisplay->setObjectName(QStringLiteral("btnDisplay"));
+    indexLayout->addWidget(lblKeyword);
+    indexLayout->addWidget(edtKeyword);
+    indexLayout->addWidget(lboxIndex, 1);
+    indexLayout->addWidget(btnDisplay);
+
+    HelpText = new QTextBrowser(this);
+    HelpText->setObjectName(QStringLiteral("HelpText"));
+    HelpText->setOpenLinks(false);
+
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(indexPane);
+    splitter->addWidget(HelpText);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({240, 620});
+
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(splitter, 1);
+    layout->addWidget(lblStatus);
+
+    connect(btnContents, &QPushButton::clicked, this, &THelpViewer::showContents);
+    connect(btnBack, &QPushButton::clicked, HelpText, &QTextBrowser::backward);
+    connect(btnForward, &QPushButton::clicked, HelpText, &QTextBrowser::forward);
+    connect(HelpText, &QTextBrowser::backwardAvailable, btnBack, &QPushButton::setEnabled);
+    connect(HelpText, &QTextBrowser::forwardAvailable, btnForward, &QPushButton::setEnabled);
+    connect(HelpText, &QTextBrowser::anchorClicked, this, &THelpViewer::linkClicked);
+    connect(edtKeyword, &QLineEdit::textChanged, this, &THelpViewer::filterIndex);
+    connect(edtKeyword, &QLineEdit::returnPressed, this, &THelpViewer::openKeyword);
+    connect(lboxIndex, &QListWidget::itemActivated, this, &THelpViewer::openKeyword);
+    connect(btnDisplay, &QPushButton::clicked, this, &THelpViewer::openKeyword);
+    btnBack->setEnabled(false);
+    btnForward->setEnabled(false);
+}
+
+bool THelpViewer::load(const QString& helpFile) {
+    const QString path = QFileInfo(helpFile).absoluteFilePath();
+    if (path == file_)
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString html = utf8.decode(bytes);
+    file_ = path;
+    html_ = html;
+    keywords_ = ParseHelpIndex(html);
+    HelpText->setSearchPaths({QFileInfo(path).absolutePath()});
+    // The name ends in ".hlp", so the type is given rather than guessed.
+    HelpText->setSource(QUrl::fromLocalFile(path), QTextDocument::HtmlResource);
+    HelpText->clearHistory();
+    filterIndex(edtKeyword->text());
+    return true;
+}
+
+void THelpViewer::goToAnchor(const QString& anchor) {
+    anchor_ = anchor;
+    QUrl url = QUrl::fromLocalFile(file_);
+    url.setFragment(anchor);
+    HelpText->setSource(url, QTextDocument::HtmlResource);
+    lblStatus->clear();
+}
+
+void THelpViewer::showContents() {
+    goToAnchor(QStringLiteral("contents"));
+}
+
+bool THelpViewer::showTopic(int topic) {
+    const QString anchor = QStringLiteral("topic%1").arg(topic);
+    // A topic exists when the file has that anchor.
+    if (html_.contains(QStringLiteral("name=\"%1\"").arg(anchor)) ||
+        html_.contains(QStringLiteral("id=\"%1\"").arg(anchor))) {
+        goToAnchor(anchor);
+        return true;
+    }
+    showContents();
+    lblStatus->setText(
+        QStringLiteral("Topic %1 is not in the help file; the contents are shown instead.").arg(topic));
+    return false;
+}
+
+void THelpViewer::showSearch(const QString& key) {
+    edtKeyword->setText(key);
+    filterIndex(key);
+    edtKeyword->setFocus(Qt::OtherFocusReason);
+    edtKeyword->selectAll();
+}
+
+QStringList THelpViewer::visibleKeywords() const {
+    QStringList list;
+    for (int i = 0; i < lboxIndex->count(); ++i)
+        list << lboxIndex->item(i)->text();
+    return list;
+}
+
+// Keywords holding the typed text anywhere; those that begin with it come first and
+// the first of them is selected, as the index of a help engine does.
+void THelpViewer::filterIndex(const QString& text) {
+    const QString typed = text.trimmed();
+    lboxIndex->clear();
+    std::vector<const HelpKeyword*> starting, containing;
+    for (const auto& k : keywords_) {
+        if (k.text.startsWith(typed, Qt::CaseInsensitive))
+            starting.push_back(&k);
+        else if (k.text.contains(typed, Qt::CaseInsensitive))
+            containing.push_back(&k);
+    }
+    for (const auto* list : {&starting, &containing}) {
+        for (const HelpKeyword* k : *list) {
+            auto* item = new QListWidgetItem(k->text, lboxIndex);
+            item->setData(Qt::UserRole, k->anchor);
+        }
+    }
+    if (lboxIndex->count() > 0)
+        lboxIndex->setCurrentRow(0);
+}
+
+void THelpViewer::openKeyword() {
+    if (QListWidgetItem* item = lboxIndex->currentItem())
+        goToAnchor(item->data(Qt::UserRole).toString());
+}
+
+void THelpViewer::linkClicked(const QUrl& url) {
+    if (url.scheme().isEmpty() || url.isLocalFile()) {
+        goToAnchor(url.fragment());
+        return;
+    }
+    OpenWebLink(url.toString(), true);
+}
+
+THelpViewer* THelpViewer::shared(QWidget* owner) {
+    static QPointer<THelpViewer> viewer;
+    QWidget* window = owner ? owner->window() : nullptr;
+    if (!viewer) {
+        viewer = new THelpViewer(window);
+        if (!window)
+            viewer->setAttribute(Qt::WA_DeleteOnClose);
+    } else if (viewer->parentWidget() != window) {
+        const QRect geometry = viewer->geometry();
+        viewer->setParent(window, Qt::Window);
+        viewer->setGeometry(geometry);
+        viewer->setAttribute(Qt::WA_DeleteOnClose, window == nullptr);
+    }
+    return viewer;
+}
+
+} // namespace quillet::admin

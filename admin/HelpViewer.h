@@ -1,0 +1,65 @@
+// Our own help window for systems without a help engine: it shows "Quillet.hlp", an
+// HTML file with an anchor per topic ("topic61"), a contents page ("contents") and a
+// keyword index between two marker comments, which the viewer lists beside the text
+// and filters as the user types.
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QTextBrowser;
+
+namespace quillet::admin {
+
+struct HelpKeyword {
+    QString text;
+    QString anchor;
+};
+
+// The keyword index of a help file's HTML: the links between "<!-- keyword index -->"
+// and "<!-- end of keyword index -->", in file order.
+std::vector<HelpKeyword> ParseHelpIndex(const QString& html);
+
+class THelpViewer : public QWidget {
+    Q_OBJECT
+public:
+    explicit THelpViewer(QWidget* parent = nullptr);
+
+    // Loads the file when it is not the one shown; false when it cannot be read.
+    bool load(const QString& helpFile);
+    void showContents();
+    // False when the file has no such topic; the contents are shown then.
+    bool showTopic(int topic);
+    // Puts the key into the index's filter box and gives it the focus.
+    void showSearch(const QString& key);
+
+    // What tests look at: the anchor scrolled to last, the keywords left in the list.
+    QString currentAnchor() const { return anchor_; }
+    QStringList visibleKeywords() const;
+
+    // The one viewer of the program, made the child window of `owner`'s window so that
+    // it takes input also while that window is modal; created on first use.
+    static THelpViewer* shared(QWidget* owner);
+
+private:
+    void goToAnchor(const QString& anchor);
+    void filterIndex(const QString& text);
+    void openKeyword();
+    void linkClicked(const QUrl& url);
+
+    QString file_;
+    QString html_;
+    QString anchor_;
+    std::vector<HelpKeyword> keywords_;
+    QTextBrowser* HelpText = nullptr;
+    QLineEdit* edtKeyword = nullptr;
+    QListWidget* lboxIndex = nullptr;
+    QLabel* lblStatus = nullptr;
+};
+
+} // namespace quillet::admin
