@@ -1,0 +1,293 @@
+// The main window's shell commands: the desktop icon, the web links, the e-mail
+// question and the help requests, with the URL opener, the help engine and the
+// dialogs replaced by recorders.
+#include "AdminTestSupport.h"
+
+#include "admin/AboutBox.h"
+#include "admin/Help.h"
+#include "admin/Shortcut.h"
+#include "admin/Startup.h"
+#include "admin/WebLinks.h"
+
+#include <QDir>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace quillet;
+using namespace quillet::admin;
+using namespace quillet::admin::test;
+
+namespace {
+
+struct ShortcutCall {
+    std::string target, linkName, arguments;
+    bool onDesktop = false, inStartMenu = false;
+};
+
+// Records what the desktop-icon command asks of the shortcut writer.
+struct RecordingWriter {
+    std::vector<ShortcutCall> calls;
+    RecordingWriter() {
+        SetShortcutWriter([this](const std::string& target, const std::string& name, const std::string& args,
+                                 bool desktop, bool startMenu) {
+            calls.push_back({target, name, args, desktop, startMenu});
+            return platform::ShortcutResult{"/somewhere/" + name + ".desktop", {}};
+        });
+    }
+    ~RecordingWriter() { SetShortcutWriter({}); }
+};
+
+// A home folder of our own whose desktop the real writer uses; no desktop session.
+struct PrivateHome {
+    QTemporaryDir home;
+    QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME"),
+               savedBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    PrivateHome() {
+        qputenv("HOME", home.path().toLocal8Bit());
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        QDir(home.path()).mkpath(QStringLiteral(".config"));
+        WriteFile(home.path() + "/.config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n");
+        QDir(home.path()).mkpath(QStringLiteral("Desktop"));
+    }
+    ~PrivateHome() {
+        qputenv("HOME", savedHome);
+        if (savedConfig.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", savedConfig);
+        if (!savedBus.isNull())
+            qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
+    }
+    QString desktop() const { return home.path() + "/Desktop"; }
+    QStringList entries() const {
+        return QDir(desktop()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+};
+
+// A main window showing the configuration at `cfg` with the description `description`.
+std::unique_ptr<TForm1> FormWith(AdminWorld& world, const QString& cfg, const QString& description) {
+    if (!cfg.isEmpty()) {
+        QDir().mkpath(QFileInfo(cfg).absolutePath());
+        SetProfileValue(cfg, "Description", description);
+        SetProfileValue(world.iniPath(), "LastCfgPath", cfg);
+    }
+    return world.makeForm();
+}
+
+QString ExecLine(const QString& desktopFile) {
+    for (const QString& line : FileLines(desktopFile))
+        if (line.startsWith("Exec="))
+            return line.mid(5);
+    return "<missing>";
+}
+
+} // namespace
+
+class ShellTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() {
+        UrlOpener::setInstance(nullptr);
+        HelpEngine::setInstance(nullptr);
+    }
+
+    void desktopIconQuotesOnlyAPathWithABlank_data();
+    void desktopIconQuotesOnlyAPathWithABlank();
+    void desktopIconKeepsTheConfigurationPath();
+    void desktopIconWritesOneEntryPerDescription();
+    void desktopIconWithEmptyDescription();
+    void desktopIconFailureIsShown();
+
+    void menuLinksNeverAsk();
+    void homePageFailureOpensTopic160();
+    void emailQuestion();
+
+    void helpCommandsReachTheHelpFile();
+};
+
+void ShellTest::desktopIconQuotesOnlyAPathWithABlank_data() {
+    QTest::addColumn<QString>("cfgName");
+    QTest::addColumn<bool>("quoted");
+    QTest::newRow("blank") << "my cfgs/nightly run.cfg" << true;
+    QTest::newRow("none") << "cfgs/nightly.cfg" << false;
+}
+
+void ShellTest::desktopIconQuotesOnlyAPathWithABlank() {
+    QFETCH(QString, cfgName);
+    QFETCH(bool, quoted);
+    AdminWorld world;
+    RecordingWriter writer;
+    const QString cfg = world.file(cfgName);
+    auto form = FormWith(world, cfg, "Nightly compaction");
+    Action(form.get(), "CreateDesktopIcon1")->trigger();
+
+    QCOMPARE(writer.calls.size(), 1u);
+    const ShortcutCall& call = writer.calls[0];
+    QCOMPARE(FromStd(call.target), world.folder() + "Quillet"); // the compactor next to us
+    QCOMPARE(FromStd(call.linkName), QStringLiteral("Nightly compaction"));
+    QCOMPARE(FromStd(call.arguments), quoted ? '"' + cfg + '"' : cfg);
+    QVERIFY(call.onDesktop);
+    QVERIFY(!call.inStartMenu);
+    QVERIFY(world.dialogs.shown.empty()); // nothing is shown after success
+    QVERIFY(world.reports.empty());
+}
+
+void ShellTest::desktopIconKeepsTheConfigurationPath() {
+    AdminWorld world;
+    RecordingWriter writer;
+    const QString cfg = world.file("my cfgs/nightly run.cfg");
+    auto form = FormWith(world, cfg, "Nightly");
+    Action(form.get(), "CreateDesktopIcon1")->trigger();
+    QCOMPARE(form->CurrentCfgPath(), cfg);
+    QFile::remove(cfg);
+    Action(form.get(), "SaveConfigFIle1")->trigger();
+    QVERIFY(QFile::exists(cfg)); // still saved under the unquoted path
+
+    // Without a saved configuration the shortcut has no arguments.
+    Action(form.get(), "NewConfigFile1")->trigger();
+    Action(form.get(), "CreateDesktopIcon1")->trigger();
+    QCOMPARE(writer.calls.back().arguments, std::string());
+}
+
+void ShellTest::desktopIconWritesOneEntryPerDescription() {
+    AdminWorld world;
+    PrivateHome home;
+    const QString cfg = world.file("my cfgs/nightly run.cfg");
+    auto form = FormWith(world, cfg, "Nightly");
+    Action(form.get(), "CreateDesktopIcon1")->trigger();
+    QCOMPARE(home.entries(), QStringList({"Nightly.desktop"}));
+    const QString entry = home.desktop() + "/Nightly.desktop";
+    QCOMPARE(ExecLine(entry), world.folder() + "Quillet \"" + cfg + '"');
+    QVERIFY(QFileInfo(entry).isExecutable());
+
+    // The same command again, for another configuration: still one file, the new one.
+    const QString other = world.file("other.cfg");
+    SetProfileValue(other, "Description", "Nightly");
+    world.dialogs.fileNames = {other};
+    Action(form.get(), "OpenConfigFile1")->trigger();
+    QCOMPARE(form->CurrentCfgPath(), other);
+    Action(form.get(), "CreateDesktopIcon1")->trigger();
+    QCOMPARE(home.entries(), QStringList({"Nightly.desktop"}));
+    QCOMPARE(ExecLine(entry), world.folder() + "Quillet " + other);
+    QCOMPARE(world.dialogs.shown.size(), 1u); // the open dialog, no error
+}
+
+void ShellTest::desktopIconWithEmptyDescription() {
+    AdminWorld world;
+    PrivateHome home;
+    auto form = FormWith(world, world.file("a.cfg"), "");
+    Action(form.get(), "CreateDesktopIcon1")->trigger();
+    QCOMPARE(home.entries(), QStringList({".desktop"}));
+}
+
+void ShellTest::desktopIconFailureIsShown() {
+    AdminWorld world;
+    PrivateHome home;
+    auto form = FormWith(world, world.file("a.cfg"), "daily/weekly");
+    Action(form.get(), "CreateDesktopIcon1")->trigger();
+    QVERIFY(home.entries().isEmpty());
+    QCOMPARE(world.dialogs.shown.size(), 1u);
+    QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("error"));
+    QVERIFY2(world.dialogs.shown[0].text.startsWith("Cannot create file " + home.desktop() +
+                                                    "/daily/weekly.desktop"),
+             qPrintable(world.dialogs.shown[0].text));
+    QVERIFY(world.dialogs.shown[0].text.contains("\"/\""));
+
+    QDir(home.desktop()).removeRecursively();
+    Edit(form.get(), "edtDesc")->setText("Nightly");
+    Action(form.get(), "CreateDesktopIcon1")->trigger();
+    QCOMPARE(world.dialogs.shown.size(), 2u);
+    QVERIFY(world.dialogs.shown[1].text.contains(home.desktop() + " does not exist"));
+    QVERIFY(!QFileInfo::exists(home.desktop()));
+}
+
+void ShellTest::menuLinksNeverAsk() {
+    AdminWorld world;
+    auto& opener = RecordingUrlOpener::install();
+    auto& help = RecordingHelp::install();
+    auto form = world.makeForm();
+    Action(form.get(), "QuilletWebPage1")->trigger();
+    Action(form.get(), "OrvaneHomePage1")->trigger();
+    QCOMPARE(opener.opened, (std::vector<QString>{ProductWebPage, MakerHomePage}));
+    QVERIFY(world.dialogs.shown.empty());
+    QVERIFY(help.requests.empty());
+
+    // A failing product page shows the launch error and nothing more.
+    opener.result = false;
+    Action(form.get(), "QuilletWebPage1")->trigger();
+    QCOMPARE(world.dialogs.shown.size(), 1u);
+    QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("error"));
+    QCOMPARE(world.dialogs.shown[0].caption, QStringLiteral("Could not start your Internet browser"));
+    QCOMPARE(world.dialogs.shown[0].text, QStringLiteral("Launch Error"));
+    QVERIFY(help.requests.empty());
+}
+
+void ShellTest::homePageFailureOpensTopic160() {
+    AdminWorld world;
+    auto& opener = RecordingUrlOpener::install();
+    opener.result = false;
+    auto& help = RecordingHelp::install();
+    auto form = world.makeForm();
+    Action(form.get(), "OrvaneHomePage1")->trigger();
+    QCOMPARE(opener.opened, (std::vector<QString>{MakerHomePage}));
+    QCOMPARE(world.dialogs.shown.size(), 1u);
+    QCOMPARE(world.dialogs.shown[0].text, QStringLiteral("Launch Error"));
+    QCOMPARE(help.requests.size(), 1u);
+    QCOMPARE(help.requests[0].kind, QStringLiteral("topic"));
+    QCOMPARE(help.requests[0].topic, 160);
+}
+
+void ShellTest::emailQuestion() {
+    AdminWorld world;
+    auto& opener = RecordingUrlOpener::install();
+    auto form = world.makeForm();
+    const QString question =
+        "Have you checked the help file and Orvane web site first before requesting technical support?";
+
+    world.dialogs.answers = {QMessageBox::No};
+    Action(form.get(), "EmailFeedback1")->trigger();
+    QVERIFY(opener.opened.empty());
+    // Dismissing the box is no Yes either.
+    Action(form.get(), "EmailFeedback1")->trigger();
+    QVERIFY(opener.opened.empty());
+
+    world.dialogs.answers = {QMessageBox::Yes};
+    Action(form.get(), "EmailFeedback1")->trigger();
+    QCOMPARE(opener.opened, (std::vector<QString>{SupportEmail}));
+    QVERIFY(SupportEmail.startsWith("mailto:"));
+    QCOMPARE(world.dialogs.shown.size(), 3u); // one question each time, never a second one
+    for (const auto& shown : world.dialogs.shown) {
+        QCOMPARE(shown.kind, QStringLiteral("question"));
+        QCOMPARE(shown.text, question);
+        QCOMPARE(shown.buttons, QMessageBox::Yes | QMessageBox::No);
+    }
+}
+
+void ShellTest::helpCommandsReachTheHelpFile() {
+    AdminWorld world;
+    auto& help = RecordingHelp::install();
+    // Start-up order: the main window, then the about box; the help file is set between.
+    auto windows = CreateWindows(world.programPath());
+    QVERIFY(windows->AboutBox);
+    QVERIFY(!windows->AboutBox->isVisible());
+    QCOMPARE(TAboutBox::instance(), windows->AboutBox.get());
+    TForm1* form = windows->Form1.get();
+    const QString file = world.folder() + "Quillet.hlp";
+
+    Action(form, "Contents1")->trigger();
+    form->findChild<QToolButton*>("BitBtn6")->click();
+    Action(form, "KeywordSearch1")->trigger();
+    QCOMPARE(help.requests.size(), 3u);
+    QCOMPARE(help.requests[0].kind, QStringLiteral("contents"));
+    QCOMPARE(help.requests[1].kind, QStringLiteral("contents"));
+    QCOMPARE(help.requests[2].kind, QStringLiteral("search"));
+    QCOMPARE(help.requests[2].key, QString());
+    for (const auto& r : help.requests)
+        QCOMPARE(r.helpFile, file);
+    QVERIFY(world.reports.empty());
+}
+
+QTEST_MAIN(ShellTest)
+#include "tst_shell.moc"
