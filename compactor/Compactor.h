@@ -18,7 +18,7 @@ struct CompactionSettings {
     std::string launchCommand;
     std::string workgroupFile;
     std::string userName;
-    std::string password; // unshifted
+    std::string password;     // unshifted
     std::string repairSwitch; // " /repair" or empty
     std::string currentEntry; // after QuotePath
     std::string commandLine;

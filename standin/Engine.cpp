@@ -168,8 +168,8 @@ Failure Explain(int rc, const std::string& sqliteMessage, int busySeconds, const
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return {ExitBusy, "locked by another program, gave up after " + std::to_string(busySeconds) +
-                              " s" + unchanged};
+        return {ExitBusy,
+                "locked by another program, gave up after " + std::to_string(busySeconds) + " s" + unchanged};
     case SQLITE_FULL:
         return {ExitWriteFailed, "disk full" + unchanged};
     case SQLITE_READONLY:
@@ -292,8 +292,8 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
             }
             const std::vector<std::string> left = IntegrityProblems(db);
             if (!left.empty()) {
-                out << shown << ": after REINDEX " << CountProblems(left.size()) << (left.size() == 1 ? " remains" : " remain")
-                    << ":\n";
+                out << shown << ": after REINDEX " << CountProblems(left.size())
+                    << (left.size() == 1 ? " remains" : " remain") << ":\n";
                 PrintProblems(out, left);
                 return fail(ExitDamaged, "damaged, " + CountProblems(left.size()) +
                                              (left.size() == 1 ? " remains" : " remain") +
@@ -317,10 +317,12 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
             return fail(f.exit, f.text);
         }
         std::vector<std::string> mode;
-        if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() && Lower(mode.front()) == "wal") {
+        if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() &&
+            Lower(mode.front()) == "wal") {
             // In WAL mode the rebuilt pages reach the file only at a checkpoint.
             if (int rc = db.query("PRAGMA wal_checkpoint(TRUNCATE)"); rc != SQLITE_OK) {
-                const Failure f = Explain(rc, db.message(), options.busyTimeoutSeconds, "compacted in the log only");
+                const Failure f =
+                    Explain(rc, db.message(), options.busyTimeoutSeconds, "compacted in the log only");
                 return fail(f.exit, f.text);
             }
         }

@@ -27,11 +27,11 @@ struct EngineOptions {
 enum EngineExit : int {
     ExitOk = 0,
     ExitUsage = 1,
-    ExitMissing = 2,    // no such file, a folder, or unreadable
-    ExitNotSqlite = 3,  // not an SQLite database
-    ExitBusy = 4,       // locked by another program for longer than the busy timeout
+    ExitMissing = 2,     // no such file, a folder, or unreadable
+    ExitNotSqlite = 3,   // not an SQLite database
+    ExitBusy = 4,        // locked by another program for longer than the busy timeout
     ExitWriteFailed = 5, // disk full, read-only, I/O error; the file is as it was
-    ExitDamaged = 6,    // problems found and not fixed, or corrupt without /repair
+    ExitDamaged = 6,     // problems found and not fixed, or corrupt without /repair
 };
 
 // Switches are case-insensitive. The first word that is not a switch is the database;

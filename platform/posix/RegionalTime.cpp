@@ -61,7 +61,11 @@ LocalDateTime LocalNow() {
     return m;
 }
 
-std::string ShortDateText(const LocalDateTime& moment) { return Format(moment, "%x"); }
-std::string LongTimeText(const LocalDateTime& moment) { return Format(moment, "%X"); }
+std::string ShortDateText(const LocalDateTime& moment) {
+    return Format(moment, "%x");
+}
+std::string LongTimeText(const LocalDateTime& moment) {
+    return Format(moment, "%X");
+}
 
 } // namespace quillet::platform

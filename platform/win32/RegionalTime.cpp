@@ -48,7 +48,8 @@ LocalDateTime LocalDateTimeOf(std::int64_t unixSeconds) {
     const ULONGLONG ticks = static_cast<ULONGLONG>(unixSeconds + 11644473600LL) * 10000000ULL;
     FILETIME utc{static_cast<DWORD>(ticks & 0xffffffffULL), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME utcTime{}, local{};
-    if (!::FileTimeToSystemTime(&utc, &utcTime) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &local))
+    if (!::FileTimeToSystemTime(&utc, &utcTime) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &local))
         return LocalDateTime{};
     return FromSystemTime(local);
 }

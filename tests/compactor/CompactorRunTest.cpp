@@ -45,13 +45,14 @@ TEST_F(CompactorRun, FullCommandLineHasEveryPieceInOrder) {
     const std::string plain = db("plain.mdb");
     const std::string spaced = db("data dir/my db.mdb");
     SetExitCode(engine_, 3);
-    const std::string cfg = q_.writeCfg({"CompactFiles=" + plain + "|" + spaced + "|", "AccessPath=" + engine_,
-                                         "Workgroup=W:\\work group\\sys.mdw", "Repair=1", "Login=admin",
-                                         "Password=s3cret", "Description=ignored"});
+    const std::string cfg =
+        q_.writeCfg({"CompactFiles=" + plain + "|" + spaced + "|", "AccessPath=" + engine_,
+                     "Workgroup=W:\\work group\\sys.mdw", "Repair=1", "Login=admin", "Password=s3cret",
+                     "Description=ignored"});
     EXPECT_EQ(q_.run(QuotePath(cfg)), 0);
 
-    const Args tail = {"/wrkgrp", "W:\\work", "group\\sys.mdw", "/repair", "/compact", "/user", "admin", "/pwd",
-                       "s3cret"};
+    const Args tail = {"/wrkgrp", "W:\\work", "group\\sys.mdw", "/repair", "/compact",
+                       "/user",   "admin",    "/pwd",           "s3cret"};
     Args first = {plain}, second = {spaced};
     first.insert(first.end(), tail.begin(), tail.end());
     second.insert(second.end(), tail.begin(), tail.end());
@@ -107,7 +108,8 @@ TEST_F(CompactorRun, PathsAreQuotedOnceWhenTheyHoldSpaces) {
 TEST_F(CompactorRun, MissingConfigurationIsLoggedAndNothingRuns) {
     const std::string missing = q_.file("no such.cfg");
     EXPECT_EQ(q_.run(QuotePath(missing)), 0);
-    EXPECT_EQ(q_.messages(), (Lines{" .Cfg file: " + missing + " does not exist.", " Access file:  does not exist."}));
+    EXPECT_EQ(q_.messages(),
+              (Lines{" .Cfg file: " + missing + " does not exist.", " Access file:  does not exist."}));
 
     reset();
     EXPECT_EQ(q_.run(""), 0);
@@ -116,7 +118,8 @@ TEST_F(CompactorRun, MissingConfigurationIsLoggedAndNothingRuns) {
     reset();
     const std::string folder = q_.file("data dir");
     EXPECT_EQ(q_.run(QuotePath(folder) + " further ignored"), 0);
-    EXPECT_EQ(q_.messages(), (Lines{" .Cfg file: " + folder + " does not exist.", " Access file:  does not exist."}));
+    EXPECT_EQ(q_.messages(),
+              (Lines{" .Cfg file: " + folder + " does not exist.", " Access file:  does not exist."}));
     EXPECT_TRUE(Calls(engine_).empty());
 }
 
@@ -127,9 +130,10 @@ TEST_F(CompactorRun, MissingEngineGivesOneStartFailurePerDatabase) {
     q_.writeCfg({"CompactFiles=" + a + "|" + b + "|", "AccessPath=" + missing, "Login=u", "Password=hidden"});
     EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
     const std::string engine = "\"" + missing + "\"";
-    EXPECT_EQ(q_.messages(), (Lines{" Access file: " + missing + " does not exist.",
-                                    " Could not execute " + engine + " " + a + " /compact /user u /pwd ****",
-                                    " Could not execute " + engine + " \"" + b + "\" /compact /user u /pwd ****"}));
+    EXPECT_EQ(q_.messages(),
+              (Lines{" Access file: " + missing + " does not exist.",
+                     " Could not execute " + engine + " " + a + " /compact /user u /pwd ****",
+                     " Could not execute " + engine + " \"" + b + "\" /compact /user u /pwd ****"}));
 }
 
 TEST_F(CompactorRun, MissingDatabaseIsLoggedAndStillHandedToTheEngine) {
@@ -142,7 +146,8 @@ TEST_F(CompactorRun, MissingDatabaseIsLoggedAndStillHandedToTheEngine) {
 }
 
 TEST_F(CompactorRun, EmptyListRunsOnlyTheLaunchCommand) {
-    q_.writeCfg({"CompactFiles=", "AccessPath=" + engine_, "LaunchFile=" + QuotePath(spacedEngine_) + " launched"});
+    q_.writeCfg(
+        {"CompactFiles=", "AccessPath=" + engine_, "LaunchFile=" + QuotePath(spacedEngine_) + " launched"});
     EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
     EXPECT_EQ(AwaitCalls(spacedEngine_, 1), (std::vector<Args>{{"launched"}}));
     EXPECT_TRUE(Calls(engine_).empty());
@@ -164,7 +169,8 @@ TEST_F(CompactorRun, ListEndsAtTheFirstEmptyEntry) {
 
 TEST_F(CompactorRun, LaunchCommandIsNotWaitedFor) {
     const std::string go = q_.file("go");
-    q_.writeCfg({"AccessPath=" + engine_, "LaunchFile=" + QuotePath(spacedEngine_) + " --wait-for " + go + " done"});
+    q_.writeCfg(
+        {"AccessPath=" + engine_, "LaunchFile=" + QuotePath(spacedEngine_) + " --wait-for " + go + " done"});
     EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
     // The launched program is still waiting for its go-ahead: the compactor did not wait for it.
     EXPECT_TRUE(Calls(spacedEngine_).empty());
@@ -185,7 +191,8 @@ TEST_F(CompactorRun, PasswordNeverReachesTheLog) {
     };
 
     SetExitCode(engine_, 7);
-    q_.writeCfg({"CompactFiles=" + a + "|" + gone, "AccessPath=" + engine_, "Encrypt=1", "Password=" + stored});
+    q_.writeCfg(
+        {"CompactFiles=" + a + "|" + gone, "AccessPath=" + engine_, "Encrypt=1", "Password=" + stored});
     q_.run(QuotePath(q_.file("run.cfg")));
     // The engine gets the real password, unshifted.
     EXPECT_EQ(Calls(engine_), (std::vector<Args>{{a, "/compact", "/user", "/pwd", "Top", "Secret!"},
@@ -217,8 +224,8 @@ TEST_F(CompactorRun, GarbageHugeAndOddConfigurationsEndQuietly) {
     reset();
 
     // 10 MB: one enormous list value and many lines of noise.
-    std::string huge = "[Defaults]\r\nAccessPath=" + engine_ + "\r\nCompactFiles=" + std::string(4 << 20, 'x') +
-                       "\r\n";
+    std::string huge =
+        "[Defaults]\r\nAccessPath=" + engine_ + "\r\nCompactFiles=" + std::string(4 << 20, 'x') + "\r\n";
     while (huge.size() < (10u << 20))
         huge += "noise=" + std::string(100, 'n') + "\r\n";
     WriteBytes(q_.file("huge.cfg"), huge);

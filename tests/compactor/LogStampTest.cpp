@@ -14,7 +14,8 @@ TEST(LogStamp, DateAndTimeExceptAtExactlyMidnight) {
 
     LocalDateTime justAfter = midnight;
     justAfter.millisecond = 1;
-    EXPECT_EQ(LogStamp(justAfter), platform::ShortDateText(justAfter) + " " + platform::LongTimeText(justAfter));
+    EXPECT_EQ(LogStamp(justAfter),
+              platform::ShortDateText(justAfter) + " " + platform::LongTimeText(justAfter));
 
     const LocalDateTime evening{2026, 12, 7, 20, 50, 36, 0};
     EXPECT_EQ(LogStamp(evening), platform::ShortDateText(evening) + " " + platform::LongTimeText(evening));
@@ -34,7 +35,8 @@ TEST(LogStamp, RegionalTextsShowTheMoment) {
 TEST(LogStamp, LocalDateTimeOfAgreesWithNow) {
     const platform::LocalDateTime now = platform::LocalNow();
     const auto seconds =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     const platform::LocalDateTime of = platform::LocalDateTimeOf(seconds);
     EXPECT_EQ(of.year, now.year);
     EXPECT_EQ(of.day, now.day);

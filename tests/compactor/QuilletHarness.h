@@ -42,7 +42,8 @@ inline std::string BinDir() {
 }
 
 inline std::int64_t UnixNow() {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -93,8 +94,8 @@ public:
     int run(const std::string& arguments) {
         start_ = UnixNow();
         int code = -1;
-        const bool ran = RunAndWait(QuotePath(quillet_) + (arguments.empty() ? "" : " " + arguments),
-                                    SW_HIDE_MODE, &code);
+        const bool ran =
+            RunAndWait(QuotePath(quillet_) + (arguments.empty() ? "" : " " + arguments), SW_HIDE_MODE, &code);
         end_ = UnixNow();
         EXPECT_TRUE(ran) << "the compactor did not start";
         return code;
@@ -112,7 +113,8 @@ public:
             stamps.insert(platform::ShortDateText(m) + " " + platform::LongTimeText(m));
             stamps.insert(platform::ShortDateText(m));
         }
-        EXPECT_TRUE(text.size() >= 2 && text.substr(text.size() - 2) == "\r\n") << "log does not end in CR LF";
+        EXPECT_TRUE(text.size() >= 2 && text.substr(text.size() - 2) == "\r\n")
+            << "log does not end in CR LF";
         std::vector<std::string> lines = SplitText(text, "\r\n");
         lines.pop_back();
         std::vector<std::string> result;
@@ -155,12 +157,13 @@ inline void ClearCalls(const std::string& enginePath) {
 }
 
 inline void SetExitCode(const std::string& enginePath, int code) {
-    WriteBytes((std::filesystem::path(enginePath).parent_path() / "exitcode.txt").string(), std::to_string(code));
+    WriteBytes((std::filesystem::path(enginePath).parent_path() / "exitcode.txt").string(),
+               std::to_string(code));
 }
 
 // Waits up to `seconds` for a program started without waiting to leave its record.
 inline std::vector<std::vector<std::string>> AwaitCalls(const std::string& enginePath, std::size_t count,
-                                                       int seconds = 20) {
+                                                        int seconds = 20) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     auto calls = Calls(enginePath);
     while (calls.size() < count && std::chrono::steady_clock::now() < deadline) {

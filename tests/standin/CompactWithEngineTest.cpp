@@ -19,8 +19,9 @@ TEST(CompactWithEngine, DatabasesShrinkWithTheirDataAndOtherFilesStayAsTheyWere)
     const std::string spacedDump = Dump(spaced), plainDump = Dump(plain);
     const long long spacedSize = SizeOf(spaced), plainSize = SizeOf(plain);
 
-    q.writeCfg({"CompactFiles=" + spaced + "|" + notes + "|" + missing + "|" + plain + "|", "AccessPath=" + engine,
-                "Repair=1", "Login=admin", "Password=secret", "Workgroup=/etc/work group.mdw"});
+    q.writeCfg({"CompactFiles=" + spaced + "|" + notes + "|" + missing + "|" + plain + "|",
+                "AccessPath=" + engine, "Repair=1", "Login=admin", "Password=secret",
+                "Workgroup=/etc/work group.mdw"});
     EXPECT_EQ(q.run(QuotePath(q.file("run.cfg"))), 0);
 
     EXPECT_LT(SizeOf(spaced), spacedSize / 2);

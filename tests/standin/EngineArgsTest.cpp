@@ -10,8 +10,8 @@ using Words = std::vector<std::string>;
 
 TEST(EngineArgs, FullCommandLineOfTheCompactor) {
     // An unquoted workgroup path with a blank arrives as two words.
-    const EngineOptions o = ParseEngineArgs({"/data/my db.sqlite", "/wrkgrp", "W:\\work", "group\\sys.mdw", "/repair",
-                                             "/compact", "/user", "admin", "/pwd", "secret"});
+    const EngineOptions o = ParseEngineArgs({"/data/my db.sqlite", "/wrkgrp", "W:\\work", "group\\sys.mdw",
+                                             "/repair", "/compact", "/user", "admin", "/pwd", "secret"});
     EXPECT_EQ(o.database, "/data/my db.sqlite");
     EXPECT_EQ(o.workgroup, "W:\\work");
     EXPECT_TRUE(o.repair);

@@ -13,7 +13,9 @@ protected:
         MakeDatabase(path);
         return path;
     }
-    static int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+    static int Lines(const std::string& text) {
+        return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    }
 
     TempDir dir_;
 };

@@ -36,7 +36,8 @@ public:
     long long number(const std::string& sql) {
         sqlite3_stmt* st = nullptr;
         long long v = -1;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
             v = sqlite3_column_int64(st, 0);
         sqlite3_finalize(st);
         return v;
@@ -53,11 +54,12 @@ inline void MakeDatabase(const std::string& path, int rows = 400) {
     db.must("CREATE TABLE orders(id INTEGER PRIMARY KEY, customer TEXT, amount REAL, note BLOB, extra);"
             "CREATE INDEX orders_customer ON orders(customer);"
             "CREATE TABLE junk(payload BLOB);");
-    db.must("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < " + std::to_string(rows) +
+    db.must("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < " +
+            std::to_string(rows) +
             ") INSERT INTO orders(customer, amount, note, extra) SELECT 'customer ' || (x % 37), x * 1.25, "
             "randomblob(200 + x % 300), CASE WHEN x % 3 = 0 THEN NULL ELSE x END FROM n;");
-    db.must("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < " + std::to_string(rows * 3) +
-            ") INSERT INTO junk SELECT randomblob(1000) FROM n;");
+    db.must("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < " +
+            std::to_string(rows * 3) + ") INSERT INTO junk SELECT randomblob(1000) FROM n;");
     db.must("DROP TABLE junk; DELETE FROM orders WHERE id % 5 = 0;");
 }
 
@@ -78,18 +80,23 @@ inline std::string Dump(const std::string& path) {
     }
     sqlite3_finalize(st);
     for (const auto& t : tables) {
-        sqlite3_prepare_v2(db.get(), ("SELECT * FROM \"" + t + "\" ORDER BY rowid").c_str(), -1, &st, nullptr);
+        sqlite3_prepare_v2(db.get(), ("SELECT * FROM \"" + t + "\" ORDER BY rowid").c_str(), -1, &st,
+                           nullptr);
         while (sqlite3_step(st) == SQLITE_ROW) {
             for (int c = 0; c < sqlite3_column_count(st); ++c) {
                 switch (sqlite3_column_type(st, c)) {
-                case SQLITE_INTEGER: out << "i" << sqlite3_column_int64(st, c); break;
+                case SQLITE_INTEGER:
+                    out << "i" << sqlite3_column_int64(st, c);
+                    break;
                 case SQLITE_FLOAT: {
                     char buf[40];
                     std::snprintf(buf, sizeof buf, "r%.17g", sqlite3_column_double(st, c));
                     out << buf;
                     break;
                 }
-                case SQLITE_NULL: out << "n"; break;
+                case SQLITE_NULL:
+                    out << "n";
+                    break;
                 default: {
                     const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st, c));
                     out << "b";
@@ -106,8 +113,12 @@ inline std::string Dump(const std::string& path) {
     return out.str();
 }
 
-inline long long FreePages(const std::string& path) { return Db(path).number("PRAGMA freelist_count"); }
-inline long long SizeOf(const std::string& path) { return static_cast<long long>(std::filesystem::file_size(path)); }
+inline long long FreePages(const std::string& path) {
+    return Db(path).number("PRAGMA freelist_count");
+}
+inline long long SizeOf(const std::string& path) {
+    return static_cast<long long>(std::filesystem::file_size(path));
+}
 
 inline std::string ShellQuote(const std::string& s) {
     std::string q = "'";
