@@ -42,9 +42,12 @@ public:
     }
 
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
-        QStyledItemDelegate::setModelData(editor, model, index);
+        // Read before storing: the stored text is put back into the editor, which clears
+        // its changed state.
         const auto* line = qobject_cast<QLineEdit*>(editor);
-        FGrid->editedTextStored(index.column(), index.row(), line && line->isModified());
+        const bool changed = line && line->isModified();
+        QStyledItemDelegate::setModelData(editor, model, index);
+        FGrid->editedTextStored(index.column(), index.row(), changed);
     }
 
     QWidget* openEditor() const { return FEditor; }
@@ -816,7 +819,12 @@ void TEditGrid::LoadFromDelimitedFile(const QString& fileName, char delimiter, b
 
 // ---- Hooks ---------------------------------------------------------------------------
 
-void TEditGrid::newRowKey(bool isDownOrTab) {
+// Down on the last row, or Tab in its last column, may append a row first. Down then
+// moves into the new row (same column) and Qt's own Down finds no row below. For Tab the
+// current cell stays and Qt's own Tab moves on to the first cell of the new row: moved
+// down first, Tab would stand in the grid's very last cell, where Qt's Tab leaves the
+// grid.
+void TEditGrid::newRowKey(bool isDownOrTab, bool moveDown) {
     if (!isDownOrTab)
         return;
     const int row = Row();
@@ -830,21 +838,24 @@ void TEditGrid::newRowKey(bool isDownOrTab) {
         return;
     // Rows added by the keyboard do not set Modified.
     setRowCount(RowCount() + 1);
-    setCurrentCell(row + 1, Col());
+    if (moveDown)
+        setCurrentCell(row + 1, Col());
 }
 
 void TEditGrid::keyPressEvent(QKeyEvent* event) {
     // Modifiers are not looked at: Shift+Tab (Qt's Backtab) is the Tab key too.
     const int key = event->key();
-    const bool isTab = key == Qt::Key_Tab || key == Qt::Key_Backtab;
-    newRowKey(key == Qt::Key_Down || (isTab && Col() == ColCount() - 1));
+    if (key == Qt::Key_Down)
+        newRowKey(true, true);
+    else if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+        newRowKey(Col() == ColCount() - 1, false);
     QTableWidget::keyPressEvent(event);
 }
 
 // Tab and Shift+Tab typed into the cell editor reach the grid as an editor hint.
 void TEditGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     if (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem)
-        newRowKey(Col() == ColCount() - 1);
+        newRowKey(Col() == ColCount() - 1, false);
     QTableWidget::closeEditor(editor, hint);
 }
 
@@ -852,6 +863,21 @@ bool TEditGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* even
     if (index.isValid() && isFixed(index.column(), index.row()))
         return false;
     return QTableWidget::edit(index, trigger, event);
+}
+
+// With goAlwaysShowEditor the current cell's editor is open whenever the grid has the
+// focus, not only after the current cell moved. Queued: the focus also comes back while
+// an editor closes, and the current cell may still move on then.
+void TEditGrid::focusInEvent(QFocusEvent* event) {
+    QTableWidget::focusInEvent(event);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (FOptions.testFlag(goEditing) && FOptions.testFlag(goAlwaysShowEditor) && hasFocus() &&
+                state() != EditingState && currentIndex().isValid())
+                edit(currentIndex(), CurrentChanged, nullptr);
+        },
+        Qt::QueuedConnection);
 }
 
 bool TEditGrid::eventFilter(QObject* watched, QEvent* event) {

@@ -168,13 +168,14 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     friend class TEditGridDelegate;
     friend class TEditGridHeader;
 
     void titlePressed(int col);
-    void newRowKey(bool isDownOrTab);
+    void newRowKey(bool isDownOrTab, bool moveDown);
     void editedTextStored(int col, int row, bool editorChanged);
     void colWidthsChanged();
     bool isFixed(int col, int row) const;
