@@ -341,6 +341,7 @@ void TForm1::FormCreate(const QString& programPath) {
     const QString program =
         QDir::toNativeSeparators(programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
     appFolder_ = ProgramFolder(program);
+    appTitle_ = ApplicationTitle(program);
     helpFile_ = appFolder_ + QStringLiteral("Quillet.hlp");
     DropFileTarget1->Register(lboxCompactFiles, [this](const QStringList& files) { DropFileTarget1Drop(files); });
 
@@ -438,10 +439,10 @@ void TForm1::SaveConfigFIle1Click() {
             WriteCfgFile(ToStd(currentCfgPath_), values);
         } catch (const EInvalidValue& refused) {
             // Nothing was written: the edits stay marked as unsaved.
-            Dialogs::instance().error(this, ApplicationTitle(), FromStd(refused.what()));
+            Dialogs::instance().error(this, appTitle_, FromStd(refused.what()));
             return;
         } catch (const EIniFileException& failed) {
-            Dialogs::instance().error(this, ApplicationTitle(), FromStd(failed.what()));
+            Dialogs::instance().error(this, appTitle_, FromStd(failed.what()));
         }
         for (QLineEdit* edit : {edtDesc, medtLogin, medtPwd})
             edit->setModified(false);

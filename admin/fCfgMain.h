@@ -84,6 +84,7 @@ private:
     void setCaption();
 
     QString appFolder_;
+    QString appTitle_;
     QString currentCfgPath_;
     QString helpFile_;
     QString dialogFolder_;
