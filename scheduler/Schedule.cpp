@@ -47,9 +47,13 @@ std::int64_t NextDueDate(char letter, int n, Date lastRun) {
     }
 }
 
-int TimerIntervalMinutes(const std::string& text) { return StrToInt(text); }
+int TimerIntervalMinutes(const std::string& text) {
+    return StrToInt(text);
+}
 
-bool TimerIntervalInRange(int minutes) { return minutes >= 0 && minutes <= MaxTimerIntervalMinutes; }
+bool TimerIntervalInRange(int minutes) {
+    return minutes >= 0 && minutes <= MaxTimerIntervalMinutes;
+}
 
 std::string TimerIntervalRangeMessage(const std::string& text) {
     return "'" + text + "' is not a valid Timer Interval: enter a whole number of minutes from 0 to " +
@@ -124,16 +128,20 @@ void RunDueEntries(ScheduleTable& table, const std::string& startTimeText, const
     if (failures.size() == 1)
         std::rethrow_exception(failures.front());
     if (!failures.empty()) {
+        // One box for the whole tick; a long schedule of bad entries shows the first few.
+        constexpr std::size_t Shown = 10;
         std::string text;
-        for (const auto& failure : failures) {
+        for (std::size_t i = 0; i < failures.size() && i < Shown; ++i) {
             try {
-                std::rethrow_exception(failure);
+                std::rethrow_exception(failures[i]);
             } catch (const std::exception& e) {
                 text += (text.empty() ? "" : "\n") + std::string(e.what());
             } catch (...) {
                 text += (text.empty() ? "" : "\n") + std::string("Unknown error");
             }
         }
+        if (failures.size() > Shown)
+            text += "\n(and " + IntToStr(static_cast<std::int64_t>(failures.size() - Shown)) + " more)";
         throw std::runtime_error(text);
     }
 }

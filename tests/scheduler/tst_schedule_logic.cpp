@@ -20,7 +20,9 @@ using quillet::scheduler::testing::RecordingRunner;
 
 namespace {
 
-Date D(int y, int m, int d) { return EncodeDate(y, m, d); }
+Date D(int y, int m, int d) {
+    return EncodeDate(y, m, d);
+}
 
 struct Entry {
     std::string description, path, code;

@@ -1,0 +1,635 @@
+#include "scheduler/fSched.h"
+
+#include "admin/AdminText.h"
+#include "admin/Dialogs.h"
+#include "admin/DropFileTarget.h"
+#include "admin/ErrorReporter.h"
+#include "admin/Help.h"
+#include "core/Errors.h"
+#include "platform/Files.h"
+#include "platform/Profile.h"
+#include "widgets/TEditGrid.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace quillet::scheduler {
+
+using admin::FromStd;
+using admin::guarded;
+using admin::ToStd;
+using widgets::TEditGrid;
+
+namespace {
+
+const char* const Section = "Defaults";
+constexpr int ColDescription = 1;
+constexpr int ColConfigFile = 2;
+constexpr int ColCode = 3;
+constexpr char Tab = '\t';
+
+// Holds a flag up for the length of a scope.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+} // namespace
+
+// ---- TRadioGroup ----
+
+TRadioGroup::TRadioGroup(const QString& title, const QStringList& items, QWidget* parent)
+    : QGroupBox(title, parent), buttons_(new QButtonGroup(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 4, 4, 4);
+    layout->setSpacing(2);
+    for (int i = 0; i < items.size(); ++i) {
+        auto* button = new QRadioButton(items[i], this);
+        button->setObjectName(objectName() + QString::number(i));
+        buttons_->addButton(button, i);
+        layout->addWidget(button);
+    }
+    connect(buttons_, &QButtonGroup::idClicked, this, &TRadioGroup::itemClicked);
+}
+
+int TRadioGroup::ItemIndex() const {
+    return buttons_->checkedId();
+}
+
+int TRadioGroup::ItemCount() const {
+    return static_cast<int>(buttons_->buttons().size());
+}
+
+void TRadioGroup::SetItemIndex(int index) {
+    if (QAbstractButton* button = buttons_->button(index)) {
+        button->setChecked(true);
+        return;
+    }
+    // No item: uncheck whichever is checked.
+    if (QAbstractButton* checked = buttons_->checkedButton()) {
+        buttons_->setExclusive(false);
+        checked->setChecked(false);
+        buttons_->setExclusive(true);
+    }
+}
+
+// ---- The table as the run routines see it ----
+
+class TfrmSched::GridTable final : public ScheduleTable {
+public:
+    explicit GridTable(TfrmSched& form) : form_(form) {}
+    int rowCount() const override { return form_.EditGrid1->RowCount(); }
+    std::string code(int row) const override { return ToStd(form_.EditGrid1->Cells(ColCode, row)); }
+    std::string configPath(int row) const override {
+        return ToStd(form_.EditGrid1->Cells(ColConfigFile, row));
+    }
+    void setCode(int row, const std::string& code) override {
+        form_.EditGrid1->SetCells(ColCode, row, FromStd(code));
+    }
+    void saveAfterRun() override {
+        form_.saveSchedule();
+        form_.EditGrid1->SetModified(false);
+    }
+
+private:
+    TfrmSched& form_;
+};
+
+// ---- Creation ----
+
+TfrmSched::TfrmSched(SchedulerHost host, QWidget* parent, std::unique_ptr<Clock> clock,
+                     std::unique_ptr<ProcessRunner> runner)
+    : QDialog(parent), host_(std::move(host)),
+      clock_(clock ? std::move(clock) : std::make_unique<SystemClock>()),
+      runner_(runner ? std::move(runner) : std::make_unique<SystemProcessRunner>()),
+      table_(std::make_unique<GridTable>(*this)) {
+    setObjectName(QStringLiteral("frmSched"));
+    setWindowTitle(QStringLiteral("Quillet Scheduler"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    setFont(font);
+    createControls();
+    createMenu();
+    guarded([&] { FormCreate(); });
+}
+
+TfrmSched::~TfrmSched() {
+    FormDestroy();
+}
+
+void TfrmSched::createControls() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setFixedSize(537, 358);
+    layout->addWidget(client);
+
+    // Button bar.
+    Panel3 = new QFrame(client);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setGeometry(0, 0, 537, 59);
+    Panel3->setFrameShape(QFrame::Panel);
+    Panel3->setFrameShadow(QFrame::Raised);
+    auto button = [&](const char* name, const QString& caption, const QString& hint, int left,
+                      QStyle::StandardPixmap icon, void (TfrmSched::*handler)()) {
+        auto* b = new QToolButton(Panel3);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setText(caption);
+        b->setToolTip(hint);
+        b->setIcon(style()->standardIcon(icon));
+        b->setIconSize(QSize(24, 24));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setGeometry(left, 1, 65, 57);
+        connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
+        return b;
+    };
+    BitBtn3 = button("BitBtn3", QStringLiteral("Save"), QStringLiteral("Save scheduler configuration"), 0,
+                     QStyle::SP_DialogSaveButton, &TfrmSched::SaveChanges1Click);
+    BitBtn4 = button("BitBtn4", QStringLiteral("insert"), QStringLiteral("Insert a scheduler record"), 64,
+                     QStyle::SP_FileDialogNewFolder, &TfrmSched::AddRow1Click);
+    BitBtn5 = button("BitBtn5", QStringLiteral("Delete"), QStringLiteral("Delete selected scheduler record"),
+                     128, QStyle::SP_TrashIcon, &TfrmSched::DeleteRow1Click);
+    BitBtn7 = button("BitBtn7", QStringLiteral("Compact"),
+                     QStringLiteral("Compact database in selected scheduler configuration file"), 192,
+                     QStyle::SP_BrowserReload, &TfrmSched::BitBtn7Click);
+    btnHelp = button("btnHelp", QStringLiteral("Help"), QStringLiteral("Help"), 256,
+                     QStyle::SP_DialogHelpButton, &TfrmSched::btnHelpClick);
+
+    // The schedule table.
+    EditGrid1 = new TEditGrid(client);
+    EditGrid1->setObjectName(QStringLiteral("EditGrid1"));
+    EditGrid1->setGeometry(0, 56, 537, 191);
+    EditGrid1->SetColCount(4);
+    EditGrid1->SetRowCount(2);
+    EditGrid1->SetDefaultRowHeight(19);
+    const int widths[] = {32, 220, 279, 3};
+    for (int col = 0; col < 4; ++col)
+        EditGrid1->SetColWidths(col, widths[col]);
+    EditGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    EditGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    EditGrid1->SetNewRowOnKeyDown(TEditGrid::kdNever);
+    EditGrid1->SetModified(true);
+    // The grid's click: a press on a cell, or the current cell moved by the keyboard.
+    connect(EditGrid1, &QTableWidget::cellPressed, this, [this](int, int) {
+        if (!quiet_)
+            EditGrid1Click();
+    });
+    connect(EditGrid1, &QTableWidget::currentCellChanged, this, [this](int, int, int, int) {
+        if (!quiet_)
+            EditGrid1Click();
+    });
+    EditGrid1->installEventFilter(this);
+
+    // Frequency of the current entry.
+    rgSched = new TRadioGroup(QStringLiteral("Schedule"),
+                              {QStringLiteral("As &Needed"), QStringLiteral("&Daily"),
+                               QStringLiteral("&Weekly"), QStringLiteral("&Monthly")},
+                              client);
+    rgSched->setObjectName(QStringLiteral("rgSched"));
+    rgSched->setGeometry(0, 248, 97, 105);
+    rgSched->SetItemIndex(0);
+    connect(rgSched, &TRadioGroup::itemClicked, this, [this](int) { rgSchedClick(); });
+
+    Panel1 = new QFrame(client);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(95, 254, 106, 99);
+    Label1 = new QLabel(QStringLiteral("Every"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(8, 12, 90, 14);
+    Edit1 = new QLineEdit(QStringLiteral("1"), Panel1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setGeometry(8, 30, 33, 21);
+    Edit1->installEventFilter(this);
+    Label2 = new QLabel(QStringLiteral("Days"), Panel1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(8, 56, 90, 14);
+    Label1->setVisible(false);
+    Edit1->setVisible(false);
+    Label2->setVisible(false);
+
+    Panel2 = new QFrame(client);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setGeometry(199, 254, 337, 99);
+    auto* intervalLabel = new QLabel(QStringLiteral("Timer Interval (minutes)"), Panel2);
+    intervalLabel->setObjectName(QStringLiteral("Label3"));
+    intervalLabel->setGeometry(8, 8, 200, 14);
+    edtInterval = new QLineEdit(QStringLiteral("60"), Panel2);
+    edtInterval->setObjectName(QStringLiteral("edtInterval"));
+    edtInterval->setGeometry(8, 24, 121, 21);
+    auto* startLabel = new QLabel(QStringLiteral("Start Time (24 hr format)"), Panel2);
+    startLabel->setObjectName(QStringLiteral("Label4"));
+    startLabel->setGeometry(8, 52, 200, 14);
+    edtStart = new QLineEdit(QStringLiteral("01"), Panel2);
+    edtStart->setObjectName(QStringLiteral("edtStart"));
+    edtStart->setGeometry(8, 68, 121, 21);
+
+    // The schedule timer: off until CheckTimer finds an entry with a frequency.
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setTimerType(Qt::CoarseTimer);
+    connect(Timer1, &QTimer::timeout, this, &TfrmSched::Timer1Timer);
+    periodMs_ = 60 * 60000;
+
+    DropFileTarget1 = new admin::TDropFileTarget(this);
+    DropFileTarget1->setObjectName(QStringLiteral("DropFileTarget1"));
+}
+
+void TfrmSched::createMenu() {
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    layout()->setMenuBar(MainMenu1);
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, void (TfrmSched::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return action;
+    };
+    QMenu* file = MainMenu1->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File1"));
+    item(file, "SaveChanges1", QStringLiteral("&Save Changes"), &TfrmSched::SaveChanges1Click);
+    file->addSeparator()->setObjectName(QStringLiteral("N1"));
+    item(file, "AddRow1", QStringLiteral("&Add Row"), &TfrmSched::AddRow1Click);
+    item(file, "DeleteRow1", QStringLiteral("&Delete Row"), &TfrmSched::DeleteRow1Click);
+    file->addSeparator()->setObjectName(QStringLiteral("N2"));
+    item(file, "Close1", QStringLiteral("&Close"), &TfrmSched::Close1Click);
+    MainMenu1->addSeparator()->setObjectName(QStringLiteral("N3"));
+    QMenu* help = MainMenu1->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    item(help, "Sheduler1", QStringLiteral("&Sheduler"), &TfrmSched::btnHelpClick);
+}
+
+void TfrmSched::FormCreate() {
+    DropFileTarget1->Register(EditGrid1, [this](const QStringList& files) { DropFileTarget1Drop(files); });
+    tableNotLoaded_ = true;
+    const int minutes = readTimerSettings(); // not a whole number: nothing loaded, timer off
+    intervalUsable_ = TimerIntervalInRange(minutes);
+    if (intervalUsable_)
+        setPeriod(minutes * 60000);
+    {
+        FlagScope quiet(quiet_);
+        EditGrid1->SetRowCount(2);
+        if (platform::FileExists(ToStd(ScheduleFilePath()))) {
+            EditGrid1->LoadFromDelimitedFile(ScheduleFilePath(), Tab, false, false);
+            EditGrid1->SetModified(false);
+        }
+    }
+    tableNotLoaded_ = false;
+    CheckTimer();
+    if (!intervalUsable_)
+        throw EInvalidValue(TimerIntervalRangeMessage(ToStd(edtInterval->text())) +
+                            ". The schedule timer stays off until a valid Timer Interval is saved.");
+}
+
+void TfrmSched::FormDestroy() {
+    Timer1->stop();
+    DropFileTarget1->Revoke();
+}
+
+// ---- Settings and the schedule file ----
+
+int TfrmSched::readTimerSettings() {
+    const std::string ini = ToStd(SettingsPath());
+    edtInterval->setText(FromStd(platform::GetPrivateProfileString(Section, "TimerInterval", "60", ini)));
+    edtStart->setText(FromStd(platform::GetPrivateProfileString(Section, "StartTime", "01", ini)));
+    return TimerIntervalMinutes(ToStd(edtInterval->text()));
+}
+
+void TfrmSched::reloadTable() {
+    FlagScope quiet(quiet_);
+    EditGrid1->SetModified(false);
+    EditGrid1->SetRowCount(2);
+    if (platform::FileExists(ToStd(ScheduleFilePath())))
+        EditGrid1->LoadFromDelimitedFile(ScheduleFilePath(), Tab, false, false);
+    EditGrid1->SetCells(ColDescription, 0, QStringLiteral("Description"));
+    EditGrid1->SetCells(ColConfigFile, 0, QStringLiteral("Config File"));
+    EditGrid1->SetModified(false);
+    tableNotLoaded_ = false;
+    EditGrid1->SetCurrentCell(ColDescription, 1);
+}
+
+void TfrmSched::saveSchedule() {
+    // A table that was never loaded from the file must not replace it.
+    if (tableNotLoaded_)
+        throw EInvalidValue(
+            "The schedule was not saved to " + ToStd(ScheduleFilePath()) +
+            ": it could not be loaded from there, because the timer settings could not be read.");
+    EditGrid1->SaveToDelimitedFile(ScheduleFilePath(), Tab, false);
+}
+
+void TfrmSched::FormShow() {
+    guarded([&] {
+        tableNotLoaded_ = true;
+        const int minutes = readTimerSettings(); // not a whole number: the table stays as it was
+        const bool usable = TimerIntervalInRange(minutes);
+        if (usable) {
+            setPeriod(minutes * 60000);
+            intervalUsable_ = true;
+        }
+        reloadTable();
+        UpdateFreq(EditGrid1->Cells(ColCode, 1));
+        if (!usable)
+            throw EInvalidValue(
+                TimerIntervalRangeMessage(ToStd(edtInterval->text())) +
+                ". The schedule timer keeps its period until a valid Timer Interval is saved.");
+    });
+}
+
+void TfrmSched::SaveChanges1Click() {
+    guarded([&] {
+        // Refused before anything is written, so the settings file never holds an
+        // interval that would keep the timer off at the next start.
+        const std::string interval = ToStd(edtInterval->text());
+        const int minutes = TimerIntervalMinutes(interval);
+        if (!TimerIntervalInRange(minutes))
+            throw EInvalidValue(TimerIntervalRangeMessage(interval));
+        const std::string ini = ToStd(SettingsPath());
+        if (!platform::WritePrivateProfileString(Section, "TimerInterval", interval, ini))
+            throw EIniFileException(ini);
+        if (!platform::WritePrivateProfileString(Section, "StartTime", ToStd(edtStart->text()), ini))
+            throw EIniFileException(ini);
+        setPeriod(minutes * 60000);
+        intervalUsable_ = true;
+
+        if (tableNotLoaded_ && platform::FileExists(ToStd(ScheduleFilePath()))) {
+            // The grid does not hold the stored schedule: load it instead of overwriting it.
+            reloadTable();
+            UpdateFreq(EditGrid1->Cells(ColCode, 1));
+            CheckTimer();
+            admin::Dialogs::instance().information(
+                this, windowTitle(),
+                QStringLiteral(
+                    "The timer settings were saved. The schedule had not been loaded from %1, because "
+                    "the timer settings could not be read; it has been loaded now and was not "
+                    "overwritten. Changes made to the table before were not saved.")
+                    .arg(ScheduleFilePath()));
+            return;
+        }
+        tableNotLoaded_ = false;
+        saveSchedule();
+        EditGrid1->SetModified(false);
+        CheckTimer();
+    });
+}
+
+// ---- Frequency of the current entry ----
+
+QString TfrmSched::currentCode() const {
+    const int row = EditGrid1->Row();
+    if (row < EditGrid1->FixedRows() || row >= EditGrid1->RowCount())
+        return {};
+    return EditGrid1->Cells(ColCode, row);
+}
+
+void TfrmSched::setCurrentCode(const QString& code) {
+    const int row = EditGrid1->Row();
+    if (row < EditGrid1->FixedRows() || row >= EditGrid1->RowCount())
+        return;
+    EditGrid1->SetCells(ColCode, row, code);
+}
+
+QString TfrmSched::todayText() const {
+    return FromStd(DateToDashText(clock_->today()));
+}
+
+void TfrmSched::UpdateFreq(const QString& code) {
+    guarded([&] {
+        int index = 0;
+        if (!code.isEmpty()) {
+            switch (code.front().unicode()) {
+            case 'd':
+                index = 1;
+                break;
+            case 'w':
+                index = 2;
+                break;
+            case 'm':
+                index = 3;
+                break;
+            default:
+                break;
+            }
+        }
+        rgSched->SetItemIndex(index);
+        // The entry's own N, so that showing an entry never rewrites it.
+        if (index != 0)
+            Edit1->setText(FromStd(GetField(ToStd(code), CodeSeparator, 1)));
+        rgSchedClick();
+    });
+}
+
+void TfrmSched::rgSchedClick() {
+    guarded([&] {
+        QString date = FromStd(GetField(ToStd(currentCode()), CodeSeparator, 2));
+        if (date.isEmpty())
+            date = todayText();
+        const int index = rgSched->ItemIndex();
+        const bool every = index >= 1 && index <= 3;
+        Label1->setVisible(every);
+        Edit1->setVisible(every);
+        Label2->setVisible(every);
+        QString code;
+        switch (index) {
+        case 1:
+            Label2->setText(QStringLiteral("Day(s)"));
+            code = QStringLiteral("d|") + Edit1->text() + QLatin1Char('|') + date;
+            break;
+        case 2:
+            Label2->setText(QStringLiteral("Week(s)"));
+            code = QStringLiteral("w|") + Edit1->text() + QLatin1Char('|') + date;
+            break;
+        case 3:
+            Label2->setText(QStringLiteral("Month(s)"));
+            code = QStringLiteral("m|") + Edit1->text() + QLatin1Char('|') + date;
+            break;
+        default:
+            break;
+        }
+        setCurrentCode(code);
+    });
+}
+
+void TfrmSched::Edit1Exit() {
+    guarded([&] {
+        const std::string code = ToStd(currentCode());
+        if (code.empty())
+            return; // an entry without a frequency has no N to change
+        std::string date = GetField(code, CodeSeparator, 2);
+        if (date.empty())
+            date = ToStd(todayText());
+        setCurrentCode(
+            FromStd(LeftText(code, 1) + CodeSeparator + ToStd(Edit1->text()) + CodeSeparator + date));
+    });
+}
+
+// ---- Timer and runs ----
+
+void TfrmSched::setTimerOn(bool on) {
+    timerOn_ = on;
+    // A period of 0 never fires; QTimer would fire at every pass of the event loop.
+    if (on && periodMs_ > 0)
+        Timer1->start(periodMs_);
+    else
+        Timer1->stop();
+}
+
+void TfrmSched::setPeriod(int ms) {
+    if (ms == periodMs_)
+        return; // the same period keeps the countdown running
+    periodMs_ = ms;
+    setTimerOn(timerOn_);
+}
+
+void TfrmSched::CheckTimer() {
+    guarded([&] {
+        setTimerOn(false);
+        if (!intervalUsable_)
+            return;
+        for (int row = 1; row < EditGrid1->RowCount(); ++row) {
+            if (!EditGrid1->Cells(ColCode, row).isEmpty()) {
+                setTimerOn(true);
+                return;
+            }
+        }
+    });
+}
+
+RunEnvironment TfrmSched::runEnvironment() {
+    return RunEnvironment{*clock_, *runner_, [this] {
+                              return host_.compactorPath ? ToStd(host_.compactorPath()) : std::string();
+                          }};
+}
+
+void TfrmSched::Timer1Timer() {
+    // A tick during a run, or while an earlier tick's error box is open, does nothing.
+    if (running_)
+        return;
+    FlagScope running(running_);
+    guarded([&] { RunDueEntries(*table_, ToStd(edtStart->text()), runEnvironment()); });
+}
+
+void TfrmSched::CompactEntry(int row, bool force) {
+    guarded([&] { scheduler::CompactEntry(*table_, row, force, runEnvironment()); });
+}
+
+// ---- Window commands ----
+
+void TfrmSched::AddRow1Click() {
+    guarded([&] {
+        FlagScope quiet(quiet_);
+        EditGrid1->AddRow();
+    });
+}
+
+void TfrmSched::DeleteRow1Click() {
+    guarded([&] {
+        FlagScope quiet(quiet_);
+        EditGrid1->DeleteRow(EditGrid1->Row());
+    });
+}
+
+void TfrmSched::BitBtn7Click() {
+    if (running_)
+        return;
+    FlagScope running(running_);
+    guarded([&] {
+        const int row = EditGrid1->Row();
+        if (row >= EditGrid1->FixedRows() && row < EditGrid1->RowCount())
+            CompactEntry(row, true);
+    });
+}
+
+void TfrmSched::DropFileTarget1Drop(const QStringList& files) {
+    guarded([&] {
+        FlagScope quiet(quiet_);
+        for (const QString& path : files) {
+            if (!EditGrid1->Cells(ColConfigFile, EditGrid1->RowCount() - 1).isEmpty())
+                EditGrid1->SetRowCount(EditGrid1->RowCount() + 1);
+            EditGrid1->SetCells(ColConfigFile, EditGrid1->RowCount() - 1, path);
+        }
+    });
+}
+
+void TfrmSched::EditGrid1Click() {
+    guarded([&] { UpdateFreq(currentCode()); });
+}
+
+void TfrmSched::EditGrid1KeyUp() {
+    guarded([&] { UpdateFreq(currentCode()); });
+}
+
+void TfrmSched::btnHelpClick() {
+    guarded([&] { admin::ShowHelpTopic(this, admin::HelpTopicScheduler); });
+}
+
+void TfrmSched::Close1Click() {
+    guarded([&] { done(QDialog::Accepted); });
+}
+
+int TfrmSched::ShowModal() {
+    return exec();
+}
+
+void TfrmSched::FormClose() {
+    guarded([&] {
+        if (!EditGrid1->Modified())
+            return;
+        const auto answer = admin::Dialogs::instance().question(
+            this, QStringLiteral("Confirm"), QStringLiteral("Save changes?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        if (answer == QMessageBox::Yes)
+            SaveChanges1Click();
+    });
+}
+
+void TfrmSched::done(int result) {
+    if (closing_)
+        return;
+    {
+        FlagScope closing(closing_);
+        FormClose();
+    }
+    QDialog::done(result); // hides the window, whatever the answer
+}
+
+void TfrmSched::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+bool TfrmSched::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit1 && event->type() == QEvent::FocusOut) {
+        // Leaving the box, not the window losing the focus to another window or a menu.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            Edit1Exit();
+    } else if (watched == EditGrid1 && event->type() == QEvent::KeyRelease) {
+        EditGrid1KeyUp();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace quillet::scheduler

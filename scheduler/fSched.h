@@ -1,0 +1,158 @@
+// The scheduler window: the schedule table in its grid, each entry's frequency, the
+// timer settings, and the schedule timer that runs due entries through the compactor.
+// It is created hidden at start-up and lives until the program ends; its timer runs
+// whether or not the window is ever shown.
+#pragma once
+
+#include "scheduler/Schedule.h"
+
+#include <QDialog>
+#include <QGroupBox>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QButtonGroup;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class QTimer;
+class QToolButton;
+
+namespace quillet::admin {
+class TDropFileTarget;
+}
+namespace quillet::widgets {
+class TEditGrid;
+}
+
+namespace quillet::scheduler {
+
+// What the scheduler needs of the rest of the administrator.
+struct SchedulerHost {
+    QString appFolder;                      // ends with the path separator
+    std::function<QString()> compactorPath; // the main window's Quillet Path text, now
+};
+
+// A titled group of radio items of which at most one is chosen. Setting the item from
+// code is silent; only the user's choice emits itemClicked.
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    TRadioGroup(const QString& title, const QStringList& items, QWidget* parent = nullptr);
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+    int ItemCount() const;
+signals:
+    void itemClicked(int index);
+
+private:
+    QButtonGroup* buttons_;
+};
+
+class TfrmSched : public QDialog {
+    Q_OBJECT
+public:
+    // Runs FormCreate: loads the timer settings and the schedule, arms the timer. The
+    // clock and runner default to the system's.
+    explicit TfrmSched(SchedulerHost host, QWidget* parent = nullptr, std::unique_ptr<Clock> clock = nullptr,
+                       std::unique_ptr<ProcessRunner> runner = nullptr);
+    ~TfrmSched() override; // runs FormDestroy
+
+    // Shows the window modally (FormShow reloads everything) until it is closed.
+    int ShowModal();
+
+    QString ScheduleFilePath() const { return host_.appFolder + QStringLiteral("schedfile.dat"); }
+    QString SettingsPath() const { return host_.appFolder + QStringLiteral("Quillet.ini"); }
+
+    // The timer's on/off state and period; with a period of 0 it is on but never fires.
+    bool TimerEnabled() const { return timerOn_; }
+    int TimerPeriod() const { return periodMs_; }
+    // Whether the grid holds something other than the stored schedule, because reading
+    // the settings failed before the schedule was loaded.
+    bool TableNotLoaded() const { return tableNotLoaded_; }
+
+    // Handlers; each runs guarded, so errors go to the error reporter.
+    void FormShow();
+    void SaveChanges1Click();
+    void UpdateFreq(const QString& code);
+    void rgSchedClick();
+    void Edit1Exit();
+    void CheckTimer();
+    void Timer1Timer();
+    void CompactEntry(int row, bool force);
+    void AddRow1Click();
+    void DeleteRow1Click();
+    void BitBtn7Click();
+    void DropFileTarget1Drop(const QStringList& files);
+    void EditGrid1Click();
+    void EditGrid1KeyUp();
+    void btnHelpClick();
+    void Close1Click();
+
+    // Controls, by their names.
+    QMenuBar* MainMenu1 = nullptr;
+    QFrame* Panel3 = nullptr;
+    QToolButton* BitBtn3 = nullptr;
+    QToolButton* BitBtn4 = nullptr;
+    QToolButton* BitBtn5 = nullptr;
+    QToolButton* BitBtn7 = nullptr;
+    QToolButton* btnHelp = nullptr;
+    widgets::TEditGrid* EditGrid1 = nullptr;
+    TRadioGroup* rgSched = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QLineEdit* edtInterval = nullptr;
+    QLineEdit* edtStart = nullptr;
+    QTimer* Timer1 = nullptr;
+    admin::TDropFileTarget* DropFileTarget1 = nullptr;
+
+public slots:
+    void done(int result) override; // every close passes here: FormClose, then hide
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class GridTable;
+
+    void createControls();
+    void createMenu();
+    void FormCreate();
+    void FormClose();
+    void FormDestroy();
+
+    // Reads "TimerInterval" and "StartTime" into their boxes; returns the minutes, or
+    // throws when the interval is not a whole number.
+    int readTimerSettings();
+    // Replaces the grid's content with the schedule file's and writes the titles.
+    void reloadTable();
+    void saveSchedule();
+    void setTimerOn(bool on);
+    void setPeriod(int ms);
+    QString currentCode() const;
+    void setCurrentCode(const QString& code);
+    QString todayText() const;
+    RunEnvironment runEnvironment();
+
+    SchedulerHost host_;
+    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<ProcessRunner> runner_;
+    std::unique_ptr<GridTable> table_;
+
+    bool timerOn_ = false;
+    int periodMs_ = 0;
+    bool intervalUsable_ = false; // the period last read or saved fits the timer
+    bool tableNotLoaded_ = false;
+    bool running_ = false; // a tick or a Compact is under way (its error box included)
+    bool closing_ = false;
+    bool quiet_ = false; // the grid's current cell moves by our own code
+};
+
+} // namespace quillet::scheduler

@@ -1,0 +1,785 @@
+// The scheduler window, headless: schedule file and settings, frequency controls,
+// timer ticks and the Compact button with a set clock and recorded runs, the window's
+// commands and its close question.
+#include "scheduler/fSched.h"
+#include "tests/scheduler/TestSeams.h"
+
+#include "admin/Dialogs.h"
+#include "admin/ErrorReporter.h"
+#include "admin/Help.h"
+#include "widgets/TEditGrid.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace quillet;
+using namespace quillet::scheduler;
+using quillet::admin::ScriptedDialogs;
+using quillet::scheduler::testing::MockClock;
+using quillet::scheduler::testing::RecordingRunner;
+using quillet::widgets::TEditGrid;
+
+namespace {
+
+Date D(int y, int m, int d) {
+    return EncodeDate(y, m, d);
+}
+
+// One scheduler window over a fresh application folder.
+struct Scheduler {
+    QTemporaryDir dir;
+    ScriptedDialogs* dialogs = &ScriptedDialogs::install();
+    admin::RecordingHelp* help = &admin::RecordingHelp::install();
+    QStringList errors;
+    MockClock* clock = nullptr;
+    RecordingRunner* runner = nullptr;
+    QString compactor = QStringLiteral("/opt/q/Quillet");
+    std::unique_ptr<TfrmSched> form;
+
+    Scheduler() {
+        admin::ErrorReporter::setSink([this](const QString& message, const QString&) { errors << message; });
+    }
+    ~Scheduler() {
+        form.reset();
+        admin::ErrorReporter::setSink(nullptr);
+        admin::Dialogs::setInstance(nullptr);
+        admin::HelpEngine::setInstance(nullptr);
+    }
+
+    QString folder() const { return dir.path() + QLatin1Char('/'); }
+    QString schedulePath() const { return folder() + QStringLiteral("schedfile.dat"); }
+    QString iniPath() const { return folder() + QStringLiteral("Quillet.ini"); }
+
+    void writeFile(const QString& path, const QByteArray& bytes) const {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    void writeSchedule(const QByteArray& bytes) const { writeFile(schedulePath(), bytes); }
+    void writeIni(const QByteArray& bytes) const { writeFile(iniPath(), bytes); }
+    QByteArray read(const QString& path) const {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    QByteArray schedule() const { return read(schedulePath()); }
+
+    TfrmSched& create() {
+        auto c = std::make_unique<MockClock>();
+        c->day = D(2026, 12, 6);
+        c->hour = 1;
+        clock = c.get();
+        auto r = std::make_unique<RecordingRunner>();
+        runner = r.get();
+        form = std::make_unique<TfrmSched>(SchedulerHost{folder(), [this] { return compactor; }}, nullptr,
+                                           std::move(c), std::move(r));
+        return *form;
+    }
+    // Created, then shown as the main window would show it.
+    TfrmSched& createShown() {
+        create();
+        form->show();
+        return *form;
+    }
+
+    TEditGrid& grid() const { return *form->EditGrid1; }
+    QString cell(int col, int row) const { return grid().Cells(col, row); }
+    void select(int row) const {
+        grid().SetCurrentCell(1, row);
+        form->EditGrid1Click();
+    }
+    void choose(int index) const {
+        form->rgSched->SetItemIndex(index);
+        form->rgSchedClick();
+    }
+    int questions() const {
+        return static_cast<int>(
+            std::count_if(dialogs->shown.begin(), dialogs->shown.end(),
+                          [](const auto& s) { return s.kind == QLatin1String("question"); }));
+    }
+};
+
+const QByteArray TwoEntries = "\"Nightly\"\t\"/data/a.cfg\"\t\"d|1|2026-12-05\"\r\n"
+                              "\t\"/data/b b.cfg\"\t\r\n";
+
+} // namespace
+
+class TestFSched : public QObject {
+    Q_OBJECT
+private slots:
+    void layoutAndNames();
+    void scheduleFileBytes();
+    void loadingRules();
+    void settingsDefaultsAndZeroInterval();
+    void intervalOutOfRangeOrNotANumber();
+    void tableNotLoadedIsNeverSavedOver();
+    void frequencyHandler();
+    void selectingKeepsTheEntrysN();
+    void leavingTheNBox();
+    void timerFollowsTheCodes();
+    void tickRunsDueEntriesAndRecords();
+    void tickErrorsAreReportedAndTheTimerRunsOn();
+    void ticksNeverReEnter();
+    void compactButton();
+    void drops();
+    void addAndDeleteEntries();
+    void closeQuestion();
+    void showAgainAfterUnsavedClose();
+    void keyReleaseRefreshesTheFrequency();
+    void helpAndClose();
+    void badScheduleFiles();
+};
+
+void TestFSched::layoutAndNames() {
+    Scheduler s;
+    TfrmSched& f = s.create();
+    QCOMPARE(f.windowTitle(), QStringLiteral("Quillet Scheduler"));
+    QCOMPARE(f.findChild<QWidget*>(QStringLiteral("ClientArea"))->size(), QSize(537, 358));
+    const struct {
+        const char* name;
+        const char* caption;
+        const char* hint;
+        int left;
+    } buttons[] = {{"BitBtn3", "Save", "Save scheduler configuration", 0},
+                   {"BitBtn4", "insert", "Insert a scheduler record", 64},
+                   {"BitBtn5", "Delete", "Delete selected scheduler record", 128},
+                   {"BitBtn7", "Compact", "Compact database in selected scheduler configuration file", 192},
+                   {"btnHelp", "Help", "Help", 256}};
+    for (const auto& b : buttons) {
+        auto* button = f.findChild<QToolButton*>(QLatin1String(b.name));
+        QVERIFY2(button, b.name);
+        QCOMPARE(button->text(), QLatin1String(b.caption));
+        QCOMPARE(button->toolTip(), QLatin1String(b.hint));
+        QCOMPARE(button->geometry().left(), b.left);
+        QCOMPARE(button->size(), QSize(65, 57));
+        QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+    }
+    QCOMPARE(f.EditGrid1->geometry(), QRect(0, 56, 537, 191));
+    QCOMPARE(f.EditGrid1->ColCount(), 4);
+    QCOMPARE(f.EditGrid1->RowCount(), 2);
+    QCOMPARE(f.EditGrid1->ColWidths(1), 220);
+    QCOMPARE(f.EditGrid1->ColWidths(2), 279);
+    QCOMPARE(f.EditGrid1->ColWidths(3), 3);
+    QCOMPARE(f.EditGrid1->NewRowOnKeyDown(), TEditGrid::kdNever);
+    QCOMPARE(f.rgSched->title(), QStringLiteral("Schedule"));
+    QCOMPARE(f.rgSched->ItemIndex(), 0);
+    const auto radios = f.rgSched->findChildren<QRadioButton*>();
+    QStringList items;
+    for (auto* r : radios)
+        items << r->text();
+    QCOMPARE(items, (QStringList{"As &Needed", "&Daily", "&Weekly", "&Monthly"}));
+    QCOMPARE(f.Label1->text(), QStringLiteral("Every"));
+    QCOMPARE(f.Edit1->text(), QStringLiteral("1"));
+    QCOMPARE(f.Label2->text(), QStringLiteral("Days"));
+    QVERIFY(f.Label1->isHidden() && f.Edit1->isHidden() && f.Label2->isHidden());
+    QCOMPARE(f.edtInterval->width(), 121);
+    QCOMPARE(f.edtStart->width(), 121);
+
+    QStringList menu;
+    for (QAction* top : f.MainMenu1->actions()) {
+        menu << (top->isSeparator() ? QStringLiteral("-") : top->text());
+        if (top->menu())
+            for (QAction* a : top->menu()->actions())
+                menu << QStringLiteral("  ") + (a->isSeparator() ? QStringLiteral("-") : a->text());
+    }
+    QCOMPARE(menu, (QStringList{"&File", "  &Save Changes", "  -", "  &Add Row", "  &Delete Row", "  -",
+                                "  &Close", "-", "&Help", "  &Sheduler"}));
+    QVERIFY(f.findChild<QTimer*>(QStringLiteral("Timer1")));
+    QVERIFY(!f.isVisible());
+    QVERIFY(s.errors.isEmpty());
+}
+
+void TestFSched::scheduleFileBytes() {
+    Scheduler s;
+    s.createShown();
+    TEditGrid& g = s.grid();
+    g.SetRowCount(4);
+    g.SetCells(1, 1, QStringLiteral("Nightly"));
+    g.SetCells(2, 1, QStringLiteral("/data/a.cfg"));
+    g.SetCells(3, 1, QStringLiteral("d|1|2026-12-05"));
+    // Row 2 is empty and is not written.
+    g.SetCells(2, 3, QStringLiteral("/data/b b.cfg"));
+    s.form->SaveChanges1Click();
+    QCOMPARE(s.schedule(), TwoEntries);
+    QVERIFY(!g.Modified());
+    QVERIFY(s.read(s.iniPath()).contains("TimerInterval=60\r\nStartTime=01\r\n"));
+
+    // Saved and shown again: the empty row is gone, the titles are back.
+    s.form->hide();
+    s.form->show();
+    QCOMPARE(g.RowCount(), 3);
+    QCOMPARE(s.cell(1, 0), QStringLiteral("Description"));
+    QCOMPARE(s.cell(2, 0), QStringLiteral("Config File"));
+    QCOMPARE(s.cell(2, 2), QStringLiteral("/data/b b.cfg"));
+    QVERIFY(!g.Modified());
+
+    // An empty table gives an empty file.
+    g.DeleteRow(2);
+    g.SetCurrentCell(1, 1);
+    g.DeleteRow(1);
+    s.form->SaveChanges1Click();
+    QCOMPARE(s.schedule(), QByteArray());
+    QVERIFY(s.errors.isEmpty());
+}
+
+void TestFSched::loadingRules() {
+    Scheduler s;
+    s.writeSchedule(
+        "\"Just a description\"\n\"  padded  \"\t\"/x.cfg\"\t\"w|2|2026-11-29\"\t\"extra\"\r\r\n");
+    s.createShown();
+    // Lone LF, CR LF and lone CR end lines; an empty line gives an empty row.
+    QCOMPARE(s.grid().RowCount(), 4);
+    QCOMPARE(s.cell(1, 1), QStringLiteral("Just a description"));
+    QCOMPARE(s.cell(2, 1), QString());
+    QCOMPARE(s.cell(1, 2), QStringLiteral("padded"));
+    QCOMPARE(s.cell(3, 2), QStringLiteral("w|2|2026-11-29"));
+    QCOMPARE(s.cell(1, 3), QString());
+}
+
+void TestFSched::settingsDefaultsAndZeroInterval() {
+    {
+        Scheduler s;
+        s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"d|1|2026-12-05\"\r\n");
+        TfrmSched& f = s.create();
+        QCOMPARE(f.edtInterval->text(), QStringLiteral("60"));
+        QCOMPARE(f.edtStart->text(), QStringLiteral("01"));
+        QCOMPARE(f.TimerPeriod(), 3600000);
+        QVERIFY(f.TimerEnabled());
+        QVERIFY(f.Timer1->isActive());
+        QCOMPARE(f.Timer1->interval(), 3600000);
+        QVERIFY(!f.EditGrid1->Modified());
+        QVERIFY(s.errors.isEmpty());
+    }
+    {
+        Scheduler s;
+        s.writeIni("[Defaults]\r\nTimerInterval=0\r\nStartTime=3\r\n");
+        s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"d|1|2026-12-05\"\r\n");
+        TfrmSched& f = s.create();
+        QCOMPARE(f.edtStart->text(), QStringLiteral("3"));
+        // On, but with a period of 0 it never fires.
+        QVERIFY(f.TimerEnabled());
+        QCOMPARE(f.TimerPeriod(), 0);
+        QVERIFY(!f.Timer1->isActive());
+        QVERIFY(s.errors.isEmpty());
+
+        // Saving another interval starts it; the other keys of the file stay.
+        s.writeIni("[Defaults]\r\nLastCfgPath=/x.cfg\r\nTimerInterval=0\r\nStartTime=3\r\n");
+        f.edtInterval->setText(QStringLiteral("5"));
+        f.SaveChanges1Click();
+        QVERIFY(f.Timer1->isActive());
+        QCOMPARE(f.Timer1->interval(), 300000);
+        QCOMPARE(s.read(s.iniPath()),
+                 QByteArray("[Defaults]\r\nLastCfgPath=/x.cfg\r\nTimerInterval=5\r\nStartTime=3\r\n"));
+    }
+}
+
+void TestFSched::intervalOutOfRangeOrNotANumber() {
+    {
+        // Too long for the timer: the schedule loads, the timer stays off, one error.
+        Scheduler s;
+        s.writeIni("[Defaults]\r\nTimerInterval=35792\r\n");
+        s.writeSchedule(TwoEntries);
+        TfrmSched& f = s.create();
+        QCOMPARE(s.errors.size(), 1);
+        QVERIFY(s.errors[0].contains(QStringLiteral("'35792' is not a valid Timer Interval")));
+        QCOMPARE(s.cell(1, 1), QStringLiteral("Nightly"));
+        QVERIFY(!f.TimerEnabled());
+        QVERIFY(!f.Timer1->isActive());
+
+        // Saving it again is refused before anything is written.
+        f.edtInterval->setText(QStringLiteral("-1"));
+        f.SaveChanges1Click();
+        QCOMPARE(s.errors.size(), 2);
+        QVERIFY(s.errors[1].contains(QStringLiteral("'-1' is not a valid Timer Interval")));
+        QCOMPARE(s.read(s.iniPath()), QByteArray("[Defaults]\r\nTimerInterval=35792\r\n"));
+
+        f.edtInterval->setText(QStringLiteral("35791"));
+        f.SaveChanges1Click();
+        QCOMPARE(s.errors.size(), 2);
+        QVERIFY(f.Timer1->isActive());
+        QCOMPARE(f.Timer1->interval(), 35791 * 60000);
+    }
+    {
+        // Not a whole number at creation: nothing loaded, timer off.
+        Scheduler s;
+        s.writeIni("[Defaults]\r\nTimerInterval=1.5\r\n");
+        s.writeSchedule(TwoEntries);
+        TfrmSched& f = s.create();
+        QCOMPARE(s.errors, QStringList{"'1.5' is not a valid integer value"});
+        QCOMPARE(s.cell(1, 1), QString());
+        QVERIFY(!f.TimerEnabled());
+        QVERIFY(f.TableNotLoaded());
+        // Saving a text that is no number writes nothing at all.
+        f.edtInterval->setText(QStringLiteral("ten"));
+        f.SaveChanges1Click();
+        QCOMPARE(s.errors.last(), QStringLiteral("'ten' is not a valid integer value"));
+        QCOMPARE(s.read(s.iniPath()), QByteArray("[Defaults]\r\nTimerInterval=1.5\r\n"));
+        QCOMPARE(s.schedule(), TwoEntries);
+    }
+}
+
+void TestFSched::tableNotLoadedIsNeverSavedOver() {
+    Scheduler s;
+    s.writeIni("[Defaults]\r\nTimerInterval=x\r\n");
+    s.writeSchedule(TwoEntries);
+    TfrmSched& f = s.create();
+    // Shown: reading fails again, the empty table is shown.
+    f.show();
+    QCOMPARE(s.errors.size(), 2);
+    QCOMPARE(s.cell(2, 1), QString());
+    // An entry typed into the table that was never loaded, and run with Compact.
+    f.EditGrid1->SetCells(2, 1, QStringLiteral("/new.cfg"));
+    f.EditGrid1->SetCells(3, 1, QStringLiteral("d|1|"));
+    f.EditGrid1->SetCurrentCell(1, 1);
+    f.BitBtn7Click();
+    QCOMPARE(s.runner->commandLines.size(), 1u);
+    QCOMPARE(s.errors.size(), 3);
+    QVERIFY(s.errors[2].startsWith(QStringLiteral("The schedule was not saved to ")));
+    QCOMPARE(s.schedule(), TwoEntries);
+
+    // The user fixes the interval and saves: the stored schedule is loaded, not replaced.
+    f.edtInterval->setText(QStringLiteral("60"));
+    f.SaveChanges1Click();
+    QCOMPARE(s.errors.size(), 3);
+    QCOMPARE(s.schedule(), TwoEntries);
+    QCOMPARE(s.cell(1, 1), QStringLiteral("Nightly"));
+    QVERIFY(!f.TableNotLoaded());
+    QCOMPARE(s.dialogs->shown.back().kind, QStringLiteral("information"));
+    QVERIFY(f.Timer1->isActive());
+    // From now on saving writes the table.
+    f.EditGrid1->SetCells(1, 2, QStringLiteral("Second"));
+    f.SaveChanges1Click();
+    QVERIFY(s.schedule().contains("\"Second\"\t\"/data/b b.cfg\"\t\r\n"));
+}
+
+void TestFSched::frequencyHandler() {
+    Scheduler s;
+    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\r\n\"b\"\t\"/b.cfg\"\t\"d|1|2026-11-01\"\r\n\"c\"\t\"/"
+                    "c.cfg\"\t\"q|1|2026-11-01\"\r\n");
+    TfrmSched& f = s.createShown();
+    QCOMPARE(f.rgSched->ItemIndex(), 0);
+    QVERIFY(f.Edit1->isHidden());
+
+    // Daily on an entry without code gets today's date.
+    s.choose(1);
+    QCOMPARE(s.cell(3, 1), QStringLiteral("d|1|2026-12-06"));
+    QVERIFY(!f.Edit1->isHidden());
+    QCOMPARE(f.Label2->text(), QStringLiteral("Day(s)"));
+    // As Needed empties it; Daily on a later day gives that day.
+    s.choose(0);
+    QCOMPARE(s.cell(3, 1), QString());
+    QVERIFY(f.Edit1->isHidden());
+    s.clock->day = D(2026, 12, 9);
+    s.choose(1);
+    QCOMPARE(s.cell(3, 1), QStringLiteral("d|1|2026-12-09"));
+
+    // Daily to Weekly to Monthly keeps the date.
+    s.select(2);
+    QCOMPARE(f.rgSched->ItemIndex(), 1);
+    s.choose(2);
+    QCOMPARE(s.cell(3, 2), QStringLiteral("w|1|2026-11-01"));
+    QCOMPARE(f.Label2->text(), QStringLiteral("Week(s)"));
+    s.choose(3);
+    QCOMPARE(s.cell(3, 2), QStringLiteral("m|1|2026-11-01"));
+    QCOMPARE(f.Label2->text(), QStringLiteral("Month(s)"));
+
+    // A code with another letter shows As Needed and is emptied.
+    s.select(3);
+    QCOMPARE(f.rgSched->ItemIndex(), 0);
+    QCOMPARE(s.cell(3, 3), QString());
+    // None of this counts as an edit.
+    QVERIFY(!f.EditGrid1->Modified());
+}
+
+void TestFSched::selectingKeepsTheEntrysN() {
+    Scheduler s;
+    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"w|3|2026-11-01\"\r\n\"b\"\t\"/b.cfg\"\t\"w|1|2026-11-02\"\r\n"
+                    "\"c\"\t\"/c.cfg\"\t\r\n");
+    TfrmSched& f = s.createShown();
+    QCOMPARE(f.Edit1->text(), QStringLiteral("3"));
+    s.select(2);
+    QCOMPARE(f.Edit1->text(), QStringLiteral("1"));
+    s.select(1);
+    QCOMPARE(f.Edit1->text(), QStringLiteral("3"));
+    QCOMPARE(s.cell(3, 1), QStringLiteral("w|3|2026-11-01"));
+    QCOMPARE(s.cell(3, 2), QStringLiteral("w|1|2026-11-02"));
+    // An entry without code keeps its code empty when selected.
+    s.select(3);
+    QCOMPARE(s.cell(3, 3), QString());
+}
+
+void TestFSched::leavingTheNBox() {
+    Scheduler s;
+    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"w|1|2026-11-01\"\r\n\"b\"\t\"/b.cfg\"\t\r\n");
+    TfrmSched& f = s.createShown();
+    f.Edit1->setText(QStringLiteral("3"));
+    f.Edit1Exit();
+    QCOMPARE(s.cell(3, 1), QStringLiteral("w|3|2026-11-01"));
+
+    // Leaving the box by the focus moving elsewhere in the window.
+    f.activateWindow();
+    f.Edit1->setFocus();
+    f.Edit1->setText(QStringLiteral("4"));
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(f.Edit1, &out);
+    QCOMPARE(s.cell(3, 1), QStringLiteral("w|4|2026-11-01"));
+
+    // The current entry has no code (the controls were not refreshed): nothing changes.
+    f.EditGrid1->SetCurrentCell(1, 2);
+    f.Edit1->setText(QStringLiteral("7"));
+    f.Edit1Exit();
+    QCOMPARE(s.cell(3, 2), QString());
+    QCOMPARE(s.cell(3, 1), QStringLiteral("w|4|2026-11-01"));
+}
+
+void TestFSched::timerFollowsTheCodes() {
+    Scheduler s;
+    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\r\n");
+    TfrmSched& f = s.createShown();
+    QVERIFY(!f.TimerEnabled());
+    // A frequency given in the window does not switch the timer on; saving does.
+    s.choose(1);
+    QVERIFY(!f.TimerEnabled());
+    f.SaveChanges1Click();
+    QVERIFY(f.TimerEnabled());
+    QVERIFY(f.Timer1->isActive());
+    s.choose(0);
+    f.SaveChanges1Click();
+    QVERIFY(!f.TimerEnabled());
+    QVERIFY(!f.Timer1->isActive());
+}
+
+void TestFSched::tickRunsDueEntriesAndRecords() {
+    Scheduler s;
+    s.writeSchedule("\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-05\"\r\n"
+                    "\"x\"\t\"/data/never.cfg\"\t\r\n"
+                    "\"m\"\t\"/data/my month.cfg\"\t\"m|1|2026-11-06\"\r\n");
+    s.compactor = QStringLiteral("/opt/my q/Quillet");
+    TfrmSched& f = s.create();
+    QVERIFY(f.TimerEnabled());
+    // An unsaved edit in the window counts for the tick and is saved with the run.
+    f.EditGrid1->SetCells(1, 2, QStringLiteral("edited"));
+    f.EditGrid1->SetModified(true);
+
+    s.clock->hour = 2;
+    f.Timer1Timer();
+    QVERIFY(s.runner->commandLines.empty());
+    s.clock->hour = 1;
+    f.Timer1Timer();
+    QCOMPARE(s.runner->commandLines,
+             (std::vector<std::string>{"\"/opt/my q/Quillet\" /data/night.cfg",
+                                       "\"/opt/my q/Quillet\" \"/data/my month.cfg\""}));
+    QCOMPARE(s.cell(3, 1), QStringLiteral("d|1|2026-12-06"));
+    QCOMPARE(s.cell(3, 3), QStringLiteral("m|1|2026-12-06"));
+    QCOMPARE(s.schedule(), QByteArray("\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-06\"\r\n"
+                                      "\"edited\"\t\"/data/never.cfg\"\t\r\n"
+                                      "\"m\"\t\"/data/my month.cfg\"\t\"m|1|2026-12-06\"\r\n"));
+    QVERIFY(!f.EditGrid1->Modified());
+    // StartTime 24 never matches.
+    s.clock->day = D(2026, 12, 20);
+    f.edtStart->setText(QStringLiteral("24"));
+    for (int hour = 0; hour < 24; ++hour) {
+        s.clock->hour = hour;
+        f.Timer1Timer();
+    }
+    QCOMPARE(s.runner->commandLines.size(), 2u);
+    QVERIFY(s.errors.isEmpty());
+}
+
+void TestFSched::tickErrorsAreReportedAndTheTimerRunsOn() {
+    Scheduler s;
+    s.writeSchedule(
+        "\"bad\"\t\"/bad.cfg\"\t\"x|abc|2026-13-45\"\r\n\"good\"\t\"/good.cfg\"\t\"d|1|2026-12-01\"\r\n");
+    TfrmSched& f = s.create();
+    f.Timer1Timer();
+    QCOMPARE(s.errors, QStringList{"'abc' is not a valid integer value"});
+    QCOMPARE(s.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /good.cfg"});
+    QVERIFY(f.Timer1->isActive());
+
+    // A start hour that is no number fails every tick, and runs nothing.
+    f.edtStart->setText(QStringLiteral("one"));
+    f.Timer1Timer();
+    QCOMPARE(s.errors.last(), QStringLiteral("'one' is not a valid integer value"));
+    QCOMPARE(s.runner->commandLines.size(), 1u);
+    QVERIFY(f.Timer1->isActive());
+
+    // The schedule file cannot be written after a run: the run stays in memory.
+    f.edtStart->setText(QStringLiteral("01"));
+    s.clock->day = D(2026, 12, 7);
+    QVERIFY(QFile::remove(s.schedulePath()));
+    QVERIFY(QDir(s.schedulePath()).mkpath(QStringLiteral(".")));
+    f.EditGrid1->SetModified(true);
+    f.Timer1Timer();
+    QVERIFY(s.errors.last().contains(QStringLiteral("\nCannot create file ")));
+    QCOMPARE(s.cell(3, 2), QStringLiteral("d|1|2026-12-07"));
+    QVERIFY(f.EditGrid1->Modified());
+    QVERIFY(f.Timer1->isActive());
+}
+
+void TestFSched::ticksNeverReEnter() {
+    Scheduler s;
+    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"d|1|2026-12-01\"\r\n\"b\"\t\"/b.cfg\"\t\"x|abc|\"\r\n");
+    TfrmSched& f = s.create();
+    // A tick arriving during a run does nothing.
+    s.runner->whileRunning = [&](const std::string&) {
+        f.Timer1Timer();
+        f.BitBtn7Click();
+    };
+    f.Timer1Timer();
+    QCOMPARE(s.runner->commandLines.size(), 1u);
+    // Nor one arriving while the error box of the tick is open.
+    s.clock->day = D(2026, 12, 7);
+    s.runner->whileRunning = nullptr;
+    int inner = 0;
+    admin::ErrorReporter::setSink([&](const QString& message, const QString&) {
+        s.errors << message;
+        ++inner;
+        f.Timer1Timer();
+    });
+    f.Timer1Timer();
+    QCOMPARE(inner, 1);
+    QCOMPARE(s.runner->commandLines.size(), 2u);
+    // Once the box is closed, the next tick runs again.
+    s.clock->day = D(2026, 12, 8);
+    f.Timer1Timer();
+    QCOMPARE(s.runner->commandLines.size(), 3u);
+}
+
+void TestFSched::compactButton() {
+    Scheduler s;
+    s.writeSchedule(
+        "\"a\"\t\"/a.cfg\"\t\r\n\"b\"\t\"/b.cfg\"\t\"d|1|2026-12-06\"\r\n\"c\"\t\"/c.cfg\"\t\"d|1.5|\"\r\n");
+    TfrmSched& f = s.createShown();
+    // As Needed: nothing starts and nothing is shown.
+    f.BitBtn7Click();
+    QVERIFY(s.runner->commandLines.empty());
+    QVERIFY(s.dialogs->shown.empty());
+    // A daily entry that ran today runs again and records today again.
+    s.select(2);
+    f.EditGrid1->SetCells(1, 1, QStringLiteral("unsaved"));
+    f.EditGrid1->SetModified(true);
+    f.BitBtn7->click();
+    QCOMPARE(s.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /b.cfg"});
+    QCOMPARE(s.cell(3, 2), QStringLiteral("d|1|2026-12-06"));
+    QVERIFY(!f.EditGrid1->Modified());
+    QVERIFY(s.schedule().startsWith("\"unsaved\""));
+    // A failed start records nothing.
+    s.clock->day = D(2026, 12, 7);
+    s.runner->startSucceeds = false;
+    f.BitBtn7Click();
+    QCOMPARE(s.cell(3, 2), QStringLiteral("d|1|2026-12-06"));
+    // N that is no number: an error, nothing runs.
+    s.runner->startSucceeds = true;
+    s.select(3);
+    f.BitBtn7Click();
+    QCOMPARE(s.runner->commandLines.size(), 2u);
+    QCOMPARE(s.errors, QStringList{"'1.5' is not a valid integer value"});
+}
+
+void TestFSched::drops() {
+    Scheduler s;
+    TfrmSched& f = s.createShown();
+    f.DropFileTarget1Drop({"/d/one.cfg", "/d/two.cfg", "/d/three.cfg"});
+    QCOMPARE(f.EditGrid1->RowCount(), 4);
+    QCOMPARE(s.cell(2, 1), QStringLiteral("/d/one.cfg"));
+    QCOMPARE(s.cell(2, 2), QStringLiteral("/d/two.cfg"));
+    QCOMPARE(s.cell(2, 3), QStringLiteral("/d/three.cfg"));
+    QCOMPARE(s.cell(3, 3), QString());
+    // A last entry with a description but no path takes the path.
+    f.EditGrid1->SetRowCount(5);
+    f.EditGrid1->SetCells(1, 4, QStringLiteral("described"));
+    f.DropFileTarget1Drop({"/d/my four.cfg"});
+    QCOMPARE(f.EditGrid1->RowCount(), 5);
+    QCOMPARE(s.cell(2, 4), QStringLiteral("/d/my four.cfg"));
+    // Drops are no edits: closing asks nothing.
+    f.close();
+    QCOMPARE(s.questions(), 0);
+    QVERIFY(!f.isVisible());
+}
+
+void TestFSched::addAndDeleteEntries() {
+    Scheduler s;
+    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"d|1|2026-12-01\"\r\n\"b\"\t\"/b.cfg\"\t\r\n");
+    TfrmSched& f = s.createShown();
+    // "insert" appends at the end, whatever entry is current; the current one stays.
+    s.select(1);
+    f.BitBtn4->click();
+    QCOMPARE(f.EditGrid1->RowCount(), 4);
+    QCOMPARE(f.EditGrid1->Row(), 1);
+    QCOMPARE(s.cell(1, 3), QString());
+    QVERIFY(f.EditGrid1->Modified());
+    // Delete without a question; the controls keep showing the deleted entry.
+    f.BitBtn5->click();
+    QCOMPARE(f.EditGrid1->RowCount(), 3);
+    QCOMPARE(s.cell(1, 1), QStringLiteral("b"));
+    QCOMPARE(f.rgSched->ItemIndex(), 1);
+    QVERIFY(s.dialogs->shown.empty());
+
+    // Deleting the only entry leaves one empty entry, and closing asks.
+    Scheduler t;
+    t.writeSchedule("\"only\"\t\"/o.cfg\"\t\"w|1|2026-12-01\"\r\n");
+    TfrmSched& g = t.createShown();
+    g.DeleteRow1Click();
+    QCOMPARE(g.EditGrid1->RowCount(), 2);
+    QCOMPARE(t.cell(1, 1), QString());
+    QCOMPARE(t.cell(3, 1), QString());
+    t.dialogs->answers.push_back(QMessageBox::Yes);
+    g.close();
+    QCOMPARE(t.questions(), 1);
+    QCOMPARE(t.dialogs->shown[0].text, QStringLiteral("Save changes?"));
+    QCOMPARE(t.dialogs->shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(t.schedule(), QByteArray());
+    QVERIFY(!g.isVisible());
+
+    // Down on the last entry adds none.
+    Scheduler u;
+    TfrmSched& h = u.createShown();
+    h.EditGrid1->SetCurrentCell(1, 1);
+    QTest::keyClick(h.EditGrid1, Qt::Key_Down);
+    QCOMPARE(h.EditGrid1->RowCount(), 2);
+}
+
+void TestFSched::closeQuestion() {
+    Scheduler s;
+    s.writeSchedule(TwoEntries);
+    TfrmSched& f = s.createShown();
+    // Nothing edited: no question.
+    f.Close1Click();
+    QCOMPARE(s.questions(), 0);
+    QVERIFY(!f.isVisible());
+    QCOMPARE(f.result(), int(QDialog::Accepted));
+
+    // An in-place edit of a description, then close: asked; No writes nothing.
+    f.show();
+    f.EditGrid1->SetCurrentCell(1, 1);
+    f.EditGrid1->editItem(f.EditGrid1->item(1, 1));
+    auto* editor = f.EditGrid1->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    QTest::keyClicks(editor, QStringLiteral("X"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(s.cell(1, 1), QStringLiteral("X")); // the editor commits from the event loop
+    QVERIFY(f.EditGrid1->Modified());
+    s.dialogs->answers.push_back(QMessageBox::No);
+    f.close();
+    QCOMPARE(s.questions(), 1);
+    QVERIFY(!f.isVisible());
+    QCOMPARE(s.schedule(), TwoEntries);
+
+    // A tick's run in between clears Modified: closing then asks nothing.
+    f.show();
+    f.EditGrid1->SetCells(1, 1, QStringLiteral("changed"));
+    f.EditGrid1->SetModified(true);
+    s.clock->day = D(2026, 12, 6);
+    f.Timer1Timer();
+    f.close();
+    QCOMPARE(s.questions(), 1);
+    QVERIFY(s.schedule().startsWith("\"changed\""));
+}
+
+void TestFSched::showAgainAfterUnsavedClose() {
+    Scheduler s;
+    s.writeIni("[Defaults]\r\nTimerInterval=30\r\nStartTime=02\r\n");
+    s.writeSchedule(TwoEntries);
+    TfrmSched& f = s.createShown();
+    f.EditGrid1->AddRow();
+    f.EditGrid1->SetCells(1, 3, QStringLiteral("new"));
+    f.EditGrid1->SetCells(1, 1, QStringLiteral("renamed"));
+    f.edtInterval->setText(QStringLiteral("5"));
+    f.edtStart->setText(QStringLiteral("04"));
+    s.dialogs->answers.push_back(QMessageBox::No);
+    f.close();
+    // In memory until the next showing.
+    QCOMPARE(s.cell(1, 1), QStringLiteral("renamed"));
+    f.show();
+    QCOMPARE(f.EditGrid1->RowCount(), 3);
+    QCOMPARE(s.cell(1, 1), QStringLiteral("Nightly"));
+    QCOMPARE(f.edtInterval->text(), QStringLiteral("30"));
+    QCOMPARE(f.edtStart->text(), QStringLiteral("02"));
+    QCOMPARE(f.EditGrid1->Row(), 1);
+    QCOMPARE(f.rgSched->ItemIndex(), 1);
+    QVERIFY(!f.EditGrid1->Modified());
+}
+
+void TestFSched::keyReleaseRefreshesTheFrequency() {
+    Scheduler s;
+    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"w|2|2026-11-01\"\r\n\"b\"\t\"/b.cfg\"\t\"m|1|2026-11-01\"\r\n");
+    TfrmSched& f = s.createShown();
+    f.activateWindow();
+    f.EditGrid1->setFocus();
+    f.EditGrid1->SetCurrentCell(1, 1);
+    QCOMPARE(f.rgSched->ItemIndex(), 2);
+    QTest::keyClick(f.EditGrid1, Qt::Key_Down);
+    QCOMPARE(f.EditGrid1->Row(), 2);
+    QCOMPARE(f.rgSched->ItemIndex(), 3);
+    // The key release alone refreshes too.
+    f.EditGrid1->blockSignals(true);
+    f.EditGrid1->SetCurrentCell(1, 1);
+    f.EditGrid1->blockSignals(false);
+    QTest::keyRelease(f.EditGrid1, Qt::Key_Shift);
+    QCOMPARE(f.rgSched->ItemIndex(), 2);
+    QCOMPARE(f.Edit1->text(), QStringLiteral("2"));
+}
+
+void TestFSched::helpAndClose() {
+    Scheduler s;
+    TfrmSched& f = s.createShown();
+    f.btnHelp->click();
+    f.findChild<QAction*>(QStringLiteral("Sheduler1"))->trigger();
+    QCOMPARE(s.help->requests.size(), 2u);
+    QCOMPARE(s.help->requests[0].kind, QStringLiteral("topic"));
+    QCOMPARE(s.help->requests[0].topic, 190);
+    f.findChild<QAction*>(QStringLiteral("Close1"))->trigger();
+    QVERIFY(!f.isVisible());
+    // Closing hides; the window and its timer live on.
+    QVERIFY(f.Timer1);
+}
+
+void TestFSched::badScheduleFiles() {
+    {
+        // Binary garbage loads as entries; ticks report bad codes and never crash.
+        Scheduler s;
+        QByteArray garbage;
+        for (int i = 0; i < 4096; ++i)
+            garbage.append(char((i * 131 + 7) % 256));
+        s.writeSchedule(garbage);
+        TfrmSched& f = s.createShown();
+        QVERIFY(f.EditGrid1->RowCount() >= 2);
+        f.Timer1Timer();
+        f.BitBtn7Click();
+        QCOMPARE(s.schedule(), garbage); // nothing ran, nothing was written
+    }
+    {
+        // Thousands of entries, some bad: the good ones run, the file keeps every line.
+        Scheduler s;
+        QByteArray big;
+        for (int i = 0; i < 3000; ++i) {
+            const char* code = i % 30 == 0 ? "w|-1|" : i % 30 == 1 ? "x|abc|2026-13-45" : "";
+            big += "\"e" + QByteArray::number(i) + "\"\t\"/c" + QByteArray::number(i) + ".cfg\"\t";
+            if (*code)
+                big += QByteArray("\"") + code + "\"";
+            big += "\r\n";
+        }
+        s.writeSchedule(big);
+        TfrmSched& f = s.create();
+        QCOMPARE(f.EditGrid1->RowCount(), 3001);
+        f.Timer1Timer();
+        QCOMPARE(s.runner->commandLines.size(), 100u);
+        QCOMPARE(s.errors.size(), 1);
+        QCOMPARE(s.errors[0].count(QStringLiteral("'abc' is not a valid integer value")), 10);
+        QVERIFY(s.errors[0].endsWith(QStringLiteral("\n(and 90 more)")));
+        const QList<QByteArray> lines = s.schedule().split('\n');
+        QCOMPARE(lines.size(), 3001); // 3000 lines and the empty rest after the last LF
+        QCOMPARE(lines[0], QByteArray("\"e0\"\t\"/c0.cfg\"\t\"w|-1|2026-12-06\"\r"));
+        QCOMPARE(lines[1], QByteArray("\"e1\"\t\"/c1.cfg\"\t\"x|abc|2026-13-45\"\r"));
+    }
+}
+
+QTEST_MAIN(TestFSched)
+#include "tst_fsched.moc"
