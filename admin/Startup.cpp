@@ -7,13 +7,32 @@
 #include "admin/fCfgMain.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
+
+#include <algorithm>
 
 namespace quillet::admin {
 
 namespace {
 QString g_shortDateFormat = QStringLiteral("yyyy/MM/dd");
 QChar g_dateSeparator = QLatin1Char('/');
+// Start-up is over in a blink; screenshots and demonstrations may ask for the splash to
+// stay a while (QUILLET_SPLASH_MS, in milliseconds).
+void HoldSplashForDemonstration() {
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("QUILLET_SPLASH_MS", &ok);
+    if (!ok || ms <= 0)
+        return;
+    QElapsedTimer held;
+    held.start();
+    while (held.elapsed() < std::min(ms, 60000)) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+}
+
 } // namespace
 
 void SetProcessDateFormat(const QString& shortDateFormat, QChar separator) {
@@ -67,6 +86,7 @@ std::unique_ptr<AdminWindows> StartAdministrator(const QString& programPath) {
         splash.show();
         splash.repaint();
         QCoreApplication::processEvents();
+        HoldSplashForDemonstration();
         windows = CreateWindows(programPath);
         splash.hide();
     }
