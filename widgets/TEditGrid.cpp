@@ -66,7 +66,8 @@ private:
 
 class TEditGridHeader : public QHeaderView {
 public:
-    TEditGridHeader(Qt::Orientation orientation, TEditGrid* grid) : QHeaderView(orientation, grid), FGrid(grid) {
+    TEditGridHeader(Qt::Orientation orientation, TEditGrid* grid)
+        : QHeaderView(orientation, grid), FGrid(grid) {
         setSectionsClickable(false);
         setHighlightSections(false);
         setMinimumSectionSize(0);
@@ -84,7 +85,8 @@ protected:
         opt.orientation = orientation();
         opt.position = QStyleOptionHeader::Middle;
         opt.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
-        opt.text = orientation() == Qt::Horizontal ? FGrid->Cells(logicalIndex, 0) : FGrid->Cells(0, logicalIndex);
+        opt.text =
+            orientation() == Qt::Horizontal ? FGrid->Cells(logicalIndex, 0) : FGrid->Cells(0, logicalIndex);
         style()->drawControl(QStyle::CE_Header, &opt, painter, this);
     }
 
@@ -167,7 +169,8 @@ void QuickSortRows(const std::vector<std::string>& keys, std::vector<int>& order
     for (;;) {
         int I = L;
         int J = R;
-        const std::string& pivot = keys[static_cast<std::size_t>(order[static_cast<std::size_t>((L + R) / 2)])];
+        const std::string& pivot =
+            keys[static_cast<std::size_t>(order[static_cast<std::size_t>((L + R) / 2)])];
         auto key = [&](int pos) -> const std::string& {
             return keys[static_cast<std::size_t>(order[static_cast<std::size_t>(pos)])];
         };
@@ -220,6 +223,21 @@ std::vector<std::string> SplitLines(const std::string& data) {
     return lines;
 }
 
+// The window does not redraw while the grid is filled.
+class UpdatesOff {
+public:
+    explicit UpdatesOff(QWidget* widget) : FWidget(widget), FWas(widget->updatesEnabled()) {
+        FWidget->setUpdatesEnabled(false);
+    }
+    ~UpdatesOff() { FWidget->setUpdatesEnabled(FWas); }
+    UpdatesOff(const UpdatesOff&) = delete;
+    UpdatesOff& operator=(const UpdatesOff&) = delete;
+
+private:
+    QWidget* FWidget;
+    bool FWas;
+};
+
 // Restores the cursor and redrawing however the sort ends.
 class SortGuard {
 public:
@@ -260,12 +278,13 @@ TEditGrid::TEditGrid(QWidget* owner) : QTableWidget(owner), FAbout(QStringLitera
     setRowCount(5);
 
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { colWidthsChanged(); });
-    connect(model(), &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& tl, const QModelIndex&) {
-        if (tl.row() == 0)
-            FTitleHeader->viewport()->update();
-        if (tl.column() == 0)
-            FSideHeader->viewport()->update();
-    });
+    connect(model(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& tl, const QModelIndex&) {
+                if (tl.row() == 0)
+                    FTitleHeader->viewport()->update();
+                if (tl.column() == 0)
+                    FSideHeader->viewport()->update();
+            });
     if (auto* corner = findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly))
         corner->installEventFilter(this);
 
@@ -278,7 +297,9 @@ TEditGrid::~TEditGrid() = default;
 
 // ---- Base string grid ----------------------------------------------------------
 
-bool TEditGrid::isFixed(int col, int row) const { return row < FFixedRows || col < FFixedCols; }
+bool TEditGrid::isFixed(int col, int row) const {
+    return row < FFixedRows || col < FFixedCols;
+}
 
 // Row 0 and column 0 of the fixed area live in the headers; their cells stay hidden.
 void TEditGrid::syncFixed() {
@@ -373,11 +394,17 @@ void TEditGrid::SetObjects(int col, int row, const QVariant& object) {
     it->setData(Qt::UserRole, object);
 }
 
-void TEditGrid::SetCol(int col) { SetCurrentCell(col, Row()); }
+void TEditGrid::SetCol(int col) {
+    SetCurrentCell(col, Row());
+}
 
-void TEditGrid::SetRow(int row) { SetCurrentCell(Col(), row); }
+void TEditGrid::SetRow(int row) {
+    SetCurrentCell(Col(), row);
+}
 
-void TEditGrid::SetCurrentCell(int col, int row) { setCurrentCell(row, col); }
+void TEditGrid::SetCurrentCell(int col, int row) {
+    setCurrentCell(row, col);
+}
 
 TGridRect TEditGrid::Selection() const {
     const QItemSelection sel = selectionModel()->selection();
@@ -601,7 +628,8 @@ void TEditGrid::restoreView(const TGridRect& selection, TGridCoord current, int 
     if (current.X >= 0 && current.Y >= 0)
         selectionModel()->setCurrentIndex(model()->index(rowIn(current.Y), colIn(current.X)),
                                           QItemSelectionModel::NoUpdate);
-    SetSelection({colIn(selection.Left), rowIn(selection.Top), colIn(selection.Right), rowIn(selection.Bottom)});
+    SetSelection(
+        {colIn(selection.Left), rowIn(selection.Top), colIn(selection.Right), rowIn(selection.Bottom)});
     SetLeftCol(leftCol);
     SetTopRow(topRow);
 }
@@ -698,15 +726,17 @@ void TEditGrid::SortByColumn(int column, bool ascending) {
             // Rows exchange their cells (texts and objects) over all columns; row
             // heights stay where they are.
             const int cols = ColCount();
-            std::vector<QTableWidgetItem*> cells(static_cast<std::size_t>(count) * static_cast<std::size_t>(cols));
+            std::vector<QTableWidgetItem*> cells(static_cast<std::size_t>(count) *
+                                                 static_cast<std::size_t>(cols));
             for (int i = 0; i < count; ++i)
                 for (int c = 0; c < cols; ++c)
-                    cells[static_cast<std::size_t>(i) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)] =
-                        takeItem(first + i, c);
+                    cells[static_cast<std::size_t>(i) * static_cast<std::size_t>(cols) +
+                          static_cast<std::size_t>(c)] = takeItem(first + i, c);
             for (int i = 0; i < count; ++i) {
                 const std::size_t from = static_cast<std::size_t>(order[static_cast<std::size_t>(i)]);
                 for (int c = 0; c < cols; ++c)
-                    if (QTableWidgetItem* it = cells[from * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)])
+                    if (QTableWidgetItem* it =
+                            cells[from * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)])
                         setItem(first + i, c, it);
             }
         }
@@ -782,34 +812,35 @@ void TEditGrid::LoadFromDelimitedFile(const QString& fileName, char delimiter, b
     data.shrink_to_fit();
 
     const TGridCoord current{Col(), Row()};
-    const bool hadUpdates = updatesEnabled();
-    setUpdatesEnabled(false);
-    // Empty what stays, then cut the rest.
-    for (int r = 0; r <= FFixedRows && r < RowCount(); ++r)
-        emptyRow(r);
-    setRowCount(FFixedRows + 1);
+    {
+        const UpdatesOff noRedraw(this);
+        // Empty what stays, then cut the rest.
+        for (int r = 0; r <= FFixedRows && r < RowCount(); ++r)
+            emptyRow(r);
+        setRowCount(FFixedRows + 1);
 
-    const int cols = ColCount();
-    int start = FFixedRows;
-    if (withTitle && !lines.empty()) {
-        for (int c = FFixedCols; c < cols; ++c)
-            SetCells(c, 0, FromBytes(GetField(lines.front(), delimiter, c - FFixedCols)));
-        --start;
+        const int cols = ColCount();
+        int start = FFixedRows;
+        if (withTitle && !lines.empty()) {
+            for (int c = FFixedCols; c < cols; ++c)
+                SetCells(c, 0, FromBytes(GetField(lines.front(), delimiter, c - FFixedCols)));
+            --start;
+        }
+        const int lineCount =
+            static_cast<int>(std::min<std::size_t>(lines.size(), static_cast<std::size_t>(INT_MAX / 2)));
+        setRowCount(std::max(RowCount(), start + lineCount));
+        for (int k = 0; k < lineCount; ++k) {
+            const int row = start + k;
+            // With a title line but no fixed row, line 0 went to row 0 above and line 1
+            // takes that row now.
+            if (row < 0)
+                continue;
+            const std::string& line = lines[static_cast<std::size_t>(k)];
+            for (int c = FFixedCols; c < cols; ++c)
+                SetCells(c, row, FromBytes(GetField(line, delimiter, c - FFixedCols)));
+        }
+        syncFixed();
     }
-    const int lineCount = static_cast<int>(std::min<std::size_t>(lines.size(), static_cast<std::size_t>(INT_MAX / 2)));
-    setRowCount(std::max(RowCount(), start + lineCount));
-    for (int k = 0; k < lineCount; ++k) {
-        const int row = start + k;
-        // With a title line but no fixed row there is no title row to fill: line 0
-        // has nowhere to go.
-        if (row < 0)
-            continue;
-        const std::string& line = lines[static_cast<std::size_t>(k)];
-        for (int c = FFixedCols; c < cols; ++c)
-            SetCells(c, row, FromBytes(GetField(line, delimiter, c - FFixedCols)));
-    }
-    syncFixed();
-    setUpdatesEnabled(hadUpdates);
     if (current.X >= 0 && current.Y >= 0)
         setCurrentCell(std::clamp(current.Y, FFixedRows, RowCount() - 1),
                        std::clamp(current.X, FFixedCols, ColCount() - 1));

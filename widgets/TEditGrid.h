@@ -16,6 +16,7 @@
 #include <QVariant>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 class QHeaderView;
 

@@ -134,11 +134,16 @@ void TstEditGrid::downOnLastRow_data() {
     QTest::addColumn<QString>("fixedCellText");
     QTest::addColumn<QString>("dataCellText");
     QTest::addColumn<bool>("adds");
-    QTest::newRow("always, empty row") << int(TEditGrid::kdAlways) << "" << "" << true;
-    QTest::newRow("never, filled row") << int(TEditGrid::kdNever) << "x" << "y" << false;
-    QTest::newRow("not empty, empty row") << int(TEditGrid::kdLastRowNotEmpty) << "" << "" << false;
-    QTest::newRow("not empty, fixed cell only") << int(TEditGrid::kdLastRowNotEmpty) << "x" << "" << true;
-    QTest::newRow("not empty, data cell") << int(TEditGrid::kdLastRowNotEmpty) << "" << "y" << true;
+    QTest::newRow("always, empty row") << int(TEditGrid::kdAlways) << ""
+                                       << "" << true;
+    QTest::newRow("never, filled row") << int(TEditGrid::kdNever) << "x"
+                                       << "y" << false;
+    QTest::newRow("not empty, empty row") << int(TEditGrid::kdLastRowNotEmpty) << ""
+                                          << "" << false;
+    QTest::newRow("not empty, fixed cell only") << int(TEditGrid::kdLastRowNotEmpty) << "x"
+                                                << "" << true;
+    QTest::newRow("not empty, data cell") << int(TEditGrid::kdLastRowNotEmpty) << ""
+                                          << "y" << true;
 }
 
 void TstEditGrid::downOnLastRow() {
@@ -291,10 +296,14 @@ void TstEditGrid::pressOnColumnBorderResizesWithoutSorting() {
 void TstEditGrid::editedTextLineBreaks_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("one pair") << "a\r\nb" << "a b";
-    QTest::newRow("two pairs") << "a\r\n\r\nb" << "a  b";
-    QTest::newRow("lone CR and LF stay") << "a\rb\nc" << "a\rb\nc";
-    QTest::newRow("CR CR LF LF") << "a\r\r\n\nb" << "a\r \nb";
+    QTest::newRow("one pair") << "a\r\nb"
+                              << "a b";
+    QTest::newRow("two pairs") << "a\r\n\r\nb"
+                               << "a  b";
+    QTest::newRow("lone CR and LF stay") << "a\rb\nc"
+                                         << "a\rb\nc";
+    QTest::newRow("CR CR LF LF") << "a\r\r\n\nb"
+                                 << "a\r \nb";
 }
 
 // The text reaches the editor as the user pastes it: line breaks cannot be typed.
@@ -348,10 +357,12 @@ void TstEditGrid::sortComparesBytesFoldingOnlyLetters() {
     for (int i = 0; i < texts.size(); ++i)
         grid->SetCells(1, i + 1, texts[i]);
     grid->SortByColumn(1, true);
-    QCOMPARE(Column(*grid, 1), (QStringList{"", "A", "AA", "ab", "b", "z", "_", QString::fromUtf8("\xc3\xa9")}));
+    QCOMPARE(Column(*grid, 1),
+             (QStringList{"", "A", "AA", "ab", "b", "z", "_", QString::fromUtf8("\xc3\xa9")}));
     QVERIFY(grid->Modified());
     grid->SortByColumn(1, false);
-    QCOMPARE(Column(*grid, 1), (QStringList{QString::fromUtf8("\xc3\xa9"), "_", "z", "b", "ab", "AA", "A", ""}));
+    QCOMPARE(Column(*grid, 1),
+             (QStringList{QString::fromUtf8("\xc3\xa9"), "_", "z", "b", "ab", "AA", "A", ""}));
 }
 
 void TstEditGrid::sortMovesWholeRows() {
