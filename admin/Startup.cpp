@@ -5,6 +5,7 @@
 #include "admin/Help.h"
 #include "admin/Splash.h"
 #include "admin/fCfgMain.h"
+#include "scheduler/fSched.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -60,7 +61,7 @@ AdminWindows::AdminWindows() = default;
 
 AdminWindows::~AdminWindows() {
     // Later windows read the main window, so they go first.
-    // --- scheduler window is destroyed here ---
+    frmSched.reset();
     // --- about box is destroyed here ---
     AboutBox.reset();
     Form1.reset();
@@ -73,7 +74,11 @@ std::unique_ptr<AdminWindows> CreateWindows(const QString& programPath) {
     // 2. The about box. The help commands use the main window's help file from now on.
     SetHelpFile(windows->Form1->HelpFilePath());
     windows->AboutBox = std::make_unique<TAboutBox>();
-    // 3. The scheduler window (hidden; loads the schedule and arms its timer).
+    // 3. The scheduler window (hidden; loads the schedule and arms its timer). It reads
+    // the compactor path from the main window at each run, so an unsaved edit counts.
+    TForm1* form1 = windows->Form1.get();
+    windows->frmSched = std::make_unique<scheduler::TfrmSched>(
+        scheduler::SchedulerHost{form1->AppFolder(), [form1] { return form1->QuilletPathText(); }});
     return windows;
 }
 

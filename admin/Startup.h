@@ -5,6 +5,10 @@
 #include <QString>
 #include <memory>
 
+namespace quillet::scheduler {
+class TfrmSched;
+}
+
 namespace quillet::admin {
 
 class TForm1;
@@ -31,6 +35,7 @@ struct AdminWindows {
 
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<TAboutBox> AboutBox;
+    std::unique_ptr<scheduler::TfrmSched> frmSched;
     // About box (shell and help commands) and scheduler window: declared here by
     // their owners, created in CreateWindows in this order after the main window.
 };

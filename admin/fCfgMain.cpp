@@ -12,6 +12,7 @@
 #include "platform/Profile.h"
 #include "platform/Programs.h"
 #include "platform/Registry.h"
+#include "scheduler/fSched.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -201,13 +202,16 @@ void TForm1::createToolbar(QWidget* panel) {
     auto* BitBtn4 = addToolButton(panel, "BitBtn4", QStringLiteral("Delete"),
                                   QStringLiteral("Removes selected database from compaction configuration"), 192,
                                   icon("edit-delete", QStyle::SP_TrashIcon));
-    // --- BitBtn5 "Schedule" (x = 256) belongs to the scheduling command ---
+    auto* BitBtn5 = addToolButton(panel, "BitBtn5", QStringLiteral("Schedule"),
+                                  QStringLiteral("Show scheduler configuration screen"), 256,
+                                  icon("appointment-new", QStyle::SP_FileDialogDetailedView));
     auto* BitBtn6 = addToolButton(panel, "BitBtn6", QStringLiteral("Help"), QStringLiteral("Help"), 320,
                                   icon("help-contents", QStyle::SP_DialogHelpButton));
     connect(BitBtn1, &QToolButton::clicked, this, [this] { NewConfigFile1Click(); });
     connect(BitBtn2, &QToolButton::clicked, this, [this] { OpenConfigFile1Click(); });
     connect(BitBtn3, &QToolButton::clicked, this, [this] { SaveConfigFIle1Click(); });
     connect(BitBtn4, &QToolButton::clicked, this, [this] { DeleteFile1Click(); });
+    connect(BitBtn5, &QToolButton::clicked, this, [this] { Scheduling1Click(); });
     connect(BitBtn6, &QToolButton::clicked, this, [this] { guarded([this] { Contents1Click(); }); });
 }
 
@@ -298,7 +302,8 @@ void TForm1::createMenus() {
 
     View1 = MainMenu1->addMenu(QStringLiteral("&View"));
     View1->setObjectName(QStringLiteral("View1"));
-    // --- View > "S&cheduling" (Scheduling1) belongs to the scheduling command ---
+    connect(addAction(View1, "Scheduling1", QStringLiteral("S&cheduling")), &QAction::triggered, this,
+            [this] { Scheduling1Click(); });
 
     QMenu* Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -319,6 +324,13 @@ void TForm1::createMenus() {
 
     // An empty menu is left out rather than shown with nothing in it.
     View1->menuAction()->setVisible(!View1->actions().isEmpty());
+}
+
+void TForm1::Scheduling1Click() {
+    guarded([] {
+        if (scheduler::TfrmSched* frmSched = scheduler::TfrmSched::instance())
+            frmSched->ShowModal();
+    });
 }
 
 QString TForm1::QuilletPathText() const { return fedtQuilletPath->text(); }

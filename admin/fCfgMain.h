@@ -57,6 +57,8 @@ public:
     void DeleteFile1Click();
     void Exit1Click();
     void DropFileTarget1Drop(const QStringList& files);
+    // Shows the scheduler window modally.
+    void Scheduling1Click();
 
     // Shell and help commands (defined in fCfgMainShell.cpp).
     void CreateDesktopIcon1Click();

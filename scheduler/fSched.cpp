@@ -53,6 +53,11 @@ private:
     bool& flag_;
 };
 
+TfrmSched*& current() {
+    static TfrmSched* window = nullptr;
+    return window;
+}
+
 } // namespace
 
 // ---- TRadioGroup ----
@@ -130,11 +135,16 @@ TfrmSched::TfrmSched(SchedulerHost host, QWidget* parent, std::unique_ptr<Clock>
     createControls();
     createMenu();
     guarded([&] { FormCreate(); });
+    current() = this;
 }
 
 TfrmSched::~TfrmSched() {
+    if (current() == this)
+        current() = nullptr;
     FormDestroy();
 }
+
+TfrmSched* TfrmSched::instance() { return current(); }
 
 void TfrmSched::createControls() {
     auto* layout = new QVBoxLayout(this);

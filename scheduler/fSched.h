@@ -63,6 +63,8 @@ public:
 
     // Shows the window modally (FormShow reloads everything) until it is closed.
     int ShowModal();
+    // The window created last and still alive: the one of the start-up.
+    static TfrmSched* instance();
 
     QString ScheduleFilePath() const { return host_.appFolder + QStringLiteral("schedfile.dat"); }
     QString SettingsPath() const { return host_.appFolder + QStringLiteral("Quillet.ini"); }
