@@ -85,6 +85,7 @@ private slots:
 
     void titleClicksSortAscendingThenDescending();
     void titleClickWithoutSorting();
+    void titleClickTakesTextStillInTheEditor();
     void pressOnColumnBorderResizesWithoutSorting();
 
     void editedTextLineBreaks_data();
@@ -276,6 +277,21 @@ void TstEditGrid::titleClickWithoutSorting() {
     grid->SetSortOnTitleClick(TEditGrid::tcAscending);
     ClickCell(*grid, 1, 0);
     QCOMPARE(Column(*grid, 1), (QStringList{"A", "b", "c"}));
+}
+
+void TstEditGrid::titleClickTakesTextStillInTheEditor() {
+    auto grid = MakeGrid(3, 4, false);
+    grid->SetCells(1, 1, "m");
+    grid->SetCells(1, 2, "b");
+    grid->SetCells(1, 3, "c");
+    ShowAndFocus(*grid);
+    grid->SetCurrentCell(1, 1);
+    QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    QTest::keyClick(KeyTarget(*grid), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(KeyTarget(*grid), "zz");
+    ClickCell(*grid, 1, 0);
+    QCOMPARE(Column(*grid, 1), (QStringList{"b", "c", "zz"}));
+    QVERIFY(grid->Modified());
 }
 
 void TstEditGrid::pressOnColumnBorderResizesWithoutSorting() {
