@@ -7,6 +7,8 @@
 #include "admin/Dialogs.h"
 #include "admin/ErrorReporter.h"
 #include "admin/Help.h"
+#include "admin/Startup.h"
+#include "admin/fCfgMain.h"
 #include "widgets/TEditGrid.h"
 
 #include <QAction>
@@ -135,6 +137,7 @@ private slots:
     void keyReleaseRefreshesTheFrequency();
     void helpAndClose();
     void badScheduleFiles();
+    void startupAndSchedulingCommand();
 };
 
 void TestFSched::layoutAndNames() {
@@ -779,6 +782,50 @@ void TestFSched::badScheduleFiles() {
         QCOMPARE(lines[0], QByteArray("\"e0\"\t\"/c0.cfg\"\t\"w|-1|2026-12-06\"\r"));
         QCOMPARE(lines[1], QByteArray("\"e1\"\t\"/c1.cfg\"\t\"x|abc|2026-13-45\"\r"));
     }
+}
+
+void TestFSched::startupAndSchedulingCommand() {
+    Scheduler s;
+    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"w|1|2026-12-01\"\r\n");
+    auto windows = admin::CreateWindows(s.folder() + QStringLiteral("QuilletAdmin"));
+    TfrmSched* sched = windows->frmSched.get();
+    QVERIFY(sched);
+    QCOMPARE(TfrmSched::instance(), sched);
+    QCOMPARE(sched->ScheduleFilePath(), s.schedulePath());
+    // Hidden, with the schedule loaded and the timer armed.
+    QVERIFY(!sched->isVisible());
+    QCOMPARE(sched->EditGrid1->Cells(2, 1), QStringLiteral("/a.cfg"));
+    QVERIFY(sched->Timer1->isActive());
+    QVERIFY(s.errors.isEmpty());
+
+    admin::TForm1& main = *windows->Form1;
+    auto* button = main.findChild<QToolButton*>(QStringLiteral("BitBtn5"));
+    QVERIFY(button);
+    QCOMPARE(button->text(), QStringLiteral("Schedule"));
+    QCOMPARE(button->toolTip(), QStringLiteral("Show scheduler configuration screen"));
+    auto* item = main.findChild<QAction*>(QStringLiteral("Scheduling1"));
+    QVERIFY(item);
+    QCOMPARE(item->text(), QStringLiteral("S&cheduling"));
+
+    // Both show the window modally, reloaded; closing hides it again.
+    int shown = 0;
+    auto closeWhenShown = [&] {
+        QTimer::singleShot(0, sched, [&] {
+            if (sched->isVisible() && sched->isModal() && sched->EditGrid1->Cells(1, 0) == "Description")
+                ++shown;
+            sched->Close1Click();
+        });
+    };
+    closeWhenShown();
+    button->click();
+    QVERIFY(!sched->isVisible());
+    closeWhenShown();
+    item->trigger();
+    QVERIFY(!sched->isVisible());
+    QCOMPARE(shown, 2);
+    QVERIFY(sched->Timer1->isActive());
+    windows.reset();
+    QCOMPARE(TfrmSched::instance(), nullptr);
 }
 
 QTEST_MAIN(TestFSched)
