@@ -23,6 +23,7 @@ private slots:
     void lastConfigurationIsLoadedAtStart();
     void lastConfigurationMissingOrAFolder();
     void garbageSettingsFile();
+    void unreadableSettingsFile();
     void unwritableSettingsFolderStillCloses();
     void exitClosesTheWindow();
 
@@ -154,6 +155,17 @@ void CfgMainTest::garbageSettingsFile() {
     QVERIFY(form->close());
     QVERIFY(world.reports.empty());
     QCOMPARE(ProfileValue(world.iniPath(), "QuilletPath"), world.folder() + "Quillet");
+}
+
+void CfgMainTest::unreadableSettingsFile() {
+    AdminWorld world;
+    QVERIFY(QDir(world.dir.path()).mkdir("Quillet.ini"));
+    auto form = world.makeForm();
+    QCOMPARE(form->windowTitle(), QStringLiteral("Quillet - Config1"));
+    QCOMPARE(form->QuilletPathText(), world.folder() + "Quillet");
+    QVERIFY(form->close());
+    QCOMPARE(world.reports.size(), std::size_t(1));
+    QCOMPARE(world.reports[0].message, "Unable to write to " + world.iniPath());
 }
 
 void CfgMainTest::unwritableSettingsFolderStillCloses() {
