@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -133,6 +134,7 @@ private slots:
     void drops();
     void addAndDeleteEntries();
     void closeQuestion();
+    void titleClickSortsAndCountsAsAnEdit();
     void showAgainAfterUnsavedClose();
     void keyReleaseRefreshesTheFrequency();
     void helpAndClose();
@@ -684,6 +686,21 @@ void TestFSched::closeQuestion() {
     f.close();
     QCOMPARE(s.questions(), 1);
     QVERIFY(s.schedule().startsWith("\"changed\""));
+}
+
+void TestFSched::titleClickSortsAndCountsAsAnEdit() {
+    Scheduler s;
+    s.writeSchedule("\"b\"\t\"/b.cfg\"\t\r\n\"a\"\t\"/a.cfg\"\t\"d|1|2026-12-01\"\r\n");
+    TfrmSched& f = s.createShown();
+    QHeaderView* titles = f.EditGrid1->horizontalHeader();
+    const QPoint description(titles->sectionViewportPosition(1) + 5, titles->height() / 2);
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, description);
+    QCOMPARE(s.cell(1, 1), QStringLiteral("a"));
+    QCOMPARE(s.cell(3, 1), QStringLiteral("d|1|2026-12-01"));
+    QVERIFY(f.EditGrid1->Modified());
+    s.dialogs->answers.push_back(QMessageBox::No);
+    f.close();
+    QCOMPARE(s.questions(), 1);
 }
 
 void TestFSched::showAgainAfterUnsavedClose() {
