@@ -582,7 +582,8 @@ void CfgMainTest::menusAndToolbar() {
         {"NewConfigFile1", "&New Config File"},  {"OpenConfigFile1", "&Open Config File"},
         {"SaveConfigFIle1", "&Save Config File"}, {"SaveAs1", "Save &As"},
         {"DeleteFile1", "&Delete File"},          {"CreateDesktopIcon1", "Create Desktop &Icon"},
-        {"Exit1", "E&xit"},                       {"Contents1", "&Contents"},
+        {"Exit1", "E&xit"},                       {"Scheduling1", "S&cheduling"},
+        {"Contents1", "&Contents"},
         {"KeywordSearch1", "Keyword &Search"},    {"QuilletWebPage1", "Quillet &Web Page"},
         {"OrvaneHomePage1", "Orvane &Home Page"}, {"EmailFeedback1", "&E-mail Feedback"},
         {"About1", "&About"}};
@@ -596,6 +597,7 @@ void CfgMainTest::menusAndToolbar() {
         {"BitBtn2", "Open", "Open an exisitng configuration file", 64},
         {"BitBtn3", "Save", "Save current configuration file", 128},
         {"BitBtn4", "Delete", "Removes selected database from compaction configuration", 192},
+        {"BitBtn5", "Schedule", "Show scheduler configuration screen", 256},
         {"BitBtn6", "Help", "Help", 320}};
     for (const auto& [name, caption, hint, x] : buttons) {
         auto* button = form->findChild<QToolButton*>(QLatin1String(name));
