@@ -7,7 +7,9 @@
 
 namespace quillet::admin {
 
-inline std::string ToStd(const QString& text) { return text.toLocal8Bit().toStdString(); }
+inline std::string ToStd(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
 inline QString FromStd(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }

@@ -16,12 +16,14 @@ std::unique_ptr<Dialogs>& installed() {
     return dialogs;
 }
 
-QString boxCaption(const QString& caption) { return caption.isEmpty() ? ApplicationTitle() : caption; }
+QString boxCaption(const QString& caption) {
+    return caption.isEmpty() ? ApplicationTitle() : caption;
+}
 
 QString runFileDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
     QFileDialog dialog(parent, request.caption, request.directory, request.filter);
     dialog.setObjectName(mode == QFileDialog::AcceptSave ? QStringLiteral("SaveDialog1")
-                                                          : QStringLiteral("OpenDialog1"));
+                                                         : QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(mode);
     // The open dialog does not insist that the file exists; the save dialog replaces
     // an existing file without asking.
@@ -53,7 +55,9 @@ Dialogs& Dialogs::instance() {
     return dialogs ? *dialogs : real;
 }
 
-void Dialogs::setInstance(std::unique_ptr<Dialogs> dialogs) { installed() = std::move(dialogs); }
+void Dialogs::setInstance(std::unique_ptr<Dialogs> dialogs) {
+    installed() = std::move(dialogs);
+}
 
 QMessageBox::StandardButton QtDialogs::question(QWidget* parent, const QString& caption, const QString& text,
                                                 QMessageBox::StandardButtons buttons,

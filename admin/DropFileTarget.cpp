@@ -39,7 +39,9 @@ bool acceptFileDrag(QDropEvent* event) {
 
 TDropFileTarget::TDropFileTarget(QObject* parent) : QObject(parent) {}
 
-TDropFileTarget::~TDropFileTarget() { Revoke(); }
+TDropFileTarget::~TDropFileTarget() {
+    Revoke();
+}
 
 void TDropFileTarget::Register(QWidget* control, DropHandler onDrop) {
     Revoke();

@@ -135,12 +135,15 @@ void TExceptionBox::SaveReport() {
     QByteArray bytes = report_.toLocal8Bit();
     bytes.replace("\n", "\r\n");
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        Dialogs::instance().error(this, ApplicationTitle(), QStringLiteral("Cannot create file %1").arg(path));
+        Dialogs::instance().error(this, ApplicationTitle(),
+                                  QStringLiteral("Cannot create file %1").arg(path));
         return;
     }
 }
 
-void TExceptionBox::reject() { finish(ErrorReporter::Choice::Continue); }
+void TExceptionBox::reject() {
+    finish(ErrorReporter::Choice::Continue);
+}
 
 void TExceptionBox::finish(ErrorReporter::Choice choice) {
     choice_ = choice;
@@ -153,7 +156,8 @@ QString ErrorReporter::ReportText(const QString& message, const QString& details
     text += QStringLiteral("Message: ") + message + QLatin1Char('\n');
     if (!details.isEmpty())
         text += details + QLatin1Char('\n');
-    text += QStringLiteral("\nDate: ") + QDateTime::currentDateTime().toString(Qt::ISODate) + QLatin1Char('\n');
+    text +=
+        QStringLiteral("\nDate: ") + QDateTime::currentDateTime().toString(Qt::ISODate) + QLatin1Char('\n');
     text += QStringLiteral("Program: ") + QCoreApplication::applicationFilePath() + QLatin1Char('\n');
     text += QStringLiteral("Version: 1.11\n");
     text += QStringLiteral("Qt: ") + QString::fromLatin1(qVersion()) + QLatin1Char('\n');
@@ -177,7 +181,8 @@ void ErrorReporter::report(const QString& message, const QString& details) {
     case Choice::Continue:
         return;
     case Choice::Restart:
-        QProcess::startDetached(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
+        QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                QCoreApplication::arguments().mid(1));
         terminateProgram();
         return;
     case Choice::Close:
@@ -196,7 +201,9 @@ void ErrorReporter::reportCurrentException() {
     }
 }
 
-void ErrorReporter::setSink(Sink newSink) { sink() = std::move(newSink); }
+void ErrorReporter::setSink(Sink newSink) {
+    sink() = std::move(newSink);
+}
 
 GuardedApplication::GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 

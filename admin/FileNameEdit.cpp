@@ -26,16 +26,22 @@ TFileNameEdit::TFileNameEdit(QWidget* parent)
     connect(button_, &QToolButton::clicked, this, [this] { guarded([this] { Browse(); }); });
 }
 
-QString TFileNameEdit::text() const { return edit_->text(); }
+QString TFileNameEdit::text() const {
+    return edit_->text();
+}
 
 void TFileNameEdit::setText(const QString& text) {
     edit_->setText(text);
     edit_->setModified(false);
 }
 
-bool TFileNameEdit::isModified() const { return edit_->isModified(); }
+bool TFileNameEdit::isModified() const {
+    return edit_->isModified();
+}
 
-void TFileNameEdit::setModified(bool modified) { edit_->setModified(modified); }
+void TFileNameEdit::setModified(bool modified) {
+    edit_->setModified(modified);
+}
 
 void TFileNameEdit::resizeEvent(QResizeEvent*) {
     const int h = height();

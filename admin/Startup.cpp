@@ -41,9 +41,13 @@ void SetProcessDateFormat(const QString& shortDateFormat, QChar separator) {
     g_dateSeparator = separator;
 }
 
-QString ShortDateFormat() { return g_shortDateFormat; }
+QString ShortDateFormat() {
+    return g_shortDateFormat;
+}
 
-QChar DateSeparator() { return g_dateSeparator; }
+QChar DateSeparator() {
+    return g_dateSeparator;
+}
 
 QString ApplicationTitle(const QString& programPath) {
     QString name = QFileInfo(programPath).fileName();
@@ -55,7 +59,9 @@ QString ApplicationTitle(const QString& programPath) {
     return name.left(1) + name.mid(1).toLower();
 }
 
-QString ApplicationTitle() { return ApplicationTitle(QCoreApplication::applicationFilePath()); }
+QString ApplicationTitle() {
+    return ApplicationTitle(QCoreApplication::applicationFilePath());
+}
 
 AdminWindows::AdminWindows() = default;
 

@@ -141,8 +141,9 @@ QString DialogFolderOf(const QString& path) {
 }
 
 TForm1::TForm1(QWidget* parent, const QString& programPath)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("Form1"));
     QFont arial(QStringLiteral("Arial"));
     arial.setPixelSize(11);
@@ -171,10 +172,12 @@ TForm1::TForm1(QWidget* parent, const QString& programPath)
     FormCreate(programPath);
 }
 
-TForm1::~TForm1() { FormDestroy(); }
+TForm1::~TForm1() {
+    FormDestroy();
+}
 
-QToolButton* TForm1::addToolButton(QWidget* panel, const char* name, const QString& caption, const QString& hint,
-                                   int x, const QIcon& icon) {
+QToolButton* TForm1::addToolButton(QWidget* panel, const char* name, const QString& caption,
+                                   const QString& hint, int x, const QIcon& icon) {
     auto* button = new QToolButton(panel);
     button->setObjectName(QLatin1String(name));
     button->setText(caption);
@@ -191,8 +194,9 @@ void TForm1::createToolbar(QWidget* panel) {
     auto icon = [this](const char* themeName, QStyle::StandardPixmap fallback) {
         return QIcon::fromTheme(QLatin1String(themeName), style()->standardIcon(fallback));
     };
-    auto* BitBtn1 = addToolButton(panel, "BitBtn1", QStringLiteral("New"), QStringLiteral("New configuration"), 0,
-                                  icon("document-new", QStyle::SP_FileIcon));
+    auto* BitBtn1 =
+        addToolButton(panel, "BitBtn1", QStringLiteral("New"), QStringLiteral("New configuration"), 0,
+                      icon("document-new", QStyle::SP_FileIcon));
     auto* BitBtn2 = addToolButton(panel, "BitBtn2", QStringLiteral("Open"),
                                   QStringLiteral("Open an exisitng configuration file"), 64,
                                   icon("document-open", QStyle::SP_DialogOpenButton));
@@ -200,8 +204,8 @@ void TForm1::createToolbar(QWidget* panel) {
                                   QStringLiteral("Save current configuration file"), 128,
                                   icon("document-save", QStyle::SP_DialogSaveButton));
     auto* BitBtn4 = addToolButton(panel, "BitBtn4", QStringLiteral("Delete"),
-                                  QStringLiteral("Removes selected database from compaction configuration"), 192,
-                                  icon("edit-delete", QStyle::SP_TrashIcon));
+                                  QStringLiteral("Removes selected database from compaction configuration"),
+                                  192, icon("edit-delete", QStyle::SP_TrashIcon));
     auto* BitBtn5 = addToolButton(panel, "BitBtn5", QStringLiteral("Schedule"),
                                   QStringLiteral("Show scheduler configuration screen"), 256,
                                   icon("appointment-new", QStyle::SP_FileDialogDetailedView));
@@ -286,19 +290,20 @@ void TForm1::createMenus() {
     File1->setObjectName(QStringLiteral("File1"));
     connect(addAction(File1, "NewConfigFile1", QStringLiteral("&New Config File")), &QAction::triggered, this,
             [this] { NewConfigFile1Click(); });
-    connect(addAction(File1, "OpenConfigFile1", QStringLiteral("&Open Config File")), &QAction::triggered, this,
-            [this] { OpenConfigFile1Click(); });
-    connect(addAction(File1, "SaveConfigFIle1", QStringLiteral("&Save Config File")), &QAction::triggered, this,
-            [this] { SaveConfigFIle1Click(); });
+    connect(addAction(File1, "OpenConfigFile1", QStringLiteral("&Open Config File")), &QAction::triggered,
+            this, [this] { OpenConfigFile1Click(); });
+    connect(addAction(File1, "SaveConfigFIle1", QStringLiteral("&Save Config File")), &QAction::triggered,
+            this, [this] { SaveConfigFIle1Click(); });
     connect(addAction(File1, "SaveAs1", QStringLiteral("Save &As")), &QAction::triggered, this,
             [this] { SaveAs1Click(); });
     connect(addAction(File1, "DeleteFile1", QStringLiteral("&Delete File")), &QAction::triggered, this,
             [this] { DeleteFile1Click(); });
     File1->addSeparator();
-    connect(addAction(File1, "CreateDesktopIcon1", QStringLiteral("Create Desktop &Icon")), &QAction::triggered,
-            this, [this] { guarded([this] { CreateDesktopIcon1Click(); }); });
+    connect(addAction(File1, "CreateDesktopIcon1", QStringLiteral("Create Desktop &Icon")),
+            &QAction::triggered, this, [this] { guarded([this] { CreateDesktopIcon1Click(); }); });
     File1->addSeparator();
-    connect(addAction(File1, "Exit1", QStringLiteral("E&xit")), &QAction::triggered, this, [this] { Exit1Click(); });
+    connect(addAction(File1, "Exit1", QStringLiteral("E&xit")), &QAction::triggered, this,
+            [this] { Exit1Click(); });
 
     View1 = MainMenu1->addMenu(QStringLiteral("&View"));
     View1->setObjectName(QStringLiteral("View1"));
@@ -312,10 +317,10 @@ void TForm1::createMenus() {
     connect(addAction(Help1, "KeywordSearch1", QStringLiteral("Keyword &Search")), &QAction::triggered, this,
             [this] { guarded([this] { KeywordSearch1Click(); }); });
     Help1->addSeparator();
-    connect(addAction(Help1, "QuilletWebPage1", QStringLiteral("Quillet &Web Page")), &QAction::triggered, this,
-            [this] { guarded([this] { QuilletWebPage1Click(); }); });
-    connect(addAction(Help1, "OrvaneHomePage1", QStringLiteral("Orvane &Home Page")), &QAction::triggered, this,
-            [this] { guarded([this] { OrvaneHomePage1Click(); }); });
+    connect(addAction(Help1, "QuilletWebPage1", QStringLiteral("Quillet &Web Page")), &QAction::triggered,
+            this, [this] { guarded([this] { QuilletWebPage1Click(); }); });
+    connect(addAction(Help1, "OrvaneHomePage1", QStringLiteral("Orvane &Home Page")), &QAction::triggered,
+            this, [this] { guarded([this] { OrvaneHomePage1Click(); }); });
     connect(addAction(Help1, "EmailFeedback1", QStringLiteral("&E-mail Feedback")), &QAction::triggered, this,
             [this] { guarded([this] { EmailFeedback1Click(); }); });
     Help1->addSeparator();
@@ -333,15 +338,21 @@ void TForm1::Scheduling1Click() {
     });
 }
 
-QString TForm1::QuilletPathText() const { return fedtQuilletPath->text(); }
+QString TForm1::QuilletPathText() const {
+    return fedtQuilletPath->text();
+}
 
-QString TForm1::AccessPathText() const { return fedtAccess->text(); }
+QString TForm1::AccessPathText() const {
+    return fedtAccess->text();
+}
 
-QString TForm1::DescriptionText() const { return edtDesc->text(); }
+QString TForm1::DescriptionText() const {
+    return edtDesc->text();
+}
 
 bool TForm1::TextFieldsChanged() const {
-    return fedtWrkgrp->isModified() || medtLogin->isModified() || medtPwd->isModified() || edtDesc->isModified() ||
-           fedtDB->isModified();
+    return fedtWrkgrp->isModified() || medtLogin->isModified() || medtPwd->isModified() ||
+           edtDesc->isModified() || fedtDB->isModified();
 }
 
 void TForm1::setCaption() {
@@ -350,12 +361,13 @@ void TForm1::setCaption() {
 }
 
 void TForm1::FormCreate(const QString& programPath) {
-    const QString program =
-        QDir::toNativeSeparators(programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
+    const QString program = QDir::toNativeSeparators(
+        programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
     appFolder_ = ProgramFolder(program);
     appTitle_ = ApplicationTitle(program);
     helpFile_ = appFolder_ + QStringLiteral("Quillet.hlp");
-    DropFileTarget1->Register(lboxCompactFiles, [this](const QStringList& files) { DropFileTarget1Drop(files); });
+    DropFileTarget1->Register(lboxCompactFiles,
+                              [this](const QStringList& files) { DropFileTarget1Drop(files); });
 
     const std::string ini = ToStd(SettingsPath());
     currentCfgPath_ = FromStd(platform::GetPrivateProfileString(SettingsSection, "LastCfgPath", "", ini));
@@ -372,14 +384,16 @@ void TForm1::FormCreate(const QString& programPath) {
 
 void TForm1::FormClose() {
     if (TextFieldsChanged()) {
-        const auto answer = Dialogs::instance().question(this, QStringLiteral("Confirm"), QStringLiteral("Save changes?"),
-                                                         QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Yes);
+        const auto answer =
+            Dialogs::instance().question(this, QStringLiteral("Confirm"), QStringLiteral("Save changes?"),
+                                         QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Yes);
         if (answer == QMessageBox::Yes)
             SaveConfigFIle1Click();
     }
     const std::string ini = ToStd(SettingsPath());
-    const std::pair<const char*, QString> settings[] = {
-        {"LastCfgPath", currentCfgPath_}, {"AccessPath", fedtAccess->text()}, {"QuilletPath", fedtQuilletPath->text()}};
+    const std::pair<const char*, QString> settings[] = {{"LastCfgPath", currentCfgPath_},
+                                                        {"AccessPath", fedtAccess->text()},
+                                                        {"QuilletPath", fedtQuilletPath->text()}};
     for (const auto& [key, value] : settings) {
         if (!platform::WritePrivateProfileString(SettingsSection, key, ToStd(value), ini))
             throw EIniFileException(ini);
@@ -413,7 +427,8 @@ void TForm1::UpdateForm() {
     guarded([this] {
         setCaption();
         // A new configuration has no file: every value takes its default.
-        const CfgValues values = currentCfgPath_.isEmpty() ? CfgValues{} : ReadCfgForEditor(ToStd(currentCfgPath_));
+        const CfgValues values =
+            currentCfgPath_.isEmpty() ? CfgValues{} : ReadCfgForEditor(ToStd(currentCfgPath_));
         replaceText(edtDesc, FromStd(values.description));
         chkRepair->setChecked(values.repair);
         replaceText(fedtWrkgrp, FromStd(values.workgroup));
@@ -430,7 +445,8 @@ void TForm1::UpdateForm() {
 void TForm1::SaveConfigFIle1Click() {
     guarded([this] {
         if (currentCfgPath_.isEmpty()) {
-            const QString path = Dialogs::instance().saveFileName(this, configDialogRequest(QStringLiteral("Save As"), dialogFolder_));
+            const QString path = Dialogs::instance().saveFileName(
+                this, configDialogRequest(QStringLiteral("Save As"), dialogFolder_));
             if (path.isEmpty())
                 return;
             currentCfgPath_ = QDir::toNativeSeparators(path);
@@ -479,8 +495,8 @@ void TForm1::NewConfigFile1Click() {
 
 void TForm1::OpenConfigFile1Click() {
     guarded([this] {
-        const QString path =
-            Dialogs::instance().openFileName(this, configDialogRequest(QStringLiteral("Open"), dialogFolder_));
+        const QString path = Dialogs::instance().openFileName(
+            this, configDialogRequest(QStringLiteral("Open"), dialogFolder_));
         if (path.isEmpty() || !QFileInfo(path).isFile())
             return;
         currentCfgPath_ = QDir::toNativeSeparators(path);

@@ -1,3 +1,5 @@
 #include "admin/Startup.h"
 
-int main(int argc, char** argv) { return quillet::admin::RunAdministrator(argc, argv); }
+int main(int argc, char** argv) {
+    return quillet::admin::RunAdministrator(argc, argv);
+}

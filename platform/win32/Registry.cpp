@@ -52,8 +52,8 @@ std::string ReadRegistryString(RegistryRoot root, const std::string& keyPath, co
 }
 
 std::string DefaultAccessPath(const std::string&) {
-    return ReadRegistryString(RegistryRoot::LocalMachine, "SOFTWARE\\Microsoft\\Office\\8.0\\Common\\InstallRoot",
-                              "OfficeBin") +
+    return ReadRegistryString(RegistryRoot::LocalMachine,
+                              "SOFTWARE\\Microsoft\\Office\\8.0\\Common\\InstallRoot", "OfficeBin") +
            "\\Msaccess.exe";
 }
 

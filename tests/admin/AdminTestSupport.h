@@ -12,17 +12,17 @@
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
-#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -103,9 +103,15 @@ inline QLineEdit* Edit(QWidget* form, const char* name) {
 inline TFileNameEdit* FileBox(QWidget* form, const char* name) {
     return form->findChild<TFileNameEdit*>(QLatin1String(name));
 }
-inline QListWidget* List(QWidget* form) { return form->findChild<QListWidget*>(QStringLiteral("lboxCompactFiles")); }
-inline QCheckBox* Check(QWidget* form, const char* name) { return form->findChild<QCheckBox*>(QLatin1String(name)); }
-inline QAction* Action(QWidget* form, const char* name) { return form->findChild<QAction*>(QLatin1String(name)); }
+inline QListWidget* List(QWidget* form) {
+    return form->findChild<QListWidget*>(QStringLiteral("lboxCompactFiles"));
+}
+inline QCheckBox* Check(QWidget* form, const char* name) {
+    return form->findChild<QCheckBox*>(QLatin1String(name));
+}
+inline QAction* Action(QWidget* form, const char* name) {
+    return form->findChild<QAction*>(QLatin1String(name));
+}
 
 inline QStringList ListEntries(QWidget* form) {
     QStringList entries;

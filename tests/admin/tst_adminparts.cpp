@@ -26,7 +26,9 @@ protected:
     void customEvent(QEvent*) override { throw std::runtime_error("thrown from an event"); }
 };
 
-QPushButton* Button(QWidget* box, const char* name) { return box->findChild<QPushButton*>(QLatin1String(name)); }
+QPushButton* Button(QWidget* box, const char* name) {
+    return box->findChild<QPushButton*>(QLatin1String(name));
+}
 
 } // namespace
 
@@ -115,11 +117,13 @@ void AdminPartsTest::errorsEscapingAHandlerAreCaught() {
 
 void AdminPartsTest::exceptionBoxContinuesShowsAndSaves() {
     AdminWorld world;
-    const QString report = ErrorReporter::ReportText("Cannot create file /x", "Error class: quillet::EFCreateError");
+    const QString report =
+        ErrorReporter::ReportText("Cannot create file /x", "Error class: quillet::EFCreateError");
     QVERIFY(report.startsWith("An error occurred in the application."));
     QVERIFY(report.contains("Cannot create file /x"));
     TExceptionBox box("Cannot create file /x", report);
-    QCOMPARE(box.findChild<QLabel*>("lblHeadline")->text(), QStringLiteral("An error occurred in the application."));
+    QCOMPARE(box.findChild<QLabel*>("lblHeadline")->text(),
+             QStringLiteral("An error occurred in the application."));
     QCOMPARE(box.findChild<QLabel*>("lblMessage")->text(), QStringLiteral("Cannot create file /x"));
     auto* details = box.findChild<QPlainTextEdit*>("memDetails");
     box.show();

@@ -318,7 +318,8 @@ void CfgMainTest::saveKeepsOtherContent() {
     QCOMPARE(Edit(form.get(), "medtLogin")->text(), QStringLiteral("old"));
     form->SaveConfigFIle1Click();
     const QStringList lines = FileLines(cfg);
-    QCOMPARE(lines.mid(0, 6), QStringList({"; kept", "[Other]", "Key=Value", "[Defaults]", "Custom=1", "Login=old"}));
+    QCOMPARE(lines.mid(0, 6),
+             QStringList({"; kept", "[Other]", "Key=Value", "[Defaults]", "Custom=1", "Login=old"}));
     QCOMPARE(ProfileValue(cfg, "Key", "Other"), QStringLiteral("Value"));
     QCOMPARE(lines.size(), 4 + 9 + 1);
     form->close();
@@ -541,11 +542,11 @@ void CfgMainTest::layoutNamesAndTabOrder() {
         QPoint at;
         int width;
     };
-    const Place places[] = {{"fedtAccess", {128, 16}, 385}, {"edtDesc", {128, 40}, 385},
+    const Place places[] = {{"fedtAccess", {128, 16}, 385},       {"edtDesc", {128, 40}, 385},
                             {"lboxCompactFiles", {128, 64}, 385}, {"chkRepair", {32, 136}, -1},
-                            {"fedtWrkgrp", {128, 168}, 385}, {"medtLogin", {128, 192}, 121},
-                            {"medtPwd", {320, 192}, 121}, {"chkEncrypt", {456, 194}, -1},
-                            {"fedtDB", {128, 228}, 385}, {"fedtQuilletPath", {128, 260}, 385}};
+                            {"fedtWrkgrp", {128, 168}, 385},      {"medtLogin", {128, 192}, 121},
+                            {"medtPwd", {320, 192}, 121},         {"chkEncrypt", {456, 194}, -1},
+                            {"fedtDB", {128, 228}, 385},          {"fedtQuilletPath", {128, 260}, 385}};
     QWidget* previous = nullptr;
     for (const Place& place : places) {
         auto* widget = form->findChild<QWidget*>(QLatin1String(place.name));
@@ -567,7 +568,8 @@ void CfgMainTest::layoutNamesAndTabOrder() {
     QCOMPARE(List(form.get())->height(), 97);
     QCOMPARE(List(form.get())->selectionMode(), QAbstractItemView::SingleSelection);
     QCOMPARE(Edit(form.get(), "medtPwd")->echoMode(), QLineEdit::Password);
-    QCOMPARE(Edit(form.get(), "medtLogin")->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter), int('#'));
+    QCOMPARE(Edit(form.get(), "medtLogin")->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter),
+             int('#'));
     auto* hint = form->findChild<QLabel*>("Label4");
     QCOMPARE(hint->pos(), QPoint(40, 96));
     QCOMPARE(hint->text(), QStringLiteral("Drag files from \nExplorer here -->"));
@@ -578,15 +580,20 @@ void CfgMainTest::layoutNamesAndTabOrder() {
 void CfgMainTest::menusAndToolbar() {
     AdminWorld world;
     auto form = world.makeForm();
-    const std::pair<const char*, const char*> items[] = {
-        {"NewConfigFile1", "&New Config File"},  {"OpenConfigFile1", "&Open Config File"},
-        {"SaveConfigFIle1", "&Save Config File"}, {"SaveAs1", "Save &As"},
-        {"DeleteFile1", "&Delete File"},          {"CreateDesktopIcon1", "Create Desktop &Icon"},
-        {"Exit1", "E&xit"},                       {"Scheduling1", "S&cheduling"},
-        {"Contents1", "&Contents"},
-        {"KeywordSearch1", "Keyword &Search"},    {"QuilletWebPage1", "Quillet &Web Page"},
-        {"OrvaneHomePage1", "Orvane &Home Page"}, {"EmailFeedback1", "&E-mail Feedback"},
-        {"About1", "&About"}};
+    const std::pair<const char*, const char*> items[] = {{"NewConfigFile1", "&New Config File"},
+                                                         {"OpenConfigFile1", "&Open Config File"},
+                                                         {"SaveConfigFIle1", "&Save Config File"},
+                                                         {"SaveAs1", "Save &As"},
+                                                         {"DeleteFile1", "&Delete File"},
+                                                         {"CreateDesktopIcon1", "Create Desktop &Icon"},
+                                                         {"Exit1", "E&xit"},
+                                                         {"Scheduling1", "S&cheduling"},
+                                                         {"Contents1", "&Contents"},
+                                                         {"KeywordSearch1", "Keyword &Search"},
+                                                         {"QuilletWebPage1", "Quillet &Web Page"},
+                                                         {"OrvaneHomePage1", "Orvane &Home Page"},
+                                                         {"EmailFeedback1", "&E-mail Feedback"},
+                                                         {"About1", "&About"}};
     for (const auto& [name, caption] : items) {
         QAction* action = Action(form.get(), name);
         QVERIFY2(action, name);
