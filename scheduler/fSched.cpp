@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QChildEvent>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QFrame>
@@ -144,7 +145,9 @@ TfrmSched::~TfrmSched() {
     FormDestroy();
 }
 
-TfrmSched* TfrmSched::instance() { return current(); }
+TfrmSched* TfrmSched::instance() {
+    return current();
+}
 
 void TfrmSched::createControls() {
     auto* layout = new QVBoxLayout(this);
@@ -212,6 +215,7 @@ void TfrmSched::createControls() {
             EditGrid1Click();
     });
     EditGrid1->installEventFilter(this);
+    EditGrid1->viewport()->installEventFilter(this);
 
     // Frequency of the current entry.
     rgSched = new TRadioGroup(QStringLiteral("Schedule"),
@@ -636,8 +640,14 @@ bool TfrmSched::eventFilter(QObject* watched, QEvent* event) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
             Edit1Exit();
-    } else if (watched == EditGrid1 && event->type() == QEvent::KeyRelease) {
+    } else if (event->type() == QEvent::KeyRelease &&
+               (watched == EditGrid1 || watched->parent() == EditGrid1->viewport())) {
+        // The cell editor keeps its key releases to itself, so both are watched.
         EditGrid1KeyUp();
+    } else if (watched == EditGrid1->viewport() && event->type() == QEvent::ChildAdded) {
+        // A cell editor opens: its keys belong to the grid.
+        if (QObject* child = static_cast<QChildEvent*>(event)->child(); child->isWidgetType())
+            child->installEventFilter(this);
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -745,6 +745,15 @@ void TestFSched::keyReleaseRefreshesTheFrequency() {
     QTest::keyRelease(f.EditGrid1, Qt::Key_Shift);
     QCOMPARE(f.rgSched->ItemIndex(), 2);
     QCOMPARE(f.Edit1->text(), QStringLiteral("2"));
+    // Also a key released in the cell editor.
+    f.EditGrid1->blockSignals(true);
+    f.EditGrid1->SetCurrentCell(1, 2);
+    f.EditGrid1->blockSignals(false);
+    f.EditGrid1->editItem(f.EditGrid1->item(2, 1));
+    auto* editor = f.EditGrid1->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    QTest::keyRelease(editor, Qt::Key_A);
+    QCOMPARE(f.rgSched->ItemIndex(), 3);
 }
 
 void TestFSched::helpAndClose() {
