@@ -16,6 +16,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -632,6 +633,15 @@ void TfrmSched::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous())
         FormShow();
+}
+
+void TfrmSched::keyPressEvent(QKeyEvent* event) {
+    // The window closes by File > Close or its close box, not by Escape.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool TfrmSched::eventFilter(QObject* watched, QEvent* event) {

@@ -764,6 +764,9 @@ void TestFSched::helpAndClose() {
     QCOMPARE(s.help->requests.size(), 2u);
     QCOMPARE(s.help->requests[0].kind, QStringLiteral("topic"));
     QCOMPARE(s.help->requests[0].topic, 190);
+    // Escape does not close it.
+    QTest::keyClick(&f, Qt::Key_Escape);
+    QVERIFY(f.isVisible());
     f.findChild<QAction*>(QStringLiteral("Close1"))->trigger();
     QVERIFY(!f.isVisible());
     // Closing hides; the window and its timer live on.
