@@ -14,8 +14,9 @@ bool AppendToFile(const std::string& path, const std::string& bytes);
 
 // Replaces the file's content as a whole: a temporary file in the same folder, then a
 // rename over the target, keeping the target's permissions. The old content survives
-// any failure. False on failure.
-bool ReplaceFileContent(const std::string& path, const std::string& bytes);
+// any failure. False on failure, with errno telling why. `permissions` (POSIX mode bits)
+// replaces the kept ones where given; Windows has none to set.
+bool ReplaceFileContent(const std::string& path, const std::string& bytes, int permissions = -1);
 
 // Reads the whole file; false when it does not exist or cannot be read (or is a folder).
 bool ReadWholeFile(const std::string& path, std::string& bytes);

@@ -10,48 +10,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$(cd "${1:-$root/build/default/bin}" && pwd)
 out="$root/docs"
 [[ -x "$bin/QuilletAdmin" && -f "$bin/Quillet.hlp" ]] || { echo "no $bin/QuilletAdmin or Quillet.hlp: build first" >&2; exit 1; }
-for tool in Xvfb import xwininfo xdotool; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing (apt-get install xvfb imagemagick x11-utils xdotool)" >&2; exit 1; }
-done
-
-# A folder of its own, so the administrator's settings land there and not in the build.
-work="${TMPDIR:-/tmp}/quillet-shell-screens"
-rm -rf "$work"
-mkdir -p "$work" "$out"
+source "$root/scripts/lib/xsession.sh"
+xsession_require Xvfb import xwininfo xdotool
+mkdir -p "$out"
+xsession_start quillet-shell-screens 1100x760
 cp "$bin/QuilletAdmin" "$bin/Quillet.hlp" "$work/"
-
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-}
-trap cleanup EXIT
-
-display=95
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1100x760x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=":$display"
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
-frame=()
-if command -v openbox >/dev/null; then
-  openbox >/dev/null 2>&1 &
-  pids+=($!)
-  frame=(-frame)
-  sleep 1
-fi
-
-# The window id of the first top-level window with this exact title, waiting for it.
-window_id() {
-  local id=""
-  for _ in $(seq 100); do
-    id=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) { print $1; exit }')
-    [[ -n "$id" ]] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  echo "no window \"$1\"" >&2
-  return 1
-}
 
 keys() { # window, keys...
   local win=$1

@@ -92,7 +92,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return true;
 }
 
-bool ReplaceFileContent(const std::string& path, const std::string& bytes) {
+bool ReplaceFileContent(const std::string& path, const std::string& bytes, int permissions) {
     if (path.empty())
         return false;
     const std::string target = ResolvedTarget(path);
@@ -113,6 +113,8 @@ bool ReplaceFileContent(const std::string& path, const std::string& bytes) {
         mode = 0666 & ~mask;
     }
 
+    if (permissions >= 0)
+        mode = static_cast<mode_t>(permissions);
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return false;
@@ -122,7 +124,9 @@ bool ReplaceFileContent(const std::string& path, const std::string& bytes) {
     }
     ok = (::close(fd) == 0) && ok;
     if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+        const int err = errno ? errno : EIO;
         ::unlink(temp.c_str());
+        errno = err;
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 // Desktop entries as the freedesktop Desktop Entry rules define them.
 #include "platform/Shortcut.h"
 
+#include "platform/Files.h"
 #include "platform/Process.h"
 
 #include <cerrno>
@@ -198,41 +199,12 @@ std::string CheckName(const std::string& name) {
     return {};
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// A new file under a temporary name, then renamed over the link: a reader sees the old
-// entry or the new one, never half of one, and there is always only one file.
+// Written to a temporary name and renamed over the link: a reader sees the old entry
+// or the new one, never half of one, and there is always only one file. Desktops only
+// launch entries that carry the execute permission.
 std::string WriteExecutable(const std::string& path, const std::string& bytes) {
-    std::string temp = FolderOf(path) + ".quillet-shortcut-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return std::strerror(errno);
-    int err = 0;
-    if (!WriteAll(fd, bytes))
-        err = errno ? errno : EIO;
-    // Desktops only launch entries that carry the execute permission.
-    if (err == 0 && ::fchmod(fd, 0755) != 0)
-        err = errno;
-    if (::close(fd) != 0 && err == 0)
-        err = errno;
-    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
-        err = errno;
-    if (err != 0) {
-        ::unlink(temp.c_str());
-        return std::strerror(err);
-    }
-    return {};
+    errno = 0;
+    return ReplaceFileContent(path, bytes, 0755) ? std::string() : std::strerror(errno ? errno : EIO);
 }
 
 // GNOME's desktop also wants the entry marked trusted before it launches it. That

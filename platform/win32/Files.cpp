@@ -48,7 +48,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return ok;
 }
 
-bool ReplaceFileContent(const std::string& path, const std::string& bytes) {
+bool ReplaceFileContent(const std::string& path, const std::string& bytes, int /*permissions*/) {
     const std::string temp = path + ".~tmp";
     HANDLE h = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
