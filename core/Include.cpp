@@ -33,9 +33,10 @@ std::string FieldOf(const std::string& text, char sep, int index, bool doubledQu
                 continue;
             }
             inQuotes = !inQuotes;
-        } else if (text[i] == sep && !inQuotes) {
-            ++count;
         }
+        // Tested after the toggle, so a quote used as the separator counts too.
+        if (text[i] == sep && !inQuotes)
+            ++count;
         ++i;
     }
     std::string field;

@@ -32,6 +32,13 @@ TEST(GetField, UnquotesBeforeTrimming) {
     EXPECT_EQ(GetField("\t x \x01", '|', 0), "x");
 }
 
+TEST(GetField, QuoteAsSeparatorCountsWhenItClosesQuotes) {
+    // Each quote toggles first; only one that leaves the flag off is a boundary.
+    EXPECT_EQ(GetField("a\"b\"c", '"', 0), "a");
+    EXPECT_EQ(GetField("a\"b\"c", '"', 1), "c");
+    EXPECT_EQ(GetField("a\"b\"c", '"', 2), "");
+}
+
 TEST(GetQuotedField, DecodesDoubledQuotes) {
     EXPECT_EQ(GetQuotedField("\"a\"\"b\"", '|', 0), "a\"b");
     EXPECT_EQ(GetQuotedField("\"\"", '|', 0), "");
