@@ -78,8 +78,10 @@ void WriteCfgFile(const std::string& path, const CfgValues& v) {
     for (const auto& [label, text] : texts)
         if (HasLineBreakOrNul(*text))
             throw EInvalidValue(std::string("The ") + label + " value cannot hold line breaks.");
+    // The readers split at "|", treat quotes as grouping, trim blanks and stop at an
+    // empty entry: a path with any of these would come back changed or cut the list.
     for (const auto& f : v.compactFiles)
-        if (HasLineBreakOrNul(f) || f.find('|') != std::string::npos)
+        if (f.empty() || HasLineBreakOrNul(f) || f.find_first_of("|\"") != std::string::npos || TrimText(f) != f)
             throw EInvalidValue("The database path '" + f + "' cannot be stored in a list.");
     if (v.encrypt && !ProfileValueRoundTrips(storedPassword))
         throw EInvalidValue("This password cannot be stored encrypted: it has characters that would be "

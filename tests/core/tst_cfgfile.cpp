@@ -157,6 +157,26 @@ TEST(CfgFile, LineBreaksInValuesAreRefused) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+TEST(CfgFile, DatabasePathsTheListCannotGiveBackAreRefused) {
+    TempDir dir;
+    const auto path = dir.file("d.cfg");
+    WriteBytes(path, "[Defaults]\r\nCompactFiles=old.db|\r\n");
+    // Legal file names elsewhere, but a quote would swallow the rest of the list, blanks
+    // at the ends are trimmed away and an empty entry ends the list.
+    for (const std::string bad : {"/data/a\"b.db", "\"/data/q.db\"", " /data/lead.db", "/data/trail.db ", "",
+                                  "/data/a|b.db", "/data/a\nb.db"}) {
+        CfgValues v;
+        v.compactFiles = {bad, "/data/after.db"};
+        EXPECT_THROW(WriteCfgFile(path, v), EInvalidValue) << bad;
+        EXPECT_EQ(ReadBytes(path), "[Defaults]\r\nCompactFiles=old.db|\r\n") << "nothing may be written";
+    }
+    CfgValues v;
+    v.compactFiles = {"/data/with space.db", "C:\\x'y;z=.mdb", "/data/caf\xC3\xA9.db"};
+    WriteCfgFile(path, v);
+    EXPECT_EQ(ReadCfgForEditor(path).compactFiles, v.compactFiles);
+    EXPECT_EQ(ReadCfgForCompactor(path).compactFiles, v.compactFiles);
+}
+
 TEST(CfgFile, PlainQuotedPasswordLosesItsQuotes) {
     TempDir dir;
     const auto path = dir.file("q.cfg");
