@@ -24,18 +24,21 @@ bool WriteAll(int fd, const std::string& bytes) {
 }
 
 // The file a path finally names, so that replacing it keeps a symbolic link intact.
-std::string ResolvedTarget(const std::string& path) {
+// Empty for a chain of links that never ends (a loop), as the system gives up too.
+std::string ResolvedTarget(const std::string& path, int linksLeft = 40) {
     char buf[PATH_MAX];
     const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf - 1);
     if (n <= 0)
         return path;
+    if (linksLeft == 0)
+        return {};
     std::string target(buf, static_cast<std::size_t>(n));
     if (target.front() != '/') {
         const auto slash = path.rfind('/');
         if (slash != std::string::npos)
             target = path.substr(0, slash + 1) + target;
     }
-    return ResolvedTarget(target);
+    return ResolvedTarget(target, linksLeft - 1);
 }
 
 } // namespace
@@ -96,6 +99,10 @@ bool ReplaceFileContent(const std::string& path, const std::string& bytes, int p
     if (path.empty())
         return false;
     const std::string target = ResolvedTarget(path);
+    if (target.empty()) {
+        errno = ELOOP;
+        return false;
+    }
     const auto slash = target.rfind('/');
     std::string temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".~" +
                        target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";

@@ -79,6 +79,16 @@ TEST(ProfileLayout, ReplacingKeepsPermissionsAndLinks) {
     EXPECT_EQ(ReadBytes(target), "[s]\r\nk=w\r\n");
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+
+    // Links that lead round in a circle are refused, not followed for ever.
+    const auto loopA = dir.file("loop-a.ini");
+    const auto loopB = dir.file("loop-b.ini");
+    ASSERT_EQ(::symlink("loop-b.ini", loopA.c_str()), 0);
+    ASSERT_EQ(::symlink("loop-a.ini", loopB.c_str()), 0);
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", loopA));
+    EXPECT_EQ(GetPrivateProfileString("s", "k", "dflt", loopA), "dflt");
+    ASSERT_EQ(::lstat(loopA.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 TEST(ProfileLayout, WindowsRulesWineDoesNotShare) {
