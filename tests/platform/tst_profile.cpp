@@ -69,6 +69,17 @@ TEST_F(ProfileRead, CommentsAndEqualsSigns) {
     EXPECT_EQ(read("c", "k5"), "a=b");
 }
 
+TEST_F(ProfileRead, HeaderAndKeyNameRules) {
+    content("[ spaced ]\r\nk=1\r\n[a[b]\r\nk=2\r\n[v]\r\n\vkey\v=\vval\v\r\n=nameless\r\nbare\r\n");
+    EXPECT_EQ(read("spaced", "k"), "1");
+    EXPECT_EQ(read("a[b", "k"), "2");
+    EXPECT_EQ(read("v", "key"), "val");
+    EXPECT_EQ(read("v", ""), "nameless");
+    EXPECT_EQ(read("v", "bare"), "dflt");
+    // Only spaces leave the end of a default; a tab stays.
+    EXPECT_EQ(read("v", "none", "tab\t"), "tab\t");
+}
+
 TEST_F(ProfileRead, FirstSectionAndFirstKeyWin) {
     content("k=before any section\r\n[d]\r\nk=first\r\nk=second\r\n[other]\r\nk=o\r\n[D]\r\nk=third\r\nz=later\r\n");
     EXPECT_EQ(read("d", "k"), "first");

@@ -42,6 +42,34 @@ TEST(ProfileLayout, NewKeyGoesAfterTheLastKeyOfItsSection) {
     EXPECT_EQ(ReadBytes(path), "[e]\r\nk=v\r\n");
 }
 
+TEST(ProfileLayout, CommentKeysAreInsertedAnewOnEveryWrite) {
+    TempDir dir;
+    const auto path = dir.file("c.ini");
+    WriteBytes(path, ";comment0\r\n[s]\r\n;comment1\r\nb=\r\n;comment2\r\na=\r\n");
+    for (const char* key : {"z", ";x", "y", "a", "b"})
+        ASSERT_TRUE(WritePrivateProfileString("s", key, "", path));
+    EXPECT_EQ(ReadBytes(path), ";comment0\r\n[s]\r\n;comment1\r\nb=\r\n;comment2\r\na=\r\nz=\r\ny=\r\n;x=\r\n");
+    // A comment never matches, so each write adds a line after the last real key.
+    WriteBytes(path, "[s]\r\nz=\r\na=\r\n");
+    for (const char* key : {";y", ";b", ";c"})
+        ASSERT_TRUE(WritePrivateProfileString("s", key, "", path));
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nz=\r\na=\r\n;c=\r\n;b=\r\n;y=\r\n");
+}
+
+TEST(ProfileLayout, NamesAreWrittenVerbatimButForSpaces) {
+    TempDir dir;
+    const auto path = dir.file("v.ini");
+    ASSERT_TRUE(WritePrivateProfileString("", "k", "v", path));
+    ASSERT_TRUE(WritePrivateProfileString("\tt\t", "\tk\t", "v", path));
+    ASSERT_TRUE(WritePrivateProfileString("q", "a;b\"c'", "1", path));
+    ASSERT_TRUE(WritePrivateProfileString("q", "x=y", "2", path));
+    EXPECT_EQ(ReadBytes(path), "[]\r\nk=v\r\n[\tt\t]\r\n\tk\t=v\r\n[q]\r\na;b\"c'=1\r\nx=y=2\r\n");
+    // "[]" is a real section named "", unlike the lines before any header.
+    EXPECT_EQ(GetPrivateProfileString("", "k", "dflt", path), "v");
+    EXPECT_EQ(GetPrivateProfileString("q", "a;b\"c'", "dflt", path), "1");
+    EXPECT_EQ(GetPrivateProfileString("q", "x", "dflt", path), "y=2");
+}
+
 TEST(ProfileLayout, ReplacementKeepsEverythingElse) {
     TempDir dir;
     const auto path = dir.file("r.ini");
@@ -107,6 +135,12 @@ TEST(ProfileLayout, WindowsRulesWineDoesNotShare) {
     EXPECT_EQ(GetPrivateProfileString("s", ";c", "dflt", path), "dflt");
     // Lines before the first header belong to no section, not even "".
     EXPECT_EQ(GetPrivateProfileString("", "k", "dflt", path), "dflt");
+    // "[]" names the section "" (wine does not have it).
+    WriteBytes(path, "[]\r\nk=nameless\r\n");
+    EXPECT_EQ(GetPrivateProfileString("", "k", "dflt", path), "nameless");
+    // A UTF-8 byte order mark stays in front of the first line and hides its header.
+    WriteBytes(path, "\xEF\xBB\xBF[first]\r\na=1\r\n");
+    EXPECT_EQ(GetPrivateProfileString("first", "a", "dflt", path), "dflt");
     // A form feed is no blank inside a profile file.
     WriteBytes(path, "[s]\r\nk=\fv\r\n");
     EXPECT_EQ(GetPrivateProfileString("s", "k", "", path), "\fv");
