@@ -3,6 +3,8 @@
 // the program is executed directly, never through a shell.
 #include "platform/Process.h"
 
+#include "platform/SelfPath.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -21,12 +23,16 @@ bool IsExecutableFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-// A name with a slash is a path; a bare name is looked up in PATH.
+// A name with a slash is a path; a bare name is looked up in the running program's
+// folder first, where Windows looks first too, then in PATH. The current folder is
+// left out: on this system that would let a stray file there stand in for a program.
 std::optional<std::string> Locate(const std::string& name) {
     if (name.empty())
         return std::nullopt;
     if (name.find('/') != std::string::npos)
         return IsExecutableFile(name) ? std::optional(name) : std::nullopt;
+    if (const std::string own = ExecutableFolder() + name; IsExecutableFile(own))
+        return own;
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
     std::size_t start = 0;

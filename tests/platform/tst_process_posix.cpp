@@ -1,6 +1,7 @@
 // The Linux layer's program lookup, which Windows does inside CreateProcess.
 #include "core/Include.h"
 #include "platform/Process.h"
+#include "platform/SelfPath.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,14 @@ TEST(CommandLinePosix, BareNamesAreSearchedInPath) {
     const auto parsed = platform::ParseCommandLine("sh -c true");
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->program.substr(parsed->program.size() - 3), "/sh");
+}
+
+TEST(CommandLinePosix, BareNamesAreFoundNextToTheRunningProgramFirst) {
+    // argv_echo lies beside this test program and in no PATH folder.
+    const auto parsed = platform::ParseCommandLine("argv_echo x");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->program, platform::ExecutableFolder() + "argv_echo");
+    EXPECT_EQ(parsed->argv, (std::vector<std::string>{"argv_echo", "x"}));
 }
 
 TEST(CommandLinePosix, NoShellIsInvolved) {
