@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -117,6 +118,97 @@ std::optional<std::size_t> FindKey(const std::vector<Line>& lines, const Section
     return std::nullopt;
 }
 
+// A file that begins with the UTF-16LE byte order mark is a Unicode file to Windows:
+// it is read in that encoding and written back in it. Its text reaches callers as
+// this system's 8-bit text, UTF-8. A lone surrogate travels as its three-byte form,
+// so that lines nobody touched are written back as they were.
+bool IsUtf16File(const std::string& bytes) { return bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE'; }
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+void AppendUtf16(std::string& out, std::uint32_t cp) {
+    auto unit = [&](std::uint32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    };
+    if (cp >= 0x10000) {
+        unit(0xD800 + ((cp - 0x10000) >> 10));
+        unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+        unit(cp);
+    }
+}
+
+// Without the mark; an odd last byte is no character and is dropped.
+std::string Utf16ToUtf8(const std::string& bytes) {
+    std::string out;
+    auto unit = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]) |
+                                          static_cast<unsigned char>(bytes[i + 1]) << 8);
+    };
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t cp = unit(i);
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size()) {
+            const std::uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+// With the mark. A byte that starts no valid UTF-8 sequence stands for itself (the
+// character of that code), so that any caller's text can be written.
+std::string Utf8ToUtf16(const std::string& text) {
+    std::string out = "\xFF\xFE";
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const auto b0 = static_cast<unsigned char>(text[i]);
+        const std::size_t len = b0 < 0x80 ? 1 : b0 >= 0xC2 && b0 < 0xE0 ? 2 : b0 >= 0xE0 && b0 < 0xF0 ? 3
+                                                 : b0 >= 0xF0 && b0 < 0xF5                 ? 4
+                                                                                           : 0;
+        std::uint32_t cp = b0;
+        bool valid = len > 0 && i + len <= n;
+        if (valid && len > 1) {
+            cp = b0 & (0x7F >> len);
+            for (std::size_t k = 1; k < len && valid; ++k) {
+                const auto b = static_cast<unsigned char>(text[i + k]);
+                valid = (b & 0xC0) == 0x80;
+                cp = (cp << 6) | (b & 0x3F);
+            }
+            // Overlong forms and values beyond Unicode are not characters.
+            valid = valid && !(len == 3 && cp < 0x800) && !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF));
+        }
+        if (!valid) {
+            AppendUtf16(out, b0);
+            ++i;
+            continue;
+        }
+        AppendUtf16(out, cp);
+        i += len;
+    }
+    return out;
+}
+
 std::string Truncate(std::string value, std::size_t bufferSize) {
     if (bufferSize == 0)
         return {};
@@ -137,6 +229,8 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
     std::string text;
     if (file.empty() || !ReadWholeFile(file, text))
         return Truncate(def, bufferSize);
+    if (IsUtf16File(text))
+        text = Utf16ToUtf8(text);
     const auto lines = ParseLines(text);
     const auto range = FindSection(lines, TrimSpaces(section));
     if (!range)
@@ -162,6 +256,9 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     const bool exists = ReadWholeFile(file, text);
     if (!exists && FileExists(file))
         return false; // there but unreadable: never overwrite what we could not read
+    const bool utf16 = IsUtf16File(text);
+    if (utf16)
+        text = Utf16ToUtf8(text);
     const auto lines = ParseLines(text);
     const auto range = FindSection(lines, sec);
 
@@ -187,7 +284,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
             out += "\r\n";
         out += name + "=" + value + "\r\n" + text.substr(line.next);
     }
-    return ReplaceFileContent(file, out);
+    return ReplaceFileContent(file, utf16 ? Utf8ToUtf16(out) : out);
 }
 
 } // namespace quillet::platform

@@ -100,6 +100,18 @@ TEST_F(ProfileRead, Utf8BomHidesAFirstLineHeader) {
     EXPECT_EQ(read("second", "b"), "2");
 }
 
+TEST_F(ProfileRead, Utf16FilesAreReadAndStayUtf16) {
+    std::string bytes = "\xFF\xFE";
+    for (const char c : std::string("[Defaults]\r\nKey=\"value\"\r\n"))
+        bytes += std::string{c, '\0'};
+    content(bytes);
+    EXPECT_EQ(read("defaults", "key"), "value");
+    ASSERT_TRUE(WritePrivateProfileString("Defaults", "Other", "two", path));
+    EXPECT_EQ(quillet::test::ReadBytes(path).substr(0, 4), std::string("\xFF\xFE[\0", 4));
+    EXPECT_EQ(read("Defaults", "Other"), "two");
+    EXPECT_EQ(read("Defaults", "Key"), "value");
+}
+
 TEST_F(ProfileRead, WriteThenReadAndInPlaceReplacement) {
     ASSERT_TRUE(WritePrivateProfileString("Defaults", "Key", "value one", path));
     ASSERT_TRUE(WritePrivateProfileString("Defaults", "Other", "2", path));

@@ -70,6 +70,27 @@ TEST(ProfileLayout, NamesAreWrittenVerbatimButForSpaces) {
     EXPECT_EQ(GetPrivateProfileString("q", "x", "dflt", path), "y=2");
 }
 
+namespace {
+std::string Utf16Bytes(const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t u : text)
+        bytes += std::string{static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+    return bytes;
+}
+} // namespace
+
+TEST(ProfileLayout, Utf16FileKeepsItsEncodingAndUntouchedLines) {
+    TempDir dir;
+    const auto path = dir.file("u.ini");
+    // A comment with a lone surrogate, which no conversion may repair or drop.
+    const std::u16string head = u"[s]\r\n;Caf\u00e9 \U0001F600 " + std::u16string(1, char16_t(0xD800)) + u"\r\n";
+    WriteBytes(path, Utf16Bytes(head + u"k=\u00e9t\u00e9\r\n"));
+    EXPECT_EQ(GetPrivateProfileString("s", "k", "", path), "\xC3\xA9t\xC3\xA9");
+    ASSERT_TRUE(WritePrivateProfileString("s", "k", "\xE2\x82\xAC \xF0\x9F\x98\x80", path));
+    ASSERT_TRUE(WritePrivateProfileString("s", "n", "raw\xFF", path));
+    EXPECT_EQ(ReadBytes(path), Utf16Bytes(head + u"k=\u20ac \U0001F600\r\nn=raw\u00ff\r\n"));
+}
+
 TEST(ProfileLayout, ReplacementKeepsEverythingElse) {
     TempDir dir;
     const auto path = dir.file("r.ini");
