@@ -18,7 +18,8 @@ bool AppendToFile(const std::string& path, const std::string& bytes);
 // replaces the kept ones where given; Windows has none to set.
 bool ReplaceFileContent(const std::string& path, const std::string& bytes, int permissions = -1);
 
-// Reads the whole file; false when it does not exist or cannot be read (or is a folder).
+// Reads the whole file; false when it does not exist or cannot be read, or is no
+// regular file (a folder, a pipe, a device).
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
 // Whether the file exists and carries the read-only mark (no owner write permission).

@@ -69,11 +69,13 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.clear();
     if (path.empty())
         return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking, so that a pipe at the path cannot hang the open; only a regular
+    // file has an end to read to (a pipe may never end, a device may never stop).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }

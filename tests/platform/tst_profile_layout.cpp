@@ -112,6 +112,19 @@ TEST(ProfileLayout, ReadOnlyFilesAndFoldersAreNotWritten) {
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", dir.path().string()));
 }
 
+TEST(ProfileLayout, PipesAndDevicesReadAsMissingAndAreNotReplaced) {
+    TempDir dir;
+    const auto pipe = dir.file("pipe.ini");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    // Neither may hang: a pipe without a writer, a device without an end.
+    EXPECT_EQ(GetPrivateProfileString("s", "k", "dflt", pipe), "dflt");
+    EXPECT_EQ(GetPrivateProfileString("s", "k", "dflt", "/dev/zero"), "dflt");
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", pipe));
+    struct stat st {};
+    ASSERT_EQ(::stat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 TEST(ProfileLayout, ReplacingKeepsPermissionsAndLinks) {
     TempDir dir;
     const auto target = dir.file("target.ini");
