@@ -41,6 +41,15 @@ public:
         return editor;
     }
 
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        // After a commit that leaves the editor open, the editor already shows the cell's
+        // text; setting it again would move the cursor to the end while the user types.
+        if (const auto* line = qobject_cast<QLineEdit*>(editor);
+            line && line->text() == index.data(Qt::EditRole).toString())
+            return;
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
         // Read before storing: the stored text is put back into the editor, which clears
         // its changed state.
@@ -919,12 +928,27 @@ bool TEditGrid::eventFilter(QObject* watched, QEvent* event) {
     return QTableWidget::eventFilter(watched, event);
 }
 
+QWidget* TEditGrid::openEditor() const {
+    const auto* delegate = static_cast<const TEditGridDelegate*>(itemDelegate());
+    QWidget* editor = delegate->openEditor();
+    return editor && state() == EditingState ? editor : nullptr;
+}
+
+void TEditGrid::CommitEditorText() {
+    QWidget* editor = openEditor();
+    if (!editor)
+        return;
+    commitData(editor);
+    // What was typed up to now is in the cell; a later commit counts only new typing.
+    if (auto* line = qobject_cast<QLineEdit*>(editor))
+        line->setModified(false);
+}
+
 void TEditGrid::titlePressed(int col) {
     if (FSortOnTitleClick == tcNone || FFixedRows < 1)
         return;
     // Text still open in the editor belongs to its row before the rows move.
-    auto* delegate = static_cast<TEditGridDelegate*>(itemDelegate());
-    if (QWidget* editor = delegate->openEditor(); editor && state() == EditingState) {
+    if (QWidget* editor = openEditor()) {
         commitData(editor);
         QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
     }

@@ -110,6 +110,10 @@ public:
     // Throws EFOpenError when the file exists but cannot be read; the grid is then
     // unchanged. A missing file changes nothing.
     void LoadFromDelimitedFile(const QString& fileName, char delimiter, bool append, bool withTitle);
+    // Stores the text of the open cell editor into its cell, as leaving the cell would,
+    // and keeps the editor open. Qt's editor holds typed text until it closes; owners
+    // call this before they read the cells for a save, a run or the Modified flag.
+    void CommitEditorText();
 
     // ---- The base string grid ----
     int ColCount() const { return columnCount(); }
@@ -175,6 +179,7 @@ private:
     friend class TEditGridDelegate;
     friend class TEditGridHeader;
 
+    QWidget* openEditor() const; // nullptr when no cell editor is open
     void titlePressed(int col);
     void newRowKey(bool isDownOrTab, bool moveDown);
     void editedTextStored(int col, int row, bool editorChanged);

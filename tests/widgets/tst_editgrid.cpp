@@ -8,7 +8,12 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
 
 using quillet::widgets::TEditGrid;
 using quillet::widgets::TGridRect;
@@ -92,10 +97,12 @@ private slots:
     void editedTextLineBreaks();
     void editedTextWithoutEOLToSpace();
     void codeDoesNotSetModified();
+    void editorTextCommittedWhileOpen();
 
     void sortComparesBytesFoldingOnlyLetters();
     void sortMovesWholeRows();
     void sortIsTheGivenQuicksort();
+    void sortMatchesTheGivenQuicksortOnRandomTables();
 
     void deleteRowEdgeCases();
     void deleteRowKeepsViewInGrid();
@@ -365,6 +372,47 @@ void TstEditGrid::codeDoesNotSetModified() {
     QCOMPARE(grid->Modified(), false);
 }
 
+// Owners read the cells while the user may still be typing in a cell (a save from the
+// menu, the close question): the typed text must be in the cell, the editor must stay
+// open with its cursor where it was, and only typing counts as an edit.
+void TstEditGrid::editorTextCommittedWhileOpen() {
+    auto grid = MakeGrid(3, 3, false);
+    grid->SetCells(1, 1, "bc");
+    ShowAndFocus(*grid);
+    grid->SetCurrentCell(1, 1);
+    QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+
+    grid->CommitEditorText(); // nothing typed yet
+    QCOMPARE(grid->Cells(1, 1), QString("bc"));
+    QCOMPARE(grid->Modified(), false);
+
+    QTest::keyClick(editor, Qt::Key_Home);
+    QTest::keyClicks(editor, "a");
+    grid->CommitEditorText();
+    QCOMPARE(grid->Cells(1, 1), QString("abc"));
+    QVERIFY(grid->Modified());
+    QCOMPARE(QApplication::focusWidget(), editor);
+    QCOMPARE(editor->cursorPosition(), 1);
+    QTest::keyClicks(editor, "x");
+    QCOMPARE(editor->text(), QString("axbc"));
+
+    // Once the owner has saved, the text taken before is no new edit.
+    grid->CommitEditorText();
+    grid->SetModified(false);
+    grid->CommitEditorText();
+    QTest::keyClick(editor, Qt::Key_Down);
+    QCOMPARE(grid->Cells(1, 1), QString("axbc"));
+    QCOMPARE(grid->Modified(), false);
+
+    // No editor open: nothing happens.
+    grid->clearFocus();
+    QTRY_VERIFY(!grid->viewport()->findChild<QLineEdit*>() ||
+                !grid->viewport()->findChild<QLineEdit*>()->isVisible());
+    grid->CommitEditorText();
+    QCOMPARE(grid->Modified(), false);
+}
+
 void TstEditGrid::sortComparesBytesFoldingOnlyLetters() {
     auto grid = MakeGrid(2, 9, false);
     // '_' (0x5F) lies between 'Z' and 'a'; only a-z fold, so "_" sorts after "z".
@@ -429,6 +477,73 @@ void TstEditGrid::sortIsTheGivenQuicksort() {
     big->SortByColumn(1, true);
     QCOMPARE(big->Cells(1, 1), QString("0"));
     QCOMPARE(big->Cells(1, big->RowCount() - 1), QString("same"));
+}
+
+namespace {
+
+using Rows = std::vector<std::pair<std::string, int>>; // sort text, row id
+
+// The quicksort as written down for the grid, exchanging whole rows, recursion on the
+// left part first: the grid's order must be exactly this, equal texts included.
+void ReferenceQuickSort(Rows& rows, int L, int R) {
+    int I = 0;
+    do {
+        I = L;
+        int J = R;
+        const std::string pivot = rows[static_cast<std::size_t>((L + R) / 2)].first;
+        do {
+            while (rows[static_cast<std::size_t>(I)].first < pivot)
+                ++I;
+            while (rows[static_cast<std::size_t>(J)].first > pivot)
+                --J;
+            if (I <= J) {
+                if (I != J)
+                    std::swap(rows[static_cast<std::size_t>(I)], rows[static_cast<std::size_t>(J)]);
+                ++I;
+                --J;
+            }
+        } while (I <= J);
+        if (L < J)
+            ReferenceQuickSort(rows, L, J);
+        L = I;
+    } while (I < R);
+}
+
+std::string Folded(const std::string& text) {
+    std::string key = text;
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return key;
+}
+
+} // namespace
+
+void TstEditGrid::sortMatchesTheGivenQuicksortOnRandomTables() {
+    std::mt19937 random(20261206);
+    const std::string alphabet = "aAbB_1 ";
+    for (int round = 0; round < 200; ++round) {
+        const int count = 1 + static_cast<int>(random() % 40);
+        auto grid = MakeGrid(3, count + 1, false);
+        Rows rows;
+        for (int i = 0; i < count; ++i) {
+            std::string text;
+            for (unsigned n = random() % 4; n > 0; --n)
+                text += alphabet[random() % alphabet.size()];
+            grid->SetCells(1, i + 1, QString::fromStdString(text));
+            grid->SetCells(2, i + 1, QString::number(i));
+            rows.emplace_back(Folded(text), i);
+        }
+        const bool ascending = round % 2 == 0;
+        grid->SortByColumn(1, ascending);
+        ReferenceQuickSort(rows, 0, count - 1);
+        if (!ascending)
+            std::reverse(rows.begin(), rows.end());
+        QStringList expected;
+        for (const auto& row : rows)
+            expected << QString::number(row.second);
+        QCOMPARE(Column(*grid, 2), expected);
+    }
 }
 
 void TstEditGrid::deleteRowEdgeCases() {
