@@ -24,6 +24,7 @@ private slots:
 
     void theDeliveredFileHasEveryTopicAndAnIndex();
     void indexIsFilteredAsYouType();
+    void textFitsTheViewerWithoutSideways();
     void indexParsing();
     void requestsGoThroughTheSeamWithTheHelpFile();
     void viewerFollowsTheRequests();
@@ -74,6 +75,21 @@ void HelpTest::indexIsFilteredAsYouType() {
     QVERIFY(viewer.visibleKeywords().isEmpty());
     box->clear();
     QCOMPARE(viewer.visibleKeywords().size(), all);
+}
+
+// Long command lines wrap: no page of the delivered file needs a sideways scroll bar
+// in a viewer of the size it opens with.
+void HelpTest::textFitsTheViewerWithoutSideways() {
+    THelpViewer viewer;
+    QVERIFY(viewer.load(helpFile));
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    auto* text = viewer.findChild<QTextBrowser*>("HelpText");
+    QVERIFY(text->document()->idealWidth() > 0);
+    QVERIFY2(text->document()->idealWidth() <= text->viewport()->width(),
+             qPrintable(QStringLiteral("%1 > %2")
+                            .arg(text->document()->idealWidth())
+                            .arg(text->viewport()->width())));
 }
 
 void HelpTest::indexParsing() {
