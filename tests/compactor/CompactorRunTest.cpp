@@ -123,6 +123,18 @@ TEST_F(CompactorRun, MissingConfigurationIsLoggedAndNothingRuns) {
     EXPECT_TRUE(Calls(engine_).empty());
 }
 
+TEST_F(CompactorRun, BareConfigurationNameIsReadFromTheCurrentFolder) {
+    const std::string a = db("a.mdb");
+    q_.writeCfg({"CompactFiles=" + a, "AccessPath=" + engine_}, "bare.cfg");
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(q_.dir().path());
+    const int code = q_.run("bare.cfg");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Calls(engine_), (std::vector<Args>{{a, "/compact"}}));
+    EXPECT_TRUE(q_.messages().empty());
+}
+
 TEST_F(CompactorRun, MissingEngineGivesOneStartFailurePerDatabase) {
     const std::string a = db("a.mdb");
     const std::string b = db("data dir/b.mdb");

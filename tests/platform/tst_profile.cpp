@@ -124,6 +124,17 @@ TEST_F(ProfileRead, WriteThenReadAndInPlaceReplacement) {
     EXPECT_EQ(read("Defaults", "Empty"), "");
 }
 
+TEST_F(ProfileRead, BareFileNamesAreInTheCurrentFolder) {
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    const bool written = WritePrivateProfileString("s", "k", "here", "bare.ini");
+    const std::string back = GetPrivateProfileString("s", "k", "dflt", "bare.ini");
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(back, "here");
+    EXPECT_EQ(GetPrivateProfileString("s", "k", "dflt", dir.file("bare.ini")), "here");
+}
+
 TEST_F(ProfileRead, WritesFailWithoutAFolder) {
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", dir.file("nofolder") + "/x.ini"));
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", ""));
