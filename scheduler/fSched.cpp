@@ -175,7 +175,9 @@ void TfrmSched::createControls() {
         b->setIcon(style()->standardIcon(icon));
         b->setIconSize(QSize(24, 24));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        b->setFocusPolicy(Qt::NoFocus);
+        // Out of the Tab order, but a click takes the focus as a button's click does, so
+        // the N box and the cell editor are left (and their text taken) before the command.
+        b->setFocusPolicy(Qt::ClickFocus);
         b->setGeometry(left, 1, 65, 57);
         connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
         return b;
@@ -372,8 +374,17 @@ void TfrmSched::FormShow() {
     });
 }
 
+// Text still in the cell editor or the N box counts for the command at hand, also when
+// the command comes from the menu, which leaves the focus where it was.
+void TfrmSched::takePendingEdits() {
+    EditGrid1->CommitEditorText();
+    if (Edit1->hasFocus())
+        Edit1Exit();
+}
+
 void TfrmSched::SaveChanges1Click() {
     guarded([&] {
+        takePendingEdits();
         // Refused before anything is written, so the settings file never holds an
         // interval that would keep the timer off at the next start.
         const std::string interval = ToStd(edtInterval->text());
@@ -570,6 +581,7 @@ void TfrmSched::BitBtn7Click() {
         return;
     FlagScope running(running_);
     guarded([&] {
+        takePendingEdits();
         const int row = EditGrid1->Row();
         if (row >= EditGrid1->FixedRows() && row < EditGrid1->RowCount())
             CompactEntry(row, true);
@@ -609,6 +621,7 @@ int TfrmSched::ShowModal() {
 
 void TfrmSched::FormClose() {
     guarded([&] {
+        takePendingEdits();
         if (!EditGrid1->Modified())
             return;
         const auto answer = admin::Dialogs::instance().question(

@@ -137,6 +137,7 @@ private:
     // Replaces the grid's content with the schedule file's and writes the titles.
     void reloadTable();
     void saveSchedule();
+    void takePendingEdits();
     void setTimerOn(bool on);
     void setPeriod(int ms);
     QString currentCode() const;

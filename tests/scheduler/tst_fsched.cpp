@@ -134,6 +134,7 @@ private slots:
     void drops();
     void addAndDeleteEntries();
     void closeQuestion();
+    void textStillBeingTypedCounts();
     void titleClickSortsAndCountsAsAnEdit();
     void showAgainAfterUnsavedClose();
     void keyReleaseRefreshesTheFrequency();
@@ -164,7 +165,8 @@ void TestFSched::layoutAndNames() {
         QCOMPARE(button->toolTip(), QLatin1String(b.hint));
         QCOMPARE(button->geometry().left(), b.left);
         QCOMPARE(button->size(), QSize(65, 57));
-        QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+        // Out of the Tab order; a click takes the focus.
+        QCOMPARE(button->focusPolicy(), Qt::ClickFocus);
     }
     QCOMPARE(f.EditGrid1->geometry(), QRect(0, 56, 537, 191));
     QCOMPARE(f.EditGrid1->ColCount(), 4);
@@ -686,6 +688,72 @@ void TestFSched::closeQuestion() {
     f.close();
     QCOMPARE(s.questions(), 1);
     QVERIFY(s.schedule().startsWith("\"changed\""));
+}
+
+// The user types into a cell or the N box and then, without leaving it, saves by
+// button or menu, compacts, or closes the window.
+void TestFSched::textStillBeingTypedCounts() {
+    Scheduler s;
+    s.writeSchedule(TwoEntries);
+    TfrmSched& f = s.createShown();
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    QAction* saveItem = f.findChild<QAction*>(QStringLiteral("SaveChanges1"));
+    auto typeInto = [&](int row, const QString& text) {
+        f.EditGrid1->setFocus();
+        f.EditGrid1->SetCurrentCell(1, row);
+        QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+        QWidget* editor = QApplication::focusWidget();
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, text);
+    };
+
+    typeInto(1, QStringLiteral("By button"));
+    QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    QVERIFY(s.schedule().startsWith("\"By button\"\t"));
+    QVERIFY(!f.EditGrid1->Modified());
+
+    typeInto(1, QStringLiteral("By menu"));
+    saveItem->trigger();
+    QVERIFY(s.schedule().startsWith("\"By menu\"\t"));
+    QVERIFY(!f.EditGrid1->Modified());
+
+    // Closing asks, and No writes nothing.
+    typeInto(2, QStringLiteral("Unsaved"));
+    s.dialogs->answers.push_back(QMessageBox::No);
+    f.close();
+    QCOMPARE(s.questions(), 1);
+    QVERIFY(!s.schedule().contains("Unsaved"));
+
+    // The N box of the daily first entry.
+    f.show();
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    s.select(1);
+    auto enterN = [&](const QString& n) {
+        f.Edit1->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.Edit1));
+        QTest::keyClick(f.Edit1, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(f.Edit1, n);
+    };
+    enterN(QStringLiteral("3"));
+    saveItem->trigger();
+    QVERIFY(s.schedule().contains("\"d|3|2026-12-05\"\r\n"));
+    enterN(QStringLiteral("4"));
+    QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    QVERIFY(s.schedule().contains("\"d|4|2026-12-05\"\r\n"));
+
+    // Compact runs the path as typed.
+    typeInto(1, QStringLiteral("x"));
+    f.EditGrid1->SetCurrentCell(2, 1);
+    QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    QWidget* pathEditor = QApplication::focusWidget();
+    QTest::keyClick(pathEditor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(pathEditor, QStringLiteral("/data/typed.cfg"));
+    QTest::mouseClick(f.BitBtn7, Qt::LeftButton);
+    QCOMPARE(s.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /data/typed.cfg"});
+    QVERIFY(s.schedule().contains("\"/data/typed.cfg\"\t\"d|4|2026-12-06\"\r\n"));
+    QVERIFY(s.errors.isEmpty());
 }
 
 void TestFSched::titleClickSortsAndCountsAsAnEdit() {
