@@ -37,6 +37,10 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        // Cells hold text of any length; the line editor's default limit of 32767
+        // characters would cut a long cell as soon as its editor commits.
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setMaxLength(INT_MAX);
         FEditor = editor;
         return editor;
     }

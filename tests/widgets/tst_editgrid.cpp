@@ -98,6 +98,7 @@ private slots:
     void editedTextWithoutEOLToSpace();
     void codeDoesNotSetModified();
     void editorTextCommittedWhileOpen();
+    void longTextSurvivesTheEditor();
 
     void sortComparesBytesFoldingOnlyLetters();
     void sortMovesWholeRows();
@@ -106,6 +107,7 @@ private slots:
 
     void deleteRowEdgeCases();
     void deleteRowKeepsViewInGrid();
+    void deleteRowWithTheEditorOpen();
     void deleteColumnEdgeCases();
     void insertAndMoveRows();
     void colWidthsChangedEvent();
@@ -413,6 +415,20 @@ void TstEditGrid::editorTextCommittedWhileOpen() {
     QCOMPARE(grid->Modified(), false);
 }
 
+// Cells hold text of any length; a line editor's default limit must not cut a cell that
+// the user merely passes through.
+void TstEditGrid::longTextSurvivesTheEditor() {
+    auto grid = MakeGrid(3, 3, false);
+    const QString longText(100000, QLatin1Char('x'));
+    grid->SetCells(1, 1, longText);
+    ShowAndFocus(*grid);
+    grid->SetCurrentCell(1, 1);
+    QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    QTest::keyClick(KeyTarget(*grid), Qt::Key_Down);
+    QCOMPARE(grid->Cells(1, 1).size(), longText.size());
+    QCOMPARE(grid->Modified(), false);
+}
+
 void TstEditGrid::sortComparesBytesFoldingOnlyLetters() {
     auto grid = MakeGrid(2, 9, false);
     // '_' (0x5F) lies between 'Z' and 'a'; only a-z fold, so "_" sorts after "z".
@@ -604,6 +620,17 @@ void TstEditGrid::deleteRowKeepsViewInGrid() {
     QCOMPARE(grid->Row(), 30);
     QCOMPARE(grid->Col(), 2);
     QCOMPARE(grid->Cells(1, 30), QString("r31c1"));
+}
+
+// The emptied row must not get its old text back from the editor that was open on it.
+void TstEditGrid::deleteRowWithTheEditorOpen() {
+    auto grid = MakeGrid(3, 2);
+    ShowAndFocus(*grid);
+    grid->SetCurrentCell(1, 1);
+    QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    grid->DeleteRow(1);
+    grid->SetCurrentCell(2, 1); // commits the editor of the cell left
+    QVERIFY(RowEmpty(*grid, 1));
 }
 
 void TstEditGrid::deleteColumnEdgeCases() {
