@@ -16,12 +16,15 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
+#include <QListView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
@@ -146,6 +149,66 @@ inline bool DropFiles(QWidget* control, const QStringList& paths, Qt::DropAction
     for (const QString& path : paths)
         urls << QUrl::fromLocalFile(path);
     return DropUrls(control, urls, action);
+}
+
+// What a real file dialog showed, seen from inside while it ran.
+struct FileDialogVisit {
+    bool seen = false;
+    QString title;
+    QStringList nameFilters;
+    QString defaultSuffix;
+    bool confirmsOverwrite = true;
+    bool anyFile = false;
+    QStringList listed;     // names listed in the starting folder
+    QStringList questions;  // texts of message boxes the dialog raised
+};
+
+// Answers the next real file dialog as a user would: waits until its folder lists
+// loadedWhen, types the name and confirms it (an empty name cancels). A message box
+// the dialog raises is recorded and dismissed, and a dialog still open after that is
+// cancelled, so a wrong dialog fails the test instead of hanging it.
+inline void AnswerNextFileDialog(FileDialogVisit& visit, const QString& typed, const QString& loadedWhen = {}) {
+    QTimer::singleShot(0, [&visit, typed, loadedWhen] {
+        QFileDialog* dialog = nullptr;
+        (void)QTest::qWaitFor(
+            [&] { return (dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())); }, 5000);
+        if (!dialog)
+            return;
+        visit.seen = true;
+        visit.title = dialog->windowTitle();
+        visit.nameFilters = dialog->nameFilters();
+        visit.defaultSuffix = dialog->defaultSuffix();
+        visit.confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        visit.anyFile = dialog->fileMode() == QFileDialog::AnyFile;
+        auto listed = [dialog] {
+            QStringList names;
+            if (auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"))) {
+                const QModelIndex root = view->rootIndex();
+                for (int row = 0; row < view->model()->rowCount(root); ++row)
+                    names << view->model()->index(row, 0, root).data().toString();
+            }
+            return names;
+        };
+        if (!loadedWhen.isEmpty())
+            (void)QTest::qWaitFor([&] { return listed().contains(loadedWhen); }, 5000);
+        visit.listed = listed();
+        if (typed.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        QTimer watchdog;
+        QObject::connect(&watchdog, &QTimer::timeout, [&visit] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                visit.questions << box->text();
+                box->reject();
+            }
+        });
+        watchdog.start(20);
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed);
+        static_cast<QDialog*>(dialog)->accept(); // as the dialog's own button does
+        if (dialog->isVisible())
+            dialog->reject();
+    });
 }
 
 } // namespace quillet::admin::test

@@ -55,6 +55,7 @@ private slots:
     void layoutNamesAndTabOrder();
     void menusAndToolbar();
     void dialogFolderIsTheConfigurationsFolder();
+    void realConfigDialogs();
 };
 
 void CfgMainTest::firstStartWithoutSettings() {
@@ -636,6 +637,47 @@ void CfgMainTest::dialogFolderIsTheConfigurationsFolder() {
     form->OpenConfigFile1Click();
     QCOMPARE(world.dialogs.shown[0].request.directory, world.dir.path());
     form->close();
+}
+
+void CfgMainTest::realConfigDialogs() {
+    AdminWorld world;
+    Dialogs::setInstance(nullptr); // the real dialogs from here on
+    const QString existing = world.file("old.cfg");
+    QVERIFY(WriteFile(existing, "[Defaults]\r\nDescription=old\r\n"));
+    auto form = world.makeForm();
+    QTest::keyClicks(Edit(form.get(), "edtDesc"), "new");
+
+    // Typed without its extension, the name of an existing file: replaced without a question.
+    FileDialogVisit save;
+    AnswerNextFileDialog(save, world.file("old"));
+    form->SaveConfigFIle1Click();
+    QVERIFY(save.seen);
+    QCOMPARE(save.nameFilters, QStringList({"Config Files (*.cfg)"}));
+    QCOMPARE(save.defaultSuffix, QStringLiteral("cfg"));
+    QVERIFY(!save.confirmsOverwrite);
+    QCOMPARE(save.questions, QStringList());
+    QCOMPARE(form->CurrentCfgPath(), existing);
+    QCOMPARE(ProfileValue(existing, "Description"), QStringLiteral("new"));
+
+    // The open dialog takes a name where no file is; the window then ignores it.
+    FileDialogVisit missing;
+    AnswerNextFileDialog(missing, world.file("missing"));
+    form->OpenConfigFile1Click();
+    QVERIFY(missing.seen);
+    QCOMPARE(missing.nameFilters, QStringList({"Config Files (*.cfg)"}));
+    QCOMPARE(missing.defaultSuffix, QStringLiteral("cfg"));
+    QCOMPARE(missing.questions, QStringList());
+    QCOMPARE(form->CurrentCfgPath(), existing);
+
+    form->NewConfigFile1Click();
+    FileDialogVisit open;
+    AnswerNextFileDialog(open, world.file("old"));
+    form->OpenConfigFile1Click();
+    QCOMPARE(form->CurrentCfgPath(), existing);
+    QCOMPARE(form->DescriptionText(), QStringLiteral("new"));
+
+    ScriptedDialogs::install(); // nothing real may wait for a person at the close
+    QVERIFY(form->close());
 }
 
 QTEST_MAIN(CfgMainTest)
