@@ -71,7 +71,9 @@ QString TFileNameEdit::QuoteBrowsedPath(const QString& path) {
 void TFileNameEdit::Browse() {
     FileDialogRequest request;
     request.caption = QStringLiteral("Browse");
-    request.filter = QStringLiteral("All files (*.*)");
+    // "*.*" would hide every name without a dot, such as the programs these boxes name
+    // where programs carry no extension.
+    request.filter = QStringLiteral("All files (*)");
     const QString start = BrowseStartPath(text());
     const qsizetype sep = std::max(start.lastIndexOf(QLatin1Char('/')), start.lastIndexOf(QDir::separator()));
     if (sep >= 0) {

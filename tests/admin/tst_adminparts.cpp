@@ -47,6 +47,7 @@ private slots:
 
     void browseStartsAtTheBoxPath();
     void browsedPathsAreQuoted();
+    void browseListsFilesWithoutExtension();
 
     void dropTargetBindsAndReleases();
     void scriptedDialogsAnswerInOrder();
@@ -184,7 +185,7 @@ void AdminPartsTest::browseStartsAtTheBoxPath() {
     QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
     const FileDialogRequest& request = world.dialogs.shown[0].request;
     QCOMPARE(request.caption, QStringLiteral("Browse"));
-    QCOMPARE(request.filter, QStringLiteral("All files (*.*)"));
+    QCOMPARE(request.filter, QStringLiteral("All files (*)"));
     QCOMPARE(request.directory, world.dir.path());
     QCOMPARE(request.fileName, QStringLiteral("tool.sh"));
 
@@ -216,6 +217,23 @@ void AdminPartsTest::browsedPathsAreQuoted() {
     box.setText("");
     box.Browse();
     QCOMPARE(world.dialogs.shown.back().request.directory, world.dir.path());
+}
+
+void AdminPartsTest::browseListsFilesWithoutExtension() {
+    AdminWorld world;
+    Dialogs::setInstance(nullptr); // the real dialog
+    // The programs that the path boxes name have no extension here.
+    QVERIFY(WriteFile(world.file("Quillet"), "x"));
+    QVERIFY(WriteFile(world.file("notes.txt"), "x"));
+    TFileNameEdit box;
+    box.setText(world.file("notes.txt"));
+    FileDialogVisit browse;
+    AnswerNextFileDialog(browse, world.file("Quillet"), "Quillet");
+    box.Browse();
+    QVERIFY(browse.seen);
+    QCOMPARE(browse.title, QStringLiteral("Browse"));
+    QVERIFY2(browse.listed.contains("Quillet"), qPrintable(browse.listed.join(", ")));
+    QCOMPARE(box.text(), world.file("Quillet"));
 }
 
 void AdminPartsTest::dropTargetBindsAndReleases() {
