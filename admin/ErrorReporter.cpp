@@ -84,6 +84,8 @@ TExceptionBox::TExceptionBox(const QString& message, const QString& report, QWid
     auto* keepGoing = new QPushButton(QStringLiteral("&Continue"), this);
     keepGoing->setObjectName(QStringLiteral("btnContinue"));
     keepGoing->setDefault(true);
+    // A focused button takes Enter; the first in line would be Show Details.
+    keepGoing->setFocus();
     auto* restart = new QPushButton(QStringLiteral("&Restart"), this);
     restart->setObjectName(QStringLiteral("btnRestart"));
     auto* close = new QPushButton(QStringLiteral("C&lose"), this);

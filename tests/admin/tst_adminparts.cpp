@@ -152,6 +152,14 @@ void AdminPartsTest::exceptionBoxContinuesShowsAndSaves() {
     QTest::keyClick(&box, Qt::Key_Escape);
     QCOMPARE(box.choice(), ErrorReporter::Choice::Continue);
     QVERIFY(!box.isVisible());
+
+    // Enter in a fresh box is Continue, not the button that comes first.
+    TExceptionBox fresh("Cannot create file /x", report);
+    fresh.show();
+    QVERIFY(QTest::qWaitForWindowActive(&fresh));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(!fresh.isVisible());
+    QCOMPARE(fresh.choice(), ErrorReporter::Choice::Continue);
 }
 
 void AdminPartsTest::reportWithoutSinkShowsTheBoxAndGoesOn() {
