@@ -153,6 +153,15 @@ std::string ToBytes(const QString& text) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+// A cell's text as written to a delimited file. A CR or LF inside it would end the line
+// there and the cells after it would land in a new row when the file is read, so each
+// is written as a blank.
+std::string FileText(const QString& text) {
+    std::string bytes = ToBytes(text);
+    std::replace_if(bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return bytes;
+}
+
 QString FromBytes(const std::string& bytes) {
     return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
@@ -770,7 +779,7 @@ void TEditGrid::SaveToDelimitedFile(const QString& fileName, char delimiter, boo
     if (withTitle) {
         std::string line;
         for (int c = FFixedCols; c < ColCount(); ++c) {
-            const std::string title = ToBytes(Cells(c, 0));
+            const std::string title = FileText(Cells(c, 0));
             if (line.empty())
                 line = title;
             else
@@ -785,7 +794,7 @@ void TEditGrid::SaveToDelimitedFile(const QString& fileName, char delimiter, boo
         for (int c = FFixedCols; c < ColCount(); ++c) {
             if (c > FFixedCols)
                 line += delimiter;
-            const std::string text = ToBytes(Cells(c, r));
+            const std::string text = FileText(Cells(c, r));
             if (!text.empty()) {
                 line += '"';
                 line += text;

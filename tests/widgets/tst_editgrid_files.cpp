@@ -64,6 +64,7 @@ private slots:
     void emptyAndMissingFiles();
     void titleLineAndCSV();
     void delimiterInsideACellRoundTrips();
+    void lineBreakInsideACellKeepsTheRow();
     void unreadableFileChangesNothing();
     void badInputLoadsAsText();
 
@@ -245,6 +246,31 @@ void TstEditGridFiles::delimiterInsideACellRoundTrips() {
 }
 
 // The whole file is read before the grid is emptied.
+// A lone CR or LF stays in an edited cell, but the file cannot hold it: written as is, it
+// would split the row and move its later cells into a row of their own.
+void TstEditGridFiles::lineBreakInsideACellKeepsTheRow() {
+    auto grid = MakeGrid(4, 3);
+    grid->SetCells(1, 0, "Multi\nline");
+    grid->SetCells(1, 1, "two\nlines");
+    grid->SetCells(2, 1, "/p.cfg");
+    grid->SetCells(3, 1, "d|1|2026-12-05");
+    grid->SetCells(1, 2, "cr\rhere\r\n");
+    const QString file = path("breaks.dat");
+    grid->SaveToDelimitedFile(file, '\t', true);
+    QCOMPARE(ReadAll(file), QByteArray("Multi line\t\t\r\n"
+                                       "\"two lines\"\t\"/p.cfg\"\t\"d|1|2026-12-05\"\r\n"
+                                       "\"cr here  \"\t\t\r\n"));
+    grid->LoadFromDelimitedFile(file, '\t', false, true);
+    QCOMPARE(grid->RowCount(), 3);
+    QCOMPARE(grid->Cells(2, 1), QString("/p.cfg"));
+    QCOMPARE(grid->Cells(3, 1), QString("d|1|2026-12-05"));
+    // The cells themselves keep their text.
+    auto kept = MakeGrid(3, 2);
+    kept->SetCells(1, 1, "a\nb");
+    kept->SaveToDelimitedFile(file, ',', false);
+    QCOMPARE(kept->Cells(1, 1), QString("a\nb"));
+}
+
 void TstEditGridFiles::unreadableFileChangesNothing() {
     // A file that exists but whose first read fails.
     const QString file = "/proc/self/mem";
