@@ -35,7 +35,7 @@ QString InputFile(int rows) {
         const quint32 key = random.generate();
         data += "\"Nightly run " + QByteArray::number(key % 100000) + " of " +
                 QByteArray::number(random.bounded(1000)) + "\"\t\"/srv/access/db" +
-                QByteArray::number(key, 16) + ".cfg\"\t\"W2,2024-0" +
+                QByteArray::number(key, 16) + ".cfg\"\t\"w|2|2024-0" +
                 QByteArray::number(1 + random.bounded(9)) + "-1" + QByteArray::number(random.bounded(10)) +
                 "\"\r\n";
     }
