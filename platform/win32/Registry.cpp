@@ -28,10 +28,13 @@ private:
 std::string ReadRegistryString(RegistryRoot root, const std::string& keyPath, const std::string& valueName) {
     const HKEY base = root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     KeyHandle key;
-    // Full access is asked for as the installed versions always did; a refusal reads
-    // as a missing value.
-    if (RegOpenKeyExA(base, keyPath.c_str(), 0, KEY_ALL_ACCESS, key.out()) != ERROR_SUCCESS) {
-        if (RegOpenKeyExA(base, keyPath.c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS)
+    // The 32-bit view, where the 32-bit programs whose settings are read here keep
+    // them, also when this program is a 64-bit build. Full access is asked for as the
+    // installed versions always did; without administrator rights only reading is
+    // granted, and a key that cannot be opened reads as a missing value.
+    const REGSAM view = KEY_WOW64_32KEY;
+    if (RegOpenKeyExA(base, keyPath.c_str(), 0, KEY_ALL_ACCESS | view, key.out()) != ERROR_SUCCESS) {
+        if (RegOpenKeyExA(base, keyPath.c_str(), 0, KEY_READ | view, key.out()) != ERROR_SUCCESS)
             return {};
     }
     DWORD type = 0;
