@@ -111,16 +111,15 @@ void ScriptedDialogs::error(QWidget*, const QString& caption, const QString& tex
 }
 
 QString ScriptedDialogs::openFileName(QWidget*, const FileDialogRequest& request) {
-    shown.push_back({QStringLiteral("open"), request.caption, request.caption, {}, request});
-    if (fileNames.empty())
-        return QString();
-    QString name = fileNames.front();
-    fileNames.pop_front();
-    return WithDefaultSuffix(name, request.defaultSuffix);
+    return nextFileName(QStringLiteral("open"), request);
 }
 
 QString ScriptedDialogs::saveFileName(QWidget*, const FileDialogRequest& request) {
-    shown.push_back({QStringLiteral("save"), request.caption, request.caption, {}, request});
+    return nextFileName(QStringLiteral("save"), request);
+}
+
+QString ScriptedDialogs::nextFileName(const QString& kind, const FileDialogRequest& request) {
+    shown.push_back({kind, request.caption, request.caption, {}, request});
     if (fileNames.empty())
         return QString();
     QString name = fileNames.front();

@@ -83,6 +83,9 @@ public:
 
     // Installs a fresh scripted instance and returns it (owned by Dialogs).
     static ScriptedDialogs& install();
+
+private:
+    QString nextFileName(const QString& kind, const FileDialogRequest& request);
 };
 
 } // namespace quillet::admin
