@@ -41,6 +41,7 @@ private slots:
     void listRoundTrips();
     void passwordsRoundTrip();
     void unstorablePasswordIsRefused();
+    void saveToUnwritableFileReportsAndKeepsValues_data();
     void saveToUnwritableFileReportsAndKeepsValues();
     void openIgnoresMissingFilesAndCancel();
     void openKeepsAccessPathAndLoadClearsFlags();
@@ -390,11 +391,24 @@ void CfgMainTest::unstorablePasswordIsRefused() {
     form->close();
 }
 
+void CfgMainTest::saveToUnwritableFileReportsAndKeepsValues_data() {
+    QTest::addColumn<bool>("readOnlyFile");
+    QTest::newRow("folder") << false;
+    QTest::newRow("read-only file") << true;
+}
+
 void CfgMainTest::saveToUnwritableFileReportsAndKeepsValues() {
+    QFETCH(bool, readOnlyFile);
     AdminWorld world;
-    // A folder in the configuration's place cannot be written as a file.
-    const QString cfg = world.file("folder.cfg");
-    QVERIFY(QDir(world.dir.path()).mkdir("folder.cfg"));
+    const QString cfg = world.file("locked.cfg");
+    const QByteArray before = "[Defaults]\r\nDescription=\r\n";
+    if (readOnlyFile) {
+        QVERIFY(WriteFile(cfg, before));
+        QVERIFY(QFile::setPermissions(cfg, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    } else {
+        // A folder in the configuration's place cannot be written as a file.
+        QVERIFY(QDir(world.dir.path()).mkdir("locked.cfg"));
+    }
     SetProfileValue(world.iniPath(), "LastCfgPath", cfg);
     auto form = world.makeForm();
     QTest::keyClicks(Edit(form.get(), "edtDesc"), "keep me");
@@ -409,6 +423,11 @@ void CfgMainTest::saveToUnwritableFileReportsAndKeepsValues() {
     QVERIFY(!form->TextFieldsChanged()); // cleared after a failed write as after a good one
     QVERIFY(form->close());
     QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
+    if (readOnlyFile) {
+        QFile file(cfg);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+    }
 }
 
 void CfgMainTest::openIgnoresMissingFilesAndCancel() {
