@@ -665,16 +665,17 @@ void CfgMainTest::realConfigDialogs() {
     QVERIFY(WriteFile(existing, "[Defaults]\r\nDescription=old\r\n"));
     auto form = world.makeForm();
     QTest::keyClicks(Edit(form.get(), "edtDesc"), "new");
+    auto isConfigDialog = [](const FileDialogVisit& visit) {
+        return visit.seen && visit.nameFilters == QStringList({"Config Files (*.cfg)"}) &&
+               visit.defaultSuffix == QStringLiteral("cfg") && visit.questions.isEmpty();
+    };
 
     // Typed without its extension, the name of an existing file: replaced without a question.
     FileDialogVisit save;
     AnswerNextFileDialog(save, world.file("old"));
     form->SaveConfigFIle1Click();
-    QVERIFY(save.seen);
-    QCOMPARE(save.nameFilters, QStringList({"Config Files (*.cfg)"}));
-    QCOMPARE(save.defaultSuffix, QStringLiteral("cfg"));
+    QVERIFY(isConfigDialog(save));
     QVERIFY(!save.confirmsOverwrite);
-    QCOMPARE(save.questions, QStringList());
     QCOMPARE(form->CurrentCfgPath(), existing);
     QCOMPARE(ProfileValue(existing, "Description"), QStringLiteral("new"));
 
@@ -682,16 +683,14 @@ void CfgMainTest::realConfigDialogs() {
     FileDialogVisit missing;
     AnswerNextFileDialog(missing, world.file("missing"));
     form->OpenConfigFile1Click();
-    QVERIFY(missing.seen);
-    QCOMPARE(missing.nameFilters, QStringList({"Config Files (*.cfg)"}));
-    QCOMPARE(missing.defaultSuffix, QStringLiteral("cfg"));
-    QCOMPARE(missing.questions, QStringList());
+    QVERIFY(isConfigDialog(missing));
     QCOMPARE(form->CurrentCfgPath(), existing);
 
     form->NewConfigFile1Click();
     FileDialogVisit open;
     AnswerNextFileDialog(open, world.file("old"));
     form->OpenConfigFile1Click();
+    QVERIFY(isConfigDialog(open));
     QCOMPARE(form->CurrentCfgPath(), existing);
     QCOMPARE(form->DescriptionText(), QStringLiteral("new"));
 
