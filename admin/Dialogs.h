@@ -15,9 +15,9 @@ namespace quillet::admin {
 
 struct FileDialogRequest {
     QString caption;
-    QString directory;  // starting folder; empty for the system's choice
-    QString fileName;   // proposed name
-    QString filter;     // Qt filter text, e.g. "Config Files (*.cfg)"
+    QString directory; // starting folder; empty for the system's choice
+    QString fileName;  // proposed name
+    QString filter;    // Qt filter text, e.g. "Config Files (*.cfg)"
     QString defaultSuffix;
 };
 
@@ -70,7 +70,7 @@ public:
     };
 
     std::deque<QMessageBox::StandardButton> answers; // empty queue: the escape answer
-    std::deque<QString> fileNames;                    // empty queue: cancelled
+    std::deque<QString> fileNames;                   // empty queue: cancelled
     std::vector<Shown> shown;
 
     QMessageBox::StandardButton question(QWidget* parent, const QString& caption, const QString& text,

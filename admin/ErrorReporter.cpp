@@ -162,8 +162,8 @@ QString ErrorReporter::ReportText(const QString& message, const QString& details
     text +=
         QStringLiteral("\nDate: ") + QDateTime::currentDateTime().toString(Qt::ISODate) + QLatin1Char('\n');
     text += QStringLiteral("Program: ") + QCoreApplication::applicationFilePath() + QLatin1Char('\n');
-    text += QStringLiteral("Version: ") + QString::number(ProgramVersion, 'f', 2) + QStringLiteral(" (build ") +
-            ProgramBuild + QStringLiteral(")\n");
+    text += QStringLiteral("Version: ") + QString::number(ProgramVersion, 'f', 2) +
+            QStringLiteral(" (build ") + ProgramBuild + QStringLiteral(")\n");
     text += QStringLiteral("Qt: ") + QString::fromLatin1(qVersion()) + QLatin1Char('\n');
     text += QStringLiteral("System: ") + QSysInfo::prettyProductName() + QStringLiteral(" (") +
             QSysInfo::currentCpuArchitecture() + QStringLiteral(")\n");

@@ -17,8 +17,8 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QListView>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMimeData>
 #include <QStringList>
@@ -159,15 +159,16 @@ struct FileDialogVisit {
     QString defaultSuffix;
     bool confirmsOverwrite = true;
     bool anyFile = false;
-    QStringList listed;     // names listed in the starting folder
-    QStringList questions;  // texts of message boxes the dialog raised
+    QStringList listed;    // names listed in the starting folder
+    QStringList questions; // texts of message boxes the dialog raised
 };
 
 // Answers the next real file dialog as a user would: waits until its folder lists
 // loadedWhen, types the name and confirms it (an empty name cancels). A message box
 // the dialog raises is recorded and dismissed, and a dialog still open after that is
 // cancelled, so a wrong dialog fails the test instead of hanging it.
-inline void AnswerNextFileDialog(FileDialogVisit& visit, const QString& typed, const QString& loadedWhen = {}) {
+inline void AnswerNextFileDialog(FileDialogVisit& visit, const QString& typed,
+                                 const QString& loadedWhen = {}) {
     QTimer::singleShot(0, [&visit, typed, loadedWhen] {
         QFileDialog* dialog = nullptr;
         (void)QTest::qWaitFor(

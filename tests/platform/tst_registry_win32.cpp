@@ -14,8 +14,8 @@ const char* const InstallRoot = "SOFTWARE\\Microsoft\\Office\\8.0\\Common\\Insta
 // 32-bit view. nullptr removes the value. False when the key cannot be written here.
 bool SetOfficeBin(const char* folder) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, InstallRoot, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, InstallRoot, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
         return false;
     LONG result = ERROR_SUCCESS;
     if (folder)
@@ -35,7 +35,8 @@ TEST(Registry, AccessPathFollowsOfficeBin) {
     EXPECT_EQ(DefaultAccessPath("C:\\Quillet\\"), "\\Msaccess.exe");
 
     ASSERT_TRUE(SetOfficeBin("C:\\Program Files\\Microsoft Office\\Office"));
-    EXPECT_EQ(DefaultAccessPath("C:\\Quillet\\"), "C:\\Program Files\\Microsoft Office\\Office\\Msaccess.exe");
+    EXPECT_EQ(DefaultAccessPath("C:\\Quillet\\"),
+              "C:\\Program Files\\Microsoft Office\\Office\\Msaccess.exe");
 
     ASSERT_TRUE(SetOfficeBin(""));
     EXPECT_EQ(DefaultAccessPath("C:\\Quillet\\"), "\\Msaccess.exe");
