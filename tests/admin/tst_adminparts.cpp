@@ -56,7 +56,20 @@ private slots:
 void AdminPartsTest::startupShowsMainWindowAndDropsSplash() {
     AdminWorld world;
     SetProcessDateFormat("dd.MM.yyyy", QLatin1Char('.'));
+    // While the splash is held it is on screen, and no window has been made yet.
+    qputenv("QUILLET_SPLASH_MS", "50");
+    bool splashShown = false;
+    bool mainWindowMade = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            splashShown = splashShown || (qobject_cast<TfrmSplash*>(top) && top->isVisible());
+            mainWindowMade = mainWindowMade || qobject_cast<TForm1*>(top);
+        }
+    });
     auto windows = StartAdministrator(world.programPath());
+    qunsetenv("QUILLET_SPLASH_MS");
+    QVERIFY(splashShown);
+    QVERIFY(!mainWindowMade);
     QVERIFY(windows->Form1);
     QVERIFY(windows->Form1->isVisible());
     QCOMPARE(windows->Form1->AppFolder(), world.folder());
