@@ -158,7 +158,8 @@ std::string ToBytes(const QString& text) {
 // is written as a blank.
 std::string FileText(const QString& text) {
     std::string bytes = ToBytes(text);
-    std::replace_if(bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return bytes;
 }
 
