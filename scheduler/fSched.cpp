@@ -499,6 +499,11 @@ void TfrmSched::rgSchedClick() {
 
 void TfrmSched::Edit1Exit() {
     guarded([&] {
+        // Only what the user typed is written: after a delete or a sort the box can still
+        // show another entry's N, which merely passing through the box must not copy.
+        if (!Edit1->isModified())
+            return;
+        Edit1->setModified(false);
         const std::string code = ToStd(currentCode());
         if (code.empty())
             return; // an entry without a frequency has no N to change
@@ -571,6 +576,7 @@ void TfrmSched::AddRow1Click() {
 
 void TfrmSched::DeleteRow1Click() {
     guarded([&] {
+        takePendingEdits(); // an N typed for the entry goes with it, not to the next one
         FlagScope quiet(quiet_);
         EditGrid1->DeleteRow(EditGrid1->Row());
     });

@@ -424,26 +424,51 @@ void TestFSched::selectingKeepsTheEntrysN() {
 
 void TestFSched::leavingTheNBox() {
     Scheduler s;
-    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"w|1|2026-11-01\"\r\n\"b\"\t\"/b.cfg\"\t\r\n");
+    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"w|1|2026-11-01\"\r\n\"b\"\t\"/b.cfg\"\t\r\n"
+                    "\"c\"\t\"/c.cfg\"\t\"m|6|2026-11-02\"\r\n");
     TfrmSched& f = s.createShown();
-    f.Edit1->setText(QStringLiteral("3"));
+    auto typeN = [&](const QString& n) {
+        f.Edit1->selectAll();
+        QTest::keyClicks(f.Edit1, n);
+    };
+    typeN(QStringLiteral("3"));
     f.Edit1Exit();
     QCOMPARE(s.cell(3, 1), QStringLiteral("w|3|2026-11-01"));
 
     // Leaving the box by the focus moving elsewhere in the window.
     f.activateWindow();
     f.Edit1->setFocus();
-    f.Edit1->setText(QStringLiteral("4"));
+    typeN(QStringLiteral("4"));
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
     QCoreApplication::sendEvent(f.Edit1, &out);
     QCOMPARE(s.cell(3, 1), QStringLiteral("w|4|2026-11-01"));
 
     // The current entry has no code (the controls were not refreshed): nothing changes.
     f.EditGrid1->SetCurrentCell(1, 2);
-    f.Edit1->setText(QStringLiteral("7"));
+    typeN(QStringLiteral("7"));
     f.Edit1Exit();
     QCOMPARE(s.cell(3, 2), QString());
     QCOMPARE(s.cell(3, 1), QStringLiteral("w|4|2026-11-01"));
+
+    // After a delete the box still shows the deleted entry's N; passing through it does
+    // not give that N to the entry that is current now.
+    s.select(1);
+    f.DeleteRow1Click();
+    f.DeleteRow1Click();
+    QCOMPARE(s.cell(3, 1), QStringLiteral("m|6|2026-11-02"));
+    QCOMPARE(f.Edit1->text(), QStringLiteral("4"));
+    f.Edit1Exit();
+    QCOMPARE(s.cell(3, 1), QStringLiteral("m|6|2026-11-02"));
+    // An N typed and then deleted with its entry from the menu goes with it.
+    f.EditGrid1->AddRow();
+    f.EditGrid1->SetCells(3, 2, QStringLiteral("w|2|2026-11-03"));
+    f.Edit1->setFocus();
+    QTRY_VERIFY(f.Edit1->hasFocus());
+    typeN(QStringLiteral("9"));
+    f.findChild<QAction*>(QStringLiteral("DeleteRow1"))->trigger();
+    QCOMPARE(s.cell(3, 1), QStringLiteral("w|2|2026-11-03"));
+    f.Edit1Exit();
+    QCOMPARE(s.cell(3, 1), QStringLiteral("w|2|2026-11-03"));
 }
 
 void TestFSched::timerFollowsTheCodes() {
