@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 
 namespace quillet::admin {
@@ -18,6 +19,17 @@ std::unique_ptr<Dialogs>& installed() {
 
 QString boxCaption(const QString& caption) {
     return caption.isEmpty() ? ApplicationTitle() : caption;
+}
+
+// Window managers cut a title that is wider than its box, and a long caption such as
+// "Could not start your Internet browser" is the message itself; widen the box to it.
+int runBox(QMessageBox& box) {
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int titleWidth = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 120;
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(),
+                      0, 1, grid->columnCount());
+    }
+    return box.exec();
 }
 
 QString runFileDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
@@ -64,17 +76,17 @@ QMessageBox::StandardButton QtDialogs::question(QWidget* parent, const QString& 
                                                 QMessageBox::StandardButton defaultButton) {
     QMessageBox box(QMessageBox::Question, boxCaption(caption), text, buttons, parent);
     box.setDefaultButton(defaultButton);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    return static_cast<QMessageBox::StandardButton>(runBox(box));
 }
 
 void QtDialogs::information(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Information, boxCaption(caption), text, QMessageBox::Ok, parent);
-    box.exec();
+    runBox(box);
 }
 
 void QtDialogs::error(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Critical, boxCaption(caption), text, QMessageBox::Ok, parent);
-    box.exec();
+    runBox(box);
 }
 
 QString QtDialogs::openFileName(QWidget* parent, const FileDialogRequest& request) {
