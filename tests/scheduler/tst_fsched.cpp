@@ -794,6 +794,23 @@ void TestFSched::titleClickSortsAndCountsAsAnEdit() {
     s.dialogs->answers.push_back(QMessageBox::No);
     f.close();
     QCOMPARE(s.questions(), 1);
+
+    // An N typed for the current entry stays with that entry when a title click sorts.
+    f.show();
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    // The first click sorts descending: b, a.
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, description);
+    s.select(2); // "a", daily
+    f.Edit1->setFocus();
+    QTRY_VERIFY(f.Edit1->hasFocus());
+    f.Edit1->selectAll();
+    QTest::keyClicks(f.Edit1, QStringLiteral("5"));
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, description);
+    QCOMPARE(s.cell(1, 1), QStringLiteral("a"));
+    QCOMPARE(s.cell(3, 1), QStringLiteral("d|5|2026-12-01"));
+    f.Edit1Exit();
+    QCOMPARE(s.cell(3, 2), QString());
 }
 
 void TestFSched::showAgainAfterUnsavedClose() {
