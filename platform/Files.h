@@ -22,7 +22,8 @@ bool ReplaceFileContent(const std::string& path, const std::string& bytes, int p
 // regular file (a folder, a pipe, a device).
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
-// Whether the file exists and carries the read-only mark (no owner write permission).
+// Whether the file exists and may not be written: it carries the read-only mark (no
+// owner write permission), or this user has no permission to write it.
 bool IsReadOnlyFile(const std::string& path);
 
 } // namespace quillet::platform

@@ -50,7 +50,10 @@ bool FileExists(const std::string& path) {
 
 bool IsReadOnlyFile(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0;
+    // Replacing goes through the folder, which could succeed where writing the file
+    // itself is not allowed; the file's own permission decides, as on Windows.
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+           ((st.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0);
 }
 
 bool AppendToFile(const std::string& path, const std::string& bytes) {

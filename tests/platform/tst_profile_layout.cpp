@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using quillet::platform::GetPrivateProfileString;
 using quillet::platform::WritePrivateProfileString;
@@ -110,6 +112,27 @@ TEST(ProfileLayout, ReadOnlyFilesAndFoldersAreNotWritten) {
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "changed", path));
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=v\r\n");
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", dir.path().string()));
+}
+
+TEST(ProfileLayout, FileOfAnotherUserIsNotReplacedThroughItsFolder) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make a file that another user may not write";
+    TempDir dir;
+    const auto path = dir.file("theirs.ini");
+    WriteBytes(path, "[s]\r\nk=v\r\n");
+    ::chmod(path.c_str(), 0644);
+    ::chmod(dir.path().c_str(), 0777); // the folder would allow the rename
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        ::_exit(WritePrivateProfileString("s", "k", "changed", path) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(ReadBytes(path), "[s]\r\nk=v\r\n");
 }
 
 TEST(ProfileLayout, PipesAndDevicesReadAsMissingAndAreNotReplaced) {
