@@ -114,7 +114,7 @@ TEST(ProfileLayout, ReadOnlyFilesAndFoldersAreNotWritten) {
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", dir.path().string()));
 }
 
-TEST(ProfileLayout, FileOfAnotherUserIsNotReplacedThroughItsFolder) {
+TEST(ProfileLayout, WhatThisUserMayNotWriteIsNotWritten) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to make a file that another user may not write";
     TempDir dir;
@@ -122,17 +122,24 @@ TEST(ProfileLayout, FileOfAnotherUserIsNotReplacedThroughItsFolder) {
     WriteBytes(path, "[s]\r\nk=v\r\n");
     ::chmod(path.c_str(), 0644);
     ::chmod(dir.path().c_str(), 0777); // the folder would allow the rename
+    const auto locked = dir.file("locked");
+    std::filesystem::create_directory(locked);
+    ::chmod(locked.c_str(), 0755);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             ::_exit(2);
-        ::_exit(WritePrivateProfileString("s", "k", "changed", path) ? 1 : 0);
+        if (WritePrivateProfileString("s", "k", "changed", path))
+            ::_exit(1);
+        // Nor is a file created in a folder this user may not write.
+        ::_exit(WritePrivateProfileString("s", "k", "v", locked + "/new.ini") ? 3 : 0);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     EXPECT_EQ(ReadBytes(path), "[s]\r\nk=v\r\n");
+    EXPECT_FALSE(std::filesystem::exists(locked + "/new.ini"));
 }
 
 TEST(ProfileLayout, PipesAndDevicesReadAsMissingAndAreNotReplaced) {
