@@ -81,7 +81,8 @@ void WriteCfgFile(const std::string& path, const CfgValues& v) {
     // The readers split at "|", treat quotes as grouping, trim blanks and stop at an
     // empty entry: a path with any of these would come back changed or cut the list.
     for (const auto& f : v.compactFiles)
-        if (f.empty() || HasLineBreakOrNul(f) || f.find_first_of("|\"") != std::string::npos || TrimText(f) != f)
+        if (f.empty() || HasLineBreakOrNul(f) || f.find_first_of("|\"") != std::string::npos ||
+            TrimText(f) != f)
             throw EInvalidValue("The database path '" + f + "' cannot be stored in a list.");
     if (v.encrypt && !ProfileValueRoundTrips(storedPassword))
         throw EInvalidValue("This password cannot be stored encrypted: it has characters that would be "

@@ -122,7 +122,9 @@ std::optional<std::size_t> FindKey(const std::vector<Line>& lines, const Section
 // it is read in that encoding and written back in it. Its text reaches callers as
 // this system's 8-bit text, UTF-8. A lone surrogate travels as its three-byte form,
 // so that lines nobody touched are written back as they were.
-bool IsUtf16File(const std::string& bytes) { return bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE'; }
+bool IsUtf16File(const std::string& bytes) {
+    return bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+}
 
 void AppendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
@@ -183,9 +185,11 @@ std::string Utf8ToUtf16(const std::string& text) {
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n;) {
         const auto b0 = static_cast<unsigned char>(text[i]);
-        const std::size_t len = b0 < 0x80 ? 1 : b0 >= 0xC2 && b0 < 0xE0 ? 2 : b0 >= 0xE0 && b0 < 0xF0 ? 3
-                                                 : b0 >= 0xF0 && b0 < 0xF5                 ? 4
-                                                                                           : 0;
+        const std::size_t len = b0 < 0x80                 ? 1
+                                : b0 >= 0xC2 && b0 < 0xE0 ? 2
+                                : b0 >= 0xE0 && b0 < 0xF0 ? 3
+                                : b0 >= 0xF0 && b0 < 0xF5 ? 4
+                                                          : 0;
         std::uint32_t cp = b0;
         bool valid = len > 0 && i + len <= n;
         if (valid && len > 1) {

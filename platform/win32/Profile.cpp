@@ -27,15 +27,16 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
     if (bufferSize == 0)
         return {};
     std::vector<char> buffer(bufferSize, '\0');
-    const DWORD n = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(), buffer.data(),
-                                               static_cast<DWORD>(bufferSize), WithFolder(file).c_str());
+    const DWORD n =
+        ::GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(), buffer.data(),
+                                   static_cast<DWORD>(bufferSize), WithFolder(file).c_str());
     return std::string(buffer.data(), n);
 }
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& file) {
-    return ::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), WithFolder(file).c_str()) !=
-           FALSE;
+    return ::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                                        WithFolder(file).c_str()) != FALSE;
 }
 
 } // namespace quillet::platform

@@ -50,7 +50,8 @@ TEST(ProfileLayout, CommentKeysAreInsertedAnewOnEveryWrite) {
     WriteBytes(path, ";comment0\r\n[s]\r\n;comment1\r\nb=\r\n;comment2\r\na=\r\n");
     for (const char* key : {"z", ";x", "y", "a", "b"})
         ASSERT_TRUE(WritePrivateProfileString("s", key, "", path));
-    EXPECT_EQ(ReadBytes(path), ";comment0\r\n[s]\r\n;comment1\r\nb=\r\n;comment2\r\na=\r\nz=\r\ny=\r\n;x=\r\n");
+    EXPECT_EQ(ReadBytes(path),
+              ";comment0\r\n[s]\r\n;comment1\r\nb=\r\n;comment2\r\na=\r\nz=\r\ny=\r\n;x=\r\n");
     // A comment never matches, so each write adds a line after the last real key.
     WriteBytes(path, "[s]\r\nz=\r\na=\r\n");
     for (const char* key : {";y", ";b", ";c"})
@@ -85,7 +86,8 @@ TEST(ProfileLayout, Utf16FileKeepsItsEncodingAndUntouchedLines) {
     TempDir dir;
     const auto path = dir.file("u.ini");
     // A comment with a lone surrogate, which no conversion may repair or drop.
-    const std::u16string head = u"[s]\r\n;Caf\u00e9 \U0001F600 " + std::u16string(1, char16_t(0xD800)) + u"\r\n";
+    const std::u16string head =
+        u"[s]\r\n;Caf\u00e9 \U0001F600 " + std::u16string(1, char16_t(0xD800)) + u"\r\n";
     WriteBytes(path, Utf16Bytes(head + u"k=\u00e9t\u00e9\r\n"));
     EXPECT_EQ(GetPrivateProfileString("s", "k", "", path), "\xC3\xA9t\xC3\xA9");
     ASSERT_TRUE(WritePrivateProfileString("s", "k", "\xE2\x82\xAC \xF0\x9F\x98\x80", path));
