@@ -470,7 +470,10 @@ void TForm1::SaveConfigFIle1Click() {
             Dialogs::instance().error(this, appTitle_, FromStd(refused.what()));
             return;
         } catch (const EIniFileException& failed) {
+            // Part of the file is old, so the edits are not saved: they stay marked, and
+            // closing still asks.
             Dialogs::instance().error(this, appTitle_, FromStd(failed.what()));
+            return;
         }
         for (QLineEdit* edit : {edtDesc, medtLogin, medtPwd})
             edit->setModified(false);
