@@ -63,10 +63,7 @@ std::string JoinCompactFiles(const std::vector<std::string>& files) {
 }
 
 bool ReadCfgBool(const std::string& path, const std::string& key) {
-    std::string s = platform::GetPrivateProfileString(CfgSection, key, "", path);
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
-        s = "$" + s.substr(2);
-    return StrToIntDef(s, 0) != 0;
+    return StrToIntDef(platform::GetPrivateProfileString(CfgSection, key, "", path), 0) != 0;
 }
 
 void WriteCfgFile(const std::string& path, const CfgValues& v) {

@@ -22,7 +22,7 @@ struct CfgValues {
     std::string launchFile;
 };
 
-// The section and keys, in the order the editor writes them.
+// The one section of the file.
 inline constexpr const char* CfgSection = "Defaults";
 
 // Writes the nine keys in order. CompactFiles is written unchecked; the first later
