@@ -270,6 +270,10 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
     if (db.openResult() != SQLITE_OK)
         return fail(ExitMissing, "cannot open (" + db.message() + ")");
     sqlite3_busy_timeout(db.get(), options.busyTimeoutSeconds * 1000);
+    auto failOn = [&](int rc, const char* what) {
+        const Failure f = Explain(rc, db.message(), options.busyTimeoutSeconds, what);
+        return fail(f.exit, f.text);
+    };
 
     // Reading the schema finds a file that only looks like a database, and a lock.
     if (int rc = db.query("SELECT count(*) FROM sqlite_schema"); rc != SQLITE_OK) {
@@ -286,18 +290,15 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
             out << shown << ": integrity check found " << CountProblems(found.size()) << ":\n";
             PrintProblems(out, found);
             const int rc = db.query("REINDEX");
-            if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_CORRUPT) {
-                const Failure f = Explain(rc, db.message(), options.busyTimeoutSeconds, "not repaired");
-                return fail(f.exit, f.text);
-            }
+            if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_CORRUPT)
+                return failOn(rc, "not repaired");
             const std::vector<std::string> left = IntegrityProblems(db);
             if (!left.empty()) {
-                out << shown << ": after REINDEX " << CountProblems(left.size())
-                    << (left.size() == 1 ? " remains" : " remain") << ":\n";
+                const std::string remain =
+                    CountProblems(left.size()) + (left.size() == 1 ? " remains" : " remain");
+                out << shown << ": after REINDEX " << remain << ":\n";
                 PrintProblems(out, left);
-                return fail(ExitDamaged, "damaged, " + CountProblems(left.size()) +
-                                             (left.size() == 1 ? " remains" : " remain") +
-                                             " after REINDEX; not compacted");
+                return fail(ExitDamaged, "damaged, " + remain + " after REINDEX; not compacted");
             }
             out << shown << ": repaired: REINDEX fixed every problem found\n";
         }
@@ -312,19 +313,14 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
         db.query("PRAGMA cache_size = -262144");
         if (sizeBefore >= 0 && sizeBefore <= 512LL * 1024 * 1024)
             db.query("PRAGMA temp_store = MEMORY");
-        if (int rc = db.query("VACUUM"); rc != SQLITE_OK) {
-            const Failure f = Explain(rc, db.message(), options.busyTimeoutSeconds, "not compacted");
-            return fail(f.exit, f.text);
-        }
+        if (int rc = db.query("VACUUM"); rc != SQLITE_OK)
+            return failOn(rc, "not compacted");
         std::vector<std::string> mode;
         if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() &&
             Lower(mode.front()) == "wal") {
             // In WAL mode the rebuilt pages reach the file only at a checkpoint.
-            if (int rc = db.query("PRAGMA wal_checkpoint(TRUNCATE)"); rc != SQLITE_OK) {
-                const Failure f =
-                    Explain(rc, db.message(), options.busyTimeoutSeconds, "compacted in the log only");
-                return fail(f.exit, f.text);
-            }
+            if (int rc = db.query("PRAGMA wal_checkpoint(TRUNCATE)"); rc != SQLITE_OK)
+                return failOn(rc, "compacted in the log only");
         }
         out << shown << ": compacted, " << sizeBefore << " -> " << FileSize(path) << " bytes ("
             << Plural(static_cast<std::size_t>(std::max(0LL, freeBefore)), "free page") << " removed)\n";
