@@ -66,8 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return std::all_of(t.begin(), t.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     };
     if (Addressable(section, true) && Addressable(key, false) && quillet::ProfileValueRoundTrips(value) &&
-        value.size() < 32768 && (!unicodeFile || (ascii(section) && ascii(key) && ascii(value))) &&
-        quillet::platform::GetPrivateProfileString(section, key, "", path, 32768) != value)
+        value.size() < quillet::platform::ProfileListBufferSize &&
+        (!unicodeFile || (ascii(section) && ascii(key) && ascii(value))) &&
+        quillet::platform::GetPrivateProfileString(section, key, "", path,
+                                                   quillet::platform::ProfileListBufferSize) != value)
         std::abort();
     return 0;
 }

@@ -51,8 +51,8 @@ std::string BaseNameOf(const std::string& path) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// Runs argv with a time limit and returns its standard output; nothing when it could
-// not be started, failed, or took too long (it is killed then).
+// Runs argv with a time limit, its standard output in `out`; false when it could not
+// be started, failed, or took too long (it is killed then).
 bool Capture(const std::vector<std::string>& argv, std::string& out, int limitMs) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
