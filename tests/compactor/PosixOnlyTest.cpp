@@ -1,34 +1,10 @@
 // Behaviour that only POSIX systems show: LC_TIME decides the log's date format, and an
 // unwritable log is reported on standard error instead of a modal box.
 #include "QuilletHarness.h"
-
-#include <cstdlib>
-#include <optional>
+#include "tests/support/ScopedEnv.h"
 
 namespace quillet::test {
 namespace {
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 TEST(RegionalTimePosix, FollowsLcTimeAndFallsBackToC) {
     ScopedEnv all("LC_ALL", nullptr);

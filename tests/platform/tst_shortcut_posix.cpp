@@ -1,6 +1,7 @@
 // Desktop entries: where they go, how the Exec line is quoted, and that a desktop
 // launcher really starts the program with the intended arguments.
 #include "platform/Shortcut.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 using quillet::platform::CreateShortcut;
 using quillet::platform::DesktopFolder;
 using quillet::test::ReadBytes;
+using quillet::test::ScopedEnv;
 using quillet::test::TempDir;
 using quillet::test::WriteBytes;
 namespace fs = std::filesystem;
@@ -26,31 +28,11 @@ namespace {
 class DesktopEntry : public ::testing::Test {
 protected:
     void SetUp() override {
-        saveEnv("HOME");
-        saveEnv("XDG_CONFIG_HOME");
-        saveEnv("XDG_DATA_HOME");
-        saveEnv("DBUS_SESSION_BUS_ADDRESS");
-        ::setenv("HOME", home.path().c_str(), 1);
-        ::unsetenv("XDG_CONFIG_HOME");
-        ::unsetenv("XDG_DATA_HOME");
-        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
         fs::create_directories(home.path() / ".config");
         WriteBytes(home.file(".config/user-dirs.dirs"),
                    "# written by a test\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
                    "XDG_MUSIC_DIR=\"$HOME/Musik\"\n");
         fs::create_directories(desktop);
-    }
-    void TearDown() override {
-        for (auto& [name, value] : saved) {
-            if (value)
-                ::setenv(name.c_str(), value->c_str(), 1);
-            else
-                ::unsetenv(name.c_str());
-        }
-    }
-    void saveEnv(const char* name) {
-        const char* v = std::getenv(name);
-        saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
     }
     std::string entryLine(const std::string& path, const std::string& key) {
         const std::string text = ReadBytes(path);
@@ -70,7 +52,10 @@ protected:
 
     TempDir home;
     fs::path desktop = home.path() / "Schreibtisch";
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+    ScopedEnv homeEnv{"HOME", home.path().c_str()};
+    ScopedEnv configEnv{"XDG_CONFIG_HOME", nullptr};
+    ScopedEnv dataEnv{"XDG_DATA_HOME", nullptr};
+    ScopedEnv busEnv{"DBUS_SESSION_BUS_ADDRESS", nullptr};
 };
 
 } // namespace
