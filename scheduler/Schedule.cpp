@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <exception>
+#include <stdexcept>
 #include <vector>
 
 namespace quillet::scheduler {
@@ -24,7 +25,7 @@ std::optional<Date> AddOneMonth(Date date) {
         month = 1;
         ++year;
     }
-    // The last day of the next month is the day before the first of the month after.
+    // A day the next month lacks (29 to 31) falls back to that month's last day.
     for (int d = day; d >= 28; --d) {
         if (auto next = TryEncodeDate(year, month, d))
             return next;
@@ -92,7 +93,7 @@ bool CompactEntry(ScheduleTable& table, int row, bool force, const RunEnvironmen
         try {
             lastRun = DashTextToDate(GetField(code, CodeSeparator, 2));
         } catch (const EConvertError&) {
-            lastRun = 0;
+            // No readable date: counts as never run.
         }
     }
     const Date today = env.clock.today();
@@ -117,8 +118,6 @@ void RunDueEntries(ScheduleTable& table, const std::string& startTimeText, const
     std::vector<std::exception_ptr> failures;
     const int rows = table.rowCount();
     for (int row = 1; row < rows && row < table.rowCount(); ++row) {
-        if (table.code(row).empty())
-            continue;
         try {
             CompactEntry(table, row, false, env);
         } catch (...) {
