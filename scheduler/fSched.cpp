@@ -28,6 +28,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <iterator>
+
 namespace quillet::scheduler {
 
 using admin::FromStd;
@@ -42,6 +44,14 @@ constexpr int ColDescription = 1;
 constexpr int ColConfigFile = 2;
 constexpr int ColCode = 3;
 constexpr char Tab = '\t';
+
+// The frequencies in the order of rgSched's items; As Needed (item 0) has no code.
+struct Frequency {
+    char letter;
+    const char* unit;
+};
+constexpr Frequency Frequencies[] = {{'\0', ""}, {'d', "Day(s)"}, {'w', "Week(s)"}, {'m', "Month(s)"}};
+constexpr int FrequencyCount = static_cast<int>(std::size(Frequencies));
 
 // Holds a flag up for the length of a scope.
 class FlagScope {
@@ -422,18 +432,18 @@ void TfrmSched::SaveChanges1Click() {
 
 // ---- Frequency of the current entry ----
 
+bool TfrmSched::isEntry(int row) const {
+    return row >= EditGrid1->FixedRows() && row < EditGrid1->RowCount();
+}
+
 QString TfrmSched::currentCode() const {
     const int row = EditGrid1->Row();
-    if (row < EditGrid1->FixedRows() || row >= EditGrid1->RowCount())
-        return {};
-    return EditGrid1->Cells(ColCode, row);
+    return isEntry(row) ? EditGrid1->Cells(ColCode, row) : QString();
 }
 
 void TfrmSched::setCurrentCode(const QString& code) {
-    const int row = EditGrid1->Row();
-    if (row < EditGrid1->FixedRows() || row >= EditGrid1->RowCount())
-        return;
-    EditGrid1->SetCells(ColCode, row, code);
+    if (const int row = EditGrid1->Row(); isEntry(row))
+        EditGrid1->SetCells(ColCode, row, code);
 }
 
 QString TfrmSched::todayText() const {
@@ -443,21 +453,9 @@ QString TfrmSched::todayText() const {
 void TfrmSched::UpdateFreq(const QString& code) {
     guarded([&] {
         int index = 0;
-        if (!code.isEmpty()) {
-            switch (code.front().unicode()) {
-            case 'd':
-                index = 1;
-                break;
-            case 'w':
-                index = 2;
-                break;
-            case 'm':
-                index = 3;
-                break;
-            default:
-                break;
-            }
-        }
+        for (int i = 1; i < FrequencyCount && !code.isEmpty(); ++i)
+            if (code.front() == QLatin1Char(Frequencies[i].letter))
+                index = i;
         rgSched->SetItemIndex(index);
         // The entry's own N, so that showing an entry never rewrites it.
         if (index != 0)
@@ -472,26 +470,15 @@ void TfrmSched::rgSchedClick() {
         if (date.isEmpty())
             date = todayText();
         const int index = rgSched->ItemIndex();
-        const bool every = index >= 1 && index <= 3;
+        const bool every = index >= 1 && index < FrequencyCount;
         Label1->setVisible(every);
         Edit1->setVisible(every);
         Label2->setVisible(every);
         QString code;
-        switch (index) {
-        case 1:
-            Label2->setText(QStringLiteral("Day(s)"));
-            code = QStringLiteral("d|") + Edit1->text() + QLatin1Char('|') + date;
-            break;
-        case 2:
-            Label2->setText(QStringLiteral("Week(s)"));
-            code = QStringLiteral("w|") + Edit1->text() + QLatin1Char('|') + date;
-            break;
-        case 3:
-            Label2->setText(QStringLiteral("Month(s)"));
-            code = QStringLiteral("m|") + Edit1->text() + QLatin1Char('|') + date;
-            break;
-        default:
-            break;
+        if (every) {
+            const Frequency& frequency = Frequencies[index];
+            Label2->setText(QString::fromLatin1(frequency.unit));
+            code = FromStd(MakeCode(frequency.letter, ToStd(Edit1->text()), ToStd(date)));
         }
         setCurrentCode(code);
     });
@@ -510,8 +497,7 @@ void TfrmSched::Edit1Exit() {
         std::string date = GetField(code, CodeSeparator, 2);
         if (date.empty())
             date = ToStd(todayText());
-        setCurrentCode(
-            FromStd(LeftText(code, 1) + CodeSeparator + ToStd(Edit1->text()) + CodeSeparator + date));
+        setCurrentCode(FromStd(MakeCode(code.front(), ToStd(Edit1->text()), date)));
     });
 }
 
@@ -588,8 +574,7 @@ void TfrmSched::BitBtn7Click() {
     FlagScope running(running_);
     guarded([&] {
         takePendingEdits();
-        const int row = EditGrid1->Row();
-        if (row >= EditGrid1->FixedRows() && row < EditGrid1->RowCount())
+        if (const int row = EditGrid1->Row(); isEntry(row))
             CompactEntry(row, true);
     });
 }

@@ -140,6 +140,7 @@ private:
     void takePendingEdits();
     void setTimerOn(bool on);
     void setPeriod(int ms);
+    bool isEntry(int row) const; // a data row of the grid
     QString currentCode() const;
     void setCurrentCode(const QString& code);
     QString todayText() const;
