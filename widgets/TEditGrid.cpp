@@ -192,11 +192,10 @@ void QuickSortRows(const std::vector<std::string>& keys, std::vector<int>& order
     for (;;) {
         int I = L;
         int J = R;
-        const std::string& pivot =
-            keys[static_cast<std::size_t>(order[static_cast<std::size_t>((L + R) / 2)])];
         auto key = [&](int pos) -> const std::string& {
             return keys[static_cast<std::size_t>(order[static_cast<std::size_t>(pos)])];
         };
+        const std::string& pivot = key((L + R) / 2); // a key, not a position: swaps leave it be
         do {
             while (key(I) < pivot)
                 ++I;
@@ -778,6 +777,8 @@ void TEditGrid::LoadFromCSVFile(const QString& fileName, bool append) {
 void TEditGrid::SaveToDelimitedFile(const QString& fileName, char delimiter, bool withTitle) {
     std::string out;
     if (withTitle) {
+        // Deliberately unlike the data rows: titles go unquoted, and leading empty
+        // titles leave no field.
         std::string line;
         for (int c = FFixedCols; c < ColCount(); ++c) {
             const std::string title = FileText(Cells(c, 0));

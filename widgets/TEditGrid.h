@@ -18,8 +18,6 @@
 #include <functional>
 #include <utility>
 
-class QHeaderView;
-
 namespace quillet::widgets {
 
 class TEditGridDelegate;
