@@ -4,7 +4,6 @@
 #include "widgets/TEditGrid.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
