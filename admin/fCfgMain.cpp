@@ -154,15 +154,15 @@ TForm1::TForm1(QWidget* parent, const QString& programPath)
     client->setFixedSize(ClientWidth, ClientHeight);
     setCentralWidget(client);
 
-    toolbarPanel_ = new TBevelPanel(client);
-    toolbarPanel_->setObjectName(QStringLiteral("Panel1"));
-    toolbarPanel_->setGeometry(0, 0, ClientWidth, 57);
-    fieldPanel_ = new TBevelPanel(client);
-    fieldPanel_->setObjectName(QStringLiteral("Panel2"));
-    fieldPanel_->setGeometry(0, 55, ClientWidth, 291);
+    auto* toolbarPanel = new TBevelPanel(client);
+    toolbarPanel->setObjectName(QStringLiteral("Panel1"));
+    toolbarPanel->setGeometry(0, 0, ClientWidth, 57);
+    auto* fieldPanel = new TBevelPanel(client);
+    fieldPanel->setObjectName(QStringLiteral("Panel2"));
+    fieldPanel->setGeometry(0, 55, ClientWidth, 291);
 
-    createToolbar(toolbarPanel_);
-    createFields(fieldPanel_);
+    createToolbar(toolbarPanel);
+    createFields(fieldPanel);
     createMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -235,13 +235,10 @@ void TForm1::createFields(QWidget* panel) {
     lboxCompactFiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lboxCompactFiles->setTextElideMode(Qt::ElideNone);
 
-    hintLabel_ = new QLabel(QStringLiteral("Drag files from \nExplorer here -->"), panel);
-    hintLabel_->setObjectName(QStringLiteral("Label4"));
-    hintLabel_->setAutoFillBackground(true);
-    hintLabel_->setBackgroundRole(QPalette::ToolTipBase);
-    hintLabel_->setForegroundRole(QPalette::ToolTipText);
-    hintLabel_->move(40, 96);
-    hintLabel_->adjustSize();
+    QLabel* hint = makeLabel(panel, "Label4", QStringLiteral("Drag files from \nExplorer here -->"), 40, 96);
+    hint->setAutoFillBackground(true);
+    hint->setBackgroundRole(QPalette::ToolTipBase);
+    hint->setForegroundRole(QPalette::ToolTipText);
 
     chkRepair = new QCheckBox(QStringLiteral("Repair"), panel);
     chkRepair->setObjectName(QStringLiteral("chkRepair"));
@@ -305,7 +302,7 @@ void TForm1::createMenus() {
     connect(addAction(File1, "Exit1", QStringLiteral("E&xit")), &QAction::triggered, this,
             [this] { Exit1Click(); });
 
-    View1 = MainMenu1->addMenu(QStringLiteral("&View"));
+    QMenu* View1 = MainMenu1->addMenu(QStringLiteral("&View"));
     View1->setObjectName(QStringLiteral("View1"));
     connect(addAction(View1, "Scheduling1", QStringLiteral("S&cheduling")), &QAction::triggered, this,
             [this] { Scheduling1Click(); });
@@ -326,9 +323,6 @@ void TForm1::createMenus() {
     Help1->addSeparator();
     connect(addAction(Help1, "About1", QStringLiteral("&About")), &QAction::triggered, this,
             [this] { guarded([this] { About1Click(); }); });
-
-    // An empty menu is left out rather than shown with nothing in it.
-    View1->menuAction()->setVisible(!View1->actions().isEmpty());
 }
 
 void TForm1::Scheduling1Click() {
@@ -365,7 +359,6 @@ void TForm1::FormCreate(const QString& programPath) {
         programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
     appFolder_ = ProgramFolder(program);
     appTitle_ = ApplicationTitle(program);
-    helpFile_ = appFolder_ + QStringLiteral("Quillet.hlp");
     DropFileTarget1->Register(lboxCompactFiles,
                               [this](const QStringList& files) { DropFileTarget1Drop(files); });
 

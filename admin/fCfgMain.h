@@ -9,8 +9,6 @@
 
 class QAction;
 class QCheckBox;
-class QFrame;
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -42,7 +40,7 @@ public:
     QString AccessPathText() const;
     QString DescriptionText() const;
     QString SettingsPath() const { return appFolder_ + QStringLiteral("Quillet.ini"); }
-    QString HelpFilePath() const { return helpFile_; }
+    QString HelpFilePath() const { return appFolder_ + QStringLiteral("Quillet.hlp"); }
     // Starting folder of the open and save dialogs, set once at creation.
     QString DialogFolder() const { return dialogFolder_; }
     // Whether one of the five tracked text fields was edited since the last load or save.
@@ -88,12 +86,9 @@ private:
     QString appFolder_;
     QString appTitle_;
     QString currentCfgPath_;
-    QString helpFile_;
     QString dialogFolder_;
     bool centred_ = false;
 
-    QFrame* toolbarPanel_ = nullptr;
-    QFrame* fieldPanel_ = nullptr;
     TFileNameEdit* fedtAccess = nullptr;
     QLineEdit* edtDesc = nullptr;
     QListWidget* lboxCompactFiles = nullptr;
@@ -104,9 +99,7 @@ private:
     QCheckBox* chkEncrypt = nullptr;
     TFileNameEdit* fedtDB = nullptr;
     TFileNameEdit* fedtQuilletPath = nullptr;
-    QLabel* hintLabel_ = nullptr;
     TDropFileTarget* DropFileTarget1 = nullptr;
-    QMenu* View1 = nullptr;
 };
 
 } // namespace quillet::admin
