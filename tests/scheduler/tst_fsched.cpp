@@ -2,6 +2,7 @@
 // timer ticks and the Compact button with a set clock and recorded runs, the window's
 // commands and its close question.
 #include "scheduler/fSched.h"
+#include "tests/admin/AdminTestSupport.h"
 #include "tests/scheduler/TestSeams.h"
 
 #include "admin/Dialogs.h"
@@ -18,7 +19,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -38,10 +38,10 @@ Date D(int y, int m, int d) {
 
 // One scheduler window over a fresh application folder.
 struct Scheduler {
-    QTemporaryDir dir;
-    ScriptedDialogs* dialogs = &ScriptedDialogs::install();
+    admin::test::AdminWorld world; // a folder of its own and scripted dialogs
+    QStringList errors;            // the reported messages (this sink replaces the world's)
+    ScriptedDialogs* dialogs = &world.dialogs;
     admin::RecordingHelp* help = &admin::RecordingHelp::install();
-    QStringList errors;
     MockClock* clock = nullptr;
     RecordingRunner* runner = nullptr;
     QString compactor = QStringLiteral("/opt/q/Quillet");
@@ -52,22 +52,17 @@ struct Scheduler {
     }
     ~Scheduler() {
         form.reset();
-        admin::ErrorReporter::setSink(nullptr);
-        admin::Dialogs::setInstance(nullptr);
         admin::HelpEngine::setInstance(nullptr);
     }
 
-    QString folder() const { return dir.path() + QLatin1Char('/'); }
-    QString schedulePath() const { return folder() + QStringLiteral("schedfile.dat"); }
-    QString iniPath() const { return folder() + QStringLiteral("Quillet.ini"); }
+    QString folder() const { return world.folder(); }
+    QString schedulePath() const { return world.file(QStringLiteral("schedfile.dat")); }
+    QString iniPath() const { return world.iniPath(); }
 
-    void writeFile(const QString& path, const QByteArray& bytes) const {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+    void writeSchedule(const QByteArray& bytes) const {
+        QVERIFY(admin::test::WriteFile(schedulePath(), bytes));
     }
-    void writeSchedule(const QByteArray& bytes) const { writeFile(schedulePath(), bytes); }
-    void writeIni(const QByteArray& bytes) const { writeFile(iniPath(), bytes); }
+    void writeIni(const QByteArray& bytes) const { QVERIFY(admin::test::WriteFile(iniPath(), bytes)); }
     QByteArray read(const QString& path) const {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
