@@ -5,10 +5,10 @@
 #include "admin/Dialogs.h"
 #include "admin/ExceptionBox.h"
 #include "admin/Startup.h"
+#include "core/Errors.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -137,11 +137,8 @@ void TExceptionBox::SaveReport() {
     QFile file(path);
     QByteArray bytes = report_.toLocal8Bit();
     bytes.replace("\n", "\r\n");
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        Dialogs::instance().error(this, ApplicationTitle(),
-                                  QStringLiteral("Cannot create file %1").arg(path));
-        return;
-    }
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        Dialogs::instance().error(this, ApplicationTitle(), FromStd(EFCreateError(ToStd(path)).what()));
 }
 
 void TExceptionBox::reject() {
@@ -175,7 +172,8 @@ void ErrorReporter::report(const QString& message, const QString& details) {
         sink()(message, details);
         return;
     }
-    if (!QCoreApplication::instance() || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    // Without a widget application there is nowhere to show the box.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
         return;
     }

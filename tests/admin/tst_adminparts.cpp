@@ -155,9 +155,11 @@ void AdminPartsTest::exceptionBoxContinuesShowsAndSaves() {
     QVERIFY(file.readAll().contains("Cannot create file /x\r\n"));
 
     // A report that cannot be written says so.
-    world.dialogs.fileNames.push_back(world.file("no folder/exception_report.txt"));
+    const QString unwritable = world.file("no folder/exception_report.txt");
+    world.dialogs.fileNames.push_back(unwritable);
     box.SaveReport();
     QCOMPARE(world.dialogs.shown.back().kind, QStringLiteral("error"));
+    QCOMPARE(world.dialogs.shown.back().text, "Cannot create file " + unwritable);
 
     QTest::mouseClick(Button(&box, "btnRestart"), Qt::LeftButton);
     QCOMPARE(box.choice(), ErrorReporter::Choice::Restart);
