@@ -68,7 +68,6 @@ AdminWindows::AdminWindows() = default;
 AdminWindows::~AdminWindows() {
     // Later windows read the main window, so they go first.
     frmSched.reset();
-    // --- about box is destroyed here ---
     AboutBox.reset();
     Form1.reset();
 }

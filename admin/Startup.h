@@ -36,8 +36,6 @@ struct AdminWindows {
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<TAboutBox> AboutBox;
     std::unique_ptr<scheduler::TfrmSched> frmSched;
-    // About box (shell and help commands) and scheduler window: declared here by
-    // their owners, created in CreateWindows in this order after the main window.
 };
 
 // Creates the windows in their required order: the main window first (it sets
