@@ -26,32 +26,30 @@ std::uintptr_t nativeOwner(QWidget* parent) {
 class DesktopHelp : public HelpEngine {
 public:
     void contents(QWidget* parent, const QString& file) override {
-        if (platform::HasSystemShell()) {
-            platform::SystemHelp(nativeOwner(parent), ToStd(file), platform::HelpRequest::Contents, {}, 0);
-            return;
-        }
-        if (THelpViewer* viewer = open(parent, file))
-            viewer->showContents();
+        show(parent, file, platform::HelpRequest::Contents, QString(), 0,
+             [](THelpViewer& viewer) { viewer.showContents(); });
     }
     void search(QWidget* parent, const QString& file, const QString& key) override {
-        if (platform::HasSystemShell()) {
-            platform::SystemHelp(nativeOwner(parent), ToStd(file), platform::HelpRequest::PartialKey,
-                                 ToStd(key), 0);
-            return;
-        }
-        if (THelpViewer* viewer = open(parent, file))
-            viewer->showSearch(key);
+        show(parent, file, platform::HelpRequest::PartialKey, key, 0,
+             [&key](THelpViewer& viewer) { viewer.showSearch(key); });
     }
     void topic(QWidget* parent, const QString& file, int topic) override {
-        if (platform::HasSystemShell()) {
-            platform::SystemHelp(nativeOwner(parent), ToStd(file), platform::HelpRequest::Topic, {}, topic);
-            return;
-        }
-        if (THelpViewer* viewer = open(parent, file))
-            viewer->showTopic(topic);
+        show(parent, file, platform::HelpRequest::Topic, QString(), topic,
+             [topic](THelpViewer& viewer) { viewer.showTopic(topic); });
     }
 
 private:
+    template <class InViewer>
+    static void show(QWidget* parent, const QString& file, platform::HelpRequest request, const QString& key,
+                     int topic, InViewer inViewer) {
+        if (platform::HasSystemShell()) {
+            platform::SystemHelp(nativeOwner(parent), ToStd(file), request, ToStd(key), topic);
+            return;
+        }
+        if (THelpViewer* viewer = open(parent, file))
+            inViewer(*viewer);
+    }
+
     static THelpViewer* open(QWidget* parent, const QString& file) {
         THelpViewer* viewer = THelpViewer::shared(parent);
         if (!viewer->load(file)) {

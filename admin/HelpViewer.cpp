@@ -2,7 +2,6 @@
 
 #include "admin/WebLinks.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
