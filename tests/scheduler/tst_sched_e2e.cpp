@@ -1,6 +1,7 @@
 // One scheduled compaction from end to end: the scheduler window's tick starts the real
 // compactor, which runs the real stand-in engine on a real SQLite file.
 #include "scheduler/fSched.h"
+#include "tests/admin/AdminTestSupport.h"
 
 #include "admin/Dialogs.h"
 #include "admin/ErrorReporter.h"
@@ -100,17 +101,12 @@ void TestSchedEndToEnd::tickCompactsTheDueEntry() {
     const Date today = clock.today();
     const QByteArray yesterday = QByteArray::fromStdString(DateToDashText(today - 1));
     const QByteArray todayText = QByteArray::fromStdString(DateToDashText(today));
-    {
-        QFile schedule(app + QStringLiteral("schedfile.dat"));
-        QVERIFY(schedule.open(QIODevice::WriteOnly));
-        schedule.write("\"Nightly\"\t\"" + cfgPath.toLocal8Bit() + "\"\t\"d|1|" + yesterday + "\"\r\n");
-    }
-    {
-        QFile ini(app + QStringLiteral("Quillet.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Defaults]\r\nTimerInterval=60\r\nStartTime=" + QByteArray::number(clock.hourNow()) +
-                  "\r\n");
-    }
+    QVERIFY(admin::test::WriteFile(app + QStringLiteral("schedfile.dat"),
+                                   "\"Nightly\"\t\"" + cfgPath.toLocal8Bit() + "\"\t\"d|1|" + yesterday +
+                                       "\"\r\n"));
+    QVERIFY(admin::test::WriteFile(
+        app + QStringLiteral("Quillet.ini"),
+        "[Defaults]\r\nTimerInterval=60\r\nStartTime=" + QByteArray::number(clock.hourNow()) + "\r\n"));
 
     admin::ScriptedDialogs::install();
     QStringList errors;
