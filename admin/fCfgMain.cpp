@@ -72,14 +72,9 @@ bool isSeparator(QChar c) {
            (QDir::separator() == QLatin1Char('\\') && c == QLatin1Char(':'));
 }
 
-// A program-side change of a tracked field: same text leaves the flag alone, a
-// different text clears it.
-void replaceText(QLineEdit* edit, const QString& text) {
-    if (edit->text() != text)
-        edit->setText(text); // also clears the modified flag
-}
-
-void replaceText(TFileNameEdit* edit, const QString& text) {
+// A program-side change of a tracked field (QLineEdit or TFileNameEdit): same text
+// leaves the flag alone, a different text clears it, as setText does.
+template <class Edit> void replaceText(Edit* edit, const QString& text) {
     if (edit->text() != text)
         edit->setText(text);
 }
