@@ -44,10 +44,10 @@ void TFileNameEdit::setModified(bool modified) {
 }
 
 void TFileNameEdit::resizeEvent(QResizeEvent*) {
-    const int h = height();
-    const int bw = h;
-    edit_->setGeometry(0, 0, width() - bw, h);
-    button_->setGeometry(width() - bw, 0, bw, h);
+    // A square button at the right end; the edit takes the rest.
+    const int side = height();
+    edit_->setGeometry(0, 0, width() - side, side);
+    button_->setGeometry(width() - side, 0, side, side);
 }
 
 QString TFileNameEdit::BrowseStartPath(const QString& text) {
