@@ -7,25 +7,20 @@
 namespace quillet::platform {
 namespace {
 
-// The command-line buffer: 512 characters and the terminating zero.
-constexpr std::size_t MaxCommandLine = 512;
-
 // CreateProcessA as the compactor has always called it: the program comes from the
 // command line's first token, a new console, normal priority, the caller's
-// environment and folder.
+// environment and folder. The length limit is the caller's (RunAndWait, LaunchProgram);
+// CreateProcessA may write into the line, so it gets a copy.
 bool Create(const std::string& commandLine, std::uint16_t showMode, PROCESS_INFORMATION& pi) {
-    char buffer[MaxCommandLine + 1] = {};
-    if (commandLine.size() > MaxCommandLine)
-        return false;
-    std::memcpy(buffer, commandLine.data(), commandLine.size());
+    std::string buffer = commandLine;
     STARTUPINFOA si;
     std::memset(&si, 0, sizeof si);
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = showMode;
     std::memset(&pi, 0, sizeof pi);
-    return ::CreateProcessA(nullptr, buffer, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
-                            nullptr, nullptr, &si, &pi) != FALSE;
+    return ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
+                            CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi) != FALSE;
 }
 
 } // namespace
