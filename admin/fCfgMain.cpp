@@ -171,8 +171,8 @@ TForm1::~TForm1() {
     FormDestroy();
 }
 
-QToolButton* TForm1::addToolButton(QWidget* panel, const char* name, const QString& caption,
-                                   const QString& hint, int x, const QIcon& icon) {
+void TForm1::addToolButton(QWidget* panel, const char* name, const QString& caption, const QString& hint,
+                           int x, const QIcon& icon, Command command) {
     auto* button = new QToolButton(panel);
     button->setObjectName(QLatin1String(name));
     button->setText(caption);
@@ -182,36 +182,28 @@ QToolButton* TForm1::addToolButton(QWidget* panel, const char* name, const QStri
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setFocusPolicy(Qt::NoFocus);
     button->setGeometry(x, 0, 65, 55);
-    return button;
+    connect(button, &QToolButton::clicked, this, [this, command] { guarded([&] { (this->*command)(); }); });
 }
 
 void TForm1::createToolbar(QWidget* panel) {
     auto icon = [this](const char* themeName, QStyle::StandardPixmap fallback) {
         return QIcon::fromTheme(QLatin1String(themeName), style()->standardIcon(fallback));
     };
-    auto* BitBtn1 =
-        addToolButton(panel, "BitBtn1", QStringLiteral("New"), QStringLiteral("New configuration"), 0,
-                      icon("document-new", QStyle::SP_FileIcon));
-    auto* BitBtn2 = addToolButton(panel, "BitBtn2", QStringLiteral("Open"),
-                                  QStringLiteral("Open an exisitng configuration file"), 64,
-                                  icon("document-open", QStyle::SP_DialogOpenButton));
-    auto* BitBtn3 = addToolButton(panel, "BitBtn3", QStringLiteral("Save"),
-                                  QStringLiteral("Save current configuration file"), 128,
-                                  icon("document-save", QStyle::SP_DialogSaveButton));
-    auto* BitBtn4 = addToolButton(panel, "BitBtn4", QStringLiteral("Delete"),
-                                  QStringLiteral("Removes selected database from compaction configuration"),
-                                  192, icon("edit-delete", QStyle::SP_TrashIcon));
-    auto* BitBtn5 = addToolButton(panel, "BitBtn5", QStringLiteral("Schedule"),
-                                  QStringLiteral("Show scheduler configuration screen"), 256,
-                                  icon("appointment-new", QStyle::SP_FileDialogDetailedView));
-    auto* BitBtn6 = addToolButton(panel, "BitBtn6", QStringLiteral("Help"), QStringLiteral("Help"), 320,
-                                  icon("help-contents", QStyle::SP_DialogHelpButton));
-    connect(BitBtn1, &QToolButton::clicked, this, [this] { NewConfigFile1Click(); });
-    connect(BitBtn2, &QToolButton::clicked, this, [this] { OpenConfigFile1Click(); });
-    connect(BitBtn3, &QToolButton::clicked, this, [this] { SaveConfigFIle1Click(); });
-    connect(BitBtn4, &QToolButton::clicked, this, [this] { DeleteFile1Click(); });
-    connect(BitBtn5, &QToolButton::clicked, this, [this] { Scheduling1Click(); });
-    connect(BitBtn6, &QToolButton::clicked, this, [this] { guarded([this] { Contents1Click(); }); });
+    addToolButton(panel, "BitBtn1", QStringLiteral("New"), QStringLiteral("New configuration"), 0,
+                  icon("document-new", QStyle::SP_FileIcon), &TForm1::NewConfigFile1Click);
+    addToolButton(panel, "BitBtn2", QStringLiteral("Open"),
+                  QStringLiteral("Open an exisitng configuration file"), 64,
+                  icon("document-open", QStyle::SP_DialogOpenButton), &TForm1::OpenConfigFile1Click);
+    addToolButton(panel, "BitBtn3", QStringLiteral("Save"), QStringLiteral("Save current configuration file"),
+                  128, icon("document-save", QStyle::SP_DialogSaveButton), &TForm1::SaveConfigFIle1Click);
+    addToolButton(panel, "BitBtn4", QStringLiteral("Delete"),
+                  QStringLiteral("Removes selected database from compaction configuration"), 192,
+                  icon("edit-delete", QStyle::SP_TrashIcon), &TForm1::DeleteFile1Click);
+    addToolButton(panel, "BitBtn5", QStringLiteral("Schedule"),
+                  QStringLiteral("Show scheduler configuration screen"), 256,
+                  icon("appointment-new", QStyle::SP_FileDialogDetailedView), &TForm1::Scheduling1Click);
+    addToolButton(panel, "BitBtn6", QStringLiteral("Help"), QStringLiteral("Help"), 320,
+                  icon("help-contents", QStyle::SP_DialogHelpButton), &TForm1::Contents1Click);
 }
 
 void TForm1::createFields(QWidget* panel) {
@@ -268,10 +260,10 @@ void TForm1::createFields(QWidget* panel) {
         setTabOrder(order[i], order[i + 1]);
 }
 
-QAction* TForm1::addAction(QMenu* menu, const char* name, const QString& caption) {
-    auto* action = menu->addAction(caption);
+void TForm1::addAction(QMenu* menu, const char* name, const QString& caption, Command command) {
+    QAction* action = menu->addAction(caption);
     action->setObjectName(QLatin1String(name));
-    return action;
+    connect(action, &QAction::triggered, this, [this, command] { guarded([&] { (this->*command)(); }); });
 }
 
 void TForm1::createMenus() {
@@ -280,44 +272,31 @@ void TForm1::createMenus() {
 
     QMenu* File1 = MainMenu1->addMenu(QStringLiteral("&File"));
     File1->setObjectName(QStringLiteral("File1"));
-    connect(addAction(File1, "NewConfigFile1", QStringLiteral("&New Config File")), &QAction::triggered, this,
-            [this] { NewConfigFile1Click(); });
-    connect(addAction(File1, "OpenConfigFile1", QStringLiteral("&Open Config File")), &QAction::triggered,
-            this, [this] { OpenConfigFile1Click(); });
-    connect(addAction(File1, "SaveConfigFIle1", QStringLiteral("&Save Config File")), &QAction::triggered,
-            this, [this] { SaveConfigFIle1Click(); });
-    connect(addAction(File1, "SaveAs1", QStringLiteral("Save &As")), &QAction::triggered, this,
-            [this] { SaveAs1Click(); });
-    connect(addAction(File1, "DeleteFile1", QStringLiteral("&Delete File")), &QAction::triggered, this,
-            [this] { DeleteFile1Click(); });
+    addAction(File1, "NewConfigFile1", QStringLiteral("&New Config File"), &TForm1::NewConfigFile1Click);
+    addAction(File1, "OpenConfigFile1", QStringLiteral("&Open Config File"), &TForm1::OpenConfigFile1Click);
+    addAction(File1, "SaveConfigFIle1", QStringLiteral("&Save Config File"), &TForm1::SaveConfigFIle1Click);
+    addAction(File1, "SaveAs1", QStringLiteral("Save &As"), &TForm1::SaveAs1Click);
+    addAction(File1, "DeleteFile1", QStringLiteral("&Delete File"), &TForm1::DeleteFile1Click);
     File1->addSeparator();
-    connect(addAction(File1, "CreateDesktopIcon1", QStringLiteral("Create Desktop &Icon")),
-            &QAction::triggered, this, [this] { guarded([this] { CreateDesktopIcon1Click(); }); });
+    addAction(File1, "CreateDesktopIcon1", QStringLiteral("Create Desktop &Icon"),
+              &TForm1::CreateDesktopIcon1Click);
     File1->addSeparator();
-    connect(addAction(File1, "Exit1", QStringLiteral("E&xit")), &QAction::triggered, this,
-            [this] { Exit1Click(); });
+    addAction(File1, "Exit1", QStringLiteral("E&xit"), &TForm1::Exit1Click);
 
     QMenu* View1 = MainMenu1->addMenu(QStringLiteral("&View"));
     View1->setObjectName(QStringLiteral("View1"));
-    connect(addAction(View1, "Scheduling1", QStringLiteral("S&cheduling")), &QAction::triggered, this,
-            [this] { Scheduling1Click(); });
+    addAction(View1, "Scheduling1", QStringLiteral("S&cheduling"), &TForm1::Scheduling1Click);
 
     QMenu* Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
-    connect(addAction(Help1, "Contents1", QStringLiteral("&Contents")), &QAction::triggered, this,
-            [this] { guarded([this] { Contents1Click(); }); });
-    connect(addAction(Help1, "KeywordSearch1", QStringLiteral("Keyword &Search")), &QAction::triggered, this,
-            [this] { guarded([this] { KeywordSearch1Click(); }); });
+    addAction(Help1, "Contents1", QStringLiteral("&Contents"), &TForm1::Contents1Click);
+    addAction(Help1, "KeywordSearch1", QStringLiteral("Keyword &Search"), &TForm1::KeywordSearch1Click);
     Help1->addSeparator();
-    connect(addAction(Help1, "QuilletWebPage1", QStringLiteral("Quillet &Web Page")), &QAction::triggered,
-            this, [this] { guarded([this] { QuilletWebPage1Click(); }); });
-    connect(addAction(Help1, "OrvaneHomePage1", QStringLiteral("Orvane &Home Page")), &QAction::triggered,
-            this, [this] { guarded([this] { OrvaneHomePage1Click(); }); });
-    connect(addAction(Help1, "EmailFeedback1", QStringLiteral("&E-mail Feedback")), &QAction::triggered, this,
-            [this] { guarded([this] { EmailFeedback1Click(); }); });
+    addAction(Help1, "QuilletWebPage1", QStringLiteral("Quillet &Web Page"), &TForm1::QuilletWebPage1Click);
+    addAction(Help1, "OrvaneHomePage1", QStringLiteral("Orvane &Home Page"), &TForm1::OrvaneHomePage1Click);
+    addAction(Help1, "EmailFeedback1", QStringLiteral("&E-mail Feedback"), &TForm1::EmailFeedback1Click);
     Help1->addSeparator();
-    connect(addAction(Help1, "About1", QStringLiteral("&About")), &QAction::triggered, this,
-            [this] { guarded([this] { About1Click(); }); });
+    addAction(Help1, "About1", QStringLiteral("&About"), &TForm1::About1Click);
 }
 
 void TForm1::Scheduling1Click() {

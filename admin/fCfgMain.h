@@ -7,12 +7,10 @@
 #include <QString>
 #include <QStringList>
 
-class QAction;
 class QCheckBox;
 class QLineEdit;
 class QListWidget;
 class QMenu;
-class QToolButton;
 
 namespace quillet::admin {
 
@@ -78,9 +76,11 @@ private:
     void createToolbar(QWidget* panel);
     void createFields(QWidget* panel);
     void createMenus();
-    QToolButton* addToolButton(QWidget* panel, const char* name, const QString& caption, const QString& hint,
-                               int x, const QIcon& icon);
-    QAction* addAction(QMenu* menu, const char* name, const QString& caption);
+    // A menu item or toolbar button runs its command inside guarded().
+    using Command = void (TForm1::*)();
+    void addToolButton(QWidget* panel, const char* name, const QString& caption, const QString& hint, int x,
+                       const QIcon& icon, Command command);
+    void addAction(QMenu* menu, const char* name, const QString& caption, Command command);
     void setCaption();
 
     QString appFolder_;
