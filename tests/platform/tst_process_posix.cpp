@@ -6,15 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sys/stat.h>
 
 using namespace quillet;
 using quillet::test::TempDir;
+using quillet::test::WriteBytes;
 
 namespace {
 void MakeScript(const std::string& path, const std::string& body, mode_t mode = 0755) {
-    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+    WriteBytes(path, "#!/bin/sh\n" + body + "\n");
     ::chmod(path.c_str(), mode);
 }
 } // namespace

@@ -170,10 +170,11 @@ TEST_F(DesktopEntry, DesktopLauncherStartsTheProgramWithTheConfigurationPath) {
     ASSERT_TRUE(r.written()) << r.failure;
 
     const std::string out = home.file("argv.txt");
-    ::setenv("QUILLET_ECHO_OUT", out.c_str(), 1);
     const std::string cmd = "gio launch '" + r.linkPath + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    ::unsetenv("QUILLET_ECHO_OUT");
+    {
+        const ScopedEnv echoOut("QUILLET_ECHO_OUT", out.c_str());
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
     // The launcher does not wait for the program.
     for (int i = 0; i < 100 && (ReadBytes(out).empty() || ReadBytes(out).back() != '\n'); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
