@@ -180,3 +180,22 @@ TEST_F(DesktopEntry, DesktopLauncherStartsTheProgramWithTheConfigurationPath) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(ReadBytes(out), std::to_string(tricky.size()) + ":" + tricky + "\n");
 }
+
+// The freedesktop validator reads entries as every desktop does; whatever the name
+// and arguments hold, the entry must pass it.
+TEST_F(DesktopEntry, EntriesPassTheDesktopFileValidator) {
+    if (std::system("command -v desktop-file-validate >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "desktop-file-validate (desktop-file-utils) is not installed";
+    const std::pair<const char*, const char*> cases[] = {
+        {"Nightly run", "\"/srv/my cfgs/night run.cfg\""},
+        {"plain", "/srv/cfg/plain.cfg"},
+        {"odd = [name] ; # é", "\"/srv/a $b `c` 100% 'd' \\\\e.cfg\""},
+        {"no arguments", ""},
+    };
+    for (const auto& [name, arguments] : cases) {
+        const auto r = CreateShortcut("/opt/quillet/Quillet", name, arguments, true, false);
+        ASSERT_TRUE(r.written()) << r.failure;
+        const std::string cmd = "desktop-file-validate '" + r.linkPath + "' >/dev/null 2>&1";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << name << "\n" << ReadBytes(r.linkPath);
+    }
+}
