@@ -25,4 +25,14 @@ ShortcutResult CreateShortcut(const std::string& target, const std::string& link
 // The user's desktop folder without a trailing separator; empty when unknown.
 std::string DesktopFolder();
 
+namespace detail {
+// Each platform's rules: why `name` cannot be a link's file name (empty when it can),
+// and whether a folder exists.
+std::string InvalidLinkNameReason(const std::string& name);
+bool IsExistingFolder(const std::string& path);
+// Why a shortcut cannot go into `folder` under `linkName`, checked in the same order
+// and told in the same words on every platform; empty when it can.
+std::string PlacementFailure(const std::string& folder, const std::string& linkName);
+} // namespace detail
+
 } // namespace quillet::platform

@@ -187,17 +187,6 @@ std::string ApplicationsFolder() {
     return WithoutTrailingSlash(data) + "/applications";
 }
 
-std::string CheckName(const std::string& name) {
-    for (const char c : name) {
-        if (c == '/')
-            return "The description \"" + name + "\" contains \"/\", which a file name cannot hold.";
-        if (static_cast<unsigned char>(c) < 32)
-            return "The description contains a control character, which a file name should not hold.";
-    }
-    if (name.size() + std::strlen(".desktop") > NAME_MAX)
-        return "The description is too long for a file name.";
-    return {};
-}
 
 // Written to a temporary name and renamed over the link: a reader sees the old entry
 // or the new one, never half of one, and there is always only one file. Desktops only
@@ -267,6 +256,20 @@ std::string DesktopFolder() {
     return home + "/Desktop";
 }
 
+std::string detail::InvalidLinkNameReason(const std::string& name) {
+    for (const char c : name) {
+        if (c == '/')
+            return "The description \"" + name + "\" contains \"/\", which a file name cannot hold.";
+        if (static_cast<unsigned char>(c) < 32)
+            return "The description contains a control character, which a file name should not hold.";
+    }
+    if (name.size() + std::strlen(".desktop") > NAME_MAX)
+        return "The description is too long for a file name.";
+    return {};
+}
+
+bool detail::IsExistingFolder(const std::string& path) { return IsFolder(path); }
+
 ShortcutResult CreateShortcut(const std::string& target, const std::string& linkName,
                               const std::string& arguments, bool onDesktop, bool inStartMenu) {
     ShortcutResult result;
@@ -278,18 +281,9 @@ ShortcutResult CreateShortcut(const std::string& target, const std::string& link
         MakeFolders(folder); // failures show up below as a missing folder
     }
     result.linkPath = folder + "/" + linkName + ".desktop";
-    if (folder.empty()) {
-        result.failure = "The desktop folder is not known.";
+    result.failure = detail::PlacementFailure(folder, linkName);
+    if (!result.written())
         return result;
-    }
-    if (const std::string bad = CheckName(linkName); !bad.empty()) {
-        result.failure = bad;
-        return result;
-    }
-    if (!IsFolder(folder)) {
-        result.failure = "The folder " + folder + " does not exist.";
-        return result;
-    }
     if (const std::string err = WriteExecutable(result.linkPath, EntryText(target, linkName, arguments));
         !err.empty()) {
         result.failure = err + ".";

@@ -82,16 +82,6 @@ std::string WithoutTrailingSeparator(std::string path) {
     return path;
 }
 
-std::string CheckName(const std::string& name) {
-    for (const char c : name) {
-        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
-            return "The description \"" + name + "\" contains \"" + c +
-                   "\", which a file name cannot hold (\\ / : * ? \" < > |).";
-        if (static_cast<unsigned char>(c) < 32)
-            return "The description contains a control character, which a file name cannot hold.";
-    }
-    return {};
-}
 
 std::string SystemMessage(HRESULT hr) {
     char* buf = nullptr;
@@ -136,6 +126,22 @@ std::string DesktopFolder() {
     return WithoutTrailingSeparator(folder);
 }
 
+std::string detail::InvalidLinkNameReason(const std::string& name) {
+    for (const char c : name) {
+        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+            return "The description \"" + name + "\" contains \"" + c +
+                   "\", which a file name cannot hold (\\ / : * ? \" < > |).";
+        if (static_cast<unsigned char>(c) < 32)
+            return "The description contains a control character, which a file name cannot hold.";
+    }
+    return {};
+}
+
+bool detail::IsExistingFolder(const std::string& path) {
+    const DWORD attr = ::GetFileAttributesA(path.c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 ShortcutResult CreateShortcut(const std::string& target, const std::string& linkName,
                               const std::string& arguments, bool onDesktop, bool inStartMenu) {
     ComScope com;
@@ -166,19 +172,9 @@ ShortcutResult CreateShortcut(const std::string& target, const std::string& link
 
     ShortcutResult result;
     result.linkPath = folder + "\\" + linkName + ".lnk";
-    if (folder.empty()) {
-        result.failure = "The desktop folder is not known.";
+    result.failure = detail::PlacementFailure(folder, linkName);
+    if (!result.written())
         return result;
-    }
-    if (const std::string bad = CheckName(linkName); !bad.empty()) {
-        result.failure = bad;
-        return result;
-    }
-    const DWORD attr = ::GetFileAttributesA(folder.c_str());
-    if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY)) {
-        result.failure = "The folder " + folder + " does not exist.";
-        return result;
-    }
     const HRESULT saved = file.p->Save(Wide(result.linkPath).c_str(), FALSE);
     if (FAILED(saved))
         result.failure = SystemMessage(saved);
