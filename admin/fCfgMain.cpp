@@ -396,6 +396,7 @@ void TForm1::UpdateForm() {
         // A new configuration has no file: every value takes its default.
         const CfgValues values =
             currentCfgPath_.isEmpty() ? CfgValues{} : ReadCfgForEditor(ToStd(currentCfgPath_));
+        options_ = values.options;
         replaceText(edtDesc, FromStd(values.description));
         chkRepair->setChecked(values.repair);
         replaceText(fedtWrkgrp, FromStd(values.workgroup));
@@ -430,6 +431,7 @@ void TForm1::SaveConfigFIle1Click() {
         values.encrypt = chkEncrypt->isChecked();
         values.password = ToStd(medtPwd->text());
         values.launchFile = ToStd(fedtDB->text());
+        values.options = options_;
         try {
             WriteCfgFile(ToStd(currentCfgPath_), values);
         } catch (const EInvalidValue& refused) {

@@ -3,6 +3,8 @@
 // other windows read.
 #pragma once
 
+#include "core/CfgFile.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -86,6 +88,8 @@ private:
     QString appFolder_;
     QString appTitle_;
     QString currentCfgPath_;
+    // The guard keys of the file shown, written back unchanged on a save.
+    CfgOptions options_;
     QString dialogFolder_;
     bool centred_ = false;
 

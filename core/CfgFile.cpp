@@ -5,6 +5,8 @@
 #include "core/Include.h"
 #include "platform/Profile.h"
 
+#include <algorithm>
+
 namespace quillet {
 namespace {
 
@@ -35,6 +37,17 @@ CfgValues ReadCommon(const std::string& path) {
     if (v.encrypt)
         v.password = UnshiftText(v.password, PasswordShift);
     v.launchFile = ReadText(path, "LaunchFile");
+
+    const auto whole = [&](const char* key) { return ParseWholeNumber(ReadText(path, key)); };
+    CfgOptions& o = v.options;
+    o.timeLimit = whole("TimeLimit").value_or(0);
+    // Only a value that reads as the integer 0 turns the check off.
+    o.skipInUse = StrToIntDef(ReadText(path, "SkipInUse"), 1) != 0;
+    o.backupFolder = ReadText(path, "BackupFolder");
+    // Keeping none would delete the copy just made, before the compaction it guards.
+    o.backupKeep = std::max(whole("BackupKeep").value_or(3), 1);
+    o.onlyChanged = ReadCfgBool(path, "OnlyChanged");
+    o.parallel = std::max(whole("Parallel").value_or(1), 1);
     return v;
 }
 
@@ -62,6 +75,13 @@ std::string JoinCompactFiles(const std::vector<std::string>& files) {
     return list;
 }
 
+std::optional<int> ParseWholeNumber(const std::string& text) {
+    const std::string t = TrimText(text);
+    if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoi(t);
+}
+
 bool ReadCfgBool(const std::string& path, const std::string& key) {
     return StrToIntDef(platform::GetPrivateProfileString(CfgSection, key, "", path), 0) != 0;
 }
@@ -71,7 +91,8 @@ void WriteCfgFile(const std::string& path, const CfgValues& v) {
     // A line break would end the value early and turn the rest into keys of its own.
     const std::pair<const char*, const std::string*> texts[] = {
         {"Description", &v.description}, {"Security File", &v.workgroup}, {"Login", &v.login},
-        {"Password", &v.password},       {"Launch File", &v.launchFile},  {"MS Access Path", &v.accessPath}};
+        {"Password", &v.password},       {"Launch File", &v.launchFile},  {"MS Access Path", &v.accessPath},
+        {"Backup Folder", &v.options.backupFolder}};
     for (const auto& [label, text] : texts)
         if (HasLineBreakOrNul(*text))
             throw EInvalidValue(std::string("The ") + label + " value cannot hold line breaks.");
@@ -95,6 +116,12 @@ void WriteCfgFile(const std::string& path, const CfgValues& v) {
         {"Encrypt", v.encrypt ? "1" : "0"},
         {"Password", storedPassword},
         {"LaunchFile", v.launchFile},
+        {"TimeLimit", std::to_string(std::max(v.options.timeLimit, 0))},
+        {"SkipInUse", v.options.skipInUse ? "1" : "0"},
+        {"BackupFolder", v.options.backupFolder},
+        {"BackupKeep", std::to_string(std::max(v.options.backupKeep, 1))},
+        {"OnlyChanged", v.options.onlyChanged ? "1" : "0"},
+        {"Parallel", std::to_string(std::max(v.options.parallel, 1))},
     };
     for (const auto& [key, value] : rest)
         if (!platform::WritePrivateProfileString(CfgSection, key, value, path))

@@ -2,6 +2,7 @@
 // the editor, read by the editor and by the compactor.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,17 @@ namespace quillet {
 
 // Amount by which a stored password's character codes are raised when "Encrypt" is set.
 constexpr int PasswordShift = 5;
+
+// Guards of an unattended pass: keys written after the nine, each optional; a missing
+// or odd value reads as the default given here.
+struct CfgOptions {
+    int timeLimit = 0;        // minutes one engine run may take; 0 means no limit
+    bool skipInUse = true;    // leave a database alone while its lock file is held
+    std::string backupFolder; // empty: no backups
+    int backupKeep = 3;       // backups kept per database, at least 1
+    bool onlyChanged = false; // skip a database unchanged since its last good compaction
+    int parallel = 1;         // engines run at the same time, at least 1
+};
 
 struct CfgValues {
     std::vector<std::string> compactFiles;
@@ -20,12 +32,13 @@ struct CfgValues {
     bool encrypt = false;
     std::string password; // as typed, never shifted
     std::string launchFile;
+    CfgOptions options;
 };
 
 // The one section of the file.
 inline constexpr const char* CfgSection = "Defaults";
 
-// Writes the nine keys in order. CompactFiles is written unchecked; the first later
+// Writes the nine keys in order, then the guard keys. CompactFiles is written unchecked; the first later
 // key that cannot be written throws EIniFileException and the keys after it keep
 // their values. A password that the file could not give back exactly throws
 // EInvalidValue before anything is written.
@@ -37,6 +50,9 @@ CfgValues ReadCfgForEditor(const std::string& path);
 
 // The compactor's read: GetField over at most 2047 characters; Description is not read.
 CfgValues ReadCfgForCompactor(const std::string& path);
+
+// A whole number in plain decimal digits (blanks around allowed), or nothing.
+std::optional<int> ParseWholeNumber(const std::string& text);
 
 // Booleans are integers: decimal, or hexadecimal after "0x" or "$"; anything else is false.
 bool ReadCfgBool(const std::string& path, const std::string& key);

@@ -306,14 +306,15 @@ void CfgMainTest::saveWritesNineKeysInOrder() {
     QCOMPARE(FileLines(world.file("new.cfg")),
              QStringList({"[Defaults]", "CompactFiles=", "AccessPath=" + world.folder() + "QuilletEngine",
                           "Description=Desc", "Repair=1", "Workgroup=/w/system.mdw", "Login=me", "Encrypt=0",
-                          "Password=pw", "LaunchFile=/bin/echo done"}));
+                          "Password=pw", "LaunchFile=/bin/echo done", "TimeLimit=0", "SkipInUse=1", "BackupFolder=",
+                          "BackupKeep=3", "OnlyChanged=0", "Parallel=1"}));
     form->close();
 }
 
 void CfgMainTest::saveKeepsOtherContent() {
     AdminWorld world;
     const QString cfg = world.file("shared.cfg");
-    QVERIFY(WriteFile(cfg, "; kept\r\n[Other]\r\nKey=Value\r\n[Defaults]\r\nCustom=1\r\nLogin=old\r\n"));
+    QVERIFY(WriteFile(cfg, "; kept\r\n[Other]\r\nKey=Value\r\n[Defaults]\r\nCustom=1\r\nLogin=old\r\nTimeLimit=30\r\n"));
     world.dialogs.fileNames.push_back(cfg);
     auto form = world.makeForm();
     form->OpenConfigFile1Click();
@@ -323,7 +324,8 @@ void CfgMainTest::saveKeepsOtherContent() {
     QCOMPARE(lines.mid(0, 6),
              QStringList({"; kept", "[Other]", "Key=Value", "[Defaults]", "Custom=1", "Login=old"}));
     QCOMPARE(ProfileValue(cfg, "Key", "Other"), QStringLiteral("Value"));
-    QCOMPARE(lines.size(), 4 + 9 + 1);
+    QCOMPARE(lines.size(), 4 + 9 + 6 + 1);
+    QCOMPARE(ProfileValue(cfg, "TimeLimit", "Defaults"), QStringLiteral("30"));
     form->close();
 }
 

@@ -218,3 +218,52 @@ TEST(CfgFile, UnwritableFileRaisesAfterTheList) {
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
     }
 }
+
+TEST(CfgFile, GuardKeysFollowTheNineAndOddValuesReadAsDefaults) {
+    TempDir dir;
+    const auto path = dir.file("g.cfg");
+    CfgValues v = Sample();
+    v.options.timeLimit = 30;
+    v.options.skipInUse = false;
+    v.options.backupFolder = "/backups";
+    v.options.backupKeep = 5;
+    v.options.onlyChanged = true;
+    v.options.parallel = 2;
+    WriteCfgFile(path, v);
+    const std::string bytes = ReadBytes(path);
+    EXPECT_NE(bytes.find("LaunchFile=\"C:\\Tools\\notify.exe\" done\r\nTimeLimit=30\r\nSkipInUse=0\r\n"
+                         "BackupFolder=/backups\r\nBackupKeep=5\r\nOnlyChanged=1\r\nParallel=2\r\n"),
+              std::string::npos)
+        << bytes;
+    for (const auto& r : {ReadCfgForEditor(path), ReadCfgForCompactor(path)}) {
+        EXPECT_EQ(r.options.timeLimit, 30);
+        EXPECT_FALSE(r.options.skipInUse);
+        EXPECT_EQ(r.options.backupFolder, "/backups");
+        EXPECT_EQ(r.options.backupKeep, 5);
+        EXPECT_TRUE(r.options.onlyChanged);
+        EXPECT_EQ(r.options.parallel, 2);
+    }
+
+    WriteBytes(path, "[Defaults]\r\n");
+    CfgValues missing = ReadCfgForCompactor(path);
+    EXPECT_EQ(missing.options.timeLimit, 0);
+    EXPECT_TRUE(missing.options.skipInUse);
+    EXPECT_EQ(missing.options.backupKeep, 3);
+    EXPECT_FALSE(missing.options.onlyChanged);
+    EXPECT_EQ(missing.options.parallel, 1);
+
+    WriteBytes(path, "[Defaults]\r\nTimeLimit=1.5\r\nSkipInUse=maybe\r\nBackupKeep=-2\r\nOnlyChanged=yes\r\n"
+                     "Parallel=99999999999999\r\n");
+    CfgValues odd = ReadCfgForCompactor(path);
+    EXPECT_EQ(odd.options.timeLimit, 0);
+    EXPECT_TRUE(odd.options.skipInUse);
+    EXPECT_EQ(odd.options.backupKeep, 3);
+    EXPECT_FALSE(odd.options.onlyChanged);
+    EXPECT_EQ(odd.options.parallel, 1);
+
+    WriteBytes(path, "[Defaults]\r\nTimeLimit= 7 \r\nBackupKeep=0\r\nParallel=0\r\n");
+    CfgValues edge = ReadCfgForCompactor(path);
+    EXPECT_EQ(edge.options.timeLimit, 7);
+    EXPECT_EQ(edge.options.backupKeep, 1);
+    EXPECT_EQ(edge.options.parallel, 1);
+}
