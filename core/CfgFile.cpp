@@ -3,6 +3,7 @@
 #include "core/Convert.h"
 #include "core/Errors.h"
 #include "core/Include.h"
+#include "platform/Files.h"
 #include "platform/Profile.h"
 
 #include <algorithm>
@@ -107,6 +108,9 @@ void WriteCfgFile(const std::string& path, const CfgValues& v) {
                             "changed in the file. Store it without Encrypt, or choose another password.");
 
     platform::WritePrivateProfileString(CfgSection, "CompactFiles", JoinCompactFiles(v.compactFiles), path);
+    // Before the password goes in; the mode stays with the file on later saves.
+    if (!v.password.empty() && !platform::RestrictToOwner(path))
+        throw EIniFileException(path, platform::LastFileErrorText());
     const std::pair<const char*, std::string> rest[] = {
         {"AccessPath", v.accessPath},
         {"Description", v.description},
@@ -125,7 +129,7 @@ void WriteCfgFile(const std::string& path, const CfgValues& v) {
     };
     for (const auto& [key, value] : rest)
         if (!platform::WritePrivateProfileString(CfgSection, key, value, path))
-            throw EIniFileException(path);
+            throw EIniFileException(path, platform::LastFileErrorText());
 }
 
 CfgValues ReadCfgForEditor(const std::string& path) {

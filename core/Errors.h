@@ -13,10 +13,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// "Unable to write to %s"
+// "Unable to write to %s", then the system's reason where it is known.
 class EIniFileException : public std::runtime_error {
 public:
-    explicit EIniFileException(const std::string& path) : std::runtime_error("Unable to write to " + path) {}
+    explicit EIniFileException(const std::string& path, const std::string& reason = {})
+        : std::runtime_error("Unable to write to " + path + (reason.empty() ? "" : ". " + reason)) {}
 };
 
 // "Cannot create file %s"

@@ -26,4 +26,14 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 // owner write permission), or this user has no permission to write it.
 bool IsReadOnlyFile(const std::string& path);
 
+// The system's words for why the last failed file operation of this thread failed
+// ("Permission denied", "No space left on device"); read it before anything else runs.
+std::string LastFileErrorText();
+
+// Takes every permission for others than the owner away from the file, creating it
+// empty and private when it is missing, so that what is written into it next (a
+// password) is never readable by other users; later replacements keep the mode.
+// Windows: nothing to do here, the folder's access list decides.
+bool RestrictToOwner(const std::string& path);
+
 } // namespace quillet::platform

@@ -17,7 +17,8 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
                                     std::size_t bufferSize = ProfileBufferSize);
 
 // Replaces or adds one key; every other line stays as it was. False when the file
-// cannot be written (missing folder, read-only file, ...).
+// cannot be written (missing folder, read-only file, ...); LastFileErrorText (Files.h)
+// then says why.
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& file);
 

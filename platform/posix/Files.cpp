@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,8 +117,10 @@ bool ReplaceFileContent(const std::string& path, const std::string& bytes, int p
     struct stat st {};
     const bool existed = ::stat(target.c_str(), &st) == 0;
     if (existed) {
-        if (S_ISDIR(st.st_mode))
+        if (S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
             return false;
+        }
         mode = st.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
@@ -142,6 +145,27 @@ bool ReplaceFileContent(const std::string& path, const std::string& bytes, int p
         return false;
     }
     return true;
+}
+
+std::string LastFileErrorText() {
+    return std::strerror(errno ? errno : EIO);
+}
+
+bool RestrictToOwner(const std::string& path) {
+    if (path.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+            return false;
+        }
+        return (st.st_mode & 077) == 0 || ::chmod(path.c_str(), st.st_mode & 0700) == 0;
+    }
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    return fd >= 0 && ::close(fd) == 0;
 }
 
 } // namespace quillet::platform

@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <cstdint>
 #include <optional>
@@ -251,15 +252,22 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& file) {
-    if (file.empty() || IsReadOnlyFile(file))
+    if (file.empty() || IsReadOnlyFile(file)) {
+        errno = file.empty() ? ENOENT : EACCES;
         return false;
+    }
     const std::string sec(TrimSpaces(section));
     const std::string name(TrimSpaces(key));
 
     std::string text;
+    errno = 0;
     const bool exists = ReadWholeFile(file, text);
-    if (!exists && FileExists(file))
-        return false; // there but unreadable: never overwrite what we could not read
+    if (!exists && FileExists(file)) {
+        // There but unreadable: never overwrite what we could not read.
+        if (errno == 0 || errno == ENOENT)
+            errno = EACCES;
+        return false;
+    }
     const bool utf16 = IsUtf16File(text);
     if (utf16)
         text = Utf16ToUtf8(text);

@@ -58,9 +58,30 @@ bool ReplaceFileContent(const std::string& path, const std::string& bytes, int /
                     written == bytes.size() && ::FlushFileBuffers(h);
     if (!::CloseHandle(h) || !ok ||
         !::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD why = ::GetLastError();
         ::DeleteFileA(temp.c_str());
+        ::SetLastError(why);
         return false;
     }
+    return true;
+}
+
+std::string LastFileErrorText() {
+    const DWORD code = ::GetLastError();
+    char* buf = nullptr;
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, code, 0, reinterpret_cast<char*>(&buf), 0, nullptr);
+    std::string text = n && buf ? std::string(buf, n) : std::string();
+    if (buf)
+        ::LocalFree(buf);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    return text.empty() ? "Error " + std::to_string(code) : text;
+}
+
+bool RestrictToOwner(const std::string&) {
+    // A new file takes the access list of its folder; nothing here narrows it.
     return true;
 }
 

@@ -208,14 +208,18 @@ TEST(CfgFile, WritesNineKeysInOrderAndKeepsOtherContent) {
     EXPECT_NE(after.find("LaunchFile=\r\n"), std::string::npos);
 }
 
-TEST(CfgFile, UnwritableFileRaisesAfterTheList) {
+TEST(CfgFile, UnwritableFileRaisesAfterTheListWithTheReason) {
     TempDir dir;
     const auto path = dir.file("missing-folder") + "/x.cfg";
     try {
         WriteCfgFile(path, Sample());
         ADD_FAILURE();
     } catch (const EIniFileException& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+        // The system's reason follows the path.
+        const std::string text = e.what();
+        const std::string head = "Unable to write to " + path + ". ";
+        EXPECT_EQ(text.rfind(head, 0), 0u) << text;
+        EXPECT_GT(text.size(), head.size() + 3) << text;
     }
 }
 

@@ -1,5 +1,6 @@
 // Read rules of the profile functions. These run against the real Windows functions in
 // the Windows build too, so both implementations are held to the same answers.
+#include "platform/Files.h"
 #include "platform/Profile.h"
 #include "tests/support/TempDir.h"
 
@@ -135,7 +136,15 @@ TEST_F(ProfileRead, BareFileNamesAreInTheCurrentFolder) {
     EXPECT_EQ(GetPrivateProfileString("s", "k", "dflt", dir.file("bare.ini")), "here");
 }
 
-TEST_F(ProfileRead, WritesFailWithoutAFolder) {
+TEST_F(ProfileRead, WritesFailWithoutAFolderOrOnAFolderAndSayWhy) {
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", dir.file("nofolder") + "/x.ini"));
+    const std::string noFolder = quillet::platform::LastFileErrorText();
+    std::filesystem::create_directory(path);
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", path));
+    const std::string aFolder = quillet::platform::LastFileErrorText();
+    // Two different reasons, so neither is a stale text.
+    EXPECT_FALSE(noFolder.empty());
+    EXPECT_FALSE(aFolder.empty());
+    EXPECT_NE(noFolder, aFolder);
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", ""));
 }
