@@ -32,14 +32,15 @@ int runBox(QMessageBox& box) {
     return box.exec();
 }
 
-QString runFileDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
+QStringList runFileDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode,
+                          QFileDialog::FileMode fileMode = QFileDialog::AnyFile) {
     QFileDialog dialog(parent, request.caption, request.directory, request.filter);
     dialog.setObjectName(mode == QFileDialog::AcceptSave ? QStringLiteral("SaveDialog1")
                                                          : QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(mode);
-    // The open dialog does not insist that the file exists; the save dialog replaces
-    // an existing file without asking.
-    dialog.setFileMode(QFileDialog::AnyFile);
+    // The configuration dialogs: open does not insist that the file exists, save
+    // replaces an existing file without asking.
+    dialog.setFileMode(fileMode);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setSizeGripEnabled(true);
@@ -48,9 +49,15 @@ QString runFileDialog(QWidget* parent, const FileDialogRequest& request, QFileDi
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted)
-        return QString();
-    const QStringList files = dialog.selectedFiles();
-    return files.isEmpty() ? QString() : QDir::toNativeSeparators(files.first());
+        return {};
+    QStringList files = dialog.selectedFiles();
+    for (QString& file : files)
+        file = QDir::toNativeSeparators(file);
+    return files;
+}
+
+QString firstOf(const QStringList& files) {
+    return files.isEmpty() ? QString() : files.first();
 }
 
 } // namespace
@@ -90,11 +97,15 @@ void QtDialogs::error(QWidget* parent, const QString& caption, const QString& te
 }
 
 QString QtDialogs::openFileName(QWidget* parent, const FileDialogRequest& request) {
-    return runFileDialog(parent, request, QFileDialog::AcceptOpen);
+    return firstOf(runFileDialog(parent, request, QFileDialog::AcceptOpen));
 }
 
 QString QtDialogs::saveFileName(QWidget* parent, const FileDialogRequest& request) {
-    return runFileDialog(parent, request, QFileDialog::AcceptSave);
+    return firstOf(runFileDialog(parent, request, QFileDialog::AcceptSave));
+}
+
+QStringList QtDialogs::openFileNames(QWidget* parent, const FileDialogRequest& request) {
+    return runFileDialog(parent, request, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
 }
 
 QMessageBox::StandardButton ScriptedDialogs::question(QWidget*, const QString& caption, const QString& text,
@@ -128,6 +139,15 @@ QString ScriptedDialogs::openFileName(QWidget*, const FileDialogRequest& request
 
 QString ScriptedDialogs::saveFileName(QWidget*, const FileDialogRequest& request) {
     return nextFileName(QStringLiteral("save"), request);
+}
+
+QStringList ScriptedDialogs::openFileNames(QWidget*, const FileDialogRequest& request) {
+    shown.push_back({QStringLiteral("open files"), request.caption, request.caption, {}, request});
+    if (fileLists.empty())
+        return {};
+    QStringList files = fileLists.front();
+    fileLists.pop_front();
+    return files;
 }
 
 QString ScriptedDialogs::nextFileName(const QString& kind, const FileDialogRequest& request) {

@@ -35,6 +35,8 @@ public:
     // Empty when cancelled.
     virtual QString openFileName(QWidget* parent, const FileDialogRequest& request) = 0;
     virtual QString saveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+    // Several existing files at once, in the order the dialog gives them; empty when cancelled.
+    virtual QStringList openFileNames(QWidget* parent, const FileDialogRequest& request) = 0;
 
     // The process-wide instance; real Qt dialogs unless a test installed its own.
     static Dialogs& instance();
@@ -56,13 +58,14 @@ public:
     void error(QWidget* parent, const QString& caption, const QString& text) override;
     QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
+    QStringList openFileNames(QWidget* parent, const FileDialogRequest& request) override;
 };
 
 // For tests: answers come from queues, and every box shown is recorded.
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
-        QString kind; // "question", "information", "error", "open", "save"
+        QString kind; // "question", "information", "error", "open", "save", "open files"
         QString caption;
         QString text; // the box text, or the dialog's caption for file dialogs
         QMessageBox::StandardButtons buttons;
@@ -71,6 +74,7 @@ public:
 
     std::deque<QMessageBox::StandardButton> answers; // empty queue: the escape answer
     std::deque<QString> fileNames;                   // empty queue: cancelled
+    std::deque<QStringList> fileLists;               // for openFileNames; empty queue: cancelled
     std::vector<Shown> shown;
 
     QMessageBox::StandardButton question(QWidget* parent, const QString& caption, const QString& text,
@@ -80,6 +84,7 @@ public:
     void error(QWidget* parent, const QString& caption, const QString& text) override;
     QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
+    QStringList openFileNames(QWidget* parent, const FileDialogRequest& request) override;
 
     // Installs a fresh scripted instance and returns it (owned by Dialogs).
     static ScriptedDialogs& install();

@@ -9,6 +9,7 @@
 #include "admin/Startup.h"
 #include "core/CfgFile.h"
 #include "core/Errors.h"
+#include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/Programs.h"
 #include "platform/Registry.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -204,6 +206,10 @@ void TForm1::createToolbar(QWidget* panel) {
                   icon("appointment-new", QStyle::SP_FileDialogDetailedView), &TForm1::Scheduling1Click);
     addToolButton(panel, "BitBtn6", QStringLiteral("Help"), QStringLiteral("Help"), 320,
                   icon("help-contents", QStyle::SP_DialogHelpButton), &TForm1::Contents1Click);
+    // Dragging is not the only way to fill the list: a desktop may have no file manager.
+    addToolButton(panel, "BitBtn7", QStringLiteral("Add..."),
+                  QStringLiteral("Adds databases to compaction configuration"), 384,
+                  icon("list-add", QStyle::SP_FileDialogNewFolder), &TForm1::AddFiles1Click);
 }
 
 void TForm1::createFields(QWidget* panel) {
@@ -221,8 +227,9 @@ void TForm1::createFields(QWidget* panel) {
     lboxCompactFiles->setItemDelegate(new FixedRowDelegate(lboxCompactFiles));
     lboxCompactFiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lboxCompactFiles->setTextElideMode(Qt::ElideNone);
+    lboxCompactFiles->installEventFilter(this); // Insert adds, Delete removes
 
-    QLabel* hint = makeLabel(panel, "Label4", QStringLiteral("Drag files from \nExplorer here -->"), 40, 96);
+    QLabel* hint = makeLabel(panel, "Label4", QString::fromUtf8(platform::DropHint), 40, 96);
     hint->setAutoFillBackground(true);
     hint->setBackgroundRole(QPalette::ToolTipBase);
     hint->setForegroundRole(QPalette::ToolTipText);
@@ -323,6 +330,22 @@ bool TForm1::TextFieldsChanged() const {
            edtDesc->isModified() || fedtDB->isModified();
 }
 
+bool TForm1::ConfigurationChanged() const {
+    QStringList files;
+    for (int row = 0; row < lboxCompactFiles->count(); ++row)
+        files << lboxCompactFiles->item(row)->text();
+    return TextFieldsChanged() || files != savedFiles_ || chkRepair->isChecked() != savedRepair_ ||
+           chkEncrypt->isChecked() != savedEncrypt_;
+}
+
+void TForm1::rememberSavedState() {
+    savedFiles_.clear();
+    for (int row = 0; row < lboxCompactFiles->count(); ++row)
+        savedFiles_ << lboxCompactFiles->item(row)->text();
+    savedRepair_ = chkRepair->isChecked();
+    savedEncrypt_ = chkEncrypt->isChecked();
+}
+
 void TForm1::setCaption() {
     setWindowTitle(QStringLiteral("Quillet - ") +
                    (currentCfgPath_.isEmpty() ? QStringLiteral("Config1") : currentCfgPath_));
@@ -349,13 +372,17 @@ void TForm1::FormCreate(const QString& programPath) {
     UpdateForm();
 }
 
-void TForm1::FormClose() {
-    if (TextFieldsChanged()) {
-        const auto answer =
-            Dialogs::instance().question(this, QStringLiteral("Confirm"), QStringLiteral("Save changes?"),
-                                         QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Yes);
-        if (answer == QMessageBox::Yes)
-            SaveConfigFIle1Click();
+bool TForm1::FormClose() {
+    if (ConfigurationChanged()) {
+        const auto answer = Dialogs::instance().question(this, QStringLiteral("Confirm"),
+                                                         QStringLiteral("Save changes?"),
+                                                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                                         QMessageBox::Yes);
+        // Cancel (or a dismissed box) and a save that did not happen keep the edits on screen.
+        if (answer != QMessageBox::Yes && answer != QMessageBox::No)
+            return false;
+        if (answer == QMessageBox::Yes && !saveConfig(false))
+            return false;
     }
     const std::string ini = ToStd(SettingsPath());
     const std::pair<const char*, QString> settings[] = {{"LastCfgPath", currentCfgPath_},
@@ -363,8 +390,9 @@ void TForm1::FormClose() {
                                                         {"QuilletPath", fedtQuilletPath->text()}};
     for (const auto& [key, value] : settings) {
         if (!platform::WritePrivateProfileString(SettingsSection, key, ToStd(value), ini))
-            throw EIniFileException(ini);
+            throw EIniFileException(ini, platform::LastFileErrorText());
     }
+    return true;
 }
 
 void TForm1::FormDestroy() {
@@ -373,9 +401,28 @@ void TForm1::FormDestroy() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    guarded([this] { FormClose(); });
-    // No answer keeps the window open: a failed settings write has been shown by now.
-    event->accept();
+    bool close = true;
+    guarded([&] { close = FormClose(); });
+    // A failed settings write has been shown by now and does not hold the window.
+    if (close)
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lboxCompactFiles && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Insert) {
+            AddFiles1Click();
+            return true;
+        }
+        if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Delete) {
+            DeleteFile1Click();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -407,55 +454,59 @@ void TForm1::UpdateForm() {
         lboxCompactFiles->clear();
         for (const std::string& file : values.compactFiles)
             lboxCompactFiles->addItem(FromStd(file));
+        rememberSavedState();
     });
 }
 
 void TForm1::SaveConfigFIle1Click() {
-    guarded([this] {
-        if (currentCfgPath_.isEmpty()) {
-            const QString path = Dialogs::instance().saveFileName(
-                this, configDialogRequest(QStringLiteral("Save As"), dialogFolder_));
-            if (path.isEmpty())
-                return;
-            currentCfgPath_ = QDir::toNativeSeparators(path);
-            setCaption();
-        }
-        CfgValues values;
-        for (int row = 0; row < lboxCompactFiles->count(); ++row)
-            values.compactFiles.push_back(ToStd(lboxCompactFiles->item(row)->text()));
-        values.accessPath = ToStd(fedtAccess->text());
-        values.description = ToStd(edtDesc->text());
-        values.repair = chkRepair->isChecked();
-        values.workgroup = ToStd(fedtWrkgrp->text());
-        values.login = ToStd(medtLogin->text());
-        values.encrypt = chkEncrypt->isChecked();
-        values.password = ToStd(medtPwd->text());
-        values.launchFile = ToStd(fedtDB->text());
-        values.options = options_;
-        try {
-            WriteCfgFile(ToStd(currentCfgPath_), values);
-        } catch (const EInvalidValue& refused) {
-            // Nothing was written: the edits stay marked as unsaved.
-            Dialogs::instance().error(this, appTitle_, FromStd(refused.what()));
-            return;
-        } catch (const EIniFileException& failed) {
-            // Part of the file is old, so the edits are not saved: they stay marked, and
-            // closing still asks.
-            Dialogs::instance().error(this, appTitle_, FromStd(failed.what()));
-            return;
-        }
-        for (QLineEdit* edit : {edtDesc, medtLogin, medtPwd})
-            edit->setModified(false);
-        for (TFileNameEdit* edit : {fedtWrkgrp, fedtDB})
-            edit->setModified(false);
-    });
+    guarded([this] { saveConfig(false); });
 }
 
 void TForm1::SaveAs1Click() {
-    guarded([this] {
-        currentCfgPath_.clear();
-        SaveConfigFIle1Click();
-    });
+    guarded([this] { saveConfig(true); });
+}
+
+bool TForm1::saveConfig(bool chooseName) {
+    QString path = currentCfgPath_;
+    if (chooseName || path.isEmpty()) {
+        const QString chosen = Dialogs::instance().saveFileName(
+            this, configDialogRequest(QStringLiteral("Save As"), dialogFolder_));
+        if (chosen.isEmpty())
+            return false;
+        path = QDir::toNativeSeparators(chosen);
+    }
+    CfgValues values;
+    for (int row = 0; row < lboxCompactFiles->count(); ++row)
+        values.compactFiles.push_back(ToStd(lboxCompactFiles->item(row)->text()));
+    values.accessPath = ToStd(fedtAccess->text());
+    values.description = ToStd(edtDesc->text());
+    values.repair = chkRepair->isChecked();
+    values.workgroup = ToStd(fedtWrkgrp->text());
+    values.login = ToStd(medtLogin->text());
+    values.encrypt = chkEncrypt->isChecked();
+    values.password = ToStd(medtPwd->text());
+    values.launchFile = ToStd(fedtDB->text());
+    values.options = options_;
+    try {
+        WriteCfgFile(ToStd(path), values);
+    } catch (const EInvalidValue& refused) {
+        // Nothing was written: the edits stay marked as unsaved.
+        Dialogs::instance().error(this, appTitle_, FromStd(refused.what()));
+        return false;
+    } catch (const EIniFileException& failed) {
+        // The file was not (wholly) written, so the window keeps its former file and the
+        // edits stay marked: closing still asks, and the settings never name this file.
+        Dialogs::instance().error(this, appTitle_, FromStd(failed.what()));
+        return false;
+    }
+    currentCfgPath_ = path;
+    setCaption();
+    for (QLineEdit* edit : {edtDesc, medtLogin, medtPwd})
+        edit->setModified(false);
+    for (TFileNameEdit* edit : {fedtWrkgrp, fedtDB})
+        edit->setModified(false);
+    rememberSavedState();
+    return true;
 }
 
 void TForm1::NewConfigFile1Click() {
@@ -485,6 +536,16 @@ void TForm1::DeleteFile1Click() {
         // As after any removal from the list, nothing is selected.
         lboxCompactFiles->setCurrentRow(-1);
         lboxCompactFiles->clearSelection();
+    });
+}
+
+void TForm1::AddFiles1Click() {
+    guarded([this] {
+        FileDialogRequest request;
+        request.caption = QStringLiteral("Add Databases");
+        request.directory = dialogFolder_;
+        request.filter = QStringLiteral("Database Files (%1);;All files (*)").arg(QLatin1String(platform::DatabaseFilePatterns));
+        lboxCompactFiles->addItems(Dialogs::instance().openFileNames(this, request));
     });
 }
 

@@ -45,6 +45,9 @@ public:
     QString DialogFolder() const { return dialogFolder_; }
     // Whether one of the five tracked text fields was edited since the last load or save.
     bool TextFieldsChanged() const;
+    // Whether anything of the configuration differs from what was last loaded or saved:
+    // the text fields as above, the list or a check box.
+    bool ConfigurationChanged() const;
 
     // Load and commands.
     void UpdateForm();
@@ -53,6 +56,8 @@ public:
     void NewConfigFile1Click();
     void OpenConfigFile1Click();
     void DeleteFile1Click();
+    // Appends the databases picked in a file dialog to the list.
+    void AddFiles1Click();
     void Exit1Click();
     void DropFileTarget1Drop(const QStringList& files);
     // Shows the scheduler window modally.
@@ -69,11 +74,18 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate(const QString& programPath);
-    void FormClose();
+    // False when the window is to stay open.
+    bool FormClose();
+    // Writes the configuration, to a newly chosen file when asked or when there is none
+    // yet. The window takes the file as its own only once it was written; false when
+    // nothing was saved (cancelled or failed, the failure shown).
+    bool saveConfig(bool chooseName);
+    void rememberSavedState();
     void FormDestroy();
     void createToolbar(QWidget* panel);
     void createFields(QWidget* panel);
@@ -92,6 +104,10 @@ private:
     CfgOptions options_;
     QString dialogFolder_;
     bool centred_ = false;
+    // The list and check boxes as last loaded or saved; the text fields have flags.
+    QStringList savedFiles_;
+    bool savedRepair_ = false;
+    bool savedEncrypt_ = false;
 
     TFileNameEdit* fedtAccess = nullptr;
     QLineEdit* edtDesc = nullptr;

@@ -9,6 +9,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace quillet;
 using namespace quillet::admin;
 using namespace quillet::admin::test;
@@ -28,18 +30,20 @@ private slots:
     void exitClosesTheWindow();
 
     // The close question.
-    void editingATextFieldAsksOnClose_data();
-    void editingATextFieldAsksOnClose();
+    void everyChangeAsksOnClose_data();
+    void everyChangeAsksOnClose();
     void yesOnCloseSavesUnderAChosenName();
-    void untrackedChangesAskNothing();
+    void pathFieldsAndUndoneChangesAskNothing();
 
     // Save, Save As, New, Open.
     void saveInNewStateAsksForAName();
-    void saveAsCancelledLeavesNoCurrentFile();
+    void saveAsCancelledKeepsTheCurrentFile();
+    void saveAsIntoAnUnwritableFolderChangesNothing();
     void saveWritesNineKeysInOrder();
     void saveKeepsOtherContent();
     void listRoundTrips();
     void passwordsRoundTrip();
+    void fileWithAPasswordIsReadableByItsOwnerOnly();
     void unstorablePasswordIsRefused();
     void saveToUnwritableFileReportsAndKeepsValues_data();
     void saveToUnwritableFileReportsAndKeepsValues();
@@ -51,6 +55,7 @@ private slots:
     // The list.
     void deleteRemovesOnlyTheSelectedEntry();
     void droppedFilesAreAppendedInOrder();
+    void addButtonAndInsertKeyPickSeveralFiles();
 
     // Window.
     void layoutNamesAndTabOrder();
@@ -167,7 +172,7 @@ void CfgMainTest::unreadableSettingsFile() {
     QCOMPARE(form->QuilletPathText(), world.folder() + "Quillet");
     QVERIFY(form->close());
     QCOMPARE(world.reports.size(), std::size_t(1));
-    QCOMPARE(world.reports[0].message, "Unable to write to " + world.iniPath());
+    QCOMPARE(world.reports[0].message, "Unable to write to " + world.iniPath() + ". Is a directory");
 }
 
 void CfgMainTest::unwritableSettingsFolderStillCloses() {
@@ -179,7 +184,8 @@ void CfgMainTest::unwritableSettingsFolderStillCloses() {
     QVERIFY(form->close());
     QVERIFY(!form->isVisible());
     QCOMPARE(world.reports.size(), std::size_t(1));
-    QCOMPARE(world.reports[0].message, "Unable to write to " + world.file("no such folder/Quillet.ini"));
+    QCOMPARE(world.reports[0].message,
+             "Unable to write to " + world.file("no such folder/Quillet.ini") + ". No such file or directory");
 }
 
 void CfgMainTest::exitClosesTheWindow() {
@@ -190,31 +196,50 @@ void CfgMainTest::exitClosesTheWindow() {
     QCOMPARE(ProfileValue(world.iniPath(), "LastCfgPath"), QString());
 }
 
-void CfgMainTest::editingATextFieldAsksOnClose_data() {
-    QTest::addColumn<QString>("field");
-    for (const char* name : {"edtDesc", "fedtWrkgrp", "medtLogin", "medtPwd", "fedtDB"})
+void CfgMainTest::everyChangeAsksOnClose_data() {
+    QTest::addColumn<QString>("change");
+    for (const char* name : {"edtDesc", "fedtWrkgrp", "medtLogin", "medtPwd", "fedtDB", "chkRepair", "chkEncrypt",
+                             "drop", "delete"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
-void CfgMainTest::editingATextFieldAsksOnClose() {
-    QFETCH(QString, field);
+void CfgMainTest::everyChangeAsksOnClose() {
+    QFETCH(QString, change);
     AdminWorld world;
     const QString cfg = world.file("a.cfg");
-    SetProfileValue(cfg, "Description", "before");
+    const QStringList before = {"[Defaults]", "Description=before", "CompactFiles=/a.mdb|"};
+    QVERIFY(WriteFile(cfg, before.join("\r\n").toLatin1() + "\r\n"));
     SetProfileValue(world.iniPath(), "LastCfgPath", cfg);
     auto form = world.makeForm();
-    QTest::keyClicks(Edit(form.get(), field.toLatin1().constData()), "x");
-    QVERIFY(form->TextFieldsChanged());
+    QWidget* control = form->findChild<QWidget*>(change);
+    if (change == "drop") {
+        QVERIFY(DropFiles(List(form.get()), {world.file("x.mdb")}));
+    } else if (change == "delete") {
+        List(form.get())->setCurrentRow(0);
+        form->DeleteFile1Click();
+    } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
+        QTest::mouseClick(box, Qt::LeftButton);
+    } else {
+        QTest::keyClicks(Edit(form.get(), change.toLatin1().constData()), "x");
+    }
+
+    // Cancel stays, with the edits and without writing anything.
     world.dialogs.answers.push_back(QMessageBox::Cancel);
-    QVERIFY(form->close());
+    QVERIFY(!form->close());
+    QVERIFY(form->isVisible());
     QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
     const auto& box = world.dialogs.shown[0];
     QCOMPARE(box.kind, QStringLiteral("question"));
     QCOMPARE(box.caption, QStringLiteral("Confirm"));
     QCOMPARE(box.text, QStringLiteral("Save changes?"));
-    QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::Cancel);
-    // Cancel writes no configuration, the settings all the same.
-    QCOMPARE(FileLines(cfg), QStringList({"[Defaults]", "Description=before"}));
+    QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QVERIFY(form->ConfigurationChanged());
+    QCOMPARE(ProfileValue(world.iniPath(), "AccessPath"), QStringLiteral("<missing>"));
+
+    // No closes without saving; the settings are written all the same.
+    world.dialogs.answers.push_back(QMessageBox::No);
+    QVERIFY(form->close());
+    QCOMPARE(FileLines(cfg), before);
     QCOMPARE(ProfileValue(world.iniPath(), "LastCfgPath"), cfg);
 }
 
@@ -233,13 +258,13 @@ void CfgMainTest::yesOnCloseSavesUnderAChosenName() {
     QCOMPARE(ProfileValue(world.iniPath(), "LastCfgPath"), world.file("weekly.cfg"));
 }
 
-void CfgMainTest::untrackedChangesAskNothing() {
+void CfgMainTest::pathFieldsAndUndoneChangesAskNothing() {
     AdminWorld world;
     auto form = world.makeForm();
+    // A tick undone is no change.
     QTest::mouseClick(Check(form.get(), "chkRepair"), Qt::LeftButton);
-    QVERIFY(Check(form.get(), "chkRepair")->isChecked());
-    QTest::mouseClick(Check(form.get(), "chkEncrypt"), Qt::LeftButton);
-    QVERIFY(DropFiles(List(form.get()), {world.file("x.mdb")}));
+    QTest::mouseClick(Check(form.get(), "chkRepair"), Qt::LeftButton);
+    // The two paths are settings, written at every close.
     QTest::keyClicks(Edit(form.get(), "fedtQuilletPath"), "2");
     QTest::keyClicks(Edit(form.get(), "fedtAccess"), "2");
     QVERIFY(form->close());
@@ -275,21 +300,44 @@ void CfgMainTest::saveInNewStateAsksForAName() {
     form->close();
 }
 
-void CfgMainTest::saveAsCancelledLeavesNoCurrentFile() {
+void CfgMainTest::saveAsCancelledKeepsTheCurrentFile() {
     AdminWorld world;
     const QString cfg = world.file("old.cfg");
     SetProfileValue(cfg, "Description", "old");
     SetProfileValue(world.iniPath(), "LastCfgPath", cfg);
     auto form = world.makeForm();
     Action(form.get(), "SaveAs1")->trigger();
-    QCOMPARE(form->CurrentCfgPath(), QString());
+    QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
+    QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("save"));
+    QCOMPARE(form->CurrentCfgPath(), cfg);
     QCOMPARE(form->windowTitle(), "Quillet - " + cfg);
     QCOMPARE(FileLines(cfg), QStringList({"[Defaults]", "Description=old"}));
-    form->SaveConfigFIle1Click(); // asks again
-    QCOMPARE(world.dialogs.shown.size(), std::size_t(2));
-    QCOMPARE(world.dialogs.shown[1].kind, QStringLiteral("save"));
     QVERIFY(form->close());
-    QCOMPARE(ProfileValue(world.iniPath(), "LastCfgPath"), QString());
+    QCOMPARE(ProfileValue(world.iniPath(), "LastCfgPath"), cfg);
+}
+
+void CfgMainTest::saveAsIntoAnUnwritableFolderChangesNothing() {
+    AdminWorld world;
+    const QString cfg = world.file("old.cfg");
+    SetProfileValue(cfg, "Description", "old");
+    SetProfileValue(world.iniPath(), "LastCfgPath", cfg);
+    auto form = world.makeForm();
+    QTest::keyClicks(Edit(form.get(), "edtDesc"), " and new");
+    // A folder that does not exist stands for any that cannot be written.
+    const QString target = world.file("no such folder/new.cfg");
+    world.dialogs.fileNames.push_back(target);
+    form->SaveAs1Click();
+    QCOMPARE(world.dialogs.shown.size(), std::size_t(2));
+    QCOMPARE(world.dialogs.shown[1].kind, QStringLiteral("error"));
+    QCOMPARE(world.dialogs.shown[1].text, "Unable to write to " + target + ". No such file or directory");
+    QCOMPARE(form->CurrentCfgPath(), cfg);
+    QCOMPARE(form->windowTitle(), "Quillet - " + cfg);
+
+    // Yes on close saves to the window's file, which works: the window closes.
+    world.dialogs.answers.push_back(QMessageBox::Yes);
+    QVERIFY(form->close());
+    QCOMPARE(ProfileValue(cfg, "Description"), QStringLiteral("old and new"));
+    QCOMPARE(ProfileValue(world.iniPath(), "LastCfgPath"), cfg);
 }
 
 void CfgMainTest::saveWritesNineKeysInOrder() {
@@ -374,6 +422,33 @@ void CfgMainTest::passwordsRoundTrip() {
     QCOMPARE(ProfileValue(cfg, "Encrypt"), QStringLiteral("0"));
 }
 
+void CfgMainTest::fileWithAPasswordIsReadableByItsOwnerOnly() {
+    AdminWorld world;
+    const mode_t previousMask = ::umask(022);
+    const QString plain = world.file("plain.cfg");
+    const QString cfg = world.file("secret.cfg");
+    SetProfileValue(cfg, "Description", "readable by all so far");
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    auto form = world.makeForm();
+    world.dialogs.fileNames.push_back(plain);
+    form->SaveConfigFIle1Click();
+    QVERIFY(QFile::permissions(plain) & QFile::ReadOther); // nothing secret in it
+    world.dialogs.fileNames.push_back(cfg);
+    form->OpenConfigFile1Click();
+    QVERIFY(QFile::permissions(cfg) & QFile::ReadOther);
+    QTest::keyClicks(Edit(form.get(), "medtPwd"), "secret");
+    form->SaveConfigFIle1Click();
+    QCOMPARE(QFile::permissions(cfg) & others, QFile::Permissions());
+    // Kept on a later save, also once the password is gone.
+    Edit(form.get(), "medtPwd")->clear();
+    QTest::keyClicks(Edit(form.get(), "edtDesc"), "!");
+    form->SaveConfigFIle1Click();
+    QCOMPARE(QFile::permissions(cfg) & others, QFile::Permissions());
+    QVERIFY(QFile::permissions(cfg) & QFile::WriteOwner);
+    QVERIFY(form->close());
+    ::umask(previousMask);
+}
+
 void CfgMainTest::unstorablePasswordIsRefused() {
     AdminWorld world;
     const QString cfg = world.file("refused.cfg");
@@ -395,12 +470,14 @@ void CfgMainTest::unstorablePasswordIsRefused() {
 
 void CfgMainTest::saveToUnwritableFileReportsAndKeepsValues_data() {
     QTest::addColumn<bool>("readOnlyFile");
-    QTest::newRow("folder") << false;
-    QTest::newRow("read-only file") << true;
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("folder") << false << "Is a directory";
+    QTest::newRow("read-only file") << true << "Permission denied";
 }
 
 void CfgMainTest::saveToUnwritableFileReportsAndKeepsValues() {
     QFETCH(bool, readOnlyFile);
+    QFETCH(QString, reason);
     AdminWorld world;
     const QString cfg = world.file("locked.cfg");
     const QByteArray before = "[Defaults]\r\nDescription=\r\n";
@@ -419,14 +496,19 @@ void CfgMainTest::saveToUnwritableFileReportsAndKeepsValues() {
     QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
     QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("error"));
     QCOMPARE(world.dialogs.shown[0].caption, QStringLiteral("Quilletadmin"));
-    QCOMPARE(world.dialogs.shown[0].text, "Unable to write to " + cfg);
+    QCOMPARE(world.dialogs.shown[0].text, "Unable to write to " + cfg + ". " + reason);
     QCOMPARE(form->DescriptionText(), QStringLiteral("keep me"));
     QCOMPARE(ListEntries(form.get()), QStringList({world.file("x.mdb")}));
     QVERIFY(form->TextFieldsChanged()); // not saved, so still marked
-    world.dialogs.answers.push_back(QMessageBox::Cancel);
-    QVERIFY(form->close());
-    QCOMPARE(world.dialogs.shown.size(), std::size_t(2));
+    // Yes on close fails the same way and keeps the window open with the edits.
+    world.dialogs.answers.push_back(QMessageBox::Yes);
+    QVERIFY(!form->close());
+    QCOMPARE(world.dialogs.shown.size(), std::size_t(3));
     QCOMPARE(world.dialogs.shown[1].text, QStringLiteral("Save changes?"));
+    QCOMPARE(world.dialogs.shown[2].kind, QStringLiteral("error"));
+    QCOMPARE(form->DescriptionText(), QStringLiteral("keep me"));
+    world.dialogs.answers.push_back(QMessageBox::No);
+    QVERIFY(form->close());
     if (readOnlyFile) {
         QFile file(cfg);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -554,6 +636,32 @@ void CfgMainTest::droppedFilesAreAppendedInOrder() {
     form->close();
 }
 
+void CfgMainTest::addButtonAndInsertKeyPickSeveralFiles() {
+    AdminWorld world;
+    auto form = world.makeForm();
+    QListWidget* list = List(form.get());
+    world.dialogs.fileLists.push_back({"/d/a.mdb", "/d/b c.db"});
+    QTest::mouseClick(form->findChild<QWidget*>("BitBtn7"), Qt::LeftButton);
+    QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
+    QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("open files"));
+    const QStringList filters = world.dialogs.shown[0].request.filter.split(";;");
+    QCOMPARE(filters.size(), 2);
+    QVERIFY(filters[0].startsWith("Database Files (*.mdb "));
+    QCOMPARE(filters[1], QStringLiteral("All files (*)"));
+
+    list->setFocus();
+    world.dialogs.fileLists.push_back({"/d/c.mdb"});
+    QTest::keyClick(list, Qt::Key_Insert);
+    QTest::keyClick(list, Qt::Key_Insert); // cancelled
+    QCOMPARE(world.dialogs.shown.size(), std::size_t(3));
+    QCOMPARE(ListEntries(form.get()), QStringList({"/d/a.mdb", "/d/b c.db", "/d/c.mdb"}));
+    list->setCurrentRow(1);
+    QTest::keyClick(list, Qt::Key_Delete);
+    QCOMPARE(ListEntries(form.get()), QStringList({"/d/a.mdb", "/d/c.mdb"}));
+    world.dialogs.answers.push_back(QMessageBox::No);
+    QVERIFY(form->close());
+}
+
 void CfgMainTest::layoutNamesAndTabOrder() {
     AdminWorld world;
     auto form = world.makeForm();
@@ -596,7 +704,8 @@ void CfgMainTest::layoutNamesAndTabOrder() {
              int('#'));
     auto* hint = form->findChild<QLabel*>("Label4");
     QCOMPARE(hint->pos(), QPoint(40, 96));
-    QCOMPARE(hint->text(), QStringLiteral("Drag files from \nExplorer here -->"));
+    // The hint names what the platform has, not Windows' file manager everywhere.
+    QCOMPARE(hint->text(), QStringLiteral("Drag files from \na file manager -->"));
     QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
     form->close();
 }
