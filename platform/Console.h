@@ -1,0 +1,12 @@
+// Programs without a window that still print: on Windows they are built without a
+// console of their own (none flashes up when the system's scheduler starts them), so
+// they print to the console of whoever started them from one.
+#pragma once
+
+namespace quillet::platform {
+
+// Windows: standard output and error go to the parent's console when they are not
+// redirected already. Elsewhere nothing to do.
+void UseParentConsole();
+
+} // namespace quillet::platform

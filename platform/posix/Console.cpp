@@ -1,0 +1,7 @@
+#include "platform/Console.h"
+
+namespace quillet::platform {
+
+void UseParentConsole() {}
+
+} // namespace quillet::platform
