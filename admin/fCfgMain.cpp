@@ -5,6 +5,7 @@
 #include "admin/Dialogs.h"
 #include "admin/DropFileTarget.h"
 #include "admin/ErrorReporter.h"
+#include "admin/fHistory.h"
 #include "admin/FileNameEdit.h"
 #include "admin/Startup.h"
 #include "core/CfgFile.h"
@@ -30,6 +31,7 @@
 #include <QMenuBar>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
@@ -161,6 +163,9 @@ TForm1::TForm1(QWidget* parent, const QString& programPath)
     createToolbar(toolbarPanel);
     createFields(fieldPanel);
     createMenus();
+    lblLastRun = new THistoryStatus([this] { return QuilletPathText(); }, [this] { return currentCfgPath_; }, this);
+    statusBar()->addWidget(lblLastRun, 1);
+    statusBar()->setSizeGripEnabled(false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     DropFileTarget1 = new TDropFileTarget(this);
@@ -210,6 +215,8 @@ void TForm1::createToolbar(QWidget* panel) {
     addToolButton(panel, "BitBtn7", QStringLiteral("Add..."),
                   QStringLiteral("Adds databases to compaction configuration"), 384,
                   icon("list-add", QStyle::SP_FileDialogNewFolder), &TForm1::AddFiles1Click);
+    addToolButton(panel, "BitBtn8", QStringLiteral("History"), QStringLiteral("Show what the compactions did"), 448,
+                  icon("document-open-recent", QStyle::SP_FileDialogContentsView), &TForm1::History1Click);
 }
 
 void TForm1::createFields(QWidget* panel) {
@@ -293,6 +300,7 @@ void TForm1::createMenus() {
     QMenu* View1 = MainMenu1->addMenu(QStringLiteral("&View"));
     View1->setObjectName(QStringLiteral("View1"));
     addAction(View1, "Scheduling1", QStringLiteral("S&cheduling"), &TForm1::Scheduling1Click);
+    addAction(View1, "History1", QStringLiteral("&History"), &TForm1::History1Click);
 
     QMenu* Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -310,6 +318,18 @@ void TForm1::Scheduling1Click() {
     guarded([] {
         if (scheduler::TfrmSched* frmSched = scheduler::TfrmSched::instance())
             frmSched->ShowModal();
+    });
+}
+
+void TForm1::History1Click() {
+    guarded([this] {
+        if (!frmHistory_)
+            frmHistory_ = new TfrmHistory([this] { return QuilletPathText(); }, this);
+        else
+            frmHistory_->ReloadIfChanged();
+        frmHistory_->show();
+        frmHistory_->raise();
+        frmHistory_->activateWindow();
     });
 }
 
@@ -455,6 +475,7 @@ void TForm1::UpdateForm() {
         for (const std::string& file : values.compactFiles)
             lboxCompactFiles->addItem(FromStd(file));
         rememberSavedState();
+        lblLastRun->Refresh();
     });
 }
 

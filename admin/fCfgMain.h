@@ -18,6 +18,8 @@ namespace quillet::admin {
 
 class TFileNameEdit;
 class TDropFileTarget;
+class TfrmHistory;
+class THistoryStatus;
 
 // The folder part of a program path, ending with its separator; empty without one.
 QString ProgramFolder(const QString& programPath);
@@ -62,6 +64,9 @@ public:
     void DropFileTarget1Drop(const QStringList& files);
     // Shows the scheduler window modally.
     void Scheduling1Click();
+    // Shows the history window, created at its first use.
+    void History1Click();
+    TfrmHistory* HistoryWindow() const { return frmHistory_; }
 
     // Shell and help commands (defined in fCfgMainShell.cpp).
     void CreateDesktopIcon1Click();
@@ -120,6 +125,8 @@ private:
     TFileNameEdit* fedtDB = nullptr;
     TFileNameEdit* fedtQuilletPath = nullptr;
     TDropFileTarget* DropFileTarget1 = nullptr;
+    TfrmHistory* frmHistory_ = nullptr;
+    THistoryStatus* lblLastRun = nullptr;
 };
 
 } // namespace quillet::admin

@@ -8,6 +8,7 @@
 #include "core/Errors.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
+#include "scheduler/EntryStatus.h"
 #include "widgets/TEditGrid.h"
 
 #include <QAction>
@@ -273,6 +274,13 @@ void TfrmSched::createControls() {
     edtStart->setObjectName(QStringLiteral("edtStart"));
     edtStart->setGeometry(8, 68, 121, 21);
 
+    // Below the fixed client area, as a status line.
+    lblLastRun = new QLabel(this);
+    lblLastRun->setObjectName(QStringLiteral("lblLastRun"));
+    lblLastRun->setContentsMargins(4, 2, 4, 2);
+    lblLastRun->setFixedWidth(537);
+    layout->addWidget(lblLastRun);
+
     // The schedule timer: off until CheckTimer finds an entry with a frequency.
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -481,6 +489,7 @@ void TfrmSched::rgSchedClick() {
             code = FromStd(MakeCode(frequency.letter, ToStd(Edit1->text()), ToStd(date)));
         }
         setCurrentCode(code);
+        updateLastRun();
     });
 }
 
@@ -498,6 +507,7 @@ void TfrmSched::Edit1Exit() {
         if (date.empty())
             date = ToStd(todayText());
         setCurrentCode(FromStd(MakeCode(code.front(), ToStd(Edit1->text()), date)));
+        updateLastRun();
     });
 }
 
@@ -549,6 +559,20 @@ void TfrmSched::Timer1Timer() {
 
 void TfrmSched::CompactEntry(int row, bool force) {
     guarded([&] { scheduler::CompactEntry(*table_, row, force, runEnvironment()); });
+    guarded([&] { updateLastRun(); });
+}
+
+void TfrmSched::updateLastRun() {
+    const int row = EditGrid1->Row();
+    if (!isEntry(row) || EditGrid1->Cells(ColConfigFile, row).isEmpty()) {
+        lblLastRun->clear();
+        return;
+    }
+    const std::string compactor = host_.compactorPath ? ToStd(host_.compactorPath()) : std::string();
+    const HistoryLoad& history = history_.get(CompactorFileOf(compactor, HistoryFileName));
+    lblLastRun->setText(QString::fromUtf8(EntryStatusText(history.contents.records,
+                                                          ToStd(EditGrid1->Cells(ColConfigFile, row)), ToStd(currentCode()),
+                                                          ToStd(edtStart->text()), clock_->today(), clock_->hourNow())));
 }
 
 // ---- Window commands ----

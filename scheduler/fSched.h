@@ -4,6 +4,7 @@
 // whether or not the window is ever shown.
 #pragma once
 
+#include "core/HistorySummary.h"
 #include "scheduler/Schedule.h"
 
 #include <QDialog>
@@ -111,6 +112,7 @@ public:
     QFrame* Panel2 = nullptr;
     QLineEdit* edtInterval = nullptr;
     QLineEdit* edtStart = nullptr;
+    QLabel* lblLastRun = nullptr; // the current entry's last run and next due time
     QTimer* Timer1 = nullptr;
     admin::TDropFileTarget* DropFileTarget1 = nullptr;
 
@@ -145,11 +147,13 @@ private:
     void setCurrentCode(const QString& code);
     QString todayText() const;
     RunEnvironment runEnvironment();
+    void updateLastRun();
 
     SchedulerHost host_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<ProcessRunner> runner_;
     std::unique_ptr<GridTable> table_;
+    HistoryFileCache history_;
 
     bool timerOn_ = false;
     int periodMs_ = 0;

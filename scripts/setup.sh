@@ -7,7 +7,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
   libsqlite3-dev sqlite3 sqlite3-tools
-  qt6-charts-dev systemd libnotify-bin ccache
+  qt6-charts-dev libqt6opengl6-dev systemd libnotify-bin ccache
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 liblnk-utils
   xvfb xauth x11-utils imagemagick xdg-user-dirs openbox xdotool libglib2.0-bin desktop-file-utils
