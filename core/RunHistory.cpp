@@ -1,5 +1,7 @@
 #include "core/RunHistory.h"
 
+#include "platform/Files.h"
+
 #include <array>
 #include <charconv>
 #include <iterator>
@@ -107,6 +109,21 @@ bool IsHeader(const Row& row) {
 }
 
 } // namespace
+
+bool IsHistoryHeader(std::string_view line) {
+    if (line.substr(0, 3) == "\xEF\xBB\xBF")
+        line.remove_prefix(3);
+    std::size_t at = 0;
+    const Row row = NextRow(line, at);
+    return !row.malformed && IsHeader(row);
+}
+
+bool AppendHistoryLine(const std::string& path, const HistoryRecord& r) {
+    const std::string line = FormatHistoryLine(r);
+    if (!platform::FileExists(path) && platform::CreateNewFile(path, HistoryHeader + line))
+        return true;
+    return platform::AppendToFile(path, line);
+}
 
 std::string FormatHistoryLine(const HistoryRecord& r) {
     const std::string fields[] = {r.start,          r.configuration,        r.database,

@@ -39,4 +39,12 @@ struct HistoryContents {
 // columns still reads; a missing header means the columns above in this order.
 HistoryContents ParseHistory(std::string_view text);
 
+// Whether a line names the columns: it holds "start" and "outcome" as fields.
+bool IsHistoryHeader(std::string_view line);
+
+// Appends the record's line in one write; a missing file is first created with the
+// header, as one step, so that concurrent writers neither interleave nor lose lines.
+// False when the file could not be written.
+bool AppendHistoryLine(const std::string& path, const HistoryRecord& r);
+
 } // namespace quillet

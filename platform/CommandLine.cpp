@@ -2,7 +2,21 @@
 // both builds: the Linux layer executes with it, the Windows tests check it.
 #include "platform/Process.h"
 
+#include <algorithm>
+
 namespace quillet::platform {
+
+std::string LastLineOf(const std::string& text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::size_t end = text.size();
+    while (end > 0 && blank(text[end - 1]))
+        --end;
+    std::size_t begin = text.find_last_of("\r\n", end == 0 ? 0 : end - 1);
+    begin = begin == std::string::npos || end == 0 ? 0 : begin + 1;
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    return text.substr(begin, std::min<std::size_t>(end - begin, 500));
+}
 
 std::vector<std::string> SplitArguments(const std::string& arguments) {
     std::vector<std::string> args;

@@ -1,7 +1,10 @@
 // File-system facts the programs need beyond the standard library.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quillet::platform {
 
@@ -35,5 +38,59 @@ std::string LastFileErrorText();
 // password) is never readable by other users; later replacements keep the mode.
 // Windows: nothing to do here, the folder's access list decides.
 bool RestrictToOwner(const std::string& path);
+
+// At most `count` bytes from the start of a regular file; false as ReadWholeFile.
+bool ReadFileHead(const std::string& path, std::size_t count, std::string& bytes);
+
+// Creates the file with the bytes as one step: a half-written file is never seen under
+// the name. False when something exists at the path already, or on failure.
+bool CreateNewFile(const std::string& path, const std::string& bytes);
+
+bool FolderExists(const std::string& path);
+// Creates one folder; true also when it exists already.
+bool CreateFolder(const std::string& path);
+// Removes a file (never a folder); false when it could not be removed.
+bool RemoveFile(const std::string& path);
+// The names (without folder) of the files in a folder; folders left out.
+std::vector<std::string> FilesInFolder(const std::string& folder);
+
+// Size and modification time as the file system keeps them; `modified` is in the
+// system's own unit, only for comparing.
+struct FileStamp {
+    std::int64_t size = 0;
+    std::int64_t modified = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> StampOf(const std::string& path);
+
+// The room left for this user on the volume that holds `path` (a file or a folder), and
+// which volume that is, to tell whether two paths share one. Tests may override the
+// room: QUILLET_TEST_FREE_SPACE holds bytes for every volume, or "folder=bytes" entries
+// separated by "|", the first whose folder begins the path counting.
+struct DiskSpace {
+    std::uint64_t freeBytes = 0;
+    std::string volume;
+};
+std::optional<DiskSpace> DiskSpaceOf(const std::string& path);
+// The override above for a path, when one is set.
+std::optional<std::uint64_t> FreeSpaceOverride(const std::string& path);
+
+// A database engine's lock file found beside a database.
+enum class LockFile {
+    Absent,
+    Stale, // nobody held it; it has been removed
+    Held,  // in use, or it cannot be removed
+};
+// Windows: a delete attempt, which fails while the engine holds the file open. POSIX:
+// held while another process has an flock or fcntl lock on it or, as far as /proc shows
+// this user, has it open; otherwise it is removed.
+LockFile RemoveStaleLockFile(const std::string& path);
+
+// Copies a file under a temporary name in the target's folder, flushes it to disk and
+// renames it to `to`, replacing a file there. POSIX: the copy keeps the source's
+// permission bits, and drops the group's when it cannot keep the source's group;
+// Windows: it takes the folder's inherited access rules. On failure nothing is left
+// under either name and `reason` says why.
+bool CopyFileFlushed(const std::string& from, const std::string& to, std::string& reason);
 
 } // namespace quillet::platform

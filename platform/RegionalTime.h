@@ -20,6 +20,10 @@ LocalDateTime LocalNow();
 // The local date and time of a moment in whole seconds since 1970-01-01 UTC.
 LocalDateTime LocalDateTimeOf(std::int64_t unixSeconds);
 
+// The local time of a moment as ISO 8601 with its offset from UTC, whatever the
+// regional settings: 2026-12-08T01:00:03+01:00.
+std::string IsoLocalTime(std::int64_t unixSeconds);
+
 // Windows: the user's short date and long time formats. Elsewhere: the LC_TIME locale
 // of the environment (%x and %X), the C locale when that cannot be loaded.
 std::string ShortDateText(const LocalDateTime& moment);

@@ -4,17 +4,20 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace quillet::platform {
 namespace {
 
-bool WriteAll(int fd, const std::string& bytes) {
+bool WriteAll(int fd, const char* data, std::size_t size) {
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -23,6 +26,8 @@ bool WriteAll(int fd, const std::string& bytes) {
     }
     return true;
 }
+
+bool WriteAll(int fd, const std::string& bytes) { return WriteAll(fd, bytes.data(), bytes.size()); }
 
 // The file a path finally names, so that replacing it keeps a symbolic link intact.
 // Empty for a chain of links that never ends (a loop), as the system gives up too.
@@ -166,6 +171,253 @@ bool RestrictToOwner(const std::string& path) {
     }
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     return fd >= 0 && ::close(fd) == 0;
+}
+
+bool ReadFileHead(const std::string& path, std::size_t count, std::string& bytes) {
+    bytes.clear();
+    const int fd = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    bytes.resize(count);
+    std::size_t done = 0;
+    while (ok && done < count) {
+        const ssize_t n = ::read(fd, bytes.data() + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n >= 0;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(ok ? done : 0);
+    return ok;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A temporary file beside `path`, open for writing; -1 on failure.
+int CreateTemporaryBeside(const std::string& path, std::string& temp) {
+    temp = FolderOf(path) + ".~" + NameOf(path) + ".XXXXXX";
+    return ::mkstemp(temp.data());
+}
+
+} // namespace
+
+bool CreateNewFile(const std::string& path, const std::string& bytes) {
+    if (path.empty())
+        return false;
+    std::string temp;
+    const int fd = CreateTemporaryBeside(path, temp);
+    if (fd < 0)
+        return false;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    bool ok = WriteAll(fd, bytes) && ::fchmod(fd, 0666 & ~mask) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    // link() never replaces: of two processes creating the file, one wins whole.
+    ok = ok && ::link(temp.c_str(), path.c_str()) == 0;
+    const int err = errno;
+    ::unlink(temp.c_str());
+    errno = err;
+    return ok;
+}
+
+bool FolderExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateFolder(const std::string& path) {
+    return !path.empty() && (::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && FolderExists(path)));
+}
+
+bool RemoveFile(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && ::unlink(path.c_str()) == 0;
+}
+
+std::vector<std::string> FilesInFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return names;
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    while (const dirent* e = ::readdir(dir)) {
+        struct stat st {};
+        if (::stat((prefix + e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            names.emplace_back(e->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return FileStamp{static_cast<std::int64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+std::optional<DiskSpace> DiskSpaceOf(const std::string& path) {
+    struct stat st {};
+    struct statvfs vfs {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || ::statvfs(path.c_str(), &vfs) != 0)
+        return std::nullopt;
+    DiskSpace space;
+    space.freeBytes = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+    space.volume = std::to_string(static_cast<unsigned long long>(st.st_dev));
+    if (const auto room = FreeSpaceOverride(path))
+        space.freeBytes = *room;
+    return space;
+}
+
+namespace {
+
+// Whether a process other than this one has the file open, as far as /proc shows.
+bool OpenElsewhere(const struct stat& file) {
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return false;
+    const std::string self = std::to_string(::getpid());
+    bool found = false;
+    while (!found) {
+        const dirent* p = ::readdir(proc);
+        if (!p)
+            break;
+        if (p->d_name[0] < '0' || p->d_name[0] > '9' || self == p->d_name)
+            continue;
+        const std::string fdDir = std::string("/proc/") + p->d_name + "/fd/";
+        DIR* fds = ::opendir(fdDir.c_str());
+        if (!fds)
+            continue; // another user's process, or gone
+        while (const dirent* f = ::readdir(fds)) {
+            struct stat st {};
+            if (f->d_name[0] != '.' && ::stat((fdDir + f->d_name).c_str(), &st) == 0 && st.st_dev == file.st_dev &&
+                st.st_ino == file.st_ino) {
+                found = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return found;
+}
+
+bool LockedElsewhere(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool locked = false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        locked = errno == EWOULDBLOCK;
+    else
+        ::flock(fd, LOCK_UN);
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    if (!locked && ::fcntl(fd, F_GETLK, &probe) == 0)
+        locked = probe.l_type != F_UNLCK;
+    ::close(fd);
+    return locked;
+}
+
+} // namespace
+
+LockFile RemoveStaleLockFile(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return LockFile::Absent;
+    if (S_ISDIR(st.st_mode) || LockedElsewhere(path) || OpenElsewhere(st))
+        return LockFile::Held;
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT)
+        return LockFile::Stale;
+    return LockFile::Held;
+}
+
+bool CopyFileFlushed(const std::string& from, const std::string& to, std::string& reason) {
+    const auto fail = [&](const std::string& what) {
+        reason = what + ": " + std::strerror(errno);
+        return false;
+    };
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return fail("cannot read " + from);
+    struct stat st {};
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        errno = EINVAL;
+        return fail("cannot read " + from);
+    }
+    std::string temp;
+    const int out = CreateTemporaryBeside(to, temp);
+    if (out < 0) {
+        const int err = errno;
+        ::close(in);
+        errno = err;
+        return fail("cannot create a file in the folder of " + to);
+    }
+    // No wider than the database: its permission bits, and its group or none.
+    mode_t mode = st.st_mode & 0777;
+    if (::fchown(out, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        struct stat made {};
+        if (::fstat(out, &made) != 0 || made.st_gid != st.st_gid)
+            mode &= ~static_cast<mode_t>(0070);
+    }
+    bool ok = ::fchmod(out, mode) == 0;
+    std::string what = "cannot write " + to;
+    std::vector<char> buf(1 << 20);
+    while (ok) {
+        const ssize_t n = ::read(in, buf.data(), buf.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            what = "cannot read " + from;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = WriteAll(out, buf.data(), static_cast<std::size_t>(n));
+    }
+    ok = ok && ::fsync(out) == 0;
+    int err = ok ? 0 : errno;
+    if (::close(out) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(temp.c_str(), to.c_str()) != 0) {
+        ok = false;
+        err = errno;
+        what = "cannot rename the copy to " + to;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        ::close(in);
+        errno = err ? err : EIO;
+        return fail(what);
+    }
+    ::close(in);
+    // The rename itself reaches the disk with the folder.
+    const int dir = ::open(FolderOf(to).empty() ? "." : FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
 }
 
 } // namespace quillet::platform

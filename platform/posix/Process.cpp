@@ -5,12 +5,17 @@
 
 #include "platform/SelfPath.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -53,7 +58,9 @@ std::optional<std::string> Locate(const std::string& name) {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t'; }
 
-std::optional<pid_t> Spawn(const std::string& commandLine) {
+// `stderrFd` (when not -1) becomes the child's standard error; `ownGroup` makes the
+// child the leader of a new process group, so that it and all it starts can be ended.
+std::optional<pid_t> Spawn(const std::string& commandLine, int stderrFd = -1, bool ownGroup = false) {
     auto parsed = ParseCommandLine(commandLine);
     if (!parsed)
         return std::nullopt;
@@ -70,16 +77,171 @@ std::optional<pid_t> Spawn(const std::string& commandLine) {
     sigemptyset(&none);
     posix_spawnattr_setsigdefault(&attr, &all);
     posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    if (ownGroup) {
+        posix_spawnattr_setpgroup(&attr, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    posix_spawnattr_setflags(&attr, flags);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (stderrFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, stderrFd, STDERR_FILENO);
     pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, parsed->program.c_str(), nullptr, &attr, argv.data(), environ);
+    const int rc = ::posix_spawn(&pid, parsed->program.c_str(), &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     if (rc != 0)
         return std::nullopt;
     return pid;
 }
 
+int ExitCodeOf(int status) {
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return -1;
+}
+
+// The child's standard error, read without blocking; only the tail is kept, as only
+// its last line is wanted.
+class ErrorPipe {
+public:
+    ErrorPipe() {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) == 0) {
+            read_ = fds[0];
+            write_ = fds[1];
+            ::fcntl(read_, F_SETFL, O_NONBLOCK);
+        }
+    }
+    ~ErrorPipe() {
+        closeWriteEnd();
+        if (read_ >= 0)
+            ::close(read_);
+    }
+    ErrorPipe(const ErrorPipe&) = delete;
+    ErrorPipe& operator=(const ErrorPipe&) = delete;
+
+    int writeEnd() const { return write_; }
+    int readEnd() const { return read_; }
+    void closeWriteEnd() {
+        if (write_ >= 0)
+            ::close(write_);
+        write_ = -1;
+    }
+    void drain() {
+        char buf[4096];
+        while (read_ >= 0) {
+            const ssize_t n = ::read(read_, buf, sizeof buf);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n > 0) {
+                text_.append(buf, static_cast<std::size_t>(n));
+                if (text_.size() > 2 * KeptBytes)
+                    text_.erase(0, text_.size() - KeptBytes);
+                continue;
+            }
+            if (n == 0) { // every writer has closed it
+                ::close(read_);
+                read_ = -1;
+            }
+            return;
+        }
+    }
+    const std::string& text() const { return text_; }
+
+private:
+    static constexpr std::size_t KeptBytes = 16384;
+    int read_ = -1;
+    int write_ = -1;
+    std::string text_;
+};
+
+// Whether the child has exited, without reaping it: while it stays a zombie its process
+// id, and so the group's id, cannot be taken by another process.
+bool HasExited(pid_t pid) {
+    for (;;) {
+        siginfo_t info{};
+        if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0)
+            return info.si_pid == pid;
+        if (errno != EINTR)
+            return true; // not our child any more: nothing to wait for
+    }
+}
+
+// Waits until the child exits, its pipe has something, or `until`; the pidfd (when the
+// kernel has one) wakes the wait at the child's exit, else it looks again every 10 ms.
+template <typename Clock>
+void WaitForActivity(int pidfd, ErrorPipe& pipe, std::optional<typename Clock::time_point> until) {
+    int timeout = -1;
+    if (until) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*until - Clock::now()).count();
+        timeout = static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
+    }
+    if (pidfd < 0)
+        timeout = timeout < 0 ? 10 : std::min(timeout, 10);
+    pollfd fds[2];
+    nfds_t n = 0;
+    if (pipe.readEnd() >= 0)
+        fds[n++] = {pipe.readEnd(), POLLIN, 0};
+    if (pidfd >= 0)
+        fds[n++] = {pidfd, POLLIN, 0};
+    if (n == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::max(timeout, 0)));
+    else
+        ::poll(fds, n, timeout);
+    pipe.drain();
+}
+
 } // namespace
+
+GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t /*showMode*/, std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
+    GuardedRun run;
+    ErrorPipe pipe;
+    const auto started = Clock::now();
+    const auto pid = Spawn(commandLine, pipe.writeEnd(), true);
+    pipe.closeWriteEnd();
+    if (!pid)
+        return run;
+    run.started = true;
+#ifdef SYS_pidfd_open
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, *pid, 0));
+#else
+    const int pidfd = -1;
+#endif
+    std::optional<Clock::time_point> deadline;
+    if (limit.count() > 0)
+        deadline = started + limit;
+
+    while (!HasExited(*pid)) {
+        if (deadline && Clock::now() >= *deadline) {
+            run.timedOut = true;
+            break;
+        }
+        WaitForActivity<Clock>(pidfd, pipe, deadline);
+    }
+    if (run.timedOut) {
+        ::killpg(*pid, SIGTERM);
+        const auto grace = Clock::now() + std::min<Clock::duration>(std::chrono::seconds(5), limit / 10);
+        while (!HasExited(*pid) && Clock::now() < grace)
+            WaitForActivity<Clock>(pidfd, pipe, grace);
+        // Whatever is left of the group, including children that ignore SIGTERM.
+        ::killpg(*pid, SIGKILL);
+    }
+    int status = 0;
+    while (::waitpid(*pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    run.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    if (pidfd >= 0)
+        ::close(pidfd);
+    pipe.drain();
+    run.exitCode = ExitCodeOf(status);
+    run.lastErrorLine = LastLineOf(pipe.text());
+    return run;
+}
 
 std::optional<ParsedCommandLine> ParseCommandLine(const std::string& commandLine) {
     std::size_t i = 0;
@@ -135,11 +297,7 @@ std::optional<int> RunProcessAndWait(const std::string& commandLine, std::uint16
         if (errno != EINTR)
             return std::nullopt;
     }
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    if (WIFSIGNALED(status))
-        return 128 + WTERMSIG(status);
-    return -1;
+    return ExitCodeOf(status);
 }
 
 bool StartProcess(const std::string& commandLine, std::uint16_t /*showMode*/) {

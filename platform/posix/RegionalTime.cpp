@@ -1,6 +1,8 @@
 #include "platform/RegionalTime.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <clocale>
 #include <ctime>
 #include <locale.h>
@@ -66,6 +68,18 @@ std::string ShortDateText(const LocalDateTime& moment) {
 }
 std::string LongTimeText(const LocalDateTime& moment) {
     return Format(moment, "%X");
+}
+
+std::string IsoLocalTime(std::int64_t unixSeconds) {
+    const std::time_t t = static_cast<std::time_t>(unixSeconds);
+    std::tm tm{};
+    ::localtime_r(&t, &tm);
+    const long offset = tm.tm_gmtoff / 60;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, offset < 0 ? '-' : '+', std::labs(offset) / 60,
+                  std::labs(offset) % 60);
+    return buf;
 }
 
 } // namespace quillet::platform

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace quillet::platform {
 
 bool FileExists(const std::string& path) {
@@ -83,6 +86,182 @@ std::string LastFileErrorText() {
 bool RestrictToOwner(const std::string&) {
     // A new file takes the access list of its folder; nothing here narrows it.
     return true;
+}
+
+bool ReadFileHead(const std::string& path, std::size_t count, std::string& bytes) {
+    bytes.clear();
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bytes.resize(count);
+    DWORD n = 0;
+    const bool ok = ::GetFileType(h) == FILE_TYPE_DISK && ::ReadFile(h, bytes.data(), static_cast<DWORD>(count), &n, nullptr);
+    ::CloseHandle(h);
+    bytes.resize(ok ? n : 0);
+    return ok;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const auto cut = path.find_last_of("\\/:");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// A new file beside `path`, open for writing; INVALID_HANDLE_VALUE on failure.
+HANDLE CreateTemporaryBeside(const std::string& path, std::string& temp) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = path + ".~" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
+        HANDLE h = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS)
+            return h;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+bool WriteAllFlushed(HANDLE h, const char* data, std::size_t size) {
+    while (size > 0) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 20));
+        if (!::WriteFile(h, data, chunk, &written, nullptr) || written == 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CreateNewFile(const std::string& path, const std::string& bytes) {
+    std::string temp;
+    HANDLE h = CreateTemporaryBeside(path, temp);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = WriteAllFlushed(h, bytes.data(), bytes.size()) && ::FlushFileBuffers(h);
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when another process was first.
+    if (!::CloseHandle(h) || !ok || !::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileA(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool FolderExists(const std::string& path) {
+    const DWORD attr = ::GetFileAttributesA(path.c_str());
+    return !path.empty() && attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CreateFolder(const std::string& path) {
+    return !path.empty() && (::CreateDirectoryA(path.c_str(), nullptr) || FolderExists(path));
+}
+
+bool RemoveFile(const std::string& path) { return !path.empty() && ::DeleteFileA(path.c_str()); }
+
+std::vector<std::string> FilesInFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    const std::string pattern =
+        folder + (folder.empty() || folder.back() == '\\' || folder.back() == '/' ? "" : "\\") + "*";
+    WIN32_FIND_DATAA found;
+    HANDLE h = ::FindFirstFileA(pattern.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.emplace_back(found.cFileName);
+    } while (::FindNextFileA(h, &found));
+    ::FindClose(h);
+    return names;
+}
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    const auto join = [](DWORD high, DWORD low) {
+        return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+    };
+    return FileStamp{join(data.nFileSizeHigh, data.nFileSizeLow),
+                     join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime)};
+}
+
+std::optional<DiskSpace> DiskSpaceOf(const std::string& path) {
+    const DWORD attr = ::GetFileAttributesA(path.c_str());
+    if (path.empty() || attr == INVALID_FILE_ATTRIBUTES)
+        return std::nullopt;
+    const std::string folder = (attr & FILE_ATTRIBUTE_DIRECTORY) ? path : FolderOf(path);
+    ULARGE_INTEGER available{};
+    char volume[MAX_PATH + 1] = {};
+    if (!::GetDiskFreeSpaceExA(folder.empty() ? nullptr : folder.c_str(), &available, nullptr, nullptr) ||
+        !::GetVolumePathNameA(path.c_str(), volume, sizeof volume))
+        return std::nullopt;
+    DiskSpace space;
+    space.freeBytes = available.QuadPart;
+    space.volume = volume;
+    if (const auto room = FreeSpaceOverride(path))
+        space.freeBytes = *room;
+    return space;
+}
+
+LockFile RemoveStaleLockFile(const std::string& path) {
+    // The engine keeps its lock file open without delete sharing: the attempt is the test.
+    if (path.empty() || ::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return LockFile::Absent;
+    if (::DeleteFileA(path.c_str()))
+        return LockFile::Stale;
+    const DWORD err = ::GetLastError();
+    return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? LockFile::Stale : LockFile::Held;
+}
+
+bool CopyFileFlushed(const std::string& from, const std::string& to, std::string& reason) {
+    HANDLE in = ::CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (in == INVALID_HANDLE_VALUE) {
+        reason = "cannot read " + from + ": " + LastFileErrorText();
+        return false;
+    }
+    std::string temp;
+    // Default security: the copy takes the access rules that the folder hands down.
+    HANDLE out = CreateTemporaryBeside(to, temp);
+    if (out == INVALID_HANDLE_VALUE) {
+        reason = "cannot create a file in the folder of " + to + ": " + LastFileErrorText();
+        ::CloseHandle(in);
+        return false;
+    }
+    std::vector<char> buf(1 << 20);
+    bool ok = true;
+    std::string what = "cannot write " + to;
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(in, buf.data(), static_cast<DWORD>(buf.size()), &n, nullptr)) {
+            ok = false;
+            what = "cannot read " + from;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (!WriteAllFlushed(out, buf.data(), n)) {
+            ok = false;
+            break;
+        }
+    }
+    ok = ok && ::FlushFileBuffers(out);
+    if (!ok)
+        reason = what + ": " + LastFileErrorText();
+    ::CloseHandle(in);
+    if (!::CloseHandle(out) && ok) {
+        ok = false;
+        reason = what + ": " + LastFileErrorText();
+    }
+    if (ok && !::MoveFileExA(temp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ok = false;
+        reason = "cannot rename the copy to " + to + ": " + LastFileErrorText();
+    }
+    if (!ok)
+        ::DeleteFileA(temp.c_str());
+    return ok;
 }
 
 } // namespace quillet::platform

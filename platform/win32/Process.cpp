@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace quillet::platform {
@@ -23,7 +24,117 @@ bool Create(const std::string& commandLine, std::uint16_t showMode, PROCESS_INFO
                             CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi) != FALSE;
 }
 
+// A handle closed when it goes out of scope.
+struct Handle {
+    HANDLE h = nullptr;
+    Handle() = default;
+    explicit Handle(HANDLE handle) : h(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+    ~Handle() {
+        if (h)
+            ::CloseHandle(h);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    void reset(HANDLE handle = nullptr) {
+        if (h)
+            ::CloseHandle(h);
+        h = handle;
+    }
+};
+
+// What the pipe holds now, without waiting; only the tail is kept, as only its last line
+// is wanted.
+void Drain(HANDLE pipe, std::string& text) {
+    DWORD available = 0;
+    while (pipe && ::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char buf[4096];
+        DWORD n = 0;
+        if (!::ReadFile(pipe, buf, std::min<DWORD>(available, sizeof buf), &n, nullptr) || n == 0)
+            return;
+        text.append(buf, n);
+        if (text.size() > 32768)
+            text.erase(0, text.size() - 16384);
+    }
+}
+
 } // namespace
+
+GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
+    GuardedRun run;
+
+    // Only the pipe's write end is inheritable; the child gets it as its standard error.
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 65536))
+        readEnd = writeEnd = nullptr;
+    Handle reader(readEnd), writer(writeEnd);
+    if (reader.h)
+        ::SetHandleInformation(reader.h, HANDLE_FLAG_INHERIT, 0);
+
+    // Kill-on-close: whatever the engine started dies with the job, even if we do not
+    // get to end it ourselves. Job limits count CPU time, so the wall clock is ours.
+    Handle job(::CreateJobObjectA(nullptr, nullptr));
+    if (job.h) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
+        info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        ::SetInformationJobObject(job.h, JobObjectExtendedLimitInformation, &info, sizeof info);
+    }
+
+    std::string buffer = commandLine;
+    STARTUPINFOA si;
+    std::memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW | (writer.h ? STARTF_USESTDHANDLES : 0);
+    si.wShowWindow = showMode;
+    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = writer.h;
+    PROCESS_INFORMATION pi;
+    std::memset(&pi, 0, sizeof pi);
+    const auto started = Clock::now();
+    // Suspended until it is in the job, so that nothing it starts escapes.
+    if (!::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, writer.h ? TRUE : FALSE,
+                          CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+        return run;
+    Handle process(pi.hProcess), thread(pi.hThread);
+    writer.reset();
+    // A program already in a job that allows no nesting stays outside ours; then only
+    // the program itself can be ended.
+    const bool inJob = job.h && ::AssignProcessToJobObject(job.h, process.h);
+    ::ResumeThread(thread.h);
+    run.started = true;
+
+    std::string text;
+    for (;;) {
+        DWORD wait = 50;
+        if (limit.count() > 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(started + limit - Clock::now()).count();
+            if (left <= 0) {
+                run.timedOut = true;
+                break;
+            }
+            wait = static_cast<DWORD>(std::min<long long>(left, wait));
+        }
+        const DWORD r = ::WaitForSingleObject(process.h, wait);
+        Drain(reader.h, text);
+        if (r != WAIT_TIMEOUT)
+            break;
+    }
+    if (run.timedOut) {
+        if (!inJob || !::TerminateJobObject(job.h, 1))
+            ::TerminateProcess(process.h, 1);
+        ::WaitForSingleObject(process.h, INFINITE);
+    }
+    run.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    DWORD code = 0;
+    run.exitCode = ::GetExitCodeProcess(process.h, &code) ? static_cast<int>(code) : -1;
+    // Closing the job ends what the program left running; its output is then complete.
+    job.reset();
+    Drain(reader.h, text);
+    run.lastErrorLine = LastLineOf(text);
+    return run;
+}
 
 std::optional<int> RunProcessAndWait(const std::string& commandLine, std::uint16_t showMode) {
     PROCESS_INFORMATION pi;

@@ -74,4 +74,24 @@ std::string LongTimeText(const LocalDateTime& moment) {
     return buffer;
 }
 
+std::string IsoLocalTime(std::int64_t unixSeconds) {
+    // 100-ns ticks since 1601, the Windows epoch.
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(unixSeconds) + 11644473600ULL) * 10000000ULL;
+    FILETIME utcFt{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utc{}, local{};
+    FILETIME localFt{};
+    if (!::FileTimeToSystemTime(&utcFt, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) ||
+        !::SystemTimeToFileTime(&local, &localFt))
+        local = utc, localFt = utcFt;
+    const auto asTicks = [](const FILETIME& f) {
+        return static_cast<long long>((static_cast<ULONGLONG>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
+    };
+    const long long offset = (asTicks(localFt) - asTicks(utcFt)) / 600000000LL; // minutes
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:%02u%c%02lld:%02lld", local.wYear, local.wMonth,
+                  local.wDay, local.wHour, local.wMinute, local.wSecond, offset < 0 ? '-' : '+',
+                  (offset < 0 ? -offset : offset) / 60, (offset < 0 ? -offset : offset) % 60);
+    return buf;
+}
+
 } // namespace quillet::platform

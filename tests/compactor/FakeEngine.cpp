@@ -1,17 +1,38 @@
 // A recording engine for the compactor's tests. It appends its arguments, separated by
-// tabs, as one line to "calls.txt" next to itself, and exits with the number found in
+// tabs, as one line to "calls.txt" next to itself, writes the content of "stderr.txt"
+// there (if any) to its standard error, and exits with the number found in
 // "exitcode.txt" there (0 without that file). With "--wait-for <file>" first, it waits
-// until that file exists (60 s at most) before it records anything.
+// until that file exists (60 s at most) before it records anything. A database whose
+// content begins with "hang" makes it hang: it ignores SIGTERM, starts a copy of itself
+// that does the same, and both append to "heartbeat.txt" every 20 ms until killed.
 #include "platform/Files.h"
+#include "platform/Process.h"
 #include "platform/SelfPath.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <iostream>
 #include <string>
 #include <thread>
 
+namespace {
+
+[[noreturn]] void Hang(const std::string& folder, const char* mark) {
+    std::signal(SIGTERM, SIG_IGN);
+    for (;;) {
+        quillet::platform::AppendToFile(folder + "heartbeat.txt", mark);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     using namespace quillet::platform;
+    const std::string folder = ExecutableFolder();
+    if (argc > 1 && std::string(argv[1]) == "--hang-child")
+        Hang(folder, "c");
     if (argc > 2 && std::string(argv[1]) == "--wait-for") {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!FileExists(argv[2]) && std::chrono::steady_clock::now() < deadline)
@@ -20,11 +41,16 @@ int main(int argc, char** argv) {
     std::string line;
     for (int i = 1; i < argc; ++i)
         line += (i > 1 ? "\t" : "") + std::string(argv[i]);
-    const std::string folder = ExecutableFolder();
     if (!AppendToFile(folder + "calls.txt", line + "\n"))
         return 99;
-    std::string code;
-    if (ReadWholeFile(folder + "exitcode.txt", code))
-        return std::atoi(code.c_str());
+    std::string text;
+    if (argc > 1 && ReadWholeFile(argv[1], text) && text.rfind("hang", 0) == 0) {
+        StartProcess("\"" + ExecutablePath() + "\" --hang-child", 0);
+        Hang(folder, "p");
+    }
+    if (ReadWholeFile(folder + "stderr.txt", text))
+        std::cerr << text << std::flush;
+    if (ReadWholeFile(folder + "exitcode.txt", text))
+        return std::atoi(text.c_str());
     return 0;
 }

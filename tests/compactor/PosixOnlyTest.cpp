@@ -29,5 +29,20 @@ TEST(CompactorRunPosix, UnwritableLogDoesNotStopTheRun) {
     EXPECT_EQ(Calls(engine).size(), 2u);
 }
 
+TEST(CompactorRunPosix, BackupIsNoMoreReadableThanItsDatabase) {
+    QuilletFolder q;
+    const std::string engine = q.install(QUILLET_FAKE_ENGINE, "engine/engine");
+    const std::string data = q.file("private.mdb");
+    WriteBytes(data, "secret rows");
+    std::filesystem::permissions(data, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::create_directories(q.file("backups"));
+    q.writeCfg({"CompactFiles=" + data, "AccessPath=" + engine, "BackupFolder=" + q.file("backups")});
+    EXPECT_EQ(q.run(q.file("run.cfg")), 0);
+    const auto backups = platform::FilesInFolder(q.file("backups"));
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(std::filesystem::status(q.file("backups/" + backups[0])).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
 } // namespace
 } // namespace quillet::test

@@ -1,5 +1,7 @@
 // The compactor and the stand-in engine together, on real SQLite files.
 #include "SqliteFiles.h"
+#include "core/RunHistory.h"
+#include "platform/Environment.h"
 #include "tests/compactor/QuilletHarness.h"
 
 namespace quillet::test {
@@ -38,6 +40,44 @@ TEST(CompactWithEngine, DatabasesShrinkWithTheirDataAndOtherFilesStayAsTheyWere)
                                 " .mdb file: " + missing + " does not exist.",
                                 " Exit code 2 from " + engineQuoted + " " + missing + switches,
                             }));
+}
+
+} // namespace
+} // namespace quillet::test
+
+namespace quillet::test {
+namespace {
+
+TEST(CompactWithEngine, EngineStoppedAtTheTimeLimitLeavesTheDatabaseAsItWas) {
+    QuilletFolder q;
+    const std::string engine = q.install(QUILLET_ENGINE, "engine/QuilletEngine");
+    const std::string big = q.file("big.db");
+    {
+        Db db(big);
+        db.must("CREATE TABLE t(id INTEGER PRIMARY KEY, note BLOB);"
+                "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 120000)"
+                " INSERT INTO t(note) SELECT randomblob(500) FROM n;"
+                "DELETE FROM t WHERE id % 3 = 0;");
+    }
+    const auto facts = [&] {
+        Db db(big);
+        return std::to_string(db.number("SELECT count(*) FROM t")) + "/" +
+               std::to_string(db.number("SELECT sum(length(note)) FROM t")) + "/" +
+               std::to_string(db.number("SELECT sum(unicode(substr(note, 7, 1))) FROM t")) + "/" +
+               std::to_string(FreePages(big));
+    };
+    const std::string before = facts();
+
+    platform::SetEnvironmentVariable("QUILLET_TEST_MINUTE_MS", "80");
+    q.writeCfg({"CompactFiles=" + big, "AccessPath=" + engine, "TimeLimit=1"});
+    EXPECT_EQ(q.run(QuotePath(q.file("run.cfg"))), 0);
+    platform::SetEnvironmentVariable("QUILLET_TEST_MINUTE_MS", "");
+
+    const auto history = ParseHistory(ReadBytes(q.file(HistoryFileName))).records;
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].outcome, "timed-out");
+    EXPECT_EQ(facts(), before);
+    EXPECT_EQ(Db(big).number("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check <> 'ok'"), 0);
 }
 
 } // namespace

@@ -1,0 +1,265 @@
+// The guards of an unattended pass, end to end through the real compactor: time limit,
+// lock files, free space, backups, only-changed, and the run history they leave.
+#include "QuilletHarness.h"
+
+#include "core/RunHistory.h"
+#include "platform/Environment.h"
+
+#include <fstream>
+
+namespace quillet::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Sets a variable for the compactors that a test starts; empty reads as unset.
+class TestEnv {
+public:
+    TestEnv(const char* name, const std::string& value) : name_(name) { platform::SetEnvironmentVariable(name, value); }
+    ~TestEnv() { platform::SetEnvironmentVariable(name_, ""); }
+    TestEnv(const TestEnv&) = delete;
+    TestEnv& operator=(const TestEnv&) = delete;
+
+private:
+    const char* name_;
+};
+
+std::int64_t FileSize(const std::string& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    return ec ? -1 : static_cast<std::int64_t>(size);
+}
+
+// data-yyyyMMdd-HHmmss.mdb
+bool IsBackupName(const std::string& name) {
+    if (name.size() != 24 || name.rfind("data-", 0) != 0 || name.substr(20) != ".mdb" || name[13] != '-')
+        return false;
+    return name.find_first_not_of("0123456789-", 5) == 20;
+}
+
+class Guards : public ::testing::Test {
+protected:
+    void SetUp() override { engine_ = q_.install(QUILLET_FAKE_ENGINE, "engine/engine" + ExeSuffix); }
+
+    std::string db(const std::string& name, const std::string& content = "database") const {
+        WriteBytes(q_.file(name), content);
+        return q_.file(name);
+    }
+    std::string folder(const std::string& name) const {
+        std::filesystem::create_directories(q_.file(name));
+        return q_.file(name);
+    }
+    void run(const std::vector<std::string>& files, std::vector<std::string> keys) {
+        std::string list;
+        for (const auto& f : files)
+            list += f + "|";
+        keys.push_back("CompactFiles=" + list);
+        keys.push_back("AccessPath=" + engine_);
+        q_.writeCfg(keys);
+        EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
+    }
+    std::size_t calls() const { return Calls(engine_).size(); }
+    std::string engineFile(const std::string& name) const {
+        return (std::filesystem::path(engine_).parent_path() / name).string();
+    }
+    std::vector<HistoryRecord> history() const {
+        std::string text;
+        platform::ReadWholeFile(q_.file(HistoryFileName), text);
+        EXPECT_EQ(text.rfind(HistoryHeader, 0), 0u) << text;
+        const auto read = ParseHistory(text);
+        EXPECT_EQ(read.skippedLines, 0u);
+        return read.records;
+    }
+    std::vector<std::string> outcomes() const {
+        std::vector<std::string> o;
+        for (const auto& r : history())
+            o.push_back(r.outcome);
+        return o;
+    }
+    void reset() const {
+        q_.clearLog();
+        ClearCalls(engine_);
+        std::filesystem::remove(q_.file(HistoryFileName));
+    }
+
+    QuilletFolder q_;
+    std::string engine_;
+};
+
+TEST_F(Guards, HungEngineAndItsChildAreEndedAtTheLimitAndThePassGoesOn) {
+    const TestEnv minute("QUILLET_TEST_MINUTE_MS", "2500");
+    const std::string hung = db("hung.mdb", "hang");
+    const std::string next = db("next.mdb");
+    run({hung, next}, {"TimeLimit=1", "Login=me", "Password=s3cret"});
+
+    EXPECT_EQ(q_.messages(), (Lines{" Time limit of 1 minutes reached; stopped " + engine_ + " " + hung +
+                                    " /compact /user me /pwd ****"}));
+    EXPECT_EQ(calls(), 2u);
+    // Nothing of the hung pair runs any more: their heartbeat has stopped.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::string beats = ReadBytes(engineFile("heartbeat.txt"));
+    EXPECT_NE(beats.find('p'), std::string::npos);
+    EXPECT_NE(beats.find('c'), std::string::npos);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(ReadBytes(engineFile("heartbeat.txt")), beats);
+
+    const auto h = history();
+    ASSERT_EQ(h.size(), 2u);
+    EXPECT_EQ(h[0].outcome, "timed-out");
+    EXPECT_GE(*h[0].seconds, 2.4);
+    EXPECT_EQ(h[1].outcome, "ok");
+    EXPECT_EQ(h[1].exitCode, 0);
+    EXPECT_EQ(h[0].start, h[1].start);
+}
+
+TEST_F(Guards, HeldLockFileSkipsTheDatabaseAndAStaleOneIsRemoved) {
+    const std::string held = db("held.mdb");
+    const std::string stale = db("stale.accdb");
+    WriteBytes(q_.file("held.ldb"), "someone");
+    WriteBytes(q_.file("stale.laccdb"), "crashed");
+    {
+        std::ifstream holder(q_.file("held.ldb"));
+        run({held, stale}, {});
+    }
+    EXPECT_EQ(q_.messages(), (Lines{" .mdb file: " + held + " is in use; not compacted."}));
+    EXPECT_EQ(Calls(engine_), (std::vector<std::vector<std::string>>{{stale, "/compact"}}));
+    EXPECT_TRUE(platform::FileExists(q_.file("held.ldb")));
+    EXPECT_FALSE(platform::FileExists(q_.file("stale.laccdb")));
+    const auto h = history();
+    ASSERT_EQ(h.size(), 2u);
+    EXPECT_EQ(h[0].outcome, "in-use");
+    EXPECT_FALSE(h[0].exitCode);
+    EXPECT_EQ(h[1].outcome, "ok");
+    EXPECT_NE(h[1].detail.find("stale.laccdb"), std::string::npos);
+
+    // With SkipInUse=0 the lock file is nobody's business.
+    reset();
+    {
+        std::ifstream holder(q_.file("held.ldb"));
+        run({held}, {"SkipInUse=0"});
+    }
+    EXPECT_EQ(calls(), 1u);
+    EXPECT_EQ(q_.messages(), Lines{});
+}
+
+TEST_F(Guards, FullVolumeSkipsTheDatabase) {
+    const std::string big = db("big.mdb", std::string(3 * 1024 * 1024 + 1, 'x'));
+    const TestEnv room("QUILLET_TEST_FREE_SPACE", std::to_string(2 * 1024 * 1024 + 5));
+    run({big}, {});
+    EXPECT_EQ(q_.messages(), (Lines{" .mdb file: " + big + " needs 4 MB free to be compacted, 2 MB are free; not compacted."}));
+    EXPECT_EQ(calls(), 0u);
+    EXPECT_EQ(outcomes(), (Lines{"no-space"}));
+}
+
+TEST_F(Guards, BackupsAreKeptAndPrunedAndAFailedOneStopsTheCompaction) {
+    const std::string data = db("data.mdb", "before compaction");
+    const std::string backups = folder("backups");
+    const auto in = [&](const std::string& name) { return (std::filesystem::path(backups) / name).string(); };
+    for (const char* old : {"data-20200101-000000.mdb", "data-20200101-000001.mdb", "data-20200101-000002.mdb",
+                            "other-20200101-000000.mdb", "data-2020.mdb", "data-20200101-000000.ldb"})
+        WriteBytes(in(old), "old");
+    run({data}, {"BackupFolder=" + backups, "BackupKeep=2"});
+    EXPECT_EQ(q_.messages(), Lines{});
+    EXPECT_EQ(calls(), 1u);
+    std::vector<std::string> left = platform::FilesInFolder(backups);
+    std::sort(left.begin(), left.end());
+    ASSERT_EQ(left.size(), 5u);
+    EXPECT_EQ(left[0], "data-2020.mdb");
+    EXPECT_EQ(left[1], "data-20200101-000000.ldb");
+    EXPECT_EQ(left[2], "data-20200101-000002.mdb");
+    EXPECT_TRUE(IsBackupName(left[3]));
+    EXPECT_EQ(ReadBytes(in(left[3])), "before compaction");
+    EXPECT_EQ(left[4], "other-20200101-000000.mdb");
+
+    // Room for the database, not for its backup on the same volume as well.
+    reset();
+    const TestEnv room("QUILLET_TEST_FREE_SPACE", std::to_string(FileSize(data) * 3 / 2));
+    run({data}, {"BackupFolder=" + backups});
+    EXPECT_EQ(calls(), 0u);
+    EXPECT_EQ(outcomes(), (Lines{"no-space"}));
+}
+
+TEST_F(Guards, MissingBackupFolderOrAFileInItsPlaceMeansNoCompaction) {
+    const std::string data = db("data.mdb");
+    const std::string file = db("not a folder");
+    for (const std::string& where : {q_.file("missing"), file}) {
+        reset();
+        run({data}, {"BackupFolder=" + where});
+        EXPECT_EQ(calls(), 0u);
+        const Lines m = q_.messages();
+        ASSERT_EQ(m.size(), 1u);
+        EXPECT_EQ(m[0].rfind(" .mdb file: " + data + " could not be backed up: ", 0), 0u) << m[0];
+        EXPECT_EQ(outcomes(), (Lines{"backup-failed"}));
+        EXPECT_EQ(ReadBytes(data), "database");
+    }
+}
+
+TEST_F(Guards, OnlyChangedSkipsAnUnchangedDatabaseUntilItChanges) {
+    const std::string data = db("data.mdb");
+    const std::vector<std::string> keys = {"OnlyChanged=1"};
+    run({data}, keys);
+    run({data}, keys);
+    EXPECT_EQ(calls(), 1u);
+    EXPECT_EQ(q_.messages(), Lines{});
+    WriteBytes(data, "database, changed");
+    run({data}, keys);
+    EXPECT_EQ(calls(), 2u);
+    EXPECT_EQ(outcomes(), (Lines{"ok", "unchanged", "ok"}));
+
+    // A failed compaction is no reason to skip the next time.
+    reset();
+    WriteBytes(data, "database, changed again");
+    SetExitCode(engine_, 3);
+    run({data}, keys);
+    SetExitCode(engine_, 0);
+    run({data}, keys);
+    EXPECT_EQ(outcomes(), (Lines{"failed", "ok"}));
+}
+
+TEST_F(Guards, HistoryHoldsTheEnginesLastErrorLineWithoutThePassword) {
+    const std::string data = db("data, one.mdb");
+    WriteBytes(engineFile("stderr.txt"), "opening\nwrong password s3cret\n");
+    SetExitCode(engine_, 5);
+    run({data}, {"Login=me", "Password=s3cret"});
+    const auto h = history();
+    ASSERT_EQ(h.size(), 1u);
+    EXPECT_EQ(h[0].database, data);
+    EXPECT_EQ(h[0].configuration, q_.file("run.cfg"));
+    EXPECT_EQ(h[0].outcome, "failed");
+    EXPECT_EQ(h[0].exitCode, 5);
+    EXPECT_EQ(h[0].sizeBefore, 8);
+    EXPECT_EQ(h[0].sizeAfter, 8);
+    EXPECT_EQ(h[0].detail, "wrong password ****");
+    // start is local ISO 8601 with its UTC offset.
+    ASSERT_EQ(h[0].start.size(), 25u);
+    EXPECT_EQ(h[0].start[10], 'T');
+    EXPECT_NE(std::string("+-").find(h[0].start[19]), std::string::npos);
+    const std::string all = ReadBytes(q_.file(HistoryFileName));
+    EXPECT_EQ(all.find("s3cret"), std::string::npos);
+
+    // An engine that cannot be started; then a history that cannot be written.
+    reset();
+    std::filesystem::remove(engine_);
+    run({data}, {});
+    EXPECT_EQ(outcomes(), (Lines{"not-started"}));
+    std::filesystem::remove(q_.file(HistoryFileName));
+    folder(HistoryFileName);
+    q_.clearLog();
+    run({data, data}, {});
+    const Lines m = q_.messages();
+    ASSERT_EQ(m.size(), 4u); // the missing engine, two start failures, one history line
+    EXPECT_EQ(m[2], " Run history " + q_.file(HistoryFileName) + " could not be written.");
+}
+
+TEST_F(Guards, GarbageHistoryIsReportedOnceAndStillAppendedTo) {
+    const std::string data = db("data.mdb");
+    WriteBytes(q_.file(HistoryFileName), "\x01\x02 not a history\n");
+    run({data, data}, {});
+    EXPECT_EQ(q_.messages(), (Lines{" Run history " + q_.file(HistoryFileName) +
+                                    " does not begin with its header line; lines are added all the same."}));
+    const auto read = ParseHistory(ReadBytes(q_.file(HistoryFileName)));
+    EXPECT_EQ(read.records.size(), 2u);
+}
+
+} // namespace
+} // namespace quillet::test
