@@ -135,8 +135,8 @@ void HistoryTableModel::setHistory(std::shared_ptr<const HistoryLoad> load) {
         const auto moment = ParseStart(r.start);
         keys_.push_back(moment ? MomentKey(*moment) : NoTime);
     }
+    shown_.clear(); // until the window sets its filter
     endResetModel();
-    refilter();
 }
 
 const std::vector<HistoryRecord>& HistoryTableModel::records() const {
@@ -146,6 +146,9 @@ const std::vector<HistoryRecord>& HistoryTableModel::records() const {
 
 void HistoryTableModel::setFilter(const Filter& filter) {
     filter_ = filter;
+    configuration_ = ToStd(filter.configuration);
+    database_ = ToStd(filter.database);
+    outcome_ = ToStd(filter.outcome);
     refilter();
 }
 
@@ -158,7 +161,7 @@ QDate HistoryTableModel::dateOf(std::size_t index) const {
 
 bool HistoryTableModel::passes(std::size_t index, bool ignoreOutcomeAndDatabase) const {
     const HistoryRecord& r = records()[index];
-    if (!filter_.configuration.isEmpty() && FromStd(r.configuration) != filter_.configuration)
+    if (!configuration_.empty() && r.configuration != configuration_)
         return false;
     if (const QDate date = dateOf(index); date.isValid()) {
         if ((filter_.from.isValid() && date < filter_.from) || (filter_.to.isValid() && date > filter_.to))
@@ -166,13 +169,13 @@ bool HistoryTableModel::passes(std::size_t index, bool ignoreOutcomeAndDatabase)
     }
     if (ignoreOutcomeAndDatabase)
         return true;
-    if (!filter_.database.isEmpty() && FromStd(r.database) != filter_.database)
+    if (!database_.empty() && r.database != database_)
         return false;
     if (filter_.outcome == AnyFailure)
         return KindOfOutcome(r.outcome) == OutcomeKind::Failed;
     if (filter_.outcome == AnySkip)
         return KindOfOutcome(r.outcome) == OutcomeKind::Skipped;
-    return filter_.outcome.isEmpty() || FromStd(r.outcome) == filter_.outcome;
+    return outcome_.empty() || r.outcome == outcome_;
 }
 
 void HistoryTableModel::refilter() {
@@ -310,7 +313,7 @@ TfrmHistory::TfrmHistory(std::function<QString()> compactorPath, QWidget* parent
             guarded([this] { ReloadIfChanged(); });
     });
     poll_->start(1000);
-    resize(1100, 720);
+    resize(1120, 780);
     Reload();
 }
 
@@ -339,6 +342,7 @@ void TfrmHistory::createControls() {
     label(QStringLiteral("&Database:"), cbDatabase);
     cbOutcome = new QComboBox(this);
     cbOutcome->setObjectName(QStringLiteral("cbOutcome"));
+    cbOutcome->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     label(QStringLiteral("O&utcome:"), cbOutcome);
     dtFrom = new QDateEdit(this);
     dtFrom->setObjectName(QStringLiteral("dtFrom"));
@@ -386,7 +390,7 @@ void TfrmHistory::createControls() {
     Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
     Table->verticalHeader()->hide();
     Table->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {112, 100, 120, 84, 76, 76, 70, 56};
+    const int widths[] = {124, 96, 124, 84, 80, 80, 76, 60};
     for (int c = 0; c < static_cast<int>(std::size(widths)); ++c)
         Table->setColumnWidth(c, widths[c]);
     auto* logPane = new QWidget(top);
@@ -397,15 +401,18 @@ void TfrmHistory::createControls() {
     memLog = new QPlainTextEdit(logPane);
     memLog->setObjectName(QStringLiteral("memLog"));
     memLog->setReadOnly(true);
-    memLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     logLayout->addWidget(lblLog);
     logLayout->addWidget(memLog);
     top->addWidget(Table);
     top->addWidget(logPane);
     top->setStretchFactor(0, 3);
     top->setStretchFactor(1, 1);
+    top->setSizes({760, 300});
 
-    auto* charts = new QSplitter(Qt::Horizontal, vertical);
+    auto* charts = new QWidget(vertical);
+    auto* chartRow = new QHBoxLayout(charts);
+    chartRow->setContentsMargins(0, 0, 0, 0);
     sizeBefore_ = new QLineSeries();
     sizeBefore_->setName(QStringLiteral("Before"));
     sizeAfter_ = new QLineSeries();
@@ -418,10 +425,14 @@ void TfrmHistory::createControls() {
     SavedChart->setObjectName(QStringLiteral("SavedChart"));
     SavedChart->chart()->legend()->hide();
     SavedChart->chart()->setTitle(QStringLiteral("Space saved per night"));
-    for (QChartView* view : {SizeChart, SavedChart})
+    for (QChartView* view : {SizeChart, SavedChart}) {
         view->setRenderHint(QPainter::Antialiasing);
+        view->setMinimumSize(320, 220);
+        chartRow->addWidget(view, 1);
+    }
     vertical->setStretchFactor(0, 3);
     vertical->setStretchFactor(1, 2);
+    vertical->setSizes({420, 280});
 
     auto changed = [this] {
         if (!filling_)
@@ -565,9 +576,10 @@ void TfrmHistory::FilterChanged() {
     // The database list follows the configuration chosen.
     const QString configuration = cbConfiguration->currentData().toString();
     const QString database = cbDatabase->currentData().toString();
+    const std::string wanted = ToStd(configuration);
     std::set<std::string> databases;
     for (const HistoryRecord& r : model_->records())
-        if (configuration.isEmpty() || FromStd(r.configuration) == configuration)
+        if (wanted.empty() || r.configuration == wanted)
             databases.insert(r.database);
     cbDatabase->clear();
     cbDatabase->addItem(QStringLiteral("All databases"), QString());
@@ -628,9 +640,10 @@ void TfrmHistory::updateCharts() {
     const QString configuration = cbConfiguration->currentData().toString();
     QList<QPointF> before, after;
     if (!database.isEmpty()) {
+        const std::string wanted = ToStd(database);
         for (std::size_t i = 0; i < records.size(); ++i) {
             const HistoryRecord& r = records[i];
-            if (FromStd(r.database) != database || !model_->passes(i, true))
+            if (r.database != wanted || !model_->passes(i, true))
                 continue;
             if (const auto ms = StartMs(r.start)) {
                 if (r.sizeBefore)
@@ -727,19 +740,43 @@ THistoryStatus::THistoryStatus(std::function<QString()> compactorPath, std::func
                                QWidget* parent)
     : QLabel(parent), compactorPath_(std::move(compactorPath)), configPath_(std::move(configPath)) {
     setObjectName(QStringLiteral("lblLastRun"));
+    watcher_ = new QFutureWatcher<std::string>(this);
+    connect(watcher_, &QFutureWatcherBase::finished, this, [this] { guarded([this] { refreshed(); }); });
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] { guarded([this] { Refresh(); }); });
     timer->start(3000);
 }
 
+THistoryStatus::~THistoryStatus() {
+    watcher_->waitForFinished();
+}
+
 void THistoryStatus::Refresh() {
-    const QString config = configPath_();
-    if (config.isEmpty()) {
+    if (busy_) {
+        again_ = true;
+        return;
+    }
+    asked_ = configPath_();
+    if (asked_.isEmpty()) {
         setText(QString());
         return;
     }
-    const std::string path = CompactorFileOf(ToStd(compactorPath_()), HistoryFileName);
-    setText(QString::fromUtf8(LastRunTextOf(cache_.get(path).contents.records, ToStd(config))));
+    busy_ = true;
+    watcher_->setFuture(QtConcurrent::run([this, path = CompactorFileOf(ToStd(compactorPath_()), HistoryFileName),
+                                           config = ToStd(asked_)] {
+        return LastRunTextOf(cache_.get(path).contents.records, config);
+    }));
+}
+
+void THistoryStatus::refreshed() {
+    busy_ = false;
+    // The answer for a configuration no longer shown is dropped.
+    if (asked_ == configPath_())
+        setText(QString::fromUtf8(watcher_->result()));
+    if (again_ || asked_ != configPath_()) {
+        again_ = false;
+        Refresh();
+    }
 }
 
 } // namespace quillet::admin

@@ -69,6 +69,7 @@ private:
     std::vector<std::int64_t> keys_; // MomentKey of each start; lowest for no time
     std::vector<std::size_t> shown_;
     Filter filter_;
+    std::string configuration_, database_, outcome_; // the filter's texts as the records hold them
     int sortColumn_ = When;
     Qt::SortOrder sortOrder_ = Qt::DescendingOrder;
 };
@@ -145,18 +146,27 @@ private:
 };
 
 // The main window's status line: how the shown configuration last ran. Looks at the
-// history again every few seconds and reads it only when it changed.
+// history again every few seconds, on the worker thread, and reads it only when it
+// changed.
 class THistoryStatus : public QLabel {
     Q_OBJECT
 public:
     THistoryStatus(std::function<QString()> compactorPath, std::function<QString()> configPath,
                    QWidget* parent = nullptr);
+    ~THistoryStatus() override;
     void Refresh();
+    bool IsRefreshing() const { return busy_; }
 
 private:
+    void refreshed();
+
     std::function<QString()> compactorPath_;
     std::function<QString()> configPath_;
-    HistoryFileCache cache_;
+    HistoryFileCache cache_; // used by one worker at a time
+    QFutureWatcher<std::string>* watcher_ = nullptr;
+    QString asked_;     // the configuration the running worker looks up
+    bool busy_ = false; // a worker runs, or its result is not shown yet
+    bool again_ = false;
 };
 
 } // namespace quillet::admin
