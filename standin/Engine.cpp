@@ -5,11 +5,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillet::standin {
 
@@ -19,10 +23,16 @@ const char* const EngineHelpText =
 Stands in for the database engine that Quillet starts for every database in its list,
 on machines without it. Works on SQLite database files.
 
-  /compact         rebuild the file in place (VACUUM), so that no free pages remain.
-                   Other programs may keep the database open meanwhile: SQLite's locks
-                   and rollback journal keep it consistent, and a failed or interrupted
-                   run leaves the database as it was.
+  /compact         rebuild the file in place, so that no free pages remain; every row
+                   keeps its rowid. The rebuilt copy is written to a scratch file beside
+                   the database (it needs room for the data) and copied back under the
+                   rollback journal. Other programs may keep the database open
+                   meanwhile; one that writes waits until the run is done, and a failed
+                   or interrupted run leaves the database as it was. Memory stays under
+                   about 50 MB whatever the size. A database in WAL mode gets a plain
+                   VACUUM, which numbers anew the rowids of tables that have neither an
+                   INTEGER PRIMARY KEY nor an index; one line on standard error names
+                   the tables whose rowids changed.
   /repair          check the database first (PRAGMA integrity_check); when problems are
                    found, rebuild the indexes (REINDEX) and check again. Problems that
                    remain end the run before /compact.
@@ -112,9 +122,9 @@ namespace {
 // One open database; closed in every case.
 class Connection {
 public:
-    explicit Connection(const std::string& path) {
+    explicit Connection(const std::string& path, int flags = SQLITE_OPEN_READWRITE) {
         // Without SQLITE_OPEN_CREATE: a file that vanished meanwhile is not created anew.
-        rc_ = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr);
+        rc_ = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_EXRESCODE, nullptr);
     }
     ~Connection() { sqlite3_close_v2(db_); }
     Connection(const Connection&) = delete;
@@ -197,6 +207,14 @@ bool HasSqliteHeader(const std::string& path) {
     return std::memcmp(head, magic, sizeof magic) == 0;
 }
 
+// Page caches of one compaction, in KiB: the database being written back, and each
+// of the three that only read or append. Peak memory is about their sum plus a few
+// MB, whatever the database's size. Each spill of the write cache costs two syncs of
+// the journal; at 32 MiB a 1 GB file needs some forty, SQLite's default 2 MiB would
+// need seven hundred.
+constexpr int WriteCacheKib = 32 * 1024;
+constexpr int ReadCacheKib = 2 * 1024;
+
 // Problems that integrity_check reports; a check that cannot even run counts as one.
 std::vector<std::string> IntegrityProblems(Connection& db) {
     std::vector<std::string> rows;
@@ -223,6 +241,183 @@ std::string Plural(std::size_t n, const char* word) {
 // integrity_check stops listing at 100 problems.
 std::string CountProblems(std::size_t n) {
     return n >= 100 ? "100 or more problems" : Plural(n, "problem");
+}
+
+std::string QuoteName(const std::string& name) {
+    std::string q = "\"";
+    for (char c : name)
+        q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+// Rowid tables without an INTEGER PRIMARY KEY and without any index: a plain VACUUM
+// numbers their rows anew, 1 to n, so rowids that applications keep elsewhere no
+// longer match. Only tables whose rowids are not 1 to n already are listed.
+std::vector<std::string> TablesVacuumRenumbers(Connection& db) {
+    std::vector<std::string> candidates, renumbered;
+    db.query("SELECT t.name FROM pragma_table_list AS t WHERE t.schema = 'main' AND t.type = 'table'"
+             " AND t.wr = 0 AND t.name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"
+             " AND NOT EXISTS (SELECT 1 FROM pragma_index_list(t.name))"
+             " AND NOT EXISTS (SELECT 1 FROM pragma_table_info(t.name) WHERE pk > 0) ORDER BY t.name",
+             &candidates);
+    for (const std::string& table : candidates) {
+        const std::string sql = "SELECT count(*) = 0 OR (min(rowid) = 1 AND max(rowid) = count(*)) FROM " +
+                                QuoteName(table);
+        if (db.number(sql.c_str()) != 1)
+            renumbered.push_back(table);
+    }
+    return renumbered;
+}
+
+// SQLite's own handle of the database file: a second descriptor of ours, once
+// closed, would drop the locks that SQLite holds on the file.
+bool ReadChangeCounter(sqlite3* db, std::uint32_t& counter) {
+    sqlite3_file* file = nullptr;
+    unsigned char bytes[4] = {};
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods || file->pMethods->xRead(file, bytes, sizeof bytes, 24) != SQLITE_OK)
+        return false;
+    counter = std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[2]} << 8 | bytes[3];
+    return true;
+}
+
+// The rebuilt copy's file, beside the database so that it needs room on the volume
+// the compactor checks. Its name goes as soon as SQLite has it open; what a killed
+// run left (an empty file, VACUUM INTO's small journal) the next run removes.
+class Scratch {
+public:
+    explicit Scratch(const std::string& database) {
+        const std::size_t slash = database.rfind('/');
+        folder_ = slash == std::string::npos ? "." : database.substr(0, std::max<std::size_t>(slash, 1));
+        prefix_ = "." + (slash == std::string::npos ? database : database.substr(slash + 1)) + ".compact-";
+    }
+    ~Scratch() { remove(); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    // Only while the database is locked for writing: then no other run is between
+    // creating its scratch file and removing it.
+    void removeLeftovers() const {
+        if (DIR* dir = ::opendir(folder_.c_str())) {
+            while (const dirent* entry = ::readdir(dir)) {
+                if (std::strncmp(entry->d_name, prefix_.c_str(), prefix_.size()) == 0)
+                    ::unlink((folder_ + "/" + entry->d_name).c_str());
+            }
+            ::closedir(dir);
+        }
+    }
+    // Empty text and errno set when the folder takes no new file.
+    std::string create() {
+        std::string pattern = folder_ + "/" + prefix_ + "XXXXXX";
+        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0)
+            return {};
+        ::close(fd);
+        path_ = pattern;
+        return path_;
+    }
+    void remove() {
+        if (!path_.empty() && !removed_)
+            removed_ = ::unlink(path_.c_str()) == 0 || errno == ENOENT;
+    }
+
+private:
+    std::string folder_, prefix_, path_;
+    bool removed_ = false;
+};
+
+enum class Rebuild { Done, Failed, Changed };
+
+struct RebuildResult {
+    Rebuild outcome = Rebuild::Failed;
+    int rc = SQLITE_OK;
+    std::string message;
+};
+
+// VACUUM INTO a scratch file, then the copy written back over the database page by
+// page through SQLite's backup, journalled and synced like any transaction. VACUUM
+// INTO keeps every rowid, where a plain VACUUM renumbers some tables. Other writers
+// are kept out from before the copy is read until it is written back; the lock
+// changes hands once, and a commit that slipped in between (the file's change
+// counter moved) abandons the copy before anything was written.
+RebuildResult RebuildBeside(Connection& db, const std::string& path, int busyMs) {
+    auto failed = [](int rc, const std::string& message) { return RebuildResult{Rebuild::Failed, rc, message}; };
+    Scratch scratch(path);
+    std::uint32_t counterBefore = 0;
+    {
+        Connection guard(path);
+        if (guard.openResult() != SQLITE_OK)
+            return failed(guard.openResult(), guard.message());
+        sqlite3_busy_timeout(guard.get(), busyMs);
+        if (int rc = guard.query("BEGIN IMMEDIATE"); rc != SQLITE_OK)
+            return failed(rc, guard.message());
+        if (!ReadChangeCounter(guard.get(), counterBefore))
+            return failed(SQLITE_IOERR, "cannot read the file's header");
+        scratch.removeLeftovers();
+        const std::string copyPath = scratch.create();
+        if (copyPath.empty())
+            return failed(SQLITE_CANTOPEN, std::string("cannot create a scratch file beside it: ") + std::strerror(errno));
+
+        // Opened before the copy is written, so that its name can go at once.
+        Connection copy(copyPath, SQLITE_OPEN_READONLY);
+        if (copy.openResult() != SQLITE_OK)
+            return failed(copy.openResult(), copy.message());
+        Connection reader(path, SQLITE_OPEN_READONLY);
+        if (reader.openResult() != SQLITE_OK)
+            return failed(reader.openResult(), reader.message());
+        sqlite3_busy_timeout(reader.get(), busyMs);
+        const std::string cache = "PRAGMA cache_size = -" + std::to_string(ReadCacheKib);
+        // The scratch file is thrown away after a crash: no syncs for it.
+        reader.query("PRAGMA synchronous = OFF");
+        reader.query(cache.c_str());
+        struct Unlinker {
+            sqlite3* db;
+            Scratch* scratch;
+        } unlinker{reader.get(), &scratch};
+        sqlite3_progress_handler(
+            reader.get(), 1000,
+            [](void* p) {
+                auto* u = static_cast<Unlinker*>(p);
+                if (sqlite3_db_filename(u->db, "vacuum_db"))
+                    u->scratch->remove();
+                return 0;
+            },
+            &unlinker);
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(reader.get(), "VACUUM INTO ?", -1, &stmt, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_bind_text(stmt, 1, copyPath.c_str(), -1, SQLITE_TRANSIENT);
+            const int step = sqlite3_step(stmt);
+            rc = step == SQLITE_DONE ? SQLITE_OK : step;
+        }
+        sqlite3_finalize(stmt);
+        scratch.remove();
+        if (rc != SQLITE_OK)
+            return failed(rc, reader.message());
+
+        copy.query(cache.c_str());
+        const std::string writeCache = "PRAGMA cache_size = -" + std::to_string(WriteCacheKib);
+        db.query(writeCache.c_str());
+        guard.query("ROLLBACK");
+        // From here the backup holds the write lock until it has committed.
+        sqlite3_backup* backup = sqlite3_backup_init(db.get(), "main", copy.get(), "main");
+        if (!backup)
+            return failed(sqlite3_errcode(db.get()), db.message());
+        rc = sqlite3_backup_step(backup, 0);
+        std::uint32_t counterNow = 0;
+        if (rc == SQLITE_OK && (!ReadChangeCounter(db.get(), counterNow) || counterNow != counterBefore)) {
+            sqlite3_backup_finish(backup);
+            return {Rebuild::Changed, SQLITE_OK, {}};
+        }
+        if (rc == SQLITE_OK)
+            rc = sqlite3_backup_step(backup, -1);
+        const int finish = sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE)
+            return failed(rc == SQLITE_OK ? finish : rc, db.message());
+        if (finish != SQLITE_OK)
+            return failed(finish, db.message());
+    }
+    return {Rebuild::Done, SQLITE_OK, {}};
 }
 
 } // namespace
@@ -307,23 +502,41 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
     if (options.compact) {
         const long long sizeBefore = FileSize(path);
         const long long freeBefore = db.number("PRAGMA freelist_count");
-        // A page cache larger than the database spares the mid-rebuild spills, each of
-        // which costs a journal sync; the rebuilt copy is kept in memory unless it is big.
-        // Both last only for this connection; the rollback journal stays as it is.
-        db.query("PRAGMA cache_size = -262144");
-        if (sizeBefore >= 0 && sizeBefore <= 512LL * 1024 * 1024)
-            db.query("PRAGMA temp_store = MEMORY");
-        if (int rc = db.query("VACUUM"); rc != SQLITE_OK)
-            return failOn(rc, "not compacted");
         std::vector<std::string> mode;
-        if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() &&
-            Lower(mode.front()) == "wal") {
+        const bool wal = db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() &&
+                         Lower(mode.front()) == "wal";
+        const int busyMs = options.busyTimeoutSeconds * 1000;
+        // A log file's commits leave the change counter alone: such a database gets a
+        // plain VACUUM, and so does one that a writer changed while it was copied.
+        RebuildResult rebuilt{Rebuild::Changed, SQLITE_OK, {}};
+        if (!wal)
+            rebuilt = RebuildBeside(db, path, busyMs);
+        if (rebuilt.outcome == Rebuild::Failed) {
+            const Failure f = Explain(rebuilt.rc, rebuilt.message, options.busyTimeoutSeconds, "not compacted");
+            return fail(f.exit, f.text);
+        }
+        std::vector<std::string> renumbered;
+        if (rebuilt.outcome == Rebuild::Changed) {
+            renumbered = TablesVacuumRenumbers(db);
+            const std::string cache = "PRAGMA cache_size = -" + std::to_string(WriteCacheKib / 2);
+            db.query(cache.c_str());
+            if (int rc = db.query("VACUUM"); rc != SQLITE_OK)
+                return failOn(rc, "not compacted");
             // In WAL mode the rebuilt pages reach the file only at a checkpoint.
-            if (int rc = db.query("PRAGMA wal_checkpoint(TRUNCATE)"); rc != SQLITE_OK)
-                return failOn(rc, "compacted in the log only");
+            if (wal) {
+                if (int rc = db.query("PRAGMA wal_checkpoint(TRUNCATE)"); rc != SQLITE_OK)
+                    return failOn(rc, "compacted in the log only");
+            }
         }
         out << shown << ": compacted, " << sizeBefore << " -> " << FileSize(path) << " bytes ("
             << Plural(static_cast<std::size_t>(std::max(0LL, freeBefore)), "free page") << " removed)\n";
+        if (!renumbered.empty()) {
+            std::string names;
+            for (const std::string& t : renumbered)
+                names += (names.empty() ? "" : ", ") + t;
+            err << "QuilletEngine: " << shown << ": rowids renumbered in " << names
+                << " (no INTEGER PRIMARY KEY)\n";
+        }
     }
 
     if (!options.compact && !options.repair)

@@ -48,7 +48,8 @@ private:
     sqlite3* db_ = nullptr;
 };
 
-// A database of some hundred KB with every kind of value, an index, and many free pages.
+// A database of some hundred KB with every kind of value, an index, many free pages,
+// and a table whose rowids have gaps and are its only key.
 inline void MakeDatabase(const std::string& path, int rows = 400) {
     Db db(path);
     db.must("CREATE TABLE orders(id INTEGER PRIMARY KEY, customer TEXT, amount REAL, note BLOB, extra);"
@@ -60,10 +61,12 @@ inline void MakeDatabase(const std::string& path, int rows = 400) {
             "randomblob(200 + x % 300), CASE WHEN x % 3 = 0 THEN NULL ELSE x END FROM n;");
     db.must("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < " +
             std::to_string(rows * 3) + ") INSERT INTO junk SELECT randomblob(1000) FROM n;");
-    db.must("DROP TABLE junk; DELETE FROM orders WHERE id % 5 = 0;");
+    db.must("CREATE TABLE notes(line TEXT); WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < " +
+            std::to_string(rows) + ") INSERT INTO notes SELECT 'note ' || x FROM n;");
+    db.must("DROP TABLE junk; DELETE FROM orders WHERE id % 5 = 0; DELETE FROM notes WHERE rowid % 3 = 0;");
 }
 
-// Schema and rows as text, in a fixed order.
+// Schema and rows with their rowids as text, in a fixed order.
 inline std::string Dump(const std::string& path) {
     Db db(path);
     std::ostringstream out;
@@ -80,7 +83,7 @@ inline std::string Dump(const std::string& path) {
     }
     sqlite3_finalize(st);
     for (const auto& t : tables) {
-        sqlite3_prepare_v2(db.get(), ("SELECT * FROM \"" + t + "\" ORDER BY rowid").c_str(), -1, &st,
+        sqlite3_prepare_v2(db.get(), ("SELECT rowid, * FROM \"" + t + "\" ORDER BY rowid").c_str(), -1, &st,
                            nullptr);
         while (sqlite3_step(st) == SQLITE_ROW) {
             for (int c = 0; c < sqlite3_column_count(st); ++c) {
