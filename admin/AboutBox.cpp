@@ -1,9 +1,10 @@
 #include "admin/AboutBox.h"
 
-#include "admin/ErrorReporter.h"
-#include "admin/Help.h"
 #include "admin/Splash.h"
-#include "admin/WebLinks.h"
+#include "core/ProgramVersion.h"
+#include "ui/ErrorReporter.h"
+#include "ui/Help.h"
+#include "ui/WebLinks.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -14,6 +15,8 @@
 #include <QVBoxLayout>
 
 namespace quillet::admin {
+
+using namespace quillet::ui;
 
 namespace {
 
@@ -83,7 +86,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
     Version = new QLabel(QStringLiteral("Version ") + VersionText(ProgramVersion, QLocale()), panel);
     Version->setObjectName(QStringLiteral("Version"));
-    Build = new QLabel(QStringLiteral("Build ") + ProgramBuild, panel);
+    Build = new QLabel(QStringLiteral("Build ") + QString::fromLatin1(ProgramBuild), panel);
     Build->setObjectName(QStringLiteral("Build"));
 
     Label2 = new LinkLabel(MakerHomePageText, panel, [this] { guarded([this] { Label2Click(); }); });

@@ -13,8 +13,6 @@ namespace quillet::admin {
 
 // The program version as the about box shows it: two decimals, the locale's decimal
 // separator, no grouping.
-inline constexpr double ProgramVersion = 1.11;
-inline const QString ProgramBuild = QStringLiteral("1.112");
 QString VersionText(double version, const QLocale& locale);
 
 class TAboutBox : public QDialog {

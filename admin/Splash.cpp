@@ -1,6 +1,6 @@
 #include "admin/Splash.h"
 
-#include "admin/BevelPanel.h"
+#include "widgets/BevelPanel.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -10,6 +10,8 @@
 #include <QScreen>
 
 namespace quillet::admin {
+
+using widgets::TBevelPanel;
 
 QPixmap TfrmSplash::Picture(int size) {
     QPixmap pixmap(size, size);

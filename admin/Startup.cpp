@@ -1,20 +1,21 @@
 #include "admin/Startup.h"
 
 #include "admin/AboutBox.h"
-#include "admin/ErrorReporter.h"
-#include "admin/Help.h"
 #include "admin/Splash.h"
 #include "admin/fCfgMain.h"
 #include "scheduler/fSched.h"
+#include "ui/ErrorReporter.h"
+#include "ui/Help.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QThread>
 
 #include <algorithm>
 
 namespace quillet::admin {
+
+using namespace quillet::ui;
 
 namespace {
 QString g_shortDateFormat = QStringLiteral("yyyy/MM/dd");
@@ -47,20 +48,6 @@ QString ShortDateFormat() {
 
 QChar DateSeparator() {
     return g_dateSeparator;
-}
-
-QString ApplicationTitle(const QString& programPath) {
-    QString name = QFileInfo(programPath).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0)
-        name.truncate(dot);
-    if (name.isEmpty())
-        return name;
-    return name.left(1) + name.mid(1).toLower();
-}
-
-QString ApplicationTitle() {
-    return ApplicationTitle(QCoreApplication::applicationFilePath());
 }
 
 AdminWindows::AdminWindows() = default;

@@ -20,11 +20,6 @@ void SetProcessDateFormat(const QString& shortDateFormat, QChar separator);
 QString ShortDateFormat();
 QChar DateSeparator();
 
-// The program file's name without its extension, the first letter unchanged and the
-// rest in lower case: the caption of plain message boxes.
-QString ApplicationTitle(const QString& programPath);
-QString ApplicationTitle(); // of the running program
-
 // The windows that live from start-up to the end of the program, destroyed in the
 // reverse order of their creation.
 struct AdminWindows {

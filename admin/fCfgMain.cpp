@@ -1,13 +1,7 @@
 #include "admin/fCfgMain.h"
 
-#include "admin/AdminText.h"
-#include "admin/BevelPanel.h"
-#include "admin/Dialogs.h"
-#include "admin/DropFileTarget.h"
-#include "admin/ErrorReporter.h"
-#include "admin/fHistory.h"
-#include "admin/FileNameEdit.h"
 #include "admin/Startup.h"
+#include "admin/fHistory.h"
 #include "core/CfgFile.h"
 #include "core/Errors.h"
 #include "platform/Files.h"
@@ -15,6 +9,13 @@
 #include "platform/Programs.h"
 #include "platform/Registry.h"
 #include "scheduler/fSched.h"
+#include "ui/ApplicationTitle.h"
+#include "ui/Dialogs.h"
+#include "ui/DropFileTarget.h"
+#include "ui/ErrorReporter.h"
+#include "ui/FileNameEdit.h"
+#include "ui/Text.h"
+#include "widgets/BevelPanel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -38,6 +39,9 @@
 #include <limits>
 
 namespace quillet::admin {
+
+using namespace quillet::ui;
+using widgets::TBevelPanel;
 
 namespace {
 

@@ -14,10 +14,16 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 
-namespace quillet::admin {
-
+namespace quillet::ui {
 class TFileNameEdit;
 class TDropFileTarget;
+} // namespace quillet::ui
+
+namespace quillet::admin {
+
+using ui::TDropFileTarget;
+using ui::TFileNameEdit;
+
 class TfrmHistory;
 class THistoryStatus;
 

@@ -3,17 +3,19 @@
 #include "admin/fCfgMain.h"
 
 #include "admin/AboutBox.h"
-#include "admin/AdminText.h"
-#include "admin/Dialogs.h"
-#include "admin/Help.h"
 #include "admin/Shortcut.h"
-#include "admin/WebLinks.h"
 #include "core/Include.h"
 #include "platform/Programs.h"
+#include "ui/Dialogs.h"
+#include "ui/Help.h"
+#include "ui/Text.h"
+#include "ui/WebLinks.h"
 
 #include <QDir>
 
 namespace quillet::admin {
+
+using namespace quillet::ui;
 
 void TForm1::CreateDesktopIcon1Click() {
     // The shortcut starts the compactor next to the administrator, whatever the Quillet

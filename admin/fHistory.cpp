@@ -1,9 +1,9 @@
 #include "admin/fHistory.h"
 
-#include "admin/AdminText.h"
-#include "admin/Dialogs.h"
-#include "admin/ErrorReporter.h"
-#include "admin/WebLinks.h"
+#include "ui/Text.h"
+#include "ui/Dialogs.h"
+#include "ui/ErrorReporter.h"
+#include "ui/WebLinks.h"
 
 #include <QBrush>
 #include <QChart>
@@ -33,6 +33,8 @@
 #include <set>
 
 namespace quillet::admin {
+
+using namespace quillet::ui;
 
 namespace {
 

@@ -80,11 +80,11 @@ std::string CompactorCommandLine(const std::string& compactorPath, const std::st
     return QuotePath(compactorPath) + " " + QuotePath(configPath);
 }
 
-bool CompactEntry(ScheduleTable& table, int row, bool force, const RunEnvironment& env) {
-    const std::string code = table.code(row);
+bool CompactEntry(ScheduleTable& table, int entry, bool force, const RunEnvironment& env) {
+    const std::string code = table.code(entry);
     if (code.empty())
         return false;
-    const std::string path = table.configPath(row);
+    const std::string path = table.configPath(entry);
     const char letter = code.front();
     const int n = StrToInt(GetField(code, CodeSeparator, 1));
 
@@ -104,7 +104,7 @@ bool CompactEntry(ScheduleTable& table, int row, bool force, const RunEnvironmen
     if (!env.runner.runAndWait(CompactorCommandLine(env.compactorPath(), path)))
         return false; // not started: stays due, nothing to report
 
-    table.setCode(row, MakeCode(letter, n, runDate));
+    table.setCode(entry, MakeCode(letter, n, runDate));
     table.saveAfterRun();
     return true;
 }
@@ -116,10 +116,10 @@ void RunDueEntries(ScheduleTable& table, const std::string& startTimeText, const
         return;
 
     std::vector<std::exception_ptr> failures;
-    const int rows = table.rowCount();
-    for (int row = 1; row < rows && row < table.rowCount(); ++row) {
+    const int entries = table.entryCount();
+    for (int entry = 0; entry < entries && entry < table.entryCount(); ++entry) {
         try {
-            CompactEntry(table, row, false, env);
+            CompactEntry(table, entry, false, env);
         } catch (...) {
             failures.push_back(std::current_exception());
         }

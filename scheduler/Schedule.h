@@ -1,6 +1,6 @@
 // The schedule's rules without any window: frequency codes, due dates, the timer
-// settings' values, and the run of one entry or of one tick. The table itself lives in
-// the scheduler window's grid; these routines reach it through ScheduleTable.
+// settings' values, and the run of one entry or of one tick. The routines reach the
+// table (the schedule file, or the scheduler window's grid) through ScheduleTable.
 #pragma once
 
 #include "core/Include.h"
@@ -68,15 +68,16 @@ public:
 // hold blanks, so that a configuration path with blanks reaches the compactor whole.
 std::string CompactorCommandLine(const std::string& compactorPath, const std::string& configPath);
 
-// The schedule table as the run routines see it: data rows 1 to rowCount() - 1.
+// The schedule table as the run routines see it: entries 0 to entryCount() - 1, in
+// the table's order.
 class ScheduleTable {
 public:
     virtual ~ScheduleTable() = default;
-    virtual int rowCount() const = 0;
-    virtual std::string code(int row) const = 0;
-    virtual std::string configPath(int row) const = 0;
+    virtual int entryCount() const = 0;
+    virtual std::string code(int entry) const = 0;
+    virtual std::string configPath(int entry) const = 0;
     // Sets a code without marking the table as edited.
-    virtual void setCode(int row, const std::string& code) = 0;
+    virtual void setCode(int entry, const std::string& code) = 0;
     // Writes the whole table to the schedule file and clears the edited mark; throws
     // when the file cannot be written (the mark then stays as it was).
     virtual void saveAfterRun() = 0;
@@ -93,7 +94,7 @@ struct RunEnvironment {
 // run that could be started: the code gets the day the run started, and the table is
 // saved. True when the compactor ran. EConvertError when the code's N is not a whole
 // number; the save's error when the file cannot be written.
-bool CompactEntry(ScheduleTable& table, int row, bool force, const RunEnvironment& env);
+bool CompactEntry(ScheduleTable& table, int entry, bool force, const RunEnvironment& env);
 
 // One tick of the schedule timer: during the start hour every due entry runs, top to
 // bottom. An entry that fails does not keep the entries below it from running; the

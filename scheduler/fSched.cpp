@@ -1,14 +1,15 @@
 #include "scheduler/fSched.h"
 
-#include "admin/AdminText.h"
-#include "admin/Dialogs.h"
-#include "admin/DropFileTarget.h"
-#include "admin/ErrorReporter.h"
-#include "admin/Help.h"
 #include "core/Errors.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
 #include "scheduler/EntryStatus.h"
+#include "scheduler/ScheduleFile.h"
+#include "ui/Dialogs.h"
+#include "ui/DropFileTarget.h"
+#include "ui/ErrorReporter.h"
+#include "ui/Help.h"
+#include "ui/Text.h"
 #include "widgets/TEditGrid.h"
 
 #include <QAction>
@@ -33,9 +34,9 @@
 
 namespace quillet::scheduler {
 
-using admin::FromStd;
-using admin::guarded;
-using admin::ToStd;
+using ui::FromStd;
+using ui::guarded;
+using ui::ToStd;
 using widgets::TEditGrid;
 
 namespace {
@@ -110,18 +111,20 @@ void TRadioGroup::SetItemIndex(int index) {
     }
 }
 
-// ---- The table as the run routines see it ----
+// ---- The table as the run routines see it: entry 0 is the grid's first data row ----
 
 class TfrmSched::GridTable final : public ScheduleTable {
 public:
     explicit GridTable(TfrmSched& form) : form_(form) {}
-    int rowCount() const override { return form_.EditGrid1->RowCount(); }
-    std::string code(int row) const override { return ToStd(form_.EditGrid1->Cells(ColCode, row)); }
-    std::string configPath(int row) const override {
-        return ToStd(form_.EditGrid1->Cells(ColConfigFile, row));
+    int entryCount() const override { return form_.EditGrid1->RowCount() - firstRow(); }
+    std::string code(int entry) const override {
+        return ToStd(form_.EditGrid1->Cells(ColCode, entry + firstRow()));
     }
-    void setCode(int row, const std::string& code) override {
-        form_.EditGrid1->SetCells(ColCode, row, FromStd(code));
+    std::string configPath(int entry) const override {
+        return ToStd(form_.EditGrid1->Cells(ColConfigFile, entry + firstRow()));
+    }
+    void setCode(int entry, const std::string& code) override {
+        form_.EditGrid1->SetCells(ColCode, entry + firstRow(), FromStd(code));
     }
     void saveAfterRun() override {
         form_.saveSchedule();
@@ -129,6 +132,8 @@ public:
     }
 
 private:
+    int firstRow() const { return form_.EditGrid1->FixedRows(); }
+
     TfrmSched& form_;
 };
 
@@ -288,7 +293,7 @@ void TfrmSched::createControls() {
     connect(Timer1, &QTimer::timeout, this, &TfrmSched::Timer1Timer);
     periodMs_ = 60 * 60000;
 
-    DropFileTarget1 = new admin::TDropFileTarget(this);
+    DropFileTarget1 = new ui::TDropFileTarget(this);
     DropFileTarget1->setObjectName(QStringLiteral("DropFileTarget1"));
 }
 
@@ -346,9 +351,9 @@ void TfrmSched::FormDestroy() {
 // ---- Settings and the schedule file ----
 
 int TfrmSched::readTimerSettings() {
-    const std::string ini = ToStd(SettingsPath());
-    edtInterval->setText(FromStd(platform::GetPrivateProfileString(Section, "TimerInterval", "60", ini)));
-    edtStart->setText(FromStd(platform::GetPrivateProfileString(Section, "StartTime", "01", ini)));
+    const SchedulerSettings settings = ReadSchedulerSettings(ToStd(host_.appFolder));
+    edtInterval->setText(FromStd(settings.timerInterval));
+    edtStart->setText(FromStd(settings.startTime));
     return TimerIntervalMinutes(ToStd(edtInterval->text()));
 }
 
@@ -422,7 +427,7 @@ void TfrmSched::SaveChanges1Click() {
             reloadTable();
             UpdateFreq(EditGrid1->Cells(ColCode, 1));
             CheckTimer();
-            admin::Dialogs::instance().information(
+            ui::Dialogs::instance().information(
                 this, windowTitle(),
                 QStringLiteral(
                     "The timer settings were saved. The schedule had not been loaded from %1, because "
@@ -558,7 +563,7 @@ void TfrmSched::Timer1Timer() {
 }
 
 void TfrmSched::CompactEntry(int row, bool force) {
-    guarded([&] { scheduler::CompactEntry(*table_, row, force, runEnvironment()); });
+    guarded([&] { scheduler::CompactEntry(*table_, row - EditGrid1->FixedRows(), force, runEnvironment()); });
     guarded([&] { updateLastRun(); });
 }
 
@@ -623,7 +628,7 @@ void TfrmSched::EditGrid1KeyUp() {
 }
 
 void TfrmSched::btnHelpClick() {
-    guarded([&] { admin::ShowHelpTopic(this, admin::HelpTopicScheduler); });
+    guarded([&] { ui::ShowHelpTopic(this, ui::HelpTopicScheduler); });
 }
 
 void TfrmSched::Close1Click() {
@@ -639,9 +644,9 @@ void TfrmSched::FormClose() {
         takePendingEdits();
         if (!EditGrid1->Modified())
             return;
-        const auto answer = admin::Dialogs::instance().question(
-            this, QStringLiteral("Confirm"), QStringLiteral("Save changes?"),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        const auto answer =
+            ui::Dialogs::instance().question(this, QStringLiteral("Confirm"), QStringLiteral("Save changes?"),
+                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
         if (answer == QMessageBox::Yes)
             SaveChanges1Click();
     });

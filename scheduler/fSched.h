@@ -6,6 +6,7 @@
 
 #include "core/HistorySummary.h"
 #include "scheduler/Schedule.h"
+#include "scheduler/ScheduleFile.h"
 
 #include <QDialog>
 #include <QGroupBox>
@@ -22,7 +23,7 @@ class QMenuBar;
 class QTimer;
 class QToolButton;
 
-namespace quillet::admin {
+namespace quillet::ui {
 class TDropFileTarget;
 }
 namespace quillet::widgets {
@@ -31,7 +32,7 @@ class TEditGrid;
 
 namespace quillet::scheduler {
 
-// What the scheduler needs of the rest of the administrator.
+// What the scheduler window needs of the program that shows it.
 struct SchedulerHost {
     QString appFolder;                      // ends with the path separator
     std::function<QString()> compactorPath; // the main window's Quillet Path text, now
@@ -67,8 +68,8 @@ public:
     // The window created last and still alive: the one of the start-up.
     static TfrmSched* instance();
 
-    QString ScheduleFilePath() const { return host_.appFolder + QStringLiteral("schedfile.dat"); }
-    QString SettingsPath() const { return host_.appFolder + QStringLiteral("Quillet.ini"); }
+    QString ScheduleFilePath() const { return host_.appFolder + QString::fromLatin1(ScheduleFileName); }
+    QString SettingsPath() const { return host_.appFolder + QString::fromLatin1(SettingsFileName); }
 
     // The timer's on/off state and period; with a period of 0 it is on but never fires.
     bool TimerEnabled() const { return timerOn_; }
@@ -114,7 +115,7 @@ public:
     QLineEdit* edtStart = nullptr;
     QLabel* lblLastRun = nullptr; // the current entry's last run and next due time
     QTimer* Timer1 = nullptr;
-    admin::TDropFileTarget* DropFileTarget1 = nullptr;
+    ui::TDropFileTarget* DropFileTarget1 = nullptr;
 
 public slots:
     void done(int result) override; // every close passes here: FormClose, then hide

@@ -1,7 +1,7 @@
 #include "widgets/TEditGrid.h"
 
+#include "core/DelimitedFile.h"
 #include "core/Errors.h"
-#include "core/Include.h"
 #include "platform/Files.h"
 
 #include <QAbstractButton>
@@ -153,16 +153,6 @@ std::string ToBytes(const QString& text) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-// A cell's text as written to a delimited file. A CR or LF inside it would end the line
-// there and the cells after it would land in a new row when the file is read, so each
-// is written as a blank.
-std::string FileText(const QString& text) {
-    std::string bytes = ToBytes(text);
-    std::replace_if(
-        bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return bytes;
-}
-
 QString FromBytes(const std::string& bytes) {
     return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
@@ -222,27 +212,6 @@ void QuickSortRows(const std::vector<std::string>& keys, std::vector<int>& order
             R = J;
         }
     }
-}
-
-// A line ends at CR LF, a lone CR or a lone LF; a final line end adds no empty line.
-std::vector<std::string> SplitLines(const std::string& data) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    const std::size_t n = data.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const char c = data[i];
-        if (c == '\r' || c == '\n') {
-            lines.emplace_back(data, start, i - start);
-            i += (c == '\r' && i + 1 < n && data[i + 1] == '\n') ? 2 : 1;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < n)
-        lines.emplace_back(data, start, n - start);
-    return lines;
 }
 
 // The window does not redraw while the grid is filled.
@@ -776,42 +745,17 @@ void TEditGrid::LoadFromCSVFile(const QString& fileName, bool append) {
 
 void TEditGrid::SaveToDelimitedFile(const QString& fileName, char delimiter, bool withTitle) {
     std::string out;
-    if (withTitle) {
-        // Deliberately unlike the data rows: titles go unquoted, and leading empty
-        // titles leave no field.
-        std::string line;
-        for (int c = FFixedCols; c < ColCount(); ++c) {
-            const std::string title = FileText(Cells(c, 0));
-            if (line.empty())
-                line = title;
-            else
-                line += delimiter + title;
-        }
-        out += line;
-        out += "\r\n";
-    }
-    std::string line;
-    for (int r = FFixedRows; r < RowCount(); ++r) {
-        line.clear();
-        for (int c = FFixedCols; c < ColCount(); ++c) {
-            if (c > FFixedCols)
-                line += delimiter;
-            const std::string text = FileText(Cells(c, r));
-            if (!text.empty()) {
-                line += '"';
-                line += text;
-                line += '"';
-            }
-        }
-        // Left out when nothing but delimiters and blanks remain.
-        const bool hasText = std::any_of(line.begin(), line.end(), [delimiter](char ch) {
-            return ch != delimiter && static_cast<unsigned char>(ch) > 32;
-        });
-        if (hasText) {
-            out += line;
-            out += "\r\n";
-        }
-    }
+    DelimitedRow cells;
+    auto rowCells = [&](int r) -> const DelimitedRow& {
+        cells.clear();
+        for (int c = FFixedCols; c < ColCount(); ++c)
+            cells.push_back(ToBytes(Cells(c, r)));
+        return cells;
+    };
+    if (withTitle)
+        AppendDelimitedTitles(out, rowCells(0), delimiter);
+    for (int r = FFixedRows; r < RowCount(); ++r)
+        AppendDelimitedRow(out, rowCells(r), delimiter);
     if (fileName.isEmpty())
         return;
     // The whole file goes to a temporary file in the same folder, then replaces the
@@ -846,8 +790,9 @@ void TEditGrid::LoadFromDelimitedFile(const QString& fileName, char delimiter, b
         const int cols = ColCount();
         int start = FFixedRows;
         if (withTitle && !lines.empty()) {
+            const DelimitedRow titles = SplitFields(lines.front(), delimiter, cols - FFixedCols);
             for (int c = FFixedCols; c < cols; ++c)
-                SetCells(c, 0, FromBytes(GetField(lines.front(), delimiter, c - FFixedCols)));
+                SetCells(c, 0, FromBytes(titles[static_cast<std::size_t>(c - FFixedCols)]));
             --start;
         }
         const int lineCount =
@@ -859,9 +804,10 @@ void TEditGrid::LoadFromDelimitedFile(const QString& fileName, char delimiter, b
             // takes that row now.
             if (row < 0)
                 continue;
-            const std::string& line = lines[static_cast<std::size_t>(k)];
+            const DelimitedRow fields =
+                SplitFields(lines[static_cast<std::size_t>(k)], delimiter, cols - FFixedCols);
             for (int c = FFixedCols; c < cols; ++c)
-                SetCells(c, row, FromBytes(GetField(line, delimiter, c - FFixedCols)));
+                SetCells(c, row, FromBytes(fields[static_cast<std::size_t>(c - FFixedCols)]));
         }
         syncFixed();
     }

@@ -3,8 +3,8 @@
 #include "AdminTestSupport.h"
 
 #include "admin/AboutBox.h"
-#include "admin/Help.h"
-#include "admin/WebLinks.h"
+#include "ui/Help.h"
+#include "ui/WebLinks.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -12,6 +12,7 @@
 #include <QtTest>
 
 using namespace quillet::admin;
+using namespace quillet::ui;
 using namespace quillet::admin::test;
 
 namespace {

@@ -2,11 +2,12 @@
 // file-name box, the drop target and the scripted dialogs.
 #include "AdminTestSupport.h"
 
-#include "admin/DropFileTarget.h"
-#include "admin/ExceptionBox.h"
 #include "admin/Splash.h"
 #include "admin/Startup.h"
 #include "core/Errors.h"
+#include "ui/ApplicationTitle.h"
+#include "ui/DropFileTarget.h"
+#include "ui/ExceptionBox.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -17,6 +18,7 @@
 
 using namespace quillet;
 using namespace quillet::admin;
+using namespace quillet::ui;
 using namespace quillet::admin::test;
 
 namespace {

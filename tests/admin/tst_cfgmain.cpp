@@ -13,6 +13,7 @@
 
 using namespace quillet;
 using namespace quillet::admin;
+using namespace quillet::ui;
 using namespace quillet::admin::test;
 
 class CfgMainTest : public QObject {

@@ -2,13 +2,13 @@
 // headless over history files written as the compactor writes them.
 #include "AdminTestSupport.h"
 
-#include "admin/WebLinks.h"
+#include "ui/WebLinks.h"
 #include "admin/fHistory.h"
 #include "core/RunHistory.h"
 #include "platform/RegionalTime.h"
 #include "scheduler/fSched.h"
 #include "widgets/TEditGrid.h"
-#include "../scheduler/TestSeams.h"
+#include "tests/support/ScheduleSeams.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -21,6 +21,7 @@
 
 using namespace quillet;
 using namespace quillet::admin;
+using namespace quillet::ui;
 using namespace quillet::admin::test;
 
 namespace {

@@ -4,10 +4,10 @@
 #include "AdminTestSupport.h"
 
 #include "admin/AboutBox.h"
-#include "admin/Help.h"
 #include "admin/Shortcut.h"
 #include "admin/Startup.h"
-#include "admin/WebLinks.h"
+#include "ui/Help.h"
+#include "ui/WebLinks.h"
 
 #include <QDir>
 #include <QToolButton>
@@ -15,6 +15,7 @@
 
 using namespace quillet;
 using namespace quillet::admin;
+using namespace quillet::ui;
 using namespace quillet::admin::test;
 
 namespace {

@@ -1,6 +1,6 @@
 // The compactor end to end: the real program, copied into a fresh folder, run on
 // configuration files against a recording engine.
-#include "QuilletHarness.h"
+#include "tests/support/QuilletHarness.h"
 
 #include "core/CfgFile.h"
 

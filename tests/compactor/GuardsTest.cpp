@@ -1,6 +1,6 @@
 // The guards of an unattended pass, end to end through the real compactor: time limit,
 // lock files, free space, backups, only-changed, and the run history they leave.
-#include "QuilletHarness.h"
+#include "tests/support/QuilletHarness.h"
 
 #include "core/RunHistory.h"
 #include "platform/Environment.h"

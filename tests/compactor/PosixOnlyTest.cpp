@@ -1,6 +1,6 @@
 // Behaviour that only POSIX systems show: LC_TIME decides the log's date format, and an
 // unwritable log is reported on standard error instead of a modal box.
-#include "QuilletHarness.h"
+#include "tests/support/QuilletHarness.h"
 #include "tests/support/ScopedEnv.h"
 
 namespace quillet::test {

@@ -2,14 +2,12 @@
 // timer ticks and the Compact button with a set clock and recorded runs, the window's
 // commands and its close question.
 #include "scheduler/fSched.h"
-#include "tests/admin/AdminTestSupport.h"
-#include "tests/scheduler/TestSeams.h"
+#include "tests/support/ScheduleSeams.h"
+#include "tests/support/UiTestSupport.h"
 
-#include "admin/Dialogs.h"
-#include "admin/ErrorReporter.h"
-#include "admin/Help.h"
-#include "admin/Startup.h"
-#include "admin/fCfgMain.h"
+#include "ui/Dialogs.h"
+#include "ui/ErrorReporter.h"
+#include "ui/Help.h"
 #include "widgets/TEditGrid.h"
 
 #include <QAction>
@@ -25,9 +23,9 @@
 
 using namespace quillet;
 using namespace quillet::scheduler;
-using quillet::admin::ScriptedDialogs;
 using quillet::scheduler::testing::MockClock;
 using quillet::scheduler::testing::RecordingRunner;
+using quillet::test::ScriptedDialogs;
 using quillet::widgets::TEditGrid;
 
 namespace {
@@ -38,31 +36,29 @@ Date D(int y, int m, int d) {
 
 // One scheduler window over a fresh application folder.
 struct Scheduler {
-    admin::test::AdminWorld world; // a folder of its own and scripted dialogs
-    QStringList errors;            // the reported messages (this sink replaces the world's)
+    test::UiWorld world; // a folder of its own and scripted dialogs
+    QStringList errors;  // the reported messages (this sink replaces the world's)
     ScriptedDialogs* dialogs = &world.dialogs;
-    admin::RecordingHelp* help = &admin::RecordingHelp::install();
+    test::RecordingHelp* help = &test::RecordingHelp::install();
     MockClock* clock = nullptr;
     RecordingRunner* runner = nullptr;
     QString compactor = QStringLiteral("/opt/q/Quillet");
     std::unique_ptr<TfrmSched> form;
 
     Scheduler() {
-        admin::ErrorReporter::setSink([this](const QString& message, const QString&) { errors << message; });
+        ui::ErrorReporter::setSink([this](const QString& message, const QString&) { errors << message; });
     }
     ~Scheduler() {
         form.reset();
-        admin::HelpEngine::setInstance(nullptr);
+        ui::HelpEngine::setInstance(nullptr);
     }
 
     QString folder() const { return world.folder(); }
     QString schedulePath() const { return world.file(QStringLiteral("schedfile.dat")); }
     QString iniPath() const { return world.iniPath(); }
 
-    void writeSchedule(const QByteArray& bytes) const {
-        QVERIFY(admin::test::WriteFile(schedulePath(), bytes));
-    }
-    void writeIni(const QByteArray& bytes) const { QVERIFY(admin::test::WriteFile(iniPath(), bytes)); }
+    void writeSchedule(const QByteArray& bytes) const { QVERIFY(test::WriteFile(schedulePath(), bytes)); }
+    void writeIni(const QByteArray& bytes) const { QVERIFY(test::WriteFile(iniPath(), bytes)); }
     QByteArray read(const QString& path) const {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -135,7 +131,6 @@ private slots:
     void keyReleaseRefreshesTheFrequency();
     void helpAndClose();
     void badScheduleFiles();
-    void startupAndSchedulingCommand();
 };
 
 void TestFSched::layoutAndNames() {
@@ -565,7 +560,7 @@ void TestFSched::ticksNeverReEnter() {
     s.clock->day = D(2026, 12, 7);
     s.runner->whileRunning = nullptr;
     int inner = 0;
-    admin::ErrorReporter::setSink([&](const QString& message, const QString&) {
+    ui::ErrorReporter::setSink([&](const QString& message, const QString&) {
         s.errors << message;
         ++inner;
         f.Timer1Timer();
@@ -916,50 +911,6 @@ void TestFSched::badScheduleFiles() {
         QCOMPARE(lines[0], QByteArray("\"e0\"\t\"/c0.cfg\"\t\"w|-1|2026-12-06\"\r"));
         QCOMPARE(lines[1], QByteArray("\"e1\"\t\"/c1.cfg\"\t\"x|abc|2026-13-45\"\r"));
     }
-}
-
-void TestFSched::startupAndSchedulingCommand() {
-    Scheduler s;
-    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"w|1|2026-12-01\"\r\n");
-    auto windows = admin::CreateWindows(s.folder() + QStringLiteral("QuilletAdmin"));
-    TfrmSched* sched = windows->frmSched.get();
-    QVERIFY(sched);
-    QCOMPARE(TfrmSched::instance(), sched);
-    QCOMPARE(sched->ScheduleFilePath(), s.schedulePath());
-    // Hidden, with the schedule loaded and the timer armed.
-    QVERIFY(!sched->isVisible());
-    QCOMPARE(sched->EditGrid1->Cells(2, 1), QStringLiteral("/a.cfg"));
-    QVERIFY(sched->Timer1->isActive());
-    QVERIFY(s.errors.isEmpty());
-
-    admin::TForm1& main = *windows->Form1;
-    auto* button = main.findChild<QToolButton*>(QStringLiteral("BitBtn5"));
-    QVERIFY(button);
-    QCOMPARE(button->text(), QStringLiteral("Schedule"));
-    QCOMPARE(button->toolTip(), QStringLiteral("Show scheduler configuration screen"));
-    auto* item = main.findChild<QAction*>(QStringLiteral("Scheduling1"));
-    QVERIFY(item);
-    QCOMPARE(item->text(), QStringLiteral("S&cheduling"));
-
-    // Both show the window modally, reloaded; closing hides it again.
-    int shown = 0;
-    auto closeWhenShown = [&] {
-        QTimer::singleShot(0, sched, [&] {
-            if (sched->isVisible() && sched->isModal() && sched->EditGrid1->Cells(1, 0) == "Description")
-                ++shown;
-            sched->Close1Click();
-        });
-    };
-    closeWhenShown();
-    button->click();
-    QVERIFY(!sched->isVisible());
-    closeWhenShown();
-    item->trigger();
-    QVERIFY(!sched->isVisible());
-    QCOMPARE(shown, 2);
-    QVERIFY(sched->Timer1->isActive());
-    windows.reset();
-    QCOMPARE(TfrmSched::instance(), nullptr);
 }
 
 QTEST_MAIN(TestFSched)

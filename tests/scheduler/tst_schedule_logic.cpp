@@ -1,7 +1,7 @@
 // Due dates, the run of one entry and the ticks of the schedule timer, on a table in
 // memory with a set clock and recorded runs.
 #include "scheduler/Schedule.h"
-#include "tests/scheduler/TestSeams.h"
+#include "tests/support/ScheduleSeams.h"
 
 #include "core/Errors.h"
 
@@ -30,22 +30,22 @@ struct Entry {
 
 class MemoryTable final : public ScheduleTable {
 public:
-    std::vector<Entry> rows{{}}; // row 0 is the title row
+    std::vector<Entry> rows;
     int saves = 0;
     bool modified = true;
     bool saveFails = false;
-    std::vector<std::string> codesAtSave; // the code of every row at each save
+    std::vector<std::string> codesAtSave; // the code of every entry at each save
 
-    int rowCount() const override { return static_cast<int>(rows.size()); }
-    std::string code(int row) const override { return rows.at(row).code; }
-    std::string configPath(int row) const override { return rows.at(row).path; }
-    void setCode(int row, const std::string& code) override { rows.at(row).code = code; }
+    int entryCount() const override { return static_cast<int>(rows.size()); }
+    std::string code(int entry) const override { return rows.at(entry).code; }
+    std::string configPath(int entry) const override { return rows.at(entry).path; }
+    void setCode(int entry, const std::string& code) override { rows.at(entry).code = code; }
     void saveAfterRun() override {
         if (saveFails)
             throw EFCreateError("/ro/schedfile.dat");
         ++saves;
-        for (std::size_t i = 1; i < rows.size(); ++i)
-            codesAtSave.push_back(rows[i].code);
+        for (const Entry& entry : rows)
+            codesAtSave.push_back(entry.code);
         modified = false;
     }
     void add(const std::string& path, const std::string& code) { rows.push_back({"", path, code}); }
@@ -122,25 +122,25 @@ TEST(CommandLine, PathsWithBlanksAreQuoted) {
 
 TEST_F(ScheduleRun, DueEntryRunsAndRecordsTheDay) {
     table.add("/data/a.cfg", "d|1|2026-12-05");
-    EXPECT_TRUE(CompactEntry(table, 1, false, env));
+    EXPECT_TRUE(CompactEntry(table, 0, false, env));
     ASSERT_EQ(runner.commandLines.size(), 1u);
     EXPECT_EQ(runner.commandLines[0], "/opt/q/Quillet /data/a.cfg");
-    EXPECT_EQ(table.rows[1].code, "d|1|2026-12-06");
+    EXPECT_EQ(table.rows[0].code, "d|1|2026-12-06");
     EXPECT_EQ(table.saves, 1);
     EXPECT_FALSE(table.modified);
 
     // Ran today: not due again today.
-    EXPECT_FALSE(CompactEntry(table, 1, false, env));
+    EXPECT_FALSE(CompactEntry(table, 0, false, env));
     EXPECT_EQ(runner.commandLines.size(), 1u);
 }
 
 TEST_F(ScheduleRun, NotYetDueEntryDoesNotRun) {
     table.add("/data/w.cfg", "w|2|2026-12-01");
     clock.day = D(2026, 12, 14);
-    EXPECT_FALSE(CompactEntry(table, 1, false, env));
+    EXPECT_FALSE(CompactEntry(table, 0, false, env));
     clock.day = D(2026, 12, 15);
-    EXPECT_TRUE(CompactEntry(table, 1, false, env));
-    EXPECT_EQ(table.rows[1].code, "w|2|2026-12-15");
+    EXPECT_TRUE(CompactEntry(table, 0, false, env));
+    EXPECT_EQ(table.rows[0].code, "w|2|2026-12-15");
 }
 
 TEST_F(ScheduleRun, MissingOrBadDateCountsAsNeverRun) {
@@ -148,44 +148,44 @@ TEST_F(ScheduleRun, MissingOrBadDateCountsAsNeverRun) {
     table.add("/data/b.cfg", "d|1|2026-13-45");
     table.add("/data/c.cfg", "m|1");
     table.add("/data/d.cfg", "d|1|garbage");
-    for (int row = 1; row <= 4; ++row)
-        EXPECT_TRUE(CompactEntry(table, row, false, env)) << row;
-    EXPECT_EQ(table.rows[2].code, "d|1|2026-12-06");
-    EXPECT_EQ(table.rows[3].code, "m|1|2026-12-06");
+    for (int entry = 0; entry < 4; ++entry)
+        EXPECT_TRUE(CompactEntry(table, entry, false, env)) << entry;
+    EXPECT_EQ(table.rows[1].code, "d|1|2026-12-06");
+    EXPECT_EQ(table.rows[2].code, "m|1|2026-12-06");
 }
 
 TEST_F(ScheduleRun, EmptyCodeNeverRunsNotEvenForced) {
     table.add("/data/a.cfg", "");
-    EXPECT_FALSE(CompactEntry(table, 1, false, env));
-    EXPECT_FALSE(CompactEntry(table, 1, true, env));
+    EXPECT_FALSE(CompactEntry(table, 0, false, env));
+    EXPECT_FALSE(CompactEntry(table, 0, true, env));
     EXPECT_TRUE(runner.commandLines.empty());
     EXPECT_EQ(table.saves, 0);
 }
 
 TEST_F(ScheduleRun, ForcedRunIgnoresTheLastRunAndNormalisesN) {
     table.add("/data/a.cfg", "d|01|2026-12-06"); // ran today already
-    EXPECT_TRUE(CompactEntry(table, 1, true, env));
+    EXPECT_TRUE(CompactEntry(table, 0, true, env));
     EXPECT_EQ(runner.commandLines.size(), 1u);
-    EXPECT_EQ(table.rows[1].code, "d|1|2026-12-06");
+    EXPECT_EQ(table.rows[0].code, "d|1|2026-12-06");
 }
 
 TEST_F(ScheduleRun, FailedStartRecordsNothing) {
     table.add("/data/a.cfg", "d|1|2026-12-01");
     runner.startSucceeds = false;
-    EXPECT_FALSE(CompactEntry(table, 1, false, env));
+    EXPECT_FALSE(CompactEntry(table, 0, false, env));
     EXPECT_EQ(runner.commandLines.size(), 1u);
-    EXPECT_EQ(table.rows[1].code, "d|1|2026-12-01");
+    EXPECT_EQ(table.rows[0].code, "d|1|2026-12-01");
     EXPECT_EQ(table.saves, 0);
     EXPECT_TRUE(table.modified);
     // Still due at the next try.
     runner.startSucceeds = true;
-    EXPECT_TRUE(CompactEntry(table, 1, false, env));
+    EXPECT_TRUE(CompactEntry(table, 0, false, env));
 }
 
 TEST_F(ScheduleRun, NonIntegerNFailsBeforeAnyRun) {
     table.add("/data/a.cfg", "x|abc|2026-13-45");
     try {
-        CompactEntry(table, 1, true, env);
+        CompactEntry(table, 0, true, env);
         FAIL();
     } catch (const EConvertError& e) {
         EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
@@ -196,8 +196,8 @@ TEST_F(ScheduleRun, NonIntegerNFailsBeforeAnyRun) {
 TEST_F(ScheduleRun, SaveFailureKeepsTheRunInMemory) {
     table.add("/data/a.cfg", "d|1|2026-12-01");
     table.saveFails = true;
-    EXPECT_THROW(CompactEntry(table, 1, false, env), EFCreateError);
-    EXPECT_EQ(table.rows[1].code, "d|1|2026-12-06");
+    EXPECT_THROW(CompactEntry(table, 0, false, env), EFCreateError);
+    EXPECT_EQ(table.rows[0].code, "d|1|2026-12-06");
     EXPECT_TRUE(table.modified);
 }
 
@@ -211,7 +211,7 @@ TEST_F(ScheduleRun, TickRunsOnlyDuringTheStartHour) {
     clock.hour = 1; // 01:30
     RunDueEntries(table, "01", env);
     EXPECT_EQ(runner.commandLines.size(), 1u);
-    EXPECT_EQ(table.rows[1].code, "d|1|2026-12-06");
+    EXPECT_EQ(table.rows[0].code, "d|1|2026-12-06");
     // A second tick in the same hour finds nothing due.
     RunDueEntries(table, "1", env);
     EXPECT_EQ(runner.commandLines.size(), 1u);
@@ -256,10 +256,10 @@ TEST_F(ScheduleRun, RunAcrossMidnightRecordsTheStartDay) {
         }
     };
     RunDueEntries(table, "23", env);
-    EXPECT_EQ(table.rows[1].code, "d|1|2026-12-06");
+    EXPECT_EQ(table.rows[0].code, "d|1|2026-12-06");
     // The entry below is tested against the new day, and runs.
     ASSERT_EQ(runner.commandLines.size(), 2u);
-    EXPECT_EQ(table.rows[2].code, "d|1|2026-12-07");
+    EXPECT_EQ(table.rows[1].code, "d|1|2026-12-07");
 }
 
 TEST_F(ScheduleRun, BadEntryDoesNotStopTheEntriesBelow) {
@@ -274,7 +274,7 @@ TEST_F(ScheduleRun, BadEntryDoesNotStopTheEntriesBelow) {
     }
     ASSERT_EQ(runner.commandLines.size(), 1u);
     EXPECT_EQ(runner.commandLines[0], "/opt/q/Quillet /data/good.cfg");
-    EXPECT_EQ(table.rows[2].code, "d|1|2026-12-06");
+    EXPECT_EQ(table.rows[1].code, "d|1|2026-12-06");
 }
 
 TEST_F(ScheduleRun, CompactorPathIsReadAtEachRun) {

@@ -2,7 +2,7 @@
 #include "SqliteFiles.h"
 #include "core/RunHistory.h"
 #include "platform/Environment.h"
-#include "tests/compactor/QuilletHarness.h"
+#include "tests/support/QuilletHarness.h"
 
 namespace quillet::test {
 namespace {

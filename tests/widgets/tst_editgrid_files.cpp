@@ -53,6 +53,7 @@ private slots:
     void init() { QVERIFY(dir.isValid()); }
 
     void savedBytes();
+    void scheduleFixtureIsWhatTheGridWrites();
     void savedTitleLine();
     void saveWithoutFileNameWritesNothing();
     void failedSaveKeepsOldFileAndGrid_data();
@@ -94,6 +95,31 @@ void TstEditGridFiles::savedBytes() {
     empty->SetCells(1, 0, "Title");
     empty->SaveToDelimitedFile(file, '\t', false);
     QCOMPARE(ReadAll(file), QByteArray());
+}
+
+// The scheduler's table as the window's grid holds it; the fixture is shared with the
+// schedule file's test, which reads it without Qt and writes it back.
+void TstEditGridFiles::scheduleFixtureIsWhatTheGridWrites() {
+    auto grid = MakeGrid(4, 6);
+    const QStringList cells[] = {{"Nightly", "/data/a.cfg", "d|1|2026-12-05"},
+                                 {"", "/data/b b.cfg", ""},
+                                 {"", "", ""},
+                                 {"B\u00fcro, 2. Stock", "/srv/B\u00fcro/w.cfg", "w|2|2026-11-30"},
+                                 {"two\nlines", "/x\ty.cfg", "m|1|2026-01-31"}};
+    for (int row = 1; row <= 5; ++row)
+        for (int col = 1; col <= 3; ++col)
+            grid->SetCells(col, row, cells[row - 1][col - 1]);
+    const QString file = path("schedfile.dat");
+    grid->SaveToDelimitedFile(file, '\t', false);
+    const QByteArray fixture = ReadAll(QStringLiteral(SCHEDULE_FIXTURE));
+    QCOMPARE(ReadAll(file), fixture);
+
+    auto loaded = MakeGrid(4, 2);
+    loaded->LoadFromDelimitedFile(QStringLiteral(SCHEDULE_FIXTURE), '\t', false, false);
+    QCOMPARE(loaded->RowCount(), 5);
+    QCOMPARE(loaded->Cells(1, 3), QString("B\u00fcro, 2. Stock"));
+    loaded->SaveToDelimitedFile(file, '\t', false);
+    QCOMPARE(ReadAll(file), fixture);
 }
 
 void TstEditGridFiles::savedTitleLine() {

@@ -1,7 +1,7 @@
 // The error reporter's box.
 #pragma once
 
-#include "admin/ErrorReporter.h"
+#include "ui/ErrorReporter.h"
 
 #include <QDialog>
 
@@ -9,7 +9,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 class TExceptionBox : public QDialog {
     Q_OBJECT
@@ -35,4 +35,4 @@ private:
     ErrorReporter::Choice choice_ = ErrorReporter::Choice::Continue;
 };
 
-} // namespace quillet::admin
+} // namespace quillet::ui

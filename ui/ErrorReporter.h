@@ -8,7 +8,7 @@
 #include <functional>
 #include <utility>
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 class ErrorReporter {
 public:
@@ -45,4 +45,4 @@ template <class F> void guarded(F&& handler) noexcept {
     }
 }
 
-} // namespace quillet::admin
+} // namespace quillet::ui

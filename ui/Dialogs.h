@@ -11,7 +11,7 @@
 
 class QWidget;
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 struct FileDialogRequest {
     QString caption;
@@ -61,36 +61,4 @@ public:
     QStringList openFileNames(QWidget* parent, const FileDialogRequest& request) override;
 };
 
-// For tests: answers come from queues, and every box shown is recorded.
-class ScriptedDialogs : public Dialogs {
-public:
-    struct Shown {
-        QString kind; // "question", "information", "error", "open", "save", "open files"
-        QString caption;
-        QString text; // the box text, or the dialog's caption for file dialogs
-        QMessageBox::StandardButtons buttons;
-        FileDialogRequest request;
-    };
-
-    std::deque<QMessageBox::StandardButton> answers; // empty queue: the escape answer
-    std::deque<QString> fileNames;                   // empty queue: cancelled
-    std::deque<QStringList> fileLists;               // for openFileNames; empty queue: cancelled
-    std::vector<Shown> shown;
-
-    QMessageBox::StandardButton question(QWidget* parent, const QString& caption, const QString& text,
-                                         QMessageBox::StandardButtons buttons,
-                                         QMessageBox::StandardButton defaultButton) override;
-    void information(QWidget* parent, const QString& caption, const QString& text) override;
-    void error(QWidget* parent, const QString& caption, const QString& text) override;
-    QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
-    QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
-    QStringList openFileNames(QWidget* parent, const FileDialogRequest& request) override;
-
-    // Installs a fresh scripted instance and returns it (owned by Dialogs).
-    static ScriptedDialogs& install();
-
-private:
-    QString nextFileName(const QString& kind, const FileDialogRequest& request);
-};
-
-} // namespace quillet::admin
+} // namespace quillet::ui

@@ -1,14 +1,15 @@
-// One scheduled compaction from end to end: the scheduler window's tick starts the real
-// compactor, which runs the real stand-in engine on a real SQLite file.
+// The scheduler window as the administrator's start-up creates it, and one scheduled
+// compaction from end to end: the window's tick starts the real compactor, which runs
+// the real stand-in engine on a real SQLite file.
 #include "scheduler/fSched.h"
 #include "tests/admin/AdminTestSupport.h"
 
-#include "admin/Dialogs.h"
-#include "admin/ErrorReporter.h"
 #include "admin/Startup.h"
 #include "admin/fCfgMain.h"
 #include "core/CfgFile.h"
 #include "core/Include.h"
+#include "ui/Dialogs.h"
+#include "ui/ErrorReporter.h"
 #include "widgets/TEditGrid.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -55,8 +57,55 @@ quint32 freePages(const QString& path) {
 class TestSchedEndToEnd : public QObject {
     Q_OBJECT
 private slots:
+    void startupAndSchedulingCommand();
     void tickCompactsTheDueEntry();
 };
+
+void TestSchedEndToEnd::startupAndSchedulingCommand() {
+    admin::test::AdminWorld s;
+    QStringList errors;
+    ui::ErrorReporter::setSink([&](const QString& message, const QString&) { errors << message; });
+    QVERIFY(test::WriteFile(s.file("schedfile.dat"), "\"a\"\t\"/a.cfg\"\t\"w|1|2026-12-01\"\r\n"));
+    auto windows = admin::CreateWindows(s.programPath());
+    TfrmSched* sched = windows->frmSched.get();
+    QVERIFY(sched);
+    QCOMPARE(TfrmSched::instance(), sched);
+    QCOMPARE(sched->ScheduleFilePath(), s.file("schedfile.dat"));
+    // Hidden, with the schedule loaded and the timer armed.
+    QVERIFY(!sched->isVisible());
+    QCOMPARE(sched->EditGrid1->Cells(2, 1), QStringLiteral("/a.cfg"));
+    QVERIFY(sched->Timer1->isActive());
+    QVERIFY(errors.isEmpty());
+
+    admin::TForm1& main = *windows->Form1;
+    auto* button = main.findChild<QToolButton*>(QStringLiteral("BitBtn5"));
+    QVERIFY(button);
+    QCOMPARE(button->text(), QStringLiteral("Schedule"));
+    QCOMPARE(button->toolTip(), QStringLiteral("Show scheduler configuration screen"));
+    auto* item = main.findChild<QAction*>(QStringLiteral("Scheduling1"));
+    QVERIFY(item);
+    QCOMPARE(item->text(), QStringLiteral("S&cheduling"));
+
+    // Both show the window modally, reloaded; closing hides it again.
+    int shown = 0;
+    auto closeWhenShown = [&] {
+        QTimer::singleShot(0, sched, [&] {
+            if (sched->isVisible() && sched->isModal() && sched->EditGrid1->Cells(1, 0) == "Description")
+                ++shown;
+            sched->Close1Click();
+        });
+    };
+    closeWhenShown();
+    button->click();
+    QVERIFY(!sched->isVisible());
+    closeWhenShown();
+    item->trigger();
+    QVERIFY(!sched->isVisible());
+    QCOMPARE(shown, 2);
+    QVERIFY(sched->Timer1->isActive());
+    windows.reset();
+    QCOMPARE(TfrmSched::instance(), nullptr);
+}
 
 void TestSchedEndToEnd::tickCompactsTheDueEntry() {
     const QString bin = binDir();
@@ -101,16 +150,15 @@ void TestSchedEndToEnd::tickCompactsTheDueEntry() {
     const Date today = clock.today();
     const QByteArray yesterday = QByteArray::fromStdString(DateToDashText(today - 1));
     const QByteArray todayText = QByteArray::fromStdString(DateToDashText(today));
-    QVERIFY(admin::test::WriteFile(app + QStringLiteral("schedfile.dat"),
-                                   "\"Nightly\"\t\"" + cfgPath.toLocal8Bit() + "\"\t\"d|1|" + yesterday +
-                                       "\"\r\n"));
-    QVERIFY(admin::test::WriteFile(
+    QVERIFY(test::WriteFile(app + QStringLiteral("schedfile.dat"),
+                            "\"Nightly\"\t\"" + cfgPath.toLocal8Bit() + "\"\t\"d|1|" + yesterday + "\"\r\n"));
+    QVERIFY(test::WriteFile(
         app + QStringLiteral("Quillet.ini"),
         "[Defaults]\r\nTimerInterval=60\r\nStartTime=" + QByteArray::number(clock.hourNow()) + "\r\n"));
 
-    admin::ScriptedDialogs::install();
+    test::ScriptedDialogs::install();
     QStringList errors;
-    admin::ErrorReporter::setSink([&](const QString& message, const QString&) { errors << message; });
+    ui::ErrorReporter::setSink([&](const QString& message, const QString&) { errors << message; });
     // The administrator's own start-up: the scheduler reads AppFolder and the Quillet
     // Path field (by default the compactor next to the administrator) from the main window.
     auto windows = admin::CreateWindows(app + QStringLiteral("QuilletAdmin"));
@@ -136,8 +184,8 @@ void TestSchedEndToEnd::tickCompactsTheDueEntry() {
     QVERIFY(!f.EditGrid1->Modified());
 
     windows.reset();
-    admin::ErrorReporter::setSink(nullptr);
-    admin::Dialogs::setInstance(nullptr);
+    ui::ErrorReporter::setSink(nullptr);
+    ui::Dialogs::setInstance(nullptr);
 }
 
 QTEST_MAIN(TestSchedEndToEnd)

@@ -1,7 +1,7 @@
-#include "admin/FileNameEdit.h"
+#include "ui/FileNameEdit.h"
 
-#include "admin/Dialogs.h"
-#include "admin/ErrorReporter.h"
+#include "ui/Dialogs.h"
+#include "ui/ErrorReporter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 TFileNameEdit::TFileNameEdit(QWidget* parent)
     : QWidget(parent), edit_(new QLineEdit(this)), button_(new QToolButton(this)) {
@@ -94,4 +94,4 @@ void TFileNameEdit::Browse() {
         setText(value);
 }
 
-} // namespace quillet::admin
+} // namespace quillet::ui

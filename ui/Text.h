@@ -5,7 +5,7 @@
 #include <QString>
 #include <string>
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 inline std::string ToStd(const QString& text) {
     return text.toLocal8Bit().toStdString();
@@ -14,4 +14,4 @@ inline QString FromStd(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-} // namespace quillet::admin
+} // namespace quillet::ui

@@ -1,15 +1,15 @@
-#include "admin/Help.h"
+#include "ui/Help.h"
 
-#include "admin/AdminText.h"
-#include "admin/Dialogs.h"
-#include "admin/HelpViewer.h"
 #include "platform/Shell.h"
+#include "ui/Dialogs.h"
+#include "ui/HelpViewer.h"
+#include "ui/Text.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QWidget>
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 namespace {
 
@@ -104,23 +104,4 @@ void HelpEngine::setInstance(std::unique_ptr<HelpEngine> engine) {
     installed() = std::move(engine);
 }
 
-void RecordingHelp::contents(QWidget*, const QString& file) {
-    requests.push_back({QStringLiteral("contents"), file, {}, 0});
-}
-
-void RecordingHelp::search(QWidget*, const QString& file, const QString& key) {
-    requests.push_back({QStringLiteral("search"), file, key, 0});
-}
-
-void RecordingHelp::topic(QWidget*, const QString& file, int topic) {
-    requests.push_back({QStringLiteral("topic"), file, {}, topic});
-}
-
-RecordingHelp& RecordingHelp::install() {
-    auto engine = std::make_unique<RecordingHelp>();
-    RecordingHelp& ref = *engine;
-    HelpEngine::setInstance(std::move(engine));
-    return ref;
-}
-
-} // namespace quillet::admin
+} // namespace quillet::ui

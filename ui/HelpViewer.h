@@ -14,7 +14,7 @@ class QLineEdit;
 class QListWidget;
 class QTextBrowser;
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 struct HelpKeyword {
     QString text;
@@ -62,4 +62,4 @@ private:
     QLabel* lblStatus = nullptr;
 };
 
-} // namespace quillet::admin
+} // namespace quillet::ui

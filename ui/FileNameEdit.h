@@ -7,7 +7,7 @@
 class QLineEdit;
 class QToolButton;
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 class TFileNameEdit : public QWidget {
     Q_OBJECT
@@ -42,4 +42,4 @@ private:
     QString lastFolder_;
 };
 
-} // namespace quillet::admin
+} // namespace quillet::ui

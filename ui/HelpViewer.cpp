@@ -1,6 +1,6 @@
-#include "admin/HelpViewer.h"
+#include "ui/HelpViewer.h"
 
-#include "admin/WebLinks.h"
+#include "ui/WebLinks.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,7 +16,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 std::vector<HelpKeyword> ParseHelpIndex(const QString& html) {
     std::vector<HelpKeyword> keywords;
@@ -219,4 +219,4 @@ THelpViewer* THelpViewer::shared(QWidget* owner) {
     return viewer;
 }
 
-} // namespace quillet::admin
+} // namespace quillet::ui

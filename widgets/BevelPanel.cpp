@@ -1,9 +1,9 @@
-#include "admin/BevelPanel.h"
+#include "widgets/BevelPanel.h"
 
 #include <QPainter>
 #include <qdrawutil.h>
 
-namespace quillet::admin {
+namespace quillet::widgets {
 
 TBevelPanel::TBevelPanel(QWidget* parent, int bevelWidth, bool outerLowered, bool innerRaised)
     : QFrame(parent), bevelWidth_(bevelWidth), outerLowered_(outerLowered), innerRaised_(innerRaised) {
@@ -23,4 +23,4 @@ void TBevelPanel::paintEvent(QPaintEvent* event) {
         qDrawShadePanel(&painter, r, palette(), false, bevelWidth_);
 }
 
-} // namespace quillet::admin
+} // namespace quillet::widgets

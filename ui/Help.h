@@ -9,7 +9,7 @@
 
 class QWidget;
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 // Topic numbers that the programs open directly.
 constexpr int HelpTopicAbout = 61;      // F1 in the about box
@@ -42,23 +42,4 @@ public:
     static void setInstance(std::unique_ptr<HelpEngine> engine);
 };
 
-// For tests: every request is recorded, nothing is shown.
-class RecordingHelp : public HelpEngine {
-public:
-    struct Request {
-        QString kind; // "contents", "search", "topic"
-        QString helpFile;
-        QString key;   // search only
-        int topic = 0; // topic only
-    };
-    std::vector<Request> requests;
-
-    void contents(QWidget* parent, const QString& helpFile) override;
-    void search(QWidget* parent, const QString& helpFile, const QString& key) override;
-    void topic(QWidget* parent, const QString& helpFile, int topic) override;
-
-    // Installs a fresh recorder and returns it (owned by HelpEngine).
-    static RecordingHelp& install();
-};
-
-} // namespace quillet::admin
+} // namespace quillet::ui

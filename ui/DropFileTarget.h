@@ -10,7 +10,7 @@
 
 class QMimeData;
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 class TDropFileTarget : public QObject {
     Q_OBJECT
@@ -40,4 +40,4 @@ private:
     DropHandler onDrop_;
 };
 
-} // namespace quillet::admin
+} // namespace quillet::ui

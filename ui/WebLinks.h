@@ -2,11 +2,13 @@
 // desktop: the system's shell on Windows, the desktop's URL opener elsewhere.
 #pragma once
 
+#include "core/ProgramVersion.h"
+
 #include <QString>
 #include <memory>
 #include <vector>
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 inline const QString ProductWebPage = QStringLiteral("https://www.orvane-software.com/quillet/");
 inline const QString MakerHomePage = QStringLiteral("https://www.orvane-software.com/");
@@ -15,9 +17,10 @@ inline const QString MakerHomePageText = QStringLiteral("www.orvane-software.com
 // The home page with a query that tells the maker which program and version sent the
 // visitor.
 inline const QString MakerHomePageFromAbout =
-    QStringLiteral("https://www.orvane-software.com/?from=quillet-about&version=1.11");
-inline const QString SupportEmail =
-    QStringLiteral("mailto:support@orvane-software.com?subject=Quillet%201.11%20feedback");
+    QStringLiteral("https://www.orvane-software.com/?from=quillet-about&version=") +
+    QString::fromLatin1(ProgramVersionText);
+inline const QString SupportEmail = QStringLiteral("mailto:support@orvane-software.com?subject=Quillet%20") +
+                                    QString::fromLatin1(ProgramVersionText) + QStringLiteral("%20feedback");
 
 // Hands the address to the desktop. With askFirst the user is asked "Connect to the
 // Internet now?" and any answer but Yes opens nothing. A failure shows the "Launch
@@ -36,13 +39,4 @@ public:
     static void setInstance(std::unique_ptr<UrlOpener> opener);
 };
 
-// For tests: records every address and answers with `result`.
-class RecordingUrlOpener : public UrlOpener {
-public:
-    std::vector<QString> opened;
-    bool result = true;
-    bool open(const QString& address) override;
-    static RecordingUrlOpener& install();
-};
-
-} // namespace quillet::admin
+} // namespace quillet::ui

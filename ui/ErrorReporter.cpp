@@ -1,11 +1,11 @@
-#include "admin/ErrorReporter.h"
+#include "ui/ErrorReporter.h"
 
-#include "admin/AboutBox.h"
-#include "admin/AdminText.h"
-#include "admin/Dialogs.h"
-#include "admin/ExceptionBox.h"
-#include "admin/Startup.h"
 #include "core/Errors.h"
+#include "core/ProgramVersion.h"
+#include "ui/ApplicationTitle.h"
+#include "ui/Dialogs.h"
+#include "ui/ExceptionBox.h"
+#include "ui/Text.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -25,7 +25,7 @@
 #include <cxxabi.h>
 #include <typeinfo>
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 namespace {
 
@@ -160,7 +160,7 @@ QString ErrorReporter::ReportText(const QString& message, const QString& details
         QStringLiteral("\nDate: ") + QDateTime::currentDateTime().toString(Qt::ISODate) + QLatin1Char('\n');
     text += QStringLiteral("Program: ") + QCoreApplication::applicationFilePath() + QLatin1Char('\n');
     text += QStringLiteral("Version: ") + QString::number(ProgramVersion, 'f', 2) +
-            QStringLiteral(" (build ") + ProgramBuild + QStringLiteral(")\n");
+            QStringLiteral(" (build ") + QString::fromLatin1(ProgramBuild) + QStringLiteral(")\n");
     text += QStringLiteral("Qt: ") + QString::fromLatin1(qVersion()) + QLatin1Char('\n');
     text += QStringLiteral("System: ") + QSysInfo::prettyProductName() + QStringLiteral(" (") +
             QSysInfo::currentCpuArchitecture() + QStringLiteral(")\n");
@@ -218,4 +218,4 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
     }
 }
 
-} // namespace quillet::admin
+} // namespace quillet::ui

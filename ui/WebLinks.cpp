@@ -1,13 +1,13 @@
-#include "admin/WebLinks.h"
+#include "ui/WebLinks.h"
 
-#include "admin/AdminText.h"
-#include "admin/Dialogs.h"
 #include "platform/Shell.h"
+#include "ui/Dialogs.h"
+#include "ui/Text.h"
 
 #include <QDesktopServices>
 #include <QUrl>
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 namespace {
 
@@ -37,18 +37,6 @@ void UrlOpener::setInstance(std::unique_ptr<UrlOpener> opener) {
     installed() = std::move(opener);
 }
 
-bool RecordingUrlOpener::open(const QString& address) {
-    opened.push_back(address);
-    return result;
-}
-
-RecordingUrlOpener& RecordingUrlOpener::install() {
-    auto opener = std::make_unique<RecordingUrlOpener>();
-    RecordingUrlOpener& ref = *opener;
-    UrlOpener::setInstance(std::move(opener));
-    return ref;
-}
-
 bool OpenWebLink(const QString& address, bool askFirst) {
     if (askFirst && Dialogs::instance().question(
                         nullptr, QStringLiteral("Confirm"), QStringLiteral("Connect to the Internet now?"),
@@ -63,4 +51,4 @@ bool OpenWebLink(const QString& address, bool askFirst) {
     return true;
 }
 
-} // namespace quillet::admin
+} // namespace quillet::ui

@@ -1,17 +1,16 @@
 // The help viewer with the delivered help file: contents, the three topics the programs
 // open, the keyword index filtered as the user types, and a missing file.
-#include "AdminTestSupport.h"
-
-#include "admin/Help.h"
-#include "admin/HelpViewer.h"
+#include "tests/support/UiTestSupport.h"
+#include "ui/Help.h"
+#include "ui/HelpViewer.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextBrowser>
 #include <QtTest>
 
-using namespace quillet::admin;
-using namespace quillet::admin::test;
+using namespace quillet::ui;
+using namespace quillet::test;
 
 class HelpTest : public QObject {
     Q_OBJECT
@@ -120,7 +119,7 @@ void HelpTest::requestsGoThroughTheSeamWithTheHelpFile() {
 }
 
 void HelpTest::viewerFollowsTheRequests() {
-    AdminWorld world;
+    UiWorld world;
     SetHelpFile(helpFile);
     QWidget owner;
     owner.show();
@@ -147,7 +146,7 @@ void HelpTest::viewerFollowsTheRequests() {
 }
 
 void HelpTest::missingHelpFileIsReported() {
-    AdminWorld world;
+    UiWorld world;
     SetHelpFile(world.file("Quillet.hlp"));
     QWidget owner;
     ShowHelpContents(&owner);

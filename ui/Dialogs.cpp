@@ -1,6 +1,6 @@
-#include "admin/Dialogs.h"
+#include "ui/Dialogs.h"
 
-#include "admin/Startup.h"
+#include "ui/ApplicationTitle.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -8,7 +8,7 @@
 #include <QGridLayout>
 #include <QMessageBox>
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 namespace {
 
@@ -108,62 +108,4 @@ QStringList QtDialogs::openFileNames(QWidget* parent, const FileDialogRequest& r
     return runFileDialog(parent, request, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
 }
 
-QMessageBox::StandardButton ScriptedDialogs::question(QWidget*, const QString& caption, const QString& text,
-                                                      QMessageBox::StandardButtons buttons,
-                                                      QMessageBox::StandardButton) {
-    shown.push_back({QStringLiteral("question"), caption, text, buttons, {}});
-    if (answers.empty()) {
-        // Dismissing a box gives its escape button.
-        for (auto escape : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Abort, QMessageBox::Ok}) {
-            if (buttons & escape)
-                return escape;
-        }
-        return QMessageBox::NoButton;
-    }
-    const auto answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
-void ScriptedDialogs::information(QWidget*, const QString& caption, const QString& text) {
-    shown.push_back({QStringLiteral("information"), caption, text, QMessageBox::Ok, {}});
-}
-
-void ScriptedDialogs::error(QWidget*, const QString& caption, const QString& text) {
-    shown.push_back({QStringLiteral("error"), caption, text, QMessageBox::Ok, {}});
-}
-
-QString ScriptedDialogs::openFileName(QWidget*, const FileDialogRequest& request) {
-    return nextFileName(QStringLiteral("open"), request);
-}
-
-QString ScriptedDialogs::saveFileName(QWidget*, const FileDialogRequest& request) {
-    return nextFileName(QStringLiteral("save"), request);
-}
-
-QStringList ScriptedDialogs::openFileNames(QWidget*, const FileDialogRequest& request) {
-    shown.push_back({QStringLiteral("open files"), request.caption, request.caption, {}, request});
-    if (fileLists.empty())
-        return {};
-    QStringList files = fileLists.front();
-    fileLists.pop_front();
-    return files;
-}
-
-QString ScriptedDialogs::nextFileName(const QString& kind, const FileDialogRequest& request) {
-    shown.push_back({kind, request.caption, request.caption, {}, request});
-    if (fileNames.empty())
-        return QString();
-    QString name = fileNames.front();
-    fileNames.pop_front();
-    return WithDefaultSuffix(name, request.defaultSuffix);
-}
-
-ScriptedDialogs& ScriptedDialogs::install() {
-    auto dialogs = std::make_unique<ScriptedDialogs>();
-    ScriptedDialogs& ref = *dialogs;
-    Dialogs::setInstance(std::move(dialogs));
-    return ref;
-}
-
-} // namespace quillet::admin
+} // namespace quillet::ui

@@ -4,7 +4,7 @@
 
 #include <QFrame>
 
-namespace quillet::admin {
+namespace quillet::widgets {
 
 class TBevelPanel : public QFrame {
     Q_OBJECT
@@ -21,4 +21,4 @@ private:
     bool innerRaised_;
 };
 
-} // namespace quillet::admin
+} // namespace quillet::widgets

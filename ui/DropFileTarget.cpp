@@ -1,6 +1,6 @@
-#include "admin/DropFileTarget.h"
+#include "ui/DropFileTarget.h"
 
-#include "admin/ErrorReporter.h"
+#include "ui/ErrorReporter.h"
 
 #include <QAbstractScrollArea>
 #include <QDir>
@@ -11,7 +11,7 @@
 #include <QUrl>
 #include <QWidget>
 
-namespace quillet::admin {
+namespace quillet::ui {
 
 namespace {
 
@@ -118,4 +118,4 @@ bool TDropFileTarget::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-} // namespace quillet::admin
+} // namespace quillet::ui

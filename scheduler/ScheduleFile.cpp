@@ -1,0 +1,80 @@
+#include "scheduler/ScheduleFile.h"
+
+#include "core/DelimitedFile.h"
+#include "core/Errors.h"
+#include "platform/Files.h"
+#include "platform/Profile.h"
+#include "platform/Programs.h"
+
+namespace quillet::scheduler {
+
+namespace {
+
+constexpr int FieldCount = 3;
+const char* const Section = "Defaults";
+
+} // namespace
+
+void ScheduleFile::Load(const std::string& path) {
+    entries_.clear();
+    path_ = path;
+    loadFailed_ = false;
+    if (!platform::FileExists(path))
+        return;
+    std::string data;
+    if (!platform::ReadWholeFile(path, data)) {
+        loadFailed_ = true;
+        throw EFOpenError(path);
+    }
+    for (const std::string& line : SplitLines(data)) {
+        DelimitedRow fields = SplitFields(line, ScheduleDelimiter, FieldCount);
+        entries_.push_back({std::move(fields[0]), std::move(fields[1]), std::move(fields[2])});
+    }
+}
+
+void ScheduleFile::Save(const std::string& path) const {
+    if (loadFailed_)
+        throw EInvalidValue("The schedule was not saved to " + path + ": it could not be loaded from " +
+                            path_ + ".");
+    std::string out;
+    DelimitedRow cells(FieldCount);
+    for (const ScheduleEntry& entry : entries_) {
+        cells[0] = entry.description;
+        cells[1] = entry.configPath;
+        cells[2] = entry.code;
+        AppendDelimitedRow(out, cells, ScheduleDelimiter);
+    }
+    // A read-only file counts as one that cannot be created, as it does on Windows.
+    if (platform::IsReadOnlyFile(path) || !platform::ReplaceFileContent(path, out))
+        throw EFCreateError(path);
+}
+
+int ScheduleFile::entryCount() const {
+    return static_cast<int>(entries_.size());
+}
+
+std::string ScheduleFile::code(int entry) const {
+    return entries_.at(static_cast<std::size_t>(entry)).code;
+}
+
+std::string ScheduleFile::configPath(int entry) const {
+    return entries_.at(static_cast<std::size_t>(entry)).configPath;
+}
+
+void ScheduleFile::setCode(int entry, const std::string& code) {
+    entries_.at(static_cast<std::size_t>(entry)).code = code;
+}
+
+void ScheduleFile::saveAfterRun() {
+    Save(path_);
+}
+
+SchedulerSettings ReadSchedulerSettings(const std::string& appFolder) {
+    const std::string ini = appFolder + SettingsFileName;
+    return {platform::GetPrivateProfileString(Section, "TimerInterval", "60", ini),
+            platform::GetPrivateProfileString(Section, "StartTime", "01", ini),
+            platform::GetPrivateProfileString(Section, "QuilletPath",
+                                              appFolder + platform::CompactorProgramName, ini)};
+}
+
+} // namespace quillet::scheduler

@@ -1,0 +1,22 @@
+#include "ui/ApplicationTitle.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace quillet::ui {
+
+QString ApplicationTitle(const QString& programPath) {
+    QString name = QFileInfo(programPath).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0)
+        name.truncate(dot);
+    if (name.isEmpty())
+        return name;
+    return name.left(1) + name.mid(1).toLower();
+}
+
+QString ApplicationTitle() {
+    return ApplicationTitle(QCoreApplication::applicationFilePath());
+}
+
+} // namespace quillet::ui
