@@ -2,6 +2,7 @@
 
 #include "admin/Startup.h"
 #include "admin/fHistory.h"
+#include "admin/fOptions.h"
 #include "core/CfgFile.h"
 #include "core/Errors.h"
 #include "platform/Files.h"
@@ -298,6 +299,7 @@ void TForm1::createMenus() {
     File1->addSeparator();
     addAction(File1, "CreateDesktopIcon1", QStringLiteral("Create Desktop &Icon"),
               &TForm1::CreateDesktopIcon1Click);
+    addAction(File1, "Options1", QStringLiteral("O&ptions..."), &TForm1::Options1Click);
     File1->addSeparator();
     addAction(File1, "Exit1", QStringLiteral("E&xit"), &TForm1::Exit1Click);
 
@@ -359,7 +361,7 @@ bool TForm1::ConfigurationChanged() const {
     for (int row = 0; row < lboxCompactFiles->count(); ++row)
         files << lboxCompactFiles->item(row)->text();
     return TextFieldsChanged() || files != savedFiles_ || chkRepair->isChecked() != savedRepair_ ||
-           chkEncrypt->isChecked() != savedEncrypt_;
+           chkEncrypt->isChecked() != savedEncrypt_ || options_ != savedOptions_;
 }
 
 void TForm1::rememberSavedState() {
@@ -368,6 +370,7 @@ void TForm1::rememberSavedState() {
         savedFiles_ << lboxCompactFiles->item(row)->text();
     savedRepair_ = chkRepair->isChecked();
     savedEncrypt_ = chkEncrypt->isChecked();
+    savedOptions_ = options_;
 }
 
 void TForm1::setCaption() {
@@ -532,6 +535,15 @@ bool TForm1::saveConfig(bool chooseName) {
         edit->setModified(false);
     rememberSavedState();
     return true;
+}
+
+void TForm1::Options1Click() {
+    guarded([this] {
+        TfrmOptions dialog(this);
+        dialog.setOptions(options_);
+        if (dialog.exec() == QDialog::Accepted)
+            options_ = dialog.options();
+    });
 }
 
 void TForm1::NewConfigFile1Click() {

@@ -54,7 +54,7 @@ public:
     // Whether one of the five tracked text fields was edited since the last load or save.
     bool TextFieldsChanged() const;
     // Whether anything of the configuration differs from what was last loaded or saved:
-    // the text fields as above, the list or a check box.
+    // the text fields as above, the list, a check box or the options.
     bool ConfigurationChanged() const;
 
     // Load and commands.
@@ -68,6 +68,8 @@ public:
     void AddFiles1Click();
     void Exit1Click();
     void DropFileTarget1Drop(const QStringList& files);
+    // The options of unattended passes, in a dialog of their own.
+    void Options1Click();
     // Shows the scheduler window modally.
     void Scheduling1Click();
     // Shows the history window, created at its first use.
@@ -111,7 +113,7 @@ private:
     QString appFolder_;
     QString appTitle_;
     QString currentCfgPath_;
-    // The guard keys of the file shown, written back unchanged on a save.
+    // The options of the file shown (the keys after the nine), saved with the rest.
     CfgOptions options_;
     QString dialogFolder_;
     bool centred_ = false;
@@ -119,6 +121,7 @@ private:
     QStringList savedFiles_;
     bool savedRepair_ = false;
     bool savedEncrypt_ = false;
+    CfgOptions savedOptions_;
 
     TFileNameEdit* fedtAccess = nullptr;
     QLineEdit* edtDesc = nullptr;

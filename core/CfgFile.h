@@ -20,6 +20,7 @@ struct CfgOptions {
     int backupKeep = 3;       // backups kept per database, at least 1
     bool onlyChanged = false; // skip a database unchanged since its last good compaction
     int parallel = 1;         // engines run at the same time, at least 1
+    bool operator==(const CfgOptions&) const = default;
 };
 
 struct CfgValues {

@@ -108,4 +108,9 @@ QStringList QtDialogs::openFileNames(QWidget* parent, const FileDialogRequest& r
     return runFileDialog(parent, request, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
 }
 
+QString QtDialogs::folderName(QWidget* parent, const FileDialogRequest& request) {
+    const QString folder = QFileDialog::getExistingDirectory(parent, request.caption, request.directory);
+    return folder.isEmpty() ? folder : QDir::toNativeSeparators(folder);
+}
+
 } // namespace quillet::ui

@@ -37,6 +37,8 @@ public:
     virtual QString saveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
     // Several existing files at once, in the order the dialog gives them; empty when cancelled.
     virtual QStringList openFileNames(QWidget* parent, const FileDialogRequest& request) = 0;
+    // An existing folder (request.directory is where it starts); empty when cancelled.
+    virtual QString folderName(QWidget* parent, const FileDialogRequest& request) = 0;
 
     // The process-wide instance; real Qt dialogs unless a test installed its own.
     static Dialogs& instance();
@@ -59,6 +61,7 @@ public:
     QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
     QStringList openFileNames(QWidget* parent, const FileDialogRequest& request) override;
+    QString folderName(QWidget* parent, const FileDialogRequest& request) override;
 };
 
 } // namespace quillet::ui

@@ -15,6 +15,7 @@ namespace quillet::ui {
 constexpr int HelpTopicAbout = 61;      // F1 in the about box
 constexpr int HelpTopicHomePage = 160;  // the maker's home page could not be opened
 constexpr int HelpTopicScheduler = 190; // help button of the scheduler window
+constexpr int HelpTopicOptions = 200;   // help button of the unattended-pass options
 
 void ShowHelpContents(QWidget* parent);
 // A keyword search; an empty key opens the search with nothing typed yet.

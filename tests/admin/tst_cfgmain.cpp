@@ -4,7 +4,11 @@
 #include "core/CfgFile.h"
 #include "core/Include.h"
 
+#include "admin/fOptions.h"
+
 #include <QDir>
+#include <QSpinBox>
+#include <QTimer>
 #include <QLabel>
 #include <QToolButton>
 #include <QtTest>
@@ -52,6 +56,7 @@ private slots:
     void openKeepsAccessPathAndLoadClearsFlags();
     void newDropsTheConfiguration();
     void longListLoadsWhole();
+    void optionsAreSetInTheirDialogAndSaved();
 
     // The list.
     void deleteRemovesOnlyTheSelectedEntry();
@@ -606,6 +611,57 @@ void CfgMainTest::longListLoadsWhole() {
     form->close();
 }
 
+// Runs `step` on the options dialog once it is shown modally.
+static void WhenOptionsShown(std::function<void(TfrmOptions*)> step) {
+    QTimer::singleShot(0, [step] {
+        auto* dialog = qobject_cast<TfrmOptions*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        step(dialog);
+    });
+}
+
+void CfgMainTest::optionsAreSetInTheirDialogAndSaved() {
+    AdminWorld world;
+    const QString cfg = world.file("night.cfg");
+    QVERIFY(WriteFile(cfg, "[Defaults]\r\nTimeLimit=30\r\nBackupKeep=7\r\n"));
+    world.dialogs.fileNames.push_back(cfg);
+    auto form = world.makeForm();
+    form->OpenConfigFile1Click();
+
+    // Cancel changes nothing.
+    WhenOptionsShown([](TfrmOptions* d) {
+        QCOMPARE(d->findChild<QSpinBox*>("spnTimeLimit")->value(), 30);
+        d->findChild<QSpinBox*>("spnTimeLimit")->setValue(5);
+        d->reject();
+    });
+    form->Options1Click();
+    QVERIFY(!form->ConfigurationChanged());
+
+    // A missing backup folder is kept only when the user says so.
+    const QString missing = world.file("no such folder");
+    WhenOptionsShown([&](TfrmOptions* d) {
+        d->findChild<QSpinBox*>("spnTimeLimit")->setValue(45);
+        d->findChild<QCheckBox*>("chkSkipInUse")->setChecked(false);
+        d->findChild<QLineEdit*>("edtBackupFolder")->setText(missing);
+        d->findChild<QSpinBox*>("spnParallel")->setValue(2);
+        d->accept(); // scripted No: stays open
+        QVERIFY(d->isVisible());
+        world.dialogs.answers.push_back(QMessageBox::Yes);
+        d->accept();
+    });
+    form->Options1Click();
+    QVERIFY(form->ConfigurationChanged());
+    form->SaveConfigFIle1Click();
+    QVERIFY(!form->ConfigurationChanged());
+    const CfgValues saved = ReadCfgForEditor(ToStd(cfg));
+    QCOMPARE(saved.options.timeLimit, 45);
+    QVERIFY(!saved.options.skipInUse);
+    QCOMPARE(FromStd(saved.options.backupFolder), missing);
+    QCOMPARE(saved.options.backupKeep, 7);
+    QCOMPARE(saved.options.parallel, 2);
+    form->close();
+}
+
 void CfgMainTest::deleteRemovesOnlyTheSelectedEntry() {
     AdminWorld world;
     auto form = world.makeForm();
@@ -720,6 +776,7 @@ void CfgMainTest::menusAndToolbar() {
                                                          {"SaveAs1", "Save &As"},
                                                          {"DeleteFile1", "&Delete File"},
                                                          {"CreateDesktopIcon1", "Create Desktop &Icon"},
+                                                         {"Options1", "O&ptions..."},
                                                          {"Exit1", "E&xit"},
                                                          {"Scheduling1", "S&cheduling"},
                                                          {"Contents1", "&Contents"},

@@ -48,6 +48,10 @@ QStringList ScriptedDialogs::openFileNames(QWidget*, const FileDialogRequest& re
     return files;
 }
 
+QString ScriptedDialogs::folderName(QWidget*, const FileDialogRequest& request) {
+    return nextFileName(QStringLiteral("folder"), request);
+}
+
 QString ScriptedDialogs::nextFileName(const QString& kind, const FileDialogRequest& request) {
     shown.push_back({kind, request.caption, request.caption, {}, request});
     if (fileNames.empty())

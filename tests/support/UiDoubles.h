@@ -23,7 +23,7 @@ using ui::UrlOpener;
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
-        QString kind; // "question", "information", "error", "open", "save", "open files"
+        QString kind; // "question", "information", "error", "open", "save", "open files", "folder"
         QString caption;
         QString text; // the box text, or the dialog's caption for file dialogs
         QMessageBox::StandardButtons buttons;
@@ -43,6 +43,7 @@ public:
     QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
     QStringList openFileNames(QWidget* parent, const FileDialogRequest& request) override;
+    QString folderName(QWidget* parent, const FileDialogRequest& request) override; // from fileNames
 
     // Installs a fresh scripted instance and returns it (owned by Dialogs).
     static ScriptedDialogs& install();

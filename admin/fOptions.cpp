@@ -1,0 +1,145 @@
+#include "admin/fOptions.h"
+
+#include "ui/Dialogs.h"
+#include "ui/ErrorReporter.h"
+#include "ui/Help.h"
+#include "ui/Text.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace quillet::admin {
+
+using ui::FromStd;
+using ui::guarded;
+using ui::ToStd;
+
+namespace {
+
+QSpinBox* spinBox(QWidget* parent, const char* name, int minimum, int maximum, const QString& suffix) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setRange(minimum, maximum);
+    box->setSuffix(suffix);
+    box->setAccelerated(true);
+    return box;
+}
+
+} // namespace
+
+TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmOptions"));
+    setWindowTitle(QStringLiteral("Options for Unattended Passes"));
+
+    // The file holds whole numbers of up to nine digits; anything the box shows can be saved.
+    spnTimeLimit = spinBox(this, "spnTimeLimit", 0, 999999999, QStringLiteral(" minutes"));
+    spnTimeLimit->setSpecialValueText(QStringLiteral("No limit"));
+    chkSkipInUse = new QCheckBox(QStringLiteral("Skip databases in &use (their lock file is held)"), this);
+    chkSkipInUse->setObjectName(QStringLiteral("chkSkipInUse"));
+    edtBackupFolder = new QLineEdit(this);
+    edtBackupFolder->setObjectName(QStringLiteral("edtBackupFolder"));
+    edtBackupFolder->setPlaceholderText(QStringLiteral("No backups"));
+    edtBackupFolder->setMinimumWidth(320);
+    auto* browse = new QToolButton(this);
+    browse->setObjectName(QStringLiteral("btnBackupFolder"));
+    browse->setText(QStringLiteral("..."));
+    connect(browse, &QToolButton::clicked, this, [this] { guarded([this] { btnBackupFolderClick(); }); });
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(edtBackupFolder);
+    folderRow->addWidget(browse);
+    spnBackupKeep = spinBox(this, "spnBackupKeep", 1, 999999999, QStringLiteral(" per database"));
+    chkOnlyChanged = new QCheckBox(QStringLiteral("Only &changed databases (skip those unchanged since "
+                                                  "their last compaction)"),
+                                   this);
+    chkOnlyChanged->setObjectName(QStringLiteral("chkOnlyChanged"));
+    spnParallel = spinBox(this, "spnParallel", 1, 64, QString());
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("&Time limit per database:"), spnTimeLimit);
+    form->addRow(QString(), chkSkipInUse);
+    form->addRow(QStringLiteral("&Backup folder:"), folderRow);
+    form->addRow(QStringLiteral("Backups to &keep:"), spnBackupKeep);
+    form->addRow(QString(), chkOnlyChanged);
+    form->addRow(QStringLiteral("&Parallel engines:"), spnParallel);
+    for (QWidget* field : {static_cast<QWidget*>(spnTimeLimit), static_cast<QWidget*>(spnBackupKeep),
+                           static_cast<QWidget*>(spnParallel)})
+        if (auto* label = qobject_cast<QLabel*>(form->labelForField(field)))
+            label->setBuddy(field);
+    if (auto* label = qobject_cast<QLabel*>(form->labelForField(folderRow)))
+        label->setBuddy(edtBackupFolder);
+
+    auto* note = new QLabel(QStringLiteral("A database is compacted only when its disk has room for a "
+                                           "copy of it.\nA failed backup leaves the database uncompacted."),
+                            this);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { guarded([this] { accept(); }); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] { guarded([this] { btnHelpClick(); }); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(note);
+    layout->addWidget(buttons);
+    setOptions(CfgOptions{});
+}
+
+void TfrmOptions::setOptions(const CfgOptions& o) {
+    spnTimeLimit->setValue(o.timeLimit);
+    chkSkipInUse->setChecked(o.skipInUse);
+    edtBackupFolder->setText(FromStd(o.backupFolder));
+    spnBackupKeep->setValue(o.backupKeep);
+    chkOnlyChanged->setChecked(o.onlyChanged);
+    spnParallel->setValue(o.parallel);
+}
+
+CfgOptions TfrmOptions::options() const {
+    CfgOptions o;
+    o.timeLimit = spnTimeLimit->value();
+    o.skipInUse = chkSkipInUse->isChecked();
+    // Blanks at the ends would not survive the file anyway.
+    o.backupFolder = ToStd(edtBackupFolder->text().trimmed());
+    o.backupKeep = spnBackupKeep->value();
+    o.onlyChanged = chkOnlyChanged->isChecked();
+    o.parallel = spnParallel->value();
+    return o;
+}
+
+void TfrmOptions::btnBackupFolderClick() {
+    ui::FileDialogRequest request;
+    request.caption = QStringLiteral("Backup Folder");
+    request.directory = edtBackupFolder->text().trimmed();
+    const QString folder = ui::Dialogs::instance().folderName(this, request);
+    if (!folder.isEmpty())
+        edtBackupFolder->setText(folder);
+}
+
+void TfrmOptions::btnHelpClick() {
+    ui::ShowHelpTopic(this, ui::HelpTopicOptions);
+}
+
+void TfrmOptions::accept() {
+    const QString folder = edtBackupFolder->text().trimmed();
+    // It may be a drive that is only there at night; the user decides.
+    if (!folder.isEmpty() && !QFileInfo(folder).isDir() &&
+        ui::Dialogs::instance().question(this, windowTitle(),
+                                         QStringLiteral("The backup folder %1 does not exist. While it is "
+                                                        "missing, no database is compacted. Keep it?")
+                                             .arg(folder),
+                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+        edtBackupFolder->setFocus();
+        return;
+    }
+    QDialog::accept();
+}
+
+} // namespace quillet::admin
