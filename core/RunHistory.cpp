@@ -32,7 +32,7 @@ template <typename T> std::string NumberText(const std::optional<T>& v) {
 std::string SecondsText(const std::optional<double>& v) {
     if (!v)
         return {};
-    char buf[64];
+    char buf[400]; // the largest double has 309 digits before the point
     const auto res = std::to_chars(buf, buf + sizeof buf, *v, std::chars_format::fixed, 3);
     return res.ec == std::errc() ? std::string(buf, res.ptr) : std::string();
 }

@@ -41,8 +41,8 @@ windows() {
 
 fuzz() {
   cmake --preset fuzz >/dev/null
-  cmake --build --preset fuzz -j"$jobs" --target fuzz_fields fuzz_profile fuzz_delimited
-  for target in fuzz_fields fuzz_profile fuzz_delimited; do
+  cmake --build --preset fuzz -j"$jobs" --target fuzz_fields fuzz_profile fuzz_delimited fuzz_history
+  for target in fuzz_fields fuzz_profile fuzz_delimited fuzz_history; do
     corpus=$(mktemp -d)
     log=$(mktemp)
     if ! ./build/fuzz/fuzz/$target -max_total_time="${QUILLET_FUZZ_SECONDS:-30}" "$corpus" >"$log" 2>&1; then
