@@ -284,6 +284,7 @@ void TfrmSched::createControls() {
     lblLastRun->setObjectName(QStringLiteral("lblLastRun"));
     lblLastRun->setContentsMargins(4, 2, 4, 2);
     lblLastRun->setFixedWidth(537);
+    lblLastRun->setWordWrap(true);
     layout->addWidget(lblLastRun);
 
     // The schedule timer: off until CheckTimer finds an entry with a frequency.
