@@ -11,9 +11,15 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <exception>
 #include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
 
 namespace quillet::compactor {
 
@@ -145,65 +151,169 @@ public:
         s_.accessPath = QuotePath(s_.accessPath);
         checkHistoryHeader();
 
-        for (std::size_t n = 0;; ++n) {
-            const std::string entry = n < s_.databaseList.size() ? s_.databaseList[n] : std::string();
+        std::vector<std::string> entries;
+        for (const auto& entry : s_.databaseList) {
             if (entry.empty())
                 break;
-            compactOne(entry);
+            entries.push_back(entry);
         }
+        compactAll(entries);
 
         if (!s_.launchCommand.empty())
             LaunchProgram(s_.launchCommand);
     }
 
-    // All the work for one database: the checks, the backup, the engine run and the
-    // history line. It changes nothing of the pass but what it appends to the log and
-    // the history, so databases may be handled side by side.
-    void compactOne(const std::string& entry) const {
-        HistoryRecord record;
-        record.start = passStart_;
-        record.configuration = s_.configurationPath;
-        record.database = entry;
+    // For failures nobody foresaw: the run must still end quietly with a line in the log.
+    void logUnexpected(const std::string& what) { log(" Run stopped by an internal error: " + what); }
 
+private:
+    // Up to `Parallel` databases at once, each list entry once, handed out in list order
+    // as slots free up; a database listed twice waits for its earlier run. A failure
+    // nobody foresaw ends the pass as it would with one slot: the running engines are
+    // waited for, no further database is started, and it is passed on.
+    void compactAll(const std::vector<std::string>& entries) {
+        const std::size_t slots = std::min<std::size_t>(static_cast<std::size_t>(std::max(options_.parallel, 1)),
+                                                        entries.size());
+        std::size_t next = 0;
+        std::exception_ptr failure;
+        auto work = [&] {
+            std::unique_lock lock(mutex_);
+            while (next < entries.size() && !failure) {
+                const std::string& entry = entries[next++];
+                ended_.wait(lock, [&] { return running_.count(entry) == 0; });
+                running_.insert(entry);
+                std::optional<Job> job;
+                try {
+                    // The checks in list order, so that each sees the room the earlier
+                    // ones hold.
+                    job.emplace(prepare(entry));
+                    lock.unlock();
+                    finish(*job);
+                } catch (...) {
+                    if (!lock.owns_lock())
+                        lock.lock();
+                    if (!failure)
+                        failure = std::current_exception();
+                }
+                if (!lock.owns_lock())
+                    lock.lock();
+                job.reset(); // gives back its room
+                running_.erase(entry);
+                ended_.notify_all();
+            }
+        };
+        std::vector<std::thread> workers;
+        try {
+            while (workers.size() + 1 < slots)
+                workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            // No more threads to be had: fewer slots.
+        }
+        work();
+        for (auto& w : workers)
+            w.join();
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+
+    // Room on a volume that a running engine or a backup under way may still take,
+    // counted until it has ended. Made, moved and ended only while `mutex_` is held.
+    class Hold {
+    public:
+        Hold() = default;
+        Hold(std::map<std::string, std::uint64_t>& held, std::string volume, std::uint64_t bytes)
+            : held_(&held), volume_(std::move(volume)), bytes_(bytes) {
+            held[volume_] += bytes;
+        }
+        ~Hold() { release(); }
+        Hold(Hold&& other) noexcept { *this = std::move(other); }
+        Hold& operator=(Hold&& other) noexcept {
+            std::swap(held_, other.held_);
+            std::swap(volume_, other.volume_);
+            std::swap(bytes_, other.bytes_);
+            return *this;
+        }
+        void release() {
+            if (held_)
+                (*held_)[volume_] -= std::min(bytes_, (*held_)[volume_]);
+            held_ = nullptr;
+        }
+
+    private:
+        std::map<std::string, std::uint64_t>* held_ = nullptr;
+        std::string volume_;
+        std::uint64_t bytes_ = 0;
+    };
+
+    struct Job {
+        std::string entry;
+        HistoryRecord record;
         std::string note; // for the history when the engine leaves no line of its own
+        bool run = true;  // false: left alone, the record says why
+        Hold engineRoom;  // the rebuilt copy
+        Hold backupRoom;  // the backup, until it is written
+    };
+
+    // The checks before anything is written: unchanged, in use, room. Under `mutex_`.
+    Job prepare(const std::string& entry) {
+        Job job;
+        job.entry = entry;
+        job.record.start = passStart_;
+        job.record.configuration = s_.configurationPath;
+        job.record.database = entry;
         const auto before = platform::StampOf(entry);
         if (!before) {
             // Still handed to the engine, which reports a missing file its own way.
             log(" .mdb file: " + entry + " does not exist.");
-        } else {
-            record.sizeBefore = before->size;
-            if (!passesGuards(entry, *before, record, note)) {
-                writeHistory(record);
-                return;
-            }
+            return job;
+        }
+        job.record.sizeBefore = before->size;
+        job.run = passesChecks(entry, *before, job);
+        return job;
+    }
+
+    // The backup, the engine run and the history line. It changes nothing of the pass
+    // but what it appends to the log and the history, so databases may be handled side
+    // by side.
+    void finish(Job& job) {
+        HistoryRecord& record = job.record;
+        const std::string& entry = job.entry;
+        if (job.run && record.sizeBefore && !options_.backupFolder.empty()) {
+            job.run = backUp(entry, record);
+            const std::lock_guard lock(mutex_);
+            job.backupRoom.release();
+        }
+        if (!job.run) {
+            writeHistory(record);
+            return;
         }
 
-        CompactionSettings job = s_;
-        job.currentEntry = QuotePath(entry);
-        job.commandLine = BuildCommandLine(job, job.password);
-        platform::GuardedRun run;
-        if (job.commandLine.size() <= MaxCommandLine)
-            run = platform::RunGuarded(job.commandLine, SW_SHOWNORMAL_MODE, options_.timeLimit * Minute());
-        if (!run.started) {
-            log(" Could not execute " + LoggedCommandLine(job));
+        CompactionSettings run = s_;
+        run.currentEntry = QuotePath(entry);
+        run.commandLine = BuildCommandLine(run, run.password);
+        platform::GuardedRun result;
+        if (run.commandLine.size() <= MaxCommandLine)
+            result = platform::RunGuarded(run.commandLine, SW_SHOWNORMAL_MODE, options_.timeLimit * Minute());
+        if (!result.started) {
+            log(" Could not execute " + LoggedCommandLine(run));
             record.outcome = "not-started";
             record.detail = "the engine could not be started";
             writeHistory(record);
             return;
         }
-        record.exitCode = run.exitCode;
-        record.seconds = run.seconds;
+        record.exitCode = result.exitCode;
+        record.seconds = result.seconds;
         if (const auto after = platform::StampOf(entry))
             record.sizeAfter = after->size;
-        record.detail = Replaced(run.lastErrorLine, s_.password, PasswordMask);
-        if (run.timedOut) {
+        record.detail = Replaced(result.lastErrorLine, s_.password, PasswordMask);
+        if (result.timedOut) {
             log(" Time limit of " + std::to_string(options_.timeLimit) + " minutes reached; stopped " +
-                LoggedCommandLine(job));
+                LoggedCommandLine(run));
             record.outcome = "timed-out";
             if (record.detail.empty())
                 record.detail = "stopped after " + std::to_string(options_.timeLimit) + " minutes";
-        } else if (run.exitCode != 0) {
-            log(" Exit code " + std::to_string(run.exitCode) + " from " + LoggedCommandLine(job));
+        } else if (result.exitCode != 0) {
+            log(" Exit code " + std::to_string(result.exitCode) + " from " + LoggedCommandLine(run));
             record.outcome = "failed";
         } else {
             record.outcome = "ok";
@@ -211,14 +321,10 @@ public:
                 rememberCompacted(entry);
         }
         if (record.detail.empty())
-            record.detail = note;
+            record.detail = job.note;
         writeHistory(record);
     }
 
-    // For failures nobody foresaw: the run must still end quietly with a line in the log.
-    void logUnexpected(const std::string& what) { log(" Run stopped by an internal error: " + what); }
-
-private:
     void readSettings() {
         // A missing, unreadable or odd file reads as all defaults.
         if (!platform::FileExists(s_.configurationPath))
@@ -239,10 +345,11 @@ private:
         options_ = values.options;
     }
 
-    // Unchanged, in use, room, backup: false when the database is to be left alone, with
-    // the record's outcome and detail set.
-    bool passesGuards(const std::string& entry, const platform::FileStamp& stamp, HistoryRecord& record,
-                      std::string& note) const {
+    // Unchanged, in use, room: false when the database is to be left alone, with the
+    // record's outcome and detail set.
+    bool passesChecks(const std::string& entry, const platform::FileStamp& stamp, Job& job) {
+        HistoryRecord& record = job.record;
+        std::string& note = job.note;
         if (options_.onlyChanged && unchangedSinceCompacted(entry, stamp)) {
             record.outcome = "unchanged";
             record.sizeAfter = stamp.size;
@@ -261,11 +368,7 @@ private:
             if (state == platform::LockFile::Stale)
                 note = "removed the stale lock file " + lock;
         }
-        if (!enoughRoom(entry, static_cast<std::uint64_t>(stamp.size), record))
-            return false;
-        if (!options_.backupFolder.empty())
-            return backUp(entry, record);
-        return true;
+        return enoughRoom(entry, static_cast<std::uint64_t>(stamp.size), job);
     }
 
     // The engine's lock file beside a database, by its extension; empty for other files.
@@ -281,10 +384,15 @@ private:
     }
 
     // The rebuilt copy needs the database's size on its volume; a backup needs as much
-    // again on its own, which may be the same volume.
-    bool enoughRoom(const std::string& entry, std::uint64_t size, HistoryRecord& record) const {
-        const auto here = platform::DiskSpaceOf(entry);
-        const auto there = options_.backupFolder.empty() ? std::nullopt : platform::DiskSpaceOf(options_.backupFolder);
+    // again on its own, which may be the same volume. Room that running engines and
+    // backups under way may still take is not free: each holds its database's size.
+    bool enoughRoom(const std::string& entry, std::uint64_t size, Job& job) {
+        HistoryRecord& record = job.record;
+        auto here = platform::DiskSpaceOf(entry);
+        auto there = options_.backupFolder.empty() ? std::nullopt : platform::DiskSpaceOf(options_.backupFolder);
+        for (auto* space : {&here, &there})
+            if (*space)
+                (*space)->freeBytes -= std::min((*space)->freeBytes, held_[(*space)->volume]);
         const bool shared = here && there && here->volume == there->volume;
         const std::uint64_t needHere = shared ? 2 * size : size;
         const auto mb = [](std::uint64_t bytes, bool up) { return std::to_string((bytes + (up ? MiB - 1 : 0)) / MiB); };
@@ -304,6 +412,10 @@ private:
                             ", " + std::to_string(there->freeBytes) + " are free";
             return false;
         }
+        if (here)
+            job.engineRoom = Hold(held_, here->volume, size);
+        if (there)
+            job.backupRoom = Hold(held_, there->volume, size);
         return true;
     }
 
@@ -388,6 +500,10 @@ private:
     std::string historyPath_;
     std::string stateFolder_;
     mutable std::atomic<bool> historyFailed_{false}; // one log line per pass is enough
+    std::mutex mutex_;                                 // the three below
+    std::condition_variable ended_;                    // a database's run has ended
+    std::set<std::string> running_;                    // databases handed out and not done
+    std::map<std::string, std::uint64_t> held_;        // bytes per volume, see Hold
 };
 
 } // namespace

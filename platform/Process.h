@@ -29,6 +29,7 @@ struct GuardedRun {
 // it is closed. At the limit the whole group is ended: POSIX SIGTERM, a grace period of
 // a tenth of the limit (5 s at most) while the program has not exited, then SIGKILL to
 // the group; Windows TerminateJobObject. The program is always reaped.
+// Safe to call from several threads at once.
 GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, std::chrono::milliseconds limit);
 
 // The last line of the text that holds more than blanks, without its line end and

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace quillet::platform {
 namespace {
@@ -64,6 +65,10 @@ GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, st
     GuardedRun run;
 
     // Only the pipe's write end is inheritable; the child gets it as its standard error.
+    // A process created meanwhile on another thread would inherit it as well, so pipe
+    // and start go one thread at a time.
+    static std::mutex starting;
+    std::unique_lock startLock(starting);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 65536))
@@ -99,6 +104,7 @@ GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, st
         return run;
     Handle process(pi.hProcess), thread(pi.hThread);
     writer.reset();
+    startLock.unlock();
     // A program already in a job that allows no nesting stays outside ours; then only
     // the program itself can be ended.
     const bool inJob = job.h && ::AssignProcessToJobObject(job.h, process.h);

@@ -4,11 +4,15 @@
 // "exitcode.txt" there (0 without that file). With "--wait-for <file>" first, it waits
 // until that file exists (60 s at most) before it records anything. A database whose
 // content begins with "hang" makes it hang: it ignores SIGTERM, starts a copy of itself
-// that does the same, and both append to "heartbeat.txt" every 20 ms until killed.
+// that does the same, and both append to "heartbeat.txt" every 20 ms until killed (the
+// copy "c", the engine itself the letter after "hang", or "p"). A database that reads
+// "touch <file>" makes it create that file; "wait-for <file>" makes it wait for that
+// file (20 s at most) and exit 3 when it never came.
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/SelfPath.h"
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -18,7 +22,7 @@
 
 namespace {
 
-[[noreturn]] void Hang(const std::string& folder, const char* mark) {
+[[noreturn]] void Hang(const std::string& folder, const std::string& mark) {
     std::signal(SIGTERM, SIG_IGN);
     for (;;) {
         quillet::platform::AppendToFile(folder + "heartbeat.txt", mark);
@@ -46,7 +50,17 @@ int main(int argc, char** argv) {
     std::string text;
     if (argc > 1 && ReadWholeFile(argv[1], text) && text.rfind("hang", 0) == 0) {
         StartProcess("\"" + ExecutablePath() + "\" --hang-child", 0);
-        Hang(folder, "p");
+        Hang(folder, text.size() > 4 && std::isalpha(static_cast<unsigned char>(text[4])) ? text.substr(4, 1) : "p");
+    }
+    if (text.rfind("touch ", 0) == 0 && !AppendToFile(text.substr(6), "here"))
+        return 98;
+    if (text.rfind("wait-for ", 0) == 0) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!FileExists(text.substr(9))) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return 3;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
     if (ReadWholeFile(folder + "stderr.txt", text))
         std::cerr << text << std::flush;

@@ -261,5 +261,97 @@ TEST_F(Guards, GarbageHistoryIsReportedOnceAndStillAppendedTo) {
     EXPECT_EQ(read.records.size(), 2u);
 }
 
+// Parallel: several engines of one pass at once.
+
+Lines Sorted(Lines lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+TEST_F(Guards, ParallelRunsEnginesSideBySideAndEachDatabaseOnce) {
+    // The first engine can only end once the second has started beside it.
+    const std::string started = q_.file("second started");
+    Lines files = {db("first.mdb", "wait-for " + started), db("second.mdb", "touch " + started)};
+    for (const char* name : {"c.mdb", "d.mdb", "e.mdb", "f.mdb"})
+        files.push_back(db(name));
+    run(files, {"Parallel=2"});
+    EXPECT_EQ(q_.messages(), Lines{});
+    Lines called;
+    for (const auto& call : Calls(engine_))
+        called.push_back(call.at(0));
+    EXPECT_EQ(Sorted(called), Sorted(files));
+    Lines recorded;
+    for (const auto& r : history()) {
+        recorded.push_back(r.database);
+        EXPECT_EQ(r.outcome, "ok") << r.database;
+    }
+    EXPECT_EQ(Sorted(recorded), Sorted(files));
+}
+
+TEST_F(Guards, ParallelEnginesEachHaveTheirOwnTimeLimit) {
+    const TestEnv minute("QUILLET_TEST_MINUTE_MS", "2500");
+    const std::string a = db("a.mdb", "hangA");
+    const std::string b = db("b.mdb", "hangB");
+    const std::string next = db("next.mdb");
+    run({a, b, next}, {"TimeLimit=1", "Parallel=2"});
+
+    const std::string stopped = " Time limit of 1 minutes reached; stopped " + engine_ + " ";
+    EXPECT_EQ(Sorted(q_.messages()), Sorted({stopped + a + " /compact", stopped + b + " /compact"}));
+    Lines outcomes;
+    for (const auto& r : history()) {
+        outcomes.push_back(r.outcome);
+        if (r.outcome == "timed-out") {
+            EXPECT_GE(*r.seconds, 2.4) << r.database;
+        }
+    }
+    EXPECT_EQ(Sorted(outcomes), (Lines{"ok", "timed-out", "timed-out"}));
+    // Both hung at once: their heartbeats interleave, and both have stopped.
+    const std::string beats = ReadBytes(engineFile("heartbeat.txt"));
+    const auto firstA = beats.find('A'), firstB = beats.find('B');
+    ASSERT_NE(firstA, std::string::npos);
+    ASSERT_NE(firstB, std::string::npos);
+    EXPECT_NE(beats.find('A', firstB), std::string::npos) << beats;
+    EXPECT_NE(beats.find('B', firstA), std::string::npos) << beats;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(ReadBytes(engineFile("heartbeat.txt")), beats);
+}
+
+TEST_F(Guards, ParallelCountsTheRoomARunningEngineMayStillTake) {
+    const TestEnv minute("QUILLET_TEST_MINUTE_MS", "1500");
+    const TestEnv room("QUILLET_TEST_FREE_SPACE", "150");
+    const std::string running = db("running.mdb", "hangA" + std::string(95, ' '));
+    const std::string waiting = db("waiting.mdb", std::string(100, 'x'));
+    run({running, waiting}, {"TimeLimit=1", "Parallel=2"});
+    EXPECT_EQ(Sorted(q_.messages()),
+              Sorted({" .mdb file: " + waiting + " needs 1 MB free to be compacted, 0 MB are free; not compacted.",
+                      " Time limit of 1 minutes reached; stopped " + engine_ + " " + running + " /compact"}));
+    const auto h = history();
+    ASSERT_EQ(h.size(), 2u);
+    EXPECT_EQ(h[0].database, waiting);
+    EXPECT_EQ(h[0].outcome, "no-space");
+    EXPECT_EQ(h[0].detail, "needs 100 bytes free, 50 are free");
+    EXPECT_EQ(h[1].outcome, "timed-out");
+}
+
+TEST_F(Guards, ParallelPassesKeepTheLogAndTheHistoryWhole) {
+    Lines files, expected;
+    SetExitCode(engine_, 5);
+    for (int i = 0; i < 30; ++i) {
+        files.push_back(q_.file("gone " + std::to_string(i) + ".mdb"));
+        expected.push_back(" .mdb file: " + files.back() + " does not exist.");
+        expected.push_back(" Exit code 5 from " + engine_ + " " + QuotePath(files.back()) + " /compact");
+    }
+    run(files, {"Parallel=4"});
+    // Every line whole: each begins with its date and time (checked by messages()).
+    EXPECT_EQ(Sorted(q_.messages()), Sorted(expected));
+    Lines recorded;
+    for (const auto& r : history()) {
+        recorded.push_back(r.database);
+        EXPECT_EQ(r.outcome, "failed");
+        EXPECT_EQ(r.exitCode, 5);
+    }
+    EXPECT_EQ(Sorted(recorded), Sorted(files));
+}
+
 } // namespace
 } // namespace quillet::test
