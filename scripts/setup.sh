@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
-  libsqlite3-dev sqlite3 sqlite3-tools
+  libsqlite3-dev sqlite3 sqlite3-tools time
   qt6-charts-dev libqt6opengl6-dev systemd libnotify-bin ccache
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 liblnk-utils
