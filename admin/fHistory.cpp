@@ -705,14 +705,22 @@ void TfrmHistory::updateLog() {
     const HistoryRecord& r = model_->records()[*selected];
     lblLog->setText(QStringLiteral("error.log, pass of %1 (%2)")
                         .arg(QString::fromStdString(StartText(r.start)), FileNameOf(r.configuration)));
-    std::string log;
-    std::uint64_t size = 0;
-    if (!ReadFileTail(ToStd(ErrorLogPath()), HistoryReadLimit, log, size)) {
-        memLog->setPlainText(QStringLiteral("%1 cannot be read or does not exist.").arg(ErrorLogPath()));
+    // A long log is read again only when it changed, not at every click.
+    const QString path = ErrorLogPath();
+    const QFileInfo info(path);
+    if (path != logPath_ || info.size() != logSize_ || info.lastModified() != logTime_) {
+        std::uint64_t size = 0;
+        logRead_ = ReadFileTail(ToStd(path), HistoryReadLimit, log_, size);
+        logPath_ = path;
+        logSize_ = info.size();
+        logTime_ = info.lastModified();
+    }
+    if (!logRead_) {
+        memLog->setPlainText(QStringLiteral("%1 cannot be read or does not exist.").arg(path));
         return;
     }
     static const LogStampReader stamps = LogStampReader::Regional();
-    const auto lines = PassLogLines(log, model_->records(), r.start, r.configuration, stamps);
+    const auto lines = PassLogLines(log_, model_->records(), r.start, r.configuration, stamps);
     QStringList text;
     for (const std::string& line : lines)
         text << FromStd(line);

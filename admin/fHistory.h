@@ -136,6 +136,11 @@ private:
     QString loadedPath_;
     qint64 loadedSize_ = -1;
     QDateTime loadedTime_;
+    QString logPath_; // error.log as last read
+    qint64 logSize_ = -1;
+    QDateTime logTime_;
+    std::string log_;
+    bool logRead_ = false;
     bool loading_ = false;     // from Reload until its result is shown
     bool reloadAgain_ = false; // the file changed while it was being read
     bool filling_ = false;
