@@ -625,11 +625,12 @@ HistoryTotals TfrmHistory::ShownTotals() const {
 
 void TfrmHistory::updateTotals() {
     const HistoryTotals t = ShownTotals();
-    lblTotals->setText(QStringLiteral("%1 passes, %2 databases compacted, %3 failures, %4 saved")
-                           .arg(t.passes)
-                           .arg(t.compacted)
-                           .arg(t.failed)
-                           .arg(QString::fromStdString(SizeText(t.spaceSaved))));
+    auto count = [](std::size_t n, const char* one, const char* many) {
+        return QString::number(n) + QLatin1Char(' ') + QString::fromLatin1(n == 1 ? one : many);
+    };
+    lblTotals->setText(QStringLiteral("%1, %2 compacted, %3, %4 saved")
+                           .arg(count(t.passes, "pass", "passes"), count(t.compacted, "database", "databases"),
+                                count(t.failed, "failure", "failures"), QString::fromStdString(SizeText(t.spaceSaved))));
 }
 
 void TfrmHistory::updateCharts() {

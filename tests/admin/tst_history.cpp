@@ -162,6 +162,7 @@ void HistoryTest::everyOutcomeRowsTotalsAndFilters() {
     QCOMPARE(Column(*w, HistoryTableModel::Outcome), QStringList({"no-space", "in-use"}));
     ChooseData(w->cbOutcome, QStringLiteral("defragmented"));
     QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(w->lblTotals->text(), QStringLiteral("1 pass, 0 databases compacted, 0 failures, 0 bytes saved"));
     ChooseData(w->cbOutcome, QString());
 
     ChooseData(w->cbConfiguration, world.other());
