@@ -54,7 +54,7 @@ QString VersionText(double version, const QLocale& locale) {
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutBox"));
-    setWindowTitle(QStringLiteral("About Quillet"));
+    setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(ProgramName));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
@@ -77,7 +77,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     bold.setBold(true);
     MakerName->setFont(bold);
 
-    ProductName = new QLabel(QStringLiteral("Quillet\u2122"), panel);
+    ProductName = new QLabel(QString::fromLatin1(ProgramName) + QStringLiteral("\u2122"), panel);
     ProductName->setObjectName(QStringLiteral("ProductName"));
     QFont large = bold;
     large.setPixelSize(32);

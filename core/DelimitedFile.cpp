@@ -10,10 +10,12 @@ namespace {
 
 // A CR or LF inside a cell would end the line there and the cells after it would land
 // in a new row when the file is read, so each is written as a blank.
-std::string FileText(std::string bytes) {
+void AppendFileText(std::string& out, const std::string& text) {
+    const std::size_t start = out.size();
+    out += text;
     std::replace_if(
-        bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return bytes;
+        out.begin() + static_cast<std::ptrdiff_t>(start), out.end(),
+        [](char c) { return c == '\r' || c == '\n'; }, ' ');
 }
 
 } // namespace
@@ -54,25 +56,24 @@ std::vector<DelimitedRow> ReadDelimited(const std::string& data, char delimiter,
 }
 
 bool AppendDelimitedRow(std::string& out, const DelimitedRow& cells, char delimiter) {
-    std::string line;
+    const std::size_t start = out.size();
     for (std::size_t c = 0; c < cells.size(); ++c) {
         if (c > 0)
-            line += delimiter;
-        const std::string text = FileText(cells[c]);
-        if (!text.empty()) {
-            line += '"';
-            line += text;
-            line += '"';
+            out += delimiter;
+        if (!cells[c].empty()) {
+            out += '"';
+            AppendFileText(out, cells[c]);
+            out += '"';
         }
     }
     // Left out when nothing but delimiters and blanks remain.
-    const bool hasText = std::any_of(line.begin(), line.end(), [delimiter](char ch) {
-        return ch != delimiter && static_cast<unsigned char>(ch) > 32;
-    });
-    if (hasText) {
-        out += line;
+    const bool hasText =
+        std::any_of(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(),
+                    [delimiter](char ch) { return ch != delimiter && static_cast<unsigned char>(ch) > 32; });
+    if (hasText)
         out += "\r\n";
-    }
+    else
+        out.resize(start);
     return hasText;
 }
 
@@ -81,11 +82,9 @@ void AppendDelimitedTitles(std::string& out, const DelimitedRow& titles, char de
     // leave no field.
     std::string line;
     for (const std::string& cell : titles) {
-        const std::string title = FileText(cell);
-        if (line.empty())
-            line = title;
-        else
-            line += delimiter + title;
+        if (!line.empty())
+            line += delimiter;
+        AppendFileText(line, cell);
     }
     out += line;
     out += "\r\n";
