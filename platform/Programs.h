@@ -8,12 +8,14 @@ namespace quillet::platform {
 #ifdef _WIN32
 inline constexpr const char* CompactorProgramName = "Quillet.exe";
 inline constexpr const char* EngineProgramName = "QuilletEngine.exe";
+inline constexpr const char* SchedProgramName = "QuilletSched.exe";
 inline constexpr char PathSeparator = '\\';
 inline constexpr const char* DatabaseFilePatterns = "*.mdb *.accdb";
 inline constexpr const char* DropHint = "Drag files from \nExplorer here -->";
 #else
 inline constexpr const char* CompactorProgramName = "Quillet";
 inline constexpr const char* EngineProgramName = "QuilletEngine";
+inline constexpr const char* SchedProgramName = "QuilletSched";
 inline constexpr char PathSeparator = '/';
 // The stand-in engine compacts SQLite files, whatever their names end with.
 inline constexpr const char* DatabaseFilePatterns = "*.mdb *.accdb *.db *.sqlite *.sqlite3";

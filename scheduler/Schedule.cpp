@@ -101,6 +101,8 @@ bool CompactEntry(ScheduleTable& table, int entry, bool force, const RunEnvironm
         return false;
 
     const Date runDate = today; // a run that ends after midnight counts for the day it started
+    if (env.beforeRun)
+        env.beforeRun(entry);
     if (!env.runner.runAndWait(CompactorCommandLine(env.compactorPath(), path)))
         return false; // not started: stays due, nothing to report
 

@@ -88,6 +88,8 @@ struct RunEnvironment {
     ProcessRunner& runner;
     // The compactor path at the moment of the run.
     std::function<std::string()> compactorPath;
+    // Told which entry's compactor is about to start; may be empty.
+    std::function<void(int entry)> beforeRun = {};
 };
 
 // Runs one entry when it is due, or whenever it has a code with `force`, and records a

@@ -1,0 +1,167 @@
+#include "scheduler/BackgroundCheck.h"
+
+#include "core/Convert.h"
+#include "core/RunHistory.h"
+#include "platform/Files.h"
+#include "scheduler/Background.h"
+#include "scheduler/ScheduleSync.h"
+
+#include <ctime>
+#include <exception>
+#include <optional>
+
+namespace quillet::scheduler {
+namespace {
+
+// Starting the compactor, with the moment of each start, so that its history lines can
+// be told from those of earlier passes.
+class ObservedRunner final : public ProcessRunner {
+public:
+    explicit ObservedRunner(ProcessRunner& inner) : inner_(inner) {}
+    struct Attempt {
+        int entry;
+        std::string commandLine;
+        long long startSeconds;
+        bool started;
+    };
+    bool runAndWait(const std::string& commandLine) override {
+        const long long start = static_cast<long long>(std::time(nullptr));
+        const bool started = inner_.runAndWait(commandLine);
+        attempts.push_back({pending, commandLine, start, started});
+        return started;
+    }
+    std::vector<Attempt> attempts;
+    int pending = -1; // the entry whose run comes next
+
+private:
+    ProcessRunner& inner_;
+};
+
+std::string FolderOf(const std::string& path, const std::string& fallback) {
+    const auto sep = path.find_last_of("/\\");
+    return sep == std::string::npos ? fallback : path.substr(0, sep + 1);
+}
+
+std::string EntryName(const ScheduleEntry& e) {
+    return e.description.empty() ? e.configPath : e.description + " (" + e.configPath + ")";
+}
+
+bool Succeeded(const std::string& outcome) {
+    return outcome == "ok" || outcome == "unchanged";
+}
+
+// The problems of one run, from the history lines of its pass.
+std::vector<std::string> RunProblems(const ScheduleEntry& entry, long long startSeconds,
+                                     const HistoryContents& history) {
+    std::vector<std::string> problems;
+    bool any = false;
+    for (const HistoryRecord& r : history.records) {
+        if (r.configuration != entry.configPath)
+            continue;
+        const auto at = StampToSeconds(r.start);
+        if (!at || *at < startSeconds)
+            continue;
+        any = true;
+        if (!Succeeded(r.outcome))
+            problems.push_back(EntryName(entry) + ": " + r.database + ": " + r.outcome +
+                               (r.detail.empty() ? "" : " (" + r.detail + ")"));
+    }
+    if (!any)
+        problems.push_back(EntryName(entry) + ": the compactor recorded no database for this run (see its error.log)");
+    return problems;
+}
+
+void Finish(const std::string& folder, const std::string& start, CheckOutcome& outcome) {
+    WriteLastCheck(folder, {start, outcome.exitCode, outcome.summary});
+}
+
+} // namespace
+
+CheckOutcome RunScheduleCheck(const std::string& folder, const Clock& clock, ProcessRunner& runner) {
+    CheckOutcome outcome;
+    const std::string start = LocalTimeStamp();
+    bool held = false;
+    const auto lock = platform::FileLock::TryAcquire(folder + CheckLockFileName, &held);
+    if (!lock) {
+        if (held) {
+            outcome.skipped = true;
+            outcome.summary = "skipped: another check or run of this schedule was under way";
+        } else {
+            outcome.exitCode = CheckUnreadable;
+            outcome.summary = "the lock file " + folder + CheckLockFileName + " could not be opened";
+            outcome.problems.push_back(outcome.summary);
+        }
+        Finish(folder, start, outcome);
+        return outcome;
+    }
+
+    const SchedulerSettings settings = ReadSchedulerSettings(folder);
+    std::optional<CheckedSchedule> table;
+    try {
+        StrToInt(settings.startTime);
+        table.emplace(folder + ScheduleFileName);
+    } catch (const std::exception& e) {
+        outcome.exitCode = CheckUnreadable;
+        outcome.summary = std::string("the schedule or its settings could not be read: ") + e.what();
+        outcome.problems.push_back(e.what());
+        Finish(folder, start, outcome);
+        return outcome;
+    }
+
+    ObservedRunner observed(runner);
+    RunEnvironment env{clock, observed, [&] { return settings.compactorPath; }};
+    env.beforeRun = [&](int entry) { observed.pending = entry; };
+    try {
+        RunDueEntries(*table, settings.startTime, env);
+    } catch (const std::exception& e) {
+        outcome.problems.push_back(e.what());
+        outcome.exitCode = table->SaveFailed() ? CheckUnwritable : CheckUnreadable;
+    }
+
+    std::optional<HistoryContents> history; // read once, after the last run
+    for (const auto& a : observed.attempts) {
+        const ScheduleEntry& entry = table->Entries().at(static_cast<std::size_t>(a.entry));
+        std::vector<std::string> problems;
+        if (!a.started) {
+            problems.push_back(EntryName(entry) + ": the compactor could not be started: " + a.commandLine);
+        } else {
+            ++outcome.runs;
+            if (!history) {
+                std::string text;
+                platform::ReadWholeFile(FolderOf(settings.compactorPath, folder) + HistoryFileName, text);
+                history = ParseHistory(text);
+            }
+            problems = RunProblems(entry, a.startSeconds, *history);
+        }
+        if (!problems.empty() && outcome.exitCode == CheckOk)
+            outcome.exitCode = CheckRunFailures;
+        outcome.problems.insert(outcome.problems.end(), problems.begin(), problems.end());
+    }
+
+    if (outcome.runs == 0 && outcome.problems.empty())
+        outcome.summary = "nothing due";
+    else if (outcome.problems.empty())
+        outcome.summary = std::to_string(outcome.runs) + (outcome.runs == 1 ? " entry" : " entries") +
+                          " ran; every database ok or unchanged";
+    else
+        outcome.summary = std::to_string(outcome.runs) + (outcome.runs == 1 ? " entry" : " entries") + " ran; " +
+                          std::to_string(outcome.problems.size()) +
+                          (outcome.problems.size() == 1 ? " problem: " : " problems, the first: ") +
+                          outcome.problems.front();
+    Finish(folder, start, outcome);
+    return outcome;
+}
+
+FailureNotice MakeFailureNotice(const CheckOutcome& outcome, const std::string& historyPath) {
+    FailureNotice notice;
+    notice.title = "Quillet: a scheduled compaction had problems";
+    constexpr std::size_t Shown = 5;
+    for (std::size_t i = 0; i < outcome.problems.size() && i < Shown; ++i)
+        notice.body += outcome.problems[i] + "\n";
+    if (outcome.problems.size() > Shown)
+        notice.body += "(and " + std::to_string(outcome.problems.size() - Shown) + " more)\n";
+    notice.body += "The run history is in " + historyPath;
+    return notice;
+}
+
+} // namespace quillet::scheduler

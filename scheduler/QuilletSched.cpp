@@ -1,0 +1,97 @@
+// QuilletSched: the schedule of its own folder without a window. "--due" is what the
+// system's scheduler starts every hour; the other options install and inspect that
+// trigger.
+#include "core/ProgramVersion.h"
+#include "core/RunHistory.h"
+#include "platform/Console.h"
+#include "platform/DesktopNotice.h"
+#include "platform/SelfPath.h"
+#include "scheduler/Background.h"
+#include "scheduler/BackgroundCheck.h"
+#include "scheduler/ScheduleFile.h"
+
+#include <cstdio>
+#include <string>
+
+using namespace quillet;
+using namespace quillet::scheduler;
+
+namespace {
+
+const char Usage[] =
+    "Usage: QuilletSched OPTION\n"
+    "Runs the schedule of the folder QuilletSched lies in (\"schedfile.dat\" and \"Quillet.ini\")\n"
+    "without QuilletAdmin.\n"
+    "\n"
+    "  --due        run every entry that is due now, as QuilletAdmin's timer does: only\n"
+    "               during the hour StartTime, one entry after the other\n"
+    "  --install    install the background check: an hourly \"QuilletSched --due\" by the\n"
+    "               system's scheduler (a systemd user timer, or a crontab line without a\n"
+    "               systemd user manager; on Windows a Task Scheduler task)\n"
+    "  --uninstall  remove the background check of this folder\n"
+    "  --status     what is installed, when it runs next, whether it runs while you are\n"
+    "               logged out, and the last check's result\n"
+    "  --help       this text\n"
+    "  --version    the version\n"
+    "\n"
+    "Exit codes:\n"
+    "  0   nothing was due, or every due entry ran and each of its databases is ok or\n"
+    "      unchanged in the run history (also when another check was under way and this\n"
+    "      one was skipped)\n"
+    "  1   an entry's run had failures (see compact-history.csv next to the compactor), or\n"
+    "      the compactor could not be started\n"
+    "  2   the schedule or its settings could not be read\n"
+    "  3   the schedule could not be written after a run (the run may be repeated)\n"
+    "  4   the background check could not be installed or removed\n"
+    "  64  unknown or missing option\n";
+
+std::string HistoryPath(const std::string& folder) {
+    const std::string compactor = ReadSchedulerSettings(folder).compactorPath;
+    const auto sep = compactor.find_last_of("/\\");
+    return (sep == std::string::npos ? folder : compactor.substr(0, sep + 1)) + HistoryFileName;
+}
+
+int Due(const std::string& folder) {
+    SystemClock clock;
+    SystemProcessRunner runner;
+    const CheckOutcome outcome = RunScheduleCheck(folder, clock, runner);
+    // A check with nothing to report stays silent: cron mails whatever a job prints.
+    if (outcome.runs > 0 || outcome.skipped || !outcome.problems.empty())
+        std::printf("%s\n", outcome.summary.c_str());
+    for (std::size_t i = 1; i < outcome.problems.size(); ++i)
+        std::fprintf(stderr, "%s\n", outcome.problems[i].c_str());
+    if (outcome.exitCode == CheckRunFailures || outcome.exitCode == CheckUnwritable) {
+        const FailureNotice notice = MakeFailureNotice(outcome, HistoryPath(folder));
+        platform::ShowDesktopNotice(notice.title, notice.body);
+    }
+    return outcome.exitCode;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    platform::UseParentConsole();
+    const std::string option = argc == 2 ? argv[1] : "";
+    const BackgroundTarget target{platform::ExecutableFolder(), platform::ExecutablePath()};
+    if (option == "--due")
+        return Due(target.folder);
+    if (option == "--install" || option == "--uninstall") {
+        const TriggerResult r = option == "--install" ? InstallTrigger(target) : UninstallTrigger(target);
+        std::printf("%s\n", r.message.c_str());
+        return r.ok ? CheckOk : CheckTriggerFailed;
+    }
+    if (option == "--status") {
+        std::printf("%s", DescribeStatus(QueryTrigger(target), ReadLastCheck(target.folder)).c_str());
+        return CheckOk;
+    }
+    if (option == "--help") {
+        std::printf("%s", Usage);
+        return CheckOk;
+    }
+    if (option == "--version") {
+        std::printf("QuilletSched %s (build %s)\n", ProgramVersionText, ProgramBuild);
+        return CheckOk;
+    }
+    std::fprintf(stderr, "%s", Usage);
+    return CheckUsage;
+}
