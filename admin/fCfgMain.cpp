@@ -430,6 +430,11 @@ void TForm1::FormDestroy() {
 void TForm1::closeEvent(QCloseEvent* event) {
     bool close = true;
     guarded([&] { close = FormClose(); });
+    // A scheduled run going on, or a schedule that would not run once the program is
+    // closed, has its say last, after the configuration was dealt with.
+    if (close)
+        if (scheduler::TfrmSched* frmSched = scheduler::TfrmSched::instance())
+            close = frmSched->CanCloseProgram([] { QCoreApplication::quit(); });
     // A failed settings write has been shown by now and does not hold the window.
     if (close)
         event->accept();

@@ -1,10 +1,14 @@
 #include "scheduler/fSched.h"
 
+#include "core/Convert.h"
 #include "core/Errors.h"
 #include "platform/Files.h"
+#include "platform/Programs.h"
 #include "platform/Profile.h"
+#include "scheduler/fSchedBackground.h"
 #include "scheduler/EntryStatus.h"
 #include "scheduler/ScheduleFile.h"
+#include "scheduler/ScheduleSync.h"
 #include "ui/Dialogs.h"
 #include "ui/DropFileTarget.h"
 #include "ui/ErrorReporter.h"
@@ -13,9 +17,12 @@
 #include "widgets/TEditGrid.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QChildEvent>
+#include <QDateTime>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QKeyEvent>
@@ -30,6 +37,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <iterator>
 
 namespace quillet::scheduler {
@@ -111,40 +119,13 @@ void TRadioGroup::SetItemIndex(int index) {
     }
 }
 
-// ---- The table as the run routines see it: entry 0 is the grid's first data row ----
-
-class TfrmSched::GridTable final : public ScheduleTable {
-public:
-    explicit GridTable(TfrmSched& form) : form_(form) {}
-    int entryCount() const override { return form_.EditGrid1->RowCount() - firstRow(); }
-    std::string code(int entry) const override {
-        return ToStd(form_.EditGrid1->Cells(ColCode, entry + firstRow()));
-    }
-    std::string configPath(int entry) const override {
-        return ToStd(form_.EditGrid1->Cells(ColConfigFile, entry + firstRow()));
-    }
-    void setCode(int entry, const std::string& code) override {
-        form_.EditGrid1->SetCells(ColCode, entry + firstRow(), FromStd(code));
-    }
-    void saveAfterRun() override {
-        form_.saveSchedule();
-        form_.EditGrid1->SetModified(false);
-    }
-
-private:
-    int firstRow() const { return form_.EditGrid1->FixedRows(); }
-
-    TfrmSched& form_;
-};
-
 // ---- Creation ----
 
 TfrmSched::TfrmSched(SchedulerHost host, QWidget* parent, std::unique_ptr<Clock> clock,
                      std::unique_ptr<ProcessRunner> runner)
     : QDialog(parent), host_(std::move(host)),
       clock_(clock ? std::move(clock) : std::make_unique<SystemClock>()),
-      runner_(runner ? std::move(runner) : std::make_unique<SystemProcessRunner>()),
-      table_(std::make_unique<GridTable>(*this)) {
+      runner_(runner ? std::move(runner) : std::make_unique<SystemProcessRunner>()) {
     setObjectName(QStringLiteral("frmSched"));
     setWindowTitle(QStringLiteral("Quillet Scheduler"));
     QFont font(QStringLiteral("Arial"));
@@ -296,6 +277,18 @@ void TfrmSched::createControls() {
 
     DropFileTarget1 = new ui::TDropFileTarget(this);
     DropFileTarget1->setObjectName(QStringLiteral("DropFileTarget1"));
+
+    // Under the window's old client area, so that nothing of that moves.
+    panelBackground = new TBackgroundPanel(
+        BackgroundTarget{folder(), folder() + platform::SchedProgramName}, host_.trigger, this);
+    panelBackground->setObjectName(QStringLiteral("panelBackground"));
+    panelBackground->setFixedWidth(537);
+    layout->addWidget(panelBackground);
+
+    tmrWatch = new QTimer(this);
+    tmrWatch->setObjectName(QStringLiteral("tmrWatch"));
+    connect(tmrWatch, &QTimer::timeout, this, &TfrmSched::NoticeFileChange);
+    tmrWatch->start(2000);
 }
 
 void TfrmSched::createMenu() {
@@ -338,6 +331,9 @@ void TfrmSched::FormCreate() {
         }
     }
     tableNotLoaded_ = false;
+    base_ = gridEntries();
+    if (!platform::ReadWholeFile(ToStd(ScheduleFilePath()), seen_))
+        seen_.clear();
     CheckTimer();
     if (!intervalUsable_)
         throw EInvalidValue(TimerIntervalRangeMessage(ToStd(edtInterval->text())) +
@@ -369,6 +365,9 @@ void TfrmSched::reloadTable() {
     EditGrid1->SetModified(false);
     tableNotLoaded_ = false;
     EditGrid1->SetCurrentCell(ColDescription, 1);
+    base_ = gridEntries();
+    if (!platform::ReadWholeFile(ToStd(ScheduleFilePath()), seen_))
+        seen_.clear();
 }
 
 void TfrmSched::saveSchedule() {
@@ -377,10 +376,19 @@ void TfrmSched::saveSchedule() {
         throw EInvalidValue(
             "The schedule was not saved to " + ToStd(ScheduleFilePath()) +
             ": it could not be loaded from there, because the timer settings could not be read.");
-    EditGrid1->SaveToDelimitedFile(ScheduleFilePath(), Tab, false);
+    // Run dates that the background check recorded since the table was read stay.
+    std::vector<ScheduleEntry> entries = gridEntries();
+    SaveTakingRecordedDates(ToStd(ScheduleFilePath()), entries, base_);
+    setGridCodes(entries);
+    if (!platform::ReadWholeFile(ToStd(ScheduleFilePath()), seen_))
+        seen_.clear();
 }
 
 void TfrmSched::FormShow() {
+    panelBackground->Refresh();
+    // During a run the table is the run's; it is reloaded at the next showing.
+    if (run_)
+        return;
     guarded([&] {
         tableNotLoaded_ = true;
         const int minutes = readTimerSettings(); // not a whole number: the table stays as it was
@@ -549,22 +557,188 @@ void TfrmSched::CheckTimer() {
     });
 }
 
-RunEnvironment TfrmSched::runEnvironment() {
-    return RunEnvironment{*clock_, *runner_, [this] {
-                              return host_.compactorPath ? ToStd(host_.compactorPath()) : std::string();
-                          }};
+std::string TfrmSched::folder() const {
+    return ToStd(host_.appFolder);
+}
+
+std::vector<ScheduleEntry> TfrmSched::gridEntries() const {
+    std::vector<ScheduleEntry> entries;
+    for (int row = EditGrid1->FixedRows(); row < EditGrid1->RowCount(); ++row)
+        entries.push_back({ToStd(EditGrid1->Cells(ColDescription, row)), ToStd(EditGrid1->Cells(ColConfigFile, row)),
+                           ToStd(EditGrid1->Cells(ColCode, row))});
+    return entries;
+}
+
+void TfrmSched::setGridCodes(const std::vector<ScheduleEntry>& entries) {
+    FlagScope quiet(quiet_);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const int row = EditGrid1->FixedRows() + static_cast<int>(i);
+        if (row < EditGrid1->RowCount() && ToStd(EditGrid1->Cells(ColCode, row)) != entries[i].code)
+            EditGrid1->SetCells(ColCode, row, FromStd(entries[i].code));
+    }
+}
+
+bool TfrmSched::hasUnsavedChanges() const {
+    // What a save would write, as the file gives it back: trimmed, empty entries left out.
+    auto stored = [](const std::vector<ScheduleEntry>& entries) {
+        std::vector<ScheduleEntry> out;
+        for (const ScheduleEntry& e : entries) {
+            ScheduleEntry t{TrimText(e.description), TrimText(e.configPath), TrimText(e.code)};
+            if (!t.description.empty() || !t.configPath.empty() || !t.code.empty())
+                out.push_back(std::move(t));
+        }
+        return out;
+    };
+    const auto mine = stored(gridEntries()), theirs = stored(base_);
+    return EditGrid1->Modified() || mine.size() != theirs.size() ||
+           !std::equal(mine.begin(), mine.end(), theirs.begin(), [](const ScheduleEntry& a, const ScheduleEntry& b) {
+               return a.description == b.description && a.configPath == b.configPath && a.code == b.code;
+           });
+}
+
+void TfrmSched::NoticeFileChange() {
+    if (run_ || tableNotLoaded_)
+        return;
+    guarded([&] {
+        std::string bytes;
+        if (!platform::ReadWholeFile(ToStd(ScheduleFilePath()), bytes))
+            bytes.clear();
+        if (bytes == seen_)
+            return;
+        ScheduleFile disk;
+        disk.Load(ToStd(ScheduleFilePath()));
+        if (!hasUnsavedChanges()) {
+            const int row = EditGrid1->Row(), col = EditGrid1->Col();
+            reloadTable();
+            FlagScope quiet(quiet_);
+            if (isEntry(row))
+                EditGrid1->SetCurrentCell(col, row);
+        } else {
+            std::vector<ScheduleEntry> entries = gridEntries();
+            if (TakeRecordedDates(entries, base_, disk.Entries()))
+                setGridCodes(entries);
+            base_ = disk.Entries();
+            seen_ = bytes;
+        }
+        CheckTimer();
+        if (isVisible())
+            UpdateFreq(currentCode());
+    });
+}
+
+void TfrmSched::setEditing(bool on) {
+    for (QWidget* w : std::initializer_list<QWidget*>{EditGrid1, rgSched, Panel1, Panel2, BitBtn3, BitBtn4, BitBtn5,
+                                                      BitBtn7})
+        w->setEnabled(on);
+    for (const char* name : {"SaveChanges1", "AddRow1", "DeleteRow1"})
+        if (auto* action = MainMenu1->findChild<QAction*>(QString::fromLatin1(name)))
+            action->setEnabled(on);
+}
+
+void TfrmSched::showRun() {
+    if (!run_) {
+        panelBackground->ShowRun({});
+        return;
+    }
+    const int entry = run_->CurrentEntry();
+    const int row = EditGrid1->FixedRows() + entry;
+    if (entry < 0 || row >= EditGrid1->RowCount()) {
+        panelBackground->ShowRun(QStringLiteral("Checking the schedule..."));
+        return;
+    }
+    QString name = EditGrid1->Cells(ColDescription, row);
+    const QString path = EditGrid1->Cells(ColConfigFile, row);
+    name = name.isEmpty() ? path : QStringLiteral("%1 (%2)").arg(name, path);
+    const QString since = QDateTime::fromSecsSinceEpoch(run_->CurrentSince()).toString(QStringLiteral("HH:mm:ss"));
+    panelBackground->ShowRun(QStringLiteral("Running: %1, since %2").arg(name, since));
+}
+
+bool TfrmSched::runOnThread(RunThread::Work work) {
+    bool held = false;
+    auto lock = platform::FileLock::TryAcquire(folder() + CheckLockFileName, &held);
+    if (!lock) {
+        if (held)
+            return false;
+        throw EFCreateError(folder() + CheckLockFileName);
+    }
+    NoticeFileChange(); // a background check may have recorded runs since the last look
+    const std::string refusal =
+        tableNotLoaded_ ? "The schedule was not saved to " + ToStd(ScheduleFilePath()) +
+                              ": it could not be loaded from there, because the timer settings could not be read."
+                        : std::string();
+    const std::string compactor = host_.compactorPath ? ToStd(host_.compactorPath()) : std::string();
+    run_ = std::make_unique<RunThread>(gridEntries(), base_, ToStd(ScheduleFilePath()), std::move(lock), clock_,
+                                       runner_, compactor, std::move(work), refusal);
+    setEditing(false);
+    // The window's own events go on meanwhile: it repaints, shows the run, takes a close.
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        showRun();
+        if (run_->Finished())
+            loop.quit();
+    });
+    poll.start(20);
+    showRun();
+    loop.exec();
+    if (!run_->Finished())
+        return true; // the program ends; the thread finishes the run by itself
+
+    setGridCodes(run_->Entries());
+    if (run_->Saved()) {
+        base_ = run_->Base();
+        if (!platform::ReadWholeFile(ToStd(ScheduleFilePath()), seen_))
+            seen_.clear();
+        EditGrid1->SetModified(false);
+    }
+    const std::exception_ptr error = run_->Error();
+    run_.reset();
+    setEditing(true);
+    showRun();
+    if (quitAfterRun_)
+        QTimer::singleShot(0, this, std::exchange(quitAfterRun_, nullptr));
+    if (error)
+        std::rethrow_exception(error);
+    return true;
 }
 
 void TfrmSched::Timer1Timer() {
-    // A tick during a run, or while an earlier tick's error box is open, does nothing.
+    // A tick during a run waits for its end; one during an earlier tick's error box
+    // does nothing.
+    if (run_) {
+        pendingTick_ = true;
+        return;
+    }
     if (running_)
         return;
-    FlagScope running(running_);
-    guarded([&] { RunDueEntries(*table_, ToStd(edtStart->text()), runEnvironment()); });
+    {
+        FlagScope running(running_);
+        guarded([&] {
+            // Most ticks end here, outside the start hour, without a thread.
+            const std::string startText = ToStd(edtStart->text());
+            if (StrToInt(startText) != clock_->hourNow())
+                return;
+            runOnThread([startText](ScheduleTable& table, const RunEnvironment& env) {
+                RunDueEntries(table, startText, env);
+            });
+        });
+    }
+    if (std::exchange(pendingTick_, false))
+        Timer1Timer();
 }
 
 void TfrmSched::CompactEntry(int row, bool force) {
-    guarded([&] { scheduler::CompactEntry(*table_, row - EditGrid1->FixedRows(), force, runEnvironment()); });
+    guarded([&] {
+        const int entry = row - EditGrid1->FixedRows();
+        const bool ran = runOnThread([entry, force](ScheduleTable& table, const RunEnvironment& env) {
+            scheduler::CompactEntry(table, entry, force, env);
+        });
+        if (!ran)
+            ui::Dialogs::instance().information(
+                this, windowTitle(),
+                QStringLiteral("The schedule is being checked in the background right now (QuilletSched --due). "
+                               "Compact again when that check has ended."));
+    });
     guarded([&] { updateLastRun(); });
 }
 
@@ -599,7 +773,7 @@ void TfrmSched::DeleteRow1Click() {
 }
 
 void TfrmSched::BitBtn7Click() {
-    if (running_)
+    if (running_ || run_)
         return;
     FlagScope running(running_);
     guarded([&] {
@@ -651,6 +825,50 @@ void TfrmSched::FormClose() {
         if (answer == QMessageBox::Yes)
             SaveChanges1Click();
     });
+}
+
+bool TfrmSched::CanCloseProgram(std::function<void()> quit) {
+    bool close = true;
+    guarded([&] {
+        if (run_) {
+            const auto answer = ui::Dialogs::instance().question(
+                this, windowTitle(),
+                QStringLiteral("%1\n\nWait for it to end?\n\nYes: QuilletAdmin closes as soon as the run has ended "
+                               "and is recorded.\nNo: the windows close now; the run goes on by itself, is recorded, "
+                               "and then QuilletAdmin ends.\nCancel: QuilletAdmin stays open.")
+                    .arg(panelBackground->lblRun->text()),
+                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+            close = false;
+            if (answer == QMessageBox::Cancel)
+                return;
+            quitAfterRun_ = std::move(quit);
+            if (answer == QMessageBox::No) {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    w->hide();
+            }
+            return;
+        }
+        // Said once per exit, and never again once the user says so.
+        const std::string ini = ToStd(SettingsPath());
+        if (platform::GetPrivateProfileString(Section, "WarnScheduleClosed", "1", ini) == "0")
+            return;
+        const auto entries = gridEntries();
+        if (std::none_of(entries.begin(), entries.end(), [](const ScheduleEntry& e) { return !e.code.empty(); }))
+            return;
+        panelBackground->Refresh();
+        if (panelBackground->Installed())
+            return;
+        const auto answer = ui::Dialogs::instance().question(
+            this, windowTitle(),
+            QStringLiteral("Entries of the schedule have a frequency, but nothing of the schedule runs while "
+                           "QuilletAdmin is closed: no background check is installed for this folder. To run it "
+                           "anyway, tick \"Run the schedule when QuilletAdmin is closed\" in the scheduler "
+                           "window.\n\nShow this warning again next time?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        if (answer == QMessageBox::No && !platform::WritePrivateProfileString(Section, "WarnScheduleClosed", "0", ini))
+            throw EIniFileException(ini);
+    });
+    return close;
 }
 
 void TfrmSched::done(int result) {

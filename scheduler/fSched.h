@@ -5,6 +5,8 @@
 #pragma once
 
 #include "core/HistorySummary.h"
+#include "scheduler/Background.h"
+#include "scheduler/RunThread.h"
 #include "scheduler/Schedule.h"
 #include "scheduler/ScheduleFile.h"
 
@@ -36,7 +38,10 @@ namespace quillet::scheduler {
 struct SchedulerHost {
     QString appFolder;                      // ends with the path separator
     std::function<QString()> compactorPath; // the main window's Quillet Path text, now
+    std::shared_ptr<TriggerControl> trigger = {}; // the system's scheduler when empty
 };
+
+class TBackgroundPanel;
 
 // A titled group of radio items of which at most one is chosen. Setting the item from
 // code is silent; only the user's choice emits itemClicked.
@@ -77,6 +82,18 @@ public:
     // Whether the grid holds something other than the stored schedule, because reading
     // the settings failed before the schedule was loaded.
     bool TableNotLoaded() const { return tableNotLoaded_; }
+    // Whether a tick or Compact runs the compactor now.
+    bool Running() const { return run_ != nullptr; }
+
+    // The schedule file as another program (the background check) left it: taken into
+    // the table whole while the table holds no unsaved change, else only the run dates
+    // recorded there since it was read. Also every two seconds by the watch timer.
+    void NoticeFileChange();
+    // Asked when the program is to end. During a run: whether to wait for it (then
+    // `quit` is called once it is recorded) or to close the windows at once and let it
+    // finish (the same); false keeps the program going for now. Otherwise it warns once
+    // when nothing of the schedule would run while the program is closed; true.
+    bool CanCloseProgram(std::function<void()> quit);
 
     // Handlers; each runs guarded, so errors go to the error reporter.
     void FormShow();
@@ -116,6 +133,8 @@ public:
     QLabel* lblLastRun = nullptr; // the current entry's last run and next due time
     QTimer* Timer1 = nullptr;
     ui::TDropFileTarget* DropFileTarget1 = nullptr;
+    TBackgroundPanel* panelBackground = nullptr;
+    QTimer* tmrWatch = nullptr;
 
 public slots:
     void done(int result) override; // every close passes here: FormClose, then hide
@@ -126,8 +145,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class GridTable;
-
     void createControls();
     void createMenu();
     void FormCreate();
@@ -147,13 +164,28 @@ private:
     QString currentCode() const;
     void setCurrentCode(const QString& code);
     QString todayText() const;
-    RunEnvironment runEnvironment();
     void updateLastRun();
+    // The table's entries, the grid's data rows in order.
+    std::vector<ScheduleEntry> gridEntries() const;
+    void setGridCodes(const std::vector<ScheduleEntry>& entries);
+    // What the table holds that the file does not (empty entries do not count).
+    bool hasUnsavedChanges() const;
+    // Runs `work` on the table outside this thread, under the folder's check lock; the
+    // window stays alive meanwhile but takes no edits. False when another check holds
+    // the lock.
+    bool runOnThread(RunThread::Work work);
+    void setEditing(bool on);
+    void showRun();
+    std::string folder() const;
 
     SchedulerHost host_;
-    std::unique_ptr<Clock> clock_;
-    std::unique_ptr<ProcessRunner> runner_;
-    std::unique_ptr<GridTable> table_;
+    std::shared_ptr<Clock> clock_;
+    std::shared_ptr<ProcessRunner> runner_;
+    std::unique_ptr<RunThread> run_;
+    std::vector<ScheduleEntry> base_; // the file as the table last took it or wrote it
+    std::string seen_;                // the file's bytes then
+    std::function<void()> quitAfterRun_;
+    bool pendingTick_ = false;
     HistoryFileCache history_;
 
     bool timerOn_ = false;

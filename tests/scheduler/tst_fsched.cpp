@@ -549,10 +549,16 @@ void TestFSched::ticksNeverReEnter() {
     Scheduler s;
     s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"d|1|2026-12-01\"\r\n\"b\"\t\"/b.cfg\"\t\"x|abc|\"\r\n");
     TfrmSched& f = s.create();
-    // A tick arriving during a run does nothing.
+    // A tick arriving during a run waits for its end, and Compact does nothing; both
+    // arrive as the window's own events while the compactor runs on another thread.
     s.runner->whileRunning = [&](const std::string&) {
-        f.Timer1Timer();
-        f.BitBtn7Click();
+        QMetaObject::invokeMethod(
+            &f,
+            [&] {
+                f.Timer1Timer();
+                f.BitBtn7Click();
+            },
+            Qt::BlockingQueuedConnection);
     };
     f.Timer1Timer();
     QCOMPARE(s.runner->commandLines.size(), 1u);

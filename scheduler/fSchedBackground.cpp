@@ -1,0 +1,95 @@
+#include "scheduler/fSchedBackground.h"
+
+#include "ui/Dialogs.h"
+#include "ui/ErrorReporter.h"
+#include "ui/Text.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace quillet::scheduler {
+
+using ui::FromStd;
+
+QString BackgroundStatusLine(const TriggerStatus& status, const std::optional<LastCheck>& last) {
+    QString text;
+    if (!status.installed) {
+        text = QStringLiteral("Not installed: the schedule runs only while QuilletAdmin is open.");
+    } else {
+        text = QStringLiteral("Installed (%1)").arg(FromStd(status.kind));
+        if (!status.nextRun.empty())
+            text += QStringLiteral("; next check %1").arg(FromStd(status.nextRun));
+        if (status.runsLoggedOut)
+            text += *status.runsLoggedOut
+                        ? QStringLiteral("; runs while you are logged out")
+                        : QStringLiteral("; does not run while you are logged out (%1)").arg(FromStd(status.loggedOutHint));
+        text += QLatin1Char('.');
+    }
+    if (!status.problem.empty())
+        text += QStringLiteral(" Problem: %1.").arg(FromStd(status.problem));
+    text += last ? QStringLiteral("\nLast background check: %1, %2.")
+                       .arg(FromStd(last->start), FromStd(last->result))
+                 : QStringLiteral("\nNo background check has run yet.");
+    return text;
+}
+
+TBackgroundPanel::TBackgroundPanel(BackgroundTarget target, std::shared_ptr<TriggerControl> trigger, QWidget* parent)
+    : QFrame(parent), target_(std::move(target)),
+      trigger_(trigger ? std::move(trigger) : std::make_shared<SystemTriggerControl>()) {
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Sunken);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setSpacing(2);
+    chkBackground = new QCheckBox(QStringLiteral("Run the schedule when QuilletAdmin is closed"), this);
+    chkBackground->setObjectName(QStringLiteral("chkBackground"));
+    lblBackground = new QLabel(this);
+    lblBackground->setObjectName(QStringLiteral("lblBackground"));
+    lblBackground->setWordWrap(true);
+    lblRun = new QLabel(this);
+    lblRun->setObjectName(QStringLiteral("lblRun"));
+    barRun = new QProgressBar(this);
+    barRun->setObjectName(QStringLiteral("barRun"));
+    barRun->setRange(0, 0); // no end known: the bar just moves
+    barRun->setMaximumHeight(10);
+    barRun->setTextVisible(false);
+    layout->addWidget(chkBackground);
+    layout->addWidget(lblBackground);
+    layout->addWidget(lblRun);
+    layout->addWidget(barRun);
+    ShowRun({});
+    connect(chkBackground, &QCheckBox::clicked, this, [this](bool checked) { chkBackgroundClick(checked); });
+}
+
+void TBackgroundPanel::Refresh() {
+    ui::guarded([&] {
+        const TriggerStatus status = trigger_->query(target_);
+        installed_ = status.installed;
+        chkBackground->setChecked(installed_);
+        lblBackground->setText(BackgroundStatusLine(status, ReadLastCheck(target_.folder)));
+    });
+}
+
+void TBackgroundPanel::ShowRun(const QString& text) {
+    lblRun->setText(text);
+    lblRun->setVisible(!text.isEmpty());
+    barRun->setVisible(!text.isEmpty());
+}
+
+void TBackgroundPanel::chkBackgroundClick(bool checked) {
+    ui::guarded([&] {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const TriggerResult r = checked ? trigger_->install(target_) : trigger_->uninstall(target_);
+        QApplication::restoreOverrideCursor();
+        Refresh();
+        if (!r.ok)
+            ui::Dialogs::instance().error(this, window()->windowTitle(), FromStd(r.message));
+        else if (checked && installed_)
+            ui::Dialogs::instance().information(this, window()->windowTitle(), FromStd(r.message));
+    });
+}
+
+} // namespace quillet::scheduler

@@ -1,0 +1,256 @@
+// The scheduler window while a run goes on and beside a background check: the window
+// stays alive and says what runs, a close asks, and the schedule file that the
+// background check rewrites loses neither its run dates nor the window's edits.
+#include "platform/FileLock.h"
+#include "scheduler/fSchedBackground.h"
+#include "scheduler/ScheduleSync.h"
+#include "scheduler/fSched.h"
+#include "tests/support/ScheduleSeams.h"
+#include "tests/support/UiTestSupport.h"
+#include "widgets/TEditGrid.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QToolButton>
+#include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace quillet;
+using namespace quillet::scheduler;
+using namespace quillet::scheduler::testing;
+
+namespace {
+
+Date D(int y, int m, int d) { return EncodeDate(y, m, d); }
+
+class FakeTrigger final : public TriggerControl {
+public:
+    bool installed = false;
+    bool fails = false;
+    int installs = 0;
+    TriggerResult install(const BackgroundTarget&) override {
+        ++installs;
+        installed = !fails;
+        return {!fails, fails ? "systemctl --user enable --now failed: no bus" : "Installed."};
+    }
+    TriggerResult uninstall(const BackgroundTarget&) override {
+        installed = false;
+        return {true, "Removed."};
+    }
+    TriggerStatus query(const BackgroundTarget&) override {
+        TriggerStatus s;
+        s.installed = installed;
+        s.kind = "systemd user timer";
+        s.runsLoggedOut = false;
+        s.loggedOutHint = "loginctl enable-linger tester";
+        return s;
+    }
+};
+
+// A compactor that runs until the test lets it end.
+class HeldRunner final : public ProcessRunner {
+public:
+    std::atomic<bool> release{false};
+    std::atomic<int> runs{0};
+    bool runAndWait(const std::string&) override {
+        ++runs;
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return true;
+    }
+};
+
+struct Window {
+    test::UiWorld world;
+    std::shared_ptr<FakeTrigger> trigger = std::make_shared<FakeTrigger>();
+    MockClock* clock = nullptr;
+    std::unique_ptr<TfrmSched> form;
+
+    QString schedulePath() const { return world.file(QStringLiteral("schedfile.dat")); }
+    QByteArray schedule() const {
+        QFile f(schedulePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    TfrmSched& create(const QByteArray& scheduleBytes, std::unique_ptr<ProcessRunner> runner) {
+        [&] { QVERIFY(test::WriteFile(schedulePath(), scheduleBytes)); }();
+        auto c = std::make_unique<MockClock>();
+        c->day = D(2026, 12, 6);
+        c->hour = 1;
+        clock = c.get();
+        form = std::make_unique<TfrmSched>(
+            SchedulerHost{world.folder(), [] { return QStringLiteral("/opt/q/Quillet"); }, trigger}, nullptr,
+            std::move(c), std::move(runner));
+        return *form;
+    }
+    QString cell(int col, int row) const { return form->EditGrid1->Cells(col, row); }
+};
+
+const QByteArray Two = "\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-05\"\r\n"
+                       "\"m\"\t\"/data/month.cfg\"\t\"m|1|2026-11-01\"\r\n";
+
+} // namespace
+
+class TestFSchedRun : public QObject {
+    Q_OBJECT
+private slots:
+    void windowStaysAliveAndShowsTheRun();
+    void closingDuringARunWaitsOrLetsItFinish();
+    void backgroundDatesReachTheWindowAndItsSave();
+    void heldCheckLockSkipsTheWindowsRun();
+    void backgroundCheckBoxAndExitWarning();
+};
+
+void TestFSchedRun::windowStaysAliveAndShowsTheRun() {
+    Window w;
+    auto held = std::make_unique<HeldRunner>();
+    HeldRunner& runner = *held;
+    TfrmSched& f = w.create(Two, std::move(held));
+    f.show();
+    // What the window showed while the compactor worked, seen from a timer of its own.
+    bool seen = false, running = false, busy = false, gridLocked = false;
+    QString shown;
+    QTimer probe;
+    connect(&probe, &QTimer::timeout, [&] {
+        if (seen || runner.runs == 0 || !f.panelBackground->lblRun->text().startsWith(QStringLiteral("Running:")))
+            return;
+        seen = true;
+        running = f.Running();
+        shown = f.panelBackground->lblRun->text();
+        busy = f.panelBackground->barRun->isVisible();
+        gridLocked = !f.EditGrid1->isEnabled() && !f.BitBtn7->isEnabled();
+        f.repaint();
+        f.BitBtn7Click(); // nothing that would start a second run
+        f.Timer1Timer();  // a tick waits for the run's end
+        runner.release = true;
+    });
+    probe.start(10);
+    QTimer::singleShot(20000, [&] { runner.release = true; }); // never hang the suite
+    f.Timer1Timer();
+    QVERIFY(seen);
+    QVERIFY(running);
+    QVERIFY2(shown.startsWith(QStringLiteral("Running: n (/data/night.cfg), since ")), qPrintable(shown));
+    QVERIFY(busy);
+    QVERIFY(gridLocked);
+    QCOMPARE(runner.runs.load(), 2); // both due entries once; the waiting tick found nothing due
+    QVERIFY(!f.Running());
+    QVERIFY(f.EditGrid1->isEnabled());
+    QVERIFY(!f.panelBackground->lblRun->isVisible());
+    QCOMPARE(w.cell(3, 1), QStringLiteral("d|1|2026-12-06"));
+    QCOMPARE(w.schedule(), QByteArray("\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-06\"\r\n"
+                                      "\"m\"\t\"/data/month.cfg\"\t\"m|1|2026-12-06\"\r\n"));
+    QVERIFY(w.world.reports.empty());
+}
+
+void TestFSchedRun::closingDuringARunWaitsOrLetsItFinish() {
+    for (const auto answer : {QMessageBox::Cancel, QMessageBox::Yes, QMessageBox::No}) {
+        Window w;
+        auto held = std::make_unique<HeldRunner>();
+        HeldRunner& runner = *held;
+        TfrmSched& f = w.create(Two, std::move(held));
+        f.show();
+        int quits = 0;
+        bool asked = false;
+        bool closed = true, visible = false;
+        QTimer::singleShot(30, [&] {
+            w.world.dialogs.answers = {answer};
+            closed = f.CanCloseProgram([&] { ++quits; });
+            asked = true;
+            visible = f.isVisible();
+            runner.release = true;
+        });
+        f.EditGrid1->SetCurrentCell(1, 1);
+        f.BitBtn7Click();
+        QVERIFY(asked);
+        QVERIFY(!closed);
+        QCOMPARE(visible, answer != QMessageBox::No);
+        QVERIFY(w.world.dialogs.shown.front().text.contains(QStringLiteral("Running: n (/data/night.cfg)")));
+        // The run is recorded whatever the answer; the program then ends unless cancelled.
+        QCOMPARE(w.cell(3, 1), QStringLiteral("d|1|2026-12-06"));
+        QTRY_COMPARE(quits, answer == QMessageBox::Cancel ? 0 : 1);
+    }
+}
+
+void TestFSchedRun::backgroundDatesReachTheWindowAndItsSave() {
+    Window w;
+    TfrmSched& f = w.create(Two, std::make_unique<RecordingRunner>());
+    // No edit in the window: the background check's file is taken as it is.
+    const QByteArray ranNight = "\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-06\"\r\n"
+                                "\"m\"\t\"/data/month.cfg\"\t\"m|1|2026-11-01\"\r\n";
+    QVERIFY(test::WriteFile(w.schedulePath(), ranNight));
+    f.NoticeFileChange();
+    QCOMPARE(w.cell(3, 1), QStringLiteral("d|1|2026-12-06"));
+
+    // An unsaved edit (a frequency change, which does not mark the grid edited) stays,
+    // and the date the check records meanwhile joins it.
+    f.EditGrid1->SetCells(3, 1, QStringLiteral("w|2|2026-12-06"));
+    f.EditGrid1->SetCells(1, 2, QStringLiteral("edited"));
+    QVERIFY(test::WriteFile(w.schedulePath(), "\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-06\"\r\n"
+                                              "\"m\"\t\"/data/month.cfg\"\t\"m|1|2026-12-07\"\r\n"));
+    f.NoticeFileChange();
+    QCOMPARE(w.cell(1, 2), QStringLiteral("edited"));
+    QCOMPARE(w.cell(3, 1), QStringLiteral("w|2|2026-12-06"));
+    QCOMPARE(w.cell(3, 2), QStringLiteral("m|1|2026-12-07"));
+
+    // A date recorded after the window last looked, and then a save: nothing is lost.
+    QVERIFY(test::WriteFile(w.schedulePath(), "\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-08\"\r\n"
+                                              "\"m\"\t\"/data/month.cfg\"\t\"m|1|2026-12-07\"\r\n"));
+    f.SaveChanges1Click();
+    QCOMPARE(w.schedule(), QByteArray("\"n\"\t\"/data/night.cfg\"\t\"w|2|2026-12-08\"\r\n"
+                                      "\"edited\"\t\"/data/month.cfg\"\t\"m|1|2026-12-07\"\r\n"));
+    QVERIFY(w.world.reports.empty());
+}
+
+void TestFSchedRun::heldCheckLockSkipsTheWindowsRun() {
+    Window w;
+    auto recording = std::make_unique<RecordingRunner>();
+    RecordingRunner& runner = *recording;
+    TfrmSched& f = w.create(Two, std::move(recording));
+    {
+        const auto check = platform::FileLock::TryAcquire(test::ToStd(w.world.file(QString::fromLatin1(CheckLockFileName))));
+        QVERIFY(check);
+        f.Timer1Timer();
+        f.EditGrid1->SetCurrentCell(1, 1);
+        f.BitBtn7Click();
+        QVERIFY(runner.commandLines.empty());
+        QCOMPARE(w.world.dialogs.shown.size(), 1u); // Compact says why it did nothing
+        QCOMPARE(w.world.dialogs.shown[0].kind, QStringLiteral("information"));
+    }
+    f.Timer1Timer();
+    QCOMPARE(runner.commandLines.size(), 2u);
+}
+
+void TestFSchedRun::backgroundCheckBoxAndExitWarning() {
+    Window w;
+    TfrmSched& f = w.create(Two, std::make_unique<RecordingRunner>());
+    f.show();
+    QVERIFY(!f.panelBackground->chkBackground->isChecked());
+    QVERIFY(f.panelBackground->lblBackground->text().startsWith(QStringLiteral("Not installed")));
+
+    // Entries have a frequency, nothing is installed: the exit says so, until told not to.
+    w.world.dialogs.answers = {QMessageBox::No};
+    QVERIFY(f.CanCloseProgram({}));
+    QCOMPARE(w.world.dialogs.shown.size(), 1u);
+    QVERIFY(w.world.dialogs.shown[0].text.contains(QStringLiteral("nothing of the schedule runs")));
+    QVERIFY(f.CanCloseProgram({}));
+    QCOMPARE(w.world.dialogs.shown.size(), 1u);
+    QCOMPARE(test::ProfileValue(w.world.iniPath(), QStringLiteral("WarnScheduleClosed")), QStringLiteral("0"));
+
+    w.trigger->fails = true;
+    f.panelBackground->chkBackground->click();
+    QVERIFY(!f.panelBackground->chkBackground->isChecked());
+    QCOMPARE(w.world.dialogs.shown.back().kind, QStringLiteral("error"));
+    w.trigger->fails = false;
+    f.panelBackground->chkBackground->click();
+    QVERIFY(f.panelBackground->chkBackground->isChecked());
+    QVERIFY2(f.panelBackground->lblBackground->text().contains(QStringLiteral("loginctl enable-linger tester")),
+             qPrintable(f.panelBackground->lblBackground->text()));
+    QCOMPARE(w.trigger->installs, 2);
+}
+
+QTEST_MAIN(TestFSchedRun)
+#include "tst_fsched_run.moc"
