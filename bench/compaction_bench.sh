@@ -93,10 +93,11 @@ cp "$bin/Quillet" "$guard_bin/"
 printf '[Defaults]\r\nAccessPath=%s\r\nCompactFiles=%s\r\nTimeLimit=60\r\nSkipInUse=1\r\n' \
   "$bin/QuilletEngine" "$list" > guards.cfg
 printf '[Defaults]\r\nAccessPath=%s\r\nCompactFiles=%s\r\nOnlyChanged=1\r\n' "$bin/QuilletEngine" "$list" > only.cfg
-declare -A guard_total=([guards]=0 [second]=0 [sqlite3]=0)
+declare -A guard_total=([guards]=0 [plain]=0 [second]=0 [sqlite3]=0)
 guard_add() { guard_total[$1]=$(awk -v a="${guard_total[$1]}" -v b="$2" -v c="$3" 'BEGIN { printf "%.6f", a + c - b }'); }
 
 run_guards_pass() { fresh; local t0; t0=$(now); "$guard_bin/Quillet" "$work/guards.cfg" >/dev/null; guard_add guards "$t0" "$(now)"; }
+run_plain_pass() { fresh; local t0; t0=$(now); "$guard_bin/Quillet" "$work/bench.cfg" >/dev/null; guard_add plain "$t0" "$(now)"; }
 run_guards_sqlite3() { fresh; local t0; t0=$(now); for f in run/*.db; do sqlite3 "$f" 'VACUUM'; done; guard_add sqlite3 "$t0" "$(now)"; }
 run_second_pass() {
   fresh; rm -rf "$guard_bin/compact-state"
@@ -105,8 +106,8 @@ run_second_pass() {
 }
 
 for ((r = 1; r <= rounds; r++)); do
-  if ((r % 2)); then run_guards_pass; run_guards_sqlite3; run_second_pass
-  else run_second_pass; run_guards_sqlite3; run_guards_pass; fi
+  if ((r % 2)); then run_guards_pass; run_guards_sqlite3; run_plain_pass; run_second_pass
+  else run_second_pass; run_plain_pass; run_guards_sqlite3; run_guards_pass; fi
 done
 
 if [[ -s $guard_bin/error.log ]]; then
@@ -117,10 +118,13 @@ unchanged=$(grep -c ',unchanged,' "$guard_bin/compact-history.csv" || true)
 ((unchanged == rounds * count)) || { echo "compaction_bench: $unchanged unchanged lines, expected $((rounds * count))" >&2; exit 1; }
 
 printf 'guarded pass:         %8.3f s  (TimeLimit, SkipInUse, history)\n' "${guard_total[guards]}"
+printf 'pass without guards:  %8.3f s\n' "${guard_total[plain]}"
 printf 'OnlyChanged 2nd pass: %8.3f s\n' "${guard_total[second]}"
 printf 'sqlite3 VACUUM loop:  %8.3f s  (timed in the same rounds)\n' "${guard_total[sqlite3]}"
-awk -v g="${guard_total[guards]}" -v o="${guard_total[second]}" -v s="${guard_total[sqlite3]}" 'BEGIN {
+awk -v g="${guard_total[guards]}" -v o="${guard_total[second]}" -v s="${guard_total[sqlite3]}" \
+    -v p="${guard_total[plain]}" 'BEGIN {
   printf "ratio (c) guarded pass / sqlite3 VACUUM loop:  %.3f  (target <= 1)\n", g / s
+  printf "for scale: guarded pass / pass without guards: %.3f\n", g / p
   printf "ratio (d) OnlyChanged 2nd pass / VACUUM loop:  %.3f  (target <= 0.05)\n", o / s
 }'
 
