@@ -210,13 +210,27 @@ void HistoryTableModel::sort(int column, Qt::SortOrder order) {
         }
     };
     const bool descending = order == Qt::DescendingOrder;
-    emit layoutAboutToBeChanged();
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // The selection follows its record to the record's new row.
+    const QModelIndexList before = persistentIndexList();
+    std::vector<std::size_t> held;
+    for (const QModelIndex& index : before)
+        held.push_back(shown_[static_cast<std::size_t>(index.row())]);
     // Equal rows keep file order, later lines first when descending: the newest first.
     std::sort(shown_.begin(), shown_.end(), [&](std::size_t a, std::size_t b) {
         const int c = descending ? compare(b, a) : compare(a, b);
         return c != 0 ? c < 0 : (descending ? a > b : a < b);
     });
-    emit layoutChanged();
+    if (!before.isEmpty()) {
+        std::vector<int> rowOfRecord(records().size(), -1);
+        for (std::size_t row = 0; row < shown_.size(); ++row)
+            rowOfRecord[shown_[row]] = static_cast<int>(row);
+        QModelIndexList after;
+        for (qsizetype i = 0; i < before.size(); ++i)
+            after.append(index(rowOfRecord[held[static_cast<std::size_t>(i)]], before[i].column()));
+        changePersistentIndexList(before, after);
+    }
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 const HistoryRecord* HistoryTableModel::recordAt(int row) const {

@@ -179,8 +179,10 @@ void HistoryTest::everyOutcomeRowsTotalsAndFilters() {
     QCOMPARE(Column(*w, HistoryTableModel::Database), QStringList({"x.mdb", "stock.mdb", "orders.mdb"}));
     QCOMPARE(w->ShownTotals().passes, 2u);
 
-    // Sorting by a column, then back to the newest first.
+    // Sorting by a column; the selected record stays selected.
+    w->Table->selectRow(Column(*w, HistoryTableModel::Database).indexOf("x.mdb"));
     w->Table->sortByColumn(HistoryTableModel::Saved, Qt::DescendingOrder);
+    QCOMPARE(model.recordAt(w->Table->selectionModel()->selectedRows().value(0).row())->database, std::string("/db/x.mdb"));
     QCOMPARE(Column(*w, HistoryTableModel::Saved), QStringList({"300.0 MB", "1.0 MB", ""}));
     w->Table->sortByColumn(HistoryTableModel::Database, Qt::AscendingOrder);
     QCOMPARE(Column(*w, HistoryTableModel::Database), QStringList({"orders.mdb", "stock.mdb", "x.mdb"}));
