@@ -571,11 +571,11 @@ void TfrmHistory::fillFilters() {
     refill(cbOutcome, QStringLiteral("All outcomes"), items);
 
     // A range that reached the old end reaches the new one, so a night that arrives
-    // while the window is open shows.
+    // while the window is open shows; a range the user narrowed stays.
     if (first.isValid()) {
         const QDate oldFirst = dtFrom->property("dataFirst").toDate();
         const QDate oldLast = dtTo->property("dataLast").toDate();
-        if (!oldFirst.isValid() || dtFrom->date() == oldFirst || dtFrom->date() > first)
+        if (!oldFirst.isValid() || dtFrom->date() == oldFirst)
             dtFrom->setDate(first);
         if (!oldLast.isValid() || dtTo->date() == oldLast || dtTo->date() < dtFrom->date())
             dtTo->setDate(last);

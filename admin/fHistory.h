@@ -144,7 +144,6 @@ private:
     bool loading_ = false;     // from Reload until its result is shown
     bool reloadAgain_ = false; // the file changed while it was being read
     bool filling_ = false;
-    bool datesTouched_ = false;
     QLineSeries* sizeBefore_ = nullptr;
     QLineSeries* sizeAfter_ = nullptr;
     QLineSeries* saved_ = nullptr;

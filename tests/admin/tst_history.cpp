@@ -263,18 +263,22 @@ void HistoryTest::reloadsWhenTheFileGrows() {
     auto records = Sample(world.cfg(), world.other());
     QVERIFY(WriteFile(world.history(), HistoryText({records.begin(), records.begin() + 5})));
     QTRY_COMPARE(w->Model().rowCount(), 5);
+    w->dtFrom->setDate(QDate(2026, 12, 7));
+    QCOMPARE(w->Model().rowCount(), 3);
     w->Table->selectRow(Column(*w, HistoryTableModel::Database).indexOf("x.mdb"));
 
-    // A new night arrives while the window is open: it shows, the selection stays, and
-    // the date range that reached the old end reaches the new one.
+    // A new night arrives while the window is open: it shows, the selection stays, the
+    // date range that reached the old end reaches the new one, and the start the user
+    // chose stays.
     QVERIFY(WriteFile(world.history(), HistoryText(records)));
-    QTRY_COMPARE(w->Model().rowCount(), 12);
+    QTRY_COMPARE(w->Model().rowCount(), 10);
     QCOMPARE(w->dtTo->date(), QDate(2026, 12, 8));
+    QCOMPARE(w->dtFrom->date(), QDate(2026, 12, 7));
     const int selected = w->Table->selectionModel()->currentIndex().row();
     QCOMPARE(w->Model().recordAt(selected)->database, std::string("/db/x.mdb"));
 
     // A history that shrank (replaced by hand) is read afresh.
-    QVERIFY(WriteFile(world.history(), HistoryText({records.front()})));
+    QVERIFY(WriteFile(world.history(), HistoryText({records[2]})));
     QTRY_COMPARE(w->Model().rowCount(), 1);
 }
 
