@@ -9,7 +9,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
+#include <sstream>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -195,6 +198,61 @@ void WaitForActivity(int pidfd, ErrorPipe& pipe, std::optional<typename Clock::t
     pipe.drain();
 }
 
+// A process found below the engine, with its start time, so that a signal never hits
+// another process that took over its id after it ended.
+struct Descendant {
+    pid_t pid;
+    unsigned long long started;
+};
+
+std::optional<unsigned long long> StartTimeOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = stat.rfind(')'); // the name may hold blanks and parentheses
+    if (close == std::string::npos)
+        return std::nullopt;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i)
+        if (i == 22)
+            return std::stoull(field);
+    return std::nullopt;
+}
+
+// Adds the children of `pid`, and theirs, that `found` does not hold yet.
+void AddDescendants(pid_t pid, std::vector<Descendant>& found) {
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task/";
+    DIR* dir = ::opendir(tasks.c_str());
+    if (!dir)
+        return;
+    std::vector<pid_t> children;
+    while (const dirent* t = ::readdir(dir)) {
+        if (t->d_name[0] == '.')
+            continue;
+        std::ifstream in(tasks + t->d_name + "/children");
+        for (long child; in >> child;)
+            children.push_back(static_cast<pid_t>(child));
+    }
+    ::closedir(dir);
+    for (const pid_t child : children) {
+        if (std::any_of(found.begin(), found.end(), [&](const Descendant& d) { return d.pid == child; }))
+            continue;
+        if (const auto started = StartTimeOf(child)) {
+            found.push_back({child, *started});
+            AddDescendants(child, found);
+        }
+    }
+}
+
+// The group, and every descendant that may have left it (setsid, setpgid) and is
+// still the process that was found.
+void SignalAll(pid_t group, const std::vector<Descendant>& found, int signal) {
+    ::killpg(group, signal);
+    for (const Descendant& d : found)
+        if (StartTimeOf(d.pid) == d.started)
+            ::kill(d.pid, signal);
+}
+
 } // namespace
 
 GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t /*showMode*/, std::chrono::milliseconds limit) {
@@ -224,12 +282,20 @@ GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t /*showMode*/
         WaitForActivity<Clock>(pidfd, pipe, deadline);
     }
     if (run.timedOut) {
-        ::killpg(*pid, SIGTERM);
+        // Taken before the first signal: once the engine has ended, its children belong
+        // to another parent and cannot be found from it.
+        std::vector<Descendant> found;
+        AddDescendants(*pid, found);
+        SignalAll(*pid, found, SIGTERM);
         const auto grace = Clock::now() + std::min<Clock::duration>(std::chrono::seconds(5), limit / 10);
         while (!HasExited(*pid) && Clock::now() < grace)
             WaitForActivity<Clock>(pidfd, pipe, grace);
-        // Whatever is left of the group, including children that ignore SIGTERM.
-        ::killpg(*pid, SIGKILL);
+        // Whatever is left, including processes that ignore SIGTERM or were started
+        // during the grace period.
+        AddDescendants(*pid, found);
+        for (std::size_t i = 0; i < found.size(); ++i)
+            AddDescendants(found[i].pid, found);
+        SignalAll(*pid, found, SIGKILL);
     }
     int status = 0;
     while (::waitpid(*pid, &status, 0) < 0 && errno == EINTR) {

@@ -29,6 +29,26 @@ TEST(CompactorRunPosix, UnwritableLogDoesNotStopTheRun) {
     EXPECT_EQ(Calls(engine).size(), 2u);
 }
 
+TEST(CompactorRunPosix, ChildThatLeftTheEnginesProcessGroupIsEndedToo) {
+    QuilletFolder q;
+    const std::string engine = q.file("engine.sh");
+    const std::string beat = q.file("beat");
+    WriteBytes(engine, "#!/bin/sh\n"
+                       "setsid sh -c 'trap \"\" TERM; while :; do echo >> \"" + beat + "\"; sleep 0.02; done' &\n"
+                       "trap '' TERM\nwhile :; do sleep 0.02; done\n");
+    std::filesystem::permissions(engine, std::filesystem::perms::owner_all);
+    WriteBytes(q.file("a.mdb"), "a");
+    q.writeCfg({"CompactFiles=" + q.file("a.mdb"), "AccessPath=" + engine, "TimeLimit=1"});
+    setenv("QUILLET_TEST_MINUTE_MS", "600", 1);
+    EXPECT_EQ(q.run(q.file("run.cfg")), 0);
+    unsetenv("QUILLET_TEST_MINUTE_MS");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const std::string beats = ReadBytes(beat);
+    EXPECT_FALSE(beats.empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(ReadBytes(beat), beats);
+}
+
 TEST(CompactorRunPosix, BackupIsNoMoreReadableThanItsDatabase) {
     QuilletFolder q;
     const std::string engine = q.install(QUILLET_FAKE_ENGINE, "engine/engine");
