@@ -721,6 +721,7 @@ void TfrmSched::Timer1Timer() {
             runOnThread([startText](ScheduleTable& table, const RunEnvironment& env) {
                 RunDueEntries(table, startText, env);
             });
+            updateLastRun();
         });
     }
     if (std::exchange(pendingTick_, false))
