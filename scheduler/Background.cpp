@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <sstream>
 
 namespace quillet::scheduler {
@@ -278,23 +277,6 @@ std::string DescribeStatus(const TriggerStatus& status, const std::optional<Last
                 "\n";
     else
         text += "Last check: none yet\n";
-    return text;
-}
-
-std::string LocalTimeStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local = *std::localtime(&now);
-    const std::tm utc = *std::gmtime(&now);
-    // The offset from the two broken-down times, which every C runtime has (%z is not portable).
-    const long long localDays = DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    const long long utcDays = DaysFromCivil(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday);
-    const long long offsetMinutes = (localDays - utcDays) * 1440 + (local.tm_hour - utc.tm_hour) * 60 +
-                                    (local.tm_min - utc.tm_min);
-    const long long absolute = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02lld:%02lld", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                  offsetMinutes < 0 ? '-' : '+', absolute / 60, absolute % 60);
     return text;
 }
 

@@ -87,9 +87,8 @@ public:
 // The status as --status prints it and the scheduler window shows it, several lines.
 std::string DescribeStatus(const TriggerStatus& status, const std::optional<LastCheck>& last);
 
-// The local time now as ISO 8601 with its UTC offset, e.g. 2026-12-08T01:00:03+01:00.
-std::string LocalTimeStamp();
-// Seconds since 1970 of such a stamp (any offset); nothing when it is not one.
+// Seconds since 1970 of a local time in ISO 8601 with its UTC offset, as the run history
+// and the last check have them (2026-12-08T01:00:03+01:00); nothing when it is not one.
 std::optional<long long> StampToSeconds(const std::string& stamp);
 
 } // namespace quillet::scheduler

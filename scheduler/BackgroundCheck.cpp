@@ -1,8 +1,10 @@
 #include "scheduler/BackgroundCheck.h"
 
 #include "core/Convert.h"
+#include "core/HistorySummary.h"
 #include "core/RunHistory.h"
 #include "platform/Files.h"
+#include "platform/RegionalTime.h"
 #include "scheduler/Background.h"
 #include "scheduler/ScheduleSync.h"
 
@@ -36,11 +38,6 @@ public:
 private:
     ProcessRunner& inner_;
 };
-
-std::string FolderOf(const std::string& path, const std::string& fallback) {
-    const auto sep = path.find_last_of("/\\");
-    return sep == std::string::npos ? fallback : path.substr(0, sep + 1);
-}
 
 std::string EntryName(const ScheduleEntry& e) {
     return e.description.empty() ? e.configPath : e.description + " (" + e.configPath + ")";
@@ -79,7 +76,7 @@ void Finish(const std::string& folder, const std::string& start, CheckOutcome& o
 
 CheckOutcome RunScheduleCheck(const std::string& folder, const Clock& clock, ProcessRunner& runner) {
     CheckOutcome outcome;
-    const std::string start = LocalTimeStamp();
+    const std::string start = platform::IsoLocalTime(static_cast<std::int64_t>(std::time(nullptr)));
     bool held = false;
     const auto lock = platform::FileLock::TryAcquire(folder + CheckLockFileName, &held);
     if (!lock) {
@@ -128,7 +125,7 @@ CheckOutcome RunScheduleCheck(const std::string& folder, const Clock& clock, Pro
             ++outcome.runs;
             if (!history) {
                 std::string text;
-                platform::ReadWholeFile(FolderOf(settings.compactorPath, folder) + HistoryFileName, text);
+                platform::ReadWholeFile(CompactorFileOf(settings.compactorPath, HistoryFileName), text);
                 history = ParseHistory(text);
             }
             problems = RunProblems(entry, a.startSeconds, *history);

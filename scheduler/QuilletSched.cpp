@@ -1,6 +1,7 @@
 // QuilletSched: the schedule of its own folder without a window. "--due" is what the
 // system's scheduler starts every hour; the other options install and inspect that
 // trigger.
+#include "core/HistorySummary.h"
 #include "core/ProgramVersion.h"
 #include "core/RunHistory.h"
 #include "platform/Console.h"
@@ -45,12 +46,6 @@ const char Usage[] =
     "  4   the background check could not be installed or removed\n"
     "  64  unknown or missing option\n";
 
-std::string HistoryPath(const std::string& folder) {
-    const std::string compactor = ReadSchedulerSettings(folder).compactorPath;
-    const auto sep = compactor.find_last_of("/\\");
-    return (sep == std::string::npos ? folder : compactor.substr(0, sep + 1)) + HistoryFileName;
-}
-
 int Due(const std::string& folder) {
     SystemClock clock;
     SystemProcessRunner runner;
@@ -61,7 +56,7 @@ int Due(const std::string& folder) {
     for (std::size_t i = 1; i < outcome.problems.size(); ++i)
         std::fprintf(stderr, "%s\n", outcome.problems[i].c_str());
     if (outcome.exitCode == CheckRunFailures || outcome.exitCode == CheckUnwritable) {
-        const FailureNotice notice = MakeFailureNotice(outcome, HistoryPath(folder));
+        const FailureNotice notice = MakeFailureNotice(outcome, CompactorFileOf(ReadSchedulerSettings(folder).compactorPath, HistoryFileName));
         platform::ShowDesktopNotice(notice.title, notice.body);
     }
     return outcome.exitCode;

@@ -124,6 +124,10 @@ std::string CronNextRun(const BackgroundTarget& target) {
 
 TriggerResult InstallTrigger(const BackgroundTarget& target) {
     TriggerResult result;
+    if (!platform::FileExists(target.program)) {
+        result.message = "There is no " + target.program + " to run: QuilletSched must lie next to QuilletAdmin.";
+        return result;
+    }
     if (HaveUserManager()) {
         const std::string folder = UnitFolder();
         std::error_code ec;

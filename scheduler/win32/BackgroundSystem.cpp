@@ -2,6 +2,7 @@
 #include "scheduler/Background.h"
 
 #include "platform/Command.h"
+#include "platform/Files.h"
 
 #include <windows.h>
 
@@ -72,6 +73,10 @@ const char LoggedOutHint[] = "to run it while you are logged out, open the task 
 
 TriggerResult InstallTrigger(const BackgroundTarget& target) {
     TriggerResult result;
+    if (!platform::FileExists(target.program)) {
+        result.message = "There is no " + target.program + " to run: QuilletSched must lie next to QuilletAdmin.";
+        return result;
+    }
     char temp[MAX_PATH + 1];
     const DWORD n = ::GetTempPathA(sizeof temp, temp);
     if (n == 0 || n > MAX_PATH) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace quillet::scheduler;
 using quillet::test::ReadBytes;
 using quillet::test::TempDir;
@@ -13,7 +15,11 @@ using quillet::test::TempDir;
 TEST(ScheduledTask, InstalledAsUtf16DefinitionReportedAndRemoved) {
     TempDir state;
     quillet::platform::SetEnvironmentVariable("STANDIN_STATE", state.path().string());
-    const BackgroundTarget target{"C:\\Quillet & Co\\", "C:\\Quillet & Co\\QuilletSched.exe"};
+    TempDir app;
+    std::filesystem::create_directories(app.path() / "Quillet & Co");
+    const std::string folder = app.file("Quillet & Co") + "\\";
+    const BackgroundTarget target{folder, folder + "QuilletSched.exe"};
+    quillet::test::WriteBytes(target.program, "MZ");
     const std::string task = state.file(TriggerName(target.folder) + ".xml");
 
     const TriggerResult installed = InstallTrigger(target);
@@ -24,7 +30,7 @@ TEST(ScheduledTask, InstalledAsUtf16DefinitionReportedAndRemoved) {
     std::string narrow; // every second byte, enough for the ASCII of the definition
     for (std::size_t i = 2; i < xml.size(); i += 2)
         narrow += xml[i];
-    EXPECT_NE(narrow.find("<Command>C:\\Quillet &amp; Co\\QuilletSched.exe</Command>"), std::string::npos);
+    EXPECT_NE(narrow.find("Quillet &amp; Co\\QuilletSched.exe</Command>"), std::string::npos) << narrow;
     EXPECT_NE(ReadBytes(state.file("calls.txt")).find("/Create /TN " + TriggerName(target.folder) + " /XML "),
               std::string::npos);
 
