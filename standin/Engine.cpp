@@ -396,6 +396,11 @@ RebuildResult RebuildBeside(Connection& db, const std::string& path, int busyMs)
             return failed(rc, reader.message());
 
         copy.query(cache.c_str());
+        // The backup makes the database what the copy holds: a copy that is not the
+        // one just written (its file replaced under the name) must never get there.
+        const char* const tables = "SELECT count(*) FROM sqlite_schema";
+        if (copy.number("PRAGMA page_count") < 1 || copy.number(tables) != guard.number(tables))
+            return failed(SQLITE_IOERR, "the rebuilt copy could not be read back");
         const std::string writeCache = "PRAGMA cache_size = -" + std::to_string(WriteCacheKib);
         db.query(writeCache.c_str());
         guard.query("ROLLBACK");
