@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,15 +25,16 @@ Stands in for the database engine that Quillet starts for every database in its 
 on machines without it. Works on SQLite database files.
 
   /compact         rebuild the file in place, so that no free pages remain; every row
-                   keeps its rowid. The rebuilt copy is written to a scratch file beside
-                   the database (it needs room for the data) and copied back under the
-                   rollback journal. Other programs may keep the database open
-                   meanwhile; one that writes waits until the run is done, and a failed
-                   or interrupted run leaves the database as it was. Memory stays under
-                   about 50 MB whatever the size. A database in WAL mode gets a plain
-                   VACUUM, which numbers anew the rowids of tables that have neither an
-                   INTEGER PRIMARY KEY nor an index; one line on standard error names
-                   the tables whose rowids changed.
+                   keeps its rowid. Tables whose rowids SQLite's plain VACUUM would
+                   number anew (no INTEGER PRIMARY KEY, no index) are rebuilt with
+                   VACUUM INTO a scratch file in the temporary folder and copied back
+                   under the rollback journal; other databases get a plain VACUUM.
+                   Other programs may keep the database open meanwhile; one that
+                   writes waits until the run is done, and a failed or interrupted run
+                   leaves the database as it was. Memory stays under about 50 MB
+                   whatever the size. A database in WAL mode always gets a plain
+                   VACUUM: one line on standard error then names the tables whose
+                   rowids changed.
   /repair          check the database first (PRAGMA integrity_check); when problems are
                    found, rebuild the indexes (REINDEX) and check again. Problems that
                    remain end the run before /compact.
@@ -208,10 +210,10 @@ bool HasSqliteHeader(const std::string& path) {
 }
 
 // Page caches of one compaction, in KiB: the database being written back, and each
-// of the three that only read or append. Peak memory is about their sum plus a few
-// MB, whatever the database's size. Each spill of the write cache costs two syncs of
-// the journal; at 32 MiB a 1 GB file needs some forty, SQLite's default 2 MiB would
-// need seven hundred.
+// of the three that only read or append (a plain VACUUM has two of half the write
+// cache's size). Peak memory is about their sum plus a few MB, whatever the
+// database's size. Each spill of the write cache costs two syncs of the journal: at
+// 32 MiB a 1 GB file needs some forty, SQLite's default 2 MiB seven hundred.
 constexpr int WriteCacheKib = 32 * 1024;
 constexpr int ReadCacheKib = 2 * 1024;
 
@@ -251,15 +253,21 @@ std::string QuoteName(const std::string& name) {
 }
 
 // Rowid tables without an INTEGER PRIMARY KEY and without any index: a plain VACUUM
-// numbers their rows anew, 1 to n, so rowids that applications keep elsewhere no
-// longer match. Only tables whose rowids are not 1 to n already are listed.
-std::vector<std::string> TablesVacuumRenumbers(Connection& db) {
-    std::vector<std::string> candidates, renumbered;
+// numbers their rows anew, 1 to n, so rowids that applications keep elsewhere would no
+// longer match. Every other table keeps its rowids under a plain VACUUM.
+std::vector<std::string> TablesVacuumMayRenumber(Connection& db) {
+    std::vector<std::string> tables;
     db.query("SELECT t.name FROM pragma_table_list AS t WHERE t.schema = 'main' AND t.type = 'table'"
              " AND t.wr = 0 AND t.name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"
              " AND NOT EXISTS (SELECT 1 FROM pragma_index_list(t.name))"
              " AND NOT EXISTS (SELECT 1 FROM pragma_table_info(t.name) WHERE pk > 0) ORDER BY t.name",
-             &candidates);
+             &tables);
+    return tables;
+}
+
+// Those whose rowids are not 1 to n already, and so change.
+std::vector<std::string> TablesVacuumRenumbers(Connection& db, const std::vector<std::string>& candidates) {
+    std::vector<std::string> renumbered;
     for (const std::string& table : candidates) {
         const std::string sql = "SELECT count(*) = 0 OR (min(rowid) = 1 AND max(rowid) = count(*)) FROM " +
                                 QuoteName(table);
@@ -281,39 +289,51 @@ bool ReadChangeCounter(sqlite3* db, std::uint32_t& counter) {
     return true;
 }
 
-// The rebuilt copy's file, beside the database so that it needs room on the volume
-// the compactor checks. Its name goes as soon as SQLite has it open; what a killed
-// run left (an empty file, VACUUM INTO's small journal) the next run removes.
+// The rebuilt copy's file, in the temporary folder where SQLite's own VACUUM keeps its
+// copy, so that the database's volume needs room for the journal only. Its name goes
+// as soon as SQLite has it open. A lock file, held while the run lasts, tells a later
+// run what a killed one left (VACUUM INTO's small journal) and may be removed.
 class Scratch {
 public:
-    explicit Scratch(const std::string& database) {
-        const std::size_t slash = database.rfind('/');
-        folder_ = slash == std::string::npos ? "." : database.substr(0, std::max<std::size_t>(slash, 1));
-        prefix_ = "." + (slash == std::string::npos ? database : database.substr(slash + 1)) + ".compact-";
+    Scratch() {
+        for (const char* dir : std::initializer_list<const char*>{std::getenv("SQLITE_TMPDIR"), std::getenv("TMPDIR"), "/var/tmp", "/tmp"}) {
+            struct stat st {};
+            if (dir && *dir && ::stat(dir, &st) == 0 && S_ISDIR(st.st_mode) && ::access(dir, W_OK | X_OK) == 0) {
+                folder_ = dir;
+                break;
+            }
+        }
+        if (folder_.empty())
+            folder_ = ".";
     }
-    ~Scratch() { remove(); }
+    ~Scratch() {
+        remove();
+        if (lock_ >= 0) {
+            ::unlink((path_ + LockSuffix).c_str());
+            ::close(lock_);
+        }
+    }
     Scratch(const Scratch&) = delete;
     Scratch& operator=(const Scratch&) = delete;
 
-    // Only while the database is locked for writing: then no other run is between
-    // creating its scratch file and removing it.
-    void removeLeftovers() const {
-        if (DIR* dir = ::opendir(folder_.c_str())) {
-            while (const dirent* entry = ::readdir(dir)) {
-                if (std::strncmp(entry->d_name, prefix_.c_str(), prefix_.size()) == 0)
-                    ::unlink((folder_ + "/" + entry->d_name).c_str());
-            }
-            ::closedir(dir);
-        }
-    }
     // Empty text and errno set when the folder takes no new file.
     std::string create() {
-        std::string pattern = folder_ + "/" + prefix_ + "XXXXXX";
-        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (fd < 0)
+        removeLeftovers();
+        std::string lockPath = folder_ + "/" + Prefix + "XXXXXX" + LockSuffix;
+        lock_ = ::mkostemps(lockPath.data(), static_cast<int>(std::strlen(LockSuffix)), O_CLOEXEC);
+        if (lock_ < 0)
             return {};
+        ::flock(lock_, LOCK_EX);
+        const std::string path = lockPath.substr(0, lockPath.size() - std::strlen(LockSuffix));
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            const int error = errno;
+            ::unlink(lockPath.c_str());
+            errno = error;
+            return {};
+        }
         ::close(fd);
-        path_ = pattern;
+        path_ = path;
         return path_;
     }
     void remove() {
@@ -322,7 +342,36 @@ public:
     }
 
 private:
-    std::string folder_, prefix_, path_;
+    static constexpr const char* Prefix = "quillet-compact-";
+    static constexpr const char* LockSuffix = ".lock";
+
+    void removeLeftovers() const {
+        DIR* dir = ::opendir(folder_.c_str());
+        if (!dir)
+            return;
+        const std::size_t prefix = std::strlen(Prefix), suffix = std::strlen(LockSuffix);
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() <= prefix + suffix || name.compare(0, prefix, Prefix) != 0 ||
+                name.compare(name.size() - suffix, suffix, LockSuffix) != 0)
+                continue;
+            const std::string lockPath = folder_ + "/" + name;
+            const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                continue;
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                const std::string path = lockPath.substr(0, lockPath.size() - suffix);
+                ::unlink(path.c_str());
+                ::unlink((path + "-journal").c_str());
+                ::unlink(lockPath.c_str());
+            }
+            ::close(fd);
+        }
+        ::closedir(dir);
+    }
+
+    std::string folder_, path_;
+    int lock_ = -1;
     bool removed_ = false;
 };
 
@@ -340,9 +389,9 @@ struct RebuildResult {
 // are kept out from before the copy is read until it is written back; the lock
 // changes hands once, and a commit that slipped in between (the file's change
 // counter moved) abandons the copy before anything was written.
-RebuildResult RebuildBeside(Connection& db, const std::string& path, int busyMs) {
+RebuildResult RebuildInPlace(Connection& db, const std::string& path, int busyMs) {
     auto failed = [](int rc, const std::string& message) { return RebuildResult{Rebuild::Failed, rc, message}; };
-    Scratch scratch(path);
+    Scratch scratch;
     std::uint32_t counterBefore = 0;
     {
         Connection guard(path);
@@ -353,10 +402,9 @@ RebuildResult RebuildBeside(Connection& db, const std::string& path, int busyMs)
             return failed(rc, guard.message());
         if (!ReadChangeCounter(guard.get(), counterBefore))
             return failed(SQLITE_IOERR, "cannot read the file's header");
-        scratch.removeLeftovers();
         const std::string copyPath = scratch.create();
         if (copyPath.empty())
-            return failed(SQLITE_CANTOPEN, std::string("cannot create a scratch file beside it: ") + std::strerror(errno));
+            return failed(SQLITE_CANTOPEN, std::string("cannot create a scratch file: ") + std::strerror(errno));
 
         // Opened before the copy is written, so that its name can go at once.
         Connection copy(copyPath, SQLITE_OPEN_READONLY);
@@ -511,18 +559,20 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
         const bool wal = db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() &&
                          Lower(mode.front()) == "wal";
         const int busyMs = options.busyTimeoutSeconds * 1000;
-        // A log file's commits leave the change counter alone: such a database gets a
-        // plain VACUUM, and so does one that a writer changed while it was copied.
+        // A plain VACUUM does less work, and is chosen where it keeps every rowid. A log
+        // file's commits leave the change counter alone: such a database gets a plain
+        // VACUUM as well, and so does one that a writer changed while it was copied.
+        const std::vector<std::string> atRisk = TablesVacuumMayRenumber(db);
         RebuildResult rebuilt{Rebuild::Changed, SQLITE_OK, {}};
-        if (!wal)
-            rebuilt = RebuildBeside(db, path, busyMs);
+        if (!wal && !atRisk.empty())
+            rebuilt = RebuildInPlace(db, path, busyMs);
         if (rebuilt.outcome == Rebuild::Failed) {
             const Failure f = Explain(rebuilt.rc, rebuilt.message, options.busyTimeoutSeconds, "not compacted");
             return fail(f.exit, f.text);
         }
         std::vector<std::string> renumbered;
         if (rebuilt.outcome == Rebuild::Changed) {
-            renumbered = TablesVacuumRenumbers(db);
+            renumbered = TablesVacuumRenumbers(db, atRisk);
             const std::string cache = "PRAGMA cache_size = -" + std::to_string(WriteCacheKib / 2);
             db.query(cache.c_str());
             if (int rc = db.query("VACUUM"); rc != SQLITE_OK)
