@@ -321,7 +321,7 @@ bool OpenElsewhere(const struct stat& file) {
 bool LockedElsewhere(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return errno != ENOENT; // a lock that cannot be looked at is not ours to remove
     bool locked = false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         locked = errno == EWOULDBLOCK;
