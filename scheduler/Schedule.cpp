@@ -61,6 +61,41 @@ std::string TimerIntervalRangeMessage(const std::string& text) {
            IntToStr(MaxTimerIntervalMinutes) + " (0 stops the timer)";
 }
 
+std::optional<std::string> TimerIntervalProblem(const std::string& text) {
+    const auto minutes = TryStrToInt(text);
+    if (minutes && TimerIntervalInRange(*minutes))
+        return std::nullopt;
+    return TimerIntervalRangeMessage(text);
+}
+
+std::optional<std::string> StartTimeProblem(const std::string& text) {
+    const auto hour = TryStrToInt(text);
+    if (hour && *hour >= 0 && *hour <= 23)
+        return std::nullopt;
+    return "'" + text + "' is not a valid Start Time: enter a whole hour from 0 to 23";
+}
+
+std::optional<std::string> EveryProblem(const std::string& text) {
+    const auto n = TryStrToInt(text);
+    if (n && *n >= 1)
+        return std::nullopt;
+    return "'" + text + "' is not a valid Every value: enter a whole number from 1";
+}
+
+std::optional<std::string> CodeProblem(const std::string& code) {
+    if (code.empty())
+        return std::nullopt;
+    const char letter = code.front();
+    if (letter != 'd' && letter != 'w' && letter != 'm')
+        return "the frequency code '" + code + "' is none of daily, weekly and monthly";
+    const std::string n = GetField(code, CodeSeparator, 1);
+    // Daily and monthly entries never use their N, so only its form is checked there.
+    const auto value = TryStrToInt(n);
+    if (!value || (letter == 'w' && *value < 1))
+        return "in the frequency code '" + code + "', " + *EveryProblem(n);
+    return std::nullopt;
+}
+
 Date SystemClock::today() const {
     const std::time_t now = std::time(nullptr);
     const std::tm local = *std::localtime(&now);
@@ -82,9 +117,14 @@ std::string CompactorCommandLine(const std::string& compactorPath, const std::st
 
 bool CompactEntry(ScheduleTable& table, int entry, bool force, const RunEnvironment& env) {
     const std::string code = table.code(entry);
-    if (code.empty())
-        return false;
     const std::string path = table.configPath(entry);
+    if (code.empty()) // as needed: on demand only, and nothing to record
+        return force && !path.empty() && env.runner.runAndWait(CompactorCommandLine(env.compactorPath(), path));
+    if (const auto problem = CodeProblem(code)) {
+        if (!force)
+            return false;
+        throw EInvalidValue("This entry cannot run: " + *problem);
+    }
     const char letter = code.front();
     const int n = StrToInt(GetField(code, CodeSeparator, 1));
 
@@ -112,9 +152,7 @@ bool CompactEntry(ScheduleTable& table, int entry, bool force, const RunEnvironm
 }
 
 void RunDueEntries(ScheduleTable& table, const std::string& startTimeText, const RunEnvironment& env) {
-    const int hour = env.clock.hourNow();
-    const int start = StrToInt(startTimeText);
-    if (start != hour)
+    if (StartTimeProblem(startTimeText) || StrToInt(startTimeText) != env.clock.hourNow())
         return;
 
     std::vector<std::exception_ptr> failures;

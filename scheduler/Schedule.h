@@ -37,6 +37,16 @@ bool TimerIntervalInRange(int minutes);
 // The message for a whole number outside 0 to MaxTimerIntervalMinutes.
 std::string TimerIntervalRangeMessage(const std::string& text);
 
+// Checks of the numbers a user types: the message for a refused text, naming the field,
+// the value and what is allowed; nothing for a good one.
+std::optional<std::string> TimerIntervalProblem(const std::string& text); // 0 to 35791
+std::optional<std::string> StartTimeProblem(const std::string& text);     // a whole hour 0 to 23
+std::optional<std::string> EveryProblem(const std::string& text);         // a whole number from 1
+// What makes a stored frequency code unusable: a letter other than d, w and m, an N
+// that is no whole number, or a weekly N below 1 (which would be due at every tick).
+// Nothing for an empty code.
+std::optional<std::string> CodeProblem(const std::string& code);
+
 // "Today" and "the hour now" in local time; tests set them.
 class Clock {
 public:
@@ -92,15 +102,18 @@ struct RunEnvironment {
     std::function<void(int entry)> beforeRun = {};
 };
 
-// Runs one entry when it is due, or whenever it has a code with `force`, and records a
-// run that could be started: the code gets the day the run started, and the table is
-// saved. True when the compactor ran. EConvertError when the code's N is not a whole
-// number; the save's error when the file cannot be written.
+// Runs one entry when it is due, or at once with `force`, and records a run that could
+// be started: the code gets the day the run started, and the table is saved. An entry
+// without a code (as needed) runs only with `force` and records nothing, having no date
+// to record. An entry whose code CodeProblem refuses never runs: the timer passes over
+// it (it was reported when the schedule was read), `force` throws EInvalidValue. True
+// when the compactor ran; the save's error when the file cannot be written.
 bool CompactEntry(ScheduleTable& table, int entry, bool force, const RunEnvironment& env);
 
 // One tick of the schedule timer: during the start hour every due entry runs, top to
 // bottom. An entry that fails does not keep the entries below it from running; the
-// failures are thrown together after the last entry.
+// failures are thrown together after the last entry. A start hour that StartTimeProblem
+// refuses runs nothing; whoever read it has reported it.
 void RunDueEntries(ScheduleTable& table, const std::string& startTimeText, const RunEnvironment& env);
 
 } // namespace quillet::scheduler

@@ -225,7 +225,13 @@ void TfrmSched::createControls() {
     rgSched->setObjectName(QStringLiteral("rgSched"));
     rgSched->setGeometry(0, 248, 97, 105);
     rgSched->SetItemIndex(0);
-    connect(rgSched, &TRadioGroup::itemClicked, this, [this](int) { rgSchedClick(); });
+    connect(rgSched, &TRadioGroup::itemClicked, this, [this](int) {
+        // The box may still show a refused N read from the file for another entry; the
+        // user's choice must not copy it into this one.
+        if (EveryProblem(ToStd(Edit1->text())))
+            Edit1->setText(QStringLiteral("1"));
+        rgSchedClick();
+    });
 
     Panel1 = new QFrame(client);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -259,6 +265,7 @@ void TfrmSched::createControls() {
     edtStart = new QLineEdit(QStringLiteral("01"), Panel2);
     edtStart->setObjectName(QStringLiteral("edtStart"));
     edtStart->setGeometry(8, 68, 121, 21);
+    edtStart->installEventFilter(this);
 
     // Below the fixed client area, as a status line.
     lblLastRun = new QLabel(this);
@@ -317,11 +324,9 @@ void TfrmSched::createMenu() {
 
 void TfrmSched::FormCreate() {
     DropFileTarget1->Register(EditGrid1, [this](const QStringList& files) { DropFileTarget1Drop(files); });
+    QStringList problems;
+    readTimerSettings(problems);
     tableNotLoaded_ = true;
-    const int minutes = readTimerSettings(); // not a whole number: nothing loaded, timer off
-    intervalUsable_ = TimerIntervalInRange(minutes);
-    if (intervalUsable_)
-        setPeriod(minutes * 60000);
     {
         FlagScope quiet(quiet_);
         EditGrid1->SetRowCount(2);
@@ -335,9 +340,7 @@ void TfrmSched::FormCreate() {
     if (!platform::ReadWholeFile(ToStd(ScheduleFilePath()), seen_))
         seen_.clear();
     CheckTimer();
-    if (!intervalUsable_)
-        throw EInvalidValue(TimerIntervalRangeMessage(ToStd(edtInterval->text())) +
-                            ". The schedule timer stays off until a valid Timer Interval is saved.");
+    reportStoredProblems(problems + entryProblems());
 }
 
 void TfrmSched::FormDestroy() {
@@ -347,11 +350,83 @@ void TfrmSched::FormDestroy() {
 
 // ---- Settings and the schedule file ----
 
-int TfrmSched::readTimerSettings() {
+void TfrmSched::readTimerSettings(QStringList& problems) {
     const SchedulerSettings settings = ReadSchedulerSettings(ToStd(host_.appFolder));
     edtInterval->setText(FromStd(settings.timerInterval));
     edtStart->setText(FromStd(settings.startTime));
-    return TimerIntervalMinutes(ToStd(edtInterval->text()));
+    // An unattended schedule keeps running on the defaults rather than stopping.
+    const std::string interval = ToStd(edtInterval->text());
+    if (const auto problem = TimerIntervalProblem(interval)) {
+        problems << QStringLiteral("The setting TimerInterval in %1 is refused: %2. Until a valid Timer "
+                                   "Interval is saved, the timer runs every 60 minutes.")
+                        .arg(SettingsPath(), FromStd(*problem));
+        setPeriod(60 * 60000);
+    } else {
+        setPeriod(StrToInt(interval) * 60000);
+    }
+    intervalUsable_ = true;
+    const std::string start = ToStd(edtStart->text());
+    if (const auto problem = StartTimeProblem(start)) {
+        problems << QStringLiteral("The setting StartTime in %1 is refused: %2. Until a valid Start Time "
+                                   "is saved, due entries run between 01:00 and 02:00.")
+                        .arg(SettingsPath(), FromStd(*problem));
+        startHour_ = 1;
+        startText_ = QStringLiteral("01");
+    } else {
+        startHour_ = StrToInt(start);
+        startText_ = edtStart->text();
+    }
+}
+
+QStringList TfrmSched::entryProblems() const {
+    QStringList lines;
+    for (int row = 1; row < EditGrid1->RowCount(); ++row) {
+        if (const auto problem = CodeProblem(ToStd(EditGrid1->Cells(ColCode, row)))) {
+            QString name = EditGrid1->Cells(ColDescription, row);
+            if (name.isEmpty())
+                name = EditGrid1->Cells(ColConfigFile, row);
+            lines << QStringLiteral("Entry %1 (%2): %3").arg(row).arg(name, FromStd(*problem));
+        }
+    }
+    if (lines.isEmpty())
+        return lines;
+    constexpr int Shown = 10;
+    const qsizetype more = lines.size() - Shown;
+    if (more > 0) {
+        lines = lines.mid(0, Shown);
+        lines << QStringLiteral("(and %1 more)").arg(more);
+    }
+    lines.prepend(QStringLiteral("These entries of %1 do not run until their frequency is chosen again "
+                                 "and saved; the other entries run as scheduled:")
+                      .arg(ScheduleFilePath()));
+    return {lines.join(QLatin1Char('\n'))};
+}
+
+void TfrmSched::reportStoredProblems(const QStringList& problems) {
+    if (!problems.isEmpty())
+        ui::Dialogs::instance().warning(this, windowTitle(), problems.join(QStringLiteral("\n\n")));
+}
+
+void TfrmSched::refuse(QLineEdit* field, const std::string& problem) {
+    ui::Dialogs::instance().warning(this, windowTitle(), FromStd(problem) + QLatin1Char('.'));
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+}
+
+bool TfrmSched::edtStartExit() {
+    if (!edtStart->isModified())
+        return true;
+    edtStart->setModified(false);
+    const std::string text = ToStd(edtStart->text());
+    if (const auto problem = StartTimeProblem(text)) {
+        edtStart->setText(startText_);
+        refuse(edtStart, *problem);
+        return false;
+    }
+    // An edited start hour counts at once, saved or not.
+    startHour_ = StrToInt(text);
+    startText_ = edtStart->text();
+    return true;
 }
 
 void TfrmSched::reloadTable() {
@@ -375,7 +450,7 @@ void TfrmSched::saveSchedule() {
     if (tableNotLoaded_)
         throw EInvalidValue(
             "The schedule was not saved to " + ToStd(ScheduleFilePath()) +
-            ": it could not be loaded from there, because the timer settings could not be read.");
+            ": it could not be read from there, and this table would replace what it holds.");
     // Run dates that the background check recorded since the table was read stay.
     std::vector<ScheduleEntry> entries = gridEntries();
     SaveTakingRecordedDates(ToStd(ScheduleFilePath()), entries, base_);
@@ -390,46 +465,44 @@ void TfrmSched::FormShow() {
     if (run_)
         return;
     guarded([&] {
+        QStringList problems;
+        readTimerSettings(problems);
         tableNotLoaded_ = true;
-        const int minutes = readTimerSettings(); // not a whole number: the table stays as it was
-        const bool usable = TimerIntervalInRange(minutes);
-        if (usable) {
-            setPeriod(minutes * 60000);
-            intervalUsable_ = true;
-        }
         reloadTable();
         UpdateFreq(EditGrid1->Cells(ColCode, 1));
-        if (!usable)
-            throw EInvalidValue(
-                TimerIntervalRangeMessage(ToStd(edtInterval->text())) +
-                ". The schedule timer keeps its period until a valid Timer Interval is saved.");
+        reportStoredProblems(problems + entryProblems());
     });
 }
 
 // Text still in the cell editor or the N box counts for the command at hand, also when
 // the command comes from the menu, which leaves the focus where it was.
-void TfrmSched::takePendingEdits() {
+bool TfrmSched::takePendingEdits() {
     EditGrid1->CommitEditorText();
-    if (Edit1->hasFocus())
-        Edit1Exit();
+    if (edtStart->hasFocus() && !edtStartExit())
+        return false;
+    return !Edit1->hasFocus() || Edit1Exit();
 }
 
 void TfrmSched::SaveChanges1Click() {
     guarded([&] {
-        takePendingEdits();
-        // Refused before anything is written, so the settings file never holds an
-        // interval that would keep the timer off at the next start.
+        if (!takePendingEdits())
+            return;
+        // Refused before anything is written, so the settings file never holds a value
+        // that the next start would have to refuse.
         const std::string interval = ToStd(edtInterval->text());
-        const int minutes = TimerIntervalMinutes(interval);
-        if (!TimerIntervalInRange(minutes))
-            throw EInvalidValue(TimerIntervalRangeMessage(interval));
+        if (const auto problem = TimerIntervalProblem(interval))
+            return refuse(edtInterval, *problem);
+        const std::string start = ToStd(edtStart->text());
+        if (const auto problem = StartTimeProblem(start))
+            return refuse(edtStart, *problem);
         const std::string ini = ToStd(SettingsPath());
-        if (!platform::WritePrivateProfileString(Section, "TimerInterval", interval, ini))
-            throw EIniFileException(ini);
-        if (!platform::WritePrivateProfileString(Section, "StartTime", ToStd(edtStart->text()), ini))
-            throw EIniFileException(ini);
-        setPeriod(minutes * 60000);
+        if (!platform::WritePrivateProfileString(Section, "TimerInterval", interval, ini) ||
+            !platform::WritePrivateProfileString(Section, "StartTime", start, ini))
+            throw EIniFileException(ini, platform::LastFileErrorText());
+        setPeriod(StrToInt(interval) * 60000);
         intervalUsable_ = true;
+        startHour_ = StrToInt(start);
+        startText_ = edtStart->text();
 
         if (tableNotLoaded_ && platform::FileExists(ToStd(ScheduleFilePath()))) {
             // The grid does not hold the stored schedule: load it instead of overwriting it.
@@ -440,7 +513,7 @@ void TfrmSched::SaveChanges1Click() {
                 this, windowTitle(),
                 QStringLiteral(
                     "The timer settings were saved. The schedule had not been loaded from %1, because "
-                    "the timer settings could not be read; it has been loaded now and was not "
+                    "it could not be read; it has been loaded now and was not "
                     "overwritten. Changes made to the table before were not saved.")
                     .arg(ScheduleFilePath()));
             return;
@@ -507,7 +580,8 @@ void TfrmSched::rgSchedClick() {
     });
 }
 
-void TfrmSched::Edit1Exit() {
+bool TfrmSched::Edit1Exit() {
+    bool taken = true;
     guarded([&] {
         // Only what the user typed is written: after a delete or a sort the box can still
         // show another entry's N, which merely passing through the box must not copy.
@@ -517,12 +591,19 @@ void TfrmSched::Edit1Exit() {
         const std::string code = ToStd(currentCode());
         if (code.empty())
             return; // an entry without a frequency has no N to change
+        if (const auto problem = EveryProblem(ToStd(Edit1->text()))) {
+            const std::string n = GetField(code, CodeSeparator, 1);
+            Edit1->setText(EveryProblem(n) ? QStringLiteral("1") : FromStd(n));
+            taken = false;
+            return refuse(Edit1, *problem);
+        }
         std::string date = GetField(code, CodeSeparator, 2);
         if (date.empty())
             date = ToStd(todayText());
         setCurrentCode(FromStd(MakeCode(code.front(), ToStd(Edit1->text()), date)));
         updateLastRun();
     });
+    return taken;
 }
 
 // ---- Timer and runs ----
@@ -664,7 +745,7 @@ bool TfrmSched::runOnThread(RunThread::Work work) {
     NoticeFileChange(); // a background check may have recorded runs since the last look
     const std::string refusal =
         tableNotLoaded_ ? "The schedule was not saved to " + ToStd(ScheduleFilePath()) +
-                              ": it could not be loaded from there, because the timer settings could not be read."
+                              ": it could not be read from there, and this table would replace what it holds."
                         : std::string();
     const std::string compactor = host_.compactorPath ? ToStd(host_.compactorPath()) : std::string();
     run_ = std::make_unique<RunThread>(gridEntries(), base_, ToStd(ScheduleFilePath()), std::move(lock), clock_,
@@ -714,9 +795,10 @@ void TfrmSched::Timer1Timer() {
     {
         FlagScope running(running_);
         guarded([&] {
-            // Most ticks end here, outside the start hour, without a thread.
-            const std::string startText = ToStd(edtStart->text());
-            if (StrToInt(startText) != clock_->hourNow())
+            // Most ticks end here, outside the start hour, without a thread. The hour is
+            // the one in effect: a refused text in the box never reaches a tick.
+            const std::string startText = IntToStr(startHour_);
+            if (startHour_ != clock_->hourNow())
                 return;
             runOnThread([startText](ScheduleTable& table, const RunEnvironment& env) {
                 RunDueEntries(table, startText, env);
@@ -753,7 +835,7 @@ void TfrmSched::updateLastRun() {
     const HistoryLoad& history = history_.get(CompactorFileOf(compactor, HistoryFileName));
     lblLastRun->setText(QString::fromUtf8(EntryStatusText(history.contents.records,
                                                           ToStd(EditGrid1->Cells(ColConfigFile, row)), ToStd(currentCode()),
-                                                          ToStd(edtStart->text()), clock_->today(), clock_->hourNow())));
+                                                          ToStd(startText_), clock_->today(), clock_->hourNow())));
 }
 
 // ---- Window commands ----
@@ -767,7 +849,8 @@ void TfrmSched::AddRow1Click() {
 
 void TfrmSched::DeleteRow1Click() {
     guarded([&] {
-        takePendingEdits(); // an N typed for the entry goes with it, not to the next one
+        if (!takePendingEdits()) // an N typed for the entry goes with it, not to the next one
+            return;
         FlagScope quiet(quiet_);
         EditGrid1->DeleteRow(EditGrid1->Row());
     });
@@ -778,9 +861,20 @@ void TfrmSched::BitBtn7Click() {
         return;
     FlagScope running(running_);
     guarded([&] {
-        takePendingEdits();
-        if (const int row = EditGrid1->Row(); isEntry(row))
-            CompactEntry(row, true);
+        if (!takePendingEdits())
+            return;
+        const int row = EditGrid1->Row();
+        if (!isEntry(row))
+            return;
+        if (const auto problem = CodeProblem(ToStd(EditGrid1->Cells(ColCode, row)))) {
+            ui::Dialogs::instance().warning(
+                this, windowTitle(),
+                QStringLiteral("Entry %1 cannot be compacted: %2. Choose its frequency again.")
+                    .arg(row)
+                    .arg(FromStd(*problem)));
+            return;
+        }
+        CompactEntry(row, true);
     });
 }
 
@@ -898,11 +992,11 @@ void TfrmSched::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TfrmSched::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Edit1 && event->type() == QEvent::FocusOut) {
+    if ((watched == Edit1 || watched == edtStart) && event->type() == QEvent::FocusOut) {
         // Leaving the box, not the window losing the focus to another window or a menu.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            Edit1Exit();
+            watched == Edit1 ? Edit1Exit() : edtStartExit();
     } else if (event->type() == QEvent::KeyRelease &&
                (watched == EditGrid1 || watched->parent() == EditGrid1->viewport())) {
         // The cell editor keeps its key releases to itself, so both are watched.

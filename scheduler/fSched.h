@@ -79,8 +79,8 @@ public:
     // The timer's on/off state and period; with a period of 0 it is on but never fires.
     bool TimerEnabled() const { return timerOn_; }
     int TimerPeriod() const { return periodMs_; }
-    // Whether the grid holds something other than the stored schedule, because reading
-    // the settings failed before the schedule was loaded.
+    // Whether the grid holds something other than the stored schedule, because the
+    // schedule file could not be read.
     bool TableNotLoaded() const { return tableNotLoaded_; }
     // Whether a tick or Compact runs the compactor now.
     bool Running() const { return run_ != nullptr; }
@@ -100,7 +100,10 @@ public:
     void SaveChanges1Click();
     void UpdateFreq(const QString& code);
     void rgSchedClick();
-    void Edit1Exit();
+    // Leaving the N box or the Start Time box: false when the text was refused, the box
+    // then back at the value in effect.
+    bool Edit1Exit();
+    bool edtStartExit();
     void CheckTimer();
     void Timer1Timer();
     void CompactEntry(int row, bool force);
@@ -151,13 +154,22 @@ private:
     void FormClose();
     void FormDestroy();
 
-    // Reads "TimerInterval" and "StartTime" into their boxes; returns the minutes, or
-    // throws when the interval is not a whole number.
-    int readTimerSettings();
+    // Reads "TimerInterval" and "StartTime" into their boxes and puts them into effect.
+    // A stored value that is refused stays in its box for the user to fix, the default
+    // works meanwhile, and the message joins `problems`.
+    void readTimerSettings(QStringList& problems);
+    // The entries whose codes cannot run, one line each.
+    QStringList entryProblems() const;
+    // One warning box for everything refused in what was just read.
+    void reportStoredProblems(const QStringList& problems);
+    // A refused value: a plain warning naming it, and the focus to its field.
+    void refuse(QLineEdit* field, const std::string& problem);
+
     // Replaces the grid's content with the schedule file's and writes the titles.
     void reloadTable();
     void saveSchedule();
-    void takePendingEdits();
+    // False when a value in the N box was refused.
+    bool takePendingEdits();
     void setTimerOn(bool on);
     void setPeriod(int ms);
     bool isEntry(int row) const; // a data row of the grid
@@ -191,6 +203,9 @@ private:
     bool timerOn_ = false;
     int periodMs_ = 0;
     bool intervalUsable_ = false; // the period last read or saved fits the timer
+    // The start hour in effect and its text: the one read, saved or left in edtStart.
+    int startHour_ = 1;
+    QString startText_ = QStringLiteral("01");
     bool tableNotLoaded_ = false;
     bool running_ = false; // a tick or a Compact is under way (its error box included)
     bool closing_ = false;

@@ -91,6 +91,11 @@ void QtDialogs::information(QWidget* parent, const QString& caption, const QStri
     runBox(box);
 }
 
+void QtDialogs::warning(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, boxCaption(caption), text, QMessageBox::Ok, parent);
+    runBox(box);
+}
+
 void QtDialogs::error(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Critical, boxCaption(caption), text, QMessageBox::Ok, parent);
     runBox(box);

@@ -31,6 +31,8 @@ public:
                                                  QMessageBox::StandardButtons buttons,
                                                  QMessageBox::StandardButton defaultButton) = 0;
     virtual void information(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // A value the user can fix was refused.
+    virtual void warning(QWidget* parent, const QString& caption, const QString& text) = 0;
     virtual void error(QWidget* parent, const QString& caption, const QString& text) = 0;
     // Empty when cancelled.
     virtual QString openFileName(QWidget* parent, const FileDialogRequest& request) = 0;
@@ -57,6 +59,7 @@ public:
                                          QMessageBox::StandardButtons buttons,
                                          QMessageBox::StandardButton defaultButton) override;
     void information(QWidget* parent, const QString& caption, const QString& text) override;
+    void warning(QWidget* parent, const QString& caption, const QString& text) override;
     void error(QWidget* parent, const QString& caption, const QString& text) override;
     QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;

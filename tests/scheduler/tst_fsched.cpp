@@ -21,6 +21,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace quillet;
 using namespace quillet::scheduler;
 using quillet::scheduler::testing::MockClock;
@@ -112,7 +114,8 @@ private slots:
     void scheduleFileBytes();
     void loadingRules();
     void settingsDefaultsAndZeroInterval();
-    void intervalOutOfRangeOrNotANumber();
+    void typedNumbersAreRefusedWithAPlainWarning();
+    void storedBadValuesAreReportedOnceAndTheRestRuns();
     void tableNotLoadedIsNeverSavedOver();
     void frequencyHandler();
     void selectingKeepsTheEntrysN();
@@ -277,59 +280,118 @@ void TestFSched::settingsDefaultsAndZeroInterval() {
     }
 }
 
-void TestFSched::intervalOutOfRangeOrNotANumber() {
-    {
-        // Too long for the timer: the schedule loads, the timer stays off, one error.
-        Scheduler s;
-        s.writeIni("[Defaults]\r\nTimerInterval=35792\r\n");
-        s.writeSchedule(TwoEntries);
-        TfrmSched& f = s.create();
-        QCOMPARE(s.errors.size(), 1);
-        QVERIFY(s.errors[0].contains(QStringLiteral("'35792' is not a valid Timer Interval")));
-        QCOMPARE(s.cell(1, 1), QStringLiteral("Nightly"));
-        QVERIFY(!f.TimerEnabled());
-        QVERIFY(!f.Timer1->isActive());
+void TestFSched::typedNumbersAreRefusedWithAPlainWarning() {
+    Scheduler s;
+    const QByteArray ini = "[Defaults]\r\nTimerInterval=30\r\n";
+    s.writeIni(ini);
+    s.writeSchedule(TwoEntries);
+    TfrmSched& f = s.createShown();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    auto lastWarning = [&] {
+        const auto& box = s.dialogs->shown.back();
+        return box.kind == QLatin1String("warning") ? box.text : QStringLiteral("<no warning>");
+    };
 
-        // Saving it again is refused before anything is written.
-        f.edtInterval->setText(QStringLiteral("-1"));
+    // On Save, before anything is written; the focus goes to the field.
+    const std::pair<const char*, const char*> intervals[] = {
+        {"abc", "'abc' is not a valid Timer Interval"}, {"35792", "'35792' is not"}, {"-1", "'-1' is not"}};
+    for (const auto& [text, message] : intervals) {
+        f.edtInterval->setText(QString::fromLatin1(text));
+        f.BitBtn3->setFocus();
         f.SaveChanges1Click();
-        QCOMPARE(s.errors.size(), 2);
-        QVERIFY(s.errors[1].contains(QStringLiteral("'-1' is not a valid Timer Interval")));
-        QCOMPARE(s.read(s.iniPath()), QByteArray("[Defaults]\r\nTimerInterval=35792\r\n"));
+        QVERIFY2(lastWarning().startsWith(QString::fromLatin1(message)), qPrintable(lastWarning()));
+        QVERIFY(lastWarning().endsWith(QStringLiteral("from 0 to 35791 (0 stops the timer).")));
+        QVERIFY(f.edtInterval->hasFocus());
+    }
+    f.edtInterval->setText(QStringLiteral("35791"));
+    f.edtStart->setText(QStringLiteral("25"));
+    f.SaveChanges1Click();
+    QCOMPARE(lastWarning(), QStringLiteral("'25' is not a valid Start Time: enter a whole hour from 0 to 23."));
+    QVERIFY(f.edtStart->hasFocus());
+    QCOMPARE(s.read(s.iniPath()), ini);
+    QCOMPARE(s.schedule(), TwoEntries);
 
-        f.edtInterval->setText(QStringLiteral("35791"));
-        f.SaveChanges1Click();
-        QCOMPARE(s.errors.size(), 2);
-        QVERIFY(f.Timer1->isActive());
-        QCOMPARE(f.Timer1->interval(), 35791 * 60000);
+    // Where it is entered: the Start Time box goes back to the hour in effect.
+    f.edtStart->setText(QStringLiteral("ab"));
+    f.edtStart->setModified(true);
+    QVERIFY(!f.edtStartExit());
+    QCOMPARE(lastWarning(), QStringLiteral("'ab' is not a valid Start Time: enter a whole hour from 0 to 23."));
+    QCOMPARE(f.edtStart->text(), QStringLiteral("01"));
+    // The N box: the entry keeps its N.
+    s.select(1);
+    f.Edit1->setText(QStringLiteral("x"));
+    f.Edit1->setModified(true);
+    QVERIFY(!f.Edit1Exit());
+    QCOMPARE(lastWarning(), QStringLiteral("'x' is not a valid Every value: enter a whole number from 1."));
+    QCOMPARE(s.cell(3, 1), QStringLiteral("d|1|2026-12-05"));
+    QCOMPARE(f.Edit1->text(), QStringLiteral("1"));
+    QVERIFY(f.Edit1->hasFocus());
+    // A refused N keeps Save from writing anything.
+    f.Edit1->setText(QStringLiteral("0"));
+    f.Edit1->setModified(true);
+    f.SaveChanges1Click();
+    QCOMPARE(lastWarning(), QStringLiteral("'0' is not a valid Every value: enter a whole number from 1."));
+    QCOMPARE(s.read(s.iniPath()), ini);
+
+    // The crash box was never involved, and the timer still runs the due entry.
+    QVERIFY(s.errors.isEmpty());
+    f.Timer1Timer();
+    QCOMPARE(s.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /data/a.cfg"});
+    f.edtStart->setText(QStringLiteral("02"));
+    f.SaveChanges1Click();
+    QCOMPARE(s.read(s.iniPath()), QByteArray("[Defaults]\r\nTimerInterval=35791\r\nStartTime=02\r\n"));
+    QCOMPARE(f.Timer1->interval(), 35791 * 60000);
+}
+
+void TestFSched::storedBadValuesAreReportedOnceAndTheRestRuns() {
+    Scheduler s;
+    s.writeIni("[Defaults]\r\nTimerInterval=abc\r\nStartTime=25\r\n");
+    s.writeSchedule("\"bad\"\t\"/bad.cfg\"\t\"d|x|2026-12-01\"\r\n\t\"/odd.cfg\"\t\"q|1|2026-12-01\"\r\n"
+                    "\"weekly\"\t\"/w.cfg\"\t\"w|0|2026-12-01\"\r\n\"good\"\t\"/good.cfg\"\t\"d|1|2026-12-01\"\r\n");
+    TfrmSched& f = s.create();
+    QCOMPARE(s.dialogs->shown.size(), std::size_t(1));
+    const auto& box = s.dialogs->shown[0];
+    QCOMPARE(box.kind, QStringLiteral("warning"));
+    for (const char* part : {"TimerInterval in ", "'abc' is not a valid Timer Interval", "every 60 minutes",
+                             "StartTime in ", "'25' is not a valid Start Time", "Entry 1 (bad): ", "'x' is not",
+                             "Entry 2 (/odd.cfg): ", "Entry 3 (weekly): ", "'0' is not"})
+        QVERIFY2(box.text.contains(QString::fromLatin1(part)), part);
+    QVERIFY(!box.text.contains(QStringLiteral("Entry 4")));
+    // The values stay in view to be fixed; meanwhile the defaults work.
+    QCOMPARE(f.edtInterval->text(), QStringLiteral("abc"));
+    QVERIFY(f.Timer1->isActive());
+    QCOMPARE(f.Timer1->interval(), 3600000);
+
+    // Ticks pass over the refused entries without a word; the good one runs.
+    for (int day = 6; day <= 8; ++day) {
+        s.clock->day = D(2026, 12, day);
+        f.Timer1Timer();
     }
-    {
-        // Not a whole number at creation: nothing loaded, timer off.
-        Scheduler s;
-        s.writeIni("[Defaults]\r\nTimerInterval=1.5\r\n");
-        s.writeSchedule(TwoEntries);
-        TfrmSched& f = s.create();
-        QCOMPARE(s.errors, QStringList{"'1.5' is not a valid integer value"});
-        QCOMPARE(s.cell(1, 1), QString());
-        QVERIFY(!f.TimerEnabled());
-        QVERIFY(f.TableNotLoaded());
-        // Saving a text that is no number writes nothing at all.
-        f.edtInterval->setText(QStringLiteral("ten"));
-        f.SaveChanges1Click();
-        QCOMPARE(s.errors.last(), QStringLiteral("'ten' is not a valid integer value"));
-        QCOMPARE(s.read(s.iniPath()), QByteArray("[Defaults]\r\nTimerInterval=1.5\r\n"));
-        QCOMPARE(s.schedule(), TwoEntries);
-    }
+    QCOMPARE(s.runner->commandLines.size(), 3u);
+    QCOMPARE(s.runner->commandLines[0], std::string("/opt/q/Quillet /good.cfg"));
+    QCOMPARE(s.dialogs->shown.size(), std::size_t(1));
+    QVERIFY(s.errors.isEmpty());
+    QVERIFY(s.schedule().startsWith("\"bad\"\t\"/bad.cfg\"\t\"d|x|2026-12-01\"\r\n"));
+
+    // Compact on one of them says why it does not run.
+    f.EditGrid1->SetCurrentCell(1, 1);
+    f.BitBtn7Click();
+    QCOMPARE(s.runner->commandLines.size(), 3u);
+    QCOMPARE(s.dialogs->shown.back().kind, QStringLiteral("warning"));
+    QVERIFY(s.dialogs->shown.back().text.startsWith(QStringLiteral("Entry 1 cannot be compacted: ")));
+    QVERIFY(s.errors.isEmpty());
 }
 
 void TestFSched::tableNotLoadedIsNeverSavedOver() {
     Scheduler s;
-    s.writeIni("[Defaults]\r\nTimerInterval=x\r\n");
-    s.writeSchedule(TwoEntries);
+    // A schedule file that is there but cannot be read (permissions do not stop the
+    // tests' user, a pipe does).
+    QCOMPARE(::mkfifo(QFile::encodeName(s.schedulePath()).constData(), 0600), 0);
     TfrmSched& f = s.create();
     // Shown: reading fails again, the empty table is shown.
     f.show();
     QCOMPARE(s.errors.size(), 2);
+    QVERIFY(s.errors[0].startsWith(QStringLiteral("Cannot open file ")));
     QCOMPARE(s.cell(2, 1), QString());
     // An entry typed into the table that was never loaded, and run with Compact.
     f.EditGrid1->SetCells(2, 1, QStringLiteral("/new.cfg"));
@@ -339,10 +401,10 @@ void TestFSched::tableNotLoadedIsNeverSavedOver() {
     QCOMPARE(s.runner->commandLines.size(), 1u);
     QCOMPARE(s.errors.size(), 3);
     QVERIFY(s.errors[2].startsWith(QStringLiteral("The schedule was not saved to ")));
-    QCOMPARE(s.schedule(), TwoEntries);
 
-    // The user fixes the interval and saves: the stored schedule is loaded, not replaced.
-    f.edtInterval->setText(QStringLiteral("60"));
+    // The file is readable again when the user saves: it is loaded, not replaced.
+    QVERIFY(QFile::remove(s.schedulePath()));
+    s.writeSchedule(TwoEntries);
     f.SaveChanges1Click();
     QCOMPARE(s.errors.size(), 3);
     QCOMPARE(s.schedule(), TwoEntries);
@@ -504,14 +566,16 @@ void TestFSched::tickRunsDueEntriesAndRecords() {
                                       "\"edited\"\t\"/data/never.cfg\"\t\r\n"
                                       "\"m\"\t\"/data/my month.cfg\"\t\"m|1|2026-12-06\"\r\n"));
     QVERIFY(!f.EditGrid1->Modified());
-    // StartTime 24 never matches.
+    // An edited start hour counts as soon as it is entered, saved or not.
     s.clock->day = D(2026, 12, 20);
-    f.edtStart->setText(QStringLiteral("24"));
+    f.edtStart->setText(QStringLiteral("05"));
+    f.edtStart->setModified(true);
+    QVERIFY(f.edtStartExit());
     for (int hour = 0; hour < 24; ++hour) {
         s.clock->hour = hour;
         f.Timer1Timer();
+        QCOMPARE(s.runner->commandLines.size(), hour < 5 ? 2u : 3u); // the daily one
     }
-    QCOMPARE(s.runner->commandLines.size(), 2u);
     QVERIFY(s.errors.isEmpty());
 }
 
@@ -521,25 +585,17 @@ void TestFSched::tickErrorsAreReportedAndTheTimerRunsOn() {
         "\"bad\"\t\"/bad.cfg\"\t\"x|abc|2026-13-45\"\r\n\"good\"\t\"/good.cfg\"\t\"d|1|2026-12-01\"\r\n");
     TfrmSched& f = s.create();
     f.Timer1Timer();
-    QCOMPARE(s.errors, QStringList{"'abc' is not a valid integer value"});
+    QVERIFY(s.errors.isEmpty()); // the bad entry was reported at loading, once
     QCOMPARE(s.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /good.cfg"});
     QVERIFY(f.Timer1->isActive());
 
-    // A start hour that is no number fails every tick, and runs nothing.
-    f.edtStart->setText(QStringLiteral("one"));
-    f.Timer1Timer();
-    QCOMPARE(s.errors.last(), QStringLiteral("'one' is not a valid integer value"));
-    QCOMPARE(s.runner->commandLines.size(), 1u);
-    QVERIFY(f.Timer1->isActive());
-
     // The schedule file cannot be written after a run: the run stays in memory.
-    f.edtStart->setText(QStringLiteral("01"));
     s.clock->day = D(2026, 12, 7);
     QVERIFY(QFile::remove(s.schedulePath()));
     QVERIFY(QDir(s.schedulePath()).mkpath(QStringLiteral(".")));
     f.EditGrid1->SetModified(true);
     f.Timer1Timer();
-    QVERIFY(s.errors.last().contains(QStringLiteral("\nCannot create file ")));
+    QVERIFY(s.errors.last().startsWith(QStringLiteral("Cannot create file ")));
     QCOMPARE(s.cell(3, 2), QStringLiteral("d|1|2026-12-07"));
     QVERIFY(f.EditGrid1->Modified());
     QVERIFY(f.Timer1->isActive());
@@ -547,7 +603,7 @@ void TestFSched::tickErrorsAreReportedAndTheTimerRunsOn() {
 
 void TestFSched::ticksNeverReEnter() {
     Scheduler s;
-    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"d|1|2026-12-01\"\r\n\"b\"\t\"/b.cfg\"\t\"x|abc|\"\r\n");
+    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"d|1|2026-12-01\"\r\n");
     TfrmSched& f = s.create();
     // A tick arriving during a run waits for its end, and Compact does nothing; both
     // arrive as the window's own events while the compactor runs on another thread.
@@ -562,7 +618,9 @@ void TestFSched::ticksNeverReEnter() {
     };
     f.Timer1Timer();
     QCOMPARE(s.runner->commandLines.size(), 1u);
-    // Nor one arriving while the error box of the tick is open.
+    // Nor one arriving while the error box of the tick is open (the run cannot be saved).
+    QVERIFY(QFile::remove(s.schedulePath()));
+    QVERIFY(QDir(s.schedulePath()).mkpath(QStringLiteral(".")));
     s.clock->day = D(2026, 12, 7);
     s.runner->whileRunning = nullptr;
     int inner = 0;
@@ -585,10 +643,15 @@ void TestFSched::compactButton() {
     s.writeSchedule(
         "\"a\"\t\"/a.cfg\"\t\r\n\"b\"\t\"/b.cfg\"\t\"d|1|2026-12-06\"\r\n\"c\"\t\"/c.cfg\"\t\"d|1.5|\"\r\n");
     TfrmSched& f = s.createShown();
-    // As Needed: nothing starts and nothing is shown.
+    QCOMPARE(s.dialogs->shown.size(), std::size_t(2)); // the entry with N 1.5, at creation and showing
+    // As Needed runs on demand, and has no date to record.
     f.BitBtn7Click();
-    QVERIFY(s.runner->commandLines.empty());
-    QVERIFY(s.dialogs->shown.empty());
+    QCOMPARE(s.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /a.cfg"});
+    QCOMPARE(s.cell(3, 1), QString());
+    QCOMPARE(s.dialogs->shown.size(), std::size_t(2));
+    QCOMPARE(s.schedule(), QByteArray("\"a\"\t\"/a.cfg\"\t\r\n\"b\"\t\"/b.cfg\"\t\"d|1|2026-12-06\"\r\n"
+                                      "\"c\"\t\"/c.cfg\"\t\"d|1.5|\"\r\n"));
+    s.runner->commandLines.clear();
     // A daily entry that ran today runs again and records today again.
     s.select(2);
     f.EditGrid1->SetCells(1, 1, QStringLiteral("unsaved"));
@@ -603,12 +666,13 @@ void TestFSched::compactButton() {
     s.runner->startSucceeds = false;
     f.BitBtn7Click();
     QCOMPARE(s.cell(3, 2), QStringLiteral("d|1|2026-12-06"));
-    // N that is no number: an error, nothing runs.
+    // N that is no number: a warning, nothing runs.
     s.runner->startSucceeds = true;
     s.select(3);
     f.BitBtn7Click();
     QCOMPARE(s.runner->commandLines.size(), 2u);
-    QCOMPARE(s.errors, QStringList{"'1.5' is not a valid integer value"});
+    QCOMPARE(s.dialogs->shown.back().kind, QStringLiteral("warning"));
+    QVERIFY(s.errors.isEmpty());
 }
 
 void TestFSched::drops() {
@@ -898,7 +962,10 @@ void TestFSched::badScheduleFiles() {
         Scheduler s;
         QByteArray big;
         for (int i = 0; i < 3000; ++i) {
-            const char* code = i % 30 == 0 ? "w|-1|" : i % 30 == 1 ? "x|abc|2026-13-45" : "";
+            const char* code = i % 30 == 0   ? "w|-1|"
+                               : i % 30 == 1 ? "x|abc|2026-13-45"
+                               : i % 30 == 2 ? "d|1|2026-12-01"
+                                             : "";
             big += "\"e" + QByteArray::number(i) + "\"\t\"/c" + QByteArray::number(i) + ".cfg\"\t";
             if (*code)
                 big += QByteArray("\"") + code + "\"";
@@ -909,13 +976,16 @@ void TestFSched::badScheduleFiles() {
         QCOMPARE(f.EditGrid1->RowCount(), 3001);
         f.Timer1Timer();
         QCOMPARE(s.runner->commandLines.size(), 100u);
-        QCOMPARE(s.errors.size(), 1);
-        QCOMPARE(s.errors[0].count(QStringLiteral("'abc' is not a valid integer value")), 10);
-        QVERIFY(s.errors[0].endsWith(QStringLiteral("\n(and 90 more)")));
+        QVERIFY(s.errors.isEmpty());
+        // One box at loading, with the first few of the refused entries.
+        QCOMPARE(s.dialogs->shown.size(), std::size_t(1));
+        QCOMPARE(s.dialogs->shown[0].text.count(QStringLiteral("\nEntry ")), 10);
+        QVERIFY(s.dialogs->shown[0].text.endsWith(QStringLiteral("\n(and 190 more)")));
         const QList<QByteArray> lines = s.schedule().split('\n');
         QCOMPARE(lines.size(), 3001); // 3000 lines and the empty rest after the last LF
-        QCOMPARE(lines[0], QByteArray("\"e0\"\t\"/c0.cfg\"\t\"w|-1|2026-12-06\"\r"));
+        QCOMPARE(lines[0], QByteArray("\"e0\"\t\"/c0.cfg\"\t\"w|-1|\"\r"));
         QCOMPARE(lines[1], QByteArray("\"e1\"\t\"/c1.cfg\"\t\"x|abc|2026-13-45\"\r"));
+        QCOMPARE(lines[2], QByteArray("\"e2\"\t\"/c2.cfg\"\t\"d|1|2026-12-06\"\r"));
     }
 }
 

@@ -27,6 +27,10 @@ void ScriptedDialogs::information(QWidget*, const QString& caption, const QStrin
     shown.push_back({QStringLiteral("information"), caption, text, QMessageBox::Ok, {}});
 }
 
+void ScriptedDialogs::warning(QWidget*, const QString& caption, const QString& text) {
+    shown.push_back({QStringLiteral("warning"), caption, text, QMessageBox::Ok, {}});
+}
+
 void ScriptedDialogs::error(QWidget*, const QString& caption, const QString& text) {
     shown.push_back({QStringLiteral("error"), caption, text, QMessageBox::Ok, {}});
 }

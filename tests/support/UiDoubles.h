@@ -23,7 +23,7 @@ using ui::UrlOpener;
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
-        QString kind; // "question", "information", "error", "open", "save", "open files", "folder"
+        QString kind; // "question", "information", "warning", "error", "open", "save", "open files", "folder"
         QString caption;
         QString text; // the box text, or the dialog's caption for file dialogs
         QMessageBox::StandardButtons buttons;
@@ -39,6 +39,7 @@ public:
                                          QMessageBox::StandardButtons buttons,
                                          QMessageBox::StandardButton defaultButton) override;
     void information(QWidget* parent, const QString& caption, const QString& text) override;
+    void warning(QWidget* parent, const QString& caption, const QString& text) override;
     void error(QWidget* parent, const QString& caption, const QString& text) override;
     QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
