@@ -687,7 +687,13 @@ void TfrmSched::NoticeFileChange() {
         if (bytes == seen_)
             return;
         ScheduleFile disk;
-        disk.Load(ToStd(ScheduleFilePath()));
+        try {
+            disk.Load(ToStd(ScheduleFilePath()));
+        } catch (const EFOpenError&) {
+            // Unreadable for now: looked at again when it changes; a save reports it.
+            seen_ = bytes;
+            return;
+        }
         if (!hasUnsavedChanges()) {
             const int row = EditGrid1->Row(), col = EditGrid1->Col();
             reloadTable();
