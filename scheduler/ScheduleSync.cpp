@@ -37,11 +37,16 @@ std::vector<int> Matches(const std::vector<ScheduleEntry>& from, const std::vect
     return match;
 }
 
-} // namespace
-
-std::unique_ptr<platform::FileLock> TryLockCheck(const std::string& folder) {
-    return platform::FileLock::TryAcquire(folder + CheckLockFileName);
+// The file lock of the schedule file at `path`, waited for briefly.
+std::unique_ptr<platform::FileLock> LockScheduleFile(const std::string& path) {
+    const std::string folder = path.substr(0, path.find_last_of("/\\") + 1);
+    auto lock = platform::FileLock::Acquire(folder + FileLockFileName, FileLockTimeoutMs);
+    if (!lock)
+        throw EFCreateError(path, "Another program keeps the schedule locked.");
+    return lock;
 }
+
+} // namespace
 
 bool TakeRecordedDates(std::vector<ScheduleEntry>& target, const std::vector<ScheduleEntry>& base,
                        const std::vector<ScheduleEntry>& other) {
@@ -64,10 +69,7 @@ bool TakeRecordedDates(std::vector<ScheduleEntry>& target, const std::vector<Sch
 
 void SaveTakingRecordedDates(const std::string& path, std::vector<ScheduleEntry>& entries,
                              std::vector<ScheduleEntry>& base) {
-    const std::string folder = path.substr(0, path.find_last_of("/\\") + 1);
-    const auto lock = platform::FileLock::Acquire(folder + FileLockFileName, FileLockTimeoutMs);
-    if (!lock)
-        throw EFCreateError(path, "Another program keeps the schedule locked.");
+    const auto lock = LockScheduleFile(path);
     ScheduleFile disk;
     disk.Load(path);
     TakeRecordedDates(entries, base, disk.Entries());
@@ -83,10 +85,7 @@ CheckedSchedule::CheckedSchedule(const std::string& path) : path_(path) {
 
 void CheckedSchedule::saveAfterRun() {
     try {
-        const std::string folder = path_.substr(0, path_.find_last_of("/\\") + 1);
-        const auto lock = platform::FileLock::Acquire(folder + FileLockFileName, FileLockTimeoutMs);
-        if (!lock)
-            throw EFCreateError(path_, "Another program keeps the schedule locked.");
+        const auto lock = LockScheduleFile(path_);
         // The file as it is now (the window may have saved edits meanwhile), with this
         // check's run dates in it.
         ScheduleFile disk;

@@ -19,9 +19,6 @@ constexpr const char* FileLockFileName = "schedfile.lock";
 // Another writer holds the file lock for milliseconds; longer means it is stuck.
 constexpr int FileLockTimeoutMs = 10000;
 
-// The check lock of the folder; nullptr when another check or run holds it.
-std::unique_ptr<platform::FileLock> TryLockCheck(const std::string& folder);
-
 // Run dates that `other` recorded since `base` was read move into `target`: an entry of
 // `target` with a code takes the other's last-run date when that changed since `base`
 // and is later than its own, and keeps its own letter and N. Entries are matched by
