@@ -7,7 +7,8 @@
 // that does the same, and both append to "heartbeat.txt" every 20 ms until killed (the
 // copy "c", the engine itself the letter after "hang", or "p"). A database that reads
 // "touch <file>" makes it create that file; "wait-for <file>" makes it wait for that
-// file (20 s at most) and exit 3 when it never came.
+// file (20 s at most) and exit 3 when it never came; "exclusive <file>" makes it hold
+// that new file for 300 ms, and exit 4 when the file was there already.
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/SelfPath.h"
@@ -54,6 +55,13 @@ int main(int argc, char** argv) {
     }
     if (text.rfind("touch ", 0) == 0 && !AppendToFile(text.substr(6), "here"))
         return 98;
+    if (text.rfind("exclusive ", 0) == 0) {
+        const std::string held = text.substr(10);
+        if (!CreateNewFile(held, "running"))
+            return 4;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        RemoveFile(held);
+    }
     if (text.rfind("wait-for ", 0) == 0) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!FileExists(text.substr(9))) {

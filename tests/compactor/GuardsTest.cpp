@@ -288,6 +288,16 @@ TEST_F(Guards, ParallelRunsEnginesSideBySideAndEachDatabaseOnce) {
     EXPECT_EQ(Sorted(recorded), Sorted(files));
 }
 
+TEST_F(Guards, ParallelNeverHandsOneDatabaseToTwoEnginesAtOnce) {
+    // Listed twice: the second run waits for the first, whose engine would fail beside it.
+    const std::string twice = db("twice.mdb", "exclusive " + q_.file("twice.running"));
+    const std::string other = db("other.mdb");
+    run({twice, twice, other}, {"Parallel=3"});
+    EXPECT_EQ(q_.messages(), Lines{});
+    EXPECT_EQ(calls(), 3u);
+    EXPECT_EQ(outcomes(), (Lines{"ok", "ok", "ok"}));
+}
+
 TEST_F(Guards, ParallelEnginesEachHaveTheirOwnTimeLimit) {
     const TestEnv minute("QUILLET_TEST_MINUTE_MS", "2500");
     const std::string a = db("a.mdb", "hangA");
