@@ -18,8 +18,16 @@ bool IsReadOnlyFile(const std::string& path) {
 }
 
 bool AppendToFile(const std::string& path, const std::string& bytes) {
-    HANDLE h = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A file that another writer is just renaming into place (a new history with its
+    // header) is briefly open for deletion; that passes within moments.
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        h = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+        ::Sleep(10);
+    }
     if (h == INVALID_HANDLE_VALUE)
         return false;
     // Appends are atomic on Windows itself, but not on every implementation of its API;

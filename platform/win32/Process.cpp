@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 #include <mutex>
 
 namespace quillet::platform {
@@ -92,15 +93,36 @@ GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, st
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW | (writer.h ? STARTF_USESTDHANDLES : 0);
     si.wShowWindow = showMode;
-    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    // Only the pipe is handed down (below), so the engine gets no input or output of
+    // ours; the compactor has no console to give it anyway.
+    si.hStdInput = nullptr;
+    si.hStdOutput = nullptr;
     si.hStdError = writer.h;
+    // The child inherits this one pipe end and nothing else, also when engines are
+    // started side by side, each with a pipe of its own.
+    STARTUPINFOEXA six;
+    std::memset(&six, 0, sizeof six);
+    six.StartupInfo = si;
+    six.StartupInfo.cb = sizeof six;
+    SIZE_T listSize = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+    std::vector<char> listBytes(listSize);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
+    const bool listed = writer.h && listSize > 0 && ::InitializeProcThreadAttributeList(list, 1, 0, &listSize);
+    if (listed && ::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &writer.h, sizeof writer.h,
+                                              nullptr, nullptr))
+        six.lpAttributeList = list;
     PROCESS_INFORMATION pi;
     std::memset(&pi, 0, sizeof pi);
     const auto started = Clock::now();
     // Suspended until it is in the job, so that nothing it starts escapes.
-    if (!::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, writer.h ? TRUE : FALSE,
-                          CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+    const DWORD flags = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED |
+                        (six.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    const BOOL created = ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, writer.h ? TRUE : FALSE, flags,
+                                          nullptr, nullptr, &six.StartupInfo, &pi);
+    if (listed)
+        ::DeleteProcThreadAttributeList(list);
+    if (!created)
         return run;
     Handle process(pi.hProcess), thread(pi.hThread);
     writer.reset();
