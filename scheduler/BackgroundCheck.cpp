@@ -93,9 +93,17 @@ CheckOutcome RunScheduleCheck(const std::string& folder, const Clock& clock, Pro
     }
 
     const SchedulerSettings settings = ReadSchedulerSettings(folder);
+    // As in the window, a refused start hour falls back to 01 so that the schedule still
+    // runs; unattended, nobody would see it otherwise, so the check reports it every time.
+    std::string startTime = settings.startTime;
+    if (const auto problem = StartTimeProblem(startTime)) {
+        outcome.exitCode = CheckUnreadable;
+        outcome.problems.push_back("The setting StartTime in " + folder + SettingsFileName + " is refused: " + *problem +
+                                   ". Until a valid Start Time is saved, due entries run between 01:00 and 02:00.");
+        startTime = "01";
+    }
     std::optional<CheckedSchedule> table;
     try {
-        StrToInt(settings.startTime);
         table.emplace(folder + ScheduleFileName);
     } catch (const std::exception& e) {
         outcome.exitCode = CheckUnreadable;
@@ -109,7 +117,7 @@ CheckOutcome RunScheduleCheck(const std::string& folder, const Clock& clock, Pro
     RunEnvironment env{clock, observed, [&] { return settings.compactorPath; }};
     env.beforeRun = [&](int entry) { observed.pending = entry; };
     try {
-        RunDueEntries(*table, settings.startTime, env);
+        RunDueEntries(*table, startTime, env);
     } catch (const std::exception& e) {
         outcome.problems.push_back(e.what());
         outcome.exitCode = table->SaveFailed() ? CheckUnwritable : CheckUnreadable;

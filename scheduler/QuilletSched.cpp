@@ -41,7 +41,9 @@ const char Usage[] =
     "      one was skipped)\n"
     "  1   an entry's run had failures (see compact-history.csv next to the compactor), or\n"
     "      the compactor could not be started\n"
-    "  2   the schedule or its settings could not be read\n"
+    "  2   the schedule or its settings could not be read, or a setting is refused (a\n"
+    "      StartTime that is no whole hour from 0 to 23: due entries then run during the\n"
+    "      hour 01, as in QuilletAdmin)\n"
     "  3   the schedule could not be written after a run (the run may be repeated)\n"
     "  4   the background check could not be installed or removed\n"
     "  64  unknown or missing option\n";
@@ -51,8 +53,11 @@ int Due(const std::string& folder) {
     SystemProcessRunner runner;
     const CheckOutcome outcome = RunScheduleCheck(folder, clock, runner);
     // A check with nothing to report stays silent: cron mails whatever a job prints.
+    // A schedule or setting that could not be used is an error, on standard error; the
+    // summary names the first problem.
+    const bool unusable = outcome.exitCode == CheckUnreadable;
     if (outcome.runs > 0 || outcome.skipped || !outcome.problems.empty())
-        std::printf("%s\n", outcome.summary.c_str());
+        std::fprintf(unusable ? stderr : stdout, "%s\n", outcome.summary.c_str());
     for (std::size_t i = 1; i < outcome.problems.size(); ++i)
         std::fprintf(stderr, "%s\n", outcome.problems[i].c_str());
     if (outcome.exitCode == CheckRunFailures || outcome.exitCode == CheckUnwritable) {

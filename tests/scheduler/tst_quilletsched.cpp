@@ -7,6 +7,8 @@
 #include "platform/Files.h"
 #include "platform/SelfPath.h"
 #include "scheduler/BackgroundCheck.h"
+#include "scheduler/Background.h"
+#include "tests/support/ScheduleSeams.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -141,6 +143,27 @@ TEST_F(Sched, FailedDatabasesAndUnusableFilesHaveTheirOwnExitCodes) {
     EXPECT_EQ(sched("--help", &out), CheckOk);
     for (const char* code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  64 "})
         EXPECT_NE(out.find(code), std::string::npos) << code << " missing in\n" << out;
+}
+
+TEST_F(Sched, RefusedStartTimeIsReportedAndTheScheduleRunsAtOne) {
+    WriteBytes(app("Quillet.ini"), "[Defaults]\r\nStartTime=25\r\n");
+    WriteBytes(app("schedfile.dat"), line("Nightly", "d|1|"));
+    scheduler::testing::MockClock clock;
+    clock.day = SystemClock().today();
+    clock.hour = 1;
+    scheduler::testing::RecordingRunner runner;
+    const CheckOutcome outcome = RunScheduleCheck(app(""), clock, runner);
+    EXPECT_EQ(outcome.exitCode, CheckUnreadable);
+    EXPECT_EQ(runner.commandLines.size(), 1u);
+    const auto last = ReadLastCheck(app(""));
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->exitCode, CheckUnreadable);
+    EXPECT_NE(last->result.find("StartTime"), std::string::npos) << last->result;
+
+    std::string out;
+    EXPECT_EQ(sched("--due", &out), CheckUnreadable) << out;
+    for (const char* part : {"StartTime", "'25'", "from 0 to 23"})
+        EXPECT_NE(out.find(part), std::string::npos) << part << " missing in\n" << out;
 }
 
 TEST_F(Sched, TwoChecksAtOnceCompactOnce) {
