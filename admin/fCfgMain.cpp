@@ -399,18 +399,21 @@ void TForm1::FormCreate(const QString& programPath) {
     UpdateForm();
 }
 
+bool TForm1::MayDropConfiguration() {
+    if (!ConfigurationChanged())
+        return true;
+    const auto answer = Dialogs::instance().question(this, QStringLiteral("Confirm"), QStringLiteral("Save changes?"),
+                                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                                     QMessageBox::Yes);
+    // Cancel (or a dismissed box) and a save that did not happen keep the edits on screen.
+    if (answer == QMessageBox::No)
+        return true;
+    return answer == QMessageBox::Yes && saveConfig(false);
+}
+
 bool TForm1::FormClose() {
-    if (ConfigurationChanged()) {
-        const auto answer = Dialogs::instance().question(this, QStringLiteral("Confirm"),
-                                                         QStringLiteral("Save changes?"),
-                                                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                                         QMessageBox::Yes);
-        // Cancel (or a dismissed box) and a save that did not happen keep the edits on screen.
-        if (answer != QMessageBox::Yes && answer != QMessageBox::No)
-            return false;
-        if (answer == QMessageBox::Yes && !saveConfig(false))
-            return false;
-    }
+    if (!MayDropConfiguration())
+        return false;
     const std::string ini = ToStd(SettingsPath());
     const std::pair<const char*, QString> settings[] = {{"LastCfgPath", currentCfgPath_},
                                                         {"AccessPath", fedtAccess->text()},
@@ -553,6 +556,8 @@ void TForm1::Options1Click() {
 
 void TForm1::NewConfigFile1Click() {
     guarded([this] {
+        if (!MayDropConfiguration())
+            return;
         currentCfgPath_.clear();
         UpdateForm();
     });
@@ -560,6 +565,8 @@ void TForm1::NewConfigFile1Click() {
 
 void TForm1::OpenConfigFile1Click() {
     guarded([this] {
+        if (!MayDropConfiguration())
+            return;
         const QString path = Dialogs::instance().openFileName(
             this, configDialogRequest(QStringLiteral("Open"), dialogFolder_));
         if (path.isEmpty() || !QFileInfo(path).isFile())

@@ -94,6 +94,9 @@ private:
     void FormCreate(const QString& programPath);
     // False when the window is to stay open.
     bool FormClose();
+    // Before the configuration shown is closed or replaced: true when nothing is unsaved
+    // or the user saved or discarded it ("Save changes?"); false to keep it on screen.
+    bool MayDropConfiguration();
     // Writes the configuration, to a newly chosen file when asked or when there is none
     // yet. The window takes the file as its own only once it was written; false when
     // nothing was saved (cancelled or failed, the failure shown).

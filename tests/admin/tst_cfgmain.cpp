@@ -55,6 +55,7 @@ private slots:
     void openIgnoresMissingFilesAndCancel();
     void openKeepsAccessPathAndLoadClearsFlags();
     void newDropsTheConfiguration();
+    void newAndOpenKeepUnsavedChangesUnlessTold();
     void longListLoadsWhole();
     void optionsAreSetInTheirDialogAndSaved();
 
@@ -526,13 +527,15 @@ void CfgMainTest::openIgnoresMissingFilesAndCancel() {
     AdminWorld world;
     auto form = world.makeForm();
     QTest::keyClicks(Edit(form.get(), "edtDesc"), "unsaved");
+    // Each Open asks about the edit first; No goes on to the file dialog.
+    world.dialogs.answers = {QMessageBox::No, QMessageBox::No, QMessageBox::No};
     form->OpenConfigFile1Click(); // cancelled
     world.dialogs.fileNames.push_back(world.file("missing.cfg"));
     QTest::mouseClick(form->findChild<QWidget*>("BitBtn2"), Qt::LeftButton);
     world.dialogs.fileNames.push_back(world.dir.path()); // a folder is no file
     Action(form.get(), "OpenConfigFile1")->trigger();
-    QCOMPARE(world.dialogs.shown.size(), std::size_t(3));
-    QCOMPARE(world.dialogs.shown[0].request.filter, QStringLiteral("Config Files (*.cfg)"));
+    QCOMPARE(world.dialogs.shown.size(), std::size_t(6));
+    QCOMPARE(world.dialogs.shown[1].request.filter, QStringLiteral("Config Files (*.cfg)"));
     QCOMPARE(form->CurrentCfgPath(), QString());
     QCOMPARE(form->DescriptionText(), QStringLiteral("unsaved"));
     QVERIFY(form->TextFieldsChanged());
@@ -555,6 +558,7 @@ void CfgMainTest::openKeepsAccessPathAndLoadClearsFlags() {
     // A load that puts the same text leaves that field's flag; a different text clears it.
     Edit(form.get(), "edtDesc")->setModified(true);
     QTest::keyClicks(Edit(form.get(), "medtLogin"), "x");
+    world.dialogs.answers.push_back(QMessageBox::No);
     world.dialogs.fileNames.push_back(second);
     form->OpenConfigFile1Click();
     QCOMPARE(form->CurrentCfgPath(), second);
@@ -579,8 +583,12 @@ void CfgMainTest::newDropsTheConfiguration() {
     auto form = world.makeForm();
     QVERIFY(Check(form.get(), "chkRepair")->isChecked());
     QTest::keyClicks(Edit(form.get(), "fedtDB"), "x");
+    world.dialogs.answers.push_back(QMessageBox::No);
     QTest::mouseClick(form->findChild<QWidget*>("BitBtn1"), Qt::LeftButton);
-    QVERIFY(world.dialogs.shown.empty());
+    QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
+    QCOMPARE(world.dialogs.shown[0].text, QStringLiteral("Save changes?"));
+    QCOMPARE(FileLines(cfg).filter("LaunchFile").size(), 0); // No: nothing saved
+    world.dialogs.shown.clear();
     QCOMPARE(form->windowTitle(), QStringLiteral("Quillet - Config1"));
     QCOMPARE(form->CurrentCfgPath(), QString());
     QVERIFY(form->DescriptionText().isEmpty());
@@ -591,6 +599,33 @@ void CfgMainTest::newDropsTheConfiguration() {
     QVERIFY(form->close());
     QVERIFY(world.dialogs.shown.empty());
     QCOMPARE(ProfileValue(world.iniPath(), "LastCfgPath"), QString());
+}
+
+void CfgMainTest::newAndOpenKeepUnsavedChangesUnlessTold() {
+    AdminWorld world;
+    const QString other = world.file("other.cfg");
+    SetProfileValue(other, "Description", "other");
+    auto form = world.makeForm();
+    QVERIFY(DropFiles(List(form.get()), {"/a.mdb"}));
+
+    // Cancel, and Yes with the save dialog cancelled, keep the list on screen.
+    world.dialogs.answers = {QMessageBox::Cancel, QMessageBox::Yes};
+    form->NewConfigFile1Click();
+    form->OpenConfigFile1Click();
+    QCOMPARE(world.dialogs.shown.size(), std::size_t(3));
+    QCOMPARE(world.dialogs.shown[0].text, QStringLiteral("Save changes?"));
+    QCOMPARE(world.dialogs.shown[2].kind, QStringLiteral("save"));
+    QCOMPARE(ListEntries(form.get()), QStringList({"/a.mdb"}));
+    QCOMPARE(form->CurrentCfgPath(), QString());
+
+    // Yes with a name saves first, then opens.
+    world.dialogs.answers = {QMessageBox::Yes};
+    world.dialogs.fileNames = {world.file("mine.cfg"), other};
+    form->OpenConfigFile1Click();
+    QCOMPARE(ProfileValue(world.file("mine.cfg"), "CompactFiles"), QStringLiteral("/a.mdb|"));
+    QCOMPARE(form->CurrentCfgPath(), other);
+    QCOMPARE(form->DescriptionText(), QStringLiteral("other"));
+    form->close();
 }
 
 void CfgMainTest::longListLoadsWhole() {
