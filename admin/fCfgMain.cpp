@@ -419,8 +419,13 @@ bool TForm1::FormClose() {
                                                         {"AccessPath", fedtAccess->text()},
                                                         {"QuilletPath", fedtQuilletPath->text()}};
     for (const auto& [key, value] : settings) {
-        if (!platform::WritePrivateProfileString(SettingsSection, key, ToStd(value), ini))
-            throw EIniFileException(ini, platform::LastFileErrorText());
+        if (!platform::WritePrivateProfileString(SettingsSection, key, ToStd(value), ini)) {
+            // A file the user can put right; the configuration itself was dealt with, so
+            // the window still closes.
+            Dialogs::instance().warning(this, appTitle_,
+                                        FromStd(EIniFileException(ini, platform::LastFileErrorText()).what()));
+            break;
+        }
     }
     return true;
 }
@@ -438,7 +443,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (close)
         if (scheduler::TfrmSched* frmSched = scheduler::TfrmSched::instance())
             close = frmSched->CanCloseProgram([] { QCoreApplication::quit(); });
-    // A failed settings write has been shown by now and does not hold the window.
+    // A failed settings write has been shown as a warning by now and does not hold the window.
     if (close)
         event->accept();
     else

@@ -178,8 +178,11 @@ void CfgMainTest::unreadableSettingsFile() {
     QCOMPARE(form->windowTitle(), QStringLiteral("Quillet - Config1"));
     QCOMPARE(form->QuilletPathText(), world.folder() + "Quillet");
     QVERIFY(form->close());
-    QCOMPARE(world.reports.size(), std::size_t(1));
-    QCOMPARE(world.reports[0].message, "Unable to write to " + world.iniPath() + ". Is a directory");
+    // A file problem the user can put right: a plain warning, not the crash box.
+    QVERIFY(world.reports.empty());
+    QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
+    QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("warning"));
+    QCOMPARE(world.dialogs.shown[0].text, "Unable to write to " + world.iniPath() + ". Is a directory");
 }
 
 void CfgMainTest::unwritableSettingsFolderStillCloses() {
@@ -190,8 +193,10 @@ void CfgMainTest::unwritableSettingsFolderStillCloses() {
     auto form = world.makeForm(program);
     QVERIFY(form->close());
     QVERIFY(!form->isVisible());
-    QCOMPARE(world.reports.size(), std::size_t(1));
-    QCOMPARE(world.reports[0].message,
+    QVERIFY(world.reports.empty());
+    QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
+    QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("warning"));
+    QCOMPARE(world.dialogs.shown[0].text,
              "Unable to write to " + world.file("no such folder/Quillet.ini") + ". No such file or directory");
 }
 
