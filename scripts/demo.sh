@@ -47,6 +47,9 @@ for db in "${databases[@]}" "$missing"; do before[$db]=$(size "$db"); done
 log=$bin/error.log
 old_lines=0
 [[ -f $log ]] && old_lines=$(wc -l <"$log")
+history=$bin/compact-history.csv
+old_history=0
+[[ -f $history ]] && old_history=$(wc -l <"$history")
 
 echo
 echo "== Quillet $cfg"
@@ -63,3 +66,7 @@ done
 echo
 echo "== New lines of $log"
 if [[ -f $log ]]; then tail -n +"$((old_lines + 1))" "$log" | tr -d '\r'; fi
+
+echo
+echo "== New lines of $history (one per database of every pass)"
+if [[ -f $history ]]; then tail -n +"$((old_history + 1))" "$history" | tr -d '\r'; fi
