@@ -39,10 +39,13 @@ windows() {
   rm -rf "$WINEPREFIX"
 }
 
+# Keep in step with fuzz/CMakeLists.txt.
+fuzz_targets=(fuzz_fields fuzz_profile fuzz_delimited fuzz_history fuzz_history_summary)
+
 fuzz() {
   cmake --preset fuzz >/dev/null
-  cmake --build --preset fuzz -j"$jobs" --target fuzz_fields fuzz_profile fuzz_delimited fuzz_history
-  for target in fuzz_fields fuzz_profile fuzz_delimited fuzz_history; do
+  cmake --build --preset fuzz -j"$jobs" --target "${fuzz_targets[@]}"
+  for target in "${fuzz_targets[@]}"; do
     corpus=$(mktemp -d)
     log=$(mktemp)
     if ! ./build/fuzz/fuzz/$target -max_total_time="${QUILLET_FUZZ_SECONDS:-30}" "$corpus" >"$log" 2>&1; then
