@@ -1,5 +1,7 @@
 #include "platform/Command.h"
 
+#include "platform/posix/Spawn.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -66,18 +68,10 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::string
     posix_spawn_file_actions_adddup2(&actions, in.fd[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out.fd[1], 1);
     posix_spawn_file_actions_adddup2(&actions, out.fd[1], 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t all, none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    const SpawnAttributes attr;
     pid_t pid = 0;
-    const int rc = ::posix_spawnp(&pid, argv[0].c_str(), &actions, &attr, args.data(), environ);
+    const int rc = ::posix_spawnp(&pid, argv[0].c_str(), &actions, attr.get(), args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
     in.close(0);
     out.close(1);
     if (rc != 0)

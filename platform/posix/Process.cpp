@@ -4,6 +4,7 @@
 #include "platform/Process.h"
 
 #include "platform/SelfPath.h"
+#include "platform/posix/Spawn.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -72,28 +73,14 @@ std::optional<pid_t> Spawn(const std::string& commandLine, int stderrFd = -1, bo
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    // The child starts with default signal handling, whatever the caller changed.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t all, none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
-    if (ownGroup) {
-        posix_spawnattr_setpgroup(&attr, 0);
-        flags |= POSIX_SPAWN_SETPGROUP;
-    }
-    posix_spawnattr_setflags(&attr, flags);
+    const SpawnAttributes attr(ownGroup);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (stderrFd >= 0)
         posix_spawn_file_actions_adddup2(&actions, stderrFd, STDERR_FILENO);
     pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, parsed->program.c_str(), &actions, &attr, argv.data(), environ);
+    const int rc = ::posix_spawn(&pid, parsed->program.c_str(), &actions, attr.get(), argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
     if (rc != 0)
         return std::nullopt;
     return pid;
