@@ -229,6 +229,20 @@ std::string TaskXml(const BackgroundTarget& target) {
     return s.str();
 }
 
+std::string LastLine(const std::string& output) {
+    std::string text = output;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    const auto nl = text.rfind('\n');
+    return nl == std::string::npos ? text : text.substr(nl + 1);
+}
+
+std::optional<std::string> MissingProgram(const BackgroundTarget& target) {
+    if (platform::FileExists(target.program))
+        return std::nullopt;
+    return "There is no " + target.program + " to run: QuilletSched must lie next to QuilletAdmin.";
+}
+
 bool WriteLastCheck(const std::string& folder, const LastCheck& check) {
     std::string result;
     for (char c : check.result)

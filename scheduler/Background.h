@@ -62,6 +62,11 @@ struct TriggerResult {
     std::string message;
 };
 
+// Why the trigger cannot be installed before the system is asked: its program is missing.
+std::optional<std::string> MissingProgram(const BackgroundTarget& target);
+// The last line of a system tool's output: the one that says why it failed.
+std::string LastLine(const std::string& output);
+
 // The system's scheduler, as this build's system has it (Linux: a systemd user timer,
 // or the user's crontab without a user manager; Windows: the Task Scheduler).
 TriggerResult InstallTrigger(const BackgroundTarget& target);

@@ -41,14 +41,6 @@ bool HaveUserManager() {
     return Systemctl({"show-environment"}).exitCode == 0;
 }
 
-std::string LastLine(const std::string& output) {
-    std::string text = output;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    const auto nl = text.rfind('\n');
-    return nl == std::string::npos ? text : text.substr(nl + 1);
-}
-
 // The user's crontab; nothing when crontab cannot be run or reports something other
 // than "no crontab" (writing would then replace a crontab that could not be read).
 std::optional<std::string> ReadCrontab(std::string* why = nullptr) {
@@ -123,11 +115,9 @@ std::string CronNextRun(const BackgroundTarget& target) {
 } // namespace
 
 TriggerResult InstallTrigger(const BackgroundTarget& target) {
+    if (auto missing = MissingProgram(target))
+        return {false, *missing};
     TriggerResult result;
-    if (!platform::FileExists(target.program)) {
-        result.message = "There is no " + target.program + " to run: QuilletSched must lie next to QuilletAdmin.";
-        return result;
-    }
     if (HaveUserManager()) {
         const std::string folder = UnitFolder();
         std::error_code ec;

@@ -2,7 +2,6 @@
 #include "scheduler/Background.h"
 
 #include "platform/Command.h"
-#include "platform/Files.h"
 
 #include <windows.h>
 
@@ -13,14 +12,6 @@ namespace {
 
 using platform::CommandResult;
 using platform::RunCommand;
-
-std::string LastLine(const std::string& output) {
-    std::string text = output;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    const auto nl = text.rfind('\n');
-    return nl == std::string::npos ? text : text.substr(nl + 1);
-}
 
 // schtasks reads a task definition reliably only as UTF-16 with its byte order mark.
 bool WriteUtf16(const std::string& path, const std::string& text) {
@@ -72,11 +63,9 @@ const char LoggedOutHint[] = "to run it while you are logged out, open the task 
 } // namespace
 
 TriggerResult InstallTrigger(const BackgroundTarget& target) {
+    if (auto missing = MissingProgram(target))
+        return {false, *missing};
     TriggerResult result;
-    if (!platform::FileExists(target.program)) {
-        result.message = "There is no " + target.program + " to run: QuilletSched must lie next to QuilletAdmin.";
-        return result;
-    }
     char temp[MAX_PATH + 1];
     const DWORD n = ::GetTempPathA(sizeof temp, temp);
     if (n == 0 || n > MAX_PATH) {
