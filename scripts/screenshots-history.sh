@@ -7,12 +7,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/default/bin}" && pwd)
-out="$root/docs"
-[[ -x "$bin/QuilletAdmin" ]] || { echo "no $bin/QuilletAdmin: build first" >&2; exit 1; }
 source "$root/scripts/lib/xsession.sh"
+xsession_binaries "${1:-}"
 xsession_require Xvfb import xwininfo xdotool awk
-mkdir -p "$out"
 xsession_start quillet-history-screens 1240x900
 cp "$bin/QuilletAdmin" "$work/"
 
@@ -66,15 +63,7 @@ for day in $(seq 0 29); do
   fi
 done
 
-keys() { # window, keys...
-  local win=$1
-  shift
-  xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
-  xdotool key --clearmodifiers "$@"
-}
-
-QUILLET_SPLASH_MS=0 "$work/QuilletAdmin" >"$work/admin.log" 2>&1 &
-pids+=($!)
+admin_start 0
 main=$(window_id "Quillet - $work/Nightly.cfg")
 sleep 1.5
 import "${frame[@]}" -window "$main" "$out/main-window-last-run.png"

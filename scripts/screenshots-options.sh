@@ -6,12 +6,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/default/bin}" && pwd)
-out="$root/docs"
-[[ -x "$bin/QuilletAdmin" ]] || { echo "no $bin/QuilletAdmin: build first" >&2; exit 1; }
 source "$root/scripts/lib/xsession.sh"
+xsession_binaries "${1:-}"
 xsession_require Xvfb import xwininfo xdotool
-mkdir -p "$out"
 xsession_start quillet-options-screens 1024x700
 cp "$bin/QuilletAdmin" "$work/"
 
@@ -31,12 +28,10 @@ cat >"$work/Quillet.ini" <<INI
 LastCfgPath=$work/Nightly.cfg
 INI
 
-QUILLET_SPLASH_MS=0 "$work/QuilletAdmin" >"$work/admin.log" 2>&1 &
-pids+=($!)
+admin_start 0
 main=$(window_id "Quillet - $work/Nightly.cfg")
 sleep 1.5
-xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
-xdotool key --clearmodifiers alt+f p
+keys "$main" alt+f p
 options=$(window_id "Options for Unattended Passes")
 sleep 1
 import "${frame[@]}" -window "$options" "$out/options-dialog.png"

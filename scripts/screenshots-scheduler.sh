@@ -6,12 +6,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/default/bin}" && pwd)
-out="$root/docs"
-[[ -x "$bin/QuilletAdmin" ]] || { echo "no $bin/QuilletAdmin: build first" >&2; exit 1; }
 source "$root/scripts/lib/xsession.sh"
+xsession_binaries "${1:-}"
 xsession_require Xvfb import xwininfo xdotool
-mkdir -p "$out"
 xsession_start quillet-scheduler-screens 1024x700
 cp "$bin/QuilletAdmin" "$work/"
 
@@ -22,12 +19,10 @@ printf '"Archive, by hand"\t"/srv/configs/archive 2023.cfg"\t\r\n' >>"$work/sche
 printf '[LastCheck]\r\nStart=%s\r\nExitCode=0\r\nResult=1 entry ran; every database ok or unchanged\r\n' \
   "$(date +%FT01:02:41%:z)" >"$work/schedcheck.ini"
 
-QUILLET_SPLASH_MS=0 "$work/QuilletAdmin" >"$work/admin.log" 2>&1 &
-pids+=($!)
+admin_start 0
 main=$(window_id "Quillet - Config1")
 sleep 1
-xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
-xdotool key --clearmodifiers alt+v c
+keys "$main" alt+v c
 sched=$(window_id "Quillet Scheduler")
 sleep 1.5
 import "${frame[@]}" -window "$sched" "$out/scheduler.png"

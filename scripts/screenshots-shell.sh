@@ -7,29 +7,18 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/default/bin}" && pwd)
-out="$root/docs"
-[[ -x "$bin/QuilletAdmin" && -f "$bin/Quillet.hlp" ]] || { echo "no $bin/QuilletAdmin or Quillet.hlp: build first" >&2; exit 1; }
 source "$root/scripts/lib/xsession.sh"
+xsession_binaries "${1:-}" Quillet.hlp
 xsession_require Xvfb import xwininfo xdotool
-mkdir -p "$out"
 xsession_start quillet-shell-screens 1100x760
 cp "$bin/QuilletAdmin" "$bin/Quillet.hlp" "$work/"
-
-keys() { # window, keys...
-  local win=$1
-  shift
-  xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
-  xdotool key --clearmodifiers "$@"
-}
 
 cat >"$work/Quillet.ini" <<INI
 [Defaults]
 LastCfgPath=
 INI
 
-QUILLET_SPLASH_MS=0 "$work/QuilletAdmin" >"$work/admin.log" 2>&1 &
-pids+=($!)
+admin_start 0
 main=$(window_id "Quillet - Config1")
 sleep 1
 

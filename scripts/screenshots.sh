@@ -6,12 +6,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(cd "${1:-$root/build/default/bin}" && pwd)
-out="$root/docs"
-[[ -x "$bin/QuilletAdmin" ]] || { echo "no $bin/QuilletAdmin: build first" >&2; exit 1; }
 source "$root/scripts/lib/xsession.sh"
+xsession_binaries "${1:-}"
 xsession_require Xvfb import xwininfo
-mkdir -p "$out"
 # The main window cannot be maximised; the title bar shows no button for it.
 xsession_start quillet-screens 1024x700 '<?xml version="1.0" encoding="UTF-8"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc"><theme><titleLayout>NLIC</titleLayout></theme></openbox_config>'
@@ -37,8 +34,7 @@ cat >"$work/Quillet.ini" <<INI
 LastCfgPath=$work/Nightly.cfg
 INI
 
-QUILLET_SPLASH_MS=5000 "$work/QuilletAdmin" >"$work/admin.log" 2>&1 &
-pids+=($!)
+admin_start 5000
 splash=$(window_id "Loading Quillet")
 sleep 1
 import -window "$splash" "$out/splash.png"

@@ -1,6 +1,9 @@
 # Shared by the screenshot scripts: a virtual X server with a window manager, a work
 # folder of its own (so the administrator's settings land there and not in the build),
 # and a way to wait for a window by its title.
+#   xsession_binaries BIN_DIR [FILE...]
+# sets $bin (BIN_DIR, or the default build's) and $out (docs/), and stops unless
+# QuilletAdmin and each FILE are there;
 #   xsession_start WORK_NAME SCREEN_SIZE [OPENBOX_CONFIG_XML]
 # sets $work and $DISPLAY, and $frame to import's option for window frames.
 
@@ -15,6 +18,19 @@ xsession_require() { # tools...
   for tool in "$@"; do
     command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/setup.sh" >&2; exit 1; }
   done
+}
+
+xsession_binaries() { # bin folder or "", files besides QuilletAdmin...
+  local root file
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  bin=$(cd "${1:-$root/build/default/bin}" && pwd)
+  out="$root/docs"
+  shift
+  [[ -x "$bin/QuilletAdmin" ]] || { echo "no $bin/QuilletAdmin: build first" >&2; exit 1; }
+  for file in "$@"; do
+    [[ -f "$bin/$file" ]] || { echo "no $bin/$file: build first" >&2; exit 1; }
+  done
+  mkdir -p "$out"
 }
 
 xsession_start() {
@@ -51,4 +67,17 @@ window_id() {
   done
   echo "no window \"$1\"" >&2
   return 1
+}
+
+# The administrator copied into $work, started with this splash time in milliseconds.
+admin_start() {
+  QUILLET_SPLASH_MS=$1 "$work/QuilletAdmin" >"$work/admin.log" 2>&1 &
+  pids+=($!)
+}
+
+keys() { # window, keys...
+  local win=$1
+  shift
+  xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
+  xdotool key --clearmodifiers "$@"
 }
