@@ -217,6 +217,13 @@ bool HasSqliteHeader(const std::string& path) {
 constexpr int WriteCacheKib = 32 * 1024;
 constexpr int ReadCacheKib = 2 * 1024;
 
+// A plain VACUUM's cache grows with the database: a small file gains little from
+// fewer spills and pays for every page of a large cache in page faults.
+int VacuumCacheKib(long long databaseBytes) {
+    const long long kib = databaseBytes / 1024 / 8;
+    return static_cast<int>(std::clamp<long long>(kib, ReadCacheKib, WriteCacheKib / 2));
+}
+
 // Problems that integrity_check reports; a check that cannot even run counts as one.
 std::vector<std::string> IntegrityProblems(Connection& db) {
     std::vector<std::string> rows;
@@ -573,7 +580,7 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
         std::vector<std::string> renumbered;
         if (rebuilt.outcome == Rebuild::Changed) {
             renumbered = TablesVacuumRenumbers(db, atRisk);
-            const std::string cache = "PRAGMA cache_size = -" + std::to_string(WriteCacheKib / 2);
+            const std::string cache = "PRAGMA cache_size = -" + std::to_string(VacuumCacheKib(sizeBefore));
             db.query(cache.c_str());
             if (int rc = db.query("VACUUM"); rc != SQLITE_OK)
                 return failOn(rc, "not compacted");
