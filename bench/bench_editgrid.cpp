@@ -1,7 +1,7 @@
 // TEditGrid with tables of 1,000 to 100,000 rows: loading, sorting and saving a
 // Tab-delimited file of schedule-like rows, each alone and the three together.
 // Run: build/<dir>/bin/bench_editgrid (headless; big-O fits are printed at the end).
-#include "widgets/TEditGrid.h"
+#include "widgets/qt/TEditGrid.h"
 
 #include <QApplication>
 #include <QFile>

@@ -2,7 +2,7 @@
 // whole open (read, parse, filters, table, charts) until the window shows it, each
 // against a plain read-and-split of the same file run side by side.
 //   bench_history [LINES]   (offscreen; default 100000)
-#include "admin/fHistory.h"
+#include "admin/qt/fHistory.h"
 #include "core/HistorySummary.h"
 #include "core/RunHistory.h"
 

@@ -1,8 +1,9 @@
 # Every include names a folder the including folder may use: arrows point one way,
 # from a part to the parts below it, and never sideways (except ui to widgets). Tests
 # use their own folder, the shared tests/support and the parts their folder may use.
-# The scheduler's files other than its windows (units named f<Name>) include no Qt, and
-# an include names its folder from the repository's root, never with "../".
+# Toolkit halves sit side by side: only files under a qt/ folder include Qt or another
+# qt/ folder, a win32/ face never includes a qt/ one, and the models beside them include
+# neither; an include names its folder from the repository's root, never with "../".
 # Run as: cmake -DSOURCE_DIR=<repository> -P CheckLayers.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -15,7 +16,6 @@ set(allowed_ui ui widgets core platform)
 set(allowed_scheduler scheduler ui widgets core platform)
 set(allowed_admin admin scheduler ui widgets core platform)
 set(parts platform core compactor standin widgets ui scheduler admin)
-set(scheduler_windows "^scheduler/f[A-Z]")
 
 set(problems "")
 foreach(folder IN LISTS parts ITEMS tests)
@@ -59,8 +59,9 @@ foreach(folder IN LISTS parts ITEMS tests)
       if(line MATCHES "#[ \t]*include[ \t]*\"\\.\\./")
         list(APPEND problems "${source}: ${line} (name the folder from the repository's root)")
       endif()
-      if(source MATCHES "^scheduler/" AND NOT source MATCHES "${scheduler_windows}" AND line MATCHES "#[ \t]*include[ \t]*[<\"](Q|ui/|widgets/)")
-        list(APPEND problems "${source}: ${line} (the schedule's library has no Qt)")
+      if(NOT folder STREQUAL "tests" AND NOT source MATCHES "(^|/)qt/"
+         AND line MATCHES "#[ \t]*include[ \t]*(<Q|\"[^\"]*/qt/)")
+        list(APPEND problems "${source}: ${line} (only a qt/ folder uses Qt)")
       endif()
     endforeach()
   endforeach()

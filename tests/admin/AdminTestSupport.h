@@ -2,9 +2,9 @@
 // and quick access to its controls by name.
 #pragma once
 
-#include "admin/fCfgMain.h"
+#include "admin/qt/fCfgMain.h"
 #include "tests/support/UiTestSupport.h"
-#include "ui/FileNameEdit.h"
+#include "ui/qt/FileNameEdit.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,9 +2,9 @@
 // link, which asks before it connects.
 #include "AdminTestSupport.h"
 
-#include "admin/AboutBox.h"
-#include "ui/Help.h"
-#include "ui/WebLinks.h"
+#include "admin/qt/AboutBox.h"
+#include "ui/qt/Help.h"
+#include "ui/qt/WebLinks.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,9 +1,9 @@
 // The administrator's start-up and splash.
 #include "AdminTestSupport.h"
 
-#include "admin/Splash.h"
-#include "admin/Startup.h"
-#include "ui/ErrorReporter.h"
+#include "admin/qt/Splash.h"
+#include "admin/qt/Startup.h"
+#include "ui/qt/ErrorReporter.h"
 
 #include <QLabel>
 #include <QTimer>

@@ -4,7 +4,7 @@
 #include "core/CfgFile.h"
 #include "core/Include.h"
 
-#include "admin/fOptions.h"
+#include "admin/qt/fOptions.h"
 
 #include <QDir>
 #include <QSpinBox>

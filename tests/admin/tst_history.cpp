@@ -2,12 +2,12 @@
 // headless over history files written as the compactor writes them.
 #include "AdminTestSupport.h"
 
-#include "ui/WebLinks.h"
-#include "admin/fHistory.h"
+#include "ui/qt/WebLinks.h"
+#include "admin/qt/fHistory.h"
 #include "core/RunHistory.h"
 #include "platform/RegionalTime.h"
-#include "scheduler/fSched.h"
-#include "widgets/TEditGrid.h"
+#include "scheduler/qt/fSched.h"
+#include "widgets/qt/TEditGrid.h"
 #include "tests/support/ScheduleSeams.h"
 
 #include <QComboBox>

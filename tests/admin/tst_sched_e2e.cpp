@@ -1,16 +1,16 @@
 // The scheduler window as the administrator's start-up creates it, and one scheduled
 // compaction from end to end: the window's tick starts the real compactor, which runs
 // the real stand-in engine on a real SQLite file.
-#include "scheduler/fSched.h"
+#include "scheduler/qt/fSched.h"
 #include "tests/admin/AdminTestSupport.h"
 
-#include "admin/Startup.h"
-#include "admin/fCfgMain.h"
+#include "admin/qt/Startup.h"
+#include "admin/qt/fCfgMain.h"
 #include "core/CfgFile.h"
 #include "core/Include.h"
-#include "ui/Dialogs.h"
-#include "ui/ErrorReporter.h"
-#include "widgets/TEditGrid.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/ErrorReporter.h"
+#include "widgets/qt/TEditGrid.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,11 +3,11 @@
 // dialogs replaced by recorders.
 #include "AdminTestSupport.h"
 
-#include "admin/AboutBox.h"
+#include "admin/qt/AboutBox.h"
 #include "admin/Shortcut.h"
-#include "admin/Startup.h"
-#include "ui/Help.h"
-#include "ui/WebLinks.h"
+#include "admin/qt/Startup.h"
+#include "ui/qt/Help.h"
+#include "ui/qt/WebLinks.h"
 
 #include <QDir>
 #include <QToolButton>

@@ -1,14 +1,14 @@
 // The scheduler window, headless: schedule file and settings, frequency controls,
 // timer ticks and the Compact button with a set clock and recorded runs, the window's
 // commands and its close question.
-#include "scheduler/fSched.h"
+#include "scheduler/qt/fSched.h"
 #include "tests/support/ScheduleSeams.h"
 #include "tests/support/UiTestSupport.h"
 
-#include "ui/Dialogs.h"
-#include "ui/ErrorReporter.h"
-#include "ui/Help.h"
-#include "widgets/TEditGrid.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/ErrorReporter.h"
+#include "ui/qt/Help.h"
+#include "widgets/qt/TEditGrid.h"
 
 #include <QAction>
 #include <QFile>

@@ -2,12 +2,12 @@
 // stays alive and says what runs, a close asks, and the schedule file that the
 // background check rewrites loses neither its run dates nor the window's edits.
 #include "platform/FileLock.h"
-#include "scheduler/fSchedBackground.h"
+#include "scheduler/qt/fSchedBackground.h"
 #include "scheduler/ScheduleSync.h"
-#include "scheduler/fSched.h"
+#include "scheduler/qt/fSched.h"
 #include "tests/support/ScheduleSeams.h"
 #include "tests/support/UiTestSupport.h"
-#include "widgets/TEditGrid.h"
+#include "widgets/qt/TEditGrid.h"
 
 #include <QApplication>
 #include <QCheckBox>

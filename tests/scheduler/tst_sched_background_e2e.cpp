@@ -4,9 +4,9 @@
 // it together with its own unsaved edit.
 #include "core/CfgFile.h"
 #include "core/Include.h"
-#include "scheduler/fSched.h"
+#include "scheduler/qt/fSched.h"
 #include "tests/support/UiTestSupport.h"
-#include "widgets/TEditGrid.h"
+#include "widgets/qt/TEditGrid.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 // requests and recorded web links. Each install() puts a fresh double behind its seam.
 #pragma once
 
-#include "ui/Dialogs.h"
-#include "ui/Help.h"
-#include "ui/WebLinks.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/Help.h"
+#include "ui/qt/WebLinks.h"
 
 #include <QMessageBox>
 #include <QString>

@@ -4,9 +4,9 @@
 
 #include "platform/Profile.h"
 #include "tests/support/UiDoubles.h"
-#include "ui/Dialogs.h"
-#include "ui/ErrorReporter.h"
-#include "ui/Text.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/ErrorReporter.h"
+#include "ui/qt/Text.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

@@ -1,8 +1,8 @@
 // The help viewer with the delivered help file: contents, the three topics the programs
 // open, the keyword index filtered as the user types, and a missing file.
 #include "tests/support/UiTestSupport.h"
-#include "ui/Help.h"
-#include "ui/HelpViewer.h"
+#include "ui/qt/Help.h"
+#include "ui/qt/HelpViewer.h"
 
 #include <QLabel>
 #include <QLineEdit>

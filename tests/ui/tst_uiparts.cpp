@@ -2,10 +2,10 @@
 // file-name box, the drop target and the scripted dialogs.
 #include "core/Errors.h"
 #include "tests/support/UiTestSupport.h"
-#include "ui/ApplicationTitle.h"
-#include "ui/DropFileTarget.h"
-#include "ui/ExceptionBox.h"
-#include "ui/FileNameEdit.h"
+#include "ui/qt/ApplicationTitle.h"
+#include "ui/qt/DropFileTarget.h"
+#include "ui/qt/ExceptionBox.h"
+#include "ui/qt/FileNameEdit.h"
 
 #include <QLabel>
 #include <QListWidget>

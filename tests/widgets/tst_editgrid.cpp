@@ -1,5 +1,5 @@
 // TEditGrid: keys, title clicks, edited text, row and column operations, sorting.
-#include "widgets/TEditGrid.h"
+#include "widgets/qt/TEditGrid.h"
 
 #include <QApplication>
 #include <QClipboard>

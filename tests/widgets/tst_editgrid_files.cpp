@@ -1,7 +1,7 @@
 // TEditGrid's delimited text files: the exact bytes written, the lines read, and what
 // a failed save or load leaves behind.
 #include "core/Errors.h"
-#include "widgets/TEditGrid.h"
+#include "widgets/qt/TEditGrid.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "admin/Splash.h"
+#include "admin/qt/Splash.h"
 
-#include "widgets/BevelPanel.h"
+#include "widgets/qt/BevelPanel.h"
 
 #include <QGuiApplication>
 #include <QLabel>

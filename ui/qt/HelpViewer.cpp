@@ -1,6 +1,6 @@
-#include "ui/HelpViewer.h"
+#include "ui/qt/HelpViewer.h"
 
-#include "ui/WebLinks.h"
+#include "ui/qt/WebLinks.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
-#include "admin/fOptions.h"
+#include "admin/qt/fOptions.h"
 
-#include "ui/Dialogs.h"
-#include "ui/ErrorReporter.h"
-#include "ui/Help.h"
-#include "ui/Text.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/ErrorReporter.h"
+#include "ui/qt/Help.h"
+#include "ui/qt/Text.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -1,9 +1,9 @@
-#include "ui/Help.h"
+#include "ui/qt/Help.h"
 
 #include "platform/Shell.h"
-#include "ui/Dialogs.h"
-#include "ui/HelpViewer.h"
-#include "ui/Text.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/HelpViewer.h"
+#include "ui/qt/Text.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "ui/WebLinks.h"
+#include "ui/qt/WebLinks.h"
 
 #include "platform/Shell.h"
-#include "ui/Dialogs.h"
-#include "ui/Text.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/Text.h"
 
 #include <QDesktopServices>
 #include <QUrl>

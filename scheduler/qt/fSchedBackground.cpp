@@ -1,8 +1,8 @@
-#include "scheduler/fSchedBackground.h"
+#include "scheduler/qt/fSchedBackground.h"
 
-#include "ui/Dialogs.h"
-#include "ui/ErrorReporter.h"
-#include "ui/Text.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/ErrorReporter.h"
+#include "ui/qt/Text.h"
 
 #include <QApplication>
 #include <QCheckBox>

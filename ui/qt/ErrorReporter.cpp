@@ -1,11 +1,11 @@
-#include "ui/ErrorReporter.h"
+#include "ui/qt/ErrorReporter.h"
 
 #include "core/Errors.h"
 #include "core/ProgramVersion.h"
-#include "ui/ApplicationTitle.h"
-#include "ui/Dialogs.h"
-#include "ui/ExceptionBox.h"
-#include "ui/Text.h"
+#include "ui/qt/ApplicationTitle.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/ExceptionBox.h"
+#include "ui/qt/Text.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

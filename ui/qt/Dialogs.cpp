@@ -1,6 +1,9 @@
-#include "ui/Dialogs.h"
+#include "ui/qt/Dialogs.h"
 
-#include "ui/ApplicationTitle.h"
+#include "ui/Prompts.h"
+#include "ui/qt/Text.h"
+
+#include "ui/qt/ApplicationTitle.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -63,9 +66,7 @@ QString firstOf(const QStringList& files) {
 } // namespace
 
 QString WithDefaultSuffix(const QString& fileName, const QString& suffix) {
-    if (fileName.isEmpty() || suffix.isEmpty() || !QFileInfo(fileName).suffix().isEmpty())
-        return fileName;
-    return fileName + QLatin1Char('.') + suffix;
+    return FromStd(ui::WithDefaultSuffix(ToStd(fileName), ToStd(suffix)));
 }
 
 Dialogs& Dialogs::instance() {

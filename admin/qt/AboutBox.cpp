@@ -1,10 +1,10 @@
-#include "admin/AboutBox.h"
+#include "admin/qt/AboutBox.h"
 
-#include "admin/Splash.h"
+#include "admin/qt/Splash.h"
 #include "core/ProgramVersion.h"
-#include "ui/ErrorReporter.h"
-#include "ui/Help.h"
-#include "ui/WebLinks.h"
+#include "ui/qt/ErrorReporter.h"
+#include "ui/qt/Help.h"
+#include "ui/qt/WebLinks.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
-#include "ui/DropFileTarget.h"
+#include "ui/qt/DropFileTarget.h"
 
-#include "ui/ErrorReporter.h"
+#include "ui/qt/ErrorReporter.h"
 
 #include <QAbstractScrollArea>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include "admin/Startup.h"
+#include "admin/qt/Startup.h"
 
-#include "admin/AboutBox.h"
-#include "admin/Splash.h"
-#include "admin/fCfgMain.h"
-#include "scheduler/fSched.h"
-#include "ui/ErrorReporter.h"
-#include "ui/Help.h"
+#include "admin/qt/AboutBox.h"
+#include "admin/qt/Splash.h"
+#include "admin/qt/fCfgMain.h"
+#include "scheduler/qt/fSched.h"
+#include "ui/qt/ErrorReporter.h"
+#include "ui/qt/Help.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,20 +1,20 @@
-#include "scheduler/fSched.h"
+#include "scheduler/qt/fSched.h"
 
 #include "core/Convert.h"
 #include "core/Errors.h"
 #include "platform/Files.h"
 #include "platform/Programs.h"
 #include "platform/Profile.h"
-#include "scheduler/fSchedBackground.h"
+#include "scheduler/qt/fSchedBackground.h"
 #include "scheduler/EntryStatus.h"
 #include "scheduler/ScheduleFile.h"
 #include "scheduler/ScheduleSync.h"
-#include "ui/Dialogs.h"
-#include "ui/DropFileTarget.h"
-#include "ui/ErrorReporter.h"
-#include "ui/Help.h"
-#include "ui/Text.h"
-#include "widgets/TEditGrid.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/DropFileTarget.h"
+#include "ui/qt/ErrorReporter.h"
+#include "ui/qt/Help.h"
+#include "ui/qt/Text.h"
+#include "widgets/qt/TEditGrid.h"
 
 #include <QAction>
 #include <QApplication>

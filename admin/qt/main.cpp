@@ -1,4 +1,4 @@
-#include "admin/Startup.h"
+#include "admin/qt/Startup.h"
 
 int main(int argc, char** argv) {
     return quillet::admin::RunAdministrator(argc, argv);

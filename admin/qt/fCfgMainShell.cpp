@@ -1,15 +1,15 @@
 // The main window's shell and help commands: desktop shortcut, help, web links and the
 // about box. The menu and toolbar run each of them inside guarded().
-#include "admin/fCfgMain.h"
+#include "admin/qt/fCfgMain.h"
 
-#include "admin/AboutBox.h"
+#include "admin/qt/AboutBox.h"
 #include "admin/Shortcut.h"
 #include "core/Include.h"
 #include "platform/Programs.h"
-#include "ui/Dialogs.h"
-#include "ui/Help.h"
-#include "ui/Text.h"
-#include "ui/WebLinks.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/Help.h"
+#include "ui/qt/Text.h"
+#include "ui/qt/WebLinks.h"
 
 #include <QDir>
 

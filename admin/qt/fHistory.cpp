@@ -1,9 +1,9 @@
-#include "admin/fHistory.h"
+#include "admin/qt/fHistory.h"
 
-#include "ui/Text.h"
-#include "ui/Dialogs.h"
-#include "ui/ErrorReporter.h"
-#include "ui/WebLinks.h"
+#include "ui/qt/Text.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/ErrorReporter.h"
+#include "ui/qt/WebLinks.h"
 
 #include <QBrush>
 #include <QChart>

@@ -1,4 +1,4 @@
-#include "widgets/BevelPanel.h"
+#include "widgets/qt/BevelPanel.h"
 
 #include <QPainter>
 #include <qdrawutil.h>

@@ -1,7 +1,7 @@
-#include "ui/FileNameEdit.h"
+#include "ui/qt/FileNameEdit.h"
 
-#include "ui/Dialogs.h"
-#include "ui/ErrorReporter.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/ErrorReporter.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // The error reporter's box.
 #pragma once
 
-#include "ui/ErrorReporter.h"
+#include "ui/qt/ErrorReporter.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "widgets/TEditGrid.h"
+#include "widgets/qt/TEditGrid.h"
 
 #include "core/DelimitedFile.h"
 #include "core/Errors.h"
