@@ -1,5 +1,6 @@
 #include "scheduler/BackgroundCheck.h"
 
+#include "core/AdminSettings.h"
 #include "core/Convert.h"
 #include "core/HistorySummary.h"
 #include "core/RunHistory.h"
@@ -92,15 +93,14 @@ CheckOutcome RunScheduleCheck(const std::string& folder, const Clock& clock, Pro
         return outcome;
     }
 
-    const SchedulerSettings settings = ReadSchedulerSettings(folder);
+    const AdminSettings settings(folder);
+    const std::string compactorPath = settings.QuilletPath();
     // As in the window, a refused start hour falls back to 01 so that the schedule still
     // runs; unattended, nobody would see it otherwise, so the check reports it every time.
-    std::string startTime = settings.startTime;
-    if (const auto problem = StartTimeProblem(startTime)) {
+    const EffectiveTimer timer = settings.Effective();
+    if (timer.startProblem) {
         outcome.exitCode = CheckUnreadable;
-        outcome.problems.push_back("The setting StartTime in " + folder + SettingsFileName + " is refused: " + *problem +
-                                   ". Until a valid Start Time is saved, due entries run between 01:00 and 02:00.");
-        startTime = "01";
+        outcome.problems.push_back(*timer.startProblem);
     }
     std::optional<CheckedSchedule> table;
     try {
@@ -114,10 +114,10 @@ CheckOutcome RunScheduleCheck(const std::string& folder, const Clock& clock, Pro
     }
 
     ObservedRunner observed(runner);
-    RunEnvironment env{clock, observed, [&] { return settings.compactorPath; }};
+    RunEnvironment env{clock, observed, [&] { return compactorPath; }};
     env.beforeRun = [&](int entry) { observed.pending = entry; };
     try {
-        RunDueEntries(*table, startTime, env);
+        RunDueEntries(*table, timer.startText, env);
     } catch (const std::exception& e) {
         outcome.problems.push_back(e.what());
         outcome.exitCode = table->SaveFailed() ? CheckUnwritable : CheckUnreadable;
@@ -133,7 +133,7 @@ CheckOutcome RunScheduleCheck(const std::string& folder, const Clock& clock, Pro
             ++outcome.runs;
             if (!history) {
                 std::string text;
-                platform::ReadWholeFile(CompactorFileOf(settings.compactorPath, HistoryFileName), text);
+                platform::ReadWholeFile(CompactorFileOf(compactorPath, HistoryFileName), text);
                 history = ParseHistory(text);
             }
             problems = RunProblems(entry, a.startSeconds, *history);

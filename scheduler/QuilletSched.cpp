@@ -1,6 +1,7 @@
 // QuilletSched: the schedule of its own folder without a window. "--due" is what the
 // system's scheduler starts every hour; the other options install and inspect that
 // trigger.
+#include "core/AdminSettings.h"
 #include "core/HistorySummary.h"
 #include "core/ProgramVersion.h"
 #include "core/RunHistory.h"
@@ -61,7 +62,7 @@ int Due(const std::string& folder) {
     for (std::size_t i = 1; i < outcome.problems.size(); ++i)
         std::fprintf(stderr, "%s\n", outcome.problems[i].c_str());
     if (outcome.exitCode == CheckRunFailures || outcome.exitCode == CheckUnwritable) {
-        const FailureNotice notice = MakeFailureNotice(outcome, CompactorFileOf(ReadSchedulerSettings(folder).compactorPath, HistoryFileName));
+        const FailureNotice notice = MakeFailureNotice(outcome, CompactorFileOf(AdminSettings(folder).QuilletPath(), HistoryFileName));
         platform::ShowDesktopNotice(notice.title, notice.body);
     }
     return outcome.exitCode;

@@ -48,33 +48,6 @@ std::int64_t NextDueDate(char letter, int n, Date lastRun) {
     }
 }
 
-int TimerIntervalMinutes(const std::string& text) {
-    return StrToInt(text);
-}
-
-bool TimerIntervalInRange(int minutes) {
-    return minutes >= 0 && minutes <= MaxTimerIntervalMinutes;
-}
-
-std::string TimerIntervalRangeMessage(const std::string& text) {
-    return "'" + text + "' is not a valid Timer Interval: enter a whole number of minutes from 0 to " +
-           IntToStr(MaxTimerIntervalMinutes) + " (0 stops the timer)";
-}
-
-std::optional<std::string> TimerIntervalProblem(const std::string& text) {
-    const auto minutes = TryStrToInt(text);
-    if (minutes && TimerIntervalInRange(*minutes))
-        return std::nullopt;
-    return TimerIntervalRangeMessage(text);
-}
-
-std::optional<std::string> StartTimeProblem(const std::string& text) {
-    const auto hour = TryStrToInt(text);
-    if (hour && *hour >= 0 && *hour <= 23)
-        return std::nullopt;
-    return "'" + text + "' is not a valid Start Time: enter a whole hour from 0 to 23";
-}
-
 std::optional<std::string> EveryProblem(const std::string& text) {
     const auto n = TryStrToInt(text);
     if (n && *n >= 1)

@@ -3,6 +3,7 @@
 // table (the schedule file, or the scheduler window's grid) through ScheduleTable.
 #pragma once
 
+#include "core/AdminSettings.h"
 #include "core/Include.h"
 
 #include <cstdint>
@@ -28,19 +29,16 @@ std::optional<Date> AddOneMonth(Date date);
 // once. Wide enough that no N overflows.
 std::int64_t NextDueDate(char letter, int n, Date lastRun);
 
-// The timer period is TimerInterval minutes in a 32-bit millisecond count, so the
-// longest period it can hold is 35791 minutes. 0 keeps the timer from firing.
-constexpr int MaxTimerIntervalMinutes = 35791;
-// The minutes of a TimerInterval text; EConvertError when it is not a whole number.
-int TimerIntervalMinutes(const std::string& text);
-bool TimerIntervalInRange(int minutes);
-// The message for a whole number outside 0 to MaxTimerIntervalMinutes.
-std::string TimerIntervalRangeMessage(const std::string& text);
+// The timer settings' checks belong to the administrator's settings.
+using quillet::MaxTimerIntervalMinutes;
+using quillet::StartTimeProblem;
+using quillet::TimerIntervalInRange;
+using quillet::TimerIntervalMinutes;
+using quillet::TimerIntervalProblem;
+using quillet::TimerIntervalRangeMessage;
 
 // Checks of the numbers a user types: the message for a refused text, naming the field,
 // the value and what is allowed; nothing for a good one.
-std::optional<std::string> TimerIntervalProblem(const std::string& text); // 0 to 35791
-std::optional<std::string> StartTimeProblem(const std::string& text);     // a whole hour 0 to 23
 std::optional<std::string> EveryProblem(const std::string& text);         // a whole number from 1
 // What makes a stored frequency code unusable: a letter other than d, w and m, an N
 // that is no whole number, or a weekly N below 1 (which would be due at every tick).

@@ -3,15 +3,12 @@
 #include "core/DelimitedFile.h"
 #include "core/Errors.h"
 #include "platform/Files.h"
-#include "platform/Profile.h"
-#include "platform/Programs.h"
 
 namespace quillet::scheduler {
 
 namespace {
 
 constexpr int FieldCount = 3;
-const char* const Section = "Defaults";
 
 } // namespace
 
@@ -67,14 +64,6 @@ void ScheduleFile::setCode(int entry, const std::string& code) {
 
 void ScheduleFile::saveAfterRun() {
     Save(path_);
-}
-
-SchedulerSettings ReadSchedulerSettings(const std::string& appFolder) {
-    const std::string ini = appFolder + SettingsFileName;
-    return {platform::GetPrivateProfileString(Section, "TimerInterval", "60", ini),
-            platform::GetPrivateProfileString(Section, "StartTime", "01", ini),
-            platform::GetPrivateProfileString(Section, "QuilletPath",
-                                              appFolder + platform::CompactorProgramName, ini)};
 }
 
 } // namespace quillet::scheduler

@@ -1,7 +1,6 @@
 // The schedule file "schedfile.dat" without any window: one entry a line, fields
 // description, configuration file and frequency code, tab-delimited. It is read and
-// written with the same rules and bytes as the scheduler window's grid. Also the
-// scheduler's settings in "Quillet.ini".
+// written with the same rules and bytes as the scheduler window's grid.
 #pragma once
 
 #include "scheduler/Schedule.h"
@@ -12,7 +11,6 @@
 namespace quillet::scheduler {
 
 constexpr const char* ScheduleFileName = "schedfile.dat";
-constexpr const char* SettingsFileName = "Quillet.ini";
 constexpr char ScheduleDelimiter = '\t';
 
 struct ScheduleEntry {
@@ -50,16 +48,5 @@ private:
     std::string path_;
     bool loadFailed_ = false;
 };
-
-// The scheduler's settings as stored, texts unchecked (TimerIntervalMinutes and
-// StrToInt read them).
-struct SchedulerSettings {
-    std::string timerInterval; // minutes; "60" when not set
-    std::string startTime;     // the hour of the runs; "01" when not set
-    std::string compactorPath; // the compactor next to the administrator when not set
-};
-
-// appFolder ends with the path separator.
-SchedulerSettings ReadSchedulerSettings(const std::string& appFolder);
 
 } // namespace quillet::scheduler

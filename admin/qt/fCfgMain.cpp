@@ -3,12 +3,11 @@
 #include "admin/qt/Startup.h"
 #include "admin/qt/fHistory.h"
 #include "admin/qt/fOptions.h"
+#include "core/AdminSettings.h"
 #include "core/CfgFile.h"
 #include "core/Errors.h"
 #include "platform/Files.h"
-#include "platform/Profile.h"
 #include "platform/Programs.h"
-#include "platform/Registry.h"
 #include "scheduler/qt/fSched.h"
 #include "ui/qt/ApplicationTitle.h"
 #include "ui/qt/Dialogs.h"
@@ -50,8 +49,6 @@ constexpr int ClientWidth = 534;
 constexpr int ClientHeight = 347;
 constexpr int EditHeight = 21;
 constexpr int BoxWidth = 385;
-
-const char* const SettingsSection = "Defaults";
 
 // Masked edits show "#" for every character.
 class HashEchoStyle : public QProxyStyle {
@@ -386,14 +383,10 @@ void TForm1::FormCreate(const QString& programPath) {
     DropFileTarget1->Register(lboxCompactFiles,
                               [this](const QStringList& files) { DropFileTarget1Drop(files); });
 
-    const std::string ini = ToStd(SettingsPath());
-    currentCfgPath_ = FromStd(platform::GetPrivateProfileString(SettingsSection, "LastCfgPath", "", ini));
-    fedtAccess->setText(FromStd(platform::GetPrivateProfileString(SettingsSection, "AccessPath", "", ini)));
-    fedtQuilletPath->setText(FromStd(platform::GetPrivateProfileString(
-        SettingsSection, "QuilletPath", ToStd(appFolder_) + platform::CompactorProgramName, ini)));
-
-    if (fedtAccess->text().isEmpty())
-        fedtAccess->setText(FromStd(platform::DefaultAccessPath(ToStd(appFolder_))));
+    const AdminSettings settings(ToStd(appFolder_));
+    currentCfgPath_ = FromStd(settings.LastCfgPath());
+    fedtAccess->setText(FromStd(settings.AccessPath()));
+    fedtQuilletPath->setText(FromStd(settings.QuilletPath()));
 
     dialogFolder_ = DialogFolderOf(currentCfgPath_);
     UpdateForm();
@@ -414,18 +407,13 @@ bool TForm1::MayDropConfiguration() {
 bool TForm1::FormClose() {
     if (!MayDropConfiguration())
         return false;
-    const std::string ini = ToStd(SettingsPath());
-    const std::pair<const char*, QString> settings[] = {{"LastCfgPath", currentCfgPath_},
-                                                        {"AccessPath", fedtAccess->text()},
-                                                        {"QuilletPath", fedtQuilletPath->text()}};
-    for (const auto& [key, value] : settings) {
-        if (!platform::WritePrivateProfileString(SettingsSection, key, ToStd(value), ini)) {
-            // A file the user can put right; the configuration itself was dealt with, so
-            // the window still closes.
-            Dialogs::instance().warning(this, appTitle_,
-                                        FromStd(EIniFileException(ini, platform::LastFileErrorText()).what()));
-            break;
-        }
+    try {
+        AdminSettings(ToStd(appFolder_))
+            .SaveMainWindow(ToStd(currentCfgPath_), ToStd(fedtAccess->text()), ToStd(fedtQuilletPath->text()));
+    } catch (const EIniFileException& failed) {
+        // A file the user can put right; the configuration itself was dealt with, so the
+        // window still closes.
+        Dialogs::instance().warning(this, appTitle_, FromStd(failed.what()));
     }
     return true;
 }

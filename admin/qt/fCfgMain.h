@@ -3,6 +3,7 @@
 // other windows read.
 #pragma once
 
+#include "core/AdminSettings.h"
 #include "core/CfgFile.h"
 
 #include <QMainWindow>
@@ -47,7 +48,7 @@ public:
     QString QuilletPathText() const;
     QString AccessPathText() const;
     QString DescriptionText() const;
-    QString SettingsPath() const { return appFolder_ + QStringLiteral("Quillet.ini"); }
+    QString SettingsPath() const { return appFolder_ + QString::fromLatin1(SettingsFileName); }
     QString HelpFilePath() const { return appFolder_ + QStringLiteral("Quillet.hlp"); }
     // Starting folder of the open and save dialogs, set once at creation.
     QString DialogFolder() const { return dialogFolder_; }

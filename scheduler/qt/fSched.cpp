@@ -1,10 +1,10 @@
 #include "scheduler/qt/fSched.h"
 
+#include "core/AdminSettings.h"
 #include "core/Convert.h"
 #include "core/Errors.h"
 #include "platform/Files.h"
 #include "platform/Programs.h"
-#include "platform/Profile.h"
 #include "scheduler/qt/fSchedBackground.h"
 #include "scheduler/EntryStatus.h"
 #include "scheduler/ScheduleFile.h"
@@ -49,7 +49,6 @@ using widgets::TEditGrid;
 
 namespace {
 
-const char* const Section = "Defaults";
 constexpr int ColDescription = 1;
 constexpr int ColConfigFile = 2;
 constexpr int ColCode = 3;
@@ -351,31 +350,19 @@ void TfrmSched::FormDestroy() {
 // ---- Settings and the schedule file ----
 
 void TfrmSched::readTimerSettings(QStringList& problems) {
-    const SchedulerSettings settings = ReadSchedulerSettings(ToStd(host_.appFolder));
-    edtInterval->setText(FromStd(settings.timerInterval));
-    edtStart->setText(FromStd(settings.startTime));
+    const AdminSettings settings(ToStd(host_.appFolder));
+    const StoredTimer stored = settings.Timer();
+    edtInterval->setText(FromStd(stored.interval));
+    edtStart->setText(FromStd(stored.startTime));
     // An unattended schedule keeps running on the defaults rather than stopping.
-    const std::string interval = ToStd(edtInterval->text());
-    if (const auto problem = TimerIntervalProblem(interval)) {
-        problems << QStringLiteral("The setting TimerInterval in %1 is refused: %2. Until a valid Timer "
-                                   "Interval is saved, the timer runs every 60 minutes.")
-                        .arg(SettingsPath(), FromStd(*problem));
-        setPeriod(60 * 60000);
-    } else {
-        setPeriod(StrToInt(interval) * 60000);
-    }
+    const EffectiveTimer timer = EffectiveTimerSettings(stored, settings.Path());
+    for (const auto& problem : {timer.intervalProblem, timer.startProblem})
+        if (problem)
+            problems << FromStd(*problem);
+    setPeriod(timer.intervalMinutes * 60000);
     intervalUsable_ = true;
-    const std::string start = ToStd(edtStart->text());
-    if (const auto problem = StartTimeProblem(start)) {
-        problems << QStringLiteral("The setting StartTime in %1 is refused: %2. Until a valid Start Time "
-                                   "is saved, due entries run between 01:00 and 02:00.")
-                        .arg(SettingsPath(), FromStd(*problem));
-        startHour_ = 1;
-        startText_ = QStringLiteral("01");
-    } else {
-        startHour_ = StrToInt(start);
-        startText_ = edtStart->text();
-    }
+    startHour_ = timer.startHour;
+    startText_ = FromStd(timer.startText);
 }
 
 QStringList TfrmSched::entryProblems() const {
@@ -495,10 +482,7 @@ void TfrmSched::SaveChanges1Click() {
         const std::string start = ToStd(edtStart->text());
         if (const auto problem = StartTimeProblem(start))
             return refuse(edtStart, *problem);
-        const std::string ini = ToStd(SettingsPath());
-        if (!platform::WritePrivateProfileString(Section, "TimerInterval", interval, ini) ||
-            !platform::WritePrivateProfileString(Section, "StartTime", start, ini))
-            throw EIniFileException(ini, platform::LastFileErrorText());
+        AdminSettings(ToStd(host_.appFolder)).SaveTimer({interval, start});
         setPeriod(StrToInt(interval) * 60000);
         intervalUsable_ = true;
         startHour_ = StrToInt(start);
@@ -950,8 +934,8 @@ bool TfrmSched::CanCloseProgram(std::function<void()> quit) {
             return;
         }
         // Said once per exit, and never again once the user says so.
-        const std::string ini = ToStd(SettingsPath());
-        if (platform::GetPrivateProfileString(Section, "WarnScheduleClosed", "1", ini) == "0")
+        const AdminSettings settings(ToStd(host_.appFolder));
+        if (!settings.WarnScheduleClosed())
             return;
         const auto entries = gridEntries();
         if (std::none_of(entries.begin(), entries.end(), [](const ScheduleEntry& e) { return !e.code.empty(); }))
@@ -966,8 +950,8 @@ bool TfrmSched::CanCloseProgram(std::function<void()> quit) {
                            "anyway, tick \"Run the schedule when QuilletAdmin is closed\" in the scheduler "
                            "window.\n\nShow this warning again next time?"),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-        if (answer == QMessageBox::No && !platform::WritePrivateProfileString(Section, "WarnScheduleClosed", "0", ini))
-            throw EIniFileException(ini);
+        if (answer == QMessageBox::No)
+            settings.SaveWarnScheduleClosed(false);
     });
     return close;
 }

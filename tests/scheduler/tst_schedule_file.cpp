@@ -112,19 +112,3 @@ TEST(ScheduleFile, DueEntriesRunAndTheFileRecordsTheDay) {
                           "\"c\"\t\"/c.cfg\"\t\"w|1|2026-12-05\"\r\n");
 }
 
-TEST(SchedulerSettings, ReadFromQuilletIniWithTheWindowsDefaults) {
-    test::TempDir dir;
-    const std::string folder = dir.file("");
-    SchedulerSettings defaults = ReadSchedulerSettings(folder);
-    EXPECT_EQ(defaults.timerInterval, "60");
-    EXPECT_EQ(defaults.startTime, "01");
-    EXPECT_EQ(defaults.compactorPath, folder + platform::CompactorProgramName);
-
-    ASSERT_TRUE(platform::ReplaceFileContent(dir.file("Quillet.ini"),
-                                             "[Defaults]\r\nTimerInterval=15\r\n"
-                                             "StartTime=23\r\nQuilletPath=/opt/q/Quillet\r\n"));
-    const SchedulerSettings set = ReadSchedulerSettings(folder);
-    EXPECT_EQ(set.timerInterval, "15");
-    EXPECT_EQ(set.startTime, "23");
-    EXPECT_EQ(set.compactorPath, "/opt/q/Quillet");
-}

@@ -93,25 +93,6 @@ TEST(DueDate, MonthEndsAreClamped) {
     EXPECT_GT(NextDueDate('m', 1, D(9999, 12, 15)), D(9999, 12, 31));
 }
 
-TEST(TimerInterval, WholeMinutesThatAPeriodCanHold) {
-    EXPECT_EQ(TimerIntervalMinutes("60"), 60);
-    EXPECT_THROW(TimerIntervalMinutes("1.5"), EConvertError);
-    EXPECT_THROW(TimerIntervalMinutes(""), EConvertError);
-    try {
-        TimerIntervalMinutes("abc");
-        FAIL();
-    } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
-    }
-    EXPECT_TRUE(TimerIntervalInRange(0));
-    EXPECT_TRUE(TimerIntervalInRange(35791));
-    EXPECT_FALSE(TimerIntervalInRange(35792));
-    EXPECT_FALSE(TimerIntervalInRange(-1));
-    // 35791 minutes still fit a signed 32-bit millisecond count.
-    EXPECT_LE(std::int64_t{MaxTimerIntervalMinutes} * 60000, std::int64_t{INT32_MAX});
-    EXPECT_GT(std::int64_t{MaxTimerIntervalMinutes + 1} * 60000, std::int64_t{INT32_MAX});
-}
-
 TEST(CommandLine, PathsWithBlanksAreQuoted) {
     EXPECT_EQ(CompactorCommandLine("/opt/q/Quillet", "/data/main.cfg"), "/opt/q/Quillet /data/main.cfg");
     EXPECT_EQ(CompactorCommandLine("/opt/my q/Quillet", "/data/my main.cfg"),
@@ -197,17 +178,6 @@ TEST_F(ScheduleRun, RefusedCodesNeverRun) {
 }
 
 TEST(ScheduleChecks, TypedNumbersAndStoredCodes) {
-    for (const char* good : {"0", "35791", "60"})
-        EXPECT_FALSE(TimerIntervalProblem(good)) << good;
-    for (const char* bad : {"-1", "35792", "abc", "", "1.5"})
-        EXPECT_EQ(TimerIntervalProblem(bad).value_or(""),
-                  "'" + std::string(bad) + "' is not a valid Timer Interval: enter a whole number of minutes "
-                                           "from 0 to 35791 (0 stops the timer)");
-    for (const char* good : {"0", "01", "23"})
-        EXPECT_FALSE(StartTimeProblem(good)) << good;
-    for (const char* bad : {"24", "-1", "ab", ""})
-        EXPECT_EQ(StartTimeProblem(bad).value_or(""),
-                  "'" + std::string(bad) + "' is not a valid Start Time: enter a whole hour from 0 to 23");
     EXPECT_FALSE(EveryProblem("1"));
     EXPECT_EQ(EveryProblem("0").value_or(""), "'0' is not a valid Every value: enter a whole number from 1");
     EXPECT_TRUE(EveryProblem("x"));
