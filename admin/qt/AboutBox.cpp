@@ -20,11 +20,6 @@ using namespace quillet::ui;
 
 namespace {
 
-TAboutBox*& current() {
-    static TAboutBox* box = nullptr;
-    return box;
-}
-
 // A label that acts on a left click, as a web link does.
 class LinkLabel : public QLabel {
 public:
@@ -126,18 +121,9 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     layout->addWidget(panel);
     layout->addWidget(OKButton, 0, Qt::AlignHCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    current() = this;
 }
 
-TAboutBox::~TAboutBox() {
-    if (current() == this)
-        current() = nullptr;
-}
-
-TAboutBox* TAboutBox::instance() {
-    return current();
-}
+TAboutBox::~TAboutBox() = default;
 
 void TAboutBox::Label2Click() {
     OpenWebLink(MakerHomePageFromAbout, true);

@@ -24,9 +24,6 @@ public:
     // The link label's click: the maker's home page, after asking.
     void Label2Click();
 
-    // The about box of the running program, or nullptr before start-up created it.
-    static TAboutBox* instance();
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 

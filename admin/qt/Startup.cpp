@@ -18,37 +18,25 @@ namespace quillet::admin {
 using namespace quillet::ui;
 
 namespace {
-QString g_shortDateFormat = QStringLiteral("yyyy/MM/dd");
-QChar g_dateSeparator = QLatin1Char('/');
-// Start-up is over in a blink; screenshots and demonstrations may ask for the splash to
-// stay a while (QUILLET_SPLASH_MS, in milliseconds).
-void HoldSplashForDemonstration() {
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("QUILLET_SPLASH_MS", &ok);
-    if (!ok || ms <= 0)
-        return;
+
+void HoldSplash(std::chrono::milliseconds hold) {
     QElapsedTimer held;
     held.start();
-    while (held.elapsed() < std::min(ms, 60000)) {
+    while (held.elapsed() < std::min<qint64>(hold.count(), 60000)) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(20);
     }
 }
 
+std::chrono::milliseconds SplashHoldArgument() {
+    const QString prefix = QStringLiteral("--splash-ms=");
+    for (const QString& argument : QCoreApplication::arguments())
+        if (argument.startsWith(prefix))
+            return std::chrono::milliseconds(std::max(argument.mid(prefix.size()).toInt(), 0));
+    return {};
+}
+
 } // namespace
-
-void SetProcessDateFormat(const QString& shortDateFormat, QChar separator) {
-    g_shortDateFormat = shortDateFormat;
-    g_dateSeparator = separator;
-}
-
-QString ShortDateFormat() {
-    return g_shortDateFormat;
-}
-
-QChar DateSeparator() {
-    return g_dateSeparator;
-}
 
 AdminWindows::AdminWindows() = default;
 
@@ -71,11 +59,11 @@ std::unique_ptr<AdminWindows> CreateWindows(const QString& programPath) {
     TForm1* form1 = windows->Form1.get();
     windows->frmSched = std::make_unique<scheduler::TfrmSched>(
         scheduler::SchedulerHost{form1->AppFolder(), [form1] { return form1->QuilletPathText(); }});
+    form1->SetStartupWindows(windows->frmSched.get(), windows->AboutBox.get());
     return windows;
 }
 
-std::unique_ptr<AdminWindows> StartAdministrator(const QString& programPath) {
-    SetProcessDateFormat(QStringLiteral("yyyy/MM/dd"), QLatin1Char('/'));
+std::unique_ptr<AdminWindows> StartAdministrator(const QString& programPath, std::chrono::milliseconds splashHold) {
     std::unique_ptr<AdminWindows> windows;
     {
         // The splash goes at the end of this block, also when creating a window throws.
@@ -83,7 +71,7 @@ std::unique_ptr<AdminWindows> StartAdministrator(const QString& programPath) {
         splash.show();
         splash.repaint();
         QCoreApplication::processEvents();
-        HoldSplashForDemonstration();
+        HoldSplash(splashHold);
         windows = CreateWindows(programPath);
         splash.hide();
     }
@@ -96,7 +84,7 @@ int RunAdministrator(int argc, char** argv) {
     app.setApplicationName(QStringLiteral("QuilletAdmin"));
     std::unique_ptr<AdminWindows> windows;
     try {
-        windows = StartAdministrator();
+        windows = StartAdministrator(QString(), SplashHoldArgument());
     } catch (...) {
         ErrorReporter::reportCurrentException();
         return 1;

@@ -1,19 +1,14 @@
 #include "admin/qt/fCfgMain.h"
 
-#include "admin/qt/Startup.h"
 #include "admin/qt/fHistory.h"
 #include "admin/qt/fOptions.h"
-#include "core/AdminSettings.h"
-#include "core/CfgFile.h"
-#include "core/Errors.h"
-#include "platform/Files.h"
 #include "platform/Programs.h"
 #include "scheduler/qt/fSched.h"
 #include "ui/qt/ApplicationTitle.h"
-#include "ui/qt/Dialogs.h"
 #include "ui/qt/DropFileTarget.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/FileNameEdit.h"
+#include "ui/qt/QtPrompts.h"
 #include "ui/qt/Text.h"
 #include "widgets/qt/BevelPanel.h"
 
@@ -23,7 +18,6 @@
 #include <QKeyEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
@@ -72,11 +66,18 @@ public:
     }
 };
 
-bool isSeparator(QChar c) {
-    // Windows paths also end a folder at a drive colon; elsewhere ":" is an ordinary character.
-    return c == QLatin1Char('/') || c == QDir::separator() ||
-           (QDir::separator() == QLatin1Char('\\') && c == QLatin1Char(':'));
-}
+// Set for the lifetime of the scope.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = was_; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+    bool was_;
+};
 
 // A program-side change of a tracked field (QLineEdit or TFileNameEdit): same text
 // leaves the flag alone, a different text clears it, as setText does.
@@ -109,37 +110,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x,
     return label;
 }
 
-FileDialogRequest configDialogRequest(const QString& caption, const QString& folder) {
-    FileDialogRequest request;
-    request.caption = caption;
-    request.directory = folder;
-    request.filter = QStringLiteral("Config Files (*.cfg)");
-    request.defaultSuffix = QStringLiteral("cfg");
-    return request;
-}
-
 } // namespace
-
-QString ProgramFolder(const QString& programPath) {
-    for (qsizetype i = programPath.size() - 1; i >= 0; --i) {
-        if (isSeparator(programPath[i]))
-            return programPath.left(i + 1);
-    }
-    return QString();
-}
-
-QString DialogFolderOf(const QString& path) {
-    const QString withSeparator = ProgramFolder(path);
-    if (withSeparator.isEmpty())
-        return withSeparator;
-    // Drop the final separator unless it closes a root ("C:\", "/") or follows another.
-    const qsizetype last = withSeparator.size() - 1;
-    if (!isSeparator(withSeparator[last]) || withSeparator[last] == QLatin1Char(':'))
-        return withSeparator;
-    if (last == 0 || isSeparator(withSeparator[last - 1]))
-        return withSeparator;
-    return withSeparator.left(last);
-}
 
 TForm1::TForm1(QWidget* parent, const QString& programPath)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -165,7 +136,7 @@ TForm1::TForm1(QWidget* parent, const QString& programPath)
     createToolbar(toolbarPanel);
     createFields(fieldPanel);
     createMenus();
-    lblLastRun = new THistoryStatus([this] { return QuilletPathText(); }, [this] { return currentCfgPath_; }, this);
+    lblLastRun = new THistoryStatus([this] { return QuilletPathText(); }, [this] { return CurrentCfgPath(); }, this);
     statusBar()->addWidget(lblLastRun, 1);
     statusBar()->setSizeGripEnabled(false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -317,105 +288,83 @@ void TForm1::createMenus() {
     addAction(Help1, "About1", QStringLiteral("&About"), &TForm1::About1Click);
 }
 
-void TForm1::Scheduling1Click() {
-    guarded([] {
-        if (scheduler::TfrmSched* frmSched = scheduler::TfrmSched::instance())
-            frmSched->ShowModal();
+void TForm1::connectEdits() {
+    const std::pair<QLineEdit*, TextField> texts[] = {{edtDesc, TextField::Description},
+                                                      {fedtWrkgrp->lineEdit(), TextField::Workgroup},
+                                                      {medtLogin, TextField::Login},
+                                                      {medtPwd, TextField::Password},
+                                                      {fedtDB->lineEdit(), TextField::LaunchFile}};
+    for (const auto& [edit, field] : texts)
+        connect(edit, &QLineEdit::textChanged, this, [this, field = field](const QString& text) {
+            if (!drawing_)
+                doc_->SetText(field, ToStd(text));
+        });
+    connect(fedtAccess->lineEdit(), &QLineEdit::textChanged, this,
+            [this](const QString& text) { doc_->SetAccessPath(ToStd(text)); });
+    connect(fedtQuilletPath->lineEdit(), &QLineEdit::textChanged, this,
+            [this](const QString& text) { doc_->SetQuilletPath(ToStd(text)); });
+    connect(chkRepair, &QCheckBox::toggled, this, [this](bool on) {
+        if (!drawing_)
+            doc_->SetRepair(on);
     });
+    connect(chkEncrypt, &QCheckBox::toggled, this, [this](bool on) {
+        if (!drawing_)
+            doc_->SetEncrypt(on);
+    });
+}
+
+void TForm1::SetStartupWindows(scheduler::TfrmSched* scheduler, TAboutBox* about) {
+    frmSched_ = scheduler;
+    aboutBox_ = about;
+}
+
+void TForm1::Scheduling1Click() {
+    if (frmSched_)
+        frmSched_->ShowModal();
 }
 
 void TForm1::History1Click() {
-    guarded([this] {
-        if (!frmHistory_)
-            frmHistory_ = new TfrmHistory([this] { return QuilletPathText(); }, this);
-        else
-            frmHistory_->ReloadIfChanged();
-        frmHistory_->show();
-        frmHistory_->raise();
-        frmHistory_->activateWindow();
-    });
+    if (!frmHistory_)
+        frmHistory_ = new TfrmHistory([this] { return QuilletPathText(); }, this);
+    else
+        frmHistory_->ReloadIfChanged();
+    frmHistory_->show();
+    frmHistory_->raise();
+    frmHistory_->activateWindow();
+}
+
+QString TForm1::CurrentCfgPath() const {
+    return FromStd(doc_->Path());
 }
 
 QString TForm1::QuilletPathText() const {
-    return fedtQuilletPath->text();
+    return FromStd(doc_->QuilletPath());
 }
 
 QString TForm1::AccessPathText() const {
-    return fedtAccess->text();
+    return FromStd(doc_->Values().accessPath);
 }
 
 QString TForm1::DescriptionText() const {
-    return edtDesc->text();
-}
-
-bool TForm1::TextFieldsChanged() const {
-    return fedtWrkgrp->isModified() || medtLogin->isModified() || medtPwd->isModified() ||
-           edtDesc->isModified() || fedtDB->isModified();
-}
-
-bool TForm1::ConfigurationChanged() const {
-    QStringList files;
-    for (int row = 0; row < lboxCompactFiles->count(); ++row)
-        files << lboxCompactFiles->item(row)->text();
-    return TextFieldsChanged() || files != savedFiles_ || chkRepair->isChecked() != savedRepair_ ||
-           chkEncrypt->isChecked() != savedEncrypt_ || options_ != savedOptions_;
-}
-
-void TForm1::rememberSavedState() {
-    savedFiles_.clear();
-    for (int row = 0; row < lboxCompactFiles->count(); ++row)
-        savedFiles_ << lboxCompactFiles->item(row)->text();
-    savedRepair_ = chkRepair->isChecked();
-    savedEncrypt_ = chkEncrypt->isChecked();
-    savedOptions_ = options_;
-}
-
-void TForm1::setCaption() {
-    setWindowTitle(QStringLiteral("Quillet - ") +
-                   (currentCfgPath_.isEmpty() ? QStringLiteral("Config1") : currentCfgPath_));
+    return FromStd(doc_->Text(TextField::Description));
 }
 
 void TForm1::FormCreate(const QString& programPath) {
     const QString program = QDir::toNativeSeparators(
         programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
-    appFolder_ = ProgramFolder(program);
-    appTitle_ = ApplicationTitle(program);
+    appFolder_ = FromStd(ProgramFolder(ToStd(program)));
+    prompts_ = std::make_unique<QtPrompts>(this);
+    doc_ = std::make_unique<ConfigDocument>(AdminSettings(ToStd(appFolder_)), *prompts_,
+                                            ToStd(ApplicationTitle(program)));
     DropFileTarget1->Register(lboxCompactFiles,
                               [this](const QStringList& files) { DropFileTarget1Drop(files); });
-
-    const AdminSettings settings(ToStd(appFolder_));
-    currentCfgPath_ = FromStd(settings.LastCfgPath());
-    fedtAccess->setText(FromStd(settings.AccessPath()));
-    fedtQuilletPath->setText(FromStd(settings.QuilletPath()));
-
-    dialogFolder_ = DialogFolderOf(currentCfgPath_);
-    UpdateForm();
-}
-
-bool TForm1::MayDropConfiguration() {
-    if (!ConfigurationChanged())
-        return true;
-    const auto answer = Dialogs::instance().question(this, QStringLiteral("Confirm"), QStringLiteral("Save changes?"),
-                                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                                     QMessageBox::Yes);
-    // Cancel (or a dismissed box) and a save that did not happen keep the edits on screen.
-    if (answer == QMessageBox::No)
-        return true;
-    return answer == QMessageBox::Yes && saveConfig(false);
-}
-
-bool TForm1::FormClose() {
-    if (!MayDropConfiguration())
-        return false;
-    try {
-        AdminSettings(ToStd(appFolder_))
-            .SaveMainWindow(ToStd(currentCfgPath_), ToStd(fedtAccess->text()), ToStd(fedtQuilletPath->text()));
-    } catch (const EIniFileException& failed) {
-        // A file the user can put right; the configuration itself was dealt with, so the
-        // window still closes.
-        Dialogs::instance().warning(this, appTitle_, FromStd(failed.what()));
+    {
+        FlagScope drawing(drawing_);
+        fedtAccess->setText(AccessPathText());
+        fedtQuilletPath->setText(QuilletPathText());
     }
-    return true;
+    connectEdits();
+    showDocument();
 }
 
 void TForm1::FormDestroy() {
@@ -425,13 +374,11 @@ void TForm1::FormDestroy() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     bool close = true;
-    guarded([&] { close = FormClose(); });
+    guarded([&] { close = doc_->Close(); });
     // A scheduled run going on, or a schedule that would not run once the program is
     // closed, has its say last, after the configuration was dealt with.
-    if (close)
-        if (scheduler::TfrmSched* frmSched = scheduler::TfrmSched::instance())
-            close = frmSched->CanCloseProgram([] { QCoreApplication::quit(); });
-    // A failed settings write has been shown as a warning by now and does not hold the window.
+    if (close && frmSched_)
+        close = frmSched_->CanCloseProgram([] { QCoreApplication::quit(); });
     if (close)
         event->accept();
     else
@@ -442,11 +389,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lboxCompactFiles && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Insert) {
-            AddFiles1Click();
+            guarded([this] { AddFiles1Click(); });
             return true;
         }
         if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Delete) {
-            DeleteFile1Click();
+            guarded([this] { DeleteFile1Click(); });
             return true;
         }
     }
@@ -465,138 +412,90 @@ void TForm1::showEvent(QShowEvent* event) {
     }
 }
 
-void TForm1::UpdateForm() {
-    guarded([this] {
-        setCaption();
-        // A new configuration has no file: every value takes its default.
-        const CfgValues values =
-            currentCfgPath_.isEmpty() ? CfgValues{} : ReadCfgForEditor(ToStd(currentCfgPath_));
-        options_ = values.options;
-        replaceText(edtDesc, FromStd(values.description));
-        chkRepair->setChecked(values.repair);
-        replaceText(fedtWrkgrp, FromStd(values.workgroup));
-        replaceText(medtLogin, FromStd(values.login));
-        replaceText(medtPwd, FromStd(values.password));
-        chkEncrypt->setChecked(values.encrypt);
-        replaceText(fedtDB, FromStd(values.launchFile));
+void TForm1::showDocument() {
+    FlagScope drawing(drawing_);
+    setWindowTitle(FromStd(doc_->Caption()));
+    const CfgValues& values = doc_->Values();
+    replaceText(edtDesc, FromStd(values.description));
+    replaceText(fedtWrkgrp, FromStd(values.workgroup));
+    replaceText(medtLogin, FromStd(values.login));
+    replaceText(medtPwd, FromStd(values.password));
+    replaceText(fedtDB, FromStd(values.launchFile));
+    chkRepair->setChecked(values.repair);
+    chkEncrypt->setChecked(values.encrypt);
+    QStringList files;
+    for (const std::string& file : values.compactFiles)
+        files << FromStd(file);
+    if (listEntries() != files) {
         lboxCompactFiles->clear();
-        for (const std::string& file : values.compactFiles)
-            lboxCompactFiles->addItem(FromStd(file));
-        rememberSavedState();
-        lblLastRun->Refresh();
-    });
+        lboxCompactFiles->addItems(files);
+    }
+    lblLastRun->Refresh();
+}
+
+QStringList TForm1::listEntries() const {
+    QStringList entries;
+    for (int row = 0; row < lboxCompactFiles->count(); ++row)
+        entries << lboxCompactFiles->item(row)->text();
+    return entries;
 }
 
 void TForm1::SaveConfigFIle1Click() {
-    guarded([this] { saveConfig(false); });
+    doc_->Save();
+    showDocument();
 }
 
 void TForm1::SaveAs1Click() {
-    guarded([this] { saveConfig(true); });
-}
-
-bool TForm1::saveConfig(bool chooseName) {
-    QString path = currentCfgPath_;
-    if (chooseName || path.isEmpty()) {
-        const QString chosen = Dialogs::instance().saveFileName(
-            this, configDialogRequest(QStringLiteral("Save As"), dialogFolder_));
-        if (chosen.isEmpty())
-            return false;
-        path = QDir::toNativeSeparators(chosen);
-    }
-    CfgValues values;
-    for (int row = 0; row < lboxCompactFiles->count(); ++row)
-        values.compactFiles.push_back(ToStd(lboxCompactFiles->item(row)->text()));
-    values.accessPath = ToStd(fedtAccess->text());
-    values.description = ToStd(edtDesc->text());
-    values.repair = chkRepair->isChecked();
-    values.workgroup = ToStd(fedtWrkgrp->text());
-    values.login = ToStd(medtLogin->text());
-    values.encrypt = chkEncrypt->isChecked();
-    values.password = ToStd(medtPwd->text());
-    values.launchFile = ToStd(fedtDB->text());
-    values.options = options_;
-    try {
-        WriteCfgFile(ToStd(path), values);
-    } catch (const EInvalidValue& refused) {
-        // Nothing was written: the edits stay marked as unsaved.
-        Dialogs::instance().error(this, appTitle_, FromStd(refused.what()));
-        return false;
-    } catch (const EIniFileException& failed) {
-        // The file was not (wholly) written, so the window keeps its former file and the
-        // edits stay marked: closing still asks, and the settings never name this file.
-        Dialogs::instance().error(this, appTitle_, FromStd(failed.what()));
-        return false;
-    }
-    currentCfgPath_ = path;
-    setCaption();
-    for (QLineEdit* edit : {edtDesc, medtLogin, medtPwd})
-        edit->setModified(false);
-    for (TFileNameEdit* edit : {fedtWrkgrp, fedtDB})
-        edit->setModified(false);
-    rememberSavedState();
-    return true;
+    doc_->SaveAs();
+    showDocument();
 }
 
 void TForm1::Options1Click() {
-    guarded([this] {
-        TfrmOptions dialog(this);
-        dialog.setOptions(options_);
-        if (dialog.exec() == QDialog::Accepted)
-            options_ = dialog.options();
-    });
+    TfrmOptions dialog(*prompts_, this);
+    dialog.setOptions(doc_->Values().options);
+    if (dialog.exec() == QDialog::Accepted)
+        doc_->SetOptions(dialog.options());
 }
 
 void TForm1::NewConfigFile1Click() {
-    guarded([this] {
-        if (!MayDropConfiguration())
-            return;
-        currentCfgPath_.clear();
-        UpdateForm();
-    });
+    doc_->New();
+    showDocument();
 }
 
 void TForm1::OpenConfigFile1Click() {
-    guarded([this] {
-        if (!MayDropConfiguration())
-            return;
-        const QString path = Dialogs::instance().openFileName(
-            this, configDialogRequest(QStringLiteral("Open"), dialogFolder_));
-        if (path.isEmpty() || !QFileInfo(path).isFile())
-            return;
-        currentCfgPath_ = QDir::toNativeSeparators(path);
-        UpdateForm();
-    });
+    doc_->Open();
+    showDocument();
 }
 
 void TForm1::DeleteFile1Click() {
-    guarded([this] {
-        const QList<QListWidgetItem*> selected = lboxCompactFiles->selectedItems();
-        if (selected.isEmpty())
-            return;
-        delete lboxCompactFiles->takeItem(lboxCompactFiles->row(selected.first()));
-        // As after any removal from the list, nothing is selected.
-        lboxCompactFiles->setCurrentRow(-1);
-        lboxCompactFiles->clearSelection();
-    });
+    const QList<QListWidgetItem*> selected = lboxCompactFiles->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const int row = lboxCompactFiles->row(selected.first());
+    doc_->RemoveFile(row);
+    delete lboxCompactFiles->takeItem(row);
+    // As after any removal from the list, nothing is selected.
+    lboxCompactFiles->setCurrentRow(-1);
+    lboxCompactFiles->clearSelection();
 }
 
 void TForm1::AddFiles1Click() {
-    guarded([this] {
-        FileDialogRequest request;
-        request.caption = QStringLiteral("Add Databases");
-        request.directory = dialogFolder_;
-        request.filter = QStringLiteral("Database Files (%1);;All files (*)").arg(QLatin1String(platform::DatabaseFilePatterns));
-        lboxCompactFiles->addItems(Dialogs::instance().openFileNames(this, request));
-    });
+    if (doc_->AddFilesFromDialog() == Outcome::Done)
+        showDocument();
 }
 
 void TForm1::Exit1Click() {
-    guarded([this] { close(); });
+    close();
 }
 
 void TForm1::DropFileTarget1Drop(const QStringList& files) {
-    guarded([&] { lboxCompactFiles->addItems(files); });
+    guarded([&] {
+        std::vector<std::string> paths;
+        for (const QString& file : files)
+            paths.push_back(ToStd(file));
+        doc_->AddFiles(paths);
+        showDocument();
+    });
 }
 
 } // namespace quillet::admin

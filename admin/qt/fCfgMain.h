@@ -1,14 +1,15 @@
-// The administrator's main window: the configuration editor. It also holds the
-// administrator's own settings (Access and compactor paths) and AppFolder, which the
-// other windows read.
+// The administrator's main window: shows the configuration document (admin/
+// ConfigDocument.h) and forwards what the user does to it. Other windows read
+// AppFolder and the compactor path from it.
 #pragma once
 
-#include "core/AdminSettings.h"
-#include "core/CfgFile.h"
+#include "admin/ConfigDocument.h"
 
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 class QCheckBox;
 class QLineEdit;
@@ -16,23 +17,23 @@ class QListWidget;
 class QMenu;
 
 namespace quillet::ui {
+class QtPrompts;
 class TFileNameEdit;
 class TDropFileTarget;
 } // namespace quillet::ui
+
+namespace quillet::scheduler {
+class TfrmSched;
+}
 
 namespace quillet::admin {
 
 using ui::TDropFileTarget;
 using ui::TFileNameEdit;
 
+class TAboutBox;
 class TfrmHistory;
 class THistoryStatus;
-
-// The folder part of a program path, ending with its separator; empty without one.
-QString ProgramFolder(const QString& programPath);
-// The starting folder of the open and save dialogs for a configuration path: the
-// folder without its final separator, except for a root folder.
-QString DialogFolderOf(const QString& path);
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -42,24 +43,22 @@ public:
     explicit TForm1(QWidget* parent = nullptr, const QString& programPath = QString());
     ~TForm1() override; // runs FormDestroy
 
+    // The windows of the start-up that the menu shows; without them (as in tests) the
+    // about box is made on demand and Scheduling does nothing.
+    void SetStartupWindows(scheduler::TfrmSched* scheduler, TAboutBox* about);
+
     // Offered to the other windows.
     QString AppFolder() const { return appFolder_; } // ends with the path separator
-    QString CurrentCfgPath() const { return currentCfgPath_; }
+    QString CurrentCfgPath() const;
     QString QuilletPathText() const;
     QString AccessPathText() const;
     QString DescriptionText() const;
-    QString SettingsPath() const { return appFolder_ + QString::fromLatin1(SettingsFileName); }
     QString HelpFilePath() const { return appFolder_ + QStringLiteral("Quillet.hlp"); }
-    // Starting folder of the open and save dialogs, set once at creation.
-    QString DialogFolder() const { return dialogFolder_; }
-    // Whether one of the five tracked text fields was edited since the last load or save.
-    bool TextFieldsChanged() const;
-    // Whether anything of the configuration differs from what was last loaded or saved:
-    // the text fields as above, the list, a check box or the options.
-    bool ConfigurationChanged() const;
+    const ConfigDocument& Document() const { return *doc_; }
+    bool TextFieldsChanged() const { return doc_->TextFieldsChanged(); }
+    bool ConfigurationChanged() const { return doc_->Changed(); }
 
-    // Load and commands.
-    void UpdateForm();
+    // Commands.
     void SaveConfigFIle1Click();
     void SaveAs1Click();
     void NewConfigFile1Click();
@@ -93,17 +92,12 @@ protected:
 
 private:
     void FormCreate(const QString& programPath);
-    // False when the window is to stay open.
-    bool FormClose();
-    // Before the configuration shown is closed or replaced: true when nothing is unsaved
-    // or the user saved or discarded it ("Save changes?"); false to keep it on screen.
-    bool MayDropConfiguration();
-    // Writes the configuration, to a newly chosen file when asked or when there is none
-    // yet. The window takes the file as its own only once it was written; false when
-    // nothing was saved (cancelled or failed, the failure shown).
-    bool saveConfig(bool chooseName);
-    void rememberSavedState();
     void FormDestroy();
+    // Draws the document: caption, fields, list, check boxes, last run.
+    void showDocument();
+    QStringList listEntries() const;
+    // Edits reach the document only from the user, not while it is being drawn.
+    void connectEdits();
     void createToolbar(QWidget* panel);
     void createFields(QWidget* panel);
     void createMenus();
@@ -112,20 +106,14 @@ private:
     void addToolButton(QWidget* panel, const char* name, const QString& caption, const QString& hint, int x,
                        const QIcon& icon, Command command);
     void addAction(QMenu* menu, const char* name, const QString& caption, Command command);
-    void setCaption();
 
     QString appFolder_;
-    QString appTitle_;
-    QString currentCfgPath_;
-    // The options of the file shown (the keys after the nine), saved with the rest.
-    CfgOptions options_;
-    QString dialogFolder_;
+    std::unique_ptr<ui::QtPrompts> prompts_;
+    std::unique_ptr<ConfigDocument> doc_;
+    bool drawing_ = false;
     bool centred_ = false;
-    // The list and check boxes as last loaded or saved; the text fields have flags.
-    QStringList savedFiles_;
-    bool savedRepair_ = false;
-    bool savedEncrypt_ = false;
-    CfgOptions savedOptions_;
+    scheduler::TfrmSched* frmSched_ = nullptr;
+    TAboutBox* aboutBox_ = nullptr;
 
     TFileNameEdit* fedtAccess = nullptr;
     QLineEdit* edtDesc = nullptr;

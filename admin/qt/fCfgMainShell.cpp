@@ -58,8 +58,8 @@ void TForm1::EmailFeedback1Click() {
 }
 
 void TForm1::About1Click() {
-    if (TAboutBox* box = TAboutBox::instance()) {
-        box->exec();
+    if (aboutBox_) {
+        aboutBox_->exec();
         return;
     }
     // Only a main window without the start-up around it (as in tests) gets here.

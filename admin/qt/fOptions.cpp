@@ -1,13 +1,13 @@
 #include "admin/qt/fOptions.h"
 
-#include "ui/qt/Dialogs.h"
+#include "admin/ConfigDocument.h"
+
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
 #include "ui/qt/Text.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,12 +36,12 @@ QSpinBox* spinBox(QWidget* parent, const char* name, int minimum, int maximum, c
 
 } // namespace
 
-TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
+TfrmOptions::TfrmOptions(ui::Prompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options for Unattended Passes"));
 
-    // The file holds whole numbers of up to nine digits; anything the box shows can be saved.
-    spnTimeLimit = spinBox(this, "spnTimeLimit", 0, 999999999, QStringLiteral(" minutes"));
+    // Anything the boxes show can be saved.
+    spnTimeLimit = spinBox(this, "spnTimeLimit", 0, MaxTimeLimit, QStringLiteral(" minutes"));
     spnTimeLimit->setSpecialValueText(QStringLiteral("No limit"));
     chkSkipInUse = new QCheckBox(QStringLiteral("Skip databases in &use (their lock file is held)"), this);
     chkSkipInUse->setObjectName(QStringLiteral("chkSkipInUse"));
@@ -56,12 +56,12 @@ TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent) {
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(edtBackupFolder);
     folderRow->addWidget(browse);
-    spnBackupKeep = spinBox(this, "spnBackupKeep", 1, 999999999, QStringLiteral(" per database"));
+    spnBackupKeep = spinBox(this, "spnBackupKeep", 1, MaxBackupKeep, QStringLiteral(" per database"));
     chkOnlyChanged = new QCheckBox(QStringLiteral("Only &changed databases (skip those unchanged since "
                                                   "their last compaction)"),
                                    this);
     chkOnlyChanged->setObjectName(QStringLiteral("chkOnlyChanged"));
-    spnParallel = spinBox(this, "spnParallel", 1, 64, QString());
+    spnParallel = spinBox(this, "spnParallel", 1, MaxParallel, QString());
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Time limit per database:"), spnTimeLimit);
@@ -106,8 +106,7 @@ CfgOptions TfrmOptions::options() const {
     CfgOptions o;
     o.timeLimit = spnTimeLimit->value();
     o.skipInUse = chkSkipInUse->isChecked();
-    // Blanks at the ends would not survive the file anyway.
-    o.backupFolder = ToStd(edtBackupFolder->text().trimmed());
+    o.backupFolder = ToStd(edtBackupFolder->text());
     o.backupKeep = spnBackupKeep->value();
     o.onlyChanged = chkOnlyChanged->isChecked();
     o.parallel = spnParallel->value();
@@ -115,12 +114,12 @@ CfgOptions TfrmOptions::options() const {
 }
 
 void TfrmOptions::btnBackupFolderClick() {
-    ui::FileDialogRequest request;
-    request.caption = QStringLiteral("Backup Folder");
-    request.directory = edtBackupFolder->text().trimmed();
-    const QString folder = ui::Dialogs::instance().folderName(this, request);
-    if (!folder.isEmpty())
-        edtBackupFolder->setText(folder);
+    ui::FileChoice choice;
+    choice.caption = "Backup Folder";
+    choice.directory = ToStd(edtBackupFolder->text().trimmed());
+    const std::string folder = prompts_.folder(choice);
+    if (!folder.empty())
+        edtBackupFolder->setText(FromStd(folder));
 }
 
 void TfrmOptions::btnHelpClick() {
@@ -128,17 +127,12 @@ void TfrmOptions::btnHelpClick() {
 }
 
 void TfrmOptions::accept() {
-    const QString folder = edtBackupFolder->text().trimmed();
-    // It may be a drive that is only there at night; the user decides.
-    if (!folder.isEmpty() && !QFileInfo(folder).isDir() &&
-        ui::Dialogs::instance().question(this, windowTitle(),
-                                         QStringLiteral("The backup folder %1 does not exist. While it is "
-                                                        "missing, no database is compacted. Keep it?")
-                                             .arg(folder),
-                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+    CfgOptions o = options();
+    if (!AcceptOptions(prompts_, ToStd(windowTitle()), o)) {
         edtBackupFolder->setFocus();
         return;
     }
+    setOptions(o);
     QDialog::accept();
 }
 

@@ -1,9 +1,10 @@
 // The options of an unattended pass for the configuration in the main window: a time
 // limit per engine run, the in-use check, backups, only-changed and parallel engines.
-// The main window keeps them and writes them with the configuration.
+// The configuration document keeps them; its AcceptOptions decides the OK.
 #pragma once
 
 #include "core/CfgFile.h"
+#include "ui/Prompts.h"
 
 #include <QDialog>
 
@@ -16,7 +17,7 @@ namespace quillet::admin {
 class TfrmOptions : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmOptions(QWidget* parent = nullptr);
+    explicit TfrmOptions(ui::Prompts& prompts, QWidget* parent = nullptr);
 
     void setOptions(const CfgOptions& options);
     CfgOptions options() const;
@@ -24,10 +25,11 @@ public:
     // Handlers, public for tests.
     void btnBackupFolderClick();
     void btnHelpClick();
-    // Accepts, after asking whether a backup folder that does not exist is meant.
+    // Accepts as AcceptOptions decides.
     void accept() override;
 
 private:
+    ui::Prompts& prompts_;
     QSpinBox* spnTimeLimit = nullptr;
     QCheckBox* chkSkipInUse = nullptr;
     QLineEdit* edtBackupFolder = nullptr;

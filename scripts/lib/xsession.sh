@@ -71,7 +71,7 @@ window_id() {
 
 # The administrator copied into $work, started with this splash time in milliseconds.
 admin_start() {
-  QUILLET_SPLASH_MS=$1 "$work/QuilletAdmin" >"$work/admin.log" 2>&1 &
+  "$work/QuilletAdmin" --splash-ms="$1" >"$work/admin.log" 2>&1 &
   pids+=($!)
 }
 

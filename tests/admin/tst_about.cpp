@@ -142,6 +142,7 @@ void AboutTest::aboutCommandShowsTheBoxModally() {
     AdminWorld world;
     auto form = world.makeForm();
     TAboutBox box;
+    form->SetStartupWindows(nullptr, &box);
     QWidget* modal = nullptr;
     QTimer::singleShot(0, [&] {
         modal = QApplication::activeModalWidget();

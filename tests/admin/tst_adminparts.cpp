@@ -23,9 +23,7 @@ private slots:
 
 void AdminPartsTest::startupShowsMainWindowAndDropsSplash() {
     AdminWorld world;
-    SetProcessDateFormat("dd.MM.yyyy", QLatin1Char('.'));
     // While the splash is held it is on screen, and no window has been made yet.
-    qputenv("QUILLET_SPLASH_MS", "50");
     bool splashShown = false;
     bool mainWindowMade = false;
     QTimer::singleShot(0, [&] {
@@ -34,15 +32,12 @@ void AdminPartsTest::startupShowsMainWindowAndDropsSplash() {
             mainWindowMade = mainWindowMade || qobject_cast<TForm1*>(top);
         }
     });
-    auto windows = StartAdministrator(world.programPath());
-    qunsetenv("QUILLET_SPLASH_MS");
+    auto windows = StartAdministrator(world.programPath(), std::chrono::milliseconds(50));
     QVERIFY(splashShown);
     QVERIFY(!mainWindowMade);
     QVERIFY(windows->Form1);
     QVERIFY(windows->Form1->isVisible());
     QCOMPARE(windows->Form1->AppFolder(), world.folder());
-    QCOMPARE(ShortDateFormat(), QStringLiteral("yyyy/MM/dd"));
-    QCOMPARE(DateSeparator(), QLatin1Char('/'));
     for (QWidget* top : QApplication::topLevelWidgets())
         QVERIFY(!qobject_cast<TfrmSplash*>(top));
     QVERIFY(windows->Form1->close());
