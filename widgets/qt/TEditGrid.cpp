@@ -1,9 +1,5 @@
 #include "widgets/qt/TEditGrid.h"
 
-#include "core/DelimitedFile.h"
-#include "core/Errors.h"
-#include "platform/Files.h"
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
@@ -162,58 +158,6 @@ std::string PathBytes(const QString& fileName) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-// Sort keys compare as unsigned bytes with only a to z folded to A to Z, so the fold
-// is done once per key and the comparison itself is std::string's (unsigned, shorter
-// prefix first).
-std::string SortKey(const QString& text) {
-    std::string key = ToBytes(text);
-    for (char& c : key)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return key;
-}
-
-// The quicksort of the grid over positions L..R of `order` (indices into `keys`), with
-// the pivot held as a text. Of the two parts left after a partition, the smaller one
-// is sorted by recursion and the larger one by the loop; the parts are disjoint, so
-// the resulting order is the same as sorting the left part first, and the stack
-// depth stays logarithmic even on hostile input.
-void QuickSortRows(const std::vector<std::string>& keys, std::vector<int>& order, int L, int R) {
-    for (;;) {
-        int I = L;
-        int J = R;
-        auto key = [&](int pos) -> const std::string& {
-            return keys[static_cast<std::size_t>(order[static_cast<std::size_t>(pos)])];
-        };
-        const std::string& pivot = key((L + R) / 2); // a key, not a position: swaps leave it be
-        do {
-            while (key(I) < pivot)
-                ++I;
-            while (key(J) > pivot)
-                --J;
-            if (I <= J) {
-                if (I != J)
-                    std::swap(order[static_cast<std::size_t>(I)], order[static_cast<std::size_t>(J)]);
-                ++I;
-                --J;
-            }
-        } while (I <= J);
-        if (J - L < R - I) {
-            if (L < J)
-                QuickSortRows(keys, order, L, J);
-            if (I >= R)
-                return;
-            L = I;
-        } else {
-            if (I < R)
-                QuickSortRows(keys, order, I, R);
-            if (L >= J)
-                return;
-            R = J;
-        }
-    }
-}
-
 // The window does not redraw while the grid is filled.
 class UpdatesOff {
 public:
@@ -252,7 +196,7 @@ private:
 
 // ---------------------------------------------------------------------------------
 
-TEditGrid::TEditGrid(QWidget* owner) : QTableWidget(owner), FAbout(QStringLiteral("TEditGrid v1.02")) {
+TEditGrid::TEditGrid(QWidget* owner) : QTableWidget(owner) {
     FTitleHeader = new TEditGridHeader(Qt::Horizontal, this);
     FSideHeader = new TEditGridHeader(Qt::Vertical, this);
     setHorizontalHeader(FTitleHeader);
@@ -264,9 +208,14 @@ TEditGrid::TEditGrid(QWidget* owner) : QTableWidget(owner), FAbout(QStringLitera
     horizontalHeader()->setDefaultSectionSize(FDefaultColWidth);
     verticalHeader()->setDefaultSectionSize(FDefaultRowHeight);
 
-    // The base grid's defaults: 5 x 5 cells, one fixed row and one fixed column.
-    setColumnCount(5);
-    setRowCount(5);
+    setColumnCount(FModel.ColCount());
+    setRowCount(FModel.RowCount());
+    // Whatever reaches an item other than through the model (the cell editor above
+    // all) is the model's text too.
+    connect(this, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) {
+        if (!FShowing)
+            FModel.SetCell(it->column(), it->row(), ToBytes(it->text()));
+    });
 
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { colWidthsChanged(); });
     connect(model(), &QAbstractItemModel::dataChanged, this,
@@ -281,7 +230,7 @@ TEditGrid::TEditGrid(QWidget* owner) : QTableWidget(owner), FAbout(QStringLitera
 
     SetOptions(CreationOptions);
     syncFixed();
-    setCurrentCell(FFixedRows, FFixedCols);
+    setCurrentCell(FixedRows(), FixedCols());
 }
 
 TEditGrid::~TEditGrid() = default;
@@ -289,21 +238,45 @@ TEditGrid::~TEditGrid() = default;
 // ---- Base string grid ----------------------------------------------------------
 
 bool TEditGrid::isFixed(int col, int row) const {
-    return row < FFixedRows || col < FFixedCols;
+    return row < FixedRows() || col < FixedCols();
+}
+
+void TEditGrid::showCell(int col, int row) {
+    const std::string& text = FModel.Cell(col, row);
+    const bool was = std::exchange(FShowing, true);
+    if (QTableWidgetItem* it = item(row, col))
+        it->setText(FromBytes(text));
+    else if (!text.empty())
+        setItem(row, col, new QTableWidgetItem(FromBytes(text)));
+    FShowing = was;
+}
+
+// Many cells at once: the table's change signals are held back and the view repainted
+// once.
+void TEditGrid::showRows(int first, int last) {
+    {
+        const QSignalBlocker quiet(model());
+        for (int r = first; r <= last; ++r)
+            for (int c = 0; c < ColCount(); ++c)
+                showCell(c, r);
+    }
+    viewport()->update();
+    FTitleHeader->viewport()->update();
+    FSideHeader->viewport()->update();
 }
 
 // Row 0 and column 0 of the fixed area live in the headers; their cells stay hidden.
 void TEditGrid::syncFixed() {
     if (rowCount() > 0)
-        setRowHidden(0, FFixedRows >= 1);
+        setRowHidden(0, FixedRows() >= 1);
     if (rowCount() > 1)
         setRowHidden(1, false);
     if (columnCount() > 0)
-        setColumnHidden(0, FFixedCols >= 1);
+        setColumnHidden(0, FixedCols() >= 1);
     if (columnCount() > 1)
         setColumnHidden(1, false);
-    FTitleHeader->setVisible(FFixedRows >= 1);
-    FSideHeader->setVisible(FFixedCols >= 1);
+    FTitleHeader->setVisible(FixedRows() >= 1);
+    FSideHeader->setVisible(FixedCols() >= 1);
     FTitleHeader->setFixedHeight(FFixedRowHeight);
     FSideHeader->setFixedWidth(FFixedColWidth);
     FTitleHeader->viewport()->update();
@@ -311,86 +284,51 @@ void TEditGrid::syncFixed() {
 }
 
 void TEditGrid::keepCurrentInGrid() {
-    const int row = std::clamp(currentRow(), FFixedRows, RowCount() - 1);
-    const int col = std::clamp(currentColumn(), FFixedCols, ColCount() - 1);
+    const int row = std::clamp(currentRow(), FixedRows(), RowCount() - 1);
+    const int col = std::clamp(currentColumn(), FixedCols(), ColCount() - 1);
     if (row != currentRow() || col != currentColumn())
         setCurrentCell(row, col);
 }
 
 void TEditGrid::SetColCount(int value) {
-    value = std::max(value, 1);
-    if (FFixedCols >= value)
-        FFixedCols = value - 1;
-    setColumnCount(value);
+    FModel.SetColCount(value);
+    setColumnCount(FModel.ColCount());
     syncFixed();
     keepCurrentInGrid();
 }
 
 void TEditGrid::SetRowCount(int value) {
-    value = std::max(value, 1);
-    if (FFixedRows >= value)
-        FFixedRows = value - 1;
-    setRowCount(value);
+    FModel.SetRowCount(value);
+    setRowCount(FModel.RowCount());
     syncFixed();
     keepCurrentInGrid();
 }
 
 void TEditGrid::SetFixedCols(int value) {
-    const bool wasHeader = FFixedCols >= 1;
-    FFixedCols = std::clamp(value, 0, ColCount() - 1);
-    if (wasHeader && FFixedCols == 0)
+    const bool wasHeader = FixedCols() >= 1;
+    FModel.SetFixedCols(value);
+    if (wasHeader && FixedCols() == 0)
         setColumnWidth(0, FFixedColWidth);
     syncFixed();
     keepCurrentInGrid();
 }
 
-void TEditGrid::SetFixedRows(int value) {
-    const bool wasHeader = FFixedRows >= 1;
-    FFixedRows = std::clamp(value, 0, RowCount() - 1);
-    if (wasHeader && FFixedRows == 0)
-        setRowHeight(0, FFixedRowHeight);
-    syncFixed();
-    keepCurrentInGrid();
-}
-
 QString TEditGrid::Cells(int col, int row) const {
-    const QTableWidgetItem* it = item(row, col);
-    return it ? it->text() : QString();
+    return FromBytes(FModel.Cell(col, row));
 }
 
 void TEditGrid::SetCells(int col, int row, const QString& text) {
-    if (row < 0 || row >= rowCount() || col < 0 || col >= columnCount())
-        return;
-    if (QTableWidgetItem* it = item(row, col))
-        it->setText(text);
-    else if (!text.isEmpty())
-        setItem(row, col, new QTableWidgetItem(text));
+    FModel.SetCell(col, row, ToBytes(text));
+    showCell(col, row);
 }
 
 QVariant TEditGrid::Objects(int col, int row) const {
-    const QTableWidgetItem* it = item(row, col);
-    return it ? it->data(Qt::UserRole) : QVariant();
+    const auto* object = std::any_cast<QVariant>(&FModel.Object(col, row));
+    return object ? *object : QVariant();
 }
 
 void TEditGrid::SetObjects(int col, int row, const QVariant& object) {
-    if (row < 0 || row >= rowCount() || col < 0 || col >= columnCount())
-        return;
-    QTableWidgetItem* it = item(row, col);
-    if (!it) {
-        if (!object.isValid())
-            return;
-        it = new QTableWidgetItem;
-        setItem(row, col, it);
-    }
-    it->setData(Qt::UserRole, object);
-}
-
-void TEditGrid::SetCol(int col) {
-    SetCurrentCell(col, Row());
-}
-
-void TEditGrid::SetRow(int row) {
-    SetCurrentCell(Col(), row);
+    FModel.SetObject(col, row, object);
 }
 
 void TEditGrid::SetCurrentCell(int col, int row) {
@@ -422,33 +360,33 @@ void TEditGrid::SetSelection(const TGridRect& rect) {
 
 int TEditGrid::LeftCol() const {
     const int col = columnAt(0);
-    return col < FFixedCols ? FFixedCols : col;
+    return col < FixedCols() ? FixedCols() : col;
 }
 
 void TEditGrid::SetLeftCol(int col) {
-    col = std::clamp(col, FFixedCols, ColCount() - 1);
+    col = std::clamp(col, FixedCols(), ColCount() - 1);
     // The scroll bar counts shown columns; only column 0 is ever hidden by the grid.
     horizontalScrollBar()->setValue(col - (col > 0 && isColumnHidden(0) ? 1 : 0));
 }
 
 int TEditGrid::TopRow() const {
     const int row = rowAt(0);
-    return row < FFixedRows ? FFixedRows : row;
+    return row < FixedRows() ? FixedRows() : row;
 }
 
 void TEditGrid::SetTopRow(int row) {
-    row = std::clamp(row, FFixedRows, RowCount() - 1);
+    row = std::clamp(row, FixedRows(), RowCount() - 1);
     verticalScrollBar()->setValue(row - (row > 0 && isRowHidden(0) ? 1 : 0));
 }
 
 int TEditGrid::ColWidths(int col) const {
-    if (col == 0 && FFixedCols >= 1)
+    if (col == 0 && FixedCols() >= 1)
         return FFixedColWidth;
     return columnWidth(col);
 }
 
 void TEditGrid::SetColWidths(int col, int width) {
-    if (col == 0 && FFixedCols >= 1) {
+    if (col == 0 && FixedCols() >= 1) {
         FFixedColWidth = width;
         syncFixed();
         colWidthsChanged();
@@ -458,27 +396,18 @@ void TEditGrid::SetColWidths(int col, int width) {
 }
 
 int TEditGrid::RowHeights(int row) const {
-    if (row == 0 && FFixedRows >= 1)
+    if (row == 0 && FixedRows() >= 1)
         return FFixedRowHeight;
     return rowHeight(row);
 }
 
 void TEditGrid::SetRowHeights(int row, int height) {
-    if (row == 0 && FFixedRows >= 1) {
+    if (row == 0 && FixedRows() >= 1) {
         FFixedRowHeight = height;
         syncFixed();
     } else {
         setRowHeight(row, height);
     }
-}
-
-void TEditGrid::SetDefaultColWidth(int width) {
-    FDefaultColWidth = width;
-    FFixedColWidth = width;
-    horizontalHeader()->setDefaultSectionSize(width);
-    for (int c = 0; c < ColCount(); ++c)
-        setColumnWidth(c, width);
-    syncFixed();
 }
 
 void TEditGrid::SetDefaultRowHeight(int height) {
@@ -513,37 +442,11 @@ void TEditGrid::SetOptions(TGridOptions options) {
     verticalScrollBar()->setTracking(options.testFlag(goThumbTracking));
 }
 
-TGridCoord TEditGrid::MouseCoord(const QPoint& pos) const {
-    const QPoint inView = viewport()->mapFrom(this, pos);
-    const QPoint inTitle = FTitleHeader->viewport()->mapFrom(this, pos);
-    const QPoint inSide = FSideHeader->viewport()->mapFrom(this, pos);
-    const bool titleHit = FTitleHeader->isVisible() && FTitleHeader->viewport()->rect().contains(inTitle);
-    const bool sideHit = FSideHeader->isVisible() && FSideHeader->viewport()->rect().contains(inSide);
-    if (titleHit) {
-        const int col = FTitleHeader->logicalIndexAt(inTitle.x());
-        return col < 0 ? TGridCoord{} : TGridCoord{col, 0};
-    }
-    if (sideHit) {
-        const int row = FSideHeader->logicalIndexAt(inSide.y());
-        return row < 0 ? TGridCoord{} : TGridCoord{0, row};
-    }
-    if (FTitleHeader->isVisible() && FSideHeader->isVisible() && inView.x() < 0 && inView.y() < 0 &&
-        pos.x() >= frameWidth() && pos.y() >= frameWidth())
-        return {0, 0}; // the corner
-    if (!viewport()->rect().contains(inView))
-        return {};
-    const int col = columnAt(inView.x());
-    const int row = rowAt(inView.y());
-    if (col < 0 || row < 0)
-        return {};
-    return {col, row};
-}
-
 QRect TEditGrid::CellRect(int col, int row) const {
     if (row < 0 || row >= RowCount() || col < 0 || col >= ColCount())
         return {};
-    const bool titleRow = row == 0 && FFixedRows >= 1;
-    const bool sideCol = col == 0 && FFixedCols >= 1;
+    const bool titleRow = row == 0 && FixedRows() >= 1;
+    const bool sideCol = col == 0 && FixedCols() >= 1;
     if (titleRow && sideCol) {
         const QPoint tl = FTitleHeader->mapTo(this, QPoint(-FFixedColWidth, 0));
         return QRect(tl, QSize(FFixedColWidth, FFixedRowHeight));
@@ -568,9 +471,11 @@ QRect TEditGrid::CellRect(int col, int row) const {
     return QRect(viewport()->mapTo(this, r.topLeft()), r.size());
 }
 
-void TEditGrid::MoveRowBase(int fromIndex, int toIndex) {
+// The row's items move with it; the row keeps its height.
+void TEditGrid::moveRowItems(int fromIndex, int toIndex) {
     if (fromIndex == toIndex)
         return;
+    const bool was = std::exchange(FShowing, true);
     const int cols = ColCount();
     std::vector<QTableWidgetItem*> moved(static_cast<std::size_t>(cols));
     for (int c = 0; c < cols; ++c)
@@ -581,25 +486,15 @@ void TEditGrid::MoveRowBase(int fromIndex, int toIndex) {
     for (int c = 0; c < cols; ++c)
         if (moved[static_cast<std::size_t>(c)])
             setItem(toIndex, c, moved[static_cast<std::size_t>(c)]);
+    FShowing = was;
     syncFixed();
-    if (!(toIndex == 0 && FFixedRows >= 1))
+    if (!(toIndex == 0 && FixedRows() >= 1))
         setRowHeight(toIndex, height);
-}
-
-void TEditGrid::DeleteRowBase(int index) {
-    removeRow(index);
-    syncFixed();
-}
-
-void TEditGrid::DeleteColumnBase(int index) {
-    removeColumn(index);
-    syncFixed();
 }
 
 // ---- Operations -------------------------------------------------------------------
 
 void TEditGrid::emptyRow(int row) {
-    // Emptying a cell drops its text and its attached object.
     for (int c = 0; c < ColCount(); ++c)
         delete takeItem(row, c);
 }
@@ -614,8 +509,8 @@ void TEditGrid::restoreView(const TGridRect& selection, TGridCoord current, int 
     // column.
     executeDelayedItemsLayout();
     updateGeometries();
-    auto colIn = [this](int c) { return std::clamp(c, FFixedCols, ColCount() - 1); };
-    auto rowIn = [this](int r) { return std::clamp(r, FFixedRows, RowCount() - 1); };
+    auto colIn = [this](int c) { return std::clamp(c, FixedCols(), ColCount() - 1); };
+    auto rowIn = [this](int r) { return std::clamp(r, FixedRows(), RowCount() - 1); };
     if (current.X >= 0 && current.Y >= 0)
         selectionModel()->setCurrentIndex(model()->index(rowIn(current.Y), colIn(current.X)),
                                           QItemSelectionModel::NoUpdate);
@@ -626,113 +521,67 @@ void TEditGrid::restoreView(const TGridRect& selection, TGridCoord current, int 
 }
 
 void TEditGrid::AddRow() {
-    setRowCount(RowCount() + 1);
+    FModel.AddRow();
+    setRowCount(FModel.RowCount());
     viewport()->update();
-    FModified = true;
 }
 
 void TEditGrid::InsertRow(int index) {
-    // Any index is taken, a fixed row's too; one past the end, or beyond, appends.
     index = std::clamp(index, 0, RowCount());
+    FModel.InsertRow(index);
     insertRow(index);
     syncFixed();
     viewport()->update();
-    FModified = true;
 }
 
 void TEditGrid::MoveRow(int fromIndex, int toIndex) {
     if (fromIndex < 0 || fromIndex >= RowCount() || toIndex < 0 || toIndex >= RowCount())
         return;
-    MoveRowBase(fromIndex, toIndex);
+    FModel.MoveRow(fromIndex, toIndex);
+    moveRowItems(fromIndex, toIndex);
     viewport()->update();
-    FModified = true;
 }
 
 void TEditGrid::DeleteRow(int index) {
-    if (Row() < FFixedRows)
-        return;
-    // A fixed row (or a row that does not exist) is left alone: removing the title row
-    // would turn the first entry into titles.
-    if (index < FFixedRows || index >= RowCount())
-        return;
     const int leftCol = LeftCol();
     const int topRow = TopRow();
+    const auto removal = FModel.DeleteRow(index, Row());
+    if (removal == EditGridModel::Removal::None)
+        return;
     emptyRow(index);
     const TGridRect selection = Selection();
     const TGridCoord current{Col(), Row()};
-    if (index == FFixedRows && index == RowCount() - 1) {
-        // The only data row stays, emptied.
-    } else if (index == RowCount() - 1) {
-        setRowCount(RowCount() - 1);
-    } else {
-        DeleteRowBase(index);
+    if (removal == EditGridModel::Removal::Removed) {
+        removeRow(index);
+        syncFixed();
     }
     restoreView(selection, current, leftCol, topRow);
     viewport()->update();
-    FModified = true;
 }
 
 void TEditGrid::DeleteColumn(int index) {
-    if (Col() < FFixedCols)
-        return;
-    // As for rows: a fixed column or one that does not exist is left alone.
-    if (index < FFixedCols || index >= ColCount())
-        return;
     const int leftCol = LeftCol();
     const int topRow = TopRow();
+    const auto removal = FModel.DeleteColumn(index, Col());
+    if (removal == EditGridModel::Removal::None)
+        return;
     emptyColumn(index);
     const TGridRect selection = Selection();
     const TGridCoord current{Col(), Row()};
-    // The column at ColCount - FixedCols stays, emptied; so does the only data column
-    // whatever the number of fixed columns.
-    if (index == ColCount() - FFixedCols || ColCount() - FFixedCols <= 1) {
-        // stays, emptied
-    } else {
-        DeleteColumnBase(index);
+    if (removal == EditGridModel::Removal::Removed) {
+        removeColumn(index);
+        syncFixed();
     }
     restoreView(selection, current, leftCol, topRow);
     viewport()->update();
-    FModified = true;
 }
 
 void TEditGrid::SortByColumn(int column, bool ascending) {
     if (column < 0 || column >= ColCount())
         return;
-    {
-        SortGuard guard(this);
-        const int first = FFixedRows;
-        const int count = RowCount() - first;
-        if (count > 1) {
-            std::vector<std::string> keys;
-            keys.reserve(static_cast<std::size_t>(count));
-            for (int r = first; r < RowCount(); ++r)
-                keys.push_back(SortKey(Cells(column, r)));
-            std::vector<int> order(static_cast<std::size_t>(count));
-            for (int i = 0; i < count; ++i)
-                order[static_cast<std::size_t>(i)] = i;
-            QuickSortRows(keys, order, 0, count - 1);
-            if (!ascending)
-                std::reverse(order.begin(), order.end());
-
-            // Rows exchange their cells (texts and objects) over all columns; row
-            // heights stay where they are.
-            const int cols = ColCount();
-            std::vector<QTableWidgetItem*> cells(static_cast<std::size_t>(count) *
-                                                 static_cast<std::size_t>(cols));
-            for (int i = 0; i < count; ++i)
-                for (int c = 0; c < cols; ++c)
-                    cells[static_cast<std::size_t>(i) * static_cast<std::size_t>(cols) +
-                          static_cast<std::size_t>(c)] = takeItem(first + i, c);
-            for (int i = 0; i < count; ++i) {
-                const std::size_t from = static_cast<std::size_t>(order[static_cast<std::size_t>(i)]);
-                for (int c = 0; c < cols; ++c)
-                    if (QTableWidgetItem* it =
-                            cells[from * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)])
-                        setItem(first + i, c, it);
-            }
-        }
-    }
-    FModified = true;
+    const SortGuard guard(this);
+    FModel.SortByColumn(column, ascending);
+    showRows(FixedRows(), RowCount() - 1);
 }
 
 void TEditGrid::SaveToCSVFile(const QString& fileName, bool withTitle) {
@@ -744,78 +593,30 @@ void TEditGrid::LoadFromCSVFile(const QString& fileName, bool append) {
 }
 
 void TEditGrid::SaveToDelimitedFile(const QString& fileName, char delimiter, bool withTitle) {
-    std::string out;
-    DelimitedRow cells;
-    auto rowCells = [&](int r) -> const DelimitedRow& {
-        cells.clear();
-        for (int c = FFixedCols; c < ColCount(); ++c)
-            cells.push_back(ToBytes(Cells(c, r)));
-        return cells;
-    };
-    if (withTitle)
-        AppendDelimitedTitles(out, rowCells(0), delimiter);
-    for (int r = FFixedRows; r < RowCount(); ++r)
-        AppendDelimitedRow(out, rowCells(r), delimiter);
-    if (fileName.isEmpty())
-        return;
-    // The whole file goes to a temporary file in the same folder, then replaces the
-    // target, so a failed save leaves the old file as it was. A read-only file counts
-    // as one that cannot be created, as it does on Windows.
-    const std::string path = PathBytes(fileName);
-    if (platform::IsReadOnlyFile(path) || !platform::ReplaceFileContent(path, out))
-        throw EFCreateError(path);
+    FModel.SaveToDelimitedFile(fileName.isEmpty() ? std::string() : PathBytes(fileName), delimiter, withTitle);
 }
 
 void TEditGrid::LoadFromDelimitedFile(const QString& fileName, char delimiter, bool append, bool withTitle) {
-    // A load always replaces the grid's content; `append` is accepted and ignored.
-    (void)append;
-    const std::string path = PathBytes(fileName);
-    if (!platform::FileExists(path))
-        return;
-    std::string data;
-    if (!platform::ReadWholeFile(path, data))
-        throw EFOpenError(path);
-    const std::vector<std::string> lines = SplitLines(data);
-    data.clear();
-    data.shrink_to_fit();
-
     const TGridCoord current{Col(), Row()};
+    if (!FModel.LoadFromDelimitedFile(PathBytes(fileName), delimiter, append, withTitle))
+        return;
     {
         const UpdatesOff noRedraw(this);
-        // Empty what stays, then cut the rest.
-        for (int r = 0; r <= FFixedRows && r < RowCount(); ++r)
+        // Empty what stays, then cut the rest: a reset of the whole table would close
+        // the open cell editor.
+        const bool was = std::exchange(FShowing, true);
+        for (int r = 0; r <= FixedRows() && r < rowCount(); ++r)
             emptyRow(r);
-        setRowCount(FFixedRows + 1);
-
-        const int cols = ColCount();
-        int start = FFixedRows;
-        if (withTitle && !lines.empty()) {
-            const DelimitedRow titles = SplitFields(lines.front(), delimiter, cols - FFixedCols);
-            for (int c = FFixedCols; c < cols; ++c)
-                SetCells(c, 0, FromBytes(titles[static_cast<std::size_t>(c - FFixedCols)]));
-            --start;
-        }
-        const int lineCount =
-            static_cast<int>(std::min<std::size_t>(lines.size(), static_cast<std::size_t>(INT_MAX / 2)));
-        setRowCount(std::max(RowCount(), start + lineCount));
-        for (int k = 0; k < lineCount; ++k) {
-            const int row = start + k;
-            // With a title line but no fixed row, line 0 went to row 0 above and line 1
-            // takes that row now.
-            if (row < 0)
-                continue;
-            const DelimitedRow fields =
-                SplitFields(lines[static_cast<std::size_t>(k)], delimiter, cols - FFixedCols);
-            for (int c = FFixedCols; c < cols; ++c)
-                SetCells(c, row, FromBytes(fields[static_cast<std::size_t>(c - FFixedCols)]));
-        }
+        setRowCount(FixedRows() + 1);
+        FShowing = was;
+        setRowCount(FModel.RowCount());
+        showRows(0, RowCount() - 1);
         syncFixed();
     }
     if (current.X >= 0 && current.Y >= 0)
-        setCurrentCell(std::clamp(current.Y, FFixedRows, RowCount() - 1),
-                       std::clamp(current.X, FFixedCols, ColCount() - 1));
+        setCurrentCell(std::clamp(current.Y, FixedRows(), RowCount() - 1),
+                       std::clamp(current.X, FixedCols(), ColCount() - 1));
     viewport()->update();
-    FModified = true;
 }
 
 // ---- Hooks ---------------------------------------------------------------------------
@@ -831,14 +632,9 @@ void TEditGrid::newRowKey(bool isDownOrTab, bool moveDown) {
     const int row = Row();
     if (row < 0 || row != RowCount() - 1)
         return;
-    bool add = FNewRowOnKeyDown == kdAlways;
-    if (FNewRowOnKeyDown == kdLastRowNotEmpty)
-        for (int c = 0; c < ColCount() && !add; ++c)
-            add = !Cells(c, row).isEmpty();
-    if (!add)
+    if (!FModel.NewRowKey(row))
         return;
-    // Rows added by the keyboard do not set Modified.
-    setRowCount(RowCount() + 1);
+    setRowCount(FModel.RowCount());
     if (moveDown)
         setCurrentCell(row + 1, Col());
 }
@@ -884,7 +680,7 @@ void TEditGrid::focusInEvent(QFocusEvent* event) {
 bool TEditGrid::eventFilter(QObject* watched, QEvent* event) {
     // The corner is cell (0, 0) of the title row.
     if (event->type() == QEvent::MouseButtonPress && qobject_cast<QAbstractButton*>(watched) &&
-        watched->parent() == this && FFixedRows >= 1)
+        watched->parent() == this && FixedRows() >= 1)
         titlePressed(0);
     return QTableWidget::eventFilter(watched, event);
 }
@@ -906,30 +702,23 @@ void TEditGrid::CommitEditorText() {
 }
 
 void TEditGrid::titlePressed(int col) {
-    if (FSortOnTitleClick == tcNone || FFixedRows < 1)
+    if (FModel.SortOnTitleClick == widgets::tcNone || FixedRows() < 1)
         return;
     // Text still open in the editor belongs to its row before the rows move.
     if (QWidget* editor = openEditor()) {
         commitData(editor);
         QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
-    SortByColumn(col, FNextTitleSortAscending);
-    FNextTitleSortAscending = !FNextTitleSortAscending;
+    const SortGuard guard(this);
+    FModel.TitleClick(col);
+    showRows(FixedRows(), RowCount() - 1);
 }
 
 // The editor's own cell is the one changed (when the current cell moves, the editor is
 // committed after the move). In-place edits set Modified whether or not EOLToSpace is on.
 void TEditGrid::editedTextStored(int col, int row, bool editorChanged) {
-    if (FEOLToSpace) {
-        const QString text = Cells(col, row);
-        if (text.contains(QLatin1String("\r\n"))) {
-            QString spaced = text;
-            spaced.replace(QLatin1String("\r\n"), QLatin1String(" "));
-            SetCells(col, row, spaced);
-        }
-    }
-    if (!FModified)
-        FModified = editorChanged;
+    FModel.EditedTextStored(col, row, FModel.Cell(col, row), editorChanged);
+    showCell(col, row);
 }
 
 void TEditGrid::colWidthsChanged() {

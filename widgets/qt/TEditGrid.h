@@ -1,7 +1,9 @@
 // TEditGrid: an editable string grid with row operations, sorting by a click on a
 // title, a Modified flag and delimited text files.
 //
-// The grid is a QTableWidget. Its cells are addressed as (column, row) including the
+// The grid is a QTableWidget that shows an EditGridModel, which holds the texts and
+// the rules; the table's items only show the model's texts, and text the user types
+// into them goes back to it. Its cells are addressed as (column, row) including the
 // fixed rows and columns, so row 0 is the title row when FixedRows() >= 1. Row 0 and
 // column 0 of the fixed area are shown in Qt's own headers, which stay in place when
 // the table scrolls; further fixed rows or columns, if any, are ordinary cells that
@@ -10,6 +12,8 @@
 // Text in files is 8-bit text in the local code page (UTF-8 on Linux, the ANSI code
 // page on Windows); cells hold QString.
 #pragma once
+
+#include "widgets/EditGridModel.h"
 
 #include <QString>
 #include <QTableWidget>
@@ -80,16 +84,18 @@ public:
     ~TEditGrid() override;
 
     // ---- Published properties ----
-    TOnKeyDown NewRowOnKeyDown() const { return FNewRowOnKeyDown; }
-    void SetNewRowOnKeyDown(TOnKeyDown value) { FNewRowOnKeyDown = value; }
-    TOnTitleClick SortOnTitleClick() const { return FSortOnTitleClick; }
-    void SetSortOnTitleClick(TOnTitleClick value) { FSortOnTitleClick = value; }
-    bool Modified() const { return FModified; }
-    void SetModified(bool value) { FModified = value; }
-    bool EOLToSpace() const { return FEOLToSpace; }
-    void SetEOLToSpace(bool value) { FEOLToSpace = value; }
-    QString About() const { return FAbout; }
-    void SetAbout(const QString& value) { FAbout = value; }
+    TOnKeyDown NewRowOnKeyDown() const { return static_cast<TOnKeyDown>(FModel.NewRowOnKeyDown); }
+    void SetNewRowOnKeyDown(TOnKeyDown value) { FModel.NewRowOnKeyDown = static_cast<widgets::TOnKeyDown>(value); }
+    TOnTitleClick SortOnTitleClick() const { return static_cast<TOnTitleClick>(FModel.SortOnTitleClick); }
+    void SetSortOnTitleClick(TOnTitleClick value) {
+        FModel.SortOnTitleClick = static_cast<widgets::TOnTitleClick>(value);
+    }
+    bool Modified() const { return FModel.Modified(); }
+    void SetModified(bool value) { FModel.SetModified(value); }
+    bool EOLToSpace() const { return FModel.EOLToSpace; }
+    void SetEOLToSpace(bool value) { FModel.EOLToSpace = value; }
+    QString About() const { return QString::fromStdString(FModel.About); }
+    void SetAbout(const QString& value) { FModel.About = value.toStdString(); }
     const TNotifyEvent& OnColWidthsChanged() const { return FOnColWidthsChanged; }
     void SetOnColWidthsChanged(TNotifyEvent handler) { FOnColWidthsChanged = std::move(handler); }
 
@@ -118,10 +124,11 @@ public:
     void SetColCount(int value);
     int RowCount() const { return rowCount(); }
     void SetRowCount(int value);
-    int FixedCols() const { return FFixedCols; }
+    int FixedCols() const { return FModel.FixedCols(); }
     void SetFixedCols(int value);
-    int FixedRows() const { return FFixedRows; }
-    void SetFixedRows(int value);
+    int FixedRows() const { return FModel.FixedRows(); }
+    // The rules and texts the grid shows.
+    const EditGridModel& Model() const { return FModel; }
 
     QString Cells(int col, int row) const;
     void SetCells(int col, int row, const QString& text); // does not set Modified
@@ -130,17 +137,13 @@ public:
 
     // The current cell.
     int Col() const { return currentColumn(); }
-    void SetCol(int col);
     int Row() const { return currentRow(); }
-    void SetRow(int row);
     void SetCurrentCell(int col, int row);
 
     // The selected rectangle; the current cell alone when nothing is selected.
     TGridRect Selection() const;
     void SetSelection(const TGridRect& rect);
     // First scrollable column and row in view.
-    int LeftCol() const;
-    void SetLeftCol(int col);
     int TopRow() const;
     void SetTopRow(int row);
 
@@ -148,23 +151,13 @@ public:
     void SetColWidths(int col, int width);
     int RowHeights(int row) const;
     void SetRowHeights(int row, int height);
-    int DefaultColWidth() const { return FDefaultColWidth; }
-    void SetDefaultColWidth(int width);
-    int DefaultRowHeight() const { return FDefaultRowHeight; }
     void SetDefaultRowHeight(int height);
 
     TGridOptions Options() const { return FOptions; }
     void SetOptions(TGridOptions options);
 
-    // The cell under a point in the grid's own coordinates; (-1, -1) outside all cells.
-    TGridCoord MouseCoord(const QPoint& pos) const;
     // Where a cell is shown, in the grid's own coordinates (empty when not shown).
     QRect CellRect(int col, int row) const;
-
-    // Base row and column moves: the row or column keeps its cells and size.
-    void MoveRowBase(int fromIndex, int toIndex);
-    void DeleteRowBase(int index);
-    void DeleteColumnBase(int index);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -186,19 +179,18 @@ private:
     void emptyRow(int row);
     void emptyColumn(int col);
     void syncFixed();
+    void showCell(int col, int row);
+    void showRows(int first, int last);
+    void moveRowItems(int fromIndex, int toIndex);
+    int LeftCol() const;
+    void SetLeftCol(int col);
     void keepCurrentInGrid();
     void restoreView(const TGridRect& selection, TGridCoord current, int leftCol, int topRow);
 
-    TOnKeyDown FNewRowOnKeyDown = kdAlways;
-    TOnTitleClick FSortOnTitleClick = tcAscending;
-    bool FModified = false;
-    bool FEOLToSpace = true;
-    bool FNextTitleSortAscending = true;
-    QString FAbout;
+    EditGridModel FModel;
+    bool FShowing = false; // items are being set from the model
     TNotifyEvent FOnColWidthsChanged;
 
-    int FFixedCols = 1;
-    int FFixedRows = 1;
     int FDefaultColWidth = 64;
     int FDefaultRowHeight = 24;
     int FFixedColWidth = 64;  // column 0 is the vertical header
