@@ -32,11 +32,13 @@ windows() {
   cmake --preset mingw >/dev/null
   cmake --build --preset mingw -j"$jobs"
   WINEPREFIX=$(mktemp -d /tmp/quillet-wine.XXXXXX)
-  export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-  wineboot --init >/dev/null 2>&1 || true
-  # Windows are created without an X display through wine's null graphics driver; the
-  # server restarts so that no process of the prefix keeps the default one.
+  export WINEPREFIX WINEDEBUG=-all
+  # No menu entries under the user's home, no Mono or Gecko to ask for.
+  WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" wineboot --init >/dev/null 2>&1 || true
+  # Windows without an X server: the window tests drive hidden windows by messages.
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  # The prefix's first processes still hold the default driver; a window test that
+  # started among them could create no window.
   wineserver -k 2>/dev/null || true
   ctest --preset mingw -j1
   wineserver -k 2>/dev/null || true
