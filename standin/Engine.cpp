@@ -1,5 +1,7 @@
 #include "standin/Engine.h"
 
+#include "standin/Salvage.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -533,33 +535,76 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
     // Reading the schema finds a file that only looks like a database, and a lock.
     if (int rc = db.query("SELECT count(*) FROM sqlite_schema"); rc != SQLITE_OK) {
         const Failure f = Explain(rc, db.message(), options.busyTimeoutSeconds, "nothing done");
-        if (!(f.exit == ExitDamaged && options.repair))
+        if (!((f.exit == ExitDamaged || f.exit == ExitNotSqlite) && options.repair))
             return fail(f.exit, f.text);
     }
 
+    bool salvaged = false;
+    int repairExit = ExitOk;
     if (options.repair) {
-        const std::vector<std::string> found = IntegrityProblems(db);
-        if (found.empty()) {
-            out << shown << ": integrity check: ok\n";
+        // A log file's committed pages belong to the database: they go into the main
+        // file first, so that the page check and a salvage see them.
+        std::vector<std::string> mode;
+        if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() && Lower(mode.front()) == "wal")
+            if (db.query("PRAGMA wal_checkpoint(TRUNCATE)") != SQLITE_OK)
+                out << shown << ": the log file could not be taken in (" << db.message() << ")\n";
+        bool salvage = false;
+        const Survey check = CheckDatabaseFile(path);
+        if (check.tableDamage) {
+            out << shown << ": the page check found damage:\n";
+            PrintProblems(out, check.problems);
+            salvage = true;
         } else {
-            out << shown << ": integrity check found " << CountProblems(found.size()) << ":\n";
-            PrintProblems(out, found);
-            const int rc = db.query("REINDEX");
-            if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_CORRUPT)
-                return failOn(rc, "not repaired");
-            const std::vector<std::string> left = IntegrityProblems(db);
-            if (!left.empty()) {
-                const std::string remain =
-                    CountProblems(left.size()) + (left.size() == 1 ? " remains" : " remain");
-                out << shown << ": after REINDEX " << remain << ":\n";
-                PrintProblems(out, left);
-                return fail(ExitDamaged, "damaged, " + remain + " after REINDEX; not compacted");
+            const std::vector<std::string> found = IntegrityProblems(db);
+            if (found.empty()) {
+                out << shown << ": integrity check: ok\n";
+            } else {
+                out << shown << ": integrity check found " << CountProblems(found.size()) << ":\n";
+                PrintProblems(out, found);
+                const int rc = db.query("REINDEX");
+                if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_CORRUPT && (rc & 0xff) != SQLITE_ERROR)
+                    return failOn(rc, "not repaired");
+                const std::vector<std::string> left = IntegrityProblems(db);
+                if (left.empty()) {
+                    out << shown << ": repaired: REINDEX fixed every problem found\n";
+                } else {
+                    out << shown << ": after REINDEX " << CountProblems(left.size())
+                        << (left.size() == 1 ? " remains" : " remain") << "; salvaging\n";
+                    salvage = true;
+                }
             }
-            out << shown << ": repaired: REINDEX fixed every problem found\n";
+        }
+        if (salvage) {
+            // Writers wait while the rows are read; a file too damaged to lock is read anyway.
+            if (int rc = db.query("BEGIN IMMEDIATE");
+                (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+                return failOn(rc, "not repaired");
+            const SalvageResult r = SalvageInPlace(path);
+            db.query("ROLLBACK");
+            if (!r.done) {
+                if (r.sqliteCode == SQLITE_NOTADB)
+                    return fail(ExitDamaged, "damaged beyond salvage (" + r.error + "); the file is as it was");
+                return fail(ExitWriteFailed, "not repaired: " + r.error + "; the file is as it was");
+            }
+            long long rows = 0;
+            for (const TableCount& t : r.survey.tables)
+                rows += t.rows;
+            for (const std::string& note : r.notes)
+                err << "QuilletEngine: " << shown << ": " << note << '\n';
+            const bool lost = r.survey.rowsLost();
+            repairExit = lost ? ExitRowsLost : ExitOk;
+            const std::string summary = std::string("repaired by salvage, ") + (lost ? "some rows lost" : "nothing lost") +
+                                        " (" + Plural(static_cast<std::size_t>(rows), "row") +
+                                        " salvaged); the damaged file is kept as " + r.damagedCopy;
+            out << shown << ": " << summary << '\n';
+            err << "QuilletEngine: " << shown << ": " << summary << '\n';
+            salvaged = true;
         }
     }
 
-    if (options.compact) {
+    if (options.compact && salvaged) {
+        out << shown << ": compacted by the salvage, " << FileSize(path) << " bytes (no free pages)\n";
+    } else if (options.compact) {
         const long long sizeBefore = FileSize(path);
         const long long freeBefore = db.number("PRAGMA freelist_count");
         std::vector<std::string> mode;
@@ -603,7 +648,7 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
 
     if (!options.compact && !options.repair)
         out << shown << ": opened; nothing to do without /compact or /repair\n";
-    return ExitOk;
+    return repairExit;
 }
 
 } // namespace quillet::standin

@@ -32,6 +32,7 @@ enum EngineExit : int {
     ExitBusy = 4,        // locked by another program for longer than the busy timeout
     ExitWriteFailed = 5, // disk full, read-only, I/O error; the file is as it was
     ExitDamaged = 6,     // problems found and not fixed, or corrupt without /repair
+    ExitRowsLost = 7,    // repaired, but some rows could not be salvaged
 };
 
 // Switches are case-insensitive. The first word that is not a switch is the database;
