@@ -42,7 +42,9 @@ bool Survey::rowsLost() const {
     for (const TableCount& t : tables)
         if (t.dropped > 0 || t.pagesLost > 0)
             return true;
-    return false;
+    // Rows that fit no table after a damaged schema belong, most likely, to a table
+    // whose schema row is gone.
+    return schemaDamaged && orphanRows > 0;
 }
 
 namespace {
@@ -556,6 +558,7 @@ private:
 
     void walkSchema() {
         walkTree(1, Role::Schema, 0);
+        s_.schemaDamaged = schemaDamaged_;
         if (schemaDamaged_)
             recoverSchema();
         for (const SchemaEntry& e : s_.schema) {
@@ -645,7 +648,6 @@ private:
     // Page 1's tree is damaged: its cells are looked for through the pointer array
     // even when the page's header is gone, then among pages that no tree reaches.
     void recoverSchema() {
-        s_.schemaRecovered = true;
         std::vector<unsigned char> page;
         if (readPage(1, page)) {
             for (std::uint32_t at = 108; at + 2 <= s_.header.usable; at += 2) {
@@ -663,6 +665,20 @@ private:
                 continue;
             Checked checked = checkCells(page, 0, 13, Range{}, false);
             if (checked.damaged || checked.cells.empty())
+                continue;
+            // The shape first, from what lies on the page: a table's overflow pages
+            // must stay unclaimed for its own walk.
+            bool shaped = true;
+            for (std::size_t i = 0; i < checked.cells.size() && shaped; ++i) {
+                const Cell& c = checked.cells[i];
+                shaped = decode(c.local_, c.local, c.payloadSize, c.local == c.payloadSize) != CellResult::Bad &&
+                         values_.size() == 5 && values_[0].kind == Value::Text && values_[0].bytes;
+                if (shaped) {
+                    const std::string type = text(values_[0]);
+                    shaped = type == "table" || type == "index" || type == "view" || type == "trigger";
+                }
+            }
+            if (!shaped)
                 continue;
             std::vector<SchemaEntry> found;
             bool all = true;

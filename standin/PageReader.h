@@ -98,7 +98,7 @@ struct Survey {
     bool indexDamage = false;      // damage in index trees only
     long long orphanPages = 0;     // reached by no tree, not free, not taken up
     long long orphanRows = 0;      // rows on those pages
-    bool schemaRecovered = false;  // the schema came from a scan, not from page 1's tree
+    bool schemaDamaged = false;    // page 1's tree: its rows were looked for by a scan
     bool freelistComplete = true;
 
     bool damaged() const { return tableDamage || indexDamage; }

@@ -417,9 +417,10 @@ SalvageResult SalvageInPlace(const std::string& path) {
         FileSource source(in.fd);
         Writer writer(target);
         result.survey = ReadDatabase(source, &writer, false);
-        if (!result.survey.readable) {
+        if (!result.survey.readable || result.survey.tables.empty()) {
+            // An empty database in its place would pass for a repair.
             result.sqliteCode = SQLITE_NOTADB;
-            result.error = "no page of it can be read";
+            result.error = result.survey.readable ? "no table can be found in it" : "no page of it can be read";
             return result;
         }
         if (!writer.finish()) {
