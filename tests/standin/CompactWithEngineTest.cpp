@@ -82,3 +82,37 @@ TEST(CompactWithEngine, EngineStoppedAtTheTimeLimitLeavesTheDatabaseAsItWas) {
 
 } // namespace
 } // namespace quillet::test
+
+#include "DamageCorpus.h"
+
+namespace quillet::test {
+namespace {
+
+// A salvage that lost rows is a failure that the history shows with its exit code and
+// the engine's last line; one that lost nothing is a plain success.
+TEST(CompactWithEngine, RepairThatLostRowsIsAFailureInTheHistory) {
+    QuilletFolder q;
+    const std::string engine = q.install(QUILLET_ENGINE, "QuilletEngine");
+    const std::string lost = q.file("lost.db"), whole = q.file("whole.db");
+    MakeCorpusDatabase(lost, 4096, false);
+    std::filesystem::copy_file(lost, whole);
+    ApplyDamage(lost, Damage::LeafPage);
+    ApplyDamage(whole, Damage::InteriorPage);
+
+    q.writeCfg({"CompactFiles=" + lost + "|" + whole, "AccessPath=" + engine, "Repair=1"});
+    EXPECT_EQ(q.run(QuotePath(q.file("run.cfg"))), 0);
+
+    const auto history = ParseHistory(ReadBytes(q.file(HistoryFileName))).records;
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[0].outcome, "failed");
+    EXPECT_EQ(history[0].exitCode, 7);
+    EXPECT_NE(history[0].detail.find("repaired by salvage, some rows lost"), std::string::npos) << history[0].detail;
+    EXPECT_NE(history[0].detail.find("the damaged file is kept as " + q.file("lost.damaged-")), std::string::npos);
+    EXPECT_EQ(history[1].outcome, "ok");
+    EXPECT_NE(history[1].detail.find("repaired by salvage, nothing lost"), std::string::npos) << history[1].detail;
+    ASSERT_EQ(q.messages().size(), 1u);
+    EXPECT_EQ(q.messages()[0].rfind(" Exit code 7 from ", 0), 0u) << q.messages()[0];
+}
+
+} // namespace
+} // namespace quillet::test
