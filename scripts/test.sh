@@ -46,7 +46,7 @@ windows() {
 }
 
 # Keep in step with fuzz/CMakeLists.txt.
-fuzz_targets=(fuzz_fields fuzz_profile fuzz_delimited fuzz_history fuzz_history_summary)
+fuzz_targets=(fuzz_fields fuzz_profile fuzz_delimited fuzz_history fuzz_history_summary fuzz_page_reader)
 
 fuzz() {
   cmake --preset fuzz >/dev/null
