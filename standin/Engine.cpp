@@ -37,9 +37,22 @@ on machines without it. Works on SQLite database files.
                    whatever the size. A database in WAL mode always gets a plain
                    VACUUM: one line on standard error then names the tables whose
                    rowids changed.
-  /repair          check the database first (PRAGMA integrity_check); when problems are
-                   found, rebuild the indexes (REINDEX) and check again. Problems that
-                   remain end the run before /compact.
+  /repair          check the database first: every page of every table and index
+                   (strict checks), then PRAGMA integrity_check. Damage in indexes
+                   only: REINDEX. Anything else: a salvage. The file is read page by
+                   page, each table's rows are taken from the pages still readable
+                   (pages cut off by a damaged page above them come back into the one
+                   table they fit; rows on free pages never do), written into a new
+                   file beside the database, indexes, views and triggers made again,
+                   and the new file synced. Only then does it take the database's
+                   name; the damaged file is kept beside it as
+                     <name>.damaged-<yyyyMMdd-HHmmss><ext>
+                   (for example orders.damaged-20261208-013000.db) until you remove it.
+                   One line per table on standard error says how many rows came back
+                   and which were lost; the last line names the kept file. A database
+                   in WAL mode has its log's committed pages taken in first. Programs
+                   that keep the database open must open it again after a salvage.
+                   After a salvage /compact has nothing left to do.
   /wrkgrp <file>   accepted and ignored: SQLite has no workgroup files.
   /user <name>     accepted and ignored: SQLite has no users.
   /pwd <password>  accepted and ignored: SQLite has no passwords.
@@ -49,10 +62,11 @@ on machines without it. Works on SQLite database files.
 
 Switches are case-insensitive; unknown switches are ignored.
 
-Exit codes: 0 done; 1 unusable command line; 2 no such file, a folder, or unreadable;
-3 not an SQLite database; 4 database locked by another program; 5 writing failed
-(disk full, read-only, I/O error), the file is as it was; 6 database damaged and not
-repaired.
+Exit codes: 0 done (also: repaired, nothing lost); 1 unusable command line; 2 no such
+file, a folder, or unreadable; 3 not an SQLite database; 4 database locked by another
+program; 5 writing failed (disk full, read-only, I/O error), the file is as it was;
+6 database damaged and not repaired; 7 repaired, but some rows were lost (the damaged
+file is kept).
 )";
 
 namespace {
