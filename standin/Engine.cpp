@@ -562,6 +562,12 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
         if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() && Lower(mode.front()) == "wal")
             if (db.query("PRAGMA wal_checkpoint(TRUNCATE)") != SQLITE_OK)
                 out << shown << ": the log file could not be taken in (" << db.message() << ")\n";
+        // Writers wait while the pages are read, so that a commit is never taken for
+        // damage; a file too damaged to lock is read anyway.
+        const int lockRc = db.query("BEGIN IMMEDIATE");
+        if ((lockRc & 0xff) == SQLITE_BUSY || (lockRc & 0xff) == SQLITE_LOCKED)
+            return failOn(lockRc, "not repaired");
+        bool locked = lockRc == SQLITE_OK;
         bool salvage = false;
         const Survey check = CheckDatabaseFile(path);
         if (check.tableDamage) {
@@ -569,6 +575,9 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
             PrintProblems(out, check.problems);
             salvage = true;
         } else {
+            if (locked)
+                db.query("COMMIT");
+            locked = false;
             const std::vector<std::string> found = IntegrityProblems(db);
             if (found.empty()) {
                 out << shown << ": integrity check: ok\n";
@@ -589,8 +598,7 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
             }
         }
         if (salvage) {
-            // Writers wait while the rows are read; a file too damaged to lock is read anyway.
-            if (int rc = db.query("BEGIN IMMEDIATE");
+            if (int rc = locked ? SQLITE_OK : db.query("BEGIN IMMEDIATE");
                 (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
                 return failOn(rc, "not repaired");
             const SalvageResult r = SalvageInPlace(path);

@@ -75,7 +75,7 @@ public:
         exec("PRAGMA journal_mode = OFF");
         exec("PRAGMA synchronous = OFF");
         exec("PRAGMA locking_mode = EXCLUSIVE");
-        exec("PRAGMA cache_size = -32768");
+        exec("PRAGMA cache_size = -16384");
         exec("BEGIN");
         for (const SchemaEntry& e : entries) {
             if (e.type != "table" || failed())
