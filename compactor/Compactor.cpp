@@ -6,7 +6,7 @@
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/Programs.h"
-#include "platform/SelfPath.h"
+#include "platform/DataFolder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -134,7 +134,7 @@ std::chrono::milliseconds Minute() {
 class Run {
 public:
     explicit Run(std::string configurationPath) {
-        s_.programFolder = platform::ExecutableFolder();
+        s_.programFolder = platform::DataFolder();
         s_.configurationPath = std::move(configurationPath);
         passStart_ = platform::IsoLocalTime(UnixSeconds());
         historyPath_ = s_.programFolder + HistoryFileName;

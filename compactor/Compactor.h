@@ -11,7 +11,7 @@ namespace quillet::compactor {
 
 // The state of one run.
 struct CompactionSettings {
-    std::string programFolder;     // ends in the path separator; the log lies in it
+    std::string programFolder;     // ends in the path separator; the log lies in it (platform::DataFolder)
     std::string configurationPath; // the first argument
     std::string accessPath;        // quoted by QuotePath once it has been checked
     std::vector<std::string> databaseList;

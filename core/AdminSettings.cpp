@@ -3,6 +3,7 @@
 #include "core/CfgFile.h"
 #include "core/Convert.h"
 #include "core/Errors.h"
+#include "platform/DataFolder.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/Programs.h"
@@ -55,7 +56,7 @@ EffectiveTimer EffectiveTimerSettings(const StoredTimer& stored, const std::stri
 }
 
 AdminSettings::AdminSettings(std::string appFolder)
-    : appFolder_(std::move(appFolder)), path_(appFolder_ + SettingsFileName) {}
+    : appFolder_(std::move(appFolder)), path_(platform::DataFolderOf(appFolder_) + SettingsFileName) {}
 
 std::string AdminSettings::read(const char* key, const std::string& defaultValue) const {
     return platform::GetPrivateProfileString(CfgSection, key, defaultValue, path_);

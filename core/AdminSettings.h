@@ -1,4 +1,5 @@
-// The administrator's own settings: "Quillet.ini" in the programs' folder, read by the
+// The administrator's own settings: "Quillet.ini" in the programs' data folder
+// (platform/DataFolder.h: their own folder unless they are an installed copy), read by the
 // main window, the scheduler window and QuilletSched. Section "Defaults", as in a
 // configuration file. Every read goes to the file, so each reader sees the last write.
 #pragma once
@@ -43,7 +44,8 @@ EffectiveTimer EffectiveTimerSettings(const StoredTimer& stored, const std::stri
 
 class AdminSettings {
 public:
-    // appFolder ends with the path separator.
+    // appFolder, the programs' folder, ends with the path separator; the file lies in
+    // its data folder.
     explicit AdminSettings(std::string appFolder);
 
     const std::string& AppFolder() const { return appFolder_; }

@@ -1,6 +1,7 @@
 #include "core/HistorySummary.h"
 
 #include "core/Include.h"
+#include "platform/DataFolder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -198,6 +199,8 @@ std::string LastRunTextOf(const std::vector<HistoryRecord>& records, const std::
 }
 
 std::string CompactorFileOf(const std::string& compactorPath, const std::string& name) {
+    if (const auto data = platform::InstalledDataFolder(compactorPath))
+        return *data + name;
     const fs::path folder = fs::path(compactorPath).parent_path();
     return folder.empty() ? name : (folder / name).string();
 }

@@ -55,7 +55,8 @@ std::string LastRunText(const PassSummary& pass);
 // The same for a configuration, or "No run recorded" when the history has none.
 std::string LastRunTextOf(const std::vector<HistoryRecord>& records, const std::string& configuration);
 
-// Where the compactor keeps its files: beside its program.
+// Where the compactor keeps its files: beside its program, or in the user's data folder
+// when that program is an installed copy (platform/DataFolder.h).
 std::string CompactorFileOf(const std::string& compactorPath, const std::string& name);
 
 // A history file as read for showing: huge files are read from their end, so the

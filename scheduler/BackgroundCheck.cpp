@@ -4,6 +4,7 @@
 #include "core/Convert.h"
 #include "core/HistorySummary.h"
 #include "core/RunHistory.h"
+#include "platform/DataFolder.h"
 #include "platform/Files.h"
 #include "platform/RegionalTime.h"
 #include "scheduler/Background.h"
@@ -75,7 +76,8 @@ void Finish(const std::string& folder, const std::string& start, CheckOutcome& o
 
 } // namespace
 
-CheckOutcome RunScheduleCheck(const std::string& folder, const Clock& clock, ProcessRunner& runner) {
+CheckOutcome RunScheduleCheck(const std::string& appFolder, const Clock& clock, ProcessRunner& runner) {
+    const std::string folder = platform::DataFolderOf(appFolder);
     CheckOutcome outcome;
     const std::string start = platform::IsoLocalTime(static_cast<std::int64_t>(std::time(nullptr)));
     bool held = false;
@@ -93,7 +95,7 @@ CheckOutcome RunScheduleCheck(const std::string& folder, const Clock& clock, Pro
         return outcome;
     }
 
-    const AdminSettings settings(folder);
+    const AdminSettings settings(appFolder);
     const std::string compactorPath = settings.QuilletPath();
     // As in the window, a refused start hour falls back to 01 so that the schedule still
     // runs; unattended, nobody would see it otherwise, so the check reports it every time.

@@ -28,10 +28,11 @@ struct CheckOutcome {
     std::string summary;               // one line
 };
 
-// Runs the due entries of the schedule in `folder` (which ends with the separator),
+// Runs the due entries of the schedule of the programs in `appFolder` (which ends with
+// the separator; the schedule lies in its data folder, platform/DataFolder.h),
 // under the folder's check lock, and records the outcome for --status. The clock and
 // the runner are the system's in the program; tests give their own.
-CheckOutcome RunScheduleCheck(const std::string& folder, const Clock& clock, ProcessRunner& runner);
+CheckOutcome RunScheduleCheck(const std::string& appFolder, const Clock& clock, ProcessRunner& runner);
 
 // The notice for a check whose runs had failures: title and text.
 struct FailureNotice {

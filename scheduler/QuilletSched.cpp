@@ -6,6 +6,7 @@
 #include "core/ProgramVersion.h"
 #include "core/RunHistory.h"
 #include "platform/Console.h"
+#include "platform/DataFolder.h"
 #include "platform/DesktopNotice.h"
 #include "platform/SelfPath.h"
 #include "scheduler/Background.h"
@@ -23,7 +24,8 @@ namespace {
 const char Usage[] =
     "Usage: QuilletSched OPTION\n"
     "Runs the schedule of the folder QuilletSched lies in (\"schedfile.dat\" and \"Quillet.ini\")\n"
-    "without QuilletAdmin.\n"
+    "without QuilletAdmin. Installed for all users on Linux (/usr/lib/quillet), it runs the\n"
+    "schedule of the user's data folder: $XDG_DATA_HOME/quillet, by default ~/.local/share/quillet.\n"
     "\n"
     "  --due        run every entry that is due now, as QuilletAdmin's timer does: only\n"
     "               during the hour StartTime, one entry after the other\n"
@@ -73,9 +75,9 @@ int Due(const std::string& folder) {
 int main(int argc, char** argv) {
     platform::UseParentConsole();
     const std::string option = argc == 2 ? argv[1] : "";
-    const BackgroundTarget target{platform::ExecutableFolder(), platform::ExecutablePath()};
+    const BackgroundTarget target{platform::DataFolder(), platform::ExecutablePath()};
     if (option == "--due")
-        return Due(target.folder);
+        return Due(platform::ExecutableFolder());
     if (option == "--install" || option == "--uninstall") {
         const TriggerResult r = option == "--install" ? InstallTrigger(target) : UninstallTrigger(target);
         std::printf("%s\n", r.message.c_str());

@@ -3,9 +3,11 @@
 #include "admin/qt/AboutBox.h"
 #include "admin/qt/Splash.h"
 #include "admin/qt/fCfgMain.h"
+#include "platform/DataFolder.h"
 #include "scheduler/qt/fSched.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
+#include "ui/qt/Text.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -58,7 +60,8 @@ std::unique_ptr<AdminWindows> CreateWindows(const QString& programPath) {
     // the compactor path from the main window at each run, so an unsaved edit counts.
     TForm1* form1 = windows->Form1.get();
     windows->frmSched = std::make_unique<scheduler::TfrmSched>(
-        scheduler::SchedulerHost{form1->AppFolder(), [form1] { return form1->QuilletPathText(); }});
+        scheduler::SchedulerHost{FromStd(platform::DataFolderOf(ToStd(form1->AppFolder()))),
+                                 [form1] { return form1->QuilletPathText(); }, {}, form1->AppFolder()});
     form1->SetStartupWindows(windows->frmSched.get(), windows->AboutBox.get());
     return windows;
 }

@@ -286,7 +286,9 @@ void TfrmSched::createControls() {
 
     // Under the window's old client area, so that nothing of that moves.
     panelBackground = new TBackgroundPanel(
-        BackgroundTarget{folder(), folder() + platform::SchedProgramName}, host_.trigger, this);
+        BackgroundTarget{folder(), ToStd(host_.programFolder.isEmpty() ? host_.appFolder : host_.programFolder) +
+                                       platform::SchedProgramName},
+        host_.trigger, this);
     panelBackground->setObjectName(QStringLiteral("panelBackground"));
     panelBackground->setFixedWidth(537);
     layout->addWidget(panelBackground);

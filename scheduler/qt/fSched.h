@@ -39,6 +39,7 @@ struct SchedulerHost {
     QString appFolder;                      // ends with the path separator
     std::function<QString()> compactorPath; // the main window's Quillet Path text, now
     std::shared_ptr<TriggerControl> trigger = {}; // the system's scheduler when empty
+    QString programFolder = {};             // where QuilletSched lies; appFolder when empty
 };
 
 class TBackgroundPanel;
