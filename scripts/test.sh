@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Set-up, then every test: native, under AddressSanitizer + UndefinedBehaviorSanitizer,
-# the Windows build under wine, and a short fuzz run.
+# the Windows build under wine, a short fuzz run, and the packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -45,6 +45,11 @@ windows() {
   rm -rf "$WINEPREFIX"
 }
 
+# The Debian package from the native build, unpacked and run from a scratch root.
+packaging() {
+  bash tests/packaging/deb.sh
+}
+
 # Keep in step with fuzz/CMakeLists.txt.
 fuzz_targets=(fuzz_fields fuzz_profile fuzz_delimited fuzz_history fuzz_history_summary fuzz_page_reader)
 
@@ -68,6 +73,7 @@ stage "native build and tests" native
 stage "sanitizer build and tests" sanitized
 stage "Windows build and tests under wine" windows
 stage "fuzzing" fuzz
+stage "packaging" packaging
 
 echo "=== stage times"
 printf '%s\n' "${timings[@]}"
