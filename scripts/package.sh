@@ -74,16 +74,16 @@ deb() {
 
 windows() {
   cmake --preset mingw >/dev/null
-  local targets=(Quillet QuilletSched)
-  # The native administrator is built by the mingw preset once it exists there.
+  local targets=(Quillet QuilletSched quillet_help)
+  # The native administrator is in the setup once the mingw preset builds it.
   if cmake --build --preset mingw --target help | grep -q '^QuilletAdmin:'; then
     targets+=(QuilletAdmin)
   fi
   cmake --build --preset mingw -j"$jobs" --target "${targets[@]}"
-  local bin=build/mingw/bin version
+  local bin=$PWD/build/mingw/bin version
   version=$(project_version build/mingw)
   local setup=$out/quillet-${version}-setup.exe
-  local defines=(-DVERSION="$version" -DBIN="$PWD/$bin" -DHELP="$PWD/build/default/bin/Quillet.hlp" -DOUTFILE="$setup")
+  local defines=(-DVERSION="$version" -DBIN="$bin" -DHELP="$bin/Quillet.hlp" -DOUTFILE="$setup")
   [ -f "$bin/QuilletAdmin.exe" ] && defines+=(-DWITH_ADMIN)
   makensis -V2 -NOCD "${defines[@]}" packaging/windows/quillet.nsi >/dev/null
   echo "$setup"
