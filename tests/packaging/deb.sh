@@ -51,8 +51,9 @@ grep -q 'missing.db does not exist' "$data/error.log" || fail "error.log in $dat
 [ -d "$data/compact-state" ] || fail "the compactor's state in $data"
 
 # The schedule of the data folder, run by the installed QuilletSched through the link in
-# /usr/bin, finds the pass's lines in the history the compactor wrote there.
-printf '[Defaults]\r\nStartTime=%s\r\nQuilletPath=%s\r\n' "$(date +%H)" "$root/usr/bin/Quillet" >"$data/Quillet.ini"
+# /usr/bin with the compactor next to it, finds the pass's lines in the history the
+# compactor wrote there.
+printf '[Defaults]\r\nStartTime=%s\r\n' "$(date +%H)" >"$data/Quillet.ini"
 printf '"Nightly"\t"%s"\t"d|1|"\r\n' "$scratch/db/sched.cfg" >"$data/schedfile.dat"
 sqlite3 "$scratch/db/d1.db" 'DELETE FROM t WHERE rowid % 3 = 0;'
 printf '[Defaults]\r\nCompactFiles=%s|\r\nAccessPath=%s\r\n' "$scratch/db/d1.db" "$root/usr/bin/QuilletEngine" >"$scratch/db/sched.cfg"
