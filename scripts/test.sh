@@ -45,9 +45,11 @@ windows() {
   rm -rf "$WINEPREFIX"
 }
 
-# The Debian package from the native build, unpacked and run from a scratch root.
+# The Debian package from the native build, unpacked and run from a scratch root; the
+# Windows setup from the mingw build, installed and removed under wine.
 packaging() {
   bash tests/packaging/deb.sh
+  bash tests/packaging/windows.sh
 }
 
 # Keep in step with fuzz/CMakeLists.txt.

@@ -1,0 +1,11 @@
+# Every Windows program carries the same version resource, from project(VERSION).
+function(quillet_version_resource target description)
+  if(NOT WIN32 OR NOT TARGET ${target})
+    return()
+  endif()
+  set(QUILLET_RC_NAME ${target})
+  set(QUILLET_RC_DESCRIPTION ${description})
+  set(rc ${PROJECT_BINARY_DIR}/generated/version/${target}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
