@@ -110,5 +110,33 @@ INSTANTIATE_TEST_SUITE_P(Corpus, Salvage, ::testing::ValuesIn(AllCases()), [](co
     return name + "_" + std::to_string(info.param.pageSize) + (info.param.secureDelete ? "_secure" : "");
 });
 
+// A database in WAL mode whose main file is damaged: the log's committed pages are
+// part of the database and come back with it.
+TEST(SalvageLog, CommittedPagesOfTheLogComeBack) {
+    TempDir dir;
+    const std::string db = dir.file("wal.db");
+    MakeCorpusDatabase(db, 4096, false);
+    const std::uint32_t leaf = PageOf(Pages(db), "orders", "leaf", 5).page;
+    {
+        Db w(db);
+        w.must("PRAGMA journal_mode = WAL");
+        sqlite3_db_config(w.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        w.must("INSERT INTO notes VALUES('written to the log', -1)");
+    }
+    ASSERT_GT(std::filesystem::file_size(db + "-wal"), 0u);
+    {
+        std::fstream f(db, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<long>((leaf - 1) * 4096));
+        f << std::string(4096, '\0');
+    }
+
+    const EngineResult r = RunEngine(dir, {db, "/repair"});
+    EXPECT_EQ(r.code, 7) << r.out << r.err;
+    Db result(db);
+    EXPECT_EQ(result.number("SELECT count(*) FROM notes WHERE line = 'written to the log'"), 1);
+    EXPECT_EQ(result.number("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"), 1);
+    EXPECT_EQ(result.number("SELECT count(*) FROM pragma_journal_mode WHERE journal_mode = 'wal'"), 1);
+}
+
 } // namespace
 } // namespace quillet::test
