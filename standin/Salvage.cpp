@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -386,8 +387,14 @@ std::string DamagedCopyName(const std::string& path, long long when) {
     return (ext ? path.substr(0, dot) : path) + ".damaged-" + stamp + (ext ? path.substr(dot) : std::string());
 }
 
-SalvageResult SalvageInPlace(const std::string& path) {
+SalvageResult SalvageInPlace(const std::string& given) {
     SalvageResult result;
+    // The file itself, not a symbolic link to it, is kept and replaced.
+    std::string path = given;
+    if (char* real = ::realpath(given.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+    }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         result.error = std::string("cannot read (") + std::strerror(errno) + ")";
