@@ -76,15 +76,17 @@ windows() {
   cmake --preset mingw >/dev/null
   local targets=(Quillet QuilletSched quillet_help)
   # The native administrator is in the setup once the mingw preset builds it.
-  if cmake --build --preset mingw --target help | grep -q '^QuilletAdmin:'; then
+  local with_admin=false
+  if ninja -C build/mingw -t targets all | grep '^QuilletAdmin: phony' >/dev/null; then
     targets+=(QuilletAdmin)
+    with_admin=true
   fi
   cmake --build --preset mingw -j"$jobs" --target "${targets[@]}"
   local bin=$PWD/build/mingw/bin version
   version=$(project_version build/mingw)
   local setup=$out/quillet-${version}-setup.exe
   local defines=(-DVERSION="$version" -DBIN="$bin" -DHELP="$bin/Quillet.hlp" -DOUTFILE="$setup")
-  [ -f "$bin/QuilletAdmin.exe" ] && defines+=(-DWITH_ADMIN)
+  if $with_admin; then defines+=(-DWITH_ADMIN); fi
   makensis -V2 -NOCD "${defines[@]}" packaging/windows/quillet.nsi >/dev/null
   echo "$setup"
 }

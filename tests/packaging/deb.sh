@@ -72,6 +72,6 @@ wait "$admin" 2>/dev/null || true
 
 after=$(cd "$root" && find . | sort)
 [ "$before" = "$after" ] || fail "files written next to the programs: $(diff <(echo "$before") <(echo "$after"))"
-stat -c '%a' "$data" | grep -qx 700 || fail "data folder mode"
+stat -c '%a' "$data" | grep -x 700 >/dev/null || fail "data folder mode"
 echo "data folder: $(cd "$data" && ls -A | tr '\n' ' ')"
 echo "deb tests passed"

@@ -29,8 +29,8 @@ wine "$setup" /S
 wineserver -w
 inst=$(unix "$(winenv LOCALAPPDATA)\\Programs\\Quillet")
 menu=$(unix "$(winenv APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs\\Quillet")
-admin=false
-[ -f build/mingw/bin/QuilletAdmin.exe ] && admin=true
+admin=false # the setup holds the administrator once the mingw build makes it
+ninja -C build/mingw -t targets all | grep '^QuilletAdmin: phony' >/dev/null && admin=true
 for file in Quillet.exe QuilletSched.exe Quillet.hlp "Quillet Help.html" Uninstall.exe; do
   [ -f "$inst/$file" ] || fail "$file in $inst"
 done
@@ -38,7 +38,8 @@ done
 if $admin; then
   [ -f "$inst/QuilletAdmin.exe" ] || fail "QuilletAdmin.exe"
   [ -f "$menu/Quillet Administrator.lnk" ] || fail "Start menu entry for the administrator"
-  lnkinfo "$menu/Quillet Administrator.lnk" | grep -q 'QuilletAdmin.exe' || fail "the administrator's entry's target"
+  target=$(lnkinfo "$menu/Quillet Administrator.lnk" 2>&1 || true)
+  grep -qi 'QuilletAdmin.exe' <<<"$target" || fail "the administrator's entry's target: $target"
 fi
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillet'
 entry=$(wine reg query "$key" 2>/dev/null | tr -d '\r')
@@ -48,7 +49,7 @@ for value in "DisplayName.*Quillet" "DisplayVersion.*$version" "Publisher.*Orvan
   grep -q "$value" <<<"$entry" || fail "uninstall entry: $value in $entry"
 done
 for program in Quillet QuilletSched $($admin && echo QuilletAdmin); do
-  strings -e l "$inst/$program.exe" | grep -qx "$version" || fail "version resource of $program.exe"
+  strings -e l "$inst/$program.exe" | grep -x "$version" >/dev/null || fail "version resource of $program.exe"
 done
 
 echo "--- the installed programs"
@@ -62,10 +63,13 @@ grep -q 'orders.mdb' "$scratch/engine/calls.txt" || fail "the engine did not run
 grep -q 'missing.mdb does not exist' "$inst/error.log" || fail "error.log next to the installed compactor"
 grep -q ',ok,0,' "$inst/compact-history.csv" || fail "history next to the installed compactor"
 if $admin; then
+  # wine's loader becomes the program's process, so its id is the program's.
   wine "$inst/QuilletAdmin.exe" >/dev/null 2>&1 &
+  started=$!
   sleep 5
-  wine tasklist 2>/dev/null | grep -qi QuilletAdmin.exe || fail "QuilletAdmin.exe did not stay up"
+  kill -0 "$started" 2>/dev/null || fail "QuilletAdmin.exe did not stay up"
   wineserver -k 2>/dev/null || true
+  wait "$started" 2>/dev/null || true
   wineserver -w
 fi
 
