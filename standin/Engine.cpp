@@ -48,6 +48,8 @@ on machines without it. Works on SQLite database files.
                    name; the damaged file is kept beside it as
                      <name>.damaged-<yyyyMMdd-HHmmss><ext>
                    (for example orders.damaged-20261208-013000.db) until you remove it.
+                   A repair cut short leaves the database as it was (and perhaps
+                   <name><ext>.salvage-<pid> beside it, which the next repair removes).
                    One line per table on standard error says how many rows came back
                    and which were lost; the last line names the kept file. A database
                    in WAL mode has its log's committed pages taken in first. Programs
