@@ -24,7 +24,8 @@ namespace {
 
 // Nights of two configurations over a few dozen databases, every outcome among them.
 std::string SampleHistory(int lines) {
-    static const char* const outcomes[] = {"ok", "ok", "ok", "ok", "ok", "ok", "unchanged", "in-use", "failed", "timed-out"};
+    using O = quillet::RunOutcome;
+    static const O outcomes[] = {O::Ok, O::Ok, O::Ok, O::Ok, O::Ok, O::Ok, O::Unchanged, O::InUse, O::Failed, O::TimedOut};
     std::string text = quillet::HistoryHeader;
     int night = 0;
     for (int n = 0; n < lines; ++night) {
@@ -39,13 +40,13 @@ std::string SampleHistory(int lines) {
                 r.database = "/srv/access/db" + std::to_string(cfg * 25 + db) + ".mdb";
                 r.outcome = outcomes[(n * 7 + night) % 10];
                 r.sizeBefore = 100000000 + db * 1000000 + night * 1000;
-                if (r.outcome == "ok" || r.outcome == "unchanged")
-                    r.sizeAfter = *r.sizeBefore - (r.outcome == "ok" ? 25000000 : 0);
-                if (r.outcome != "in-use" && r.outcome != "unchanged") {
-                    r.exitCode = r.outcome == "ok" ? 0 : 1;
+                if (r.outcome == O::Ok || r.outcome == O::Unchanged)
+                    r.sizeAfter = *r.sizeBefore - (r.outcome == O::Ok ? 25000000 : 0);
+                if (r.outcome != O::InUse && r.outcome != O::Unchanged) {
+                    r.exitCode = r.outcome == O::Ok ? 0 : 1;
                     r.seconds = 12.5 + db;
                 }
-                if (r.outcome == "failed")
+                if (r.outcome == O::Failed)
                     r.detail = "Unrecognized database format \"db.mdb\", line 1";
                 text += quillet::FormatHistoryLine(r);
             }

@@ -296,7 +296,7 @@ private:
             result = platform::RunGuarded(run.commandLine, SW_SHOWNORMAL_MODE, options_.timeLimit * Minute());
         if (!result.started) {
             log(" Could not execute " + LoggedCommandLine(run));
-            record.outcome = "not-started";
+            record.outcome = RunOutcome::NotStarted;
             record.detail = "the engine could not be started";
             writeHistory(record);
             return;
@@ -309,14 +309,14 @@ private:
         if (result.timedOut) {
             log(" Time limit of " + std::to_string(options_.timeLimit) + " minutes reached; stopped " +
                 LoggedCommandLine(run));
-            record.outcome = "timed-out";
+            record.outcome = RunOutcome::TimedOut;
             if (record.detail.empty())
                 record.detail = "stopped after " + std::to_string(options_.timeLimit) + " minutes";
         } else if (result.exitCode != 0) {
             log(" Exit code " + std::to_string(result.exitCode) + " from " + LoggedCommandLine(run));
-            record.outcome = "failed";
+            record.outcome = RunOutcome::Failed;
         } else {
-            record.outcome = "ok";
+            record.outcome = RunOutcome::Ok;
             if (options_.onlyChanged)
                 rememberCompacted(entry);
         }
@@ -351,7 +351,7 @@ private:
         HistoryRecord& record = job.record;
         std::string& note = job.note;
         if (options_.onlyChanged && unchangedSinceCompacted(entry, stamp)) {
-            record.outcome = "unchanged";
+            record.outcome = RunOutcome::Unchanged;
             record.sizeAfter = stamp.size;
             record.detail = "unchanged since its last compaction";
             return false;
@@ -361,7 +361,7 @@ private:
             const auto state = lock.empty() ? platform::LockFile::Absent : platform::RemoveStaleLockFile(lock);
             if (state == platform::LockFile::Held) {
                 log(" .mdb file: " + entry + " is in use; not compacted.");
-                record.outcome = "in-use";
+                record.outcome = RunOutcome::InUse;
                 record.detail = "lock file " + lock + " is in use";
                 return false;
             }
@@ -399,7 +399,7 @@ private:
         if (here && here->freeBytes < needHere) {
             log(" .mdb file: " + entry + " needs " + mb(needHere, true) + " MB free to be compacted, " +
                 mb(here->freeBytes, false) + " MB are free; not compacted.");
-            record.outcome = "no-space";
+            record.outcome = RunOutcome::NoSpace;
             record.detail = "needs " + std::to_string(needHere) + " bytes free, " + std::to_string(here->freeBytes) +
                             " are free";
             return false;
@@ -407,7 +407,7 @@ private:
         if (there && !shared && there->freeBytes < size) {
             log(" .mdb file: " + entry + " needs " + mb(size, true) + " MB free in " + options_.backupFolder +
                 " for its backup, " + mb(there->freeBytes, false) + " MB are free; not compacted.");
-            record.outcome = "no-space";
+            record.outcome = RunOutcome::NoSpace;
             record.detail = "the backup needs " + std::to_string(size) + " bytes free in " + options_.backupFolder +
                             ", " + std::to_string(there->freeBytes) + " are free";
             return false;
@@ -431,7 +431,7 @@ private:
             reason = "the copy failed";
         if (!reason.empty()) {
             log(" .mdb file: " + entry + " could not be backed up: " + reason + "; not compacted.");
-            record.outcome = "backup-failed";
+            record.outcome = RunOutcome::BackupFailed;
             record.detail = reason;
             return false;
         }

@@ -16,18 +16,6 @@ namespace quillet {
 
 namespace fs = std::filesystem;
 
-OutcomeKind KindOfOutcome(std::string_view outcome) {
-    if (outcome == "ok")
-        return OutcomeKind::Compacted;
-    if (outcome == "unchanged")
-        return OutcomeKind::Unchanged;
-    if (outcome == "in-use" || outcome == "no-space")
-        return OutcomeKind::Skipped;
-    if (outcome == "failed" || outcome == "timed-out" || outcome == "not-started" || outcome == "backup-failed")
-        return OutcomeKind::Failed;
-    return OutcomeKind::Other;
-}
-
 std::optional<std::int64_t> SpaceSaved(const HistoryRecord& record) {
     if (KindOfOutcome(record.outcome) != OutcomeKind::Compacted || !record.sizeBefore || !record.sizeAfter)
         return std::nullopt;

@@ -15,10 +15,6 @@
 
 namespace quillet {
 
-// Outcomes grouped as a reader weighs them. Other: an outcome of a newer program.
-enum class OutcomeKind { Compacted, Unchanged, Skipped, Failed, Other };
-OutcomeKind KindOfOutcome(std::string_view outcome);
-
 // Bytes a compaction freed: size before minus size after, for a compacted database
 // whose sizes are both known.
 std::optional<std::int64_t> SpaceSaved(const HistoryRecord& record);

@@ -125,9 +125,18 @@ bool AppendHistoryLine(const std::string& path, const HistoryRecord& r) {
     return platform::AppendToFile(path, line);
 }
 
+std::string_view OutcomeTextOf(const HistoryRecord& r) {
+    return r.outcome == RunOutcome::Other ? std::string_view(r.otherOutcome) : OutcomeText(r.outcome);
+}
+
+void SetOutcomeText(HistoryRecord& r, std::string_view text) {
+    r.outcome = OutcomeOfText(text);
+    r.otherOutcome = r.outcome == RunOutcome::Other ? std::string(text) : std::string();
+}
+
 std::string FormatHistoryLine(const HistoryRecord& r) {
     const std::string fields[] = {r.start,          r.configuration,        r.database,
-                                  r.outcome,        NumberText(r.exitCode), NumberText(r.sizeBefore),
+                                  std::string(OutcomeTextOf(r)),        NumberText(r.exitCode), NumberText(r.sizeBefore),
                                   NumberText(r.sizeAfter), SecondsText(r.seconds), r.detail};
     std::string line = Quoted(fields[0]);
     for (std::size_t i = 1; i < std::size(fields); ++i)
@@ -173,9 +182,9 @@ HistoryContents ParseHistory(std::string_view text) {
         r.start = field(0);
         r.configuration = field(1);
         r.database = field(2);
-        r.outcome = field(3);
+        SetOutcomeText(r, field(3));
         r.detail = field(8);
-        const bool ok = !r.start.empty() && !r.outcome.empty() && ParseNumber(field(4), r.exitCode) &&
+        const bool ok = !r.start.empty() && !field(3).empty() && ParseNumber(field(4), r.exitCode) &&
                         ParseNumber(field(5), r.sizeBefore) && ParseNumber(field(6), r.sizeAfter) &&
                         ParseNumber(field(7), r.seconds);
         if (!ok) {

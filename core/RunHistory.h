@@ -2,6 +2,8 @@
 // as spreadsheets read it, next to "error.log".
 #pragma once
 
+#include "core/RunOutcome.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,12 +22,17 @@ struct HistoryRecord {
                                // so (start, configuration) identifies a pass
     std::string configuration; // path of the .cfg
     std::string database;      // path
-    std::string outcome;       // ok, failed, timed-out, not-started, unchanged, in-use, no-space, backup-failed
+    RunOutcome outcome = RunOutcome::Other;
+    std::string otherOutcome;  // the text of an Other outcome, kept as read
     std::optional<int> exitCode;                        // empty when the engine did not run
     std::optional<std::int64_t> sizeBefore, sizeAfter;  // bytes, empty when unknown
     std::optional<double> seconds;                      // engine wall time; empty when it did not run
     std::string detail;        // reason of a skip or the engine's last stderr line; never a password
 };
+
+// The outcome as the history writes it, and setting it from such a text.
+std::string_view OutcomeTextOf(const HistoryRecord& r);
+void SetOutcomeText(HistoryRecord& r, std::string_view text);
 
 // One RFC 4180 line ending in CR LF; seconds with 3 decimals whatever the locale.
 std::string FormatHistoryLine(const HistoryRecord& r);

@@ -45,8 +45,8 @@ std::string EntryName(const ScheduleEntry& e) {
     return e.description.empty() ? e.configPath : e.description + " (" + e.configPath + ")";
 }
 
-bool Succeeded(const std::string& outcome) {
-    return outcome == "ok" || outcome == "unchanged";
+bool Succeeded(RunOutcome outcome) {
+    return outcome == RunOutcome::Ok || outcome == RunOutcome::Unchanged;
 }
 
 // The problems of one run, from the history lines of its pass.
@@ -62,7 +62,7 @@ std::vector<std::string> RunProblems(const ScheduleEntry& entry, long long start
             continue;
         any = true;
         if (!Succeeded(r.outcome))
-            problems.push_back(EntryName(entry) + ": " + r.database + ": " + r.outcome +
+            problems.push_back(EntryName(entry) + ": " + r.database + ": " + std::string(OutcomeTextOf(r)) +
                                (r.detail.empty() ? "" : " (" + r.detail + ")"));
     }
     if (!any)

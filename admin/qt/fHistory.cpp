@@ -177,7 +177,7 @@ bool HistoryTableModel::passes(std::size_t index, bool ignoreOutcomeAndDatabase)
         return KindOfOutcome(r.outcome) == OutcomeKind::Failed;
     if (filter_.outcome == AnySkip)
         return KindOfOutcome(r.outcome) == OutcomeKind::Skipped;
-    return outcome_.empty() || r.outcome == outcome_;
+    return outcome_.empty() || OutcomeTextOf(r) == outcome_;
 }
 
 void HistoryTableModel::refilter() {
@@ -201,7 +201,7 @@ void HistoryTableModel::sort(int column, Qt::SortOrder order) {
         case When: return keys_[a] < keys_[b] ? -1 : keys_[a] > keys_[b] ? 1 : CompareText(x.start, y.start);
         case Configuration: return CompareText(x.configuration, y.configuration);
         case Database: return CompareText(x.database, y.database);
-        case Outcome: return CompareText(x.outcome, y.outcome);
+        case Outcome: return CompareText(std::string(OutcomeTextOf(x)), std::string(OutcomeTextOf(y)));
         case SizeBefore: return CompareOptional(x.sizeBefore, y.sizeBefore);
         case SizeAfter: return CompareOptional(x.sizeAfter, y.sizeAfter);
         case Saved: return CompareOptional(SpaceSaved(x), SpaceSaved(y));
@@ -271,7 +271,7 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
         case When: return QString::fromStdString(StartText(r->start));
         case Configuration: return FileNameOf(r->configuration);
         case Database: return FileNameOf(r->database);
-        case Outcome: return FromStd(r->outcome);
+        case Outcome: return FromStd(std::string(OutcomeTextOf(*r)));
         case SizeBefore: return Size(r->sizeBefore);
         case SizeAfter: return Size(r->sizeAfter);
         case Saved: return Size(SpaceSaved(*r));
@@ -542,7 +542,8 @@ void TfrmHistory::fillFilters() {
     QDate first, last;
     for (std::size_t i = 0; i < records.size(); ++i) {
         configurations.insert(records[i].configuration);
-        outcomes.insert(records[i].outcome);
+        if (records[i].outcome == RunOutcome::Other)
+            outcomes.insert(records[i].otherOutcome);
         if (const QDate date = model_->dateOf(i); date.isValid()) {
             first = first.isValid() ? std::min(first, date) : date;
             last = last.isValid() ? std::max(last, date) : date;
@@ -562,12 +563,10 @@ void TfrmHistory::fillFilters() {
     refill(cbConfiguration, QStringLiteral("All configurations"), items);
 
     items = {{QStringLiteral("Failures"), AnyFailure}, {QStringLiteral("Skipped"), AnySkip}};
-    for (const char* known : {"ok", "unchanged", "in-use", "no-space", "failed", "timed-out", "not-started",
-                              "backup-failed"})
-        items.emplace_back(QString::fromLatin1(known), QString::fromLatin1(known));
+    for (const RunOutcome known : KnownOutcomes())
+        items.emplace_back(FromStd(std::string(OutcomeText(known))), FromStd(std::string(OutcomeText(known))));
     for (const std::string& o : outcomes)
-        if (KindOfOutcome(o) == OutcomeKind::Other)
-            items.emplace_back(FromStd(o), FromStd(o));
+        items.emplace_back(FromStd(o), FromStd(o));
     refill(cbOutcome, QStringLiteral("All outcomes"), items);
 
     // A range that reached the old end reaches the new one, so a night that arrives

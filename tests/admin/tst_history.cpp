@@ -35,7 +35,7 @@ HistoryRecord Rec(const char* start, const char* cfg, const char* db, const char
     r.start = start;
     r.configuration = cfg;
     r.database = db;
-    r.outcome = outcome;
+    SetOutcomeText(r, outcome);
     r.sizeBefore = before;
     r.sizeAfter = after;
     r.seconds = seconds;

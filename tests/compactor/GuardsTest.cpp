@@ -73,7 +73,7 @@ protected:
     std::vector<std::string> outcomes() const {
         std::vector<std::string> o;
         for (const auto& r : history())
-            o.push_back(r.outcome);
+            o.push_back(std::string(OutcomeTextOf(r)));
         return o;
     }
     void reset() const {
@@ -105,9 +105,9 @@ TEST_F(Guards, HungEngineAndItsChildAreEndedAtTheLimitAndThePassGoesOn) {
 
     const auto h = history();
     ASSERT_EQ(h.size(), 2u);
-    EXPECT_EQ(h[0].outcome, "timed-out");
+    EXPECT_EQ(OutcomeTextOf(h[0]), "timed-out");
     EXPECT_GE(*h[0].seconds, 2.4);
-    EXPECT_EQ(h[1].outcome, "ok");
+    EXPECT_EQ(OutcomeTextOf(h[1]), "ok");
     EXPECT_EQ(h[1].exitCode, 0);
     EXPECT_EQ(h[0].start, h[1].start);
 }
@@ -127,9 +127,9 @@ TEST_F(Guards, HeldLockFileSkipsTheDatabaseAndAStaleOneIsRemoved) {
     EXPECT_FALSE(platform::FileExists(q_.file("stale.laccdb")));
     const auto h = history();
     ASSERT_EQ(h.size(), 2u);
-    EXPECT_EQ(h[0].outcome, "in-use");
+    EXPECT_EQ(OutcomeTextOf(h[0]), "in-use");
     EXPECT_FALSE(h[0].exitCode);
-    EXPECT_EQ(h[1].outcome, "ok");
+    EXPECT_EQ(OutcomeTextOf(h[1]), "ok");
     EXPECT_NE(h[1].detail.find("stale.laccdb"), std::string::npos);
 
     // With SkipInUse=0 the lock file is nobody's business.
@@ -225,7 +225,7 @@ TEST_F(Guards, HistoryHoldsTheEnginesLastErrorLineWithoutThePassword) {
     ASSERT_EQ(h.size(), 1u);
     EXPECT_EQ(h[0].database, data);
     EXPECT_EQ(h[0].configuration, q_.file("run.cfg"));
-    EXPECT_EQ(h[0].outcome, "failed");
+    EXPECT_EQ(OutcomeTextOf(h[0]), "failed");
     EXPECT_EQ(h[0].exitCode, 5);
     EXPECT_EQ(h[0].sizeBefore, 8);
     EXPECT_EQ(h[0].sizeAfter, 8);
@@ -283,7 +283,7 @@ TEST_F(Guards, ParallelRunsEnginesSideBySideAndEachDatabaseOnce) {
     Lines recorded;
     for (const auto& r : history()) {
         recorded.push_back(r.database);
-        EXPECT_EQ(r.outcome, "ok") << r.database;
+        EXPECT_EQ(OutcomeTextOf(r), "ok") << r.database;
     }
     EXPECT_EQ(Sorted(recorded), Sorted(files));
 }
@@ -309,8 +309,8 @@ TEST_F(Guards, ParallelEnginesEachHaveTheirOwnTimeLimit) {
     EXPECT_EQ(Sorted(q_.messages()), Sorted({stopped + a + " /compact", stopped + b + " /compact"}));
     Lines outcomes;
     for (const auto& r : history()) {
-        outcomes.push_back(r.outcome);
-        if (r.outcome == "timed-out") {
+        outcomes.push_back(std::string(OutcomeTextOf(r)));
+        if (r.outcome == RunOutcome::TimedOut) {
             EXPECT_GE(*r.seconds, 2.4) << r.database;
         }
     }
@@ -338,9 +338,9 @@ TEST_F(Guards, ParallelCountsTheRoomARunningEngineMayStillTake) {
     const auto h = history();
     ASSERT_EQ(h.size(), 2u);
     EXPECT_EQ(h[0].database, waiting);
-    EXPECT_EQ(h[0].outcome, "no-space");
+    EXPECT_EQ(OutcomeTextOf(h[0]), "no-space");
     EXPECT_EQ(h[0].detail, "needs 100 bytes free, 50 are free");
-    EXPECT_EQ(h[1].outcome, "timed-out");
+    EXPECT_EQ(OutcomeTextOf(h[1]), "timed-out");
 }
 
 TEST_F(Guards, ParallelPassesKeepTheLogAndTheHistoryWhole) {
@@ -357,7 +357,7 @@ TEST_F(Guards, ParallelPassesKeepTheLogAndTheHistoryWhole) {
     Lines recorded;
     for (const auto& r : history()) {
         recorded.push_back(r.database);
-        EXPECT_EQ(r.outcome, "failed");
+        EXPECT_EQ(OutcomeTextOf(r), "failed");
         EXPECT_EQ(r.exitCode, 5);
     }
     EXPECT_EQ(Sorted(recorded), Sorted(files));

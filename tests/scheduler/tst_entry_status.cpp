@@ -30,7 +30,7 @@ TEST(EntryStatus, LastRunAndNextDueInOneLine) {
     r.start = "2026-12-08T01:00:03+01:00";
     r.configuration = "/cfg/nightly.cfg";
     r.database = "/db/a.mdb";
-    r.outcome = "ok";
+    r.outcome = RunOutcome::Ok;
     r.sizeBefore = 3 << 20;
     r.sizeAfter = 1 << 20;
     const Date today = EncodeDate(2026, 12, 8);

@@ -75,7 +75,7 @@ TEST(CompactWithEngine, EngineStoppedAtTheTimeLimitLeavesTheDatabaseAsItWas) {
 
     const auto history = ParseHistory(ReadBytes(q.file(HistoryFileName))).records;
     ASSERT_EQ(history.size(), 1u);
-    EXPECT_EQ(history[0].outcome, "timed-out");
+    EXPECT_EQ(history[0].outcome, RunOutcome::TimedOut);
     EXPECT_EQ(facts(), before);
     EXPECT_EQ(Db(big).number("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check <> 'ok'"), 0);
 }
