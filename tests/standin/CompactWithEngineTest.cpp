@@ -104,11 +104,11 @@ TEST(CompactWithEngine, RepairThatLostRowsIsAFailureInTheHistory) {
 
     const auto history = ParseHistory(ReadBytes(q.file(HistoryFileName))).records;
     ASSERT_EQ(history.size(), 2u);
-    EXPECT_EQ(history[0].outcome, "failed");
+    EXPECT_EQ(history[0].outcome, RunOutcome::Failed);
     EXPECT_EQ(history[0].exitCode, 7);
     EXPECT_NE(history[0].detail.find("repaired by salvage, some rows lost"), std::string::npos) << history[0].detail;
     EXPECT_NE(history[0].detail.find("the damaged file is kept as " + q.file("lost.damaged-")), std::string::npos);
-    EXPECT_EQ(history[1].outcome, "ok");
+    EXPECT_EQ(history[1].outcome, RunOutcome::Ok);
     EXPECT_NE(history[1].detail.find("repaired by salvage, nothing lost"), std::string::npos) << history[1].detail;
     ASSERT_EQ(q.messages().size(), 1u);
     EXPECT_EQ(q.messages()[0].rfind(" Exit code 7 from ", 0), 0u) << q.messages()[0];
