@@ -1,4 +1,4 @@
-// The salvage's page reader on any bytes after an SQLite file's first 16: it never
+// The salvage's page reader on any bytes after an SQLite file's magic: it never
 // crashes, never loops and never reads past the file, and every value it passes on
 // lies inside the bytes it was given or its own buffers (the sanitizer checks each).
 #include "standin/PageReader.h"
@@ -32,10 +32,24 @@ public:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::vector<unsigned char> file(16 + size);
+    // An odd first byte: the input follows a sound header of 512-byte pages, so that it
+    // reaches the pages' own checks; an even one: it is the header too.
+    const bool soundHeader = size > 0 && (data[0] & 1);
+    if (size) {
+        ++data;
+        --size;
+    }
+    const std::size_t prefix = soundHeader ? 100 : 16;
+    std::vector<unsigned char> file(prefix + size);
     std::memcpy(file.data(), "SQLite format 3", 16);
+    if (soundHeader) {
+        file[16] = 2;     // 512-byte pages
+        file[18] = file[19] = 1;
+        file[21] = 64, file[22] = 32, file[23] = 32;
+        file[59] = 1;     // UTF-8
+    }
     if (size)
-        std::memcpy(file.data() + 16, data, size);
+        std::memcpy(file.data() + prefix, data, size);
     const quillet::standin::MemorySource source(file.data(), file.size());
     TouchingSink sink;
     const quillet::standin::Survey survey = quillet::standin::ReadDatabase(source, &sink, false);
