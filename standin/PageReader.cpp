@@ -872,7 +872,12 @@ private:
     // orphan may be a free page with stale rows.
     void adoptOrphans() {
         std::vector<unsigned char> page;
+        const std::uint32_t ptrmapEvery = s_.header.usable / 5 + 1;
         for (std::uint32_t p = 2; p <= s_.header.pageCount; ++p) {
+            // An auto-vacuum file's pointer-map pages start with bytes that may look
+            // like a page type.
+            if (s_.header.autoVacuum && (p - 2) % ptrmapEvery == 0)
+                continue;
             if (state_[p] != Unseen || !readPage(p, page))
                 continue;
             const std::uint8_t type = page[0];

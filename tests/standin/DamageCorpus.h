@@ -35,8 +35,10 @@ inline const char* DamageName(Damage d) {
 // the same shape as "notes" and by deleted rows: stale rows a salvage must not bring back.
 inline void MakeCorpusDatabase(const std::string& path, int pageSize, bool secureDelete) {
     Db db(path);
+    // The small pages with incremental auto-vacuum: pointer-map pages among the others.
     db.must("PRAGMA page_size = " + std::to_string(pageSize) + "; PRAGMA secure_delete = " +
-            (secureDelete ? "ON" : "OFF") + "; PRAGMA user_version = 42; PRAGMA application_id = 7");
+            (secureDelete ? "ON" : "OFF") + "; PRAGMA auto_vacuum = " + (pageSize < 4096 ? "INCREMENTAL" : "NONE") +
+            "; PRAGMA user_version = 42; PRAGMA application_id = 7");
     db.must("CREATE TABLE orders(id INTEGER PRIMARY KEY, customer TEXT, amount REAL, note BLOB);"
             "CREATE INDEX orders_customer ON orders(customer);"
             "CREATE TABLE notes(line TEXT, n INT);"
