@@ -12,7 +12,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <exception>
 #include <functional>
 #include <map>
@@ -123,18 +122,21 @@ std::int64_t UnixSeconds() {
     return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
 }
 
-// How long a minute of TimeLimit lasts: a real one, unless tests shorten it.
-std::chrono::milliseconds Minute() {
-    if (const char* ms = std::getenv("QUILLET_TEST_MINUTE_MS"))
-        if (const auto value = ParseWholeNumber(ms); value && *value > 0)
-            return std::chrono::milliseconds(*value);
-    return std::chrono::minutes(1);
+} // namespace
+
+PassContext ShippedContext() {
+    PassContext context;
+    // The one place that decides where the shipped compactor keeps its files.
+    context.logFolder = platform::DataFolder();
+    return context;
 }
 
-class Run {
+class CompactionPass::Impl {
 public:
-    explicit Run(std::string configurationPath) {
-        s_.programFolder = platform::DataFolder();
+    Impl(std::string configurationPath, PassContext context) : context_(std::move(context)) {
+        if (!context_.diskSpace)
+            context_.diskSpace = platform::DiskSpaceOf;
+        s_.programFolder = WithFolderSeparator(context_.logFolder);
         s_.configurationPath = std::move(configurationPath);
         passStart_ = platform::IsoLocalTime(UnixSeconds());
         historyPath_ = s_.programFolder + HistoryFileName;
@@ -293,7 +295,7 @@ private:
         run.commandLine = BuildCommandLine(run, run.password);
         platform::GuardedRun result;
         if (run.commandLine.size() <= MaxCommandLine)
-            result = platform::RunGuarded(run.commandLine, SW_SHOWNORMAL_MODE, options_.timeLimit * Minute());
+            result = platform::RunGuarded(run.commandLine, SW_SHOWNORMAL_MODE, options_.timeLimit * context_.minute);
         if (!result.started) {
             log(" Could not execute " + LoggedCommandLine(run));
             record.outcome = RunOutcome::NotStarted;
@@ -388,8 +390,8 @@ private:
     // backups under way may still take is not free: each holds its database's size.
     bool enoughRoom(const std::string& entry, std::uint64_t size, Job& job) {
         HistoryRecord& record = job.record;
-        auto here = platform::DiskSpaceOf(entry);
-        auto there = options_.backupFolder.empty() ? std::nullopt : platform::DiskSpaceOf(options_.backupFolder);
+        auto here = context_.diskSpace(entry);
+        auto there = options_.backupFolder.empty() ? std::nullopt : context_.diskSpace(options_.backupFolder);
         for (auto* space : {&here, &there})
             if (*space)
                 (*space)->freeBytes -= std::min((*space)->freeBytes, held_[(*space)->volume]);
@@ -494,6 +496,7 @@ private:
         AppendLogLine(s_.programFolder + "error.log", LogStamp(platform::LocalNow()) + message);
     }
 
+    PassContext context_;
     CompactionSettings s_;
     CfgOptions options_;
     std::string passStart_; // shared by every history line of the pass
@@ -506,16 +509,22 @@ private:
     std::map<std::string, std::uint64_t> held_;        // bytes per volume, see Hold
 };
 
-} // namespace
+CompactionPass::CompactionPass(std::string configurationPath, PassContext context)
+    : impl_(std::make_unique<Impl>(std::move(configurationPath), std::move(context))) {}
 
-int RunCompactor(const std::vector<std::string>& args) {
+CompactionPass::~CompactionPass() = default;
+
+void CompactionPass::execute() {
     try {
-        Run run(args.empty() ? std::string() : args.front());
-        try {
-            run.execute();
-        } catch (const std::exception& e) {
-            run.logUnexpected(e.what());
-        }
+        impl_->execute();
+    } catch (const std::exception& e) {
+        impl_->logUnexpected(e.what());
+    }
+}
+
+int RunCompactor(const std::vector<std::string>& args, PassContext context) {
+    try {
+        CompactionPass(args.empty() ? std::string() : args.front(), std::move(context)).execute();
     } catch (...) {
         // Nothing is left to report to; the exit code stays 0 all the same.
     }

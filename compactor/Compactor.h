@@ -2,8 +2,13 @@
 // the engine program in turn, every problem a dated line in "error.log".
 #pragma once
 
+#include "platform/Files.h"
 #include "platform/RegionalTime.h"
 
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,7 +16,7 @@ namespace quillet::compactor {
 
 // The state of one run.
 struct CompactionSettings {
-    std::string programFolder;     // ends in the path separator; the log lies in it (platform::DataFolder)
+    std::string programFolder;     // the log folder, ending in the path separator
     std::string configurationPath; // the first argument
     std::string accessPath;        // quoted by QuotePath once it has been checked
     std::vector<std::string> databaseList;
@@ -36,8 +41,34 @@ std::string LoggedCommandLine(const CompactionSettings& s);
 // the date alone at exactly midnight.
 std::string LogStamp(const platform::LocalDateTime& moment);
 
+// What a pass takes from where it runs. Tests put in their own.
+struct PassContext {
+    std::string logFolder; // "error.log", the history and "compact-state" lie in it
+    std::chrono::milliseconds minute = std::chrono::minutes(1); // of TimeLimit
+    // The room on a path's volume; empty: the platform's.
+    std::function<std::optional<platform::DiskSpace>(const std::string&)> diskSpace;
+};
+// The shipped compactor's: its data folder (platform::DataFolder), real minutes, the
+// real free space.
+PassContext ShippedContext();
+
+// One pass over the databases of a configuration file.
+class CompactionPass {
+public:
+    CompactionPass(std::string configurationPath, PassContext context);
+    ~CompactionPass();
+    CompactionPass(const CompactionPass&) = delete;
+    CompactionPass& operator=(const CompactionPass&) = delete;
+    // A failure nobody foresaw ends the pass with a line in the log.
+    void execute();
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // The whole run; `args` are the command-line arguments after the program name.
 // Returns the process exit code, which is always 0.
-int RunCompactor(const std::vector<std::string>& args);
+int RunCompactor(const std::vector<std::string>& args, PassContext context = ShippedContext());
 
 } // namespace quillet::compactor

@@ -64,16 +64,12 @@ struct FileStamp {
 std::optional<FileStamp> StampOf(const std::string& path);
 
 // The room left for this user on the volume that holds `path` (a file or a folder), and
-// which volume that is, to tell whether two paths share one. Tests may override the
-// room: QUILLET_TEST_FREE_SPACE holds bytes for every volume, or "folder=bytes" entries
-// separated by "|", the first whose folder begins the path counting.
+// which volume that is, to tell whether two paths share one.
 struct DiskSpace {
     std::uint64_t freeBytes = 0;
     std::string volume;
 };
 std::optional<DiskSpace> DiskSpaceOf(const std::string& path);
-// The override above for a path, when one is set.
-std::optional<std::uint64_t> FreeSpaceOverride(const std::string& path);
 
 // A database engine's lock file found beside a database.
 enum class LockFile {

@@ -280,8 +280,6 @@ std::optional<DiskSpace> DiskSpaceOf(const std::string& path) {
     DiskSpace space;
     space.freeBytes = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
     space.volume = std::to_string(static_cast<unsigned long long>(st.st_dev));
-    if (const auto room = FreeSpaceOverride(path))
-        space.freeBytes = *room;
     return space;
 }
 

@@ -208,8 +208,6 @@ std::optional<DiskSpace> DiskSpaceOf(const std::string& path) {
     DiskSpace space;
     space.freeBytes = available.QuadPart;
     space.volume = volume;
-    if (const auto room = FreeSpaceOverride(path))
-        space.freeBytes = *room;
     return space;
 }
 

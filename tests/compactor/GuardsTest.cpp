@@ -1,9 +1,8 @@
-// The guards of an unattended pass, end to end through the real compactor: time limit,
-// lock files, free space, backups, only-changed, and the run history they leave.
+// The guards of an unattended pass, end to end through the compactor's library: time
+// limit, lock files, free space, backups, only-changed, and the run history they leave.
 #include "tests/support/QuilletHarness.h"
 
 #include "core/RunHistory.h"
-#include "platform/Environment.h"
 
 #include <fstream>
 
@@ -11,18 +10,6 @@ namespace quillet::test {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-// Sets a variable for the compactors that a test starts; empty reads as unset.
-class TestEnv {
-public:
-    TestEnv(const char* name, const std::string& value) : name_(name) { platform::SetEnvironmentVariable(name, value); }
-    ~TestEnv() { platform::SetEnvironmentVariable(name_, ""); }
-    TestEnv(const TestEnv&) = delete;
-    TestEnv& operator=(const TestEnv&) = delete;
-
-private:
-    const char* name_;
-};
 
 std::int64_t FileSize(const std::string& path) {
     std::error_code ec;
@@ -56,7 +43,10 @@ protected:
         keys.push_back("CompactFiles=" + list);
         keys.push_back("AccessPath=" + engine_);
         q_.writeCfg(keys);
-        EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
+        if (viaProgram_)
+            EXPECT_EQ(q_.run(QuotePath(q_.file("run.cfg"))), 0);
+        else
+            q_.pass(q_.file("run.cfg"), context_);
     }
     std::size_t calls() const { return Calls(engine_).size(); }
     std::string engineFile(const std::string& name) const {
@@ -84,10 +74,12 @@ protected:
 
     QuilletFolder q_;
     std::string engine_;
+    compactor::PassContext context_;
+    bool viaProgram_ = false; // the real program, where the test's own process must not count
 };
 
 TEST_F(Guards, HungEngineAndItsChildAreEndedAtTheLimitAndThePassGoesOn) {
-    const TestEnv minute("QUILLET_TEST_MINUTE_MS", "2500");
+    context_.minute = std::chrono::milliseconds(2500);
     const std::string hung = db("hung.mdb", "hang");
     const std::string next = db("next.mdb");
     run({hung, next}, {"TimeLimit=1", "Login=me", "Password=s3cret"});
@@ -117,6 +109,7 @@ TEST_F(Guards, HeldLockFileSkipsTheDatabaseAndAStaleOneIsRemoved) {
     const std::string stale = db("stale.accdb");
     WriteBytes(q_.file("held.ldb"), "someone");
     WriteBytes(q_.file("stale.laccdb"), "crashed");
+    viaProgram_ = true; // another process holds the lock file: this one
     {
         std::ifstream holder(q_.file("held.ldb"));
         run({held, stale}, {});
@@ -144,7 +137,7 @@ TEST_F(Guards, HeldLockFileSkipsTheDatabaseAndAStaleOneIsRemoved) {
 
 TEST_F(Guards, FullVolumeSkipsTheDatabase) {
     const std::string big = db("big.mdb", std::string(3 * 1024 * 1024 + 1, 'x'));
-    const TestEnv room("QUILLET_TEST_FREE_SPACE", std::to_string(2 * 1024 * 1024 + 5));
+    context_.diskSpace = FreeSpace(static_cast<std::uint64_t>(2 * 1024 * 1024 + 5));
     run({big}, {});
     EXPECT_EQ(q_.messages(), (Lines{" .mdb file: " + big + " needs 4 MB free to be compacted, 2 MB are free; not compacted."}));
     EXPECT_EQ(calls(), 0u);
@@ -173,7 +166,7 @@ TEST_F(Guards, BackupsAreKeptAndPrunedAndAFailedOneStopsTheCompaction) {
 
     // Room for the database, not for its backup on the same volume as well.
     reset();
-    const TestEnv room("QUILLET_TEST_FREE_SPACE", std::to_string(FileSize(data) * 3 / 2));
+    context_.diskSpace = FreeSpace(static_cast<std::uint64_t>(FileSize(data) * 3 / 2));
     run({data}, {"BackupFolder=" + backups});
     EXPECT_EQ(calls(), 0u);
     EXPECT_EQ(outcomes(), (Lines{"no-space"}));
@@ -299,7 +292,7 @@ TEST_F(Guards, ParallelNeverHandsOneDatabaseToTwoEnginesAtOnce) {
 }
 
 TEST_F(Guards, ParallelEnginesEachHaveTheirOwnTimeLimit) {
-    const TestEnv minute("QUILLET_TEST_MINUTE_MS", "2500");
+    context_.minute = std::chrono::milliseconds(2500);
     const std::string a = db("a.mdb", "hangA");
     const std::string b = db("b.mdb", "hangB");
     const std::string next = db("next.mdb");
@@ -327,8 +320,8 @@ TEST_F(Guards, ParallelEnginesEachHaveTheirOwnTimeLimit) {
 }
 
 TEST_F(Guards, ParallelCountsTheRoomARunningEngineMayStillTake) {
-    const TestEnv minute("QUILLET_TEST_MINUTE_MS", "1500");
-    const TestEnv room("QUILLET_TEST_FREE_SPACE", "150");
+    context_.minute = std::chrono::milliseconds(1500);
+    context_.diskSpace = FreeSpace(150);
     const std::string running = db("running.mdb", "hangA" + std::string(95, ' '));
     const std::string waiting = db("waiting.mdb", std::string(100, 'x'));
     run({running, waiting}, {"TimeLimit=1", "Parallel=2"});

@@ -39,9 +39,9 @@ TEST(CompactorRunPosix, ChildThatLeftTheEnginesProcessGroupIsEndedToo) {
     std::filesystem::permissions(engine, std::filesystem::perms::owner_all);
     WriteBytes(q.file("a.mdb"), "a");
     q.writeCfg({"CompactFiles=" + q.file("a.mdb"), "AccessPath=" + engine, "TimeLimit=1"});
-    setenv("QUILLET_TEST_MINUTE_MS", "600", 1);
-    EXPECT_EQ(q.run(q.file("run.cfg")), 0);
-    unsetenv("QUILLET_TEST_MINUTE_MS");
+    compactor::PassContext context;
+    context.minute = std::chrono::milliseconds(600);
+    q.pass(q.file("run.cfg"), context);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const std::string beats = ReadBytes(beat);
     EXPECT_FALSE(beats.empty());

@@ -1,6 +1,7 @@
-// Runs the real compactor, copied into a fresh folder, and reads back what it left:
-// the lines of "error.log" (each checked for its date and time) and the calls that
-// recording engines received.
+// Runs the compactor in a fresh folder, as the real program copied there or as a pass
+// of its library with its files in that folder, and reads back what it left: the lines
+// of "error.log" (each checked for its date and time) and the calls that recording
+// engines received.
 #pragma once
 
 #include "compactor/Compactor.h"
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
@@ -101,6 +103,15 @@ public:
         return code;
     }
 
+    // One pass of the compactor's library in this process, its files in this folder;
+    // `context` brings what a test changes (the length of a minute, the free space).
+    void pass(const std::string& configurationPath, compactor::PassContext context = {}) {
+        context.logFolder = dir_.path().string();
+        start_ = UnixNow();
+        compactor::CompactionPass(configurationPath, std::move(context)).execute();
+        end_ = UnixNow();
+    }
+
     // The messages of error.log: every line must end in CR LF and begin with the date
     // and time of a moment during the last run, which is cut off.
     std::vector<std::string> messages() const {
@@ -138,6 +149,16 @@ private:
     std::int64_t start_ = 0;
     std::int64_t end_ = 0;
 };
+
+// The free space a pass sees on every volume, the volumes being the real ones.
+inline std::function<std::optional<platform::DiskSpace>(const std::string&)> FreeSpace(std::uint64_t bytes) {
+    return [bytes](const std::string& path) {
+        auto space = platform::DiskSpaceOf(path);
+        if (space)
+            space->freeBytes = bytes;
+        return space;
+    };
+}
 
 // The calls that the recording engine at `enginePath` received, each a list of arguments.
 inline std::vector<std::vector<std::string>> Calls(const std::string& enginePath) {
