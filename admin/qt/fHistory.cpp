@@ -4,6 +4,7 @@
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/WebLinks.h"
+#include "platform/Files.h"
 
 #include <QBrush>
 #include <QChart>
@@ -29,8 +30,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <map>
-#include <set>
 
 namespace quillet::admin {
 
@@ -38,43 +37,30 @@ using namespace quillet::ui;
 
 namespace {
 
-constexpr std::int64_t NoTime = std::numeric_limits<std::int64_t>::min();
-const QString AnyFailure = QStringLiteral("*failures");
-const QString AnySkip = QStringLiteral("*skipped");
-constexpr double MB = 1024.0 * 1024.0;
-
-QString FileNameOf(const std::string& path) {
-    const QString text = FromStd(path);
-    const qsizetype cut = std::max(text.lastIndexOf(QLatin1Char('/')), text.lastIndexOf(QLatin1Char('\\')));
-    return cut < 0 ? text : text.mid(cut + 1);
+void SetPoints(QLineSeries* series, const std::vector<ChartPoint>& points) {
+    QList<QPointF> list;
+    for (const ChartPoint& p : points)
+        list.append(QPointF(static_cast<double>(p.unixSeconds) * 1000.0, p.megabytes));
+    series->replace(list);
 }
 
-QString Size(const std::optional<std::int64_t>& bytes) {
-    return bytes ? QString::fromStdString(SizeText(*bytes)) : QString();
+QDate QDateOf(Date date) {
+    int y = 0, m = 0, d = 0;
+    DecodeDate(date, y, m, d);
+    return QDate(y, m, d);
 }
 
-template <class T> int CompareOptional(const std::optional<T>& a, const std::optional<T>& b) {
-    if (!a || !b)
-        return int(bool(a)) - int(bool(b));
-    return *a < *b ? -1 : *b < *a ? 1 : 0;
+Date DateOf(const QDate& date) {
+    return EncodeDate(date.year(), date.month(), date.day());
 }
 
-int CompareText(const std::string& a, const std::string& b) {
-    const int c = a.compare(b);
-    return c < 0 ? -1 : c > 0 ? 1 : 0;
-}
-
-// Where the chart's points lie in time: the start with its offset, as the compactor wrote it.
-std::optional<qint64> StartMs(const std::string& start) {
-    const QDateTime at = QDateTime::fromString(QString::fromStdString(start), Qt::ISODate);
-    if (!at.isValid())
-        return std::nullopt;
-    return at.toMSecsSinceEpoch();
-}
-
-void SetPoints(QLineSeries* series, QList<QPointF> points) {
-    std::sort(points.begin(), points.end(), [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
-    series->replace(points);
+// Fills a filter box with the query's choices, keeping the one chosen when it is still there.
+void Refill(QComboBox* box, const std::vector<FilterChoice>& choices) {
+    const QString current = box->currentData().toString();
+    box->clear();
+    for (const FilterChoice& c : choices)
+        box->addItem(FromStd(c.text), FromStd(c.value));
+    box->setCurrentIndex(std::max(0, box->findData(current)));
 }
 
 // Both axes around the points of the chart's series, with a little room above.
@@ -128,132 +114,24 @@ QChart* MakeChart(const QString& yTitle, const std::vector<QLineSeries*>& series
 
 // ---- The table's model ----
 
-void HistoryTableModel::setHistory(std::shared_ptr<const HistoryLoad> load) {
+void HistoryTableModel::reset() {
     beginResetModel();
-    load_ = std::move(load);
-    keys_.clear();
-    keys_.reserve(records().size());
-    for (const HistoryRecord& r : records()) {
-        const auto moment = ParseStart(r.start);
-        keys_.push_back(moment ? MomentKey(*moment) : NoTime);
-    }
-    shown_.clear(); // until the window sets its filter
     endResetModel();
-}
-
-const std::vector<HistoryRecord>& HistoryTableModel::records() const {
-    static const std::vector<HistoryRecord> none;
-    return load_ ? load_->contents.records : none;
-}
-
-void HistoryTableModel::setFilter(const Filter& filter) {
-    filter_ = filter;
-    configuration_ = ToStd(filter.configuration);
-    database_ = ToStd(filter.database);
-    outcome_ = ToStd(filter.outcome);
-    refilter();
-}
-
-QDate HistoryTableModel::dateOf(std::size_t index) const {
-    if (keys_[index] == NoTime)
-        return {};
-    const platform::LocalDateTime m = MomentOfKey(keys_[index]);
-    return QDate(m.year, m.month, m.day);
-}
-
-bool HistoryTableModel::passes(std::size_t index, bool ignoreOutcomeAndDatabase) const {
-    const HistoryRecord& r = records()[index];
-    if (!configuration_.empty() && r.configuration != configuration_)
-        return false;
-    if (const QDate date = dateOf(index); date.isValid()) {
-        if ((filter_.from.isValid() && date < filter_.from) || (filter_.to.isValid() && date > filter_.to))
-            return false;
-    }
-    if (ignoreOutcomeAndDatabase)
-        return true;
-    if (!database_.empty() && r.database != database_)
-        return false;
-    if (filter_.outcome == AnyFailure)
-        return KindOfOutcome(r.outcome) == OutcomeKind::Failed;
-    if (filter_.outcome == AnySkip)
-        return KindOfOutcome(r.outcome) == OutcomeKind::Skipped;
-    return outcome_.empty() || OutcomeTextOf(r) == outcome_;
-}
-
-void HistoryTableModel::refilter() {
-    beginResetModel();
-    shown_.clear();
-    for (std::size_t i = 0; i < records().size(); ++i)
-        if (passes(i))
-            shown_.push_back(i);
-    endResetModel();
-    sort(sortColumn_, sortOrder_);
-}
-
-void HistoryTableModel::sort(int column, Qt::SortOrder order) {
-    sortColumn_ = column;
-    sortOrder_ = order;
-    const auto& rs = records();
-    auto compare = [&](std::size_t a, std::size_t b) {
-        const HistoryRecord& x = rs[a];
-        const HistoryRecord& y = rs[b];
-        switch (column) {
-        case When: return keys_[a] < keys_[b] ? -1 : keys_[a] > keys_[b] ? 1 : CompareText(x.start, y.start);
-        case Configuration: return CompareText(x.configuration, y.configuration);
-        case Database: return CompareText(x.database, y.database);
-        case Outcome: return CompareText(std::string(OutcomeTextOf(x)), std::string(OutcomeTextOf(y)));
-        case SizeBefore: return CompareOptional(x.sizeBefore, y.sizeBefore);
-        case SizeAfter: return CompareOptional(x.sizeAfter, y.sizeAfter);
-        case Saved: return CompareOptional(SpaceSaved(x), SpaceSaved(y));
-        case Seconds: return CompareOptional(x.seconds, y.seconds);
-        default: return CompareText(x.detail, y.detail);
-        }
-    };
-    const bool descending = order == Qt::DescendingOrder;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    // The selection follows its record to the record's new row.
-    const QModelIndexList before = persistentIndexList();
-    std::vector<std::size_t> held;
-    for (const QModelIndex& index : before)
-        held.push_back(shown_[static_cast<std::size_t>(index.row())]);
-    // Equal rows keep file order, later lines first when descending: the newest first.
-    std::sort(shown_.begin(), shown_.end(), [&](std::size_t a, std::size_t b) {
-        const int c = descending ? compare(b, a) : compare(a, b);
-        return c != 0 ? c < 0 : (descending ? a > b : a < b);
-    });
-    if (!before.isEmpty()) {
-        std::vector<int> rowOfRecord(records().size(), -1);
-        for (std::size_t row = 0; row < shown_.size(); ++row)
-            rowOfRecord[shown_[row]] = static_cast<int>(row);
-        QModelIndexList after;
-        for (qsizetype i = 0; i < before.size(); ++i)
-            after.append(index(rowOfRecord[held[static_cast<std::size_t>(i)]], before[i].column()));
-        changePersistentIndexList(before, after);
-    }
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 const HistoryRecord* HistoryTableModel::recordAt(int row) const {
     if (row < 0 || row >= rowCount())
         return nullptr;
-    return &records()[shown_[static_cast<std::size_t>(row)]];
+    return &query_.recordAt(static_cast<std::size_t>(row));
 }
 
 int HistoryTableModel::rowOf(std::size_t recordIndex) const {
-    const auto it = std::find(shown_.begin(), shown_.end(), recordIndex);
-    return it == shown_.end() ? -1 : static_cast<int>(it - shown_.begin());
-}
-
-std::vector<const HistoryRecord*> HistoryTableModel::shownRecords() const {
-    std::vector<const HistoryRecord*> shown;
-    shown.reserve(shown_.size());
-    for (std::size_t i : shown_)
-        shown.push_back(&records()[i]);
-    return shown;
+    const auto row = query_.rowOf(recordIndex);
+    return row ? static_cast<int>(*row) : -1;
 }
 
 int HistoryTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
+    return parent.isValid() ? 0 : static_cast<int>(query_.rowCount());
 }
 
 int HistoryTableModel::columnCount(const QModelIndex& parent) const {
@@ -261,32 +139,17 @@ int HistoryTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
-    const HistoryRecord* r = recordAt(index.row());
-    if (!r)
+    if (!recordAt(index.row()))
         return {};
-    const OutcomeKind kind = KindOfOutcome(r->outcome);
+    const auto row = static_cast<std::size_t>(index.row());
+    const auto column = static_cast<HistoryColumn>(index.column());
+    const OutcomeKind kind = query_.kindAt(row);
     switch (role) {
-    case Qt::DisplayRole:
-        switch (index.column()) {
-        case When: return QString::fromStdString(StartText(r->start));
-        case Configuration: return FileNameOf(r->configuration);
-        case Database: return FileNameOf(r->database);
-        case Outcome: return FromStd(std::string(OutcomeTextOf(*r)));
-        case SizeBefore: return Size(r->sizeBefore);
-        case SizeAfter: return Size(r->sizeAfter);
-        case Saved: return Size(SpaceSaved(*r));
-        case Seconds: return r->seconds ? QString::number(*r->seconds, 'f', 1) : QString();
-        case Detail: return FromStd(r->detail);
-        default: return {};
-        }
-    case Qt::ToolTipRole:
-        switch (index.column()) {
-        case When: return FromStd(r->start);
-        case Configuration: return FromStd(r->configuration);
-        case Database: return FromStd(r->database);
-        case Detail: return FromStd(r->detail);
-        default: return {};
-        }
+    case Qt::DisplayRole: return FromStd(query_.cellText(row, column));
+    case Qt::ToolTipRole: {
+        const std::string full = query_.cellFullText(row, column);
+        return full.empty() ? QVariant() : QVariant(FromStd(full));
+    }
     case Qt::TextAlignmentRole:
         if (index.column() >= SizeBefore && index.column() <= Seconds)
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
@@ -308,9 +171,23 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
 QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const titles[] = {"When",        "Configuration", "Database", "Outcome", "Size before",
-                                         "Size after",  "Saved",         "Seconds",  "Detail"};
-    return section >= 0 && section < ColumnCount ? QString::fromLatin1(titles[section]) : QVariant();
+    if (section < 0 || section >= ColumnCount)
+        return {};
+    return FromStd(std::string(HistoryColumnTitle(static_cast<HistoryColumn>(section))));
+}
+
+void HistoryTableModel::sort(int column, Qt::SortOrder order) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<std::size_t> held;
+    for (const QModelIndex& index : before)
+        held.push_back(query_.recordIndexAt(static_cast<std::size_t>(index.row())));
+    query_.sortBy(static_cast<HistoryColumn>(column), order == Qt::DescendingOrder);
+    QModelIndexList after;
+    for (qsizetype i = 0; i < before.size(); ++i)
+        after.append(index(rowOf(held[static_cast<std::size_t>(i)]), before[i].column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 // ---- The window ----
@@ -319,7 +196,7 @@ TfrmHistory::TfrmHistory(std::function<QString()> compactorPath, QWidget* parent
     : QWidget(parent, Qt::Window), compactorPath_(std::move(compactorPath)) {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(QStringLiteral("Quillet History"));
-    model_ = new HistoryTableModel(this);
+    model_ = new HistoryTableModel(query_, this);
     createControls();
     watcher_ = new QFutureWatcher<std::shared_ptr<const HistoryLoad>>(this);
     connect(watcher_, &QFutureWatcherBase::finished, this, [this] { guarded([this] { loaded(); }); });
@@ -474,148 +351,70 @@ QString TfrmHistory::ErrorLogPath() const {
 }
 
 void TfrmHistory::Reload() {
-    if (loading_) {
-        reloadAgain_ = true;
-        return;
-    }
-    loading_ = true;
-    loadedPath_ = HistoryPath();
-    const QFileInfo info(loadedPath_);
-    loadedSize_ = info.exists() ? info.size() : -1;
-    loadedTime_ = info.lastModified();
-    watcher_->setFuture(QtConcurrent::run(
-        [path = ToStd(loadedPath_)] { return std::shared_ptr<const HistoryLoad>(new HistoryLoad(LoadHistory(path))); }));
-}
-
-bool TfrmHistory::IsLoading() const {
-    return loading_;
+    startLoading(watch_.reload(ToStd(HistoryPath())));
 }
 
 void TfrmHistory::ReloadIfChanged() {
-    const QString path = HistoryPath();
-    const QFileInfo info(path);
-    if (path != loadedPath_ || (info.exists() ? info.size() : -1) != loadedSize_ || info.lastModified() != loadedTime_)
-        Reload();
+    startLoading(watch_.reloadIfChanged(ToStd(HistoryPath())));
+}
+
+bool TfrmHistory::IsLoading() const {
+    return watch_.loading();
+}
+
+void TfrmHistory::startLoading(const std::optional<std::string>& path) {
+    if (path)
+        watcher_->setFuture(QtConcurrent::run(
+            [path = *path] { return std::shared_ptr<const HistoryLoad>(new HistoryLoad(LoadHistory(path))); }));
 }
 
 void TfrmHistory::loaded() {
     // Keep the selected record selected: the same line stands at the same place in the
     // file after it grew.
     const std::optional<std::size_t> selected = selectedRecord();
-    loading_ = false;
-    const auto load = watcher_->result();
-    model_->setHistory(load);
+    query_.setHistory(watcher_->result());
+    model_->reset();
     fillFilters();
     FilterChanged();
-    if (selected && *selected < model_->records().size()) {
+    if (selected && *selected < query_.records().size())
         if (const int row = model_->rowOf(*selected); row >= 0)
             Table->selectRow(row);
-    }
-
-    const QString path = QDir::toNativeSeparators(loadedPath_);
-    QString note;
-    if (!load->exists)
-        note = QStringLiteral("No history yet: %1 does not exist.").arg(path);
-    else if (!load->readable)
-        note = QStringLiteral("%1 cannot be read.").arg(path);
-    else {
-        note = QStringLiteral("%1 (%2)").arg(path, QString::fromStdString(SizeText(static_cast<std::int64_t>(load->fileSize))));
-        if (load->bytesNotRead)
-            note += QStringLiteral(" \u2014 a large file: its oldest %1 are not shown")
-                        .arg(QString::fromStdString(SizeText(static_cast<std::int64_t>(load->bytesNotRead))));
-        if (const std::size_t skipped = load->contents.skippedLines)
-            note += QStringLiteral(" \u2014 %1 unreadable line%2 skipped").arg(skipped).arg(skipped == 1 ? QString() : QStringLiteral("s"));
-    }
-    lblFile->setText(note);
-
-    if (reloadAgain_) {
-        reloadAgain_ = false;
-        Reload();
-    }
+    lblFile->setText(FromStd(query_.fileNote(ToStd(QDir::toNativeSeparators(FromStd(watch_.path()))))));
+    startLoading(watch_.loaded());
 }
 
 void TfrmHistory::fillFilters() {
     const bool wasFilling = filling_;
     filling_ = true;
-    const auto& records = model_->records();
-    std::set<std::string> configurations, outcomes;
-    QDate first, last;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        configurations.insert(records[i].configuration);
-        if (records[i].outcome == RunOutcome::Other)
-            outcomes.insert(records[i].otherOutcome);
-        if (const QDate date = model_->dateOf(i); date.isValid()) {
-            first = first.isValid() ? std::min(first, date) : date;
-            last = last.isValid() ? std::max(last, date) : date;
-        }
-    }
-    auto refill = [](QComboBox* box, const QString& all, const std::vector<std::pair<QString, QString>>& items) {
-        const QString current = box->currentData().toString();
-        box->clear();
-        box->addItem(all, QString());
-        for (const auto& [text, value] : items)
-            box->addItem(text, value);
-        box->setCurrentIndex(std::max(0, box->findData(current)));
-    };
-    std::vector<std::pair<QString, QString>> items;
-    for (const std::string& c : configurations)
-        items.emplace_back(FromStd(c), FromStd(c));
-    refill(cbConfiguration, QStringLiteral("All configurations"), items);
-
-    items = {{QStringLiteral("Failures"), AnyFailure}, {QStringLiteral("Skipped"), AnySkip}};
-    for (const RunOutcome known : KnownOutcomes())
-        items.emplace_back(FromStd(std::string(OutcomeText(known))), FromStd(std::string(OutcomeText(known))));
-    for (const std::string& o : outcomes)
-        items.emplace_back(FromStd(o), FromStd(o));
-    refill(cbOutcome, QStringLiteral("All outcomes"), items);
-
-    // A range that reached the old end reaches the new one, so a night that arrives
-    // while the window is open shows; a range the user narrowed stays.
-    if (first.isValid()) {
-        const QDate oldFirst = dtFrom->property("dataFirst").toDate();
-        const QDate oldLast = dtTo->property("dataLast").toDate();
-        if (!oldFirst.isValid() || dtFrom->date() == oldFirst)
-            dtFrom->setDate(first);
-        if (!oldLast.isValid() || dtTo->date() == oldLast || dtTo->date() < dtFrom->date())
-            dtTo->setDate(last);
-        dtFrom->setProperty("dataFirst", first);
-        dtTo->setProperty("dataLast", last);
-    }
+    Refill(cbConfiguration, query_.configurationChoices());
+    Refill(cbOutcome, query_.outcomeChoices());
+    if (query_.filter().from)
+        dtFrom->setDate(QDateOf(*query_.filter().from));
+    if (query_.filter().to)
+        dtTo->setDate(QDateOf(*query_.filter().to));
     filling_ = wasFilling;
 }
 
 void TfrmHistory::FilterChanged() {
+    const std::optional<std::size_t> selected = selectedRecord();
+    HistoryFilter filter;
+    filter.configuration = ToStd(cbConfiguration->currentData().toString());
+    filter.database = ToStd(cbDatabase->currentData().toString());
+    filter.outcome = ToStd(cbOutcome->currentData().toString());
+    if (!query_.records().empty()) {
+        filter.from = DateOf(dtFrom->date());
+        filter.to = DateOf(dtTo->date());
+    }
+    query_.setFilter(filter);
+    model_->reset();
     const bool wasFilling = filling_;
     filling_ = true;
-    const std::optional<std::size_t> selected = selectedRecord();
-    // The database list follows the configuration chosen.
-    const QString configuration = cbConfiguration->currentData().toString();
-    const QString database = cbDatabase->currentData().toString();
-    const std::string wanted = ToStd(configuration);
-    std::set<std::string> databases;
-    for (const HistoryRecord& r : model_->records())
-        if (wanted.empty() || r.configuration == wanted)
-            databases.insert(r.database);
-    cbDatabase->clear();
-    cbDatabase->addItem(QStringLiteral("All databases"), QString());
-    for (const std::string& d : databases)
-        cbDatabase->addItem(FromStd(d), FromStd(d));
-    cbDatabase->setCurrentIndex(std::max(0, cbDatabase->findData(database)));
+    Refill(cbDatabase, query_.databaseChoices()); // follows the configuration chosen
     filling_ = wasFilling;
-
-    HistoryTableModel::Filter filter;
-    filter.configuration = configuration;
-    filter.database = cbDatabase->currentData().toString();
-    filter.outcome = cbOutcome->currentData().toString();
-    if (!model_->records().empty()) {
-        filter.from = dtFrom->date();
-        filter.to = dtTo->date();
-    }
-    model_->setFilter(filter);
     if (selected)
         if (const int row = model_->rowOf(*selected); row >= 0)
             Table->selectRow(row);
-    updateTotals();
+    lblTotals->setText(FromStd(query_.totalsText()));
     updateCharts();
     updateLog();
 }
@@ -629,122 +428,28 @@ std::optional<std::size_t> TfrmHistory::selectedRecord() const {
     const QModelIndexList rows = Table->selectionModel()->selectedRows();
     if (rows.isEmpty() || rows.front().row() >= model_->rowCount())
         return std::nullopt;
-    return model_->recordIndexAt(rows.front().row());
-}
-
-HistoryTotals TfrmHistory::ShownTotals() const {
-    return TotalsOf(model_->shownRecords());
-}
-
-void TfrmHistory::updateTotals() {
-    const HistoryTotals t = ShownTotals();
-    auto count = [](std::size_t n, const char* one, const char* many) {
-        return QString::number(n) + QLatin1Char(' ') + QString::fromLatin1(n == 1 ? one : many);
-    };
-    lblTotals->setText(QStringLiteral("%1, %2 compacted, %3, %4 saved")
-                           .arg(count(t.passes, "pass", "passes"), count(t.compacted, "database", "databases"),
-                                count(t.failed, "failure", "failures"), QString::fromStdString(SizeText(t.spaceSaved))));
+    return query_.recordIndexAt(static_cast<std::size_t>(rows.front().row()));
 }
 
 void TfrmHistory::updateCharts() {
-    const auto& records = model_->records();
-    // The size chart's subject: the selected database, else the one filtered for, else
-    // the databases of the configuration filtered for, summed per pass.
-    QString database = cbDatabase->currentData().toString();
-    if (const auto selected = selectedRecord())
-        database = FromStd(records[*selected].database);
-    const QString configuration = cbConfiguration->currentData().toString();
-    QList<QPointF> before, after;
-    if (!database.isEmpty()) {
-        const std::string wanted = ToStd(database);
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            const HistoryRecord& r = records[i];
-            if (r.database != wanted || !model_->passes(i, true))
-                continue;
-            if (const auto ms = StartMs(r.start)) {
-                if (r.sizeBefore)
-                    before.append(QPointF(static_cast<double>(*ms), static_cast<double>(*r.sizeBefore) / MB));
-                if (r.sizeAfter)
-                    after.append(QPointF(static_cast<double>(*ms), static_cast<double>(*r.sizeAfter) / MB));
-            }
-        }
-        SizeChart->chart()->setTitle(QStringLiteral("Size of %1").arg(FileNameOf(ToStd(database))));
-    } else if (!configuration.isEmpty()) {
-        std::map<std::string, std::pair<std::optional<double>, std::optional<double>>> passes;
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            const HistoryRecord& r = records[i];
-            if (!model_->passes(i, true))
-                continue;
-            auto& [b, a] = passes[r.start];
-            if (r.sizeBefore)
-                b = b.value_or(0) + static_cast<double>(*r.sizeBefore) / MB;
-            if (r.sizeAfter)
-                a = a.value_or(0) + static_cast<double>(*r.sizeAfter) / MB;
-        }
-        for (const auto& [start, sizes] : passes)
-            if (const auto ms = StartMs(start)) {
-                if (sizes.first)
-                    before.append(QPointF(static_cast<double>(*ms), *sizes.first));
-                if (sizes.second)
-                    after.append(QPointF(static_cast<double>(*ms), *sizes.second));
-            }
-        SizeChart->chart()->setTitle(QStringLiteral("Size of the databases of %1").arg(FileNameOf(ToStd(configuration))));
-    } else {
-        SizeChart->chart()->setTitle(QStringLiteral("Select a database to see its size"));
-    }
-    SetPoints(sizeBefore_, before);
-    SetPoints(sizeAfter_, after);
+    const SizeSeries sizes = query_.sizeChart(selectedRecord());
+    SizeChart->chart()->setTitle(FromStd(sizes.title));
+    SetPoints(sizeBefore_, sizes.before);
+    SetPoints(sizeAfter_, sizes.after);
     FitAxes(SizeChart->chart());
-
-    std::map<QDate, double> nights;
-    for (std::size_t row = 0; row < static_cast<std::size_t>(model_->rowCount()); ++row) {
-        const std::size_t i = model_->recordIndexAt(static_cast<int>(row));
-        if (const QDate date = model_->dateOf(i); date.isValid())
-            nights[date] += static_cast<double>(SpaceSaved(records[i]).value_or(0)) / MB;
-    }
-    QList<QPointF> saved;
-    for (const auto& [date, mb] : nights)
-        saved.append(QPointF(static_cast<double>(QDateTime(date, QTime(0, 0)).toMSecsSinceEpoch()), mb));
-    SetPoints(saved_, saved);
+    SetPoints(saved_, query_.savedPerNight());
     FitAxes(SavedChart->chart());
 }
 
 void TfrmHistory::updateLog() {
-    const auto selected = selectedRecord();
-    if (!selected) {
-        lblLog->setText(QStringLiteral("error.log"));
-        memLog->setPlainText(QStringLiteral("Select a pass to see what it wrote to error.log."));
-        return;
-    }
-    const HistoryRecord& r = model_->records()[*selected];
-    lblLog->setText(QStringLiteral("error.log, pass of %1 (%2)")
-                        .arg(QString::fromStdString(StartText(r.start)), FileNameOf(r.configuration)));
-    // A long log is read again only when it changed, not at every click.
-    const QString path = ErrorLogPath();
-    const QFileInfo info(path);
-    if (path != logPath_ || info.size() != logSize_ || info.lastModified() != logTime_) {
-        std::uint64_t size = 0;
-        logRead_ = ReadFileTail(ToStd(path), HistoryReadLimit, log_, size);
-        logPath_ = path;
-        logSize_ = info.size();
-        logTime_ = info.lastModified();
-    }
-    if (!logRead_) {
-        memLog->setPlainText(QStringLiteral("%1 cannot be read or does not exist.").arg(path));
-        return;
-    }
-    static const LogStampReader stamps = LogStampReader::Regional();
-    const auto lines = PassLogLines(log_, model_->records(), r.start, r.configuration, stamps);
-    QStringList text;
-    for (const std::string& line : lines)
-        text << FromStd(line);
-    memLog->setPlainText(text.isEmpty() ? QStringLiteral("No lines in error.log for this pass.")
-                                        : text.join(QLatin1Char('\n')));
+    const LogPane pane = query_.passLog(selectedRecord(), ToStd(ErrorLogPath()));
+    lblLog->setText(FromStd(pane.title));
+    memLog->setPlainText(FromStd(pane.text));
 }
 
 void TfrmHistory::OpenInSpreadsheetClick() {
     const QString path = HistoryPath();
-    if (!QFileInfo(path).isFile()) {
+    if (!platform::FileExists(ToStd(path))) {
         Dialogs::instance().error(this, windowTitle(), QStringLiteral("There is no history yet: %1 does not exist.").arg(path));
         return;
     }

@@ -4,10 +4,10 @@
 // worker thread and reads it again when it grows.
 #pragma once
 
+#include "admin/HistoryQuery.h"
 #include "core/HistorySummary.h"
 
 #include <QAbstractTableModel>
-#include <QDate>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QString>
@@ -28,33 +28,18 @@ class QChartView;
 
 namespace quillet::admin {
 
-// The records as the table shows them: filtered, then sorted (newest first unless the
-// user sorts otherwise).
+// The query's rows as a table; the selection follows its record when the rows are
+// sorted again.
 class HistoryTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { When, Configuration, Database, Outcome, SizeBefore, SizeAfter, Saved, Seconds, Detail, ColumnCount };
 
-    struct Filter {
-        QString configuration; // empty: all
-        QString database;      // empty: all
-        QString outcome;       // empty: all; "*failures", "*skipped" for a kind, else one outcome
-        QDate from, to;        // null: open
-    };
-
-    using QAbstractTableModel::QAbstractTableModel;
-    void setHistory(std::shared_ptr<const HistoryLoad> load);
-    void setFilter(const Filter& filter);
-    const std::vector<HistoryRecord>& records() const;
-    // Whether a record passes the filter; `ignoreOutcomeAndDatabase` for the size chart.
-    bool passes(std::size_t index, bool ignoreOutcomeAndDatabase = false) const;
+    HistoryTableModel(HistoryQuery& query, QObject* parent) : QAbstractTableModel(parent), query_(query) {}
+    // Shows what the query holds after it was changed.
+    void reset();
     const HistoryRecord* recordAt(int row) const;
     int rowOf(std::size_t recordIndex) const; // -1 when not shown
-    std::size_t recordIndexAt(int row) const { return shown_[static_cast<std::size_t>(row)]; }
-    std::vector<const HistoryRecord*> shownRecords() const;
-    // The local date of a record's start; null when its start is no time.
-    QDate dateOf(std::size_t index) const;
-    std::int64_t keyOf(std::size_t index) const { return keys_[index]; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -63,15 +48,7 @@ public:
     void sort(int column, Qt::SortOrder order) override;
 
 private:
-    void refilter();
-
-    std::shared_ptr<const HistoryLoad> load_;
-    std::vector<std::int64_t> keys_; // MomentKey of each start; lowest for no time
-    std::vector<std::size_t> shown_;
-    Filter filter_;
-    std::string configuration_, database_, outcome_; // the filter's texts as the records hold them
-    int sortColumn_ = When;
-    Qt::SortOrder sortOrder_ = Qt::DescendingOrder;
+    HistoryQuery& query_;
 };
 
 class TfrmHistory : public QWidget {
@@ -98,8 +75,9 @@ public:
     void OpenInSpreadsheetClick();
     void ShowFileClick();
 
-    // What is shown, for the status line and tests.
-    HistoryTotals ShownTotals() const;
+    // What is shown, for tests.
+    HistoryTotals ShownTotals() const { return query_.totals(); }
+    const HistoryQuery& Query() const { return query_; }
     const HistoryTableModel& Model() const { return *model_; }
     QLineSeries* SizeBeforeSeries() const { return sizeBefore_; }
     QLineSeries* SizeAfterSeries() const { return sizeAfter_; }
@@ -123,27 +101,19 @@ public:
 private:
     void createControls();
     void loaded();
+    void startLoading(const std::optional<std::string>& path);
     void fillFilters();
-    void updateTotals();
     void updateCharts();
     void updateLog();
     std::optional<std::size_t> selectedRecord() const;
 
     std::function<QString()> compactorPath_;
+    HistoryQuery query_;
+    HistoryWatcher watch_;
     HistoryTableModel* model_ = nullptr;
     QFutureWatcher<std::shared_ptr<const HistoryLoad>>* watcher_ = nullptr;
     QTimer* poll_ = nullptr;
-    QString loadedPath_;
-    qint64 loadedSize_ = -1;
-    QDateTime loadedTime_;
-    QString logPath_; // error.log as last read
-    qint64 logSize_ = -1;
-    QDateTime logTime_;
-    std::string log_;
-    bool logRead_ = false;
-    bool loading_ = false;     // from Reload until its result is shown
-    bool reloadAgain_ = false; // the file changed while it was being read
-    bool filling_ = false;
+    bool filling_ = false; // the filter boxes are being filled, not chosen from
     QLineSeries* sizeBefore_ = nullptr;
     QLineSeries* sizeAfter_ = nullptr;
     QLineSeries* saved_ = nullptr;

@@ -1,0 +1,120 @@
+// What the history window shows of "compact-history.csv" and "error.log": the records
+// filtered and sorted as rows, the filter boxes' choices, totals, the charts' series and
+// the log lines of the selected pass. Both faces draw it; it draws nothing.
+#pragma once
+
+#include "admin/HistoryWatcher.h"
+#include "core/Include.h"
+#include "core/HistorySummary.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet::admin {
+
+enum class HistoryColumn { When, Configuration, Database, Outcome, SizeBefore, SizeAfter, Saved, Seconds, Detail };
+inline constexpr int HistoryColumnCount = 9;
+std::string_view HistoryColumnTitle(HistoryColumn column);
+
+// Outcome filter values that stand for a kind rather than one outcome.
+inline constexpr std::string_view AnyFailure = "*failures";
+inline constexpr std::string_view AnySkip = "*skipped";
+
+struct HistoryFilter {
+    std::string configuration; // empty: all
+    std::string database;      // empty: all
+    std::string outcome;       // empty: all; AnyFailure, AnySkip, else an outcome's text
+    std::optional<Date> from, to; // local dates of the starts, both included; open when empty
+};
+
+// An entry of a filter box: what it shows and the filter value it stands for. The
+// first entry of each box is "all" with an empty value.
+struct FilterChoice {
+    std::string text, value;
+    bool operator==(const FilterChoice&) const = default;
+};
+
+// A chart point: a moment (seconds since 1970 UTC) and megabytes (of 1024 * 1024 bytes).
+struct ChartPoint {
+    std::int64_t unixSeconds = 0;
+    double megabytes = 0;
+    bool operator==(const ChartPoint&) const = default;
+};
+
+struct SizeSeries {
+    std::string title;
+    std::vector<ChartPoint> before, after; // in time order
+};
+
+struct LogPane {
+    std::string title, text;
+};
+
+// The moment of a start: its offset counts; a start without one is a local time.
+std::optional<std::int64_t> StartInstant(std::string_view start);
+
+class HistoryQuery {
+public:
+    // A new reading of the file; the filter stays. Its dates follow the data: a date at
+    // the old end of the data moves to the new end, so a night that arrives while the
+    // window is open shows; a date the user moved stays.
+    void setHistory(std::shared_ptr<const HistoryLoad> load);
+    const std::vector<HistoryRecord>& records() const;
+    // A database that is not among the configuration's reads as all databases.
+    void setFilter(HistoryFilter filter);
+    const HistoryFilter& filter() const { return filter_; }
+    // Equal rows keep file order, later lines first when descending: the newest first.
+    void sortBy(HistoryColumn column, bool descending);
+
+    // The rows: the records that pass the filter, sorted.
+    std::size_t rowCount() const { return shown_.size(); }
+    std::size_t recordIndexAt(std::size_t row) const { return shown_[row]; }
+    const HistoryRecord& recordAt(std::size_t row) const { return records()[shown_[row]]; }
+    std::optional<std::size_t> rowOf(std::size_t recordIndex) const;
+    std::string cellText(std::size_t row, HistoryColumn column) const;
+    // The whole text where a cell shortens it (paths, the start); empty elsewhere.
+    std::string cellFullText(std::size_t row, HistoryColumn column) const;
+    OutcomeKind kindAt(std::size_t row) const { return KindOfOutcome(recordAt(row).outcome); }
+
+    std::vector<FilterChoice> configurationChoices() const;
+    std::vector<FilterChoice> databaseChoices() const; // of the filter's configuration
+    std::vector<FilterChoice> outcomeChoices() const;
+
+    HistoryTotals totals() const;
+    // "4 passes, 4 databases compacted, 4 failures, 1.2 GB saved"
+    std::string totalsText() const;
+    // The line about the file: its path and size, or why nothing shows.
+    std::string fileNote(const std::string& path) const;
+
+    // Sizes before and after of the selected record's database, else of the database
+    // filtered for, else the sum per pass of the configuration filtered for; within the
+    // filter's configuration and dates.
+    SizeSeries sizeChart(std::optional<std::size_t> selectedRecord) const;
+    // The space the shown rows saved, per local day at its midnight.
+    std::vector<ChartPoint> savedPerNight() const;
+
+    // What the selected record's pass wrote to the log at `logPath`; the log is read
+    // again only when it changed.
+    LogPane passLog(std::optional<std::size_t> selectedRecord, const std::string& logPath);
+
+private:
+    bool passes(std::size_t index, bool ignoreOutcomeAndDatabase) const;
+    void refilter();
+    void sort();
+    std::optional<Date> dateOf(std::size_t index) const;
+
+    std::shared_ptr<const HistoryLoad> load_;
+    std::vector<std::int64_t> keys_; // MomentKey of each start; lowest for no time
+    std::vector<std::size_t> shown_;
+    HistoryFilter filter_;
+    std::optional<Date> dataFirst_, dataLast_;
+    HistoryColumn sortColumn_ = HistoryColumn::When;
+    bool descending_ = true;
+    WatchedTail log_;
+};
+
+} // namespace quillet::admin
