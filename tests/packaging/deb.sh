@@ -53,6 +53,7 @@ grep -q 'missing.db does not exist' "$data/error.log" || fail "error.log in $dat
 # The schedule of the data folder, run by the installed QuilletSched through the link in
 # /usr/bin with the compactor next to it, finds the pass's lines in the history the
 # compactor wrote there.
+while [ "$(date +%M%S)" -ge 5950 ]; do sleep 1; done # the start hour must hold for the check
 printf '[Defaults]\r\nStartTime=%s\r\n' "$(date +%H)" >"$data/Quillet.ini"
 printf '"Nightly"\t"%s"\t"d|1|"\r\n' "$scratch/db/sched.cfg" >"$data/schedfile.dat"
 sqlite3 "$scratch/db/d1.db" 'DELETE FROM t WHERE rowid % 3 = 0;'
