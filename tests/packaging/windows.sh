@@ -44,6 +44,7 @@ fi
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillet'
 entry=$(wine reg query "$key" 2>/dev/null | tr -d '\r')
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/mingw/CMakeCache.txt)
+echo "$entry" | grep -E "DisplayName|DisplayVersion|Publisher|EstimatedSize|UninstallString"
 for value in "DisplayName.*Quillet" "DisplayVersion.*$version" "Publisher.*Orvane Software" \
   "UninstallString.*Uninstall.exe" "EstimatedSize.*0x"; do
   grep -q "$value" <<<"$entry" || fail "uninstall entry: $value in $entry"
