@@ -16,7 +16,7 @@ xsession_start quillet-setup-screens 1000x700
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 wineboot --init >/dev/null 2>&1
 wineserver -w
-stop_wine() { wineserver -k 2>/dev/null || true; xsession_cleanup; }
+stop_wine() { wineserver -k 2>/dev/null || true; xsession_cleanup; rm -rf "$WINEPREFIX"; }
 trap stop_wine EXIT
 
 # NSIS puts a blank after the title of every page but the setup's first, so each
