@@ -10,6 +10,9 @@ namespace quillet::platform {
 
 // True only for an existing file; a folder at the path counts as missing.
 bool FileExists(const std::string& path);
+// True only when the system says nothing is at the path. Something that cannot be
+// looked at (no permission on its folder, an I/O error) is not absent.
+bool NothingAt(const std::string& path);
 
 // Appends the bytes in one write to a file opened for appending (created when
 // missing), so that lines of two processes never interleave. False on any failure.

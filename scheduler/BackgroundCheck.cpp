@@ -41,10 +41,6 @@ private:
     ProcessRunner& inner_;
 };
 
-std::string EntryName(const ScheduleEntry& e) {
-    return e.description.empty() ? e.configPath : e.description + " (" + e.configPath + ")";
-}
-
 bool Succeeded(RunOutcome outcome) {
     return outcome == RunOutcome::Ok || outcome == RunOutcome::Unchanged;
 }

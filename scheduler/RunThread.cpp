@@ -4,7 +4,6 @@
 #include "scheduler/ScheduleSync.h"
 
 #include <atomic>
-#include <ctime>
 #include <mutex>
 #include <thread>
 
@@ -65,7 +64,7 @@ class WatchedRunner final : public ProcessRunner {
 public:
     WatchedRunner(RunThread::State& state) : state_(state) {}
     bool runAndWait(const std::string& commandLine) override {
-        state_.since = static_cast<long long>(std::time(nullptr));
+        state_.since = static_cast<long long>(state_.clock->secondsNow());
         state_.current = pending;
         const bool started = state_.runner->runAndWait(commandLine);
         state_.current = -1;

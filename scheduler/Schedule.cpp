@@ -69,6 +69,10 @@ std::optional<std::string> CodeProblem(const std::string& code) {
     return std::nullopt;
 }
 
+std::int64_t Clock::secondsNow() const {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
 Date SystemClock::today() const {
     const std::time_t now = std::time(nullptr);
     const std::tm local = *std::localtime(&now);

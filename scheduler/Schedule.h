@@ -51,6 +51,8 @@ public:
     virtual ~Clock() = default;
     virtual Date today() const = 0;
     virtual int hourNow() const = 0; // 0 to 23
+    // Seconds since 1970-01-01 UTC, for when a run started; the system's unless a test sets it.
+    virtual std::int64_t secondsNow() const;
 };
 
 class SystemClock final : public Clock {

@@ -12,16 +12,21 @@ constexpr int FieldCount = 3;
 
 } // namespace
 
+std::string EntryName(const ScheduleEntry& entry) {
+    return entry.description.empty() ? entry.configPath : entry.description + " (" + entry.configPath + ")";
+}
+
 void ScheduleFile::Load(const std::string& path) {
     entries_.clear();
     path_ = path;
     loadFailed_ = false;
-    if (!platform::FileExists(path))
+    // Only a schedule that is not there at all is an empty one.
+    if (platform::NothingAt(path))
         return;
     std::string data;
     if (!platform::ReadWholeFile(path, data)) {
         loadFailed_ = true;
-        throw EFOpenError(path);
+        throw EFOpenError(path, platform::FolderExists(path) ? "It is a folder." : platform::LastFileErrorText());
     }
     for (const std::string& line : SplitLines(data)) {
         DelimitedRow fields = SplitFields(line, ScheduleDelimiter, FieldCount);

@@ -18,11 +18,14 @@ struct ScheduleEntry {
     std::string configPath;
     std::string code; // empty: as needed
 };
+// "Description (path)", or the path alone.
+std::string EntryName(const ScheduleEntry& entry);
 
 class ScheduleFile final : public ScheduleTable {
 public:
     // Replaces the entries with the file's; a missing file is an empty schedule.
-    // Throws EFOpenError when the file exists but cannot be read: the table is then
+    // Throws EFOpenError when something is at the path but cannot be read (a folder, no
+    // permission to read, an I/O error): the table is then
     // empty and refuses to be saved, so that it cannot replace the stored schedule.
     void Load(const std::string& path);
     // Writes every entry that has text (entries with nothing but blanks are left out).

@@ -54,6 +54,11 @@ bool FileExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool NothingAt(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
 bool IsReadOnlyFile(const std::string& path) {
     struct stat st {};
     // Replacing goes through the folder, which could succeed where writing the file

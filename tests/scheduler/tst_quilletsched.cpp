@@ -138,6 +138,14 @@ TEST_F(Sched, FailedDatabasesAndUnusableFilesHaveTheirOwnExitCodes) {
     std::filesystem::permissions(app("schedfile.dat"), std::filesystem::perms::owner_read |
                                                            std::filesystem::perms::group_read);
     EXPECT_EQ(sched("--due", &out), CheckUnwritable) << out;
+    // A schedule that is there but cannot be read is no empty one: the check fails.
+    std::filesystem::remove(app("schedfile.dat"));
+    std::filesystem::create_directory(app("schedfile.dat"));
+    EXPECT_EQ(sched("--due", &out), CheckUnreadable) << out;
+    const auto last = ReadLastCheck(app(""));
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->exitCode, CheckUnreadable);
+    EXPECT_NE(last->result.find("Cannot open file"), std::string::npos) << last->result;
 
     EXPECT_EQ(sched("--bogus", &out), CheckUsage);
     EXPECT_EQ(sched("--help", &out), CheckOk);

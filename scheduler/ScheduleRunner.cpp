@@ -1,0 +1,174 @@
+#include "scheduler/ScheduleRunner.h"
+
+#include "core/AdminSettings.h"
+#include "core/Convert.h"
+#include "core/Errors.h"
+#include "platform/FileLock.h"
+#include "platform/RegionalTime.h"
+#include "scheduler/ScheduleSync.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace quillet::scheduler {
+
+const char* const BackgroundCheckBusyText =
+    "The schedule is being checked in the background right now (QuilletSched --due). "
+    "Compact again when that check has ended.";
+
+const char* const NothingRunsWhenClosedText =
+    "Entries of the schedule have a frequency, but nothing of the schedule runs while "
+    "QuilletAdmin is closed: no background check is installed for this folder. To run it "
+    "anyway, tick \"Run the schedule when QuilletAdmin is closed\" in the scheduler "
+    "window.\n\nShow this warning again next time?";
+
+ScheduleRunner::ScheduleRunner(ScheduleEditor& editor, std::string folder, std::shared_ptr<const Clock> clock,
+                               std::shared_ptr<ProcessRunner> runner,
+                               std::function<std::string()> compactorPath)
+    : editor_(editor), folder_(std::move(folder)), clock_(std::move(clock)), runner_(std::move(runner)),
+      compactorPath_(std::move(compactorPath)) {}
+
+// A thread still running finishes by itself; it owns what it needs.
+ScheduleRunner::~ScheduleRunner() = default;
+
+bool ScheduleRunner::Running() const {
+    return state_ == RunState::Running || state_ == RunState::RunningTickWaiting ||
+           state_ == RunState::RunningQuitAfter;
+}
+
+ScheduleRunner::Start ScheduleRunner::begin(RunThread::Work work) {
+    bool held = false;
+    const std::string lockPath = folder_ + CheckLockFileName;
+    auto lock = platform::FileLock::TryAcquire(lockPath, &held);
+    if (!lock) {
+        if (held)
+            return Start::Held;
+        throw EFCreateError(lockPath);
+    }
+    editor_.NoticeFileChange(); // a background check may have recorded runs since the last look
+    run_ = std::make_unique<RunThread>(editor_.Entries(), editor_.Base(), editor_.Path(), std::move(lock),
+                                       clock_, runner_, compactorPath_ ? compactorPath_() : std::string(),
+                                       std::move(work), editor_.Refusal());
+    state_ = RunState::Running;
+    return Start::Started;
+}
+
+ScheduleRunner::Start ScheduleRunner::Tick() {
+    switch (state_) {
+    case RunState::Running:
+        state_ = RunState::RunningTickWaiting;
+        return Start::Waits;
+    case RunState::RunningTickWaiting:
+    case RunState::RunningQuitAfter:
+        return Start::Waits;
+    case RunState::Ending:
+    case RunState::EndingTickWaiting:
+    case RunState::Quit:
+        return Start::Nothing;
+    case RunState::Idle:
+        break;
+    }
+    // Most ticks end here, outside the start hour, without a thread.
+    if (startHour_ != clock_->hourNow())
+        return Start::Nothing;
+    const std::string startText = IntToStr(startHour_);
+    return begin([startText](ScheduleTable& table, const RunEnvironment& env) {
+        RunDueEntries(table, startText, env);
+    });
+}
+
+ScheduleRunner::Start ScheduleRunner::Compact(int entry) {
+    if (state_ != RunState::Idle)
+        return Start::Nothing;
+    return begin([entry](ScheduleTable& table, const RunEnvironment& env) {
+        scheduler::CompactEntry(table, entry, true, env);
+    });
+}
+
+std::optional<ScheduleRunner::Ended> ScheduleRunner::Poll() {
+    if (!run_ || !run_->Finished())
+        return std::nullopt;
+    std::optional<std::vector<ScheduleEntry>> saved;
+    if (run_->Saved())
+        saved = run_->Base();
+    editor_.TakeRun(run_->Entries(), saved);
+    Ended ended{run_->Error(), {}};
+    run_.reset();
+    switch (state_) {
+    case RunState::RunningTickWaiting:
+        state_ = RunState::EndingTickWaiting;
+        break;
+    case RunState::RunningQuitAfter:
+        state_ = RunState::Quit;
+        ended.quit = std::exchange(quit_, nullptr);
+        break;
+    default:
+        state_ = RunState::Ending;
+        break;
+    }
+    return ended;
+}
+
+bool ScheduleRunner::FinishEnding() {
+    const bool tick = state_ == RunState::EndingTickWaiting;
+    if (tick || state_ == RunState::Ending)
+        state_ = RunState::Idle;
+    return tick;
+}
+
+std::string ScheduleRunner::ProgressText() const {
+    if (!run_)
+        return {};
+    const int entry = run_->CurrentEntry();
+    const auto& entries = editor_.Entries();
+    if (entry < 0 || entry >= static_cast<int>(entries.size()))
+        return "Checking the schedule...";
+    const platform::LocalDateTime since = platform::LocalDateTimeOf(run_->CurrentSince());
+    char time[16];
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", since.hour % 100, since.minute % 100,
+                  since.second % 100);
+    return "Running: " + EntryName(entries[static_cast<std::size_t>(entry)]) + ", since " + time;
+}
+
+bool ScheduleRunner::CanCloseProgram(ui::Prompts& prompts, const std::string& caption,
+                                     std::function<void()> quit, const std::function<void()>& hideWindows,
+                                     const std::function<bool()>& backgroundInstalled) {
+    if (!Running()) {
+        // Said once per exit, and never again once the user says so.
+        const AdminSettings settings(folder_);
+        if (!settings.WarnScheduleClosed() || !editor_.AnyFrequency() ||
+            (backgroundInstalled && backgroundInstalled()))
+            return true;
+        if (prompts.ask(caption, NothingRunsWhenClosedText, false) == ui::Answer::No) {
+            try {
+                settings.SaveWarnScheduleClosed(false);
+            } catch (const EIniFileException& e) {
+                prompts.warn(caption, e.what());
+            }
+        }
+        return true;
+    }
+    const ui::Answer answer = prompts.ask(
+        caption,
+        ProgressText() +
+            "\n\nWait for it to end?\n\nYes: QuilletAdmin closes as soon as the run has ended and is "
+            "recorded.\n"
+            "No: the windows close now; the run goes on by itself, is recorded, and then QuilletAdmin ends.\n"
+            "Cancel: QuilletAdmin stays open.",
+        true);
+    if (answer == ui::Answer::Cancel)
+        return false;
+    if (answer == ui::Answer::No && hideWindows)
+        hideWindows();
+    if (!Running()) {
+        // The run ended while the question was open; it is recorded.
+        if (quit)
+            quit();
+        return false;
+    }
+    quit_ = std::move(quit);
+    state_ = RunState::RunningQuitAfter;
+    return false;
+}
+
+} // namespace quillet::scheduler
