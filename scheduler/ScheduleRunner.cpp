@@ -3,8 +3,10 @@
 #include "core/AdminSettings.h"
 #include "core/Convert.h"
 #include "core/Errors.h"
+#include "core/RunHistory.h"
 #include "platform/FileLock.h"
 #include "platform/RegionalTime.h"
+#include "scheduler/EntryStatus.h"
 #include "scheduler/ScheduleSync.h"
 
 #include <cstdio>
@@ -128,6 +130,40 @@ std::string ScheduleRunner::ProgressText() const {
     std::snprintf(time, sizeof time, "%02d:%02d:%02d", since.hour % 100, since.minute % 100,
                   since.second % 100);
     return "Running: " + EntryName(entries[static_cast<std::size_t>(entry)]) + ", since " + time;
+}
+
+std::optional<std::string> ScheduleRunner::EnterStart(const std::string& text) {
+    if (auto problem = StartTimeProblem(text))
+        return problem;
+    SetStart(StrToInt(text), text);
+    return std::nullopt;
+}
+
+ScheduleRunner::TimerSave ScheduleRunner::SaveTimer(const std::string& interval, const std::string& start) {
+    TimerSave save;
+    if (const auto problem = TimerIntervalProblem(interval))
+        return {TimerSave::Interval, *problem};
+    if (const auto problem = StartTimeProblem(start))
+        return {TimerSave::Start, *problem};
+    try {
+        AdminSettings(folder_).SaveTimer({interval, start});
+        save.written = true;
+    } catch (const EIniFileException& e) {
+        save.message = e.what(); // the user's to fix; the settings count all the same
+    }
+    save.intervalMinutes = StrToInt(interval);
+    SetStart(StrToInt(start), start);
+    return save;
+}
+
+std::string ScheduleRunner::EntryStatus(int entry) {
+    const ScheduleEntry& e = editor_.Entries().at(static_cast<std::size_t>(entry));
+    if (e.configPath.empty())
+        return {};
+    const std::string compactor = compactorPath_ ? compactorPath_() : std::string();
+    const HistoryLoad& history = history_.get(CompactorFileOf(compactor, HistoryFileName));
+    return EntryStatusText(history.contents.records, e.configPath, e.code, startText_, clock_->today(),
+                           clock_->hourNow());
 }
 
 bool ScheduleRunner::CanCloseProgram(ui::Prompts& prompts, const std::string& caption,

@@ -4,6 +4,7 @@
 // is started are seams (Clock, ProcessRunner). No Qt.
 #pragma once
 
+#include "core/HistorySummary.h"
 #include "scheduler/RunThread.h"
 #include "scheduler/ScheduleEditor.h"
 #include "ui/Prompts.h"
@@ -45,9 +46,26 @@ public:
     // A run's thread works: the face takes no edits and waits, polling.
     bool Running() const;
 
-    // The start hour in effect (the one read, saved or entered).
-    void SetStartHour(int hour) { startHour_ = hour; }
+    // The start hour in effect (the one read, saved or entered), and its text.
+    void SetStart(int hour, std::string text) {
+        startHour_ = hour;
+        startText_ = std::move(text);
+    }
     int StartHour() const { return startHour_; }
+    const std::string& StartText() const { return startText_; }
+    // A start hour entered: in effect at once, saved or not; the refusal (naming the
+    // field) leaves the one in effect.
+    std::optional<std::string> EnterStart(const std::string& text);
+
+    // The timer settings as typed, on Save: refused texts are not written, so that the
+    // next start never has to refuse them; good ones are written and put into effect.
+    struct TimerSave {
+        enum Field { None, Interval, Start } refused = None;
+        std::string message;  // the refusal, or why "Quillet.ini" could not be written
+        bool written = false; // false also when the file could not be written; they count all the same
+        int intervalMinutes = 0;
+    };
+    TimerSave SaveTimer(const std::string& interval, const std::string& start);
 
     enum class Start {
         Started, // a run's thread works now: poll until it ends
@@ -73,6 +91,9 @@ public:
     // "Running: <entry>, since HH:MM:SS", "Checking the schedule..." before the first
     // start, empty when no run goes on.
     std::string ProgressText() const;
+    // An entry's last run from the compactor's run history and when it is due next (UTF-8);
+    // empty for an entry without a configuration.
+    std::string EntryStatus(int entry);
 
     // Asked when the program is to end. During a run, whether to wait for it (Yes), to
     // close the windows now and let it finish by itself (No: `hideWindows` runs), or to
@@ -96,6 +117,8 @@ private:
     std::function<void()> quit_;
     RunState state_ = RunState::Idle;
     int startHour_ = 1;
+    std::string startText_ = "01";
+    HistoryFileCache history_;
 };
 
 // Compact's refusal while QuilletSched --due holds the check lock.

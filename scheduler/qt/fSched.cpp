@@ -5,7 +5,6 @@
 #include "core/Errors.h"
 #include "platform/Files.h"
 #include "platform/Programs.h"
-#include "scheduler/EntryStatus.h"
 #include "scheduler/qt/fSchedBackground.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/DropFileTarget.h"
@@ -26,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTimer>
@@ -46,26 +46,13 @@ constexpr int ColDescription = 1;
 constexpr int ColConfigFile = 2;
 constexpr int ColCode = 3;
 
-// Holds a flag up for the length of a scope.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
-
 // Names a child, and places it where the window's fixed layout has it.
-template <class W> W* Named(W* widget, const char* name) {
+template <class W> W* Placed(W* widget, const char* name, QRect geometry = {}) {
+    if constexpr (std::is_base_of_v<QWidget, W>)
+        if (!geometry.isNull())
+            widget->setGeometry(geometry);
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
-}
-template <class W> W* Placed(W* widget, const char* name, QRect geometry) {
-    widget->setGeometry(geometry);
-    return Named(widget, name);
 }
 
 std::string& Field(ScheduleEntry& e, int col) {
@@ -93,7 +80,8 @@ TfrmSched::TfrmSched(SchedulerHost host, QWidget* parent, std::unique_ptr<Clock>
     setFont(font);
     createControls();
     createMenu();
-    guarded([&] { FormCreate(); });
+    DropFileTarget1->Register(EditGrid1, [this](const QStringList& files) { DropFileTarget1Drop(files); });
+    guarded([&] { loadAll(); });
 }
 
 TfrmSched::~TfrmSched() {
@@ -106,7 +94,7 @@ void TfrmSched::createControls() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    auto* client = Named(new QWidget(this), "ClientArea");
+    auto* client = Placed(new QWidget(this), "ClientArea");
     client->setFixedSize(537, 358);
     layout->addWidget(client);
 
@@ -154,14 +142,12 @@ void TfrmSched::createControls() {
     EditGrid1->SetCells(ColDescription, 0, QStringLiteral("Description"));
     EditGrid1->SetCells(ColConfigFile, 0, QStringLiteral("Config File"));
     // The grid's click: a press on a cell, or the current cell moved by the keyboard.
-    connect(EditGrid1, &QTableWidget::cellPressed, this, [this](int, int) {
+    const auto click = [this] {
         if (!quiet_)
             EditGrid1Click();
-    });
-    connect(EditGrid1, &QTableWidget::currentCellChanged, this, [this](int, int, int, int) {
-        if (!quiet_)
-            EditGrid1Click();
-    });
+    };
+    connect(EditGrid1, &QTableWidget::cellPressed, this, click);
+    connect(EditGrid1, &QTableWidget::currentCellChanged, this, click);
     EditGrid1->installEventFilter(this);
     EditGrid1->viewport()->installEventFilter(this);
 
@@ -185,9 +171,8 @@ void TfrmSched::createControls() {
     Edit1 = Placed(new QLineEdit(QStringLiteral("1"), Panel1), "Edit1", {8, 30, 33, 21});
     Edit1->installEventFilter(this);
     Label2 = Placed(new QLabel(QStringLiteral("Days"), Panel1), "Label2", {8, 56, 90, 14});
-    Label1->setVisible(false);
-    Edit1->setVisible(false);
-    Label2->setVisible(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Edit1, Label2})
+        w->hide();
 
     Panel2 = Placed(new QFrame(client), "Panel2", {199, 254, 337, 99});
     Placed(new QLabel(QStringLiteral("Timer Interval (minutes)"), Panel2), "Label3", {8, 8, 200, 14});
@@ -197,22 +182,21 @@ void TfrmSched::createControls() {
     edtStart->installEventFilter(this);
 
     // Below the fixed client area, as a status line.
-    lblLastRun = Named(new QLabel(this), "lblLastRun");
+    lblLastRun = Placed(new QLabel(this), "lblLastRun");
     lblLastRun->setContentsMargins(4, 2, 4, 2);
     lblLastRun->setFixedWidth(537);
     lblLastRun->setWordWrap(true);
     layout->addWidget(lblLastRun);
 
-    // The schedule timer: off until CheckTimer finds an entry with a frequency.
-    Timer1 = Named(new QTimer(this), "Timer1");
+    // The schedule timer: off until checkTimer finds an entry with a frequency.
+    Timer1 = Placed(new QTimer(this), "Timer1");
     Timer1->setTimerType(Qt::CoarseTimer);
     connect(Timer1, &QTimer::timeout, this, &TfrmSched::Timer1Timer);
-    periodMs_ = 60 * 60000;
 
-    DropFileTarget1 = Named(new ui::TDropFileTarget(this), "DropFileTarget1");
+    DropFileTarget1 = Placed(new ui::TDropFileTarget(this), "DropFileTarget1");
 
     // Under the window's old client area, so that nothing of that moves.
-    panelBackground = Named(
+    panelBackground = Placed(
         new TBackgroundPanel(BackgroundTarget{ToStd(host_.appFolder),
                                               ToStd(host_.programFolder.isEmpty() ? host_.appFolder
                                                                                   : host_.programFolder) +
@@ -222,22 +206,20 @@ void TfrmSched::createControls() {
     panelBackground->setFixedWidth(537);
     layout->addWidget(panelBackground);
 
-    tmrWatch = Named(new QTimer(this), "tmrWatch");
+    tmrWatch = Placed(new QTimer(this), "tmrWatch");
     connect(tmrWatch, &QTimer::timeout, this, &TfrmSched::NoticeFileChange);
     tmrWatch->start(2000);
 }
 
 void TfrmSched::createMenu() {
-    MainMenu1 = Named(new QMenuBar(this), "MainMenu1");
+    MainMenu1 = Placed(new QMenuBar(this), "MainMenu1");
     layout()->setMenuBar(MainMenu1);
     auto item = [this](QMenu* menu, const char* name, const QString& caption, void (TfrmSched::*handler)()) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
+        QAction* action = Placed(menu->addAction(caption), name);
         connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
         return action;
     };
-    QMenu* file = MainMenu1->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("File1"));
+    QMenu* file = Placed(MainMenu1->addMenu(QStringLiteral("&File")), "File1");
     item(file, "SaveChanges1", QStringLiteral("&Save Changes"), &TfrmSched::SaveChanges1Click);
     file->addSeparator()->setObjectName(QStringLiteral("N1"));
     item(file, "AddRow1", QStringLiteral("&Add Row"), &TfrmSched::AddRow1Click);
@@ -245,14 +227,8 @@ void TfrmSched::createMenu() {
     file->addSeparator()->setObjectName(QStringLiteral("N2"));
     item(file, "Close1", QStringLiteral("&Close"), &TfrmSched::Close1Click);
     MainMenu1->addSeparator()->setObjectName(QStringLiteral("N3"));
-    QMenu* help = MainMenu1->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("Help1"));
+    QMenu* help = Placed(MainMenu1->addMenu(QStringLiteral("&Help")), "Help1");
     item(help, "Sheduler1", QStringLiteral("&Sheduler"), &TfrmSched::btnHelpClick);
-}
-
-void TfrmSched::FormCreate() {
-    DropFileTarget1->Register(EditGrid1, [this](const QStringList& files) { DropFileTarget1Drop(files); });
-    loadAll();
 }
 
 // ---- Settings and the schedule file ----
@@ -281,9 +257,8 @@ void TfrmSched::readTimerSettings(QStringList& problems) {
     for (const auto& problem : {timer.intervalProblem, timer.startProblem})
         if (problem)
             problems << FromStd(*problem);
-    setPeriod(timer.intervalMinutes * 60000);
-    runner_.SetStartHour(timer.startHour);
-    startText_ = FromStd(timer.startText);
+    periodMs_ = timer.intervalMinutes * 60000;
+    runner_.SetStart(timer.startHour, timer.startText);
 }
 
 void TfrmSched::warn(const QString& text) {
@@ -314,7 +289,7 @@ void TfrmSched::pullGrid() {
 }
 
 void TfrmSched::showEntries() {
-    FlagScope quiet(quiet_);
+    const QScopedValueRollback<bool> quiet(quiet_, true);
     std::vector<ScheduleEntry> entries = editor_.Entries();
     const int rows = EditGrid1->FixedRows() + std::max<int>(1, static_cast<int>(entries.size()));
     if (EditGrid1->RowCount() != rows)
@@ -330,15 +305,13 @@ void TfrmSched::showEntries() {
 }
 
 void TfrmSched::FormShow() {
-    panelBackground->Refresh();
-    // During a run the table is the run's; it is reloaded at the next showing.
-    if (runner_.Running())
-        return;
     guarded([&] {
+        panelBackground->Refresh();
+        // During a run the table is the run's; it is reloaded at the next showing.
+        if (runner_.Running())
+            return;
         loadAll();
-        FlagScope quiet(quiet_);
-        EditGrid1->SetCurrentCell(ColDescription, EditGrid1->FixedRows());
-        showFrequency(currentCode());
+        showFirstEntry();
     });
 }
 
@@ -375,25 +348,14 @@ void TfrmSched::SaveChanges1Click() {
 void TfrmSched::saveChanges() {
     if (!takePendingEdits())
         return;
-    // Refused before anything is written, so the settings file never holds a value
-    // that the next start would have to refuse.
-    const std::string interval = ToStd(edtInterval->text());
-    if (const auto problem = TimerIntervalProblem(interval))
-        return refuse(edtInterval, *problem);
-    const std::string start = ToStd(edtStart->text());
-    if (const auto problem = StartTimeProblem(start))
-        return refuse(edtStart, *problem);
-    bool settingsSaved = true;
-    try {
-        AdminSettings(ToStd(host_.appFolder)).SaveTimer({interval, start});
-    } catch (const EIniFileException& e) {
-        // A settings file that cannot be written is for the user to fix; the table is saved all the same.
-        settingsSaved = false;
-        warn(FromStd(e.what()));
-    }
-    setPeriod(StrToInt(interval) * 60000);
-    runner_.SetStartHour(StrToInt(start));
-    startText_ = edtStart->text();
+    const auto timer = runner_.SaveTimer(ToStd(edtInterval->text()), ToStd(edtStart->text()));
+    if (timer.refused != ScheduleRunner::TimerSave::None)
+        return refuse(timer.refused == ScheduleRunner::TimerSave::Interval ? edtInterval : edtStart,
+                      timer.message);
+    if (!timer.written)
+        warn(FromStd(timer.message)); // the table is saved all the same
+    periodMs_ = timer.intervalMinutes * 60000;
+    checkTimer();
 
     const ScheduleEditor::SaveOutcome saved = editor_.Save();
     showEntries();
@@ -401,11 +363,9 @@ void TfrmSched::saveChanges() {
     if (saved.result == ScheduleEditor::SaveResult::Refused) {
         warn(FromStd(saved.message));
     } else if (saved.result == ScheduleEditor::SaveResult::Reloaded) {
-        FlagScope quiet(quiet_);
-        EditGrid1->SetCurrentCell(ColDescription, EditGrid1->FixedRows());
-        showFrequency(currentCode());
+        showFirstEntry();
         prompts_.inform(ToStd(windowTitle()),
-                        (settingsSaved ? "The timer settings were saved. " : "") + saved.message);
+                        (timer.written ? "The timer settings were saved. " : "") + saved.message);
     }
 }
 
@@ -420,8 +380,12 @@ QString TfrmSched::currentCode() const {
     return currentEntry() < 0 ? QString() : EditGrid1->Cells(ColCode, EditGrid1->Row());
 }
 
-void TfrmSched::UpdateFreq(const QString& code) {
-    guarded([&] { showFrequency(code); });
+void TfrmSched::showFirstEntry() {
+    {
+        const QScopedValueRollback<bool> quiet(quiet_, true);
+        EditGrid1->SetCurrentCell(ColDescription, EditGrid1->FixedRows());
+    }
+    showFrequency(currentCode());
 }
 
 void TfrmSched::showFrequency(const QString& code) {
@@ -440,9 +404,8 @@ void TfrmSched::rgSchedClick() {
 void TfrmSched::chooseFrequency() {
     const int index = rgSched->ItemIndex();
     const bool every = index >= 1 && index < FrequencyCount;
-    Label1->setVisible(every);
-    Edit1->setVisible(every);
-    Label2->setVisible(every);
+    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Edit1, Label2})
+        w->setVisible(every);
     if (every)
         Label2->setText(QString::fromLatin1(Frequencies[index].unit));
     if (const int entry = currentEntry(); entry >= 0) {
@@ -489,38 +452,25 @@ bool TfrmSched::takeStart() {
     if (!edtStart->isModified())
         return true;
     edtStart->setModified(false);
-    const std::string text = ToStd(edtStart->text());
-    if (const auto problem = StartTimeProblem(text)) {
-        edtStart->setText(startText_);
+    if (const auto problem = runner_.EnterStart(ToStd(edtStart->text()))) {
+        edtStart->setText(FromStd(runner_.StartText()));
         refuse(edtStart, *problem);
         return false;
     }
-    // An edited start hour counts at once, saved or not.
-    runner_.SetStartHour(StrToInt(text));
-    startText_ = edtStart->text();
     return true;
 }
 
 // ---- Timer and runs ----
 
-void TfrmSched::setTimerOn(bool on) {
-    timerOn_ = on;
-    // A period of 0 never fires; QTimer would fire at every pass of the event loop.
-    if (on && periodMs_ > 0)
-        Timer1->start(periodMs_);
-    else
-        Timer1->stop();
-}
-
-void TfrmSched::setPeriod(int ms) {
-    if (ms == periodMs_)
-        return; // the same period keeps the countdown running
-    periodMs_ = ms;
-    setTimerOn(timerOn_);
-}
-
 void TfrmSched::checkTimer() {
-    setTimerOn(editor_.AnyFrequency());
+    timerOn_ = editor_.AnyFrequency();
+    // A period of 0 never fires (QTimer would fire at every pass of the event loop); a
+    // timer that runs at its period keeps its countdown, so that showing the window or
+    // saving never puts a tick off.
+    if (!timerOn_ || periodMs_ <= 0)
+        Timer1->stop();
+    else if (!Timer1->isActive() || Timer1->interval() != periodMs_)
+        Timer1->start(periodMs_);
 }
 
 void TfrmSched::setEditing(bool on) {
@@ -562,12 +512,10 @@ void TfrmSched::awaitRun() {
         std::rethrow_exception(ended->error);
 }
 
-void TfrmSched::Timer1Timer() {
+void TfrmSched::run(const std::function<bool()>& start) {
     bool started = false;
     guarded([&] {
-        pullGrid();
-        started = runner_.Tick() == ScheduleRunner::Start::Started;
-        if (started)
+        if ((started = start()))
             awaitRun();
     });
     // A tick that came during the run (not during its error box) runs now.
@@ -575,39 +523,32 @@ void TfrmSched::Timer1Timer() {
         Timer1Timer();
 }
 
+void TfrmSched::Timer1Timer() {
+    run([&] {
+        pullGrid();
+        return runner_.Tick() == ScheduleRunner::Start::Started;
+    });
+}
+
 void TfrmSched::BitBtn7Click() {
-    bool started = false;
-    guarded([&] {
-        if (runner_.State() != RunState::Idle || !takePendingEdits())
-            return;
+    run([&] {
         const int entry = currentEntry();
-        if (entry < 0)
-            return;
-        if (const auto problem = editor_.CompactProblem(entry))
-            return warn(FromStd(*problem));
+        if (runner_.State() != RunState::Idle || !takePendingEdits() || entry < 0)
+            return false;
+        if (const auto problem = editor_.CompactProblem(entry)) {
+            warn(FromStd(*problem));
+            return false;
+        }
         const ScheduleRunner::Start start = runner_.Compact(entry);
         if (start == ScheduleRunner::Start::Held)
             prompts_.inform(ToStd(windowTitle()), BackgroundCheckBusyText);
-        started = start == ScheduleRunner::Start::Started;
-        if (started)
-            awaitRun();
+        return start == ScheduleRunner::Start::Started;
     });
-    if (started && runner_.FinishEnding())
-        Timer1Timer();
 }
 
 void TfrmSched::updateLastRun() {
     const int entry = currentEntry();
-    const int row = EditGrid1->Row();
-    if (entry < 0 || EditGrid1->Cells(ColConfigFile, row).isEmpty()) {
-        lblLastRun->clear();
-        return;
-    }
-    const std::string compactor = host_.compactorPath ? ToStd(host_.compactorPath()) : std::string();
-    const HistoryLoad& history = history_.get(CompactorFileOf(compactor, HistoryFileName));
-    lblLastRun->setText(QString::fromUtf8(
-        EntryStatusText(history.contents.records, ToStd(EditGrid1->Cells(ColConfigFile, row)),
-                        ToStd(currentCode()), ToStd(startText_), clock_->today(), clock_->hourNow())));
+    lblLastRun->setText(entry < 0 ? QString() : QString::fromUtf8(runner_.EntryStatus(entry)));
 }
 
 // ---- Window commands ----
@@ -625,7 +566,7 @@ void TfrmSched::DeleteRow1Click() {
         if (!takePendingEdits()) // an N typed for the entry goes with it, not to the next one
             return;
         if (const int entry = currentEntry(); entry >= 0) {
-            FlagScope quiet(quiet_);
+            const QScopedValueRollback<bool> quiet(quiet_, true);
             editor_.DeleteEntry(entry);
             EditGrid1->DeleteRow(EditGrid1->Row()); // the grid keeps its selection as it does
             showEntries();
@@ -636,10 +577,8 @@ void TfrmSched::DeleteRow1Click() {
 void TfrmSched::DropFileTarget1Drop(const QStringList& files) {
     guarded([&] {
         pullGrid();
-        std::vector<std::string> paths;
         for (const QString& path : files)
-            paths.push_back(ToStd(path));
-        editor_.AddFiles(paths);
+            editor_.AddFiles({ToStd(path)});
         showEntries();
     });
 }
@@ -657,11 +596,7 @@ void TfrmSched::btnHelpClick() {
 }
 
 void TfrmSched::Close1Click() {
-    guarded([&] { done(QDialog::Accepted); });
-}
-
-int TfrmSched::ShowModal() {
-    return exec();
+    done(QDialog::Accepted); // guarded there
 }
 
 void TfrmSched::FormClose() {
@@ -694,7 +629,7 @@ void TfrmSched::done(int result) {
     if (closing_)
         return;
     {
-        FlagScope closing(closing_);
+        const QScopedValueRollback<bool> closing(closing_, true);
         FormClose();
     }
     QDialog::done(result); // hides the window, whatever the answer

@@ -4,7 +4,6 @@
 // whether or not the window is ever shown.
 #pragma once
 
-#include "core/HistorySummary.h"
 #include "scheduler/Background.h"
 #include "scheduler/ScheduleEditor.h"
 #include "scheduler/ScheduleRunner.h"
@@ -53,7 +52,7 @@ public:
     ~TfrmSched() override; // runs FormDestroy
 
     // Shows the window modally (FormShow reloads everything) until it is closed.
-    int ShowModal();
+    int ShowModal() { return exec(); }
 
     QString ScheduleFilePath() const { return host_.appFolder + QString::fromLatin1(ScheduleFileName); }
     QString SettingsPath() const { return host_.appFolder + QString::fromLatin1(SettingsFileName); }
@@ -77,7 +76,6 @@ public:
     // Handlers; each runs guarded, so errors go to the error reporter.
     void FormShow();
     void SaveChanges1Click();
-    void UpdateFreq(const QString& code);
     void rgSchedClick();
     // Leaving the N box or the Start Time box: false when the text was refused, the box
     // then back at the value in effect.
@@ -127,13 +125,13 @@ protected:
 private:
     void createControls();
     void createMenu();
-    void FormCreate();
     void FormClose();
 
     // The unguarded bodies of the handlers above, for use inside one.
     void loadAll();
     void saveChanges();
     void showFrequency(const QString& code);
+    void showFirstEntry();
     void chooseFrequency();
     bool takeEvery();
     bool takeStart();
@@ -153,8 +151,8 @@ private:
     // Waits for the run just started, the window's events going on meanwhile, and takes
     // its outcome; rethrows what the run threw.
     void awaitRun();
-    void setTimerOn(bool on);
-    void setPeriod(int ms);
+    // A tick or Compact: `start` starts a run, or says why not and gives false.
+    void run(const std::function<bool()>& start);
     void checkTimer();
     int currentEntry() const; // -1 when the grid's current row is no entry
     QString currentCode() const;
@@ -167,11 +165,9 @@ private:
     ScheduleEditor editor_;
     ScheduleRunner runner_;
     ui::QtPrompts prompts_;
-    HistoryFileCache history_;
 
     bool timerOn_ = false;
-    int periodMs_ = 0;
-    QString startText_ = QStringLiteral("01"); // the start hour in effect, as its text
+    int periodMs_ = 60 * 60000;
     bool closing_ = false;
     bool quiet_ = false; // the grid's current cell moves by our own code
 };

@@ -14,6 +14,19 @@ namespace quillet::scheduler {
 
 using ui::FromStd;
 
+namespace {
+
+// The wait cursor for the length of a scope, also when what it waits for throws.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace
+
 QString BackgroundStatusLine(const TriggerStatus& status, const std::optional<LastCheck>& last) {
     QString text;
     if (!status.installed) {
@@ -23,9 +36,9 @@ QString BackgroundStatusLine(const TriggerStatus& status, const std::optional<La
         if (!status.nextRun.empty())
             text += QStringLiteral("; next check %1").arg(FromStd(status.nextRun));
         if (status.runsLoggedOut)
-            text += *status.runsLoggedOut
-                        ? QStringLiteral("; runs while you are logged out")
-                        : QStringLiteral("; does not run while you are logged out (%1)").arg(FromStd(status.loggedOutHint));
+            text += *status.runsLoggedOut ? QStringLiteral("; runs while you are logged out")
+                                          : QStringLiteral("; does not run while you are logged out (%1)")
+                                                .arg(FromStd(status.loggedOutHint));
         text += QLatin1Char('.');
     }
     if (!status.problem.empty())
@@ -36,7 +49,8 @@ QString BackgroundStatusLine(const TriggerStatus& status, const std::optional<La
     return text;
 }
 
-TBackgroundPanel::TBackgroundPanel(BackgroundTarget target, std::shared_ptr<TriggerControl> trigger, QWidget* parent)
+TBackgroundPanel::TBackgroundPanel(BackgroundTarget target, std::shared_ptr<TriggerControl> trigger,
+                                   QWidget* parent)
     : QFrame(parent), target_(std::move(target)),
       trigger_(trigger ? std::move(trigger) : std::make_shared<SystemTriggerControl>()) {
     setFrameShape(QFrame::Panel);
@@ -65,12 +79,10 @@ TBackgroundPanel::TBackgroundPanel(BackgroundTarget target, std::shared_ptr<Trig
 }
 
 void TBackgroundPanel::Refresh() {
-    ui::guarded([&] {
-        const TriggerStatus status = trigger_->query(target_);
-        installed_ = status.installed;
-        chkBackground->setChecked(installed_);
-        lblBackground->setText(BackgroundStatusLine(status, ReadLastCheck(target_.folder)));
-    });
+    const TriggerStatus status = trigger_->query(target_);
+    installed_ = status.installed;
+    chkBackground->setChecked(installed_);
+    lblBackground->setText(BackgroundStatusLine(status, ReadLastCheck(target_.folder)));
 }
 
 void TBackgroundPanel::ShowRun(const QString& text) {
@@ -81,9 +93,10 @@ void TBackgroundPanel::ShowRun(const QString& text) {
 
 void TBackgroundPanel::chkBackgroundClick(bool checked) {
     ui::guarded([&] {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const TriggerResult r = checked ? trigger_->install(target_) : trigger_->uninstall(target_);
-        QApplication::restoreOverrideCursor();
+        const TriggerResult r = [&] {
+            const WaitCursor wait;
+            return checked ? trigger_->install(target_) : trigger_->uninstall(target_);
+        }();
         Refresh();
         if (!r.ok)
             ui::Dialogs::instance().error(this, window()->windowTitle(), FromStd(r.message));

@@ -20,7 +20,7 @@ class TBackgroundPanel : public QFrame {
 public:
     TBackgroundPanel(BackgroundTarget target, std::shared_ptr<TriggerControl> trigger, QWidget* parent = nullptr);
 
-    // Asks the system again and shows what it says.
+    // Asks the system again and shows what it says; throws what asking throws.
     void Refresh();
     // Whether the trigger was installed when the status was last asked.
     bool Installed() const { return installed_; }

@@ -203,14 +203,11 @@ void TestFSchedRun::backgroundCheckBoxAndExitWarning() {
     QVERIFY(!f.panelBackground->chkBackground->isChecked());
     QVERIFY(f.panelBackground->lblBackground->text().startsWith(QStringLiteral("Not installed")));
 
-    // Entries have a frequency, nothing is installed: the exit says so, until told not to.
+    // Entries have a frequency, nothing is installed: the exit says so.
     w.world.dialogs.answers = {QMessageBox::No};
     QVERIFY(f.CanCloseProgram({}));
     QCOMPARE(w.world.dialogs.shown.size(), 1u);
     QVERIFY(w.world.dialogs.shown[0].text.contains(QStringLiteral("nothing of the schedule runs")));
-    QVERIFY(f.CanCloseProgram({}));
-    QCOMPARE(w.world.dialogs.shown.size(), 1u);
-    QCOMPARE(test::ProfileValue(w.world.iniPath(), QStringLiteral("WarnScheduleClosed")), QStringLiteral("0"));
 
     w.trigger->fails = true;
     f.panelBackground->chkBackground->click();

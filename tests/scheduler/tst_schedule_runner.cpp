@@ -3,8 +3,10 @@
 // of a table that could not be loaded.
 #include "scheduler/ScheduleRunner.h"
 #include "tests/support/ScheduleSeams.h"
+#include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TempDir.h"
 
+#include "core/AdminSettings.h"
 #include "platform/FileLock.h"
 #include "scheduler/ScheduleSync.h"
 
@@ -96,7 +98,7 @@ TEST(ScheduleRunner, ATickRunsTheDueEntriesInTheStartHourAndRecordsThem) {
               "month.cfg\"\t\"m|1|2026-12-06\"\r\n");
     // Another start hour counts at once.
     r.clock->day = EncodeDate(2026, 12, 20);
-    r.runner->SetStartHour(5);
+    r.runner->SetStart(5, "05");
     EXPECT_EQ(r.runner->Tick(), ScheduleRunner::Start::Nothing);
     r.clock->hour = 5;
     EXPECT_EQ(r.runner->Tick(), ScheduleRunner::Start::Started);
@@ -142,18 +144,16 @@ TEST(ScheduleRunner, AHeldCheckLockSkipsTheRun) {
 TEST(ScheduleRunner, ClosingDuringARunWaitsOrLetsItFinish) {
     for (const auto answer : {ui::Answer::Cancel, ui::Answer::Yes, ui::Answer::No}) {
         Runs r(true);
-        ScriptedPrompts prompts;
-        EXPECT_TRUE(r.runner->CanCloseProgram(prompts, "Quillet Scheduler", {}, {}));
-        EXPECT_TRUE(prompts.shown.empty());
+        test::ScriptedPrompts prompts;
         ASSERT_EQ(r.runner->Compact(0), ScheduleRunner::Start::Started);
         r.waitForStart();
         prompts.answers = {answer};
         int quits = 0;
         bool hidden = false;
         EXPECT_FALSE(r.runner->CanCloseProgram(
-            prompts, "Quillet Scheduler", [&] { ++quits; }, [&] { hidden = true; }));
+            prompts, "Quillet Scheduler", [&] { ++quits; }, [&] { hidden = true; }, {}));
         ASSERT_EQ(prompts.shown.size(), 1u);
-        EXPECT_EQ(prompts.shown[0].rfind("ask: Running: n (/data/night.cfg), since ", 0), 0u);
+        EXPECT_EQ(prompts.shown[0].text.rfind("Running: n (/data/night.cfg), since ", 0), 0u);
         EXPECT_EQ(hidden, answer == ui::Answer::No);
         r.held->release = true;
         const auto ended = r.finish();
@@ -167,6 +167,27 @@ TEST(ScheduleRunner, ClosingDuringARunWaitsOrLetsItFinish) {
             EXPECT_EQ(r.runner->Tick(), ScheduleRunner::Start::Nothing);
         }
     }
+}
+
+// Without a run: entries have a frequency, nothing runs them while the program is
+// closed; said until the user says not to.
+TEST(ScheduleRunner, ClosingWarnsWhenNoBackgroundCheckRunsTheSchedule) {
+    Runs r;
+    test::ScriptedPrompts prompts;
+    bool installed = true;
+    auto close = [&] {
+        return r.runner->CanCloseProgram(prompts, "Quillet Scheduler", {}, {}, [&] { return installed; });
+    };
+    EXPECT_TRUE(close());
+    EXPECT_TRUE(prompts.shown.empty());
+    installed = false;
+    prompts.answers = {ui::Answer::Yes, ui::Answer::No};
+    EXPECT_TRUE(close());
+    EXPECT_TRUE(close());
+    EXPECT_TRUE(close());
+    ASSERT_EQ(prompts.shown.size(), 2u);
+    EXPECT_NE(prompts.shown[0].text.find("nothing of the schedule runs"), std::string::npos);
+    EXPECT_FALSE(AdminSettings(r.dir.file("")).WarnScheduleClosed());
 }
 
 TEST(ScheduleRunner, ARunOfATableThatWasNotLoadedIsNotSaved) {

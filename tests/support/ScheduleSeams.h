@@ -3,7 +3,6 @@
 #pragma once
 
 #include "scheduler/Schedule.h"
-#include "ui/Prompts.h"
 
 #include <functional>
 #include <string>
@@ -32,29 +31,6 @@ public:
             whileRunning(commandLine);
         return startSucceeds;
     }
-};
-
-// Answers in order (Yes once they run out) and every box shown, as "kind: text".
-class ScriptedPrompts final : public ui::Prompts {
-public:
-    std::vector<ui::Answer> answers;
-    std::vector<std::string> shown;
-
-    ui::Answer ask(const std::string&, const std::string& text, bool) override {
-        shown.push_back("ask: " + text);
-        if (answers.empty())
-            return ui::Answer::Yes;
-        const ui::Answer a = answers.front();
-        answers.erase(answers.begin());
-        return a;
-    }
-    void warn(const std::string&, const std::string& text) override { shown.push_back("warn: " + text); }
-    void inform(const std::string&, const std::string& text) override { shown.push_back("inform: " + text); }
-    void fault(const std::string& message, const std::string&) override { shown.push_back("fault: " + message); }
-    std::string openFile(const ui::FileChoice&) override { return {}; }
-    std::string saveFile(const ui::FileChoice&) override { return {}; }
-    std::vector<std::string> openFiles(const ui::FileChoice&) override { return {}; }
-    std::string folder(const ui::FileChoice&) override { return {}; }
 };
 
 } // namespace quillet::scheduler::testing
