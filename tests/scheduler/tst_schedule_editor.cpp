@@ -127,28 +127,6 @@ TEST(ScheduleEditor, FrequencyAndN) {
               0u);
 }
 
-TEST(ScheduleEditor, AddDeleteAndDrops) {
-    Editor e;
-    e.write("\"only\"\t\"/o.cfg\"\t\"w|1|2026-12-01\"\r\n");
-    ASSERT_FALSE(e.editor.Load());
-    // Dropped files fill the last entry without a path, else a new one; no edit.
-    e.editor.AddFiles({"/d/one.cfg", "/d/two.cfg"});
-    ASSERT_EQ(e.editor.Entries().size(), 3u);
-    EXPECT_EQ(e.editor.Entries()[2].configPath, "/d/two.cfg");
-    EXPECT_FALSE(e.editor.Modified());
-    e.editor.AddEntry();
-    EXPECT_TRUE(e.editor.Modified());
-    e.editor.AddFiles({"/d/three.cfg"});
-    EXPECT_EQ(e.editor.Entries().size(), 4u);
-    // Deleting the only entry leaves one empty entry.
-    e.editor.TakeEdits({{"only", "/o.cfg", "w|1|2026-12-01"}}, false);
-    e.editor.DeleteEntry(0);
-    ASSERT_EQ(e.editor.Entries().size(), 1u);
-    EXPECT_EQ(e.editor.Entries()[0].configPath, "");
-    EXPECT_EQ(e.editor.Save().result, ScheduleEditor::SaveResult::Saved);
-    EXPECT_EQ(e.file(), "");
-}
-
 // The background check rewrites the file while the window shows it.
 TEST(ScheduleEditor, ChangesOnDiskAreReloadedOrTheirDatesMerged) {
     Editor e;

@@ -96,14 +96,6 @@ TEST(ScheduleRunner, ATickRunsTheDueEntriesInTheStartHourAndRecordsThem) {
     EXPECT_EQ(test::ReadBytes(r.dir.file("schedfile.dat")),
               "\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-06\"\r\n\"edited\"\t\"/data/"
               "month.cfg\"\t\"m|1|2026-12-06\"\r\n");
-    // Another start hour counts at once.
-    r.clock->day = EncodeDate(2026, 12, 20);
-    r.runner->SetStart(5, "05");
-    EXPECT_EQ(r.runner->Tick(), ScheduleRunner::Start::Nothing);
-    r.clock->hour = 5;
-    EXPECT_EQ(r.runner->Tick(), ScheduleRunner::Start::Started);
-    r.finish();
-    EXPECT_EQ(r.recording->commandLines.size(), 3u);
 }
 
 TEST(ScheduleRunner, DuringARunATickWaitsAndCompactDoesNothing) {
