@@ -313,4 +313,24 @@ std::optional<long long> StampToSeconds(const std::string& stamp) {
     return zone[0] == '+' ? seconds - offset : seconds + offset;
 }
 
+std::string BackgroundStatusText(const TriggerStatus& status, const std::optional<LastCheck>& last) {
+    std::string text;
+    if (!status.installed) {
+        text = "Not installed: the schedule runs only while QuilletAdmin is open.";
+    } else {
+        text = "Installed (" + status.kind + ")";
+        if (!status.nextRun.empty())
+            text += "; next check " + status.nextRun;
+        if (status.runsLoggedOut)
+            text += *status.runsLoggedOut ? "; runs while you are logged out"
+                                          : "; does not run while you are logged out (" + status.loggedOutHint + ")";
+        text += '.';
+    }
+    if (!status.problem.empty())
+        text += " Problem: " + status.problem + ".";
+    text += last ? "\nLast background check: " + last->start + ", " + last->result + "."
+                 : std::string("\nNo background check has run yet.");
+    return text;
+}
+
 } // namespace quillet::scheduler

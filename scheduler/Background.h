@@ -57,6 +57,11 @@ struct TriggerStatus {
     std::string problem;            // something wrong with an installed trigger; empty when none
 };
 
+// The scheduler window's status line of the background check: installed or not, the
+// next check, whether it runs while the user is logged out, then on a second line the
+// last check and its result.
+std::string BackgroundStatusText(const TriggerStatus& status, const std::optional<LastCheck>& last);
+
 struct TriggerResult {
     bool ok = false;
     std::string message;

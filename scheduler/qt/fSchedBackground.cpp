@@ -28,25 +28,7 @@ public:
 } // namespace
 
 QString BackgroundStatusLine(const TriggerStatus& status, const std::optional<LastCheck>& last) {
-    QString text;
-    if (!status.installed) {
-        text = QStringLiteral("Not installed: the schedule runs only while QuilletAdmin is open.");
-    } else {
-        text = QStringLiteral("Installed (%1)").arg(FromStd(status.kind));
-        if (!status.nextRun.empty())
-            text += QStringLiteral("; next check %1").arg(FromStd(status.nextRun));
-        if (status.runsLoggedOut)
-            text += *status.runsLoggedOut ? QStringLiteral("; runs while you are logged out")
-                                          : QStringLiteral("; does not run while you are logged out (%1)")
-                                                .arg(FromStd(status.loggedOutHint));
-        text += QLatin1Char('.');
-    }
-    if (!status.problem.empty())
-        text += QStringLiteral(" Problem: %1.").arg(FromStd(status.problem));
-    text += last ? QStringLiteral("\nLast background check: %1, %2.")
-                       .arg(FromStd(last->start), FromStd(last->result))
-                 : QStringLiteral("\nNo background check has run yet.");
-    return text;
+    return FromStd(BackgroundStatusText(status, last));
 }
 
 TBackgroundPanel::TBackgroundPanel(BackgroundTarget target, std::shared_ptr<TriggerControl> trigger,
