@@ -139,6 +139,8 @@ TEST_F(Sched, FailedDatabasesAndUnusableFilesHaveTheirOwnExitCodes) {
                                                            std::filesystem::perms::group_read);
     EXPECT_EQ(sched("--due", &out), CheckUnwritable) << out;
     // A schedule that is there but cannot be read is no empty one: the check fails.
+    std::filesystem::permissions(app("schedfile.dat"), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
     std::filesystem::remove(app("schedfile.dat"));
     std::filesystem::create_directory(app("schedfile.dat"));
     EXPECT_EQ(sched("--due", &out), CheckUnreadable) << out;
