@@ -25,11 +25,13 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QProxyStyle>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
+#include <array>
 #include <limits>
 
 namespace quillet::admin {
@@ -64,19 +66,6 @@ public:
         size.setHeight(14);
         return size;
     }
-};
-
-// Set for the lifetime of the scope.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = was_; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-    bool was_;
 };
 
 // A program-side change of a tracked field (QLineEdit or TFileNameEdit): same text
@@ -151,45 +140,42 @@ TForm1::~TForm1() {
     FormDestroy();
 }
 
-void TForm1::addToolButton(QWidget* panel, const char* name, const QString& caption, const QString& hint,
-                           int x, const QIcon& icon, Command command) {
-    auto* button = new QToolButton(panel);
-    button->setObjectName(QLatin1String(name));
-    button->setText(caption);
-    button->setToolTip(hint);
-    button->setIcon(icon);
-    button->setIconSize(QSize(24, 24));
-    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setGeometry(x, 0, 65, 55);
-    connect(button, &QToolButton::clicked, this, [this, command] { guarded([&] { (this->*command)(); }); });
-}
-
 void TForm1::createToolbar(QWidget* panel) {
-    auto icon = [this](const char* themeName, QStyle::StandardPixmap fallback) {
-        return QIcon::fromTheme(QLatin1String(themeName), style()->standardIcon(fallback));
+    struct Button {
+        const char *name, *caption, *hint, *icon;
+        QStyle::StandardPixmap fallback;
+        Command command;
     };
-    addToolButton(panel, "BitBtn1", QStringLiteral("New"), QStringLiteral("New configuration"), 0,
-                  icon("document-new", QStyle::SP_FileIcon), &TForm1::NewConfigFile1Click);
-    addToolButton(panel, "BitBtn2", QStringLiteral("Open"),
-                  QStringLiteral("Open an exisitng configuration file"), 64,
-                  icon("document-open", QStyle::SP_DialogOpenButton), &TForm1::OpenConfigFile1Click);
-    addToolButton(panel, "BitBtn3", QStringLiteral("Save"), QStringLiteral("Save current configuration file"),
-                  128, icon("document-save", QStyle::SP_DialogSaveButton), &TForm1::SaveConfigFIle1Click);
-    addToolButton(panel, "BitBtn4", QStringLiteral("Delete"),
-                  QStringLiteral("Removes selected database from compaction configuration"), 192,
-                  icon("edit-delete", QStyle::SP_TrashIcon), &TForm1::DeleteFile1Click);
-    addToolButton(panel, "BitBtn5", QStringLiteral("Schedule"),
-                  QStringLiteral("Show scheduler configuration screen"), 256,
-                  icon("appointment-new", QStyle::SP_FileDialogDetailedView), &TForm1::Scheduling1Click);
-    addToolButton(panel, "BitBtn6", QStringLiteral("Help"), QStringLiteral("Help"), 320,
-                  icon("help-contents", QStyle::SP_DialogHelpButton), &TForm1::Contents1Click);
-    // Dragging is not the only way to fill the list: a desktop may have no file manager.
-    addToolButton(panel, "BitBtn7", QStringLiteral("Add..."),
-                  QStringLiteral("Adds databases to compaction configuration"), 384,
-                  icon("list-add", QStyle::SP_FileDialogNewFolder), &TForm1::AddFiles1Click);
-    addToolButton(panel, "BitBtn8", QStringLiteral("History"), QStringLiteral("Show what the compactions did"), 448,
-                  icon("document-open-recent", QStyle::SP_FileDialogContentsView), &TForm1::History1Click);
+    // Dragging is not the only way to fill the list (Add...): a desktop may have no file manager.
+    const Button buttons[] = {
+        {"BitBtn1", "New", "New configuration", "document-new", QStyle::SP_FileIcon, &TForm1::NewConfigFile1Click},
+        {"BitBtn2", "Open", "Open an exisitng configuration file", "document-open", QStyle::SP_DialogOpenButton,
+         &TForm1::OpenConfigFile1Click},
+        {"BitBtn3", "Save", "Save current configuration file", "document-save", QStyle::SP_DialogSaveButton,
+         &TForm1::SaveConfigFIle1Click},
+        {"BitBtn4", "Delete", "Removes selected database from compaction configuration", "edit-delete",
+         QStyle::SP_TrashIcon, &TForm1::DeleteFile1Click},
+        {"BitBtn5", "Schedule", "Show scheduler configuration screen", "appointment-new",
+         QStyle::SP_FileDialogDetailedView, &TForm1::Scheduling1Click},
+        {"BitBtn6", "Help", "Help", "help-contents", QStyle::SP_DialogHelpButton, &TForm1::Contents1Click},
+        {"BitBtn7", "Add...", "Adds databases to compaction configuration", "list-add",
+         QStyle::SP_FileDialogNewFolder, &TForm1::AddFiles1Click},
+        {"BitBtn8", "History", "Show what the compactions did", "document-open-recent",
+         QStyle::SP_FileDialogContentsView, &TForm1::History1Click}};
+    int x = 0;
+    for (const Button& b : buttons) {
+        auto* button = new QToolButton(panel);
+        button->setObjectName(QLatin1String(b.name));
+        button->setText(QLatin1String(b.caption));
+        button->setToolTip(QLatin1String(b.hint));
+        button->setIcon(QIcon::fromTheme(QLatin1String(b.icon), style()->standardIcon(b.fallback)));
+        button->setIconSize(QSize(24, 24));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setGeometry(x, 0, 65, 55);
+        x += 64;
+        connect(button, &QToolButton::clicked, this, [this, c = b.command] { guarded([&] { (this->*c)(); }); });
+    }
 }
 
 void TForm1::createFields(QWidget* panel) {
@@ -207,7 +193,7 @@ void TForm1::createFields(QWidget* panel) {
     lboxCompactFiles->setItemDelegate(new FixedRowDelegate(lboxCompactFiles));
     lboxCompactFiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lboxCompactFiles->setTextElideMode(Qt::ElideNone);
-    lboxCompactFiles->installEventFilter(this); // Insert adds, Delete removes
+    lboxCompactFiles->installEventFilter(this);
 
     QLabel* hint = makeLabel(panel, "Label4", QString::fromUtf8(platform::DropHint), 40, 96);
     hint->setAutoFillBackground(true);
@@ -247,54 +233,53 @@ void TForm1::createFields(QWidget* panel) {
         setTabOrder(order[i], order[i + 1]);
 }
 
-void TForm1::addAction(QMenu* menu, const char* name, const QString& caption, Command command) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    connect(action, &QAction::triggered, this, [this, command] { guarded([&] { (this->*command)(); }); });
-}
-
 void TForm1::createMenus() {
-    QMenuBar* MainMenu1 = menuBar();
-    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-
-    QMenu* File1 = MainMenu1->addMenu(QStringLiteral("&File"));
-    File1->setObjectName(QStringLiteral("File1"));
-    addAction(File1, "NewConfigFile1", QStringLiteral("&New Config File"), &TForm1::NewConfigFile1Click);
-    addAction(File1, "OpenConfigFile1", QStringLiteral("&Open Config File"), &TForm1::OpenConfigFile1Click);
-    addAction(File1, "SaveConfigFIle1", QStringLiteral("&Save Config File"), &TForm1::SaveConfigFIle1Click);
-    addAction(File1, "SaveAs1", QStringLiteral("Save &As"), &TForm1::SaveAs1Click);
-    addAction(File1, "DeleteFile1", QStringLiteral("&Delete File"), &TForm1::DeleteFile1Click);
-    File1->addSeparator();
-    addAction(File1, "CreateDesktopIcon1", QStringLiteral("Create Desktop &Icon"),
-              &TForm1::CreateDesktopIcon1Click);
-    addAction(File1, "Options1", QStringLiteral("O&ptions..."), &TForm1::Options1Click);
-    File1->addSeparator();
-    addAction(File1, "Exit1", QStringLiteral("E&xit"), &TForm1::Exit1Click);
-
-    QMenu* View1 = MainMenu1->addMenu(QStringLiteral("&View"));
-    View1->setObjectName(QStringLiteral("View1"));
-    addAction(View1, "Scheduling1", QStringLiteral("S&cheduling"), &TForm1::Scheduling1Click);
-    addAction(View1, "History1", QStringLiteral("&History"), &TForm1::History1Click);
-
-    QMenu* Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
-    Help1->setObjectName(QStringLiteral("Help1"));
-    addAction(Help1, "Contents1", QStringLiteral("&Contents"), &TForm1::Contents1Click);
-    addAction(Help1, "KeywordSearch1", QStringLiteral("Keyword &Search"), &TForm1::KeywordSearch1Click);
-    Help1->addSeparator();
-    addAction(Help1, "QuilletWebPage1", QStringLiteral("Quillet &Web Page"), &TForm1::QuilletWebPage1Click);
-    addAction(Help1, "OrvaneHomePage1", QStringLiteral("Orvane &Home Page"), &TForm1::OrvaneHomePage1Click);
-    addAction(Help1, "EmailFeedback1", QStringLiteral("&E-mail Feedback"), &TForm1::EmailFeedback1Click);
-    Help1->addSeparator();
-    addAction(Help1, "About1", QStringLiteral("&About"), &TForm1::About1Click);
+    // An entry without a command opens the next menu; one without a name is a separator.
+    struct Entry {
+        const char *name, *caption;
+        Command command;
+    };
+    const Entry entries[] = {{"File1", "&File", nullptr},
+                             {"NewConfigFile1", "&New Config File", &TForm1::NewConfigFile1Click},
+                             {"OpenConfigFile1", "&Open Config File", &TForm1::OpenConfigFile1Click},
+                             {"SaveConfigFIle1", "&Save Config File", &TForm1::SaveConfigFIle1Click},
+                             {"SaveAs1", "Save &As", &TForm1::SaveAs1Click},
+                             {"DeleteFile1", "&Delete File", &TForm1::DeleteFile1Click},
+                             {nullptr, nullptr, nullptr},
+                             {"CreateDesktopIcon1", "Create Desktop &Icon", &TForm1::CreateDesktopIcon1Click},
+                             {"Options1", "O&ptions...", &TForm1::Options1Click},
+                             {nullptr, nullptr, nullptr},
+                             {"Exit1", "E&xit", &TForm1::Exit1Click},
+                             {"View1", "&View", nullptr},
+                             {"Scheduling1", "S&cheduling", &TForm1::Scheduling1Click},
+                             {"History1", "&History", &TForm1::History1Click},
+                             {"Help1", "&Help", nullptr},
+                             {"Contents1", "&Contents", &TForm1::Contents1Click},
+                             {"KeywordSearch1", "Keyword &Search", &TForm1::KeywordSearch1Click},
+                             {nullptr, nullptr, nullptr},
+                             {"QuilletWebPage1", "Quillet &Web Page", &TForm1::QuilletWebPage1Click},
+                             {"OrvaneHomePage1", "Orvane &Home Page", &TForm1::OrvaneHomePage1Click},
+                             {"EmailFeedback1", "&E-mail Feedback", &TForm1::EmailFeedback1Click},
+                             {nullptr, nullptr, nullptr},
+                             {"About1", "&About", &TForm1::About1Click}};
+    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
+    QMenu* menu = nullptr;
+    for (const Entry& e : entries) {
+        if (!e.name) {
+            menu->addSeparator();
+            continue;
+        }
+        QObject* item = e.command ? static_cast<QObject*>(menu->addAction(QString::fromUtf8(e.caption)))
+                                  : (menu = menuBar()->addMenu(QString::fromUtf8(e.caption)));
+        item->setObjectName(QLatin1String(e.name));
+        if (e.command)
+            connect(static_cast<QAction*>(item), &QAction::triggered, this,
+                    [this, c = e.command] { guarded([&] { (this->*c)(); }); });
+    }
 }
 
 void TForm1::connectEdits() {
-    const std::pair<QLineEdit*, TextField> texts[] = {{edtDesc, TextField::Description},
-                                                      {fedtWrkgrp->lineEdit(), TextField::Workgroup},
-                                                      {medtLogin, TextField::Login},
-                                                      {medtPwd, TextField::Password},
-                                                      {fedtDB->lineEdit(), TextField::LaunchFile}};
-    for (const auto& [edit, field] : texts)
+    for (const auto& [edit, field] : textEdits())
         connect(edit, &QLineEdit::textChanged, this, [this, field = field](const QString& text) {
             if (!drawing_)
                 doc_->SetText(field, ToStd(text));
@@ -303,14 +288,9 @@ void TForm1::connectEdits() {
             [this](const QString& text) { doc_->SetAccessPath(ToStd(text)); });
     connect(fedtQuilletPath->lineEdit(), &QLineEdit::textChanged, this,
             [this](const QString& text) { doc_->SetQuilletPath(ToStd(text)); });
-    connect(chkRepair, &QCheckBox::toggled, this, [this](bool on) {
-        if (!drawing_)
-            doc_->SetRepair(on);
-    });
-    connect(chkEncrypt, &QCheckBox::toggled, this, [this](bool on) {
-        if (!drawing_)
-            doc_->SetEncrypt(on);
-    });
+    // Only the user clicks; drawing sets them.
+    connect(chkRepair, &QCheckBox::clicked, this, [this](bool on) { doc_->SetRepair(on); });
+    connect(chkEncrypt, &QCheckBox::clicked, this, [this](bool on) { doc_->SetEncrypt(on); });
 }
 
 void TForm1::SetStartupWindows(scheduler::TfrmSched* scheduler, TAboutBox* about) {
@@ -333,22 +313,6 @@ void TForm1::History1Click() {
     frmHistory_->activateWindow();
 }
 
-QString TForm1::CurrentCfgPath() const {
-    return FromStd(doc_->Path());
-}
-
-QString TForm1::QuilletPathText() const {
-    return FromStd(doc_->QuilletPath());
-}
-
-QString TForm1::AccessPathText() const {
-    return FromStd(doc_->Values().accessPath);
-}
-
-QString TForm1::DescriptionText() const {
-    return FromStd(doc_->Text(TextField::Description));
-}
-
 void TForm1::FormCreate(const QString& programPath) {
     const QString program = QDir::toNativeSeparators(
         programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
@@ -358,11 +322,6 @@ void TForm1::FormCreate(const QString& programPath) {
                                             ToStd(ApplicationTitle(program)));
     DropFileTarget1->Register(lboxCompactFiles,
                               [this](const QStringList& files) { DropFileTarget1Drop(files); });
-    {
-        FlagScope drawing(drawing_);
-        fedtAccess->setText(AccessPathText());
-        fedtQuilletPath->setText(QuilletPathText());
-    }
     connectEdits();
     showDocument();
 }
@@ -379,21 +338,19 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // closed, has its say last, after the configuration was dealt with.
     if (close && frmSched_)
         close = frmSched_->CanCloseProgram([] { QCoreApplication::quit(); });
-    if (close)
-        event->accept();
-    else
-        event->ignore();
+    event->setAccepted(close);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lboxCompactFiles && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Insert) {
-            guarded([this] { AddFiles1Click(); });
-            return true;
-        }
-        if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Delete) {
-            guarded([this] { DeleteFile1Click(); });
+    // Insert adds to the list, Delete removes from it.
+    if (watched == lboxCompactFiles && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const Command command = key == Qt::Key_Insert   ? &TForm1::AddFiles1Click
+                                : key == Qt::Key_Delete ? &TForm1::DeleteFile1Click
+                                                        : nullptr;
+        if (command) {
+            guarded([&] { (this->*command)(); });
             return true;
         }
     }
@@ -413,31 +370,32 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::showDocument() {
-    FlagScope drawing(drawing_);
+    const QScopedValueRollback<bool> drawing(drawing_, true);
     setWindowTitle(FromStd(doc_->Caption()));
-    const CfgValues& values = doc_->Values();
-    replaceText(edtDesc, FromStd(values.description));
-    replaceText(fedtWrkgrp, FromStd(values.workgroup));
-    replaceText(medtLogin, FromStd(values.login));
-    replaceText(medtPwd, FromStd(values.password));
-    replaceText(fedtDB, FromStd(values.launchFile));
-    chkRepair->setChecked(values.repair);
-    chkEncrypt->setChecked(values.encrypt);
-    QStringList files;
-    for (const std::string& file : values.compactFiles)
-        files << FromStd(file);
-    if (listEntries() != files) {
+    for (const auto& [edit, field] : textEdits())
+        replaceText(edit, FromStd(doc_->Text(field)));
+    replaceText(fedtAccess->lineEdit(), AccessPathText());
+    replaceText(fedtQuilletPath->lineEdit(), QuilletPathText());
+    chkRepair->setChecked(doc_->Values().repair);
+    chkEncrypt->setChecked(doc_->Values().encrypt);
+    // Drawn anew only when it changed, so that a save keeps the selection.
+    const QStringList files = FromStd(doc_->Values().compactFiles);
+    QStringList shown;
+    for (int row = 0; row < lboxCompactFiles->count(); ++row)
+        shown << lboxCompactFiles->item(row)->text();
+    if (shown != files) {
         lboxCompactFiles->clear();
         lboxCompactFiles->addItems(files);
     }
     lblLastRun->Refresh();
 }
 
-QStringList TForm1::listEntries() const {
-    QStringList entries;
-    for (int row = 0; row < lboxCompactFiles->count(); ++row)
-        entries << lboxCompactFiles->item(row)->text();
-    return entries;
+std::array<std::pair<QLineEdit*, TextField>, 5> TForm1::textEdits() const {
+    return {{{edtDesc, TextField::Description},
+             {fedtWrkgrp->lineEdit(), TextField::Workgroup},
+             {medtLogin, TextField::Login},
+             {medtPwd, TextField::Password},
+             {fedtDB->lineEdit(), TextField::LaunchFile}}};
 }
 
 void TForm1::SaveConfigFIle1Click() {
@@ -471,12 +429,8 @@ void TForm1::DeleteFile1Click() {
     const QList<QListWidgetItem*> selected = lboxCompactFiles->selectedItems();
     if (selected.isEmpty())
         return;
-    const int row = lboxCompactFiles->row(selected.first());
-    doc_->RemoveFile(row);
-    delete lboxCompactFiles->takeItem(row);
-    // As after any removal from the list, nothing is selected.
-    lboxCompactFiles->setCurrentRow(-1);
-    lboxCompactFiles->clearSelection();
+    doc_->RemoveFile(lboxCompactFiles->row(selected.first()));
+    showDocument(); // the list is drawn anew: as after any removal, nothing is selected
 }
 
 void TForm1::AddFiles1Click() {
@@ -490,10 +444,7 @@ void TForm1::Exit1Click() {
 
 void TForm1::DropFileTarget1Drop(const QStringList& files) {
     guarded([&] {
-        std::vector<std::string> paths;
-        for (const QString& file : files)
-            paths.push_back(ToStd(file));
-        doc_->AddFiles(paths);
+        doc_->AddFiles(ToStd(files));
         showDocument();
     });
 }

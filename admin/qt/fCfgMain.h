@@ -4,12 +4,15 @@
 #pragma once
 
 #include "admin/ConfigDocument.h"
+#include "ui/qt/Text.h"
 
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <memory>
+#include <utility>
 
 class QCheckBox;
 class QLineEdit;
@@ -49,10 +52,10 @@ public:
 
     // Offered to the other windows.
     QString AppFolder() const { return appFolder_; } // ends with the path separator
-    QString CurrentCfgPath() const;
-    QString QuilletPathText() const;
-    QString AccessPathText() const;
-    QString DescriptionText() const;
+    QString CurrentCfgPath() const { return ui::FromStd(doc_->Path()); }
+    QString QuilletPathText() const { return ui::FromStd(doc_->QuilletPath()); }
+    QString AccessPathText() const { return ui::FromStd(doc_->Values().accessPath); }
+    QString DescriptionText() const { return ui::FromStd(doc_->Text(TextField::Description)); }
     QString HelpFilePath() const { return appFolder_ + QStringLiteral("Quillet.hlp"); }
     const ConfigDocument& Document() const { return *doc_; }
     bool TextFieldsChanged() const { return doc_->TextFieldsChanged(); }
@@ -95,7 +98,8 @@ private:
     void FormDestroy();
     // Draws the document: caption, fields, list, check boxes, last run.
     void showDocument();
-    QStringList listEntries() const;
+    // The five text fields the document tracks one by one.
+    std::array<std::pair<QLineEdit*, TextField>, 5> textEdits() const;
     // Edits reach the document only from the user, not while it is being drawn.
     void connectEdits();
     void createToolbar(QWidget* panel);
@@ -103,9 +107,6 @@ private:
     void createMenus();
     // A menu item or toolbar button runs its command inside guarded().
     using Command = void (TForm1::*)();
-    void addToolButton(QWidget* panel, const char* name, const QString& caption, const QString& hint, int x,
-                       const QIcon& icon, Command command);
-    void addAction(QMenu* menu, const char* name, const QString& caption, Command command);
 
     QString appFolder_;
     std::unique_ptr<ui::QtPrompts> prompts_;
