@@ -239,10 +239,9 @@ bool AcceptOptions(ui::Prompts& prompts, const std::string& caption, CfgOptions&
     options.backupFolder = TrimText(options.backupFolder);
     const std::string& folder = options.backupFolder;
     return folder.empty() || platform::FolderExists(folder) ||
-           prompts.ask(caption,
-                       "The backup folder " + folder +
-                           " does not exist. While it is missing, no database is compacted. Keep it?",
-                       false) == ui::Answer::Yes;
+           prompts.askDefaultNo(caption, "The backup folder " + folder +
+                                             " does not exist. While it is missing, no database is compacted. "
+                                             "Keep it?") == ui::Answer::Yes;
 }
 
 } // namespace quillet::admin

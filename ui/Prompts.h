@@ -30,6 +30,11 @@ public:
 
     // Yes/No, or Yes/No/Cancel with withCancel; a dismissed box answers Cancel (No without Cancel).
     virtual Answer ask(const std::string& caption, const std::string& text, bool withCancel) = 0;
+    // Yes/No with No as the default answer, for a choice that Enter should not take by
+    // accident; a face without default buttons asks as ask does.
+    virtual Answer askDefaultNo(const std::string& caption, const std::string& text) {
+        return ask(caption, text, false);
+    }
     // A value the user can fix was refused; the text names the field.
     virtual void warn(const std::string& caption, const std::string& text) = 0;
     virtual void inform(const std::string& caption, const std::string& text) = 0;

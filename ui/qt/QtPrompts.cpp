@@ -36,6 +36,13 @@ Answer QtPrompts::ask(const std::string& caption, const std::string& text, bool 
     }
 }
 
+Answer QtPrompts::askDefaultNo(const std::string& caption, const std::string& text) {
+    return Dialogs::instance().question(parent_, FromStd(caption), FromStd(text), QMessageBox::Yes | QMessageBox::No,
+                                        QMessageBox::No) == QMessageBox::Yes
+               ? Answer::Yes
+               : Answer::No;
+}
+
 void QtPrompts::warn(const std::string& caption, const std::string& text) {
     Dialogs::instance().warning(parent_, FromStd(caption), FromStd(text));
 }

@@ -13,6 +13,7 @@ public:
     explicit QtPrompts(QWidget* parent) : parent_(parent) {}
 
     Answer ask(const std::string& caption, const std::string& text, bool withCancel) override;
+    Answer askDefaultNo(const std::string& caption, const std::string& text) override;
     void warn(const std::string& caption, const std::string& text) override;
     void inform(const std::string& caption, const std::string& text) override;
     void fault(const std::string& message, const std::string& details) override;
