@@ -601,7 +601,8 @@ void TfrmSched::Close1Click() {
 
 void TfrmSched::FormClose() {
     guarded([&] {
-        takePendingEdits();
+        if (!takePendingEdits()) // a refused N still leaves the table's edits to ask about
+            pullGrid();
         if (editor_.Modified() && prompts_.ask("Confirm", "Save changes?", false) == ui::Answer::Yes)
             saveChanges();
     });
