@@ -3,6 +3,8 @@
 // elsewhere our own viewer shows the file, which is HTML with one anchor per topic.
 #pragma once
 
+#include "ui/HelpFile.h"
+
 #include <QString>
 #include <memory>
 #include <vector>
@@ -10,12 +12,6 @@
 class QWidget;
 
 namespace quillet::ui {
-
-// Topic numbers that the programs open directly.
-constexpr int HelpTopicAbout = 61;      // F1 in the about box
-constexpr int HelpTopicHomePage = 160;  // the maker's home page could not be opened
-constexpr int HelpTopicScheduler = 190; // help button of the scheduler window
-constexpr int HelpTopicOptions = 200;   // help button of the unattended-pass options
 
 void ShowHelpContents(QWidget* parent);
 // A keyword search; an empty key opens the search with nothing typed yet.

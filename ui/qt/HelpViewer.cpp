@@ -10,36 +10,11 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSplitter>
-#include <QStringDecoder>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
 namespace quillet::ui {
-
-std::vector<HelpKeyword> ParseHelpIndex(const QString& html) {
-    std::vector<HelpKeyword> keywords;
-    const qsizetype start = html.indexOf(QStringLiteral("<!-- keyword index -->"));
-    const qsizetype end = html.indexOf(QStringLiteral("<!-- end of keyword index -->"), start);
-    if (start < 0 || end < 0)
-        return keywords;
-    static const QRegularExpression link(QStringLiteral("<a\\s+href=\"#([^\"]+)\"\\s*>(.*?)</a>"),
-                                         QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
-    auto it = link.globalMatch(html.mid(start, end - start));
-    while (it.hasNext()) {
-        const auto m = it.next();
-        QString text = m.captured(2);
-        text.remove(tags);
-        text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-        text.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
-        text.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
-        text.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
-        keywords.push_back({text.simplified(), m.captured(1)});
-    }
-    return keywords;
-}
 
 THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("HelpViewer"));
@@ -115,11 +90,9 @@ bool THelpViewer::load(const QString& helpFile) {
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = file.readAll();
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString html = utf8.decode(bytes);
     file_ = path;
-    html_ = html;
-    keywords_ = ParseHelpIndex(html);
+    html_ = bytes.toStdString();
+    keywords_ = ParseHelpIndex(html_);
     HelpText->setSearchPaths({QFileInfo(path).absolutePath()});
     // The name ends in ".hlp", so the type is given rather than guessed.
     HelpText->setSource(QUrl::fromLocalFile(path), QTextDocument::HtmlResource);
@@ -141,11 +114,9 @@ void THelpViewer::showContents() {
 }
 
 bool THelpViewer::showTopic(int topic) {
-    const QString anchor = QStringLiteral("topic%1").arg(topic);
-    // A topic exists when the file has that anchor.
-    if (html_.contains(QStringLiteral("name=\"%1\"").arg(anchor)) ||
-        html_.contains(QStringLiteral("id=\"%1\"").arg(anchor))) {
-        goToAnchor(anchor);
+    const std::string anchor = HelpTopicAnchor(topic);
+    if (HasHelpAnchor(html_, anchor)) {
+        goToAnchor(QString::fromStdString(anchor));
         return true;
     }
     showContents();
@@ -168,23 +139,12 @@ QStringList THelpViewer::visibleKeywords() const {
     return list;
 }
 
-// Keywords holding the typed text anywhere; those that begin with it come first and
-// the first of them is selected, as the index of a help engine does.
+// The first keyword in the filtered list is selected, as the index of a help engine does.
 void THelpViewer::filterIndex(const QString& text) {
-    const QString typed = text.trimmed();
     lboxIndex->clear();
-    std::vector<const HelpKeyword*> starting, containing;
-    for (const auto& k : keywords_) {
-        if (k.text.startsWith(typed, Qt::CaseInsensitive))
-            starting.push_back(&k);
-        else if (k.text.contains(typed, Qt::CaseInsensitive))
-            containing.push_back(&k);
-    }
-    for (const auto* list : {&starting, &containing}) {
-        for (const HelpKeyword* k : *list) {
-            auto* item = new QListWidgetItem(k->text, lboxIndex);
-            item->setData(Qt::UserRole, k->anchor);
-        }
+    for (const HelpKeyword* k : FilterHelpIndex(keywords_, text.toStdString())) {
+        auto* item = new QListWidgetItem(QString::fromStdString(k->text), lboxIndex);
+        item->setData(Qt::UserRole, QString::fromStdString(k->anchor));
     }
     if (lboxIndex->count() > 0)
         lboxIndex->setCurrentRow(0);

@@ -4,6 +4,8 @@
 // and filters as the user types.
 #pragma once
 
+#include "ui/HelpFile.h"
+
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -15,15 +17,6 @@ class QListWidget;
 class QTextBrowser;
 
 namespace quillet::ui {
-
-struct HelpKeyword {
-    QString text;
-    QString anchor;
-};
-
-// The keyword index of a help file's HTML: the links between "<!-- keyword index -->"
-// and "<!-- end of keyword index -->", in file order.
-std::vector<HelpKeyword> ParseHelpIndex(const QString& html);
 
 class THelpViewer : public QWidget {
     Q_OBJECT
@@ -53,7 +46,7 @@ private:
     void linkClicked(const QUrl& url);
 
     QString file_;
-    QString html_;
+    std::string html_;
     QString anchor_;
     std::vector<HelpKeyword> keywords_;
     QTextBrowser* HelpText = nullptr;

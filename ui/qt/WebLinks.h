@@ -2,7 +2,7 @@
 // desktop: the system's shell on Windows, the desktop's URL opener elsewhere.
 #pragma once
 
-#include "core/ProgramVersion.h"
+#include "ui/WebAddresses.h"
 
 #include <QString>
 #include <memory>
@@ -10,17 +10,11 @@
 
 namespace quillet::ui {
 
-inline const QString ProductWebPage = QStringLiteral("https://www.orvane-software.com/quillet/");
-inline const QString MakerHomePage = QStringLiteral("https://www.orvane-software.com/");
-// What the about box's link shows: the home page without its scheme.
-inline const QString MakerHomePageText = QStringLiteral("www.orvane-software.com");
-// The home page with a query that tells the maker which program and version sent the
-// visitor.
-inline const QString MakerHomePageFromAbout =
-    QStringLiteral("https://www.orvane-software.com/?from=quillet-about&version=") +
-    QString::fromLatin1(ProgramVersionText);
-inline const QString SupportEmail = QStringLiteral("mailto:support@orvane-software.com?subject=Quillet%20") +
-                                    QString::fromLatin1(ProgramVersionText) + QStringLiteral("%20feedback");
+inline const QString ProductWebPage = QString::fromStdString(ProductWebAddress);
+inline const QString MakerHomePage = QString::fromStdString(MakerHomeAddress);
+inline const QString MakerHomePageText = QString::fromStdString(MakerHomeAddressText);
+inline const QString MakerHomePageFromAbout = QString::fromStdString(MakerHomeAddressFromAbout);
+inline const QString SupportEmail = QString::fromStdString(SupportEmailAddress);
 
 // Hands the address to the desktop. With askFirst the user is asked "Connect to the
 // Internet now?" and any answer but Yes opens nothing. A failure shows the "Launch

@@ -1,0 +1,73 @@
+// Laying out Win32 windows in 96-dpi pixels: every control is placed at its logical
+// position, scaled to the window's monitor, and placed again when the window moves to a
+// monitor of another scale (per-monitor DPI awareness).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace quillet::ui::win32 {
+
+// The dots per inch of the window's monitor (96 where the system cannot tell).
+UINT DpiOf(HWND window);
+int Scaled(int pixels, UINT dpi);
+
+// A font of the given character height in 96-dpi pixels, scaled; the caller deletes it.
+HFONT CreateUiFont(const char* face, int pixelHeight, UINT dpi, bool bold = false, bool underline = false);
+
+class Layout {
+public:
+    Layout(const char* fontFace = "MS Shell Dlg 2", int fontPixels = 11) : face_(fontFace), pixels_(fontPixels) {}
+    ~Layout();
+    Layout(const Layout&) = delete;
+    Layout& operator=(const Layout&) = delete;
+
+    // Binds to the window that owns the controls and creates its font.
+    void attach(HWND parent);
+    // Creates a child control at a logical rectangle of the parent's client area (or of
+    // `within`'s, for a control placed on a panel that is itself laid out here).
+    HWND add(const char* className, const std::string& text, DWORD style, int x, int y, int width, int height,
+             int id = 0, DWORD exStyle = 0, HWND within = nullptr);
+    // Registers a control created elsewhere at a logical rectangle.
+    void place(HWND control, int x, int y, int width, int height);
+    // Moves a registered control to a new logical rectangle.
+    void move(HWND control, int x, int y, int width, int height);
+    // Sizes the parent so that its client area is the logical size (plus its menu).
+    void sizeClient(int width, int height);
+    // For WM_DPICHANGED: new font, every control placed again, the suggested window rectangle.
+    void rescale(UINT dpi, const RECT* suggested);
+
+    UINT dpi() const { return dpi_; }
+    int px(int logical) const { return Scaled(logical, dpi_); }
+    HFONT font() const { return font_; }
+    HWND parent() const { return parent_; }
+
+private:
+    struct Placed {
+        HWND control;
+        RECT logical;
+    };
+    void apply(const Placed& p) const;
+
+    const char* face_;
+    int pixels_;
+    HWND parent_ = nullptr;
+    UINT dpi_ = 96;
+    HFONT font_ = nullptr;
+    std::vector<Placed> placed_;
+    int clientWidth_ = 0;
+    int clientHeight_ = 0;
+};
+
+// Centres a top-level window on the work area of its monitor.
+void CentreOnScreen(HWND window);
+
+// The text of a window, and the text a control holds (ANSI, as the platform layer).
+std::string WindowText(HWND window);
+
+// The instance the windows are registered with.
+HINSTANCE Instance();
+
+} // namespace quillet::ui::win32

@@ -1,0 +1,37 @@
+#include "ui/win32/MessageLoop.h"
+
+namespace quillet::ui::win32 {
+
+namespace {
+HWND acceleratedWindow = nullptr;
+HACCEL acceleratorTable = nullptr;
+} // namespace
+
+void SetAccelerators(HWND window, HACCEL table) {
+    acceleratedWindow = window;
+    acceleratorTable = table;
+}
+
+bool PreTranslate(MSG& message) {
+    if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST)
+        return false;
+    HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (!root)
+        return false;
+    if (acceleratorTable && root == acceleratedWindow && TranslateAcceleratorA(root, acceleratorTable, &message))
+        return true;
+    return IsDialogMessageA(root, &message) != FALSE;
+}
+
+int RunMessageLoop() {
+    MSG message{};
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (PreTranslate(message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+} // namespace quillet::ui::win32
