@@ -1,0 +1,103 @@
+// What the Win32 window tests share: scripted prompts, recorded help requests and web
+// links, a watchdog for hung modal loops, a file drop as the shell delivers it, and a
+// helper that acts on a window once it shows up inside a modal loop.
+#pragma once
+
+#include "ui/Prompts.h"
+#include "ui/win32/Help.h"
+#include "ui/win32/WebLinks.h"
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillet::test {
+
+class ScriptedPrompts : public ui::Prompts {
+public:
+    struct Shown {
+        std::string kind; // "ask", "warn", "inform", "fault", "open", "save", "open files", "folder"
+        std::string caption;
+        std::string text;
+        ui::FileChoice choice;
+    };
+    std::deque<ui::Answer> answers;               // empty: the box was dismissed
+    std::deque<std::string> fileNames;            // empty: cancelled
+    std::deque<std::vector<std::string>> fileLists;
+    std::vector<Shown> shown;
+
+    ui::Answer ask(const std::string& caption, const std::string& text, bool withCancel) override;
+    void warn(const std::string& caption, const std::string& text) override;
+    void inform(const std::string& caption, const std::string& text) override;
+    void fault(const std::string& message, const std::string& details) override;
+    std::string openFile(const ui::FileChoice& choice) override;
+    std::string saveFile(const ui::FileChoice& choice) override;
+    std::vector<std::string> openFiles(const ui::FileChoice& choice) override;
+    std::string folder(const ui::FileChoice& choice) override;
+
+    std::size_t count(const std::string& kind) const;
+    // Puts a fresh double behind the seam and returns it.
+    static ScriptedPrompts& install();
+};
+
+class RecordingHelp : public ui::win32::HelpEngine {
+public:
+    std::vector<std::string> requests; // "contents", "search:<key>", "topic:<n>"
+    void contents(HWND, const std::string&) override { requests.push_back("contents"); }
+    void search(HWND, const std::string&, const std::string& key) override { requests.push_back("search:" + key); }
+    void topic(HWND, const std::string&, int topic) override { requests.push_back("topic:" + std::to_string(topic)); }
+    static RecordingHelp& install();
+};
+
+class RecordingLinks : public ui::win32::UrlOpener {
+public:
+    std::vector<std::string> opened;
+    bool succeed = true;
+    bool open(const std::string& address) override {
+        opened.push_back(address);
+        return succeed;
+    }
+    static RecordingLinks& install();
+};
+
+// Ends the test program with exit code 3 when it is still running after `seconds`.
+class Watchdog {
+public:
+    explicit Watchdog(int seconds);
+    ~Watchdog();
+
+private:
+    HANDLE stop_;
+    HANDLE thread_;
+};
+
+// A drop of the paths as the shell delivers it (WM_DROPFILES's handle); the receiver frees it.
+HGLOBAL MakeDrop(const std::vector<std::string>& paths);
+
+// Runs `action` on the first visible or hidden top-level window of this process with the
+// class and caption once it exists (checked every 20 ms inside any message loop of this
+// thread, modal ones included).
+void WhenWindowAppears(const char* className, const std::string& caption, std::function<void(HWND)> action);
+
+// Delivers the messages waiting for this thread's windows.
+void PumpMessages();
+
+// A fresh folder under the temporary folder, removed with its files at destruction.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::string& path() const { return path_; } // ends without a separator
+    std::string file(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadText(const std::string& path); // without carriage returns
+void WriteText(const std::string& path, const std::string& text);
+
+} // namespace quillet::test

@@ -1,0 +1,139 @@
+// The Win32 window plumbing, driven by messages on hidden windows: the handler
+// boundary, the drop target, the error box, the real prompts and the help window.
+#include "tests/support/Win32Doubles.h"
+#include "ui/win32/DropTarget.h"
+#include "ui/win32/ErrorBox.h"
+#include "ui/win32/Guarded.h"
+#include "ui/win32/HelpWindow.h"
+#include "ui/win32/Win32Prompts.h"
+#include "ui/win32/Window.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+using namespace quillet;
+using namespace quillet::ui::win32;
+using quillet::test::ScriptedPrompts;
+
+namespace {
+
+test::Watchdog watchdog(120);
+
+constexpr UINT WM_THROW = WM_APP + 1;
+
+class Thrower : public Window {
+public:
+    Thrower() { create("QuilletTestThrower", "thrower", WS_OVERLAPPEDWINDOW, 0, nullptr); }
+    HWND list = nullptr;
+
+protected:
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_CREATE)
+            list = layout_.add("LISTBOX", "", WS_VISIBLE, 0, 0, 100, 100, 1);
+        if (message == WM_THROW)
+            throw std::runtime_error("Unable to write to C:\\x.ini");
+        return Window::handle(message, wParam, lParam);
+    }
+};
+
+HWND buttonOf(HWND dialog, const char* text) {
+    HWND child = nullptr;
+    while ((child = FindWindowExA(dialog, child, "Button", nullptr)) != nullptr)
+        if (WindowText(child) == text)
+            return child;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(Win32Plumbing, ExceptionsStopAtTheWindowProcedureAndDropsArriveInOrder) {
+    auto& prompts = ScriptedPrompts::install();
+    Thrower window;
+    ASSERT_NE(window.hwnd(), nullptr);
+    SendMessageA(window.hwnd(), WM_THROW, 0, 0);
+    ASSERT_EQ(prompts.count("fault"), 1u);
+    EXPECT_EQ(prompts.shown[0].caption, "Unable to write to C:\\x.ini");
+    EXPECT_NE(prompts.shown[0].text.find("runtime_error"), std::string::npos);
+
+    std::vector<std::string> dropped;
+    DropFileTarget target;
+    target.Register(window.list, [&](const std::vector<std::string>& files) { dropped = files; });
+    SendMessageA(window.list, WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(test::MakeDrop({"C:\\b.mdb", "C:\\a folder\\a.accdb"})), 0);
+    EXPECT_EQ(dropped, (std::vector<std::string>{"C:\\b.mdb", "C:\\a folder\\a.accdb"}));
+    // A handler that throws is reported like any other.
+    target.Register(window.list, [](const std::vector<std::string>&) { throw std::runtime_error("drop failed"); });
+    SendMessageA(window.list, WM_DROPFILES, reinterpret_cast<WPARAM>(test::MakeDrop({"C:\\c.mdb"})), 0);
+    EXPECT_EQ(prompts.count("fault"), 2u);
+    target.Revoke();
+    dropped.clear();
+    EXPECT_FALSE(target.IsRegistered());
+    ui::win32::SetPrompts(nullptr);
+}
+
+TEST(Win32Plumbing, ErrorBoxShowsDetailsSavesTheReportAndReturnsTheChoice) {
+    auto& prompts = ScriptedPrompts::install();
+    test::TempFolder folder;
+    const std::string reportFile = folder.file("exception_report.txt");
+    prompts.fileNames.push_back(reportFile);
+    const std::string title = ApplicationTitle();
+    test::WhenWindowAppears("#32770", title, [](HWND box) {
+        SendMessageA(buttonOf(box, "Show &Details"), BM_CLICK, 0, 0);
+        EXPECT_NE(buttonOf(box, "Hide &Details"), nullptr);
+        SendMessageA(buttonOf(box, "&Save Report..."), BM_CLICK, 0, 0);
+        SendMessageA(buttonOf(box, "C&lose"), BM_CLICK, 0, 0);
+    });
+    const std::string report = FaultReportText("Cannot create file C:\\x.cfg", "Error class: EFCreateError");
+    EXPECT_EQ(ShowErrorBox(nullptr, "Cannot create file C:\\x.cfg", report), FaultChoice::Close);
+    ASSERT_EQ(prompts.count("save"), 1u);
+    EXPECT_EQ(prompts.shown[0].choice.fileName, "exception_report.txt");
+    const std::string saved = test::ReadText(reportFile);
+    EXPECT_NE(saved.find("An error occurred in the application."), std::string::npos);
+    EXPECT_NE(saved.find("Message: Cannot create file C:\\x.cfg"), std::string::npos);
+    EXPECT_NE(saved.find("Version: "), std::string::npos);
+
+    // Escape is Continue.
+    test::WhenWindowAppears("#32770", title, [](HWND box) { SendMessageA(box, WM_COMMAND, IDCANCEL, 0); });
+    EXPECT_EQ(ShowErrorBox(nullptr, "x", report), FaultChoice::Continue);
+    ui::win32::SetPrompts(nullptr);
+}
+
+TEST(Win32Plumbing, RealPromptsAskInAMessageBox) {
+    Win32Prompts prompts;
+    test::WhenWindowAppears("#32770", "Confirm", [](HWND box) { SendMessageA(box, WM_COMMAND, IDNO, 0); });
+    EXPECT_EQ(prompts.ask("Confirm", "Save changes?", true), ui::Answer::No);
+    test::WhenWindowAppears("#32770", "Confirm", [](HWND box) { SendMessageA(box, WM_COMMAND, IDCANCEL, 0); });
+    EXPECT_EQ(prompts.ask("Confirm", "Save changes?", true), ui::Answer::Cancel);
+    test::WhenWindowAppears("#32770", "Saving", [](HWND box) { SendMessageA(box, WM_COMMAND, IDOK, 0); });
+    prompts.warn("Saving", "The file name is empty.");
+}
+
+TEST(Win32Plumbing, HelpWindowShowsTopicsContentsAndTheIndex) {
+    const char* bin = std::getenv("QUILLET_BIN_DIR");
+    ASSERT_NE(bin, nullptr);
+    THelpWindow help;
+    ASSERT_TRUE(help.load(std::string(bin) + "/Quillet.hlp"));
+    EXPECT_FALSE(help.load(std::string(bin) + "/missing.hlp"));
+    EXPECT_TRUE(help.showTopic(ui::HelpTopicAbout));
+    EXPECT_EQ(help.currentAnchor(), "topic61");
+    EXPECT_FALSE(help.showTopic(4711));
+    EXPECT_EQ(help.currentAnchor(), "contents");
+    EXPECT_NE(help.status().find("4711"), std::string::npos);
+
+    const std::size_t all = help.visibleKeywords().size();
+    EXPECT_GE(all, 40u);
+    help.showSearch("sch");
+    const auto some = help.visibleKeywords();
+    ASSERT_FALSE(some.empty());
+    EXPECT_LT(some.size(), all);
+    // Enter in the search box opens the selected keyword's place.
+    SendMessageA(help.hwnd(), WM_COMMAND, IDOK, 0);
+    EXPECT_NE(help.currentAnchor(), "contents");
+    // Back returns to where the reader was.
+    SendMessageA(help.hwnd(), WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), 0);
+    EXPECT_EQ(help.currentAnchor(), "contents");
+}
