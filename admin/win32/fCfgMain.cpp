@@ -1,0 +1,610 @@
+// Before windows.h, which would rename its functions to its own A/W names.
+#include "platform/Profile.h"
+
+#include "admin/win32/fCfgMain.h"
+
+#include "admin/Shortcut.h"
+#include "admin/win32/fOptions.h"
+#include "core/Errors.h"
+#include "core/Include.h"
+#include "core/RunHistory.h"
+#include "platform/Files.h"
+#include "platform/Programs.h"
+#include "platform/Registry.h"
+#include "ui/win32/Guarded.h"
+#include "ui/win32/Help.h"
+#include "ui/win32/WebLinks.h"
+#include "ui/win32/Win32Prompts.h"
+
+#include <commctrl.h>
+// windows.h maps these names to its own A/W functions; the platform layer's keep theirs.
+#undef GetPrivateProfileString
+#undef WritePrivateProfileString
+
+namespace quillet::admin {
+
+using namespace quillet::ui;
+using namespace quillet::ui::win32;
+
+namespace {
+
+constexpr int ClientWidth = 534;
+constexpr int ClientHeight = 347;
+constexpr int StatusHeight = 22;
+constexpr int PanelTop = 55;
+constexpr int EditHeight = 21;
+constexpr int BoxWidth = 385;
+constexpr UINT_PTR LastRunTimer = 1;
+constexpr UINT_PTR ListSubclass = 0x51D1;
+
+const char* const SettingsSection = "Defaults";
+
+bool isSeparator(char c) {
+    return c == '\\' || c == '/' || c == ':';
+}
+
+std::wstring widened(const std::string& utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 1), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), n);
+    return wide;
+}
+
+FileChoice configChoice(const std::string& caption, const std::string& folder) {
+    FileChoice choice;
+    choice.caption = caption;
+    choice.directory = folder;
+    choice.filters = {{"Config Files", "*.cfg"}};
+    choice.defaultSuffix = "cfg";
+    return choice;
+}
+
+struct ToolButton {
+    int command;
+    const char* caption;
+    const wchar_t* hint;
+    int image; // standard bitmap index; views are offset by 100
+};
+
+const ToolButton toolButtons[] = {
+    {cmdNew, "New", L"New configuration", STD_FILENEW},
+    {cmdOpen, "Open", L"Open an exisitng configuration file", STD_FILEOPEN},
+    {cmdSave, "Save", L"Save current configuration file", STD_FILESAVE},
+    {cmdDeleteFile, "Delete", L"Removes selected database from compaction configuration", STD_DELETE},
+    {cmdScheduling, "Schedule", L"Show scheduler configuration screen", 100 + VIEW_DETAILS},
+    {cmdContents, "Help", L"Help", STD_HELP},
+    // Dragging is not the only way to fill the list.
+    {cmdAddFiles, "Add...", L"Adds databases to compaction configuration", STD_FILEOPEN},
+    {cmdHistory, "History", L"Show what the compactions did", 100 + VIEW_LIST},
+};
+
+} // namespace
+
+std::string ProgramFolder(const std::string& programPath) {
+    for (std::size_t i = programPath.size(); i > 0; --i)
+        if (isSeparator(programPath[i - 1]))
+            return programPath.substr(0, i);
+    return {};
+}
+
+std::string DialogFolderOf(const std::string& path) {
+    const std::string folder = ProgramFolder(path);
+    if (folder.empty())
+        return folder;
+    const std::size_t last = folder.size() - 1;
+    if (folder[last] == ':' || last == 0 || isSeparator(folder[last - 1]))
+        return folder;
+    return folder.substr(0, last);
+}
+
+TForm1::TForm1(const std::string& programPath) : Window("Arial", 11) {
+    create("QuilletAdminMain", "Quillet", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+           WS_EX_CONTROLPARENT, nullptr, createMenus());
+    layout_.sizeClient(ClientWidth, ClientHeight + StatusHeight);
+    CentreOnScreen(hwnd());
+    FormCreate(programPath);
+}
+
+TForm1::~TForm1() {
+    DropFileTarget1.Revoke();
+    if (hwnd())
+        KillTimer(hwnd(), LastRunTimer);
+    if (accelerators_)
+        DestroyAcceleratorTable(accelerators_);
+}
+
+HMENU TForm1::createMenus() {
+    HMENU bar = CreateMenu();
+    HMENU file = CreatePopupMenu();
+    AppendMenuA(file, MF_STRING, cmdNew, "&New Config File\tCtrl+N");
+    AppendMenuA(file, MF_STRING, cmdOpen, "&Open Config File\tCtrl+O");
+    AppendMenuA(file, MF_STRING, cmdSave, "&Save Config File\tCtrl+S");
+    AppendMenuA(file, MF_STRING, cmdSaveAs, "Save &As");
+    AppendMenuA(file, MF_STRING, cmdDeleteFile, "&Delete File");
+    AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(file, MF_STRING, cmdCreateDesktopIcon, "Create Desktop &Icon");
+    AppendMenuA(file, MF_STRING, cmdOptions, "O&ptions...");
+    AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(file, MF_STRING, cmdExit, "E&xit");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "&File");
+    HMENU view = CreatePopupMenu();
+    AppendMenuA(view, MF_STRING, cmdScheduling, "S&cheduling");
+    AppendMenuA(view, MF_STRING, cmdHistory, "&History");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), "&View");
+    HMENU help = CreatePopupMenu();
+    AppendMenuA(help, MF_STRING, cmdContents, "&Contents\tF1");
+    AppendMenuA(help, MF_STRING, cmdKeywordSearch, "Keyword &Search");
+    AppendMenuA(help, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(help, MF_STRING, cmdWebPage, "Quillet &Web Page");
+    AppendMenuA(help, MF_STRING, cmdHomePage, "Orvane &Home Page");
+    AppendMenuA(help, MF_STRING, cmdEmailFeedback, "&E-mail Feedback");
+    AppendMenuA(help, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(help, MF_STRING, cmdAbout, "&About");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), "&Help");
+
+    ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'N', cmdNew},
+                    {FVIRTKEY | FCONTROL, 'O', cmdOpen},
+                    {FVIRTKEY | FCONTROL, 'S', cmdSave},
+                    {FVIRTKEY, VK_F1, cmdContents}};
+    accelerators_ = CreateAcceleratorTableA(keys, static_cast<int>(std::size(keys)));
+    return bar;
+}
+
+void TForm1::createToolbar() {
+    toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
+                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE | CCS_NODIVIDER |
+                                   CCS_NOPARENTALIGN,
+                               0, 0, 10, 10, hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(idToolbar)),
+                               Instance(), nullptr);
+    SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageA(toolbar_, TB_LOADIMAGES, IDB_STD_LARGE_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
+    const LRESULT views =
+        SendMessageA(toolbar_, TB_LOADIMAGES, IDB_VIEW_LARGE_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
+    for (const ToolButton& b : toolButtons) {
+        TBBUTTON button{};
+        button.iBitmap = b.image >= 100 ? static_cast<int>(views) + b.image - 100 : b.image;
+        button.idCommand = b.command;
+        button.fsState = TBSTATE_ENABLED;
+        button.fsStyle = BTNS_BUTTON;
+        button.iString = reinterpret_cast<INT_PTR>(b.caption);
+        SendMessageA(toolbar_, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&button));
+    }
+    layout_.place(toolbar_, 2, 1, ClientWidth - 4, 54);
+    SendMessageA(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(layout_.px(64), layout_.px(52)));
+}
+
+void TForm1::createControls() {
+    createToolbar();
+    const int y = PanelTop;
+    // Each label comes right before its field, so that its mnemonic reaches the field.
+    layout_.add("STATIC", "MS &Access Path:", WS_VISIBLE | SS_RIGHT, 8, y + 19, 116, 16);
+    fedtAccess.create(layout_, idAccess, 128, y + 16, BoxWidth, EditHeight);
+    layout_.add("STATIC", "&Description:", WS_VISIBLE | SS_RIGHT, 8, y + 43, 116, 16);
+    edtDesc = layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 128, y + 40, BoxWidth, EditHeight,
+                          idDesc, WS_EX_CLIENTEDGE);
+    layout_.add("STATIC", "F&iles To Compact:", WS_VISIBLE | SS_RIGHT, 8, y + 72, 116, 16);
+    lboxCompactFiles = layout_.add("LISTBOX", "",
+                                   WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                                   128, y + 64, BoxWidth, 97, idCompactFiles, WS_EX_CLIENTEDGE);
+    SendMessageA(lboxCompactFiles, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(layout_.px(1200)), 0);
+    dropHint_ = layout_.add("STATIC", platform::DropHint, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 36, y + 96, 88, 28,
+                            idDropHint);
+    chkRepair = layout_.add("BUTTON", "&Repair", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 32, y + 136, 80, 18,
+                            idRepair);
+    layout_.add("STATIC", "&Security File:", WS_VISIBLE | SS_RIGHT, 8, y + 171, 116, 16);
+    fedtWrkgrp.create(layout_, idWrkgrp, 128, y + 168, BoxWidth, EditHeight);
+    layout_.add("STATIC", "&Login:", WS_VISIBLE | SS_RIGHT, 8, y + 195, 116, 16);
+    medtLogin = layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, 128, y + 192, 121,
+                            EditHeight, idLogin, WS_EX_CLIENTEDGE);
+    layout_.add("STATIC", "&Password:", WS_VISIBLE | SS_RIGHT, 252, y + 195, 64, 16);
+    medtPwd = layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, 320, y + 192, 121,
+                          EditHeight, idPwd, WS_EX_CLIENTEDGE);
+    for (HWND masked : {medtLogin, medtPwd}) {
+        SendMessageA(masked, EM_SETPASSWORDCHAR, '#', 0);
+        SendMessageA(masked, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+    }
+    SendMessageA(edtDesc, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+    chkEncrypt = layout_.add("BUTTON", "E&ncrypt", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 452, y + 194, 76, 18,
+                             idEncrypt);
+    layout_.add("STATIC", "La&unch File:", WS_VISIBLE | SS_RIGHT, 8, y + 230, 116, 16);
+    fedtDB.create(layout_, idLaunch, 128, y + 228, BoxWidth, EditHeight);
+    layout_.add("STATIC", "&Quillet Path:", WS_VISIBLE | SS_RIGHT, 8, y + 263, 116, 16);
+    fedtQuilletPath.create(layout_, idQuilletPath, 128, y + 260, BoxWidth, EditHeight);
+
+    statusBar_ = layout_.add(STATUSCLASSNAMEA, "", WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0,
+                             ClientHeight, ClientWidth, StatusHeight, idStatus);
+    SetWindowSubclass(lboxCompactFiles, listKeys, ListSubclass, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK TForm1::listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
+    auto* form = reinterpret_cast<TForm1*>(self);
+    if (message == WM_KEYDOWN && (wParam == VK_INSERT || wParam == VK_DELETE) && GetKeyState(VK_CONTROL) >= 0 &&
+        GetKeyState(VK_SHIFT) >= 0) {
+        Guarded([&] {
+            if (wParam == VK_INSERT)
+                form->AddFiles1Click();
+            else
+                form->DeleteFile1Click();
+        });
+        return 0;
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(list, listKeys, ListSubclass);
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
+void TForm1::paintBevels(HDC dc) {
+    RECT toolbar{0, 0, layout_.px(ClientWidth), layout_.px(57)};
+    DrawEdge(dc, &toolbar, BDR_RAISEDINNER | BDR_SUNKENOUTER, BF_RECT);
+    RECT fields{0, layout_.px(PanelTop), layout_.px(ClientWidth), layout_.px(PanelTop + 291)};
+    DrawEdge(dc, &fields, BDR_RAISEDINNER | BDR_SUNKENOUTER, BF_RECT);
+}
+
+LRESULT TForm1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        createControls();
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(hwnd(), &paint);
+        paintBevels(dc);
+        EndPaint(hwnd(), &paint);
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == dropHint_) {
+            auto dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+            SetBkColor(dc, GetSysColor(COLOR_INFOBK));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_INFOBK));
+        }
+        break;
+    case WM_COMMAND:
+        // A control's own notifications (typing, selection) are no commands.
+        if (lParam == 0 || reinterpret_cast<HWND>(lParam) == toolbar_ || HIWORD(wParam) == BN_CLICKED)
+            command(LOWORD(wParam));
+        return 0;
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->code == TTN_GETDISPINFOW) {
+            auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+            for (const ToolButton& b : toolButtons)
+                if (static_cast<int>(header->idFrom) == b.command)
+                    info->lpszText = const_cast<wchar_t*>(b.hint);
+            return 0;
+        }
+        break;
+    }
+    case WM_TIMER:
+        if (wParam == LastRunTimer)
+            RefreshLastRun();
+        return 0;
+    case WM_CLOSE:
+        if (FormClose())
+            DestroyWindow(hwnd());
+        return 0;
+    case WM_DESTROY:
+        DropFileTarget1.Revoke();
+        KillTimer(hwnd(), LastRunTimer);
+        if (mainWindow_)
+            PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return Window::handle(message, wParam, lParam);
+}
+
+void TForm1::command(int id) {
+    switch (id) {
+    case cmdNew: NewConfigFile1Click(); break;
+    case cmdOpen: OpenConfigFile1Click(); break;
+    case cmdSave: SaveConfigFIle1Click(); break;
+    case cmdSaveAs: SaveAs1Click(); break;
+    case cmdDeleteFile: DeleteFile1Click(); break;
+    case cmdAddFiles: AddFiles1Click(); break;
+    case cmdCreateDesktopIcon: CreateDesktopIcon1Click(); break;
+    case cmdOptions: Options1Click(); break;
+    case cmdExit: Exit1Click(); break;
+    case cmdScheduling: Scheduling1Click(); break;
+    case cmdHistory: History1Click(); break;
+    case cmdContents: Contents1Click(); break;
+    case cmdKeywordSearch: KeywordSearch1Click(); break;
+    case cmdWebPage: QuilletWebPage1Click(); break;
+    case cmdHomePage: OrvaneHomePage1Click(); break;
+    case cmdEmailFeedback: EmailFeedback1Click(); break;
+    case cmdAbout: About1Click(); break;
+    case idAccess + 1: fedtAccess.Browse(); break;
+    case idWrkgrp + 1: fedtWrkgrp.Browse(); break;
+    case idLaunch + 1: fedtDB.Browse(); break;
+    case idQuilletPath + 1: fedtQuilletPath.Browse(); break;
+    default: break;
+    }
+}
+
+std::string TForm1::DescriptionText() const {
+    return WindowText(edtDesc);
+}
+
+bool TForm1::TextFieldsChanged() const {
+    return fedtWrkgrp.isModified() || SendMessageA(medtLogin, EM_GETMODIFY, 0, 0) ||
+           SendMessageA(medtPwd, EM_GETMODIFY, 0, 0) || SendMessageA(edtDesc, EM_GETMODIFY, 0, 0) ||
+           fedtDB.isModified();
+}
+
+std::vector<std::string> TForm1::CompactFiles() const {
+    std::vector<std::string> files;
+    const LRESULT count = SendMessageA(lboxCompactFiles, LB_GETCOUNT, 0, 0);
+    for (LRESULT row = 0; row < count; ++row) {
+        const LRESULT length = SendMessageA(lboxCompactFiles, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
+        std::string text(static_cast<std::size_t>(length) + 1, '\0');
+        SendMessageA(lboxCompactFiles, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(length));
+        files.push_back(text);
+    }
+    return files;
+}
+
+bool TForm1::ConfigurationChanged() const {
+    return TextFieldsChanged() || CompactFiles() != savedFiles_ ||
+           (SendMessageA(chkRepair, BM_GETCHECK, 0, 0) == BST_CHECKED) != savedRepair_ ||
+           (SendMessageA(chkEncrypt, BM_GETCHECK, 0, 0) == BST_CHECKED) != savedEncrypt_ || options_ != savedOptions_;
+}
+
+void TForm1::rememberSavedState() {
+    savedFiles_ = CompactFiles();
+    savedRepair_ = SendMessageA(chkRepair, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    savedEncrypt_ = SendMessageA(chkEncrypt, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    savedOptions_ = options_;
+}
+
+void TForm1::setCaption() {
+    SetWindowTextA(hwnd(), ("Quillet - " + (currentCfgPath_.empty() ? std::string("Config1") : currentCfgPath_)).c_str());
+}
+
+void TForm1::FormCreate(const std::string& programPath) {
+    std::string program = programPath;
+    if (program.empty()) {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        program = path;
+    }
+    appFolder_ = ProgramFolder(program);
+    appTitle_ = ApplicationTitle();
+    DropFileTarget1.Register(lboxCompactFiles,
+                             [this](const std::vector<std::string>& files) { DropFileTarget1Drop(files); });
+
+    const std::string ini = SettingsPath();
+    currentCfgPath_ = platform::GetPrivateProfileString(SettingsSection, "LastCfgPath", "", ini);
+    fedtAccess.setText(platform::GetPrivateProfileString(SettingsSection, "AccessPath", "", ini));
+    fedtQuilletPath.setText(platform::GetPrivateProfileString(SettingsSection, "QuilletPath",
+                                                              appFolder_ + platform::CompactorProgramName, ini));
+    if (fedtAccess.text().empty())
+        fedtAccess.setText(platform::DefaultAccessPath(appFolder_));
+
+    dialogFolder_ = DialogFolderOf(currentCfgPath_);
+    UpdateForm();
+    SetTimer(hwnd(), LastRunTimer, 3000, nullptr);
+}
+
+bool TForm1::MayDropConfiguration() {
+    if (!ConfigurationChanged())
+        return true;
+    const Answer answer = CurrentPrompts().ask("Confirm", "Save changes?", true);
+    // Cancel (or a dismissed box) and a save that did not happen keep the edits on screen.
+    if (answer == Answer::No)
+        return true;
+    return answer == Answer::Yes && saveConfig(false);
+}
+
+bool TForm1::FormClose() {
+    if (!MayDropConfiguration())
+        return false;
+    const std::string ini = SettingsPath();
+    const std::pair<const char*, std::string> settings[] = {
+        {"LastCfgPath", currentCfgPath_}, {"AccessPath", fedtAccess.text()}, {"QuilletPath", fedtQuilletPath.text()}};
+    for (const auto& [key, value] : settings) {
+        if (!platform::WritePrivateProfileString(SettingsSection, key, value, ini)) {
+            // A file the user can put right; the configuration was dealt with, so the window still closes.
+            CurrentPrompts().warn(appTitle_, EIniFileException(ini, platform::LastFileErrorText()).what());
+            break;
+        }
+    }
+    // A scheduled run going on has its say last.
+    return !link_.canCloseProgram || link_.canCloseProgram();
+}
+
+void TForm1::UpdateForm() {
+    setCaption();
+    const CfgValues values = currentCfgPath_.empty() ? CfgValues{} : ReadCfgForEditor(currentCfgPath_);
+    options_ = values.options;
+    auto replace = [](HWND edit, const std::string& text) {
+        if (WindowText(edit) != text) {
+            SetWindowTextA(edit, text.c_str());
+            SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
+        }
+    };
+    replace(edtDesc, values.description);
+    SendMessageA(chkRepair, BM_SETCHECK, values.repair ? BST_CHECKED : BST_UNCHECKED, 0);
+    fedtWrkgrp.setText(values.workgroup);
+    replace(medtLogin, values.login);
+    replace(medtPwd, values.password);
+    SendMessageA(chkEncrypt, BM_SETCHECK, values.encrypt ? BST_CHECKED : BST_UNCHECKED, 0);
+    fedtDB.setText(values.launchFile);
+    SendMessageA(lboxCompactFiles, LB_RESETCONTENT, 0, 0);
+    for (const std::string& file : values.compactFiles)
+        SendMessageA(lboxCompactFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    rememberSavedState();
+    RefreshLastRun();
+}
+
+void TForm1::SaveConfigFIle1Click() {
+    saveConfig(false);
+}
+
+void TForm1::SaveAs1Click() {
+    saveConfig(true);
+}
+
+bool TForm1::saveConfig(bool chooseName) {
+    std::string path = currentCfgPath_;
+    if (chooseName || path.empty()) {
+        path = CurrentPrompts().saveFile(configChoice("Save As", dialogFolder_));
+        if (path.empty())
+            return false;
+    }
+    CfgValues values;
+    values.compactFiles = CompactFiles();
+    values.accessPath = fedtAccess.text();
+    values.description = WindowText(edtDesc);
+    values.repair = SendMessageA(chkRepair, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    values.workgroup = fedtWrkgrp.text();
+    values.login = WindowText(medtLogin);
+    values.encrypt = SendMessageA(chkEncrypt, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    values.password = WindowText(medtPwd);
+    values.launchFile = fedtDB.text();
+    values.options = options_;
+    try {
+        WriteCfgFile(path, values);
+    } catch (const EInvalidValue& refused) {
+        // Nothing was written: the edits stay marked as unsaved.
+        CurrentPrompts().warn(appTitle_, refused.what());
+        return false;
+    } catch (const EIniFileException& failed) {
+        // The window keeps its former file and the edits stay marked: closing still asks,
+        // and the settings never name a file that was not written.
+        CurrentPrompts().warn(appTitle_, failed.what());
+        return false;
+    }
+    currentCfgPath_ = path;
+    setCaption();
+    for (HWND edit : {edtDesc, medtLogin, medtPwd})
+        SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
+    fedtWrkgrp.setModified(false);
+    fedtDB.setModified(false);
+    rememberSavedState();
+    RefreshLastRun();
+    return true;
+}
+
+void TForm1::Options1Click() {
+    TfrmOptions dialog;
+    dialog.setOptions(options_);
+    if (dialog.ShowModal(hwnd()))
+        options_ = dialog.options();
+}
+
+void TForm1::NewConfigFile1Click() {
+    if (!MayDropConfiguration())
+        return;
+    currentCfgPath_.clear();
+    UpdateForm();
+}
+
+void TForm1::OpenConfigFile1Click() {
+    if (!MayDropConfiguration())
+        return;
+    const std::string path = CurrentPrompts().openFile(configChoice("Open", dialogFolder_));
+    if (path.empty() || !platform::FileExists(path))
+        return;
+    currentCfgPath_ = path;
+    UpdateForm();
+}
+
+void TForm1::DeleteFile1Click() {
+    const LRESULT row = SendMessageA(lboxCompactFiles, LB_GETCURSEL, 0, 0);
+    if (row == LB_ERR)
+        return;
+    SendMessageA(lboxCompactFiles, LB_DELETESTRING, static_cast<WPARAM>(row), 0);
+    // As after any removal from the list, nothing is selected.
+    SendMessageA(lboxCompactFiles, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+void TForm1::AddFiles1Click() {
+    FileChoice choice;
+    choice.caption = "Add Databases";
+    choice.directory = dialogFolder_;
+    std::string patterns = platform::DatabaseFilePatterns;
+    for (char& c : patterns)
+        if (c == ' ')
+            c = ';';
+    choice.filters = {{"Database Files", patterns}, {"All files", "*.*"}};
+    DropFileTarget1Drop(CurrentPrompts().openFiles(choice));
+}
+
+void TForm1::Exit1Click() {
+    SendMessageA(hwnd(), WM_CLOSE, 0, 0);
+}
+
+void TForm1::DropFileTarget1Drop(const std::vector<std::string>& files) {
+    for (const std::string& file : files)
+        SendMessageA(lboxCompactFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(file.c_str()));
+}
+
+void TForm1::Scheduling1Click() {
+    if (link_.showScheduler)
+        link_.showScheduler(hwnd());
+}
+
+void TForm1::History1Click() {
+    if (link_.showHistory)
+        link_.showHistory(hwnd());
+}
+
+void TForm1::RefreshLastRun() {
+    lastRun_.clear();
+    if (!currentCfgPath_.empty())
+        lastRun_ = LastRunTextOf(
+            history_.get(CompactorFileOf(QuilletPathText(), HistoryFileName)).contents.records, currentCfgPath_);
+    SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(widened(lastRun_).c_str()));
+}
+
+std::string TForm1::LastRunText() const {
+    return lastRun_;
+}
+
+// Shell and help commands.
+
+void TForm1::CreateDesktopIcon1Click() {
+    // The shortcut starts the compactor next to the administrator, whatever the Quillet
+    // Path field says; CurrentCfgPath itself stays unquoted.
+    const auto result = CreateShortcut(appFolder_ + platform::CompactorProgramName, DescriptionText(),
+                                       QuotePath(currentCfgPath_), true, false);
+    // Telling the user is better than a shortcut that silently never appears.
+    if (!result.written())
+        CurrentPrompts().warn(appTitle_, "Cannot create file " + result.linkPath + ".\n\n" + result.failure);
+}
+
+void TForm1::Contents1Click() {
+    ShowHelpContents(hwnd());
+}
+
+void TForm1::KeywordSearch1Click() {
+    ShowHelpSearch(hwnd(), std::string());
+}
+
+void TForm1::QuilletWebPage1Click() {
+    OpenWebLink(ProductWebAddress, false);
+}
+
+void TForm1::OrvaneHomePage1Click() {
+    if (!OpenWebLink(MakerHomeAddress, false))
+        ShowHelpTopic(hwnd(), HelpTopicHomePage);
+}
+
+void TForm1::EmailFeedback1Click() {
+    if (CurrentPrompts().ask("Confirm",
+                             "Have you checked the help file and Orvane web site first before requesting "
+                             "technical support?",
+                             false) == Answer::Yes)
+        OpenWebLink(SupportEmailAddress, false);
+}
+
+void TForm1::About1Click() {
+    if (showAbout_)
+        showAbout_(hwnd());
+}
+
+} // namespace quillet::admin
