@@ -39,7 +39,8 @@ std::string LastFileErrorText();
 // Takes every permission for others than the owner away from the file, creating it
 // empty and private when it is missing, so that what is written into it next (a
 // password) is never readable by other users; later replacements keep the mode.
-// Windows: nothing to do here, the folder's access list decides.
+// Windows: an access list of its own, not inherited from the folder, that grants the
+// user, SYSTEM and the Administrators group and nobody else; writes in place keep it.
 bool RestrictToOwner(const std::string& path);
 
 // At most `count` bytes from the start of a regular file; false as ReadWholeFile.

@@ -13,9 +13,10 @@ enum class RegistryRoot { LocalMachine, CurrentUser };
 std::string ReadRegistryString(RegistryRoot root, const std::string& keyPath, const std::string& valueName);
 
 // The Access program the administrator offers when its settings name none. Windows:
-// the Office installation folder "OfficeBin" followed by "\Msaccess.exe" (just
-// "\Msaccess.exe" when the registry holds none). Elsewhere: the stand-in engine that
-// lies next to the administrator in appFolder.
+// the Office installation folder "OfficeBin" followed by "\Msaccess.exe"; without it, the
+// program that Office registers under App Paths for MSACCESS.EXE; without either, just
+// "\Msaccess.exe". Both are only read. Elsewhere: the stand-in engine that lies next to
+// the administrator in appFolder.
 std::string DefaultAccessPath(const std::string& appFolder);
 
 } // namespace quillet::platform

@@ -1,6 +1,8 @@
 #include "platform/Files.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <vector>
@@ -98,9 +100,70 @@ std::string LastFileErrorText() {
     return text.empty() ? "Error " + std::to_string(code) : text;
 }
 
-bool RestrictToOwner(const std::string&) {
-    // A new file takes the access list of its folder; nothing here narrows it.
-    return true;
+namespace {
+
+// The SID of the user this process runs as; empty on failure.
+std::vector<BYTE> currentUserSid() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    std::vector<BYTE> sid;
+    if (size && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+        PSID user = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+        sid.assign(static_cast<BYTE*>(user), static_cast<BYTE*>(user) + ::GetLengthSid(user));
+    }
+    ::CloseHandle(token);
+    return sid;
+}
+
+std::vector<BYTE> wellKnownSid(WELL_KNOWN_SID_TYPE type) {
+    DWORD size = SECURITY_MAX_SID_SIZE;
+    std::vector<BYTE> sid(size);
+    if (!::CreateWellKnownSid(type, nullptr, sid.data(), &size))
+        return {};
+    sid.resize(size);
+    return sid;
+}
+
+} // namespace
+
+bool RestrictToOwner(const std::string& path) {
+    // A new file takes its folder's access list, which often lets every user of the
+    // machine read it. This one gets a list of its own, not inherited: the user, the
+    // system and the administrators, nobody else. Writes in place keep it.
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    ::CloseHandle(h);
+    std::vector<BYTE> sids[] = {currentUserSid(), wellKnownSid(WinLocalSystemSid),
+                                wellKnownSid(WinBuiltinAdministratorsSid)};
+    EXPLICIT_ACCESS_A entries[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        if (sids[i].empty()) {
+            ::SetLastError(ERROR_INVALID_SID);
+            return false;
+        }
+        entries[i].grfAccessPermissions = FILE_ALL_ACCESS;
+        entries[i].grfAccessMode = SET_ACCESS;
+        entries[i].grfInheritance = NO_INHERITANCE;
+        entries[i].Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        entries[i].Trustee.TrusteeType = i == 0 ? TRUSTEE_IS_USER : TRUSTEE_IS_WELL_KNOWN_GROUP;
+        entries[i].Trustee.ptstrName = reinterpret_cast<LPSTR>(sids[i].data());
+    }
+    PACL acl = nullptr;
+    DWORD result = ::SetEntriesInAclA(3, entries, nullptr, &acl);
+    if (result == ERROR_SUCCESS) {
+        result = ::SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+                                         DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                         nullptr, acl, nullptr);
+        ::LocalFree(acl);
+    }
+    ::SetLastError(result);
+    return result == ERROR_SUCCESS;
 }
 
 bool ReadFileHead(const std::string& path, std::size_t count, std::string& bytes) {

@@ -25,18 +25,15 @@ private:
 
 } // namespace
 
-std::string ReadRegistryString(RegistryRoot root, const std::string& keyPath, const std::string& valueName) {
+namespace {
+
+std::string readString(RegistryRoot root, const std::string& keyPath, const std::string& valueName, REGSAM view) {
     const HKEY base = root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     KeyHandle key;
-    // The 32-bit view, where the 32-bit programs whose settings are read here keep
-    // them, also when this program is a 64-bit build. Full access is asked for as the
-    // installed versions always did; without administrator rights only reading is
-    // granted, and a key that cannot be opened reads as a missing value.
-    const REGSAM view = KEY_WOW64_32KEY;
-    if (RegOpenKeyExA(base, keyPath.c_str(), 0, KEY_ALL_ACCESS | view, key.out()) != ERROR_SUCCESS) {
-        if (RegOpenKeyExA(base, keyPath.c_str(), 0, KEY_READ | view, key.out()) != ERROR_SUCCESS)
-            return {};
-    }
+    // Read access only: the values are read, never written, and reading needs no
+    // administrator rights.
+    if (RegOpenKeyExA(base, keyPath.c_str(), 0, KEY_READ | view, key.out()) != ERROR_SUCCESS)
+        return {};
     DWORD type = 0;
     DWORD size = 0;
     if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
@@ -54,10 +51,31 @@ std::string ReadRegistryString(RegistryRoot root, const std::string& keyPath, co
     return value;
 }
 
+} // namespace
+
+std::string ReadRegistryString(RegistryRoot root, const std::string& keyPath, const std::string& valueName) {
+    // The 32-bit view, where the 32-bit programs whose settings are read here keep
+    // them, also when this program is a 64-bit build.
+    return readString(root, keyPath, valueName, KEY_WOW64_32KEY);
+}
+
 std::string DefaultAccessPath(const std::string&) {
-    return ReadRegistryString(RegistryRoot::LocalMachine,
-                              "SOFTWARE\\Microsoft\\Office\\8.0\\Common\\InstallRoot", "OfficeBin") +
-           "\\Msaccess.exe";
+    // Office 97 told where it lay; no later Office writes that value.
+    const std::string officeBin =
+        ReadRegistryString(RegistryRoot::LocalMachine, "SOFTWARE\\Microsoft\\Office\\8.0\\Common\\InstallRoot", "OfficeBin");
+    if (!officeBin.empty())
+        return officeBin + "\\Msaccess.exe";
+    // Every Office since registers its program under App Paths, in the view of its own
+    // bitness: 64-bit Office in the 64-bit view, 32-bit Office in the 32-bit one.
+    const char* const appPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\MSACCESS.EXE";
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        std::string program = readString(RegistryRoot::LocalMachine, appPath, "", view);
+        if (program.size() >= 2 && program.front() == '"' && program.back() == '"')
+            program = program.substr(1, program.size() - 2);
+        if (!program.empty())
+            return program;
+    }
+    return "\\Msaccess.exe";
 }
 
 } // namespace quillet::platform

@@ -1,4 +1,4 @@
-// The Access path default: Office 97's installation folder from the registry.
+// The Access path default: Office 97's installation folder, else the App Paths entry.
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +27,22 @@ bool SetOfficeBin(const char* folder) {
     return result == ERROR_SUCCESS;
 }
 
+// Where current Office versions register their program: App Paths, in the 64-bit view
+// for a 64-bit Office. nullptr removes the key.
+bool SetAppPath(const char* program) {
+    const char* const appPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\MSACCESS.EXE";
+    if (!program)
+        return RegDeleteKeyExA(HKEY_LOCAL_MACHINE, appPath, KEY_WOW64_64KEY, 0) == ERROR_SUCCESS;
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, appPath, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    const LONG result = RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(program),
+                                       static_cast<DWORD>(strlen(program) + 1));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
 } // namespace
 
 TEST(Registry, AccessPathFollowsOfficeBin) {
@@ -41,4 +57,16 @@ TEST(Registry, AccessPathFollowsOfficeBin) {
     ASSERT_TRUE(SetOfficeBin(""));
     EXPECT_EQ(DefaultAccessPath("C:\\Quillet\\"), "\\Msaccess.exe");
     ASSERT_TRUE(SetOfficeBin(nullptr));
+}
+
+TEST(Registry, AccessPathFromAppPathsWhenOfficeBinIsMissing) {
+    if (!SetOfficeBin(nullptr) || !SetAppPath("C:\\Program Files\\Microsoft Office\\root\\Office16\\MSACCESS.EXE"))
+        GTEST_SKIP() << "the machine's registry cannot be written here";
+    EXPECT_EQ(DefaultAccessPath("C:\\Quillet\\"), "C:\\Program Files\\Microsoft Office\\root\\Office16\\MSACCESS.EXE");
+    // Office 97's value comes first where it is set.
+    ASSERT_TRUE(SetOfficeBin("C:\\Office"));
+    EXPECT_EQ(DefaultAccessPath("C:\\Quillet\\"), "C:\\Office\\Msaccess.exe");
+    ASSERT_TRUE(SetOfficeBin(nullptr));
+    SetAppPath(nullptr);
+    EXPECT_EQ(DefaultAccessPath("C:\\Quillet\\"), "\\Msaccess.exe");
 }
