@@ -277,6 +277,17 @@ LRESULT TForm1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     }
+    case WM_ACTIVATE:
+        // The field that had the focus gets it back when the window is active again.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(hwnd(), focus))
+                focused_ = focus;
+        }
+        break;
+    case WM_SETFOCUS:
+        SetFocus(focused_ && IsWindow(focused_) ? focused_ : fedtAccess.edit());
+        return 0;
     case WM_TIMER:
         if (wParam == LastRunTimer)
             RefreshLastRun();

@@ -168,6 +168,7 @@ private:
     HWND toolbar_ = nullptr;
     HWND statusBar_ = nullptr;
     HWND dropHint_ = nullptr;
+    HWND focused_ = nullptr;
     ui::win32::DropFileTarget DropFileTarget1;
 };
 

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# One pass of real input through the Windows administrator under wine: type a
+# description, add a database, save under a new name, check the file written, then
+# close with a change and answer the question.
+#   scripts/win32-smoke.sh [BIN_DIR]   (default: build/mingw/bin)
+# Needs wine, Xvfb, openbox, x11-utils and xdotool.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/lib/xsession.sh"
+source "$root/scripts/lib/winesession.sh"
+xsession_require wine Xvfb xwininfo xdotool openbox
+wine_binaries "${1:-}"
+xsession_start quillet-win32-smoke 1024x768
+wine_start
+start=$SECONDS
+
+fail() {
+  echo "win32 smoke: $*" >&2
+  echo "--- admin.log" >&2
+  cat "$work/admin.log" >&2 || true
+  exit 1
+}
+# Text of a file a Windows program wrote, without carriage returns.
+text() { tr -d '\r' <"$1"; }
+
+printf 'database' >"$work/orders.mdb"
+wine_admin_start
+main=$(window_id "Quillet - Config1") || fail "the main window did not show"
+sleep 1
+
+keys "$main" alt+d
+xdotool type --delay 20 "Nightly smoke"
+keys "$main" alt+i Insert
+add=$(window_id "Add Databases") || fail "no Add Databases dialog"
+sleep 0.5
+xdotool type --delay 20 "$(winpath "$work/orders.mdb")"
+xdotool key Return
+sleep 1
+
+keys "$main" alt+f a
+save=$(window_id "Save As") || fail "no Save As dialog"
+sleep 0.5
+xdotool type --delay 20 "$(winpath "$work/smoke")"
+xdotool key Return
+window_id "Quillet - $(winpath "$work/smoke.cfg")" >/dev/null || fail "the caption does not name the saved file"
+
+[[ -f "$work/smoke.cfg" ]] || fail "smoke.cfg was not written"
+text "$work/smoke.cfg" | grep -qx "Description=Nightly smoke" || fail "no description in smoke.cfg"
+text "$work/smoke.cfg" | grep -qxF "CompactFiles=$(winpath "$work/orders.mdb")|" || fail "no database in smoke.cfg"
+
+# A change, then close: the question comes, No leaves the file as saved.
+keys "$main" alt+d End
+xdotool type --delay 20 " changed"
+keys "$main" alt+F4
+confirm=$(window_id "Confirm") || fail "closing with a change did not ask"
+xdotool windowactivate --sync "$confirm" 2>/dev/null || true
+xdotool key --clearmodifiers n
+for _ in $(seq 100); do kill -0 "$admin_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$admin_pid" 2>/dev/null && fail "the administrator did not close"
+text "$work/smoke.cfg" | grep -qx "Description=Nightly smoke" || fail "No saved the change all the same"
+text "$work/Quillet.ini" | grep -qxF "LastCfgPath=$(winpath "$work/smoke.cfg")" || fail "Quillet.ini does not name smoke.cfg"
+echo "win32 smoke: passed in $((SECONDS - start)) s"

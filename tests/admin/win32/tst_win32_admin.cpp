@@ -1,0 +1,275 @@
+// The Win32 administrator's wiring, driven by messages on hidden windows: fields to the
+// configuration file and back, commands, the close question, dropped files, a failed
+// save, the options, the shell commands, the about box and start-up. The rules behind
+// them are tested with the models.
+// Before windows.h, which would rename its functions.
+#include "platform/Profile.h"
+
+#include "admin/Shortcut.h"
+#include "admin/win32/AboutBox.h"
+#include "admin/win32/Startup.h"
+#include "admin/win32/fCfgMain.h"
+#include "admin/win32/fOptions.h"
+#include "tests/support/Win32Doubles.h"
+#include "ui/win32/Win32Prompts.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#undef GetPrivateProfileString
+#undef WritePrivateProfileString
+
+using namespace quillet;
+using namespace quillet::admin;
+using quillet::test::ScriptedPrompts;
+using quillet::ui::Answer;
+using quillet::ui::win32::WindowText;
+
+namespace {
+
+test::Watchdog watchdog(120);
+
+std::string ini(const std::string& file, const char* key) {
+    return platform::GetPrivateProfileString("Defaults", key, "<missing>", file);
+}
+
+void type(HWND edit, const std::string& text) {
+    for (char c : text)
+        SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 0);
+}
+
+void click(HWND window, int command) {
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+}
+
+HWND control(const TForm1& form, int id) {
+    return GetDlgItem(form.hwnd(), id);
+}
+
+class AdminWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        prompts = &ScriptedPrompts::install();
+        help = &test::RecordingHelp::install();
+        links = &test::RecordingLinks::install();
+    }
+    void TearDown() override {
+        ui::win32::SetPrompts(nullptr);
+        ui::win32::HelpEngine::setInstance(nullptr);
+        ui::win32::UrlOpener::setInstance(nullptr);
+        SetShortcutWriter({});
+    }
+    std::string program() const { return folder.file("QuilletAdmin.exe"); }
+
+    test::TempFolder folder;
+    ScriptedPrompts* prompts = nullptr;
+    test::RecordingHelp* help = nullptr;
+    test::RecordingLinks* links = nullptr;
+};
+
+} // namespace
+
+TEST_F(AdminWindow, FieldsGoToTheFileAndComeBack) {
+    TForm1 form(program());
+    EXPECT_EQ(WindowText(form.hwnd()), "Quillet - Config1");
+    EXPECT_EQ(form.QuilletPathText(), folder.file("Quillet.exe"));
+    EXPECT_FALSE(form.AccessPathText().empty());
+
+    type(control(form, idDesc), "Nightly");
+    SendMessageA(control(form, idRepair), BM_CLICK, 0, 0);
+    type(control(form, idLogin), "admin");
+    type(control(form, idPwd), "abc");
+    SendMessageA(control(form, idEncrypt), BM_CLICK, 0, 0);
+    SetWindowTextA(control(form, idLaunch), "C:\\after.bat");
+    SendMessageA(control(form, idCompactFiles), WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(test::MakeDrop({"C:\\b c.mdb", "C:\\a.accdb"})), 0);
+    EXPECT_TRUE(form.TextFieldsChanged());
+
+    const std::string cfg = folder.file("nightly");
+    prompts->fileNames.push_back(cfg); // the dialog adds ".cfg"
+    click(form.hwnd(), cmdSave);
+    ASSERT_EQ(prompts->count("save"), 1u);
+    EXPECT_EQ(prompts->shown[0].choice.defaultSuffix, "cfg");
+    EXPECT_EQ(form.CurrentCfgPath(), cfg + ".cfg");
+    EXPECT_EQ(WindowText(form.hwnd()), "Quillet - " + cfg + ".cfg");
+    EXPECT_EQ(ini(cfg + ".cfg", "CompactFiles"), "C:\\b c.mdb|C:\\a.accdb|");
+    EXPECT_EQ(ini(cfg + ".cfg", "Description"), "Nightly");
+    EXPECT_EQ(ini(cfg + ".cfg", "Repair"), "1");
+    EXPECT_EQ(ini(cfg + ".cfg", "Login"), "admin");
+    EXPECT_EQ(ini(cfg + ".cfg", "Encrypt"), "1");
+    EXPECT_EQ(ini(cfg + ".cfg", "Password"), "fgh"); // shifted by 5
+    EXPECT_EQ(ini(cfg + ".cfg", "LaunchFile"), "C:\\after.bat");
+    EXPECT_EQ(ini(cfg + ".cfg", "AccessPath"), form.AccessPathText());
+    EXPECT_FALSE(form.ConfigurationChanged());
+
+    // New empties the window; Open (Ctrl+O's command) shows the file again.
+    click(form.hwnd(), cmdNew);
+    EXPECT_EQ(WindowText(control(form, idDesc)), "");
+    EXPECT_TRUE(form.CompactFiles().empty());
+    prompts->fileNames.push_back(cfg + ".cfg");
+    click(form.hwnd(), cmdOpen);
+    EXPECT_EQ(WindowText(control(form, idDesc)), "Nightly");
+    EXPECT_EQ(WindowText(control(form, idPwd)), "abc");
+    EXPECT_EQ(form.CompactFiles(), (std::vector<std::string>{"C:\\b c.mdb", "C:\\a.accdb"}));
+    EXPECT_EQ(IsDlgButtonChecked(form.hwnd(), idRepair), BST_CHECKED);
+    EXPECT_FALSE(form.TextFieldsChanged());
+    EXPECT_EQ(prompts->count("ask"), 0u); // nothing was unsaved
+}
+
+TEST_F(AdminWindow, ListTakesInsertDeleteAndAddedFiles) {
+    TForm1 form(program());
+    HWND list = control(form, idCompactFiles);
+    prompts->fileLists.push_back({"C:\\x.mdb", "C:\\y.mdb"});
+    SendMessageA(list, WM_KEYDOWN, VK_INSERT, 0);
+    EXPECT_EQ(form.CompactFiles(), (std::vector<std::string>{"C:\\x.mdb", "C:\\y.mdb"}));
+    SendMessageA(list, WM_KEYDOWN, VK_DELETE, 0); // nothing selected: nothing removed
+    EXPECT_EQ(form.CompactFiles().size(), 2u);
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    SendMessageA(list, WM_KEYDOWN, VK_DELETE, 0);
+    EXPECT_EQ(form.CompactFiles(), (std::vector<std::string>{"C:\\y.mdb"}));
+    prompts->fileLists.push_back({"C:\\z.accdb"});
+    click(form.hwnd(), cmdAddFiles);
+    EXPECT_EQ(form.CompactFiles(), (std::vector<std::string>{"C:\\y.mdb", "C:\\z.accdb"}));
+    // The list alone is unsaved work too.
+    EXPECT_TRUE(form.ConfigurationChanged());
+    EXPECT_FALSE(form.TextFieldsChanged());
+}
+
+TEST_F(AdminWindow, CloseAsksAndKeepsTheWindowOnCancel) {
+    auto form = std::make_unique<TForm1>(program());
+    type(control(*form, idDesc), "x");
+    prompts->answers.push_back(Answer::Cancel);
+    SendMessageA(form->hwnd(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(prompts->count("ask"), 1u);
+    EXPECT_EQ(prompts->shown[0].text, "Save changes?");
+    EXPECT_TRUE(IsWindow(form->hwnd()));
+    EXPECT_EQ(ini(folder.file("Quillet.ini"), "QuilletPath"), "<missing>");
+
+    // Yes saves under a new name and closes; the settings name the file.
+    const std::string cfg = folder.file("closing.cfg");
+    prompts->answers.push_back(Answer::Yes);
+    prompts->fileNames.push_back(cfg);
+    const HWND window = form->hwnd();
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(ini(cfg, "Description"), "x");
+    EXPECT_EQ(ini(folder.file("Quillet.ini"), "LastCfgPath"), cfg);
+    EXPECT_EQ(ini(folder.file("Quillet.ini"), "QuilletPath"), folder.file("Quillet.exe"));
+
+    // The next start shows that file.
+    TForm1 again(program());
+    EXPECT_EQ(WindowText(again.hwnd()), "Quillet - " + cfg);
+    EXPECT_EQ(WindowText(control(again, idDesc)), "x");
+}
+
+TEST_F(AdminWindow, FailedSaveKeepsTheEditsAndNamesTheFile) {
+    TForm1 form(program());
+    type(control(form, idDesc), "x");
+    const std::string unwritable = folder.file("missing folder\\a.cfg");
+    prompts->fileNames.push_back(unwritable);
+    click(form.hwnd(), cmdSaveAs);
+    ASSERT_EQ(prompts->count("warn"), 1u);
+    EXPECT_NE(prompts->shown.back().text.find(unwritable), std::string::npos) << prompts->shown.back().text;
+    EXPECT_EQ(prompts->count("fault"), 0u); // a plain message, not the error box
+    EXPECT_EQ(form.CurrentCfgPath(), "");
+    EXPECT_TRUE(form.TextFieldsChanged());
+}
+
+TEST_F(AdminWindow, OptionsDialogTakesTheGuardKeysAndRefusesBadNumbers) {
+    TForm1 form(program());
+    test::WhenWindowAppears("#32770", OptionsCaption, [&](HWND dialog) {
+        SetDlgItemTextA(dialog, idTimeLimit, "30");
+        SetDlgItemTextA(dialog, idParallel, "99");
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0); // refused: stays open
+        EXPECT_TRUE(IsWindow(dialog));
+        SetDlgItemTextA(dialog, idParallel, "2");
+        SendMessageA(GetDlgItem(dialog, idOnlyChanged), BM_CLICK, 0, 0);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    click(form.hwnd(), cmdOptions);
+    ASSERT_EQ(prompts->count("warn"), 1u);
+    EXPECT_NE(prompts->shown[0].text.find("Parallel engines"), std::string::npos);
+    EXPECT_EQ(form.Options().timeLimit, 30);
+    EXPECT_EQ(form.Options().parallel, 2);
+    EXPECT_TRUE(form.Options().onlyChanged);
+    EXPECT_TRUE(form.ConfigurationChanged());
+
+    // Escape leaves them as they were.
+    test::WhenWindowAppears("#32770", OptionsCaption, [](HWND dialog) {
+        SetDlgItemTextA(dialog, idTimeLimit, "5");
+        SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    click(form.hwnd(), cmdOptions);
+    EXPECT_EQ(form.Options().timeLimit, 30);
+}
+
+TEST_F(AdminWindow, ShellAndHelpCommands) {
+    TForm1 form(program());
+    std::string target, linkName, arguments;
+    SetShortcutWriter([&](const std::string& t, const std::string& n, const std::string& a, bool, bool) {
+        target = t;
+        linkName = n;
+        arguments = a;
+        return platform::ShortcutResult{"C:\\Desktop\\" + n + ".lnk", "the folder is missing"};
+    });
+    const std::string cfg = folder.file("with blank.cfg");
+    type(control(form, idDesc), "Nightly run");
+    prompts->fileNames.push_back(cfg);
+    click(form.hwnd(), cmdSave);
+    click(form.hwnd(), cmdCreateDesktopIcon);
+    EXPECT_EQ(target, folder.file("Quillet.exe"));
+    EXPECT_EQ(linkName, "Nightly run");
+    EXPECT_EQ(arguments, "\"" + cfg + "\"");
+    EXPECT_NE(prompts->shown.back().text.find("the folder is missing"), std::string::npos);
+
+    click(form.hwnd(), cmdContents);
+    click(form.hwnd(), cmdKeywordSearch);
+    click(form.hwnd(), cmdWebPage);
+    links->succeed = false;
+    click(form.hwnd(), cmdHomePage); // fails: the help topic follows
+    links->succeed = true;
+    prompts->answers.push_back(Answer::No);
+    click(form.hwnd(), cmdEmailFeedback);
+    prompts->answers.push_back(Answer::Yes);
+    click(form.hwnd(), cmdEmailFeedback);
+    EXPECT_EQ(help->requests, (std::vector<std::string>{"contents", "search:", "topic:160"}));
+    EXPECT_EQ(links->opened, (std::vector<std::string>{ui::ProductWebAddress, ui::MakerHomeAddress,
+                                                       ui::SupportEmailAddress}));
+}
+
+TEST_F(AdminWindow, AboutBoxShowsTheVersionAndTakesF1AndTheLink) {
+    EXPECT_EQ(VersionText(1.11, ","), "1,11");
+    TAboutBox about;
+    prompts->answers.push_back(Answer::Yes);
+    test::WhenWindowAppears("#32770", AboutCaption, [](HWND box) {
+        EXPECT_EQ(WindowText(GetDlgItem(box, idVersion)).rfind("Version 1", 0), 0u);
+        EXPECT_EQ(WindowText(GetDlgItem(box, idBuild)), std::string("Build ") + ProgramBuild);
+        HELPINFO info{};
+        info.cbSize = sizeof info;
+        SendMessageA(box, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        NMHDR link{GetDlgItem(box, idLink), static_cast<UINT_PTR>(idLink), NM_CLICK};
+        SendMessageA(box, WM_NOTIFY, idLink, reinterpret_cast<LPARAM>(&link));
+        SendMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    about.ShowModal(nullptr);
+    EXPECT_EQ(help->requests, (std::vector<std::string>{"topic:61"}));
+    ASSERT_EQ(prompts->count("ask"), 1u);
+    EXPECT_EQ(prompts->shown[0].text, "Connect to the Internet now?");
+    EXPECT_EQ(links->opened, (std::vector<std::string>{ui::MakerHomeAddressFromAbout}));
+}
+
+TEST_F(AdminWindow, StartUpCreatesTheWindowsInOrder) {
+    platform::WritePrivateProfileString("Defaults", "AccessPath", "D:\\Office\\MSACCESS.EXE", folder.file("Quillet.ini"));
+    auto windows = CreateWindows(program());
+    ASSERT_TRUE(windows->Form1 && windows->AboutBox && windows->frmSched);
+    EXPECT_EQ(windows->Form1->AccessPathText(), "D:\\Office\\MSACCESS.EXE");
+    EXPECT_EQ(ui::win32::HelpFilePath(), folder.file("Quillet.hlp"));
+    EXPECT_FALSE(IsWindowVisible(windows->Form1->hwnd()));
+    click(windows->Form1->hwnd(), cmdScheduling); // the placeholder says what there is
+    EXPECT_EQ(prompts->count("inform"), 1u);
+    // Closing without changes asks nothing and writes the three settings.
+    SendMessageA(windows->Form1->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(prompts->count("ask"), 0u);
+    EXPECT_EQ(ini(folder.file("Quillet.ini"), "LastCfgPath"), "");
+    EXPECT_EQ(ini(folder.file("Quillet.ini"), "AccessPath"), "D:\\Office\\MSACCESS.EXE");
+}
