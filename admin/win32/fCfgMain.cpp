@@ -1,6 +1,3 @@
-// Before windows.h, which would rename its functions to its own A/W names.
-#include "platform/Profile.h"
-
 #include "admin/win32/fCfgMain.h"
 
 #include "admin/Shortcut.h"
@@ -17,9 +14,6 @@
 #include "ui/win32/Win32Prompts.h"
 
 #include <commctrl.h>
-// windows.h maps these names to its own A/W functions; the platform layer's keep theirs.
-#undef GetPrivateProfileString
-#undef WritePrivateProfileString
 
 namespace quillet::admin {
 
@@ -37,27 +31,12 @@ constexpr int BoxWidth = 385;
 constexpr UINT_PTR LastRunTimer = 1;
 constexpr UINT_PTR ListSubclass = 0x51D1;
 
-const char* const SettingsSection = "Defaults";
-
-bool isSeparator(char c) {
-    return c == '\\' || c == '/' || c == ':';
-}
-
 std::wstring widened(const std::string& utf8) {
     const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 1), L'\0');
     if (n > 0)
         MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), n);
     return wide;
-}
-
-FileChoice configChoice(const std::string& caption, const std::string& folder) {
-    FileChoice choice;
-    choice.caption = caption;
-    choice.directory = folder;
-    choice.filters = {{"Config Files", "*.cfg"}};
-    choice.defaultSuffix = "cfg";
-    return choice;
 }
 
 struct ToolButton {
@@ -80,23 +59,6 @@ const ToolButton toolButtons[] = {
 };
 
 } // namespace
-
-std::string ProgramFolder(const std::string& programPath) {
-    for (std::size_t i = programPath.size(); i > 0; --i)
-        if (isSeparator(programPath[i - 1]))
-            return programPath.substr(0, i);
-    return {};
-}
-
-std::string DialogFolderOf(const std::string& path) {
-    const std::string folder = ProgramFolder(path);
-    if (folder.empty())
-        return folder;
-    const std::size_t last = folder.size() - 1;
-    if (folder[last] == ':' || last == 0 || isSeparator(folder[last - 1]))
-        return folder;
-    return folder.substr(0, last);
-}
 
 TForm1::TForm1(const std::string& programPath) : Window("Arial", 11) {
     create("QuilletAdminMain", "Quillet", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
@@ -262,7 +224,12 @@ LRESULT TForm1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_COMMAND:
-        // A control's own notifications (typing, selection) are no commands.
+        if (HIWORD(wParam) == EN_CHANGE && lParam != 0) {
+            if (!drawing_)
+                edited(LOWORD(wParam));
+            return 0;
+        }
+        // A control's other notifications (selection, focus) are no commands.
         if (lParam == 0 || reinterpret_cast<HWND>(lParam) == toolbar_ || HIWORD(wParam) == BN_CLICKED)
             command(LOWORD(wParam));
         return 0;
@@ -327,6 +294,12 @@ void TForm1::command(int id) {
     case cmdHomePage: OrvaneHomePage1Click(); break;
     case cmdEmailFeedback: EmailFeedback1Click(); break;
     case cmdAbout: About1Click(); break;
+    case idRepair:
+        doc_->SetRepair(IsDlgButtonChecked(hwnd(), idRepair) == BST_CHECKED);
+        break;
+    case idEncrypt:
+        doc_->SetEncrypt(IsDlgButtonChecked(hwnd(), idEncrypt) == BST_CHECKED);
+        break;
     case idAccess + 1: fedtAccess.Browse(); break;
     case idWrkgrp + 1: fedtWrkgrp.Browse(); break;
     case idLaunch + 1: fedtDB.Browse(); break;
@@ -335,14 +308,17 @@ void TForm1::command(int id) {
     }
 }
 
-std::string TForm1::DescriptionText() const {
-    return WindowText(edtDesc);
-}
-
-bool TForm1::TextFieldsChanged() const {
-    return fedtWrkgrp.isModified() || SendMessageA(medtLogin, EM_GETMODIFY, 0, 0) ||
-           SendMessageA(medtPwd, EM_GETMODIFY, 0, 0) || SendMessageA(edtDesc, EM_GETMODIFY, 0, 0) ||
-           fedtDB.isModified();
+void TForm1::edited(int id) {
+    switch (id) {
+    case idAccess: doc_->SetAccessPath(fedtAccess.text()); break;
+    case idDesc: doc_->SetText(TextField::Description, WindowText(edtDesc)); break;
+    case idWrkgrp: doc_->SetText(TextField::Workgroup, fedtWrkgrp.text()); break;
+    case idLogin: doc_->SetText(TextField::Login, WindowText(medtLogin)); break;
+    case idPwd: doc_->SetText(TextField::Password, WindowText(medtPwd)); break;
+    case idLaunch: doc_->SetText(TextField::LaunchFile, fedtDB.text()); break;
+    case idQuilletPath: doc_->SetQuilletPath(fedtQuilletPath.text()); break;
+    default: break;
+    }
 }
 
 std::vector<std::string> TForm1::CompactFiles() const {
@@ -358,21 +334,31 @@ std::vector<std::string> TForm1::CompactFiles() const {
     return files;
 }
 
-bool TForm1::ConfigurationChanged() const {
-    return TextFieldsChanged() || CompactFiles() != savedFiles_ ||
-           (SendMessageA(chkRepair, BM_GETCHECK, 0, 0) == BST_CHECKED) != savedRepair_ ||
-           (SendMessageA(chkEncrypt, BM_GETCHECK, 0, 0) == BST_CHECKED) != savedEncrypt_ || options_ != savedOptions_;
-}
-
-void TForm1::rememberSavedState() {
-    savedFiles_ = CompactFiles();
-    savedRepair_ = SendMessageA(chkRepair, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    savedEncrypt_ = SendMessageA(chkEncrypt, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    savedOptions_ = options_;
-}
-
-void TForm1::setCaption() {
-    SetWindowTextA(hwnd(), ("Quillet - " + (currentCfgPath_.empty() ? std::string("Config1") : currentCfgPath_)).c_str());
+void TForm1::draw() {
+    drawing_ = true;
+    SetWindowTextA(hwnd(), doc_->Caption().c_str());
+    const CfgValues& values = doc_->Values();
+    // A field whose text stays the same keeps its caret and selection.
+    auto show = [](HWND edit, const std::string& text) {
+        if (WindowText(edit) != text)
+            SetWindowTextA(edit, text.c_str());
+    };
+    show(fedtAccess.edit(), values.accessPath);
+    show(edtDesc, values.description);
+    CheckDlgButton(hwnd(), idRepair, values.repair ? BST_CHECKED : BST_UNCHECKED);
+    show(fedtWrkgrp.edit(), values.workgroup);
+    show(medtLogin, values.login);
+    show(medtPwd, values.password);
+    CheckDlgButton(hwnd(), idEncrypt, values.encrypt ? BST_CHECKED : BST_UNCHECKED);
+    show(fedtDB.edit(), values.launchFile);
+    show(fedtQuilletPath.edit(), doc_->QuilletPath());
+    if (CompactFiles() != values.compactFiles) {
+        SendMessageA(lboxCompactFiles, LB_RESETCONTENT, 0, 0);
+        for (const std::string& file : values.compactFiles)
+            SendMessageA(lboxCompactFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    }
+    drawing_ = false;
+    RefreshLastRun();
 }
 
 void TForm1::FormCreate(const std::string& programPath) {
@@ -386,163 +372,62 @@ void TForm1::FormCreate(const std::string& programPath) {
     appTitle_ = ApplicationTitle();
     DropFileTarget1.Register(lboxCompactFiles,
                              [this](const std::vector<std::string>& files) { DropFileTarget1Drop(files); });
-
-    const std::string ini = SettingsPath();
-    currentCfgPath_ = platform::GetPrivateProfileString(SettingsSection, "LastCfgPath", "", ini);
-    fedtAccess.setText(platform::GetPrivateProfileString(SettingsSection, "AccessPath", "", ini));
-    fedtQuilletPath.setText(platform::GetPrivateProfileString(SettingsSection, "QuilletPath",
-                                                              appFolder_ + platform::CompactorProgramName, ini));
-    if (fedtAccess.text().empty())
-        fedtAccess.setText(platform::DefaultAccessPath(appFolder_));
-
-    dialogFolder_ = DialogFolderOf(currentCfgPath_);
+    doc_ = std::make_unique<ConfigDocument>(AdminSettings(appFolder_), CurrentPrompts(), appTitle_);
     UpdateForm();
     SetTimer(hwnd(), LastRunTimer, 3000, nullptr);
 }
 
-bool TForm1::MayDropConfiguration() {
-    if (!ConfigurationChanged())
-        return true;
-    const Answer answer = CurrentPrompts().ask("Confirm", "Save changes?", true);
-    // Cancel (or a dismissed box) and a save that did not happen keep the edits on screen.
-    if (answer == Answer::No)
-        return true;
-    return answer == Answer::Yes && saveConfig(false);
-}
-
 bool TForm1::FormClose() {
-    if (!MayDropConfiguration())
+    if (!doc_->Close())
         return false;
-    const std::string ini = SettingsPath();
-    const std::pair<const char*, std::string> settings[] = {
-        {"LastCfgPath", currentCfgPath_}, {"AccessPath", fedtAccess.text()}, {"QuilletPath", fedtQuilletPath.text()}};
-    for (const auto& [key, value] : settings) {
-        if (!platform::WritePrivateProfileString(SettingsSection, key, value, ini)) {
-            // A file the user can put right; the configuration was dealt with, so the window still closes.
-            CurrentPrompts().warn(appTitle_, EIniFileException(ini, platform::LastFileErrorText()).what());
-            break;
-        }
-    }
     // A scheduled run going on has its say last.
     return !link_.canCloseProgram || link_.canCloseProgram();
 }
 
 void TForm1::UpdateForm() {
-    setCaption();
-    const CfgValues values = currentCfgPath_.empty() ? CfgValues{} : ReadCfgForEditor(currentCfgPath_);
-    options_ = values.options;
-    auto replace = [](HWND edit, const std::string& text) {
-        if (WindowText(edit) != text) {
-            SetWindowTextA(edit, text.c_str());
-            SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
-        }
-    };
-    replace(edtDesc, values.description);
-    SendMessageA(chkRepair, BM_SETCHECK, values.repair ? BST_CHECKED : BST_UNCHECKED, 0);
-    fedtWrkgrp.setText(values.workgroup);
-    replace(medtLogin, values.login);
-    replace(medtPwd, values.password);
-    SendMessageA(chkEncrypt, BM_SETCHECK, values.encrypt ? BST_CHECKED : BST_UNCHECKED, 0);
-    fedtDB.setText(values.launchFile);
-    SendMessageA(lboxCompactFiles, LB_RESETCONTENT, 0, 0);
-    for (const std::string& file : values.compactFiles)
-        SendMessageA(lboxCompactFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(file.c_str()));
-    rememberSavedState();
-    RefreshLastRun();
+    draw();
 }
 
 void TForm1::SaveConfigFIle1Click() {
-    saveConfig(false);
+    doc_->Save();
+    draw();
 }
 
 void TForm1::SaveAs1Click() {
-    saveConfig(true);
-}
-
-bool TForm1::saveConfig(bool chooseName) {
-    std::string path = currentCfgPath_;
-    if (chooseName || path.empty()) {
-        path = CurrentPrompts().saveFile(configChoice("Save As", dialogFolder_));
-        if (path.empty())
-            return false;
-    }
-    CfgValues values;
-    values.compactFiles = CompactFiles();
-    values.accessPath = fedtAccess.text();
-    values.description = WindowText(edtDesc);
-    values.repair = SendMessageA(chkRepair, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    values.workgroup = fedtWrkgrp.text();
-    values.login = WindowText(medtLogin);
-    values.encrypt = SendMessageA(chkEncrypt, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    values.password = WindowText(medtPwd);
-    values.launchFile = fedtDB.text();
-    values.options = options_;
-    try {
-        WriteCfgFile(path, values);
-    } catch (const EInvalidValue& refused) {
-        // Nothing was written: the edits stay marked as unsaved.
-        CurrentPrompts().warn(appTitle_, refused.what());
-        return false;
-    } catch (const EIniFileException& failed) {
-        // The window keeps its former file and the edits stay marked: closing still asks,
-        // and the settings never name a file that was not written.
-        CurrentPrompts().warn(appTitle_, failed.what());
-        return false;
-    }
-    currentCfgPath_ = path;
-    setCaption();
-    for (HWND edit : {edtDesc, medtLogin, medtPwd})
-        SendMessageA(edit, EM_SETMODIFY, FALSE, 0);
-    fedtWrkgrp.setModified(false);
-    fedtDB.setModified(false);
-    rememberSavedState();
-    RefreshLastRun();
-    return true;
+    doc_->SaveAs();
+    draw();
 }
 
 void TForm1::Options1Click() {
     TfrmOptions dialog;
-    dialog.setOptions(options_);
+    dialog.setOptions(doc_->Values().options);
     if (dialog.ShowModal(hwnd()))
-        options_ = dialog.options();
+        doc_->SetOptions(dialog.options());
 }
 
 void TForm1::NewConfigFile1Click() {
-    if (!MayDropConfiguration())
-        return;
-    currentCfgPath_.clear();
-    UpdateForm();
+    doc_->New();
+    draw();
 }
 
 void TForm1::OpenConfigFile1Click() {
-    if (!MayDropConfiguration())
-        return;
-    const std::string path = CurrentPrompts().openFile(configChoice("Open", dialogFolder_));
-    if (path.empty() || !platform::FileExists(path))
-        return;
-    currentCfgPath_ = path;
-    UpdateForm();
+    doc_->Open();
+    draw();
 }
 
 void TForm1::DeleteFile1Click() {
     const LRESULT row = SendMessageA(lboxCompactFiles, LB_GETCURSEL, 0, 0);
     if (row == LB_ERR)
         return;
-    SendMessageA(lboxCompactFiles, LB_DELETESTRING, static_cast<WPARAM>(row), 0);
+    doc_->RemoveFile(static_cast<int>(row));
+    draw();
     // As after any removal from the list, nothing is selected.
     SendMessageA(lboxCompactFiles, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 }
 
 void TForm1::AddFiles1Click() {
-    FileChoice choice;
-    choice.caption = "Add Databases";
-    choice.directory = dialogFolder_;
-    std::string patterns = platform::DatabaseFilePatterns;
-    for (char& c : patterns)
-        if (c == ' ')
-            c = ';';
-    choice.filters = {{"Database Files", patterns}, {"All files", "*.*"}};
-    DropFileTarget1Drop(CurrentPrompts().openFiles(choice));
+    doc_->AddFilesFromDialog();
+    draw();
 }
 
 void TForm1::Exit1Click() {
@@ -550,8 +435,8 @@ void TForm1::Exit1Click() {
 }
 
 void TForm1::DropFileTarget1Drop(const std::vector<std::string>& files) {
-    for (const std::string& file : files)
-        SendMessageA(lboxCompactFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    doc_->AddFiles(files);
+    draw();
 }
 
 void TForm1::Scheduling1Click() {
@@ -566,14 +451,10 @@ void TForm1::History1Click() {
 
 void TForm1::RefreshLastRun() {
     lastRun_.clear();
-    if (!currentCfgPath_.empty())
+    if (doc_ && !doc_->Path().empty())
         lastRun_ = LastRunTextOf(
-            history_.get(CompactorFileOf(QuilletPathText(), HistoryFileName)).contents.records, currentCfgPath_);
+            history_.get(CompactorFileOf(QuilletPathText(), HistoryFileName)).contents.records, doc_->Path());
     SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(widened(lastRun_).c_str()));
-}
-
-std::string TForm1::LastRunText() const {
-    return lastRun_;
 }
 
 // Shell and help commands.
@@ -582,7 +463,7 @@ void TForm1::CreateDesktopIcon1Click() {
     // The shortcut starts the compactor next to the administrator, whatever the Quillet
     // Path field says; CurrentCfgPath itself stays unquoted.
     const auto result = CreateShortcut(appFolder_ + platform::CompactorProgramName, DescriptionText(),
-                                       QuotePath(currentCfgPath_), true, false);
+                                       QuotePath(doc_->Path()), true, false);
     // Telling the user is better than a shortcut that silently never appears.
     if (!result.written())
         CurrentPrompts().warn(appTitle_, "Cannot create file " + result.linkPath + ".\n\n" + result.failure);

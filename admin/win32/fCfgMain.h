@@ -3,6 +3,7 @@
 // other windows read.
 #pragma once
 
+#include "admin/ConfigDocument.h"
 #include "core/CfgFile.h"
 #include "core/HistorySummary.h"
 #include "ui/win32/DropTarget.h"
@@ -10,16 +11,11 @@
 #include "ui/win32/Window.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace quillet::admin {
-
-// The folder part of a program path, ending with its separator; empty without one.
-std::string ProgramFolder(const std::string& programPath);
-// The starting folder of the open and save dialogs for a configuration path: the folder
-// without its final separator, except for a root folder ("C:\").
-std::string DialogFolderOf(const std::string& path);
 
 // What the scheduler and history windows offer the main window.
 struct SchedulerLink {
@@ -82,18 +78,16 @@ public:
 
     // Offered to the other windows.
     const std::string& AppFolder() const { return appFolder_; }
-    const std::string& CurrentCfgPath() const { return currentCfgPath_; }
-    std::string QuilletPathText() const { return fedtQuilletPath.text(); }
-    std::string AccessPathText() const { return fedtAccess.text(); }
-    std::string DescriptionText() const;
-    std::string SettingsPath() const { return appFolder_ + "Quillet.ini"; }
+    const std::string& CurrentCfgPath() const { return doc_->Path(); }
+    const std::string& QuilletPathText() const { return doc_->QuilletPath(); }
+    const std::string& AccessPathText() const { return doc_->Values().accessPath; }
+    const std::string& DescriptionText() const { return doc_->Text(TextField::Description); }
+    std::string SettingsPath() const { return doc_->Settings().Path(); }
     std::string HelpFilePath() const { return appFolder_ + "Quillet.hlp"; }
-    const std::string& DialogFolder() const { return dialogFolder_; }
-    const CfgOptions& Options() const { return options_; }
-    bool TextFieldsChanged() const;
-    bool ConfigurationChanged() const;
+    const ConfigDocument& Document() const { return *doc_; }
+    // The list as the window shows it.
     std::vector<std::string> CompactFiles() const;
-    std::string LastRunText() const;
+    std::string LastRunText() const { return lastRun_; }
 
     // Load and commands.
     void UpdateForm();
@@ -130,10 +124,10 @@ private:
     void FormCreate(const std::string& programPath);
     // False when the window is to stay open.
     bool FormClose();
-    bool MayDropConfiguration();
-    bool saveConfig(bool chooseName);
-    void rememberSavedState();
-    void setCaption();
+    // Shows the document: caption, fields, boxes and list.
+    void draw();
+    // A field's notification: the user's edit goes to the document.
+    void edited(int id);
     void command(int id);
     void paintBevels(HDC dc);
     static LRESULT CALLBACK listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -141,13 +135,8 @@ private:
 
     std::string appFolder_;
     std::string appTitle_;
-    std::string currentCfgPath_;
-    std::string dialogFolder_;
-    CfgOptions options_;
-    std::vector<std::string> savedFiles_;
-    bool savedRepair_ = false;
-    bool savedEncrypt_ = false;
-    CfgOptions savedOptions_;
+    std::unique_ptr<ConfigDocument> doc_;
+    bool drawing_ = false;
     bool mainWindow_ = false;
     SchedulerLink link_;
     std::function<void(HWND)> showAbout_;

@@ -1,7 +1,6 @@
 #include "admin/win32/fOptions.h"
 
-#include "core/CfgFile.h"
-#include "platform/Files.h"
+#include "admin/ConfigDocument.h"
 #include "ui/win32/Help.h"
 #include "ui/win32/Win32Prompts.h"
 
@@ -17,16 +16,13 @@ namespace {
 constexpr int Width = 480;
 constexpr int Height = 252;
 
-struct Range {
+struct Field {
     int id;
-    const char* name;
-    int minimum;
-    int maximum;
+    OptionNumber number;
 };
-// The file holds whole numbers of up to nine digits.
-const Range ranges[] = {{idTimeLimit, "Time limit per database", 0, 999999999},
-                        {idBackupKeep, "Backups to keep", 1, 999999999},
-                        {idParallel, "Parallel engines", 1, 64}};
+const Field numbers[] = {{idTimeLimit, OptionNumber::TimeLimit},
+                         {idBackupKeep, OptionNumber::BackupKeep},
+                         {idParallel, OptionNumber::Parallel}};
 
 std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
@@ -58,7 +54,7 @@ HWND TfrmOptions::numberField(int id, const char* label, int y, int minimum, int
 
 HWND TfrmOptions::onInit() {
     const CfgOptions& o = options_;
-    HWND first = numberField(idTimeLimit, "&Time limit per database:", 12, 0, 999999999, o.timeLimit,
+    HWND first = numberField(idTimeLimit, "&Time limit per database:", 12, 0, MaxTimeLimit, o.timeLimit,
                              "minutes (0: no limit)");
     layout_.add("BUTTON", "Skip databases in &use (their lock file is held)",
                 WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 170, 42, 300, 18, idSkipInUse);
@@ -68,11 +64,11 @@ HWND TfrmOptions::onInit() {
                 WS_EX_CLIENTEDGE);
     SendMessageW(item(idBackupFolder), EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"No backups"));
     layout_.add("BUTTON", "...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 438, 68, 30, 22, idBackupBrowse);
-    numberField(idBackupKeep, "Backups to &keep:", 98, 1, 999999999, o.backupKeep, "per database");
+    numberField(idBackupKeep, "Backups to &keep:", 98, 1, MaxBackupKeep, o.backupKeep, "per database");
     layout_.add("BUTTON", "Only &changed databases (skip those unchanged since their last compaction)",
                 WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 12, 128, 456, 18, idOnlyChanged);
     CheckDlgButton(hwnd(), idOnlyChanged, o.onlyChanged ? BST_CHECKED : BST_UNCHECKED);
-    numberField(idParallel, "&Parallel engines:", 154, 1, 64, o.parallel, "at the same time");
+    numberField(idParallel, "&Parallel engines:", 154, 1, MaxParallel, o.parallel, "at the same time");
     layout_.add("STATIC",
                 "A database is compacted only when its disk has room for a copy of it.\r\n"
                 "A failed backup leaves the database uncompacted.",
@@ -124,37 +120,29 @@ void TfrmOptions::btnBackupFolderClick() {
 }
 
 bool TfrmOptions::accept() {
+    CfgOptions options = options_;
     int values[3] = {};
-    for (std::size_t i = 0; i < std::size(ranges); ++i) {
-        const Range& r = ranges[i];
-        const auto value = ParseWholeNumber(WindowText(item(r.id)));
-        if (!value || *value < r.minimum || *value > r.maximum) {
-            CurrentPrompts().warn(OptionsCaption, std::string(r.name) + ": enter a whole number from " +
-                                                      std::to_string(r.minimum) + " to " + std::to_string(r.maximum) +
-                                                      ".");
-            SetFocus(item(r.id));
-            SendMessageA(item(r.id), EM_SETSEL, 0, -1);
+    for (std::size_t i = 0; i < std::size(numbers); ++i) {
+        const NumberCheck check = CheckOptionNumber(numbers[i].number, WindowText(item(numbers[i].id)));
+        if (!check.value) {
+            CurrentPrompts().warn(OptionsCaption, check.problem);
+            SetFocus(item(numbers[i].id));
+            SendMessageA(item(numbers[i].id), EM_SETSEL, 0, -1);
             return false;
         }
-        values[i] = *value;
+        values[i] = *check.value;
     }
-    // Blanks at the ends would not survive the file anyway.
-    const std::string folder = trimmed(WindowText(item(idBackupFolder)));
-    // It may be a drive that is only there at night; the user decides.
-    if (!folder.empty() && !platform::FolderExists(folder) &&
-        CurrentPrompts().ask(OptionsCaption,
-                             "The backup folder " + folder +
-                                 " does not exist. While it is missing, no database is compacted. Keep it?",
-                             false) != Answer::Yes) {
+    options.timeLimit = values[0];
+    options.skipInUse = IsDlgButtonChecked(hwnd(), idSkipInUse) == BST_CHECKED;
+    options.backupFolder = WindowText(item(idBackupFolder));
+    options.backupKeep = values[1];
+    options.onlyChanged = IsDlgButtonChecked(hwnd(), idOnlyChanged) == BST_CHECKED;
+    options.parallel = values[2];
+    if (!AcceptOptions(CurrentPrompts(), OptionsCaption, options)) {
         SetFocus(item(idBackupFolder));
         return false;
     }
-    options_.timeLimit = values[0];
-    options_.skipInUse = IsDlgButtonChecked(hwnd(), idSkipInUse) == BST_CHECKED;
-    options_.backupFolder = folder;
-    options_.backupKeep = values[1];
-    options_.onlyChanged = IsDlgButtonChecked(hwnd(), idOnlyChanged) == BST_CHECKED;
-    options_.parallel = values[2];
+    options_ = options;
     return true;
 }
 

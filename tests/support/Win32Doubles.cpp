@@ -12,73 +12,18 @@
 
 namespace quillet::test {
 
-ui::Answer ScriptedPrompts::ask(const std::string& caption, const std::string& text, bool withCancel) {
-    shown.push_back({"ask", caption, text, {}});
-    if (answers.empty())
-        return withCancel ? ui::Answer::Cancel : ui::Answer::No;
-    const ui::Answer answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
-void ScriptedPrompts::warn(const std::string& caption, const std::string& text) {
-    shown.push_back({"warn", caption, text, {}});
-}
-
-void ScriptedPrompts::inform(const std::string& caption, const std::string& text) {
-    shown.push_back({"inform", caption, text, {}});
-}
-
-void ScriptedPrompts::fault(const std::string& message, const std::string& details) {
-    shown.push_back({"fault", message, details, {}});
-}
-
-namespace {
-std::string next(std::deque<std::string>& queue) {
-    if (queue.empty())
-        return {};
-    std::string value = queue.front();
-    queue.pop_front();
-    return value;
-}
-} // namespace
-
-std::string ScriptedPrompts::openFile(const ui::FileChoice& choice) {
-    shown.push_back({"open", choice.caption, {}, choice});
-    return next(fileNames);
-}
-
-std::string ScriptedPrompts::saveFile(const ui::FileChoice& choice) {
-    shown.push_back({"save", choice.caption, {}, choice});
-    return ui::WithDefaultSuffix(next(fileNames), choice.defaultSuffix);
-}
-
-std::vector<std::string> ScriptedPrompts::openFiles(const ui::FileChoice& choice) {
-    shown.push_back({"open files", choice.caption, {}, choice});
-    if (fileLists.empty())
-        return {};
-    auto list = fileLists.front();
-    fileLists.pop_front();
-    return list;
-}
-
-std::string ScriptedPrompts::folder(const ui::FileChoice& choice) {
-    shown.push_back({"folder", choice.caption, {}, choice});
-    return next(fileNames);
-}
-
-std::size_t ScriptedPrompts::count(const std::string& kind) const {
-    std::size_t n = 0;
-    for (const auto& s : shown)
-        n += s.kind == kind;
-    return n;
-}
-
-ScriptedPrompts& ScriptedPrompts::install() {
+ScriptedPrompts& InstallScriptedPrompts() {
     auto prompts = std::make_unique<ScriptedPrompts>();
     ScriptedPrompts& ref = *prompts;
     ui::win32::SetPrompts(std::move(prompts));
     return ref;
+}
+
+std::size_t Count(const ScriptedPrompts& prompts, const std::string& kind) {
+    std::size_t n = 0;
+    for (const auto& s : prompts.shown)
+        n += s.kind == kind;
+    return n;
 }
 
 RecordingHelp& RecordingHelp::install() {

@@ -1,8 +1,9 @@
-// What the Win32 window tests share: scripted prompts, recorded help requests and web
+// What the Win32 window tests share: scripted prompts behind the seam, recorded help requests and web
 // links, a watchdog for hung modal loops, a file drop as the shell delivers it, and a
 // helper that acts on a window once it shows up inside a modal loop.
 #pragma once
 
+#include "tests/support/ScriptedPrompts.h"
 #include "ui/Prompts.h"
 #include "ui/win32/Help.h"
 #include "ui/win32/WebLinks.h"
@@ -16,32 +17,10 @@
 
 namespace quillet::test {
 
-class ScriptedPrompts : public ui::Prompts {
-public:
-    struct Shown {
-        std::string kind; // "ask", "warn", "inform", "fault", "open", "save", "open files", "folder"
-        std::string caption;
-        std::string text;
-        ui::FileChoice choice;
-    };
-    std::deque<ui::Answer> answers;               // empty: the box was dismissed
-    std::deque<std::string> fileNames;            // empty: cancelled
-    std::deque<std::vector<std::string>> fileLists;
-    std::vector<Shown> shown;
-
-    ui::Answer ask(const std::string& caption, const std::string& text, bool withCancel) override;
-    void warn(const std::string& caption, const std::string& text) override;
-    void inform(const std::string& caption, const std::string& text) override;
-    void fault(const std::string& message, const std::string& details) override;
-    std::string openFile(const ui::FileChoice& choice) override;
-    std::string saveFile(const ui::FileChoice& choice) override;
-    std::vector<std::string> openFiles(const ui::FileChoice& choice) override;
-    std::string folder(const ui::FileChoice& choice) override;
-
-    std::size_t count(const std::string& kind) const;
-    // Puts a fresh double behind the seam and returns it.
-    static ScriptedPrompts& install();
-};
+// Puts a fresh scripted double behind the Win32 prompts seam and returns it.
+ScriptedPrompts& InstallScriptedPrompts();
+// How many boxes or dialogs of a kind were asked for.
+std::size_t Count(const ScriptedPrompts& prompts, const std::string& kind);
 
 class RecordingHelp : public ui::win32::HelpEngine {
 public:

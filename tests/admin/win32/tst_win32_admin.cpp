@@ -49,7 +49,7 @@ HWND control(const TForm1& form, int id) {
 class AdminWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        prompts = &ScriptedPrompts::install();
+        prompts = &test::InstallScriptedPrompts();
         help = &test::RecordingHelp::install();
         links = &test::RecordingLinks::install();
     }
@@ -83,12 +83,12 @@ TEST_F(AdminWindow, FieldsGoToTheFileAndComeBack) {
     SetWindowTextA(control(form, idLaunch), "C:\\after.bat");
     SendMessageA(control(form, idCompactFiles), WM_DROPFILES,
                  reinterpret_cast<WPARAM>(test::MakeDrop({"C:\\b c.mdb", "C:\\a.accdb"})), 0);
-    EXPECT_TRUE(form.TextFieldsChanged());
+    EXPECT_TRUE(form.Document().TextFieldsChanged());
 
     const std::string cfg = folder.file("nightly");
     prompts->fileNames.push_back(cfg); // the dialog adds ".cfg"
     click(form.hwnd(), cmdSave);
-    ASSERT_EQ(prompts->count("save"), 1u);
+    ASSERT_EQ(test::Count(*prompts, "save"), 1u);
     EXPECT_EQ(prompts->shown[0].choice.defaultSuffix, "cfg");
     EXPECT_EQ(form.CurrentCfgPath(), cfg + ".cfg");
     EXPECT_EQ(WindowText(form.hwnd()), "Quillet - " + cfg + ".cfg");
@@ -100,7 +100,7 @@ TEST_F(AdminWindow, FieldsGoToTheFileAndComeBack) {
     EXPECT_EQ(ini(cfg + ".cfg", "Password"), "fgh"); // shifted by 5
     EXPECT_EQ(ini(cfg + ".cfg", "LaunchFile"), "C:\\after.bat");
     EXPECT_EQ(ini(cfg + ".cfg", "AccessPath"), form.AccessPathText());
-    EXPECT_FALSE(form.ConfigurationChanged());
+    EXPECT_FALSE(form.Document().Changed());
 
     // New empties the window; Open (Ctrl+O's command) shows the file again.
     click(form.hwnd(), cmdNew);
@@ -112,8 +112,8 @@ TEST_F(AdminWindow, FieldsGoToTheFileAndComeBack) {
     EXPECT_EQ(WindowText(control(form, idPwd)), "abc");
     EXPECT_EQ(form.CompactFiles(), (std::vector<std::string>{"C:\\b c.mdb", "C:\\a.accdb"}));
     EXPECT_EQ(IsDlgButtonChecked(form.hwnd(), idRepair), BST_CHECKED);
-    EXPECT_FALSE(form.TextFieldsChanged());
-    EXPECT_EQ(prompts->count("ask"), 0u); // nothing was unsaved
+    EXPECT_FALSE(form.Document().TextFieldsChanged());
+    EXPECT_EQ(test::Count(*prompts, "ask"), 0u); // nothing was unsaved
 }
 
 TEST_F(AdminWindow, ListTakesInsertDeleteAndAddedFiles) {
@@ -131,8 +131,8 @@ TEST_F(AdminWindow, ListTakesInsertDeleteAndAddedFiles) {
     click(form.hwnd(), cmdAddFiles);
     EXPECT_EQ(form.CompactFiles(), (std::vector<std::string>{"C:\\y.mdb", "C:\\z.accdb"}));
     // The list alone is unsaved work too.
-    EXPECT_TRUE(form.ConfigurationChanged());
-    EXPECT_FALSE(form.TextFieldsChanged());
+    EXPECT_TRUE(form.Document().Changed());
+    EXPECT_FALSE(form.Document().TextFieldsChanged());
 }
 
 TEST_F(AdminWindow, CloseAsksAndKeepsTheWindowOnCancel) {
@@ -140,7 +140,7 @@ TEST_F(AdminWindow, CloseAsksAndKeepsTheWindowOnCancel) {
     type(control(*form, idDesc), "x");
     prompts->answers.push_back(Answer::Cancel);
     SendMessageA(form->hwnd(), WM_CLOSE, 0, 0);
-    ASSERT_EQ(prompts->count("ask"), 1u);
+    ASSERT_EQ(test::Count(*prompts, "ask"), 1u);
     EXPECT_EQ(prompts->shown[0].text, "Save changes?");
     EXPECT_TRUE(IsWindow(form->hwnd()));
     EXPECT_EQ(ini(folder.file("Quillet.ini"), "QuilletPath"), "<missing>");
@@ -168,11 +168,11 @@ TEST_F(AdminWindow, FailedSaveKeepsTheEditsAndNamesTheFile) {
     const std::string unwritable = folder.file("missing folder\\a.cfg");
     prompts->fileNames.push_back(unwritable);
     click(form.hwnd(), cmdSaveAs);
-    ASSERT_EQ(prompts->count("warn"), 1u);
+    ASSERT_EQ(test::Count(*prompts, "warn"), 1u);
     EXPECT_NE(prompts->shown.back().text.find(unwritable), std::string::npos) << prompts->shown.back().text;
-    EXPECT_EQ(prompts->count("fault"), 0u); // a plain message, not the error box
+    EXPECT_EQ(test::Count(*prompts, "fault"), 0u); // a plain message, not the error box
     EXPECT_EQ(form.CurrentCfgPath(), "");
-    EXPECT_TRUE(form.TextFieldsChanged());
+    EXPECT_TRUE(form.Document().TextFieldsChanged());
 }
 
 TEST_F(AdminWindow, OptionsDialogTakesTheGuardKeysAndRefusesBadNumbers) {
@@ -187,12 +187,12 @@ TEST_F(AdminWindow, OptionsDialogTakesTheGuardKeysAndRefusesBadNumbers) {
         SendMessageA(dialog, WM_COMMAND, IDOK, 0);
     });
     click(form.hwnd(), cmdOptions);
-    ASSERT_EQ(prompts->count("warn"), 1u);
+    ASSERT_EQ(test::Count(*prompts, "warn"), 1u);
     EXPECT_NE(prompts->shown[0].text.find("Parallel engines"), std::string::npos);
-    EXPECT_EQ(form.Options().timeLimit, 30);
-    EXPECT_EQ(form.Options().parallel, 2);
-    EXPECT_TRUE(form.Options().onlyChanged);
-    EXPECT_TRUE(form.ConfigurationChanged());
+    EXPECT_EQ(form.Document().Values().options.timeLimit, 30);
+    EXPECT_EQ(form.Document().Values().options.parallel, 2);
+    EXPECT_TRUE(form.Document().Values().options.onlyChanged);
+    EXPECT_TRUE(form.Document().Changed());
 
     // Escape leaves them as they were.
     test::WhenWindowAppears("#32770", OptionsCaption, [](HWND dialog) {
@@ -200,7 +200,7 @@ TEST_F(AdminWindow, OptionsDialogTakesTheGuardKeysAndRefusesBadNumbers) {
         SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     });
     click(form.hwnd(), cmdOptions);
-    EXPECT_EQ(form.Options().timeLimit, 30);
+    EXPECT_EQ(form.Document().Values().options.timeLimit, 30);
 }
 
 TEST_F(AdminWindow, ShellAndHelpCommands) {
@@ -253,7 +253,7 @@ TEST_F(AdminWindow, AboutBoxShowsTheVersionAndTakesF1AndTheLink) {
     });
     about.ShowModal(nullptr);
     EXPECT_EQ(help->requests, (std::vector<std::string>{"topic:61"}));
-    ASSERT_EQ(prompts->count("ask"), 1u);
+    ASSERT_EQ(test::Count(*prompts, "ask"), 1u);
     EXPECT_EQ(prompts->shown[0].text, "Connect to the Internet now?");
     EXPECT_EQ(links->opened, (std::vector<std::string>{ui::MakerHomeAddressFromAbout}));
 }
@@ -266,10 +266,10 @@ TEST_F(AdminWindow, StartUpCreatesTheWindowsInOrder) {
     EXPECT_EQ(ui::win32::HelpFilePath(), folder.file("Quillet.hlp"));
     EXPECT_FALSE(IsWindowVisible(windows->Form1->hwnd()));
     click(windows->Form1->hwnd(), cmdScheduling); // the placeholder says what there is
-    EXPECT_EQ(prompts->count("inform"), 1u);
+    EXPECT_EQ(test::Count(*prompts, "inform"), 1u);
     // Closing without changes asks nothing and writes the three settings.
     SendMessageA(windows->Form1->hwnd(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(prompts->count("ask"), 0u);
+    EXPECT_EQ(test::Count(*prompts, "ask"), 0u);
     EXPECT_EQ(ini(folder.file("Quillet.ini"), "LastCfgPath"), "");
     EXPECT_EQ(ini(folder.file("Quillet.ini"), "AccessPath"), "D:\\Office\\MSACCESS.EXE");
 }

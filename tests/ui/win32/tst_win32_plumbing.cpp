@@ -51,11 +51,11 @@ HWND buttonOf(HWND dialog, const char* text) {
 } // namespace
 
 TEST(Win32Plumbing, ExceptionsStopAtTheWindowProcedureAndDropsArriveInOrder) {
-    auto& prompts = ScriptedPrompts::install();
+    auto& prompts = test::InstallScriptedPrompts();
     Thrower window;
     ASSERT_NE(window.hwnd(), nullptr);
     SendMessageA(window.hwnd(), WM_THROW, 0, 0);
-    ASSERT_EQ(prompts.count("fault"), 1u);
+    ASSERT_EQ(test::Count(prompts, "fault"), 1u);
     EXPECT_EQ(prompts.shown[0].caption, "Unable to write to C:\\x.ini");
     EXPECT_NE(prompts.shown[0].text.find("runtime_error"), std::string::npos);
 
@@ -68,7 +68,7 @@ TEST(Win32Plumbing, ExceptionsStopAtTheWindowProcedureAndDropsArriveInOrder) {
     // A handler that throws is reported like any other.
     target.Register(window.list, [](const std::vector<std::string>&) { throw std::runtime_error("drop failed"); });
     SendMessageA(window.list, WM_DROPFILES, reinterpret_cast<WPARAM>(test::MakeDrop({"C:\\c.mdb"})), 0);
-    EXPECT_EQ(prompts.count("fault"), 2u);
+    EXPECT_EQ(test::Count(prompts, "fault"), 2u);
     target.Revoke();
     dropped.clear();
     EXPECT_FALSE(target.IsRegistered());
@@ -76,7 +76,7 @@ TEST(Win32Plumbing, ExceptionsStopAtTheWindowProcedureAndDropsArriveInOrder) {
 }
 
 TEST(Win32Plumbing, ErrorBoxShowsDetailsSavesTheReportAndReturnsTheChoice) {
-    auto& prompts = ScriptedPrompts::install();
+    auto& prompts = test::InstallScriptedPrompts();
     test::TempFolder folder;
     const std::string reportFile = folder.file("exception_report.txt");
     prompts.fileNames.push_back(reportFile);
@@ -89,7 +89,7 @@ TEST(Win32Plumbing, ErrorBoxShowsDetailsSavesTheReportAndReturnsTheChoice) {
     });
     const std::string report = FaultReportText("Cannot create file C:\\x.cfg", "Error class: EFCreateError");
     EXPECT_EQ(ShowErrorBox(nullptr, "Cannot create file C:\\x.cfg", report), FaultChoice::Close);
-    ASSERT_EQ(prompts.count("save"), 1u);
+    ASSERT_EQ(test::Count(prompts, "save"), 1u);
     EXPECT_EQ(prompts.shown[0].choice.fileName, "exception_report.txt");
     const std::string saved = test::ReadText(reportFile);
     EXPECT_NE(saved.find("An error occurred in the application."), std::string::npos);
