@@ -26,7 +26,8 @@ for db in 'orders.mdb,ok,0,7786496,2600960' 'stock.accdb,ok,0,3907584,1306624' '
 done
 
 wine_admin_start
-main=$(window_id "Quillet - $(winpath "$cfg")")
+wine_title_shown "Quillet - $(winpath "$cfg")"
+main=$(xwininfo -root -tree | grep -F "\"Quillet - $(winpath "$cfg")\"" | awk '{ print $1; exit }')
 sleep 4
 import "${frame[@]}" -window "$main" "$out/win32-main-window.png"
 keys "$main" alt+f p

@@ -43,7 +43,7 @@ save=$(window_id "Save As") || fail "no Save As dialog"
 sleep 0.5
 xdotool type --delay 20 "$(winpath "$work/smoke")"
 xdotool key Return
-window_id "Quillet - $(winpath "$work/smoke.cfg")" >/dev/null || fail "the caption does not name the saved file"
+wine_title_shown "Quillet - $(winpath "$work/smoke.cfg")" || fail "the caption does not name the saved file"
 
 [[ -f "$work/smoke.cfg" ]] || fail "smoke.cfg was not written"
 text "$work/smoke.cfg" | grep -qx "Description=Nightly smoke" || fail "no description in smoke.cfg"

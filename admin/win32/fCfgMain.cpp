@@ -147,10 +147,9 @@ void TForm1::createControls() {
                           idDesc, WS_EX_CLIENTEDGE);
     layout_.add("STATIC", "F&iles To Compact:", WS_VISIBLE | SS_RIGHT, 8, y + 72, 116, 16);
     lboxCompactFiles = layout_.add("LISTBOX", "",
-                                   WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                                   WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                                    128, y + 64, BoxWidth, 97, idCompactFiles, WS_EX_CLIENTEDGE);
-    SendMessageA(lboxCompactFiles, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(layout_.px(1200)), 0);
-    dropHint_ = layout_.add("STATIC", platform::DropHint, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 36, y + 96, 88, 28,
+    dropHint_ = layout_.add("STATIC", platform::DropHint, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 24, y + 94, 100, 30,
                             idDropHint);
     chkRepair = layout_.add("BUTTON", "&Repair", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 32, y + 136, 80, 18,
                             idRepair);

@@ -26,7 +26,7 @@ wine_start() {
   fi
   # These windows are drawn on the X server, whatever the tests set before.
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
-  wineserver -p
+  wineserver -p 2>/dev/null || true # already running is fine
 }
 
 winpath() {
@@ -38,4 +38,14 @@ wine_admin_start() {
   (cd "$work" && exec wine "$work/QuilletAdmin.exe" >"$work/admin.log" 2>&1) &
   admin_pid=$!
   pids+=("$admin_pid")
+}
+
+# Waits for a top-level window whose title holds this text as it stands (Windows
+# paths: no escapes); false when none shows.
+wine_title_shown() {
+  for _ in $(seq 100); do
+    xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\"" && return 0
+    sleep 0.1
+  done
+  return 1
 }

@@ -33,6 +33,18 @@ void Window::create(const char* className, const std::string& caption, DWORD sty
 }
 
 LRESULT Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NEXTDLGCTL) {
+        // The dialog manager's keyboard handling (Tab, mnemonics) moves the focus with this
+        // message, which only dialogs answer by themselves.
+        HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                     : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
+        if (target) {
+            SetFocus(target);
+            if (SendMessageA(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+                SendMessageA(target, EM_SETSEL, 0, -1);
+        }
+        return 0;
+    }
     if (message == WM_DPICHANGED) {
         layout_.rescale(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
