@@ -41,6 +41,8 @@ windows() {
   # started among them could create no window.
   wineserver -k 2>/dev/null || true
   ctest --preset mingw -j1
+  # One pass of real input through QuilletAdmin.exe on a virtual X server, same prefix.
+  bash scripts/win32-smoke.sh build/mingw/bin
   wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
 }

@@ -24,9 +24,13 @@ wine_start() {
     export WINEPREFIX="$work/wineprefix"
     wineboot --init >/dev/null 2>&1 || true
   fi
-  # These windows are drawn on the X server, whatever the tests set before.
+  # These windows are drawn on the X server, whatever the tests set before; processes
+  # still running with the former driver go first.
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
-  wineserver -p 2>/dev/null || true # already running is fine
+  wineserver -k 2>/dev/null || true
+  wineserver -p 2>/dev/null || true
+  # The administrator and its helpers end with the script, also when it fails.
+  trap 'wineserver -k 2>/dev/null || true; xsession_cleanup' EXIT
 }
 
 winpath() {
