@@ -15,9 +15,6 @@ using namespace quillet::ui::win32;
 
 namespace {
 
-std::string g_shortDateFormat = "yyyy/mm/dd";
-char g_dateSeparator = '/';
-
 std::unique_ptr<SchedulerWindow> placeholder(TForm1&) {
     return std::make_unique<TfrmSchedPlaceholder>();
 }
@@ -25,19 +22,6 @@ std::unique_ptr<SchedulerWindow> placeholder(TForm1&) {
 SchedulerFactory g_factory = placeholder;
 
 } // namespace
-
-void SetProcessDateFormat(const std::string& shortDateFormat, char separator) {
-    g_shortDateFormat = shortDateFormat;
-    g_dateSeparator = separator;
-}
-
-const std::string& ShortDateFormat() {
-    return g_shortDateFormat;
-}
-
-char DateSeparator() {
-    return g_dateSeparator;
-}
 
 void TfrmSchedPlaceholder::ShowModal(HWND) {
     CurrentPrompts().inform(ApplicationTitle(),
@@ -81,7 +65,6 @@ std::unique_ptr<AdminWindows> CreateWindows(const std::string& programPath) {
 }
 
 std::unique_ptr<AdminWindows> StartAdministrator(const std::string& programPath, int showCommand) {
-    SetProcessDateFormat("yyyy/mm/dd", '/');
     std::unique_ptr<AdminWindows> windows;
     {
         // The splash goes at the end of this block, also when creating a window throws.

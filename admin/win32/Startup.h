@@ -1,5 +1,5 @@
-// The administrator's program start on Windows: date format, splash window, the windows
-// in their order, the message loop.
+// The administrator's program start on Windows: splash window, the windows in their
+// order, the message loop.
 #pragma once
 
 #include "admin/win32/AboutBox.h"
@@ -9,12 +9,6 @@
 #include <string>
 
 namespace quillet::admin {
-
-// The process-wide short date format and date separator, for every conversion between
-// dates and text that names no format of its own.
-void SetProcessDateFormat(const std::string& shortDateFormat, char separator);
-const std::string& ShortDateFormat();
-char DateSeparator();
 
 // The scheduler window as the main window sees it: created hidden at start-up (it loads
 // the schedule and arms its timer), shown modally on demand, asked before the program ends.
@@ -50,7 +44,7 @@ struct AdminWindows {
 // AppFolder, which the others read), then the about box, then the scheduler window.
 std::unique_ptr<AdminWindows> CreateWindows(const std::string& programPath = std::string());
 
-// Program start up to the shown main window: date format, splash shown while the windows
+// Program start up to the shown main window: splash shown while the windows
 // are created, splash destroyed (also when creation fails), main window shown.
 std::unique_ptr<AdminWindows> StartAdministrator(const std::string& programPath = std::string(),
                                                  int showCommand = SW_SHOWNORMAL);
