@@ -68,6 +68,12 @@ Answer Win32Prompts::ask(const std::string& caption, const std::string& text, bo
     return withCancel ? Answer::Cancel : Answer::No;
 }
 
+Answer Win32Prompts::askDefaultNo(const std::string& caption, const std::string& text) {
+    return MessageBoxA(PromptOwner(), text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES
+               ? Answer::Yes
+               : Answer::No;
+}
+
 void Win32Prompts::warn(const std::string& caption, const std::string& text) {
     MessageBoxA(PromptOwner(), text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
 }

@@ -15,6 +15,7 @@ namespace quillet::ui::win32 {
 class Win32Prompts : public Prompts {
 public:
     Answer ask(const std::string& caption, const std::string& text, bool withCancel) override;
+    Answer askDefaultNo(const std::string& caption, const std::string& text) override;
     void warn(const std::string& caption, const std::string& text) override;
     void inform(const std::string& caption, const std::string& text) override;
     void fault(const std::string& message, const std::string& details) override;
