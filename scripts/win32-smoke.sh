@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One pass of real input through the Windows administrator under wine: type a
-# description, add a database, save under a new name, check the file written, then
-# close with a change and answer the question.
+# description, add a database, save under a new name, check the file written; open the
+# scheduler, type an entry into its grid, save, check "schedfile.dat"; then close with a
+# change and answer the question.
 #   scripts/win32-smoke.sh [BIN_DIR]   (default: build/mingw/bin)
 # Needs wine, Xvfb, openbox, x11-utils and xdotool.
 set -euo pipefail
@@ -48,6 +49,26 @@ wine_title_shown "Quillet - $(winpath "$work/smoke.cfg")" || fail "the caption d
 [[ -f "$work/smoke.cfg" ]] || fail "smoke.cfg was not written"
 text "$work/smoke.cfg" | grep -qx "Description=Nightly smoke" || fail "no description in smoke.cfg"
 text "$work/smoke.cfg" | grep -qxF "CompactFiles=$(winpath "$work/orders.mdb")|" || fail "no database in smoke.cfg"
+
+# The scheduler: a double-click on the first entry's description opens its editor,
+# Enter stores it, F2 edits the path beside it; File > Save Changes writes the file.
+keys "$main" alt+v c
+sched=$(window_id "Quillet Scheduler") || fail "the scheduler did not show"
+sleep 1
+xdotool mousemove --window "$sched" 150 100 click --repeat 2 --delay 80 1
+sleep 0.5
+xdotool type --delay 20 "Smoke entry"
+xdotool key Return Right F2
+sleep 0.3
+xdotool type --delay 20 "$(winpath "$work/smoke.cfg")"
+xdotool key Return
+keys "$sched" alt+f s
+sleep 1
+[[ -f "$work/schedfile.dat" ]] || fail "schedfile.dat was not written"
+printf '"Smoke entry"\t"%s"\t\n' "$(winpath "$work/smoke.cfg")" | cmp -s - <(text "$work/schedfile.dat") ||
+  fail "schedfile.dat holds $(text "$work/schedfile.dat" | od -c | head -5)"
+keys "$sched" alt+F4
+sleep 0.5
 
 # A change, then close: the question comes, No leaves the file as saved.
 keys "$main" alt+d End

@@ -1,0 +1,13 @@
+// The scheduler window (and the history window it leads to) as the main window sees
+// them: the real ones in place of the start-up's placeholder.
+#pragma once
+
+#include "admin/win32/Startup.h"
+
+#include <memory>
+
+namespace quillet::admin {
+
+std::unique_ptr<SchedulerWindow> CreateSchedulerWindows(TForm1& mainWindow);
+
+} // namespace quillet::admin

@@ -1,0 +1,130 @@
+// The Win32 scheduler window under wine, driven by window messages: what is typed into
+// its grid and chosen in its frequency group is saved, and Compact runs an entry
+// through the real compactor and records the day.
+#include "scheduler/win32/fSched.h"
+
+#include "core/Include.h"
+#include "tests/support/ScheduleSeams.h"
+#include "tests/support/Win32Doubles.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+using quillet::scheduler::TfrmSched;
+using quillet::scheduler::testing::MockClock;
+namespace test = quillet::test;
+
+namespace {
+
+class NoTrigger final : public quillet::scheduler::TriggerControl {
+public:
+    quillet::scheduler::TriggerResult install(const quillet::scheduler::BackgroundTarget&) override {
+        return {true, "installed"};
+    }
+    quillet::scheduler::TriggerResult uninstall(const quillet::scheduler::BackgroundTarget&) override {
+        return {true, ""};
+    }
+    quillet::scheduler::TriggerStatus query(const quillet::scheduler::BackgroundTarget&) override { return {}; }
+};
+
+std::string ProgramFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path().string() + "\\";
+}
+
+void Key(HWND window, WPARAM key) {
+    SendMessageA(window, WM_KEYDOWN, key, 0);
+    SendMessageA(window, WM_KEYUP, key, 0);
+    test::PumpMessages();
+}
+
+class Scheduler : public ::testing::Test {
+protected:
+    void SetUp() override {
+        prompts = &test::InstallScriptedPrompts();
+        folder = dir.path() + "\\";
+    }
+    TfrmSched& Create(std::unique_ptr<quillet::scheduler::ProcessRunner> runner = nullptr) {
+        auto clock = std::make_unique<MockClock>();
+        clock->day = quillet::EncodeDate(2026, 12, 6);
+        clock->hour = 14;
+        form = std::make_unique<TfrmSched>(
+            quillet::scheduler::SchedulerHost{folder, [this] { return compactor; }, std::make_shared<NoTrigger>()},
+            std::move(clock), std::move(runner));
+        form->FormShow();
+        ShowWindow(form->hwnd(), SW_SHOW);
+        test::PumpMessages();
+        return *form;
+    }
+    // F2 on the cell, the text, Enter: as the user types it.
+    void Type(int col, int row, const char* text) {
+        form->EditGrid1->SetCurrentCell(col, row);
+        SetFocus(form->EditGrid1->ListView());
+        Key(form->EditGrid1->ListView(), VK_F2);
+        ASSERT_NE(form->EditGrid1->Editor(), nullptr);
+        SetWindowTextA(form->EditGrid1->Editor(), text);
+        Key(form->EditGrid1->Editor(), VK_RETURN);
+    }
+    void Click(HWND button) {
+        SendMessageA(button, BM_CLICK, 0, 0);
+        test::PumpMessages();
+    }
+
+    test::TempFolder dir;
+    std::string folder;
+    std::string compactor;
+    test::ScriptedPrompts* prompts = nullptr;
+    std::unique_ptr<TfrmSched> form;
+};
+
+} // namespace
+
+TEST_F(Scheduler, WhatIsTypedAndChosenIsSaved) {
+    TfrmSched& f = Create();
+    Type(1, 1, "Nightly");
+    Type(2, 1, "C:\\data\\a.cfg");
+    EXPECT_TRUE(f.EditGrid1->Modified());
+    Click(f.rgSched[1]); // Daily
+    EXPECT_EQ(f.EditGrid1->Cells(3, 1), "d|1|2026-12-06");
+    Click(f.buttons[0]); // Save
+    EXPECT_EQ(test::ReadText(folder + "schedfile.dat"), "\"Nightly\"\t\"C:\\data\\a.cfg\"\t\"d|1|2026-12-06\"\n");
+    EXPECT_FALSE(f.EditGrid1->Modified());
+    EXPECT_TRUE(f.TimerEnabled());
+
+    // Insert, a second entry, Delete of the first: the file follows once saved.
+    Click(f.buttons[1]);
+    Type(2, 2, "C:\\data\\b.cfg");
+    f.EditGrid1->SetCurrentCell(1, 1);
+    Click(f.buttons[2]);
+    Click(f.buttons[0]);
+    EXPECT_EQ(test::ReadText(folder + "schedfile.dat"), "\t\"C:\\data\\b.cfg\"\t\n");
+    EXPECT_EQ(test::Count(*prompts, "warn"), 0u);
+}
+
+TEST_F(Scheduler, CompactRunsTheEntryThroughTheCompactorAndRecordsTheDay) {
+    const std::string bin = ProgramFolder() + "..\\bin\\";
+    compactor = folder + "Quillet.exe";
+    std::filesystem::copy_file(bin + "Quillet.exe", compactor);
+    std::filesystem::copy_file(ProgramFolder() + "quillet_fake_engine.exe", folder + "engine.exe");
+    test::WriteText(folder + "orders.mdb", "data");
+    test::WriteText(folder + "nightly.cfg",
+                    "[Defaults]\r\nCompactFiles=" + folder + "orders.mdb|\r\nAccessPath=" + folder + "engine.exe\r\n");
+    test::WriteText(folder + "schedfile.dat", "\"Nightly\"\t\"" + folder + "nightly.cfg\"\t\"w|1|2026-11-01\"\r\n");
+
+    TfrmSched& f = Create();
+    f.EditGrid1->SetCurrentCell(1, 1);
+    Click(f.buttons[3]); // Compact
+    const DWORD start = GetTickCount();
+    while ((f.Running() || f.EditGrid1->Cells(3, 1) == "w|1|2026-11-01") && GetTickCount() - start < 30000) {
+        test::PumpMessages();
+        Sleep(20);
+    }
+    EXPECT_EQ(f.EditGrid1->Cells(3, 1), "w|1|2026-12-06");
+    EXPECT_NE(test::ReadText(folder + "calls.txt").find(folder + "orders.mdb"), std::string::npos);
+    EXPECT_EQ(test::ReadText(folder + "schedfile.dat"), "\"Nightly\"\t\"" + folder + "nightly.cfg\"\t\"w|1|2026-12-06\"\n");
+}
