@@ -492,11 +492,11 @@ TEST(Paths, DialogFolderIsTheConfigurationsFolder) {
     EXPECT_EQ(DialogFolderOf("a.cfg"), "");
     EXPECT_EQ(DialogFolderOf(""), "");
     EXPECT_EQ(ProgramFolder(s + "opt" + s + "QuilletAdmin"), s + "opt" + s);
-#ifdef _WIN32
-    EXPECT_EQ(DialogFolderOf("C:\\a.cfg"), "C:\\");
-    EXPECT_EQ(ProgramFolder("C:QuilletAdmin"), "C:");
-#else
-    // ":" is an ordinary character in these paths.
-    EXPECT_EQ(ProgramFolder("/opt/a:b/QuilletAdmin"), "/opt/a:b/");
-#endif
+    if constexpr (platform::PathSeparator == '\\') {
+        EXPECT_EQ(DialogFolderOf("C:\\a.cfg"), "C:\\");
+        EXPECT_EQ(ProgramFolder("C:QuilletAdmin"), "C:");
+    } else {
+        // ":" is an ordinary character in these paths.
+        EXPECT_EQ(ProgramFolder("/opt/a:b/QuilletAdmin"), "/opt/a:b/");
+    }
 }
