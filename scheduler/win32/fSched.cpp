@@ -3,6 +3,7 @@
 #include "core/AdminSettings.h"
 #include "core/Include.h"
 #include "platform/Programs.h"
+#include "platform/win32/WideText.h"
 #include "ui/HelpFile.h"
 #include "ui/win32/Guarded.h"
 #include "ui/win32/Help.h"
@@ -16,6 +17,7 @@
 
 namespace quillet::scheduler {
 
+using platform::win32::WideCrlf;
 using ui::win32::CurrentPrompts;
 using ui::win32::Guarded;
 using widgets::win32::TEditGrid;
@@ -36,17 +38,23 @@ std::string& Field(ScheduleEntry& e, int col) {
 }
 
 void SetText(HWND control, const std::string& text) {
-    SetWindowTextA(control, text.c_str());
+    SetWindowTextW(control, WideCrlf(text).c_str()); // a static control breaks lines at CR LF
 }
 
 bool Modified(HWND edit) {
-    return SendMessageA(edit, EM_GETMODIFY, 0, 0) != 0;
+    return SendMessageW(edit, EM_GETMODIFY, 0, 0) != 0;
+}
+
+// Ctrl+R in the window: Compact, whose button stays out of the Tab order.
+bool IsCompactKey(const MSG& msg, HWND window) {
+    return msg.message == WM_KEYDOWN && msg.wParam == 'R' && GetKeyState(VK_CONTROL) < 0 &&
+           GetKeyState(VK_MENU) >= 0 && msg.hwnd && GetAncestor(msg.hwnd, GA_ROOT) == window;
 }
 
 // The wait cursor for the length of a scope, also when what it waits for throws.
 class WaitCursor {
 public:
-    WaitCursor() : FOld(SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)))) {}
+    WaitCursor() : FOld(SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)))) {}
     ~WaitCursor() { SetCursor(FOld); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
@@ -81,16 +89,16 @@ TfrmSched::TfrmSched(SchedulerHost host, std::unique_ptr<Clock> clock, std::uniq
       target_{host_.appFolder, host_.appFolder + platform::SchedProgramName} {
     HMENU menu = CreateMenu();
     HMENU file = CreatePopupMenu();
-    AppendMenuA(file, MF_STRING, idSave, "&Save Changes");
-    AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(file, MF_STRING, idInsert, "&Add Row");
-    AppendMenuA(file, MF_STRING, idDelete, "&Delete Row");
-    AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(file, MF_STRING, cmdClose, "&Close");
-    AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "&File");
+    AppendMenuW(file, MF_STRING, idSave, L"&Save Changes");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, idInsert, L"&Add Row");
+    AppendMenuW(file, MF_STRING, idDelete, L"&Delete Row");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, cmdClose, L"&Close");
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
     HMENU help = CreatePopupMenu();
-    AppendMenuA(help, MF_STRING, idHelp, "&Sheduler");
-    AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(help), "&Help");
+    AppendMenuW(help, MF_STRING, idHelp, L"&Sheduler");
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"&Help");
     create("QuilletScheduler", Caption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, nullptr, menu);
     createControls();
     DropFileTarget1.Register(EditGrid1->ListView(),
@@ -129,6 +137,7 @@ void TfrmSched::createControls() {
     for (int col = 0; col < 4; ++col)
         EditGrid1->SetColWidths(col, l.px(widths[col]) - (col == 2 ? std::max(0, total - room) : 0));
     EditGrid1->SetNewRowOnKeyDown(widgets::kdNever);
+    EditGrid1->SetReachableCols(ColCode); // the code column only carries the frequency
     EditGrid1->SetCells(ColDescription, 0, "Description");
     EditGrid1->SetCells(ColConfigFile, 0, "Config File");
     EditGrid1->OnClick = [this] {
@@ -139,24 +148,24 @@ void TfrmSched::createControls() {
         if (!quiet_)
             EditGrid1Click();
     };
-    SendMessageA(EditGrid1->ListView(), WM_SETFONT, reinterpret_cast<WPARAM>(l.font()), TRUE);
+    SendMessageW(EditGrid1->ListView(), WM_SETFONT, reinterpret_cast<WPARAM>(l.font()), TRUE);
 
     l.add("BUTTON", "Schedule", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 248, 97, 105);
     for (int i = 0; i < FrequencyCount; ++i)
         rgSched[i] = l.add("BUTTON", FrequencyTexts[i],
                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0), 8,
                            266 + 20 * i, 85, 18, idNeeded + i);
-    SendMessageA(rgSched[0], BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(rgSched[0], BM_SETCHECK, BST_CHECKED, 0);
 
     Label1 = l.add("STATIC", "Every", WS_CHILD, 103, 266, 90, 14);
     Edit1 = l.add("EDIT", "1", WS_CHILD | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | WS_GROUP, 103, 284, 33, 21,
                   idEvery);
     Label2 = l.add("STATIC", "Days", WS_CHILD, 103, 310, 90, 14);
 
-    l.add("STATIC", "Timer Interval (minutes)", WS_CHILD | WS_VISIBLE, 207, 262, 200, 14);
+    l.add("STATIC", "Timer &Interval (minutes)", WS_CHILD | WS_VISIBLE, 207, 262, 200, 14);
     edtInterval = l.add("EDIT", "60", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 207, 278, 121,
                         21, idInterval);
-    l.add("STATIC", "Start Time (24 hr format)", WS_CHILD | WS_VISIBLE, 207, 306, 200, 14);
+    l.add("STATIC", "Start &Time (24 hr format)", WS_CHILD | WS_VISIBLE, 207, 306, 200, 14);
     edtStart = l.add("EDIT", "01", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 207, 322, 121, 21,
                      idStart);
 
@@ -165,7 +174,7 @@ void TfrmSched::createControls() {
                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX, 6, 394, 400, 18, idBackground);
     lblBackground = l.add("STATIC", "", WS_CHILD | WS_VISIBLE, 6, 414, 525, 30);
     lblRun = l.add("STATIC", "", WS_CHILD, 6, 446, 525, 16);
-    barRun = l.add(PROGRESS_CLASSA, "", WS_CHILD | PBS_MARQUEE, 6, 464, 525, 8);
+    barRun = l.add("msctls_progress32", "", WS_CHILD | PBS_MARQUEE, 6, 464, 525, 8);
     l.sizeClient(537, 478);
 }
 
@@ -199,7 +208,8 @@ void TfrmSched::command(int id, int code) {
     case idDelete: DeleteRow1Click(); break;
     case idCompact: BitBtn7Click(); break;
     case idHelp: btnHelpClick(); break;
-    case cmdClose: Close1Click(); break; // not Escape (IDCANCEL), as on Linux
+    case cmdClose:
+    case IDCANCEL: Close1Click(); break; // Escape closes, as in the other dialogs
     case idNeeded:
     case idDaily:
     case idWeekly:
@@ -230,16 +240,21 @@ void TfrmSched::ShowModal(HWND owner) {
     ui::win32::CentreOnScreen(hwnd());
     ShowWindow(hwnd(), SW_SHOW);
     SetForegroundWindow(hwnd());
+    SetFocus(EditGrid1->ListView());
     MSG msg;
     while (IsWindowVisible(hwnd())) {
-        if (GetMessageA(&msg, nullptr, 0, 0) <= 0) {
+        if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
             PostQuitMessage(static_cast<int>(msg.wParam)); // for the program's own loop
             break;
+        }
+        if (IsCompactKey(msg, hwnd())) {
+            BitBtn7Click();
+            continue;
         }
         if (ui::win32::PreTranslate(msg))
             continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
     if (owner) {
         EnableWindow(owner, TRUE);
@@ -287,7 +302,7 @@ void TfrmSched::warn(const std::string& text) {
 void TfrmSched::refuse(HWND field, const std::string& problem) {
     warn(problem + ".");
     SetFocus(field);
-    SendMessageA(field, EM_SETSEL, 0, -1);
+    SendMessageW(field, EM_SETSEL, 0, -1);
 }
 
 void TfrmSched::pullGrid() {
@@ -399,7 +414,7 @@ void TfrmSched::showFirstEntry() {
 
 int TfrmSched::frequencyShown() const {
     for (int i = 0; i < FrequencyCount; ++i)
-        if (SendMessageA(rgSched[i], BM_GETCHECK, 0, 0) == BST_CHECKED)
+        if (SendMessageW(rgSched[i], BM_GETCHECK, 0, 0) == BST_CHECKED)
             return i;
     return 0;
 }
@@ -407,7 +422,7 @@ int TfrmSched::frequencyShown() const {
 void TfrmSched::showFrequency(const std::string& code) {
     const int index = FrequencyIndex(code);
     for (int i = 0; i < FrequencyCount; ++i)
-        SendMessageA(rgSched[i], BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
+        SendMessageW(rgSched[i], BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
     // The entry's own N, so that showing an entry never rewrites it.
     if (index != 0)
         SetText(Edit1, GetField(code, CodeSeparator, 1));
@@ -447,7 +462,7 @@ bool TfrmSched::takeEvery() {
     // show another entry's N, which merely passing through the box must not copy.
     if (!Modified(Edit1))
         return true;
-    SendMessageA(Edit1, EM_SETMODIFY, FALSE, 0);
+    SendMessageW(Edit1, EM_SETMODIFY, FALSE, 0);
     const int entry = currentEntry();
     if (entry < 0)
         return true;
@@ -469,7 +484,7 @@ void TfrmSched::edtStartExit() {
 bool TfrmSched::takeStart() {
     if (!Modified(edtStart))
         return true;
-    SendMessageA(edtStart, EM_SETMODIFY, FALSE, 0);
+    SendMessageW(edtStart, EM_SETMODIFY, FALSE, 0);
     if (const auto problem = runner_.EnterStart(ui::win32::WindowText(edtStart))) {
         SetText(edtStart, runner_.StartText());
         refuse(edtStart, *problem);
@@ -516,7 +531,7 @@ void TfrmSched::run(const std::function<bool()>& start) {
         setEditing(false);
         ShowWindow(lblRun, SW_SHOW);
         ShowWindow(barRun, SW_SHOW);
-        SendMessageA(barRun, PBM_SETMARQUEE, TRUE, 30);
+        SendMessageW(barRun, PBM_SETMARQUEE, TRUE, 30);
         SetText(lblRun, runner_.ProgressText());
         SetTimer(hwnd(), TimerPoll, 50, nullptr);
     });
@@ -533,7 +548,7 @@ void TfrmSched::runEnded() {
     Guarded([&] {
         showEntries();
         setEditing(true);
-        SendMessageA(barRun, PBM_SETMARQUEE, FALSE, 0);
+        SendMessageW(barRun, PBM_SETMARQUEE, FALSE, 0);
         ShowWindow(lblRun, SW_HIDE);
         ShowWindow(barRun, SW_HIDE);
         updateLastRun();
@@ -575,12 +590,7 @@ void TfrmSched::BitBtn7Click() {
 
 void TfrmSched::updateLastRun() {
     const int entry = currentEntry();
-    // The status is UTF-8; the window shows it as such.
-    const std::string status = entry < 0 ? std::string() : runner_.EntryStatus(entry);
-    const int n = MultiByteToWideChar(CP_UTF8, 0, status.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(n, 1)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, status.c_str(), -1, wide.data(), n);
-    SetWindowTextW(lblLastRun, wide.c_str());
+    SetText(lblLastRun, entry < 0 ? std::string() : runner_.EntryStatus(entry));
 }
 
 // ---- The background check ----
@@ -588,11 +598,8 @@ void TfrmSched::updateLastRun() {
 void TfrmSched::refreshBackground() {
     const TriggerStatus status = trigger_->query(target_);
     installed_ = status.installed;
-    SendMessageA(chkBackground, BM_SETCHECK, installed_ ? BST_CHECKED : BST_UNCHECKED, 0);
-    std::string text = BackgroundStatusText(status, ReadLastCheck(target_.folder));
-    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2)
-        text.insert(at, 1, '\r'); // a static control breaks lines at CR LF
-    SetText(lblBackground, text);
+    SendMessageW(chkBackground, BM_SETCHECK, installed_ ? BST_CHECKED : BST_UNCHECKED, 0);
+    SetText(lblBackground, BackgroundStatusText(status, ReadLastCheck(target_.folder)));
 }
 
 void TfrmSched::chkBackgroundClick() {

@@ -1,5 +1,7 @@
 #include "widgets/win32/TEditGrid.h"
 
+#include "platform/win32/WideText.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -8,29 +10,13 @@
 
 namespace quillet::widgets::win32 {
 
+using platform::win32::Utf8;
+using platform::win32::Wide;
+
 namespace {
 
 const wchar_t GridClass[] = L"QuilletEditGrid";
 const UINT_PTR SubclassId = 1;
-
-std::wstring Wide(const std::string& bytes) {
-    if (bytes.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
-    return text;
-}
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int n =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
-    return bytes;
-}
 
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
@@ -155,7 +141,7 @@ void TEditGrid::SetColCount(int value) {
     FModel.SetColCount(value);
     ShowColumns();
     Refresh();
-    FCol = std::clamp(FCol, FModel.FixedCols(), FModel.ColCount() - 1);
+    FCol = std::clamp(FCol, FModel.FixedCols(), LastCol());
 }
 
 void TEditGrid::SetRowCount(int value) {
@@ -173,6 +159,16 @@ void TEditGrid::SetColWidths(int col, int width) {
     SendMessageW(FList, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(col), MAKELPARAM(width, 0));
 }
 
+void TEditGrid::SetReachableCols(int count) {
+    FReachable = count;
+    FCol = std::clamp(FCol, FModel.FixedCols(), LastCol());
+}
+
+int TEditGrid::LastCol() const {
+    const int count = FReachable < 0 ? FModel.ColCount() : std::min(FReachable, FModel.ColCount());
+    return std::max(FModel.FixedCols(), count - 1);
+}
+
 int TEditGrid::ColWidths(int col) const {
     return static_cast<int>(SendMessageW(FList, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(col), 0));
 }
@@ -185,7 +181,7 @@ int TEditGrid::Row() const {
 }
 
 void TEditGrid::SetCurrentCell(int col, int row) {
-    FCol = std::clamp(col, FModel.FixedCols(), FModel.ColCount() - 1);
+    FCol = std::clamp(col, FModel.FixedCols(), LastCol());
     const int item = ItemOf(std::clamp(row, FModel.FixedRows(), FModel.RowCount() - 1));
     if (item < 0)
         return;
@@ -280,7 +276,7 @@ void TEditGrid::LoadFromDelimitedFile(const std::string& fileName, char delimite
 
 void TEditGrid::EditCurrentCell() {
     const int row = Row();
-    if (FEditor || row < 0 || IsFixed(FCol, row))
+    if (FEditor || row < 0 || IsFixed(FCol, row) || FCol > LastCol())
         return;
     const int item = ItemOf(row);
     SendMessageW(FList, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
@@ -303,7 +299,7 @@ void TEditGrid::EditCurrentCell() {
 void TEditGrid::StoreEditorText() {
     const std::wstring text = WindowText(FEditor);
     const bool changed = SendMessageW(FEditor, EM_GETMODIFY, 0, 0) != 0 || text != FEditOriginal;
-    FModel.EditedTextStored(FEditCol, FEditRow, Narrow(text), changed);
+    FModel.EditedTextStored(FEditCol, FEditRow, Utf8(text), changed);
     // A later store counts only what is typed from now on.
     FEditOriginal = Wide(FModel.Cell(FEditCol, FEditRow));
     SendMessageW(FEditor, EM_SETMODIFY, FALSE, 0);
@@ -389,7 +385,7 @@ LRESULT TEditGrid::Notify(NMHDR* header) {
 bool TEditGrid::ListKey(WPARAM key) {
     const int row = Row();
     const int first = FModel.FixedCols();
-    const int last = FModel.ColCount() - 1;
+    const int last = LastCol();
     switch (key) {
     case VK_F2:
         EditCurrentCell();
@@ -406,15 +402,20 @@ bool TEditGrid::ListKey(WPARAM key) {
             Refresh();
         return false;
     case VK_TAB: {
+        // Across the row's cells, then on to the window's next control: Tab never
+        // keeps the focus in the grid, whatever its length.
         const bool back = GetKeyState(VK_SHIFT) < 0;
-        if (FCol == last && FModel.NewRowKey(row))
+        if (!back && FCol == last && FModel.NewRowKey(row)) {
             Refresh();
-        if (back)
-            MoveTo(FCol > first ? FCol - 1 : last, FCol > first ? row : std::max(FModel.FixedRows(), row - 1));
-        else if (FCol < last)
-            MoveTo(FCol + 1, row);
-        else if (row + 1 < FModel.RowCount())
             MoveTo(first, row + 1);
+        } else if (back ? FCol > first : FCol < last) {
+            MoveTo(FCol + (back ? -1 : 1), row);
+        } else {
+            CloseEditor(true);
+            const HWND top = GetAncestor(FWindow, GA_ROOT);
+            if (const HWND next = GetNextDlgTabItem(top, FWindow, back ? TRUE : FALSE); next && next != FWindow)
+                SetFocus(next);
+        }
         return true;
     }
     default:
@@ -479,7 +480,7 @@ LRESULT CALLBACK TEditGrid::ListProc(HWND list, UINT message, WPARAM wParam, LPA
         if (grid->CellAt(at, col, row)) {
             grid->CloseEditor(true);
             const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
-            grid->FCol = std::clamp(col, grid->FModel.FixedCols(), grid->FModel.ColCount() - 1);
+            grid->FCol = std::clamp(col, grid->FModel.FixedCols(), grid->LastCol());
             InvalidateRect(list, nullptr, FALSE);
             if (grid->OnClick)
                 grid->OnClick();

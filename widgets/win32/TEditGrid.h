@@ -1,12 +1,13 @@
 // TEditGrid on Windows: a report-mode list view that shows an EditGridModel, with
 // every cell edited in place by an edit box laid over it (double-click, F2 or typing
 // opens it; Enter and leaving it store the text, Escape drops it), sorting by a click
-// on a column title, and the Down and Tab keys' new rows.
+// on a column title, and the Down and Tab keys' new rows. Tab crosses the current row's
+// cells and then leaves the grid for the window's next control.
 //
 // Row 0 is shown as the column titles when FixedRows() >= 1; further fixed rows and
 // the fixed columns are shown as cells that cannot be edited. The list view asks the
 // model for each text it draws (owner data), so a table of any length costs nothing
-// to show. Texts are bytes in the ANSI code page, as in the files.
+// to show. Texts are UTF-8, as everywhere in the programs.
 #pragma once
 
 #include "widgets/EditGridModel.h"
@@ -58,6 +59,9 @@ public:
     void SetCells(int col, int row, const std::string& text); // does not set Modified
     void SetColWidths(int col, int width);
     int ColWidths(int col) const;
+    // Columns from `count` on are out of the keyboard's and the mouse's reach and never
+    // edited: a column kept too narrow to show its text. All are reachable by default.
+    void SetReachableCols(int count);
 
     int Col() const { return FCol; }
     int Row() const;
@@ -97,12 +101,14 @@ private:
     void ShowTitles();
     void ShowColumns();
     void Redraw(int row);
+    int LastCol() const;
 
     EditGridModel FModel;
     HWND FWindow = nullptr;
     HWND FList = nullptr;
     HWND FEditor = nullptr;
     int FCol = 1;
+    int FReachable = -1;
     int FEditCol = -1;
     int FEditRow = -1;
     std::wstring FEditOriginal;

@@ -4,6 +4,7 @@
 #include "scheduler/win32/fSched.h"
 
 #include "core/Include.h"
+#include "platform/win32/WideText.h"
 #include "tests/support/ScheduleSeams.h"
 #include "tests/support/Win32Doubles.h"
 
@@ -14,6 +15,8 @@
 #include <memory>
 #include <string>
 
+using quillet::platform::win32::Utf8;
+using quillet::platform::win32::Wide;
 using quillet::scheduler::TfrmSched;
 using quillet::scheduler::testing::MockClock;
 namespace test = quillet::test;
@@ -62,17 +65,44 @@ protected:
         return *form;
     }
     // F2 on the cell, the text, Enter: as the user types it.
-    void Type(int col, int row, const char* text) {
+    void Type(int col, int row, const std::string& text) {
         form->EditGrid1->SetCurrentCell(col, row);
         SetFocus(form->EditGrid1->ListView());
         Key(form->EditGrid1->ListView(), VK_F2);
         ASSERT_NE(form->EditGrid1->Editor(), nullptr);
-        SetWindowTextA(form->EditGrid1->Editor(), text);
+        SetWindowTextW(form->EditGrid1->Editor(), Wide(text).c_str());
         Key(form->EditGrid1->Editor(), VK_RETURN);
     }
     void Click(HWND button) {
         SendMessageA(button, BM_CLICK, 0, 0);
         test::PumpMessages();
+    }
+
+    // What a control shows, as the user reads it.
+    static std::wstring Shown(HWND control) {
+        wchar_t text[512] = {};
+        SendMessageW(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    std::wstring Cell(int col, int row) const {
+        wchar_t text[512] = {};
+        LVITEMW item{};
+        item.iSubItem = col;
+        item.pszText = text;
+        item.cchTextMax = 512;
+        SendMessageW(form->EditGrid1->ListView(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row - 1),
+                     reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+    std::wstring Title(int col) const {
+        wchar_t text[128] = {};
+        HDITEMW item{};
+        item.mask = HDI_TEXT;
+        item.pszText = text;
+        item.cchTextMax = 128;
+        auto* header = reinterpret_cast<HWND>(SendMessageW(form->EditGrid1->ListView(), LVM_GETHEADER, 0, 0));
+        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&item));
+        return text;
     }
 
     test::TempFolder dir;
@@ -127,4 +157,42 @@ TEST_F(Scheduler, CompactRunsTheEntryThroughTheCompactorAndRecordsTheDay) {
     EXPECT_EQ(f.EditGrid1->Cells(3, 1), "w|1|2026-12-06");
     EXPECT_NE(test::ReadText(folder + "calls.txt").find(folder + "orders.mdb"), std::string::npos);
     EXPECT_EQ(test::ReadText(folder + "schedfile.dat"), "\"Nightly\"\t\"" + folder + "nightly.cfg\"\t\"w|1|2026-12-06\"\n");
+}
+
+TEST_F(Scheduler, AnyNameIsShownSavedAndReloaded) {
+    const std::string names[][2] = {
+        {"Νυχτερινή", "C:\\Δεδομένα\\νύχτα.cfg"},
+        {"Ночная", "C:\\Данные\\ночь.cfg"},
+        {"夜間", "D:\\数据\\夜間.cfg"},
+        {"\U0001F319", "E:\\\U00020000\\\U0001F600.cfg"},
+    };
+    TfrmSched& f = Create();
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0)
+            Click(f.buttons[1]); // insert
+        Type(1, i + 1, names[i][0]);
+        Type(2, i + 1, names[i][1]);
+    }
+    f.EditGrid1->SetCurrentCell(1, 1);
+    Click(f.rgSched[1]); // Daily
+    Click(f.buttons[0]); // Save
+    EXPECT_EQ(test::Count(*prompts, "warn"), 0u);
+
+    const auto shownAsTyped = [&] {
+        EXPECT_EQ(Title(1), L"Description");
+        EXPECT_EQ(Title(2), L"Config File");
+        for (int i = 0; i < 4; ++i)
+            for (int col = 1; col <= 2; ++col) {
+                EXPECT_EQ(form->EditGrid1->Cells(col, i + 1), names[i][col - 1]);
+                EXPECT_EQ(Cell(col, i + 1), Wide(names[i][col - 1]));
+            }
+        EXPECT_EQ(Shown(form->Edit1), L"1");
+        EXPECT_EQ(Shown(form->edtInterval), L"60");
+        EXPECT_EQ(Shown(form->edtStart), L"01");
+        EXPECT_EQ(Shown(form->lblLastRun), L"No run recorded \u00B7 next due 2026-12-07 01:00");
+    };
+    shownAsTyped();
+    form.reset(); // the next start reads them back from the file
+    Create();
+    shownAsTyped();
 }

@@ -4,6 +4,7 @@
 
 #include "core/DelimitedFile.h"
 #include "platform/Files.h"
+#include "platform/win32/WideText.h"
 #include "tests/support/TempDir.h"
 
 #include <commctrl.h>
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+using quillet::platform::win32::Utf8;
+using quillet::platform::win32::Wide;
 using quillet::widgets::win32::TEditGrid;
 
 namespace {
@@ -23,21 +26,6 @@ void Pump() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-}
-
-std::wstring Wide(const std::string& utf8) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), n);
-    return text;
-}
-
-std::string Ansi(const std::wstring& text) {
-    const int n =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
-    return bytes;
 }
 
 class Win32Grid : public ::testing::Test {
@@ -199,12 +187,58 @@ TEST_F(Win32Grid, TheScheduleTypedInIsWrittenAsTheLinuxGridWritesIt) {
     quillet::test::TempDir dir;
     const std::string path = dir.file("schedfile.dat");
     grid->SaveToDelimitedFile(path, '\t', false);
-    // The same characters in this system's code page; UTF-8 on Linux.
-    EXPECT_EQ(quillet::test::ReadBytes(path), Ansi(Wide(fixture)));
+    EXPECT_EQ(quillet::test::ReadBytes(path), fixture);
 
     TEditGrid loaded(owner, 101, RECT{0, 0, 300, 200});
     loaded.SetColCount(4);
     loaded.LoadFromDelimitedFile(path, '\t', false, false);
     EXPECT_EQ(loaded.RowCount(), static_cast<int>(rows.size()) + 1);
-    EXPECT_EQ(loaded.Cells(2, 4), Ansi(L"/x\ty.cfg"));
+    EXPECT_EQ(loaded.Cells(2, 4), "/x\ty.cfg");
+}
+
+TEST_F(Win32Grid, AnyTextIsShownTypedAndReadBack) {
+    const std::wstring texts[] = {L"Νυχτερινή", L"C:\\Данные\\ночь.cfg", L"D:\\数据\\夜間.cfg", L"\U0001F600 \U00020000.cfg"};
+    grid->SetCells(1, 0, Utf8(L"Περιγραφή"));
+    for (int i = 0; i < 4; ++i)
+        Type(1 + i % 2, 1 + i / 2, texts[i]);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(grid->Cells(1 + i % 2, 1 + i / 2), Utf8(texts[i]));
+        EXPECT_EQ(Shown(1 + i % 2, 1 + i / 2), texts[i]);
+    }
+    wchar_t title[64] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 64;
+    auto* header = reinterpret_cast<HWND>(SendMessageW(grid->ListView(), LVM_GETHEADER, 0, 0));
+    SendMessageW(header, HDM_GETITEMW, 1, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(title), L"Περιγραφή");
+
+    // The editor opens on the cell's own text.
+    grid->SetCurrentCell(2, 2);
+    Key(grid->ListView(), VK_F2);
+    ASSERT_NE(grid->Editor(), nullptr);
+    wchar_t edited[64] = {};
+    GetWindowTextW(grid->Editor(), edited, 64);
+    EXPECT_EQ(std::wstring(edited), texts[3]);
+}
+
+TEST_F(Win32Grid, TabCrossesTheReachableCellsAndLeavesTheGrid) {
+    SetWindowLongPtrW(other, GWL_STYLE, GetWindowLongPtrW(other, GWL_STYLE) | WS_TABSTOP);
+    grid->SetReachableCols(3); // column 3 is out of reach
+    grid->SetNewRowOnKeyDown(quillet::widgets::kdNever);
+    grid->SetCurrentCell(1, 1);
+    SetFocus(grid->ListView());
+    Key(grid->ListView(), VK_RIGHT);
+    Key(grid->ListView(), VK_RIGHT);
+    EXPECT_EQ(grid->Col(), 2);
+    Key(grid->ListView(), VK_F2);
+    ASSERT_NE(grid->Editor(), nullptr);
+    Key(grid->Editor(), VK_TAB); // from the last reachable cell: out of the grid
+    EXPECT_EQ(grid->Editor(), nullptr);
+    EXPECT_EQ(GetFocus(), other);
+    EXPECT_EQ(grid->Row(), 1);
+
+    grid->SetCurrentCell(3, 1);
+    EXPECT_EQ(grid->Col(), 2);
 }
