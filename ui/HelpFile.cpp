@@ -268,11 +268,15 @@ private:
             newline();
             out() += std::string(2 * static_cast<std::size_t>(std::max(0, listDepth_ - 1)), ' ') + "- ";
         } else if (name == "tr") {
-            newline();
+            // A row is a block: its first cell on a line, the others indented below it, so
+            // that long cells never run into each other in a plain-text view.
+            blankLine();
             firstCell_ = true;
         } else if ((name == "td" || name == "th") && !closing) {
-            if (!firstCell_)
-                out() += '\t';
+            if (!firstCell_) {
+                newline();
+                out() += "    ";
+            }
             firstCell_ = false;
             blank_ = false;
         } else if (name == "br" || name == "dt" || name == "dd") {

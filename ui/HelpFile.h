@@ -40,8 +40,8 @@ struct HelpHeading {
 };
 
 // The file as plain text for a window without an HTML view: paragraphs and headings on
-// lines of their own, list items with a dash, table cells separated by tabs, lines ended
-// by "\n". Anchors map to the offset of the line they stand on.
+// lines of their own, list items with a dash, a table row as a block (its first cell,
+// then the others indented on lines of their own), lines ended by "\n". Anchors map to the offset of the line they stand on.
 struct HelpText {
     std::string text; // UTF-8
     std::vector<std::pair<std::string, std::size_t>> anchors;

@@ -2,6 +2,7 @@
 
 #include "admin/win32/Picture.h"
 #include "core/ProgramVersion.h"
+#include "platform/win32/WideText.h"
 #include "ui/win32/Help.h"
 #include "ui/win32/WebLinks.h"
 
@@ -18,12 +19,6 @@ namespace {
 constexpr int Width = 330;
 constexpr int Height = 196;
 
-HWND wideStatic(Layout& layout, HWND parent, const wchar_t* text, int id, int x, int y, int w, int h) {
-    HWND label = CreateWindowExW(0, L"STATIC", text, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 1, 1,
-                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
-    layout.place(label, x, y, w, h);
-    return label;
-}
 } // namespace
 
 std::string VersionText(double version, const std::string& decimalSeparator) {
@@ -37,10 +32,10 @@ std::string VersionText(double version, const std::string& decimalSeparator) {
 }
 
 std::string UserDecimalSeparator() {
-    char separator[8] = {};
-    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, sizeof separator) <= 0)
+    wchar_t separator[8] = {};
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, static_cast<int>(std::size(separator))) <= 0)
         return ".";
-    return separator;
+    return platform::win32::Utf8(separator);
 }
 
 TAboutBox::~TAboutBox() {
@@ -57,12 +52,12 @@ void TAboutBox::ShowModal(HWND owner) {
 HWND TAboutBox::onInit() {
     layout_.add("STATIC", "", WS_VISIBLE | SS_OWNERDRAW, 16, 16, 96, 96, idPicture);
     if (!bold_)
-        bold_ = CreateUiFont("Arial", 12, layout_.dpi(), true);
+        bold_ = CreateUiFont(layout_.dpi(), 0, true);
     if (!large_)
-        large_ = CreateUiFont("Arial", 32, layout_.dpi(), true);
-    HWND maker = wideStatic(layout_, hwnd(), L"Orvane\u00AE", idMaker, 128, 16, 190, 18);
+        large_ = CreateUiFont(layout_.dpi(), 32, true);
+    HWND maker = layout_.add("STATIC", "Orvane\u00AE", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 128, 16, 190, 18, idMaker);
     SendMessageW(maker, WM_SETFONT, reinterpret_cast<WPARAM>(bold_), FALSE);
-    HWND product = wideStatic(layout_, hwnd(), L"Quillet\u2122", idProduct, 128, 36, 190, 40);
+    HWND product = layout_.add("STATIC", "Quillet\u2122", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 128, 36, 190, 40, idProduct);
     SendMessageW(product, WM_SETFONT, reinterpret_cast<WPARAM>(large_), FALSE);
     layout_.add("STATIC", "Version " + VersionText(ProgramVersion, UserDecimalSeparator()), WS_VISIBLE | SS_LEFT, 128,
                 80, 190, 16, idVersion);

@@ -19,7 +19,7 @@ enum AboutControl : int { idPicture = 401, idMaker, idProduct, idVersion, idBuil
 
 class TAboutBox : public ui::win32::ModalDialog {
 public:
-    TAboutBox() : ModalDialog("Arial", 12) {}
+    TAboutBox() = default;
     ~TAboutBox() override;
     void ShowModal(HWND owner);
     // The link's click: the maker's home page, after asking.

@@ -39,7 +39,7 @@ LRESULT TfrmSplash::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         const RECT picture{layout_.px(216), layout_.px(40), layout_.px(216 + 137), layout_.px(40 + 137)};
         DrawProgramPicture(dc, picture);
         if (!nameFont_)
-            nameFont_ = CreateUiFont("Arial", 37, layout_.dpi(), true);
+            nameFont_ = CreateUiFont(layout_.dpi(), 37, true);
         HGDIOBJ old = SelectObject(dc, nameFont_);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(0, 128, 0));

@@ -8,6 +8,8 @@
 #include "platform/Files.h"
 #include "platform/Programs.h"
 #include "platform/Registry.h"
+#include "platform/SelfPath.h"
+#include "platform/win32/WideText.h"
 #include "ui/win32/Guarded.h"
 #include "ui/win32/Help.h"
 #include "ui/win32/WebLinks.h"
@@ -19,6 +21,7 @@ namespace quillet::admin {
 
 using namespace quillet::ui;
 using namespace quillet::ui::win32;
+using platform::win32::Wide;
 
 namespace {
 
@@ -31,36 +34,28 @@ constexpr int BoxWidth = 385;
 constexpr UINT_PTR LastRunTimer = 1;
 constexpr UINT_PTR ListSubclass = 0x51D1;
 
-std::wstring widened(const std::string& utf8) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 1), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), n);
-    return wide;
-}
-
 struct ToolButton {
     int command;
-    const char* caption;
+    const wchar_t* caption;
     const wchar_t* hint;
     int image; // standard bitmap index; views are offset by 100
 };
 
 const ToolButton toolButtons[] = {
-    {cmdNew, "New", L"New configuration", STD_FILENEW},
-    {cmdOpen, "Open", L"Open an exisitng configuration file", STD_FILEOPEN},
-    {cmdSave, "Save", L"Save current configuration file", STD_FILESAVE},
-    {cmdDeleteFile, "Delete", L"Removes selected database from compaction configuration", STD_DELETE},
-    {cmdScheduling, "Schedule", L"Show scheduler configuration screen", 100 + VIEW_DETAILS},
-    {cmdContents, "Help", L"Help", STD_HELP},
+    {cmdNew, L"New", L"New configuration", STD_FILENEW},
+    {cmdOpen, L"Open", L"Open an exisitng configuration file", STD_FILEOPEN},
+    {cmdSave, L"Save", L"Save current configuration file", STD_FILESAVE},
+    {cmdDeleteFile, L"Delete", L"Removes selected database from compaction configuration", STD_DELETE},
+    {cmdScheduling, L"Schedule", L"Show scheduler configuration screen", 100 + VIEW_DETAILS},
+    {cmdContents, L"Help", L"Help", STD_HELP},
     // Dragging is not the only way to fill the list.
-    {cmdAddFiles, "Add...", L"Adds databases to compaction configuration", STD_FILEOPEN},
-    {cmdHistory, "History", L"Show what the compactions did", 100 + VIEW_LIST},
+    {cmdAddFiles, L"Add...", L"Adds databases to compaction configuration", STD_FILEOPEN},
+    {cmdHistory, L"History", L"Show what the compactions did", 100 + VIEW_LIST},
 };
 
 } // namespace
 
-TForm1::TForm1(const std::string& programPath) : Window("Arial", 11) {
+TForm1::TForm1(const std::string& programPath) {
     create("QuilletAdminMain", "Quillet", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
            WS_EX_CONTROLPARENT, nullptr, createMenus());
     layout_.sizeClient(ClientWidth, ClientHeight + StatusHeight);
@@ -79,50 +74,50 @@ TForm1::~TForm1() {
 HMENU TForm1::createMenus() {
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
-    AppendMenuA(file, MF_STRING, cmdNew, "&New Config File\tCtrl+N");
-    AppendMenuA(file, MF_STRING, cmdOpen, "&Open Config File\tCtrl+O");
-    AppendMenuA(file, MF_STRING, cmdSave, "&Save Config File\tCtrl+S");
-    AppendMenuA(file, MF_STRING, cmdSaveAs, "Save &As");
-    AppendMenuA(file, MF_STRING, cmdDeleteFile, "&Delete File");
-    AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(file, MF_STRING, cmdCreateDesktopIcon, "Create Desktop &Icon");
-    AppendMenuA(file, MF_STRING, cmdOptions, "O&ptions...");
-    AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(file, MF_STRING, cmdExit, "E&xit");
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "&File");
+    AppendMenuW(file, MF_STRING, cmdNew, L"&New Config File\tCtrl+N");
+    AppendMenuW(file, MF_STRING, cmdOpen, L"&Open Config File\tCtrl+O");
+    AppendMenuW(file, MF_STRING, cmdSave, L"&Save Config File\tCtrl+S");
+    AppendMenuW(file, MF_STRING, cmdSaveAs, L"Save &As");
+    AppendMenuW(file, MF_STRING, cmdDeleteFile, L"&Delete File");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, cmdCreateDesktopIcon, L"Create Desktop &Icon");
+    AppendMenuW(file, MF_STRING, cmdOptions, L"O&ptions...");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, cmdExit, L"E&xit");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
     HMENU view = CreatePopupMenu();
-    AppendMenuA(view, MF_STRING, cmdScheduling, "S&cheduling");
-    AppendMenuA(view, MF_STRING, cmdHistory, "&History");
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), "&View");
+    AppendMenuW(view, MF_STRING, cmdScheduling, L"S&cheduling");
+    AppendMenuW(view, MF_STRING, cmdHistory, L"&History");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"&View");
     HMENU help = CreatePopupMenu();
-    AppendMenuA(help, MF_STRING, cmdContents, "&Contents\tF1");
-    AppendMenuA(help, MF_STRING, cmdKeywordSearch, "Keyword &Search");
-    AppendMenuA(help, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(help, MF_STRING, cmdWebPage, "Quillet &Web Page");
-    AppendMenuA(help, MF_STRING, cmdHomePage, "Orvane &Home Page");
-    AppendMenuA(help, MF_STRING, cmdEmailFeedback, "&E-mail Feedback");
-    AppendMenuA(help, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(help, MF_STRING, cmdAbout, "&About");
-    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), "&Help");
+    AppendMenuW(help, MF_STRING, cmdContents, L"&Contents\tF1");
+    AppendMenuW(help, MF_STRING, cmdKeywordSearch, L"Keyword &Search");
+    AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(help, MF_STRING, cmdWebPage, L"Quillet &Web Page");
+    AppendMenuW(help, MF_STRING, cmdHomePage, L"Orvane &Home Page");
+    AppendMenuW(help, MF_STRING, cmdEmailFeedback, L"&E-mail Feedback");
+    AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(help, MF_STRING, cmdAbout, L"&About");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"&Help");
 
     ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'N', cmdNew},
                     {FVIRTKEY | FCONTROL, 'O', cmdOpen},
                     {FVIRTKEY | FCONTROL, 'S', cmdSave},
                     {FVIRTKEY, VK_F1, cmdContents}};
-    accelerators_ = CreateAcceleratorTableA(keys, static_cast<int>(std::size(keys)));
+    accelerators_ = CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
     return bar;
 }
 
 void TForm1::createToolbar() {
-    toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
+    toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"",
                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE | CCS_NODIVIDER |
                                    CCS_NOPARENTALIGN,
                                0, 0, 10, 10, hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(idToolbar)),
                                Instance(), nullptr);
-    SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageA(toolbar_, TB_LOADIMAGES, IDB_STD_LARGE_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
+    SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(toolbar_, TB_LOADIMAGES, IDB_STD_LARGE_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
     const LRESULT views =
-        SendMessageA(toolbar_, TB_LOADIMAGES, IDB_VIEW_LARGE_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
+        SendMessageW(toolbar_, TB_LOADIMAGES, IDB_VIEW_LARGE_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
     for (const ToolButton& b : toolButtons) {
         TBBUTTON button{};
         button.iBitmap = b.image >= 100 ? static_cast<int>(views) + b.image - 100 : b.image;
@@ -130,10 +125,10 @@ void TForm1::createToolbar() {
         button.fsState = TBSTATE_ENABLED;
         button.fsStyle = BTNS_BUTTON;
         button.iString = reinterpret_cast<INT_PTR>(b.caption);
-        SendMessageA(toolbar_, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&button));
+        SendMessageW(toolbar_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
     }
     layout_.place(toolbar_, 2, 1, ClientWidth - 4, 54);
-    SendMessageA(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(layout_.px(64), layout_.px(52)));
+    SendMessageW(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(layout_.px(64), layout_.px(52)));
 }
 
 void TForm1::createControls() {
@@ -162,10 +157,10 @@ void TForm1::createControls() {
     medtPwd = layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, 320, y + 192, 121,
                           EditHeight, idPwd, WS_EX_CLIENTEDGE);
     for (HWND masked : {medtLogin, medtPwd}) {
-        SendMessageA(masked, EM_SETPASSWORDCHAR, '#', 0);
-        SendMessageA(masked, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+        SendMessageW(masked, EM_SETPASSWORDCHAR, '#', 0);
+        SendMessageW(masked, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
     }
-    SendMessageA(edtDesc, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+    SendMessageW(edtDesc, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
     chkEncrypt = layout_.add("BUTTON", "E&ncrypt", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 452, y + 194, 76, 18,
                              idEncrypt);
     layout_.add("STATIC", "La&unch File:", WS_VISIBLE | SS_RIGHT, 8, y + 230, 116, 16);
@@ -173,7 +168,7 @@ void TForm1::createControls() {
     layout_.add("STATIC", "&Quillet Path:", WS_VISIBLE | SS_RIGHT, 8, y + 263, 116, 16);
     fedtQuilletPath.create(layout_, idQuilletPath, 128, y + 260, BoxWidth, EditHeight);
 
-    statusBar_ = layout_.add(STATUSCLASSNAMEA, "", WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0,
+    statusBar_ = layout_.add("msctls_statusbar32", "", WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0,
                              ClientHeight, ClientWidth, StatusHeight, idStatus);
     SetWindowSubclass(lboxCompactFiles, listKeys, ListSubclass, reinterpret_cast<DWORD_PTR>(this));
 }
@@ -321,26 +316,17 @@ void TForm1::edited(int id) {
 }
 
 std::vector<std::string> TForm1::CompactFiles() const {
-    std::vector<std::string> files;
-    const LRESULT count = SendMessageA(lboxCompactFiles, LB_GETCOUNT, 0, 0);
-    for (LRESULT row = 0; row < count; ++row) {
-        const LRESULT length = SendMessageA(lboxCompactFiles, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
-        std::string text(static_cast<std::size_t>(length) + 1, '\0');
-        SendMessageA(lboxCompactFiles, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<std::size_t>(length));
-        files.push_back(text);
-    }
-    return files;
+    return ListBoxLines(lboxCompactFiles);
 }
 
 void TForm1::draw() {
     drawing_ = true;
-    SetWindowTextA(hwnd(), doc_->Caption().c_str());
+    SetText(hwnd(), doc_->Caption());
     const CfgValues& values = doc_->Values();
     // A field whose text stays the same keeps its caret and selection.
     auto show = [](HWND edit, const std::string& text) {
         if (WindowText(edit) != text)
-            SetWindowTextA(edit, text.c_str());
+            SetText(edit, text);
     };
     show(fedtAccess.edit(), values.accessPath);
     show(edtDesc, values.description);
@@ -352,9 +338,9 @@ void TForm1::draw() {
     show(fedtDB.edit(), values.launchFile);
     show(fedtQuilletPath.edit(), doc_->QuilletPath());
     if (CompactFiles() != values.compactFiles) {
-        SendMessageA(lboxCompactFiles, LB_RESETCONTENT, 0, 0);
+        SendMessageW(lboxCompactFiles, LB_RESETCONTENT, 0, 0);
         for (const std::string& file : values.compactFiles)
-            SendMessageA(lboxCompactFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(file.c_str()));
+            SendMessageW(lboxCompactFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(file).c_str()));
     }
     drawing_ = false;
     RefreshLastRun();
@@ -362,11 +348,8 @@ void TForm1::draw() {
 
 void TForm1::FormCreate(const std::string& programPath) {
     std::string program = programPath;
-    if (program.empty()) {
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, path, MAX_PATH);
-        program = path;
-    }
+    if (program.empty())
+        program = platform::ExecutablePath();
     appFolder_ = ProgramFolder(program);
     appTitle_ = ApplicationTitle();
     DropFileTarget1.Register(lboxCompactFiles,
@@ -415,13 +398,13 @@ void TForm1::OpenConfigFile1Click() {
 }
 
 void TForm1::DeleteFile1Click() {
-    const LRESULT row = SendMessageA(lboxCompactFiles, LB_GETCURSEL, 0, 0);
+    const LRESULT row = SendMessageW(lboxCompactFiles, LB_GETCURSEL, 0, 0);
     if (row == LB_ERR)
         return;
     doc_->RemoveFile(static_cast<int>(row));
     draw();
     // As after any removal from the list, nothing is selected.
-    SendMessageA(lboxCompactFiles, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SendMessageW(lboxCompactFiles, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 }
 
 void TForm1::AddFiles1Click() {
@@ -430,7 +413,7 @@ void TForm1::AddFiles1Click() {
 }
 
 void TForm1::Exit1Click() {
-    SendMessageA(hwnd(), WM_CLOSE, 0, 0);
+    SendMessageW(hwnd(), WM_CLOSE, 0, 0);
 }
 
 void TForm1::DropFileTarget1Drop(const std::vector<std::string>& files) {
@@ -453,7 +436,7 @@ void TForm1::RefreshLastRun() {
     if (doc_ && !doc_->Path().empty())
         lastRun_ = LastRunTextOf(
             history_.get(CompactorFileOf(QuilletPathText(), HistoryFileName)).contents.records, doc_->Path());
-    SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(widened(lastRun_).c_str()));
+    SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(lastRun_).c_str()));
 }
 
 // Shell and help commands.

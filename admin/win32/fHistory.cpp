@@ -156,7 +156,7 @@ void RegisterChartClass() {
 // ---- The window ----
 
 TfrmHistory::TfrmHistory(std::function<std::string()> compactorPath)
-    : ui::win32::Window("MS Shell Dlg 2", 11), compactorPath_(std::move(compactorPath)) {
+    : compactorPath_(std::move(compactorPath)) {
     RegisterChartClass();
     create("QuilletHistory", Caption, WS_OVERLAPPEDWINDOW & ~WS_MAXIMIZEBOX & ~WS_THICKFRAME, 0, nullptr);
     createControls();

@@ -41,13 +41,13 @@ HWND TfrmOptions::numberField(int id, const char* label, int y, int minimum, int
     layout_.add("STATIC", label, WS_VISIBLE | SS_LEFT, 12, y + 3, 154, 16);
     HWND edit = layout_.add("EDIT", std::to_string(value), WS_VISIBLE | WS_TABSTOP | ES_NUMBER | ES_AUTOHSCROLL, 170, y,
                             90, 22, id, WS_EX_CLIENTEDGE);
-    HWND spin = layout_.add(UPDOWN_CLASSA, "",
+    HWND spin = layout_.add("msctls_updown32", "",
                             WS_VISIBLE | UDS_AUTOBUDDY | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_NOTHOUSANDS |
                                 UDS_ARROWKEYS,
                             260, y, 16, 22, id + 1);
-    SendMessageA(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
-    SendMessageA(spin, UDM_SETRANGE32, static_cast<WPARAM>(minimum), maximum);
-    SendMessageA(spin, UDM_SETPOS32, 0, value);
+    SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+    SendMessageW(spin, UDM_SETRANGE32, static_cast<WPARAM>(minimum), maximum);
+    SendMessageW(spin, UDM_SETPOS32, 0, value);
     layout_.add("STATIC", unit, WS_VISIBLE | SS_LEFT, 270, y + 3, 200, 16);
     return edit;
 }
@@ -116,7 +116,7 @@ void TfrmOptions::btnBackupFolderClick() {
     choice.directory = trimmed(WindowText(item(idBackupFolder)));
     const std::string folder = CurrentPrompts().folder(choice);
     if (!folder.empty())
-        SetWindowTextA(item(idBackupFolder), folder.c_str());
+        SetText(item(idBackupFolder), folder);
 }
 
 bool TfrmOptions::accept() {
@@ -127,7 +127,7 @@ bool TfrmOptions::accept() {
         if (!check.value) {
             CurrentPrompts().warn(OptionsCaption, check.problem);
             SetFocus(item(numbers[i].id));
-            SendMessageA(item(numbers[i].id), EM_SETSEL, 0, -1);
+            SendMessageW(item(numbers[i].id), EM_SETSEL, 0, -1);
             return false;
         }
         values[i] = *check.value;

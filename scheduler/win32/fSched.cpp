@@ -80,7 +80,7 @@ private:
 // ---- Creation ----
 
 TfrmSched::TfrmSched(SchedulerHost host, std::unique_ptr<Clock> clock, std::unique_ptr<ProcessRunner> runner)
-    : ui::win32::Window("Arial", 11), host_(std::move(host)),
+    : host_(std::move(host)),
       clock_(clock ? std::move(clock) : std::make_unique<SystemClock>()), editor_(host_.appFolder, *clock_),
       runner_(editor_, host_.appFolder, clock_,
               runner ? std::shared_ptr<ProcessRunner>(std::move(runner)) : std::make_shared<SystemProcessRunner>(),

@@ -1,5 +1,7 @@
 #include "tests/support/Win32Doubles.h"
 
+#include "platform/win32/WideText.h"
+#include "ui/win32/Layout.h"
 #include "ui/win32/Win32Prompts.h"
 
 #include <shlobj.h>
@@ -7,10 +9,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace quillet::test {
+
+using platform::win32::Utf8;
+using platform::win32::Wide;
 
 ScriptedPrompts& InstallScriptedPrompts() {
     auto prompts = std::make_unique<ScriptedPrompts>();
@@ -57,7 +63,7 @@ DWORD WINAPI watch(void* raw) {
 }
 } // namespace
 
-Watchdog::Watchdog(int seconds) : stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+Watchdog::Watchdog(int seconds) : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     thread_ = CreateThread(nullptr, 0, watch, new WatchdogArgs{stop_, static_cast<DWORD>(seconds) * 1000}, 0, nullptr);
 }
 
@@ -69,17 +75,18 @@ Watchdog::~Watchdog() {
 }
 
 HGLOBAL MakeDrop(const std::vector<std::string>& paths) {
-    std::string list;
+    std::wstring list;
     for (const auto& p : paths) {
-        list += p;
-        list += '\0';
+        list += Wide(p);
+        list += L'\0';
     }
-    list += '\0';
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+    list += L'\0';
+    const std::size_t bytes = list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
     drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = FALSE;
-    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size());
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), bytes);
     GlobalUnlock(memory);
     return memory;
 }
@@ -106,10 +113,9 @@ BOOL CALLBACK match(HWND window, LPARAM raw) {
     GetWindowThreadProcessId(window, &pid);
     if (pid != GetCurrentProcessId())
         return TRUE;
-    char cls[256] = {}, text[512] = {};
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, text, sizeof text);
-    if (search->want->className == cls && search->want->caption == text) {
+    wchar_t cls[256] = {};
+    GetClassNameW(window, cls, static_cast<int>(std::size(cls)));
+    if (search->want->className == Utf8(cls) && search->want->caption == ui::win32::WindowText(window)) {
         search->found = window;
         return FALSE;
     }
@@ -142,37 +148,42 @@ void WhenWindowAppears(const char* className, const std::string& caption, std::f
 
 void PumpMessages() {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }
 
 TempFolder::TempFolder() {
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
     static int serial = 0;
     for (;;) {
-        path_ = std::string(base) + "quillet-w32-" + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(++serial);
-        if (CreateDirectoryA(path_.c_str(), nullptr))
+        path_ = Utf8(base) + "quillet-w32-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+        if (CreateDirectoryW(Wide(path_).c_str(), nullptr))
             break;
     }
 }
 
+std::string TempFolder::folder(const std::string& name) const {
+    const std::string path = file(name);
+    CreateDirectoryW(Wide(path).c_str(), nullptr);
+    return path;
+}
+
 TempFolder::~TempFolder() {
-    std::string from = path_;
-    from += '\0';
-    from += '\0';
-    SHFILEOPSTRUCTA op{};
+    std::wstring from = Wide(path_);
+    from += L'\0';
+    from += L'\0';
+    SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
     op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&op);
+    SHFileOperationW(&op);
 }
 
 std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::path(Wide(path)), std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
     std::string text;
@@ -183,7 +194,7 @@ std::string ReadText(const std::string& path) {
 }
 
 void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+    std::ofstream(std::filesystem::path(Wide(path)), std::ios::binary) << text;
 }
 
 } // namespace quillet::test

@@ -17,6 +17,9 @@
 
 namespace quillet::test {
 
+// Names in four scripts, one character outside the Basic Multilingual Plane among them.
+inline const std::string UnicodeName = "Νύχτα Ночь 夜间 \U0001D11E";
+
 // Puts a fresh scripted double behind the Win32 prompts seam and returns it.
 ScriptedPrompts& InstallScriptedPrompts();
 // How many boxes or dialogs of a kind were asked for.
@@ -71,6 +74,8 @@ public:
     ~TempFolder();
     const std::string& path() const { return path_; } // ends without a separator
     std::string file(const std::string& name) const { return path_ + "\\" + name; }
+    // Creates a folder of that name in it and returns its path.
+    std::string folder(const std::string& name) const;
 
 private:
     std::string path_;

@@ -39,7 +39,7 @@ TEST(HelpFile, TextKeepsHeadingsAnchorsListsAndTables) {
         "<pre>line 1\n  line 2</pre></body></html>";
     const HelpText help = RenderHelpText(html);
     EXPECT_EQ(help.text,
-              "Quillet Help\n\nFirst para graph.\n\n- one\n- two\n\nAbout & more\n\nKey\tValue\nA\t1\n\n"
+              "Quillet Help\n\nFirst para graph.\n\n- one\n- two\n\nAbout & more\n\nKey\n    Value\n\nA\n    1\n\n"
               "line 1\n  line 2\n");
     ASSERT_EQ(help.headings.size(), 2u);
     EXPECT_EQ(help.headings[1].level, 2);

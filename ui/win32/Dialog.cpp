@@ -1,5 +1,6 @@
 #include "ui/win32/Dialog.h"
 
+#include "platform/win32/WideText.h"
 #include "ui/win32/Guarded.h"
 
 #include <vector>
@@ -18,13 +19,10 @@ std::vector<WORD> emptyTemplate(const std::string& caption) {
     t->cy = 50;
     // menu and class: none; then the caption in UTF-16.
     words.resize(sizeof(DLGTEMPLATE) / sizeof(WORD) + 2);
-    const int n = MultiByteToWideChar(CP_ACP, 0, caption.c_str(), -1, nullptr, 0);
-    std::vector<wchar_t> title(static_cast<std::size_t>(n > 0 ? n : 1), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, caption.c_str(), -1, title.data(), n);
-    for (wchar_t c : title)
+    for (wchar_t c : platform::win32::Wide(caption))
         words.push_back(static_cast<WORD>(c));
-    words.resize(words.size() + 2, 0);
+    // The caption's end, then no font.
+    words.resize(words.size() + 3, 0);
     return words;
 }
 
@@ -34,7 +32,7 @@ INT_PTR ModalDialog::run(HWND owner, const std::string& caption, int width, int 
     width_ = width;
     height_ = height;
     const std::vector<WORD> words = emptyTemplate(caption);
-    return DialogBoxIndirectParamA(Instance(), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, proc,
+    return DialogBoxIndirectParamW(Instance(), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, proc,
                                    reinterpret_cast<LPARAM>(this));
 }
 
@@ -48,10 +46,10 @@ void ModalDialog::end(INT_PTR result) {
 }
 
 INT_PTR CALLBACK ModalDialog::proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<ModalDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    auto* self = reinterpret_cast<ModalDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<ModalDialog*>(lParam);
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         self->hwnd_ = dialog;
         self->layout_.attach(dialog);
         HWND focus = nullptr;

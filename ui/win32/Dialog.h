@@ -13,7 +13,7 @@ namespace quillet::ui::win32 {
 
 class ModalDialog {
 public:
-    explicit ModalDialog(const char* fontFace = "MS Shell Dlg 2", int fontPixels = 11) : layout_(fontFace, fontPixels) {}
+    ModalDialog() = default;
     virtual ~ModalDialog() = default;
     ModalDialog(const ModalDialog&) = delete;
     ModalDialog& operator=(const ModalDialog&) = delete;

@@ -1,5 +1,6 @@
 #include "ui/win32/DropTarget.h"
 
+#include "platform/win32/WideText.h"
 #include "ui/win32/Guarded.h"
 
 #include <commctrl.h>
@@ -31,13 +32,13 @@ void DropFileTarget::Revoke() {
 
 std::vector<std::string> DropFileTarget::DroppedFiles(HDROP drop) {
     std::vector<std::string> files;
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
-        const UINT length = DragQueryFileA(drop, i, nullptr, 0);
-        std::string path(length + 1, '\0');
-        DragQueryFileA(drop, i, path.data(), length + 1);
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        DragQueryFileW(drop, i, path.data(), length + 1);
         path.resize(length);
-        files.push_back(path);
+        files.push_back(platform::win32::Utf8(path));
     }
     return files;
 }

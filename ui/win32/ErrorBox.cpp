@@ -2,6 +2,9 @@
 
 #include "core/Errors.h"
 #include "core/ProgramVersion.h"
+#include "platform/Files.h"
+#include "platform/SelfPath.h"
+#include "platform/win32/WideText.h"
 #include "ui/win32/Dialog.h"
 #include "ui/win32/Guarded.h"
 #include "ui/win32/Win32Prompts.h"
@@ -9,10 +12,13 @@
 #include <cstdio>
 #include <cxxabi.h>
 #include <cstdlib>
-#include <fstream>
 #include <typeinfo>
 
 namespace quillet::ui::win32 {
+
+using platform::win32::Utf8;
+using platform::win32::Wide;
+using platform::win32::WideCrlf;
 
 namespace {
 
@@ -42,21 +48,16 @@ public:
 protected:
     HWND onInit() override {
         HWND icon = layout_.add("STATIC", "", WS_VISIBLE | SS_ICON, 12, 12, 32, 32);
-        SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_ERROR)), 0);
+        SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_ERROR))), 0);
         HWND headline = layout_.add("STATIC", ErrorBoxCaption, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 56, 12, Width - 68,
                                     16, IdHeadline);
-        bold_ = CreateUiFont("MS Shell Dlg 2", 11, layout_.dpi(), true);
-        SendMessageA(headline, WM_SETFONT, reinterpret_cast<WPARAM>(bold_), FALSE);
+        bold_ = CreateUiFont(layout_.dpi(), 0, true);
+        SendMessageW(headline, WM_SETFONT, reinterpret_cast<WPARAM>(bold_), FALSE);
         layout_.add("STATIC", message_, WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 56, 32, Width - 68, 44,
                     IdMessage);
-        std::string crlf;
-        for (char c : report_) {
-            if (c == '\n')
-                crlf += '\r';
-            crlf += c;
-        }
-        layout_.add("EDIT", crlf, WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+        HWND report = layout_.add("EDIT", "", WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
                     12, 84, Width - 24, Expanded - 84 - 40, IdReport, WS_EX_CLIENTEDGE);
+        SetWindowTextW(report, WideCrlf(report_).c_str());
         layout_.add("BUTTON", "Show &Details", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 12, Collapsed - 32, 90, 24,
                     IdDetails);
         layout_.add("BUTTON", "&Save Report...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 106, Collapsed - 32, 96, 24,
@@ -67,7 +68,7 @@ protected:
                     IdRestart);
         layout_.add("BUTTON", "C&lose", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, Width - 92, Collapsed - 32, 80, 24,
                     IdClose);
-        SendMessageA(hwnd(), DM_SETDEFID, IdContinue, 0);
+        SendMessageW(hwnd(), DM_SETDEFID, IdContinue, 0);
         MessageBeep(MB_ICONHAND);
         return keepGoing;
     }
@@ -106,7 +107,7 @@ private:
         shown_ = !shown_;
         const int height = shown_ ? Expanded : Collapsed;
         ShowWindow(item(IdReport), shown_ ? SW_SHOW : SW_HIDE);
-        SetWindowTextA(item(IdDetails), shown_ ? "Hide &Details" : "Show &Details");
+        SetWindowTextW(item(IdDetails), shown_ ? L"Hide &Details" : L"Show &Details");
         layout_.move(item(IdDetails), 12, height - 32, 90, 24);
         layout_.move(item(IdSave), 106, height - 32, 96, 24);
         layout_.move(item(IdContinue), Width - 252, height - 32, 76, 24);
@@ -124,16 +125,7 @@ private:
         const std::string path = CurrentPrompts().saveFile(choice);
         if (path.empty())
             return;
-        std::string bytes;
-        for (char c : report_) {
-            if (c == '\n')
-                bytes += '\r';
-            bytes += c;
-        }
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out)
+        if (!platform::ReplaceFileContent(path, Utf8(WideCrlf(report_))))
             CurrentPrompts().warn(ApplicationTitle(), EFCreateError(path).what());
     }
 
@@ -144,9 +136,7 @@ private:
 };
 
 std::string programPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
+    return platform::ExecutablePath();
 }
 
 } // namespace
@@ -186,12 +176,12 @@ void ReportFault(const std::string& message, const std::string& details) {
     case FaultChoice::Continue:
         return;
     case FaultChoice::Restart: {
-        const std::string program = programPath();
-        std::string commandLine = "\"" + program + "\"";
-        STARTUPINFOA startup{};
+        const std::wstring program = Wide(programPath());
+        std::wstring commandLine = L"\"" + program + L"\"";
+        STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+        if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                            &startup, &process)) {
             CloseHandle(process.hThread);
             CloseHandle(process.hProcess);

@@ -8,7 +8,7 @@ namespace quillet::ui::win32 {
 void TFileNameBox::create(Layout& layout, int id, int x, int y, int width, int height) {
     edit_ = layout.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, x, y, width - height, height, id,
                        WS_EX_CLIENTEDGE);
-    SendMessageA(edit_, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+    SendMessageW(edit_, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
     button_ = layout.add("BUTTON", "...", WS_VISIBLE | BS_PUSHBUTTON, x + width - height, y, height, height, id + 1);
 }
 
@@ -19,16 +19,16 @@ std::string TFileNameBox::text() const {
 void TFileNameBox::setText(const std::string& value) {
     if (value == text())
         return;
-    SetWindowTextA(edit_, value.c_str());
-    SendMessageA(edit_, EM_SETMODIFY, FALSE, 0);
+    SetText(edit_, value);
+    SendMessageW(edit_, EM_SETMODIFY, FALSE, 0);
 }
 
 bool TFileNameBox::isModified() const {
-    return SendMessageA(edit_, EM_GETMODIFY, 0, 0) != 0;
+    return SendMessageW(edit_, EM_GETMODIFY, 0, 0) != 0;
 }
 
 void TFileNameBox::setModified(bool modified) {
-    SendMessageA(edit_, EM_SETMODIFY, modified ? TRUE : FALSE, 0);
+    SendMessageW(edit_, EM_SETMODIFY, modified ? TRUE : FALSE, 0);
 }
 
 std::string TFileNameBox::BrowseStartPath(const std::string& text) {

@@ -1,55 +1,46 @@
 #include "ui/win32/HelpWindow.h"
 
+#include "platform/Files.h"
+#include "platform/SelfPath.h"
+#include "platform/win32/WideText.h"
 #include "ui/win32/Help.h"
 #include "ui/win32/Win32Prompts.h"
 
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 
 namespace quillet::ui::win32 {
+
+using platform::win32::Wide;
+using platform::win32::WideCrlf;
 
 namespace {
 
 enum : int { IdContents = 1001, IdBack, IdContentsList, IdKeyword, IdIndex, IdDisplay, IdText, IdStatus };
 
-std::wstring widened(const std::string& utf8) {
-    if (utf8.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
-
-std::wstring withCrLf(const std::wstring& text) {
-    std::wstring out;
-    out.reserve(text.size() + text.size() / 16);
-    for (wchar_t c : text) {
-        if (c == L'\n')
-            out += L'\r';
-        out += c;
-    }
-    return out;
-}
-
 // The position in the control's text (UTF-16, CR LF) of a byte offset in the UTF-8 text.
 LPARAM controlPosition(const std::string& text, std::size_t offset) {
-    const std::string prefix = text.substr(0, offset);
-    std::size_t lines = 0;
-    for (char c : prefix)
-        lines += c == '\n';
-    return static_cast<LPARAM>(widened(prefix).size() + lines);
+    return static_cast<LPARAM>(WideCrlf(std::string_view(text).substr(0, offset)).size());
 }
 
-std::string toAnsi(const std::string& utf8) {
-    const std::wstring wide = widened(utf8);
-    if (wide.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string ansi(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), n, nullptr, nullptr);
-    return ansi;
+// Fills a list box and lets it scroll sideways as far as its longest line needs.
+void fillList(HWND list, const std::vector<std::string>& lines) {
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    HDC dc = GetDC(list);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    for (const std::string& line : lines) {
+        const std::wstring wide = Wide(line);
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+        widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 8), 0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
 }
 
 } // namespace
@@ -64,7 +55,7 @@ LRESULT THelpWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         layout_.add("BUTTON", "&Contents", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 8, 8, 80, 24, IdContents);
         layout_.add("BUTTON", "&Back", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 92, 8, 80, 24, IdBack);
         layout_.add("STATIC", "Co&ntents:", WS_VISIBLE | SS_LEFT, 8, 40, 250, 16);
-        lboxContents = layout_.add("LISTBOX", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+        lboxContents = layout_.add("LISTBOX", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                                    8, 58, 250, 230, IdContentsList, WS_EX_CLIENTEDGE);
         layout_.add("STATIC", "&Type the first letters of a keyword:", WS_VISIBLE | SS_LEFT, 8, 296, 250, 16);
         edtKeyword = layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 8, 314, 250, 22, IdKeyword,
@@ -72,11 +63,8 @@ LRESULT THelpWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         lboxIndex = layout_.add("LISTBOX", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                                 8, 340, 250, 200, IdIndex, WS_EX_CLIENTEDGE);
         layout_.add("BUTTON", "&Display", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 8, 546, 80, 24, IdDisplay);
-        edtHelpText = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY,
-                                      0, 0, 10, 10, hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdText)),
-                                      Instance(), nullptr);
-        layout_.place(edtHelpText, 266, 40, 586, 530);
+        edtHelpText = layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 266,
+                                  40, 586, 530, IdText, WS_EX_CLIENTEDGE);
         lblStatus = layout_.add("STATIC", "", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 8, 578, 844, 18, IdStatus);
         layout_.sizeClient(860, 600);
         return 0;
@@ -128,14 +116,12 @@ LRESULT THelpWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         }
         return 0;
+    case WM_SETFOCUS:
+        SetFocus(edtKeyword);
+        return 0;
     case WM_CLOSE:
         // Hidden, not destroyed: the next request shows it where the user left it.
         ShowWindow(hwnd(), SW_HIDE);
-        return 0;
-    case WM_DESTROY:
-        if (textFont_)
-            DeleteObject(textFont_);
-        textFont_ = nullptr;
         return 0;
     default:
         return Window::handle(message, wParam, lParam);
@@ -145,27 +131,21 @@ LRESULT THelpWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 bool THelpWindow::load(const std::string& helpFile) {
     if (helpFile == file_)
         return true;
-    std::ifstream in(helpFile, std::ios::binary);
-    if (!in)
+    std::string bytes;
+    if (!platform::ReadWholeFile(helpFile, bytes))
         return false;
-    std::stringstream bytes;
-    bytes << in.rdbuf();
     file_ = helpFile;
-    html_ = bytes.str();
+    html_ = std::move(bytes);
     text_ = RenderHelpText(html_);
     keywords_ = ParseHelpIndex(html_);
     history_.clear();
     anchor_.clear();
     EnableWindow(GetDlgItem(hwnd(), IdBack), FALSE);
-    if (!textFont_) {
-        textFont_ = CreateUiFont("Arial", 13, layout_.dpi());
-        SendMessageW(edtHelpText, WM_SETFONT, reinterpret_cast<WPARAM>(textFont_), FALSE);
-    }
-    SetWindowTextW(edtHelpText, withCrLf(widened(text_.text)).c_str());
-    SendMessageA(lboxContents, LB_RESETCONTENT, 0, 0);
+    SetWindowTextW(edtHelpText, WideCrlf(text_.text).c_str());
+    std::vector<std::string> headings;
     for (const auto& h : text_.headings)
-        SendMessageA(lboxContents, LB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(toAnsi(std::string(2 * (h.level - 1), ' ') + h.text).c_str()));
+        headings.push_back(std::string(2 * static_cast<std::size_t>(h.level - 1), ' ') + h.text);
+    fillList(lboxContents, headings);
     filterIndex();
     return true;
 }
@@ -184,7 +164,15 @@ void THelpWindow::goToAnchor(const std::string& anchor, bool remember) {
     const LRESULT line = SendMessageW(edtHelpText, EM_LINEFROMCHAR, static_cast<WPARAM>(position), 0);
     const LRESULT first = SendMessageW(edtHelpText, EM_GETFIRSTVISIBLELINE, 0, 0);
     SendMessageW(edtHelpText, EM_LINESCROLL, 0, line - first);
-    SetWindowTextA(lblStatus, "");
+    SetWindowTextW(lblStatus, L"");
+    // The contents show where the reader is: the last heading at or before the place.
+    LRESULT heading = -1;
+    for (std::size_t i = 0; i < text_.headings.size(); ++i) {
+        const std::size_t at = text_.offsetOf(text_.headings[i].anchor);
+        if (!text_.headings[i].anchor.empty() && at != std::string::npos && at <= offset)
+            heading = static_cast<LRESULT>(i);
+    }
+    SendMessageW(lboxContents, LB_SETCURSEL, static_cast<WPARAM>(heading), 0);
 }
 
 void THelpWindow::showContents() {
@@ -198,17 +186,15 @@ bool THelpWindow::showTopic(int topic) {
         return true;
     }
     showContents();
-    SetWindowTextA(lblStatus, ("Topic " + std::to_string(topic) +
-                               " is not in the help file; the contents are shown instead.")
-                                  .c_str());
+    SetText(lblStatus, "Topic " + std::to_string(topic) + " is not in the help file; the contents are shown instead.");
     return false;
 }
 
 void THelpWindow::showSearch(const std::string& key) {
-    SetWindowTextA(edtKeyword, key.c_str());
+    SetText(edtKeyword, key);
     filterIndex();
     SetFocus(edtKeyword);
-    SendMessageA(edtKeyword, EM_SETSEL, 0, -1);
+    SendMessageW(edtKeyword, EM_SETSEL, 0, -1);
 }
 
 void THelpWindow::showWindow() {
@@ -219,6 +205,8 @@ void THelpWindow::showWindow() {
         ShowWindow(hwnd(), SW_SHOW);
     }
     SetForegroundWindow(hwnd());
+    // Typing a keyword is what a reader does first.
+    SetFocus(edtKeyword);
 }
 
 std::vector<std::string> THelpWindow::visibleKeywords() const {
@@ -232,26 +220,26 @@ std::string THelpWindow::status() const {
     return WindowText(lblStatus);
 }
 
+std::string THelpWindow::selectedHeading() const {
+    const LRESULT row = SendMessageW(lboxContents, LB_GETCURSEL, 0, 0);
+    return row < 0 ? std::string() : ListBoxLine(lboxContents, static_cast<int>(row));
+}
+
 void THelpWindow::filterIndex() {
     shown_ = FilterHelpIndex(keywords_, WindowText(edtKeyword));
-    SendMessageA(lboxIndex, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(lboxIndex, LB_RESETCONTENT, 0, 0);
-    for (const HelpKeyword* k : shown_)
-        SendMessageA(lboxIndex, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toAnsi(k->text).c_str()));
-    SendMessageA(lboxIndex, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(lboxIndex, nullptr, TRUE);
+    fillList(lboxIndex, visibleKeywords());
     if (!shown_.empty())
-        SendMessageA(lboxIndex, LB_SETCURSEL, 0, 0);
+        SendMessageW(lboxIndex, LB_SETCURSEL, 0, 0);
 }
 
 void THelpWindow::openKeyword() {
-    const LRESULT row = SendMessageA(lboxIndex, LB_GETCURSEL, 0, 0);
+    const LRESULT row = SendMessageW(lboxIndex, LB_GETCURSEL, 0, 0);
     if (row >= 0 && static_cast<std::size_t>(row) < shown_.size())
         goToAnchor(shown_[static_cast<std::size_t>(row)]->anchor);
 }
 
 void THelpWindow::openHeading() {
-    const LRESULT row = SendMessageA(lboxContents, LB_GETCURSEL, 0, 0);
+    const LRESULT row = SendMessageW(lboxContents, LB_GETCURSEL, 0, 0);
     if (row >= 0 && static_cast<std::size_t>(row) < text_.headings.size() &&
         !text_.headings[static_cast<std::size_t>(row)].anchor.empty())
         goToAnchor(text_.headings[static_cast<std::size_t>(row)].anchor);
@@ -328,11 +316,7 @@ void SetHelpFile(const std::string& path) {
 std::string HelpFilePath() {
     if (!helpFile().empty())
         return helpFile();
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    folder.erase(folder.find_last_of("\\/:") + 1);
-    return folder + "Quillet.hlp";
+    return platform::ExecutableFolder() + "Quillet.hlp";
 }
 
 void ShowHelpContents(HWND owner) {

@@ -27,6 +27,8 @@ public:
     const std::string& currentAnchor() const { return anchor_; }
     std::vector<std::string> visibleKeywords() const;
     std::string status() const;
+    // The contents entry the list has selected ("" for none).
+    std::string selectedHeading() const;
 
 protected:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -50,7 +52,6 @@ private:
     HWND lboxIndex = nullptr;
     HWND edtHelpText = nullptr;
     HWND lblStatus = nullptr;
-    HFONT textFont_ = nullptr;
 };
 
 } // namespace quillet::ui::win32

@@ -14,12 +14,15 @@ namespace quillet::ui::win32 {
 UINT DpiOf(HWND window);
 int Scaled(int pixels, UINT dpi);
 
-// A font of the given character height in 96-dpi pixels, scaled; the caller deletes it.
-HFONT CreateUiFont(const char* face, int pixelHeight, UINT dpi, bool bold = false, bool underline = false);
+// The system's message font (what the user chose for dialogs and message boxes) scaled
+// to `dpi`; `pixelHeight` (96-dpi pixels) other than 0 asks for that character height of
+// the same face, for headings. The caller deletes it.
+HFONT CreateUiFont(UINT dpi, int pixelHeight = 0, bool bold = false);
 
+// Every window lays out with this: one font, the message font, in every window.
 class Layout {
 public:
-    Layout(const char* fontFace = "MS Shell Dlg 2", int fontPixels = 11) : face_(fontFace), pixels_(fontPixels) {}
+    Layout() = default;
     ~Layout();
     Layout(const Layout&) = delete;
     Layout& operator=(const Layout&) = delete;
@@ -51,8 +54,6 @@ private:
     };
     void apply(const Placed& p) const;
 
-    const char* face_;
-    int pixels_;
     HWND parent_ = nullptr;
     UINT dpi_ = 96;
     HFONT font_ = nullptr;
@@ -64,8 +65,13 @@ private:
 // Centres a top-level window on the work area of its monitor.
 void CentreOnScreen(HWND window);
 
-// The text of a window, and the text a control holds (ANSI, as the platform layer).
+// The text of a window, and the text a control holds, in UTF-8.
 std::string WindowText(HWND window);
+// Sets it from UTF-8.
+void SetText(HWND window, const std::string& text);
+// A list box's line, and all of them, in UTF-8.
+std::string ListBoxLine(HWND list, int row);
+std::vector<std::string> ListBoxLines(HWND list);
 
 // The instance the windows are registered with.
 HINSTANCE Instance();

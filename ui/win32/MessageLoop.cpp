@@ -18,18 +18,18 @@ bool PreTranslate(MSG& message) {
     HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
     if (!root)
         return false;
-    if (acceleratorTable && root == acceleratedWindow && TranslateAcceleratorA(root, acceleratorTable, &message))
+    if (acceleratorTable && root == acceleratedWindow && TranslateAcceleratorW(root, acceleratorTable, &message))
         return true;
-    return IsDialogMessageA(root, &message) != FALSE;
+    return IsDialogMessageW(root, &message) != FALSE;
 }
 
 int RunMessageLoop() {
     MSG message{};
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (PreTranslate(message))
             continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
 }

@@ -1,5 +1,6 @@
 // A top-level window of our own class: its messages reach handle(), always inside the
-// handler boundary, so no exception unwinds through the window procedure.
+// handler boundary, so no exception unwinds through the window procedure. A Unicode
+// window, so that its controls notify it in UTF-16 (LVN_GETDISPINFOW and the like).
 #pragma once
 
 #include "ui/win32/Layout.h"
@@ -12,7 +13,7 @@ namespace quillet::ui::win32 {
 
 class Window {
 public:
-    explicit Window(const char* fontFace = "MS Shell Dlg 2", int fontPixels = 11) : layout_(fontFace, fontPixels) {}
+    Window() = default;
     virtual ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;

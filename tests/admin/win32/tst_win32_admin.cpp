@@ -273,3 +273,33 @@ TEST_F(AdminWindow, StartUpCreatesTheWindowsInOrder) {
     EXPECT_EQ(ini(folder.file("Quillet.ini"), "LastCfgPath"), "");
     EXPECT_EQ(ini(folder.file("Quillet.ini"), "AccessPath"), "D:\\Office\\MSACCESS.EXE");
 }
+
+TEST_F(AdminWindow, NamesInAnyScriptShowAsTheModelHoldsThem) {
+    using ui::win32::SetText;
+    TForm1 form(program());
+    const std::string name = test::UnicodeName;
+    SetText(control(form, idDesc), name);
+    SetText(control(form, idLaunch), "C:\\" + name + "\\after.bat");
+    SetText(control(form, idQuilletPath), "C:\\" + name + "\\Quillet.exe");
+    const std::vector<std::string> files{"C:\\" + name + "\\a.mdb", "D:\\Ω\\b.accdb"};
+    SendMessageW(control(form, idCompactFiles), WM_DROPFILES, reinterpret_cast<WPARAM>(test::MakeDrop(files)), 0);
+    EXPECT_EQ(form.Document().Values().description, name);
+    EXPECT_EQ(form.Document().Values().launchFile, "C:\\" + name + "\\after.bat");
+    EXPECT_EQ(form.QuilletPathText(), "C:\\" + name + "\\Quillet.exe");
+    EXPECT_EQ(form.Document().Values().compactFiles, files);
+    EXPECT_EQ(form.CompactFiles(), files);
+
+    test::WhenWindowAppears("#32770", OptionsCaption, [&](HWND dialog) {
+        SetText(GetDlgItem(dialog, idBackupFolder), "C:\\" + name);
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    prompts->answers.push_back(Answer::Yes); // keep the missing folder
+    click(form.hwnd(), cmdOptions);
+    EXPECT_NE(prompts->shown.back().text.find("C:\\" + name), std::string::npos);
+    EXPECT_EQ(form.Document().Values().options.backupFolder, "C:\\" + name);
+    test::WhenWindowAppears("#32770", OptionsCaption, [&](HWND dialog) {
+        EXPECT_EQ(WindowText(GetDlgItem(dialog, idBackupFolder)), "C:\\" + name);
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    click(form.hwnd(), cmdOptions);
+}

@@ -27,7 +27,7 @@ constexpr UINT WM_THROW = WM_APP + 1;
 
 class Thrower : public Window {
 public:
-    Thrower() { create("QuilletTestThrower", "thrower", WS_OVERLAPPEDWINDOW, 0, nullptr); }
+    Thrower() { create("QuilletTestThrower", test::UnicodeName, WS_OVERLAPPEDWINDOW, 0, nullptr); }
     HWND list = nullptr;
 
 protected:
@@ -48,12 +48,20 @@ HWND buttonOf(HWND dialog, const char* text) {
     return nullptr;
 }
 
+bool hasChildText(HWND window, const std::string& text) {
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (WindowText(child) == text)
+            return true;
+    return false;
+}
+
 } // namespace
 
 TEST(Win32Plumbing, ExceptionsStopAtTheWindowProcedureAndDropsArriveInOrder) {
     auto& prompts = test::InstallScriptedPrompts();
     Thrower window;
     ASSERT_NE(window.hwnd(), nullptr);
+    EXPECT_EQ(WindowText(window.hwnd()), test::UnicodeName);
     SendMessageA(window.hwnd(), WM_THROW, 0, 0);
     ASSERT_EQ(test::Count(prompts, "fault"), 1u);
     EXPECT_EQ(prompts.shown[0].caption, "Unable to write to C:\\x.ini");
@@ -62,9 +70,9 @@ TEST(Win32Plumbing, ExceptionsStopAtTheWindowProcedureAndDropsArriveInOrder) {
     std::vector<std::string> dropped;
     DropFileTarget target;
     target.Register(window.list, [&](const std::vector<std::string>& files) { dropped = files; });
-    SendMessageA(window.list, WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(test::MakeDrop({"C:\\b.mdb", "C:\\a folder\\a.accdb"})), 0);
-    EXPECT_EQ(dropped, (std::vector<std::string>{"C:\\b.mdb", "C:\\a folder\\a.accdb"}));
+    const std::vector<std::string> files{"C:\\b.mdb", "C:\\" + test::UnicodeName + "\\a.accdb"};
+    SendMessageA(window.list, WM_DROPFILES, reinterpret_cast<WPARAM>(test::MakeDrop(files)), 0);
+    EXPECT_EQ(dropped, files);
     // A handler that throws is reported like any other.
     target.Register(window.list, [](const std::vector<std::string>&) { throw std::runtime_error("drop failed"); });
     SendMessageA(window.list, WM_DROPFILES, reinterpret_cast<WPARAM>(test::MakeDrop({"C:\\c.mdb"})), 0);
@@ -104,6 +112,12 @@ TEST(Win32Plumbing, ErrorBoxShowsDetailsSavesTheReportAndReturnsTheChoice) {
 
 TEST(Win32Plumbing, RealPromptsAskInAMessageBox) {
     Win32Prompts prompts;
+    // Captions and texts reach the box as they are, in any script.
+    test::WhenWindowAppears("#32770", test::UnicodeName, [](HWND box) {
+        EXPECT_TRUE(hasChildText(box, "Ω " + test::UnicodeName));
+        SendMessageW(box, WM_COMMAND, IDYES, 0);
+    });
+    EXPECT_EQ(prompts.ask(test::UnicodeName, "Ω " + test::UnicodeName, false), ui::Answer::Yes);
     test::WhenWindowAppears("#32770", "Confirm", [](HWND box) { SendMessageA(box, WM_COMMAND, IDNO, 0); });
     EXPECT_EQ(prompts.ask("Confirm", "Save changes?", true), ui::Answer::No);
     test::WhenWindowAppears("#32770", "Confirm", [](HWND box) { SendMessageA(box, WM_COMMAND, IDCANCEL, 0); });
@@ -136,4 +150,23 @@ TEST(Win32Plumbing, HelpWindowShowsTopicsContentsAndTheIndex) {
     // Back returns to where the reader was.
     SendMessageA(help.hwnd(), WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), 0);
     EXPECT_EQ(help.currentAnchor(), "contents");
+}
+
+TEST(Win32Plumbing, HelpWindowShowsAnyScriptAndFollowsTheTopicInTheContents) {
+    test::TempFolder folder;
+    const std::string file = folder.file("unicode.hlp");
+    const std::string name = test::UnicodeName;
+    test::WriteText(file, "<html><body><h1><a name=\"contents\"></a>Contents " + name +
+                              "</h1><p>First.</p><h2><a name=\"topic61\"></a>" + name +
+                              "</h2><p>Text " + name + ".</p><!-- keyword index --><a href=\"#topic61\">" + name +
+                              "</a><!-- end of keyword index --></body></html>");
+    THelpWindow help;
+    ASSERT_TRUE(help.load(file));
+    EXPECT_EQ(help.visibleKeywords(), std::vector<std::string>{name});
+    help.showTopic(ui::HelpTopicAbout);
+    EXPECT_EQ(help.selectedHeading(), "  " + name);
+    help.showContents();
+    EXPECT_EQ(help.selectedHeading(), "Contents " + name);
+    const std::string shown = WindowText(GetDlgItem(help.hwnd(), 1007));
+    EXPECT_NE(shown.find("Text " + name + ".\r\n"), std::string::npos) << shown;
 }
