@@ -2,17 +2,20 @@
 
 #include "core/CfgFile.h"
 #include "core/Include.h"
+#include "core/ProgramOptions.h"
 #include "core/RunHistory.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/Programs.h"
 #include "platform/DataFolder.h"
+#include "platform/SelfPath.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -117,6 +120,28 @@ std::string PathKey(const std::string& path) {
     return key;
 }
 
+// The path as the history keeps it: absolute, so that a file typed as "nightly.cfg" in a
+// terminal and picked by its full path in the administrator is one file there.
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty())
+        return path;
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+    if (ec)
+        return path;
+    const std::u8string text = absolute.lexically_normal().u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// Whether the engine is there: a file at the path, or for a bare name the program the
+// command line will find (beside the compactor or in PATH, where the system looks them up).
+bool EngineFound(const std::string& accessPath) {
+    if (platform::FileExists(accessPath))
+        return true;
+    return !accessPath.empty() && accessPath.find_first_of("/\\\"") == std::string::npos &&
+           platform::ParseCommandLine(QuotePath(accessPath)).has_value();
+}
+
 std::int64_t UnixSeconds() {
     using namespace std::chrono;
     return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
@@ -138,6 +163,7 @@ public:
             context_.diskSpace = platform::DiskSpaceOf;
         s_.programFolder = WithFolderSeparator(context_.logFolder);
         s_.configurationPath = std::move(configurationPath);
+        historyConfiguration_ = AbsolutePath(s_.configurationPath);
         passStart_ = platform::IsoLocalTime(UnixSeconds());
         historyPath_ = s_.programFolder + HistoryFileName;
         stateFolder_ = s_.programFolder + "compact-state";
@@ -147,8 +173,10 @@ public:
         if (!platform::FileExists(s_.configurationPath))
             log(" .Cfg file: " + s_.configurationPath + " does not exist.");
         readSettings();
+        if (s_.accessPath.empty() && platform::EmptyEngineMeansStandIn)
+            s_.accessPath = platform::ExecutableFolder() + platform::EngineProgramName;
 
-        if (!platform::FileExists(s_.accessPath))
+        if (!EngineFound(s_.accessPath))
             log(" Access file: " + s_.accessPath + " does not exist.");
         s_.accessPath = QuotePath(s_.accessPath);
         checkHistoryHeader();
@@ -261,7 +289,7 @@ private:
         Job job;
         job.entry = entry;
         job.record.start = passStart_;
-        job.record.configuration = s_.configurationPath;
+        job.record.configuration = historyConfiguration_;
         job.record.database = entry;
         const auto before = platform::StampOf(entry);
         if (!before) {
@@ -499,6 +527,7 @@ private:
     PassContext context_;
     CompactionSettings s_;
     CfgOptions options_;
+    std::string historyConfiguration_; // the configuration path, absolute
     std::string passStart_; // shared by every history line of the pass
     std::string historyPath_;
     std::string stateFolder_;
@@ -522,7 +551,23 @@ void CompactionPass::execute() {
     }
 }
 
+const char* const CompactorUsage =
+    "Usage: Quillet CONFIGURATION-FILE\n"
+    "Runs one compaction pass over the databases that the configuration file (.cfg, as\n"
+    "QuilletAdmin writes it) lists: the engine program that its AccessPath names is started\n"
+    "once per database, with /compact and the configured switches, and waited for. On Linux\n"
+    "an empty AccessPath means the stand-in QuilletEngine beside Quillet. Problems become\n"
+    "dated lines in error.log, every database a line in compact-history.csv; both lie next\n"
+    "to Quillet, or for an installed copy in the user's data folder.\n"
+    "\n"
+    "  --help     this text\n"
+    "  --version  the version\n"
+    "\n"
+    "Exit code: always 0 for a pass; what went wrong is in error.log and the history.\n";
+
 int RunCompactor(const std::vector<std::string>& args, PassContext context) {
+    if (const auto code = AnswerStandardOption(args, "Quillet", CompactorUsage))
+        return *code;
     try {
         CompactionPass(args.empty() ? std::string() : args.front(), std::move(context)).execute();
     } catch (...) {

@@ -68,7 +68,9 @@ private:
 };
 
 // The whole run; `args` are the command-line arguments after the program name.
-// Returns the process exit code, which is always 0.
+// Returns the process exit code, which is always 0. "--help" and "--version" as the
+// first argument print and end the program before anything is read or written.
+extern const char* const CompactorUsage;
 int RunCompactor(const std::vector<std::string>& args, PassContext context = ShippedContext());
 
 } // namespace quillet::compactor

@@ -3,7 +3,7 @@
 // trigger.
 #include "core/AdminSettings.h"
 #include "core/HistorySummary.h"
-#include "core/ProgramVersion.h"
+#include "core/ProgramOptions.h"
 #include "core/RunHistory.h"
 #include "platform/Console.h"
 #include "platform/DataFolder.h"
@@ -73,6 +73,8 @@ int Due(const std::string& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const auto code = AnswerStandardOption({argv + 1, argv + argc}, "QuilletSched", Usage))
+        return *code;
     platform::UseParentConsole();
     const std::string option = argc == 2 ? argv[1] : "";
     const BackgroundTarget target{platform::DataFolder(), platform::ExecutablePath()};
@@ -85,14 +87,6 @@ int main(int argc, char** argv) {
     }
     if (option == "--status") {
         std::printf("%s", DescribeStatus(QueryTrigger(target), ReadLastCheck(target.folder)).c_str());
-        return CheckOk;
-    }
-    if (option == "--help") {
-        std::printf("%s", Usage);
-        return CheckOk;
-    }
-    if (option == "--version") {
-        std::printf("QuilletSched %s (build %s)\n", ProgramVersionText, ProgramBuild);
         return CheckOk;
     }
     std::fprintf(stderr, "%s", Usage);

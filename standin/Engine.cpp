@@ -61,6 +61,7 @@ on machines without it. Works on SQLite database files.
   /busy <seconds>  how long to wait for a database that another program has locked
                    (default 10), then give up.
   --help           this text.
+  --version        the version.
 
 Switches are case-insensitive; unknown switches are ignored.
 

@@ -3,6 +3,7 @@
 // options' checks. The boxes and dialogs are scripted.
 #include "admin/ConfigDocument.h"
 #include "tests/support/ScriptedPrompts.h"
+#include "tests/support/StandardOptions.h"
 #include "tests/support/TempDir.h"
 
 #include "core/Include.h"
@@ -500,3 +501,16 @@ TEST(Paths, DialogFolderIsTheConfigurationsFolder) {
         EXPECT_EQ(ProgramFolder("/opt/a:b/QuilletAdmin"), "/opt/a:b/");
     }
 }
+
+#ifdef QUILLET_EXE_SUFFIX
+TEST(AdminOptions, HelpAndVersionPrintWithoutADisplayAndTouchNoFile) {
+    const std::string suffix = QUILLET_EXE_SUFFIX;
+    // Linux: no display to open, as on a server or over ssh.
+    const std::vector<std::string> noDisplay =
+        suffix.empty() ? std::vector<std::string>{"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u",
+                                                  "QT_QPA_PLATFORM"}
+                       : std::vector<std::string>{};
+    quillet::test::ExpectStandardOptions(quillet::test::BuiltProgram("QuilletAdmin", suffix), "QuilletAdmin",
+                                         noDisplay);
+}
+#endif

@@ -3,6 +3,10 @@
 #include "tests/support/QuilletHarness.h"
 
 #include "core/CfgFile.h"
+#include "core/RunHistory.h"
+#include "platform/Process.h"
+#include "platform/Programs.h"
+#include "tests/support/StandardOptions.h"
 
 #include <random>
 
@@ -106,21 +110,51 @@ TEST_F(CompactorRun, PathsAreQuotedOnceWhenTheyHoldSpaces) {
 }
 
 TEST_F(CompactorRun, MissingConfigurationIsLoggedAndNothingRuns) {
+    // Without an engine path: where the stand-in is the default, the one beside the
+    // compactor, which this folder lacks.
+    const std::string noEngine =
+        " Access file: " + (platform::EmptyEngineMeansStandIn ? q_.file(platform::EngineProgramName) : "") +
+        " does not exist.";
     const std::string missing = q_.file("no such.cfg");
     EXPECT_EQ(q_.run(QuotePath(missing)), 0);
-    EXPECT_EQ(q_.messages(),
-              (Lines{" .Cfg file: " + missing + " does not exist.", " Access file:  does not exist."}));
+    EXPECT_EQ(q_.messages(), (Lines{" .Cfg file: " + missing + " does not exist.", noEngine}));
 
     reset();
     EXPECT_EQ(q_.run(""), 0);
-    EXPECT_EQ(q_.messages(), (Lines{" .Cfg file:  does not exist.", " Access file:  does not exist."}));
+    EXPECT_EQ(q_.messages(), (Lines{" .Cfg file:  does not exist.", noEngine}));
 
     reset();
     const std::string folder = q_.file("data dir");
     EXPECT_EQ(q_.run(QuotePath(folder) + " further ignored"), 0);
-    EXPECT_EQ(q_.messages(),
-              (Lines{" .Cfg file: " + folder + " does not exist.", " Access file:  does not exist."}));
+    EXPECT_EQ(q_.messages(), (Lines{" .Cfg file: " + folder + " does not exist.", noEngine}));
     EXPECT_TRUE(Calls(engine_).empty());
+}
+
+TEST_F(CompactorRun, EngineByBareNameOrDefaultIsFoundBesideTheCompactor) {
+    const std::string a = db("a.mdb");
+    const std::string beside = q_.install(QUILLET_FAKE_ENGINE, "QuilletTestEngine" + ExeSuffix);
+    q_.writeCfg({"CompactFiles=" + a, "AccessPath=QuilletTestEngine" + ExeSuffix});
+    q_.run(QuotePath(q_.file("run.cfg")));
+    if (platform::ParseCommandLine(QuotePath(engine_))) {
+        // Where the compactor finds programs itself (Windows leaves that to the system):
+        // found beside it, and no false line about a missing engine.
+        EXPECT_EQ(Calls(beside), (std::vector<Args>{{a, "/compact"}}));
+        EXPECT_TRUE(q_.messages().empty());
+    }
+
+    if (!platform::EmptyEngineMeansStandIn)
+        return;
+    reset();
+    ClearCalls(beside);
+    const std::string standIn = q_.install(QUILLET_FAKE_ENGINE, platform::EngineProgramName);
+    q_.writeCfg({"CompactFiles=" + a});
+    q_.run(QuotePath(q_.file("run.cfg")));
+    EXPECT_EQ(Calls(standIn), (std::vector<Args>{{a, "/compact"}}));
+    EXPECT_TRUE(q_.messages().empty());
+}
+
+TEST(CompactorOptions, HelpAndVersionPrintAndTouchNoFile) {
+    ExpectStandardOptions(BinDir() + "Quillet" + ExeSuffix, "Quillet");
 }
 
 TEST_F(CompactorRun, BareConfigurationNameIsReadFromTheCurrentFolder) {
@@ -133,6 +167,10 @@ TEST_F(CompactorRun, BareConfigurationNameIsReadFromTheCurrentFolder) {
     EXPECT_EQ(code, 0);
     EXPECT_EQ(Calls(engine_), (std::vector<Args>{{a, "/compact"}}));
     EXPECT_TRUE(q_.messages().empty());
+    // The history names the file by its full path, as the administrator does.
+    const auto history = ParseHistory(ReadBytes(q_.file(HistoryFileName)));
+    ASSERT_EQ(history.records.size(), 1u);
+    EXPECT_EQ(history.records[0].configuration, q_.file("bare.cfg"));
 }
 
 TEST_F(CompactorRun, MissingEngineGivesOneStartFailurePerDatabase) {

@@ -9,6 +9,7 @@
 #include "scheduler/BackgroundCheck.h"
 #include "scheduler/Background.h"
 #include "tests/support/ScheduleSeams.h"
+#include "tests/support/StandardOptions.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -153,6 +154,10 @@ TEST_F(Sched, FailedDatabasesAndUnusableFilesHaveTheirOwnExitCodes) {
     EXPECT_EQ(sched("--help", &out), CheckOk);
     for (const char* code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  64 "})
         EXPECT_NE(out.find(code), std::string::npos) << code << " missing in\n" << out;
+}
+
+TEST(SchedOptions, HelpAndVersionPrintAndTouchNoFile) {
+    quillet::test::ExpectStandardOptions(BinDir() + "QuilletSched" + Exe, "QuilletSched");
 }
 
 TEST_F(Sched, RefusedStartTimeIsReportedAndTheScheduleRunsAtOne) {

@@ -1,6 +1,8 @@
 // The stand-in reads the engine's command line as the compactor builds it.
 #include "standin/Engine.h"
 
+#include "tests/support/StandardOptions.h"
+
 #include <gtest/gtest.h>
 
 namespace quillet::standin {
@@ -50,6 +52,10 @@ TEST(EngineArgs, BusyTimeoutAndHelp) {
     EXPECT_FALSE(ParseEngineArgs({"a.db", "/busy"}).error.empty());
     EXPECT_TRUE(ParseEngineArgs({"--help"}).help);
     EXPECT_TRUE(ParseEngineArgs({"/?"}).help);
+}
+
+TEST(EngineOptions, HelpAndVersionPrintAndTouchNoFile) {
+    quillet::test::ExpectStandardOptions(QUILLET_ENGINE, "QuilletEngine");
 }
 
 } // namespace
