@@ -7,6 +7,7 @@
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/Programs.h"
+#include "platform/SecretChannel.h"
 #include "platform/DataFolder.h"
 #include "platform/SelfPath.h"
 
@@ -32,7 +33,8 @@ std::string BuildCommandLine(const CompactionSettings& s, const std::string& pas
     line += s.repairSwitch;
     line += " /compact";
     if (!s.userName.empty() || !s.password.empty())
-        line += " /user " + s.userName + " /pwd " + password;
+        line += " /user " + s.userName +
+                (s.passwordDescriptor >= 0 ? " /pwdfd " + std::to_string(s.passwordDescriptor) : " /pwd " + password);
     return line;
 }
 
@@ -142,6 +144,15 @@ bool EngineFound(const std::string& accessPath) {
            platform::ParseCommandLine(QuotePath(accessPath)).has_value();
 }
 
+// The stand-in, by its file name: it takes the password through a descriptor.
+bool IsStandIn(const std::string& accessPath) {
+    std::string path = accessPath;
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"')
+        path = path.substr(1, path.size() - 2);
+    const auto cut = path.find_last_of(Separators());
+    return (cut == std::string::npos ? path : path.substr(cut + 1)) == platform::EngineProgramName;
+}
+
 std::int64_t UnixSeconds() {
     using namespace std::chrono;
     return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
@@ -178,6 +189,7 @@ public:
 
         if (!EngineFound(s_.accessPath))
             log(" Access file: " + s_.accessPath + " does not exist.");
+        passwordByChannel_ = !s_.password.empty() && IsStandIn(s_.accessPath) && platform::SecretChannel::Exist();
         s_.accessPath = QuotePath(s_.accessPath);
         checkHistoryHeader();
 
@@ -320,9 +332,14 @@ private:
 
         CompactionSettings run = s_;
         run.currentEntry = QuotePath(entry);
+        // Open until the engine has ended; a channel that cannot be made starts nothing,
+        // as the password must not go onto the command line instead.
+        std::optional<platform::SecretChannel> channel;
+        if (passwordByChannel_ && (channel = platform::SecretChannel::Open(run.password)))
+            run.passwordDescriptor = channel->descriptor();
         run.commandLine = BuildCommandLine(run, run.password);
         platform::GuardedRun result;
-        if (run.commandLine.size() <= MaxCommandLine)
+        if (run.commandLine.size() <= MaxCommandLine && (!passwordByChannel_ || channel))
             result = platform::RunGuarded(run.commandLine, SW_SHOWNORMAL_MODE, options_.timeLimit * context_.minute);
         if (!result.started) {
             log(" Could not execute " + LoggedCommandLine(run));
@@ -528,6 +545,7 @@ private:
     CompactionSettings s_;
     CfgOptions options_;
     std::string historyConfiguration_; // the configuration path, absolute
+    bool passwordByChannel_ = false;   // the stand-in gets the password through a descriptor
     std::string passStart_; // shared by every history line of the pass
     std::string historyPath_;
     std::string stateFolder_;

@@ -27,12 +27,16 @@ struct CompactionSettings {
     std::string repairSwitch; // " /repair" or empty
     std::string currentEntry; // after QuotePath
     std::string commandLine;
+    // The stand-in reads the password from this inherited descriptor ("/pwdfd"), so that
+    // it never stands on its command line; -1: "/pwd" and the password, as for any engine.
+    int passwordDescriptor = -1;
 };
 
 // What stands in a logged command line instead of a password.
 inline constexpr const char* PasswordMask = "****";
 
-// The engine's command line for the current entry, with `password` after " /pwd ".
+// The engine's command line for the current entry, with `password` after " /pwd ", or
+// " /pwdfd " and the descriptor that hands it over.
 std::string BuildCommandLine(const CompactionSettings& s, const std::string& password);
 // The same line as it may be logged: a password is never written to the log.
 std::string LoggedCommandLine(const CompactionSettings& s);

@@ -58,6 +58,9 @@ on machines without it. Works on SQLite database files.
   /wrkgrp <file>   accepted and ignored: SQLite has no workgroup files.
   /user <name>     accepted and ignored: SQLite has no users.
   /pwd <password>  accepted and ignored: SQLite has no passwords.
+  /pwdfd <n>       the password, read from the inherited descriptor n instead of the
+                   command line, where other users could read it (Quillet hands it
+                   over so); then ignored as /pwd.
   /busy <seconds>  how long to wait for a database that another program has locked
                    (default 10), then give up.
   --help           this text.
@@ -82,7 +85,8 @@ std::string Lower(std::string text) {
 
 bool IsKnownSwitch(const std::string& word) {
     const std::string w = Lower(word);
-    return w == "/compact" || w == "/repair" || w == "/wrkgrp" || w == "/user" || w == "/pwd" || w == "/busy";
+    return w == "/compact" || w == "/repair" || w == "/wrkgrp" || w == "/user" || w == "/pwd" || w == "/pwdfd" ||
+           w == "/busy";
 }
 
 // "/excl" or "/ro" is a switch; "/home/db.sqlite" or "/data.db" is a path.
@@ -121,6 +125,14 @@ EngineOptions ParseEngineArgs(const std::vector<std::string>& args) {
             options.user = takeValue();
         } else if (lower == "/pwd") {
             options.password = takeValue();
+        } else if (lower == "/pwdfd") {
+            const std::string value = takeValue();
+            char* end = nullptr;
+            const long fd = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || fd < 0 || fd > 65535)
+                options.error = "/pwdfd needs a descriptor number";
+            else
+                options.passwordDescriptor = static_cast<int>(fd);
         } else if (lower == "/busy") {
             const std::string value = takeValue();
             char* end = nullptr;

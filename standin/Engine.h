@@ -18,6 +18,7 @@ struct EngineOptions {
     std::string workgroup;
     std::string user;
     std::string password;
+    int passwordDescriptor = -1; // "/pwdfd": the password is read from this inherited descriptor
     int busyTimeoutSeconds = 10;
     std::vector<std::string> ignored; // unknown switches and stray words
     std::string error;                // a command line that cannot be used
@@ -36,7 +37,8 @@ enum EngineExit : int {
 };
 
 // Switches are case-insensitive. The first word that is not a switch is the database;
-// "/wrkgrp", "/user" and "/pwd" take the next word unless that is a switch itself.
+// "/wrkgrp", "/user" and "/pwd" take the next word unless that is a switch itself;
+// "/pwdfd" takes a descriptor number, which the caller reads the password from.
 EngineOptions ParseEngineArgs(const std::vector<std::string>& args);
 
 // Runs the command: reports go to `out`, the one-line failure message to `err`.

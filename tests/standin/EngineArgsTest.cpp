@@ -52,6 +52,10 @@ TEST(EngineArgs, BusyTimeoutAndHelp) {
     EXPECT_FALSE(ParseEngineArgs({"a.db", "/busy"}).error.empty());
     EXPECT_TRUE(ParseEngineArgs({"--help"}).help);
     EXPECT_TRUE(ParseEngineArgs({"/?"}).help);
+    const EngineOptions fd = ParseEngineArgs({"a.db", "/user", "u", "/PwdFd", "7", "/compact"});
+    EXPECT_EQ(fd.passwordDescriptor, 7);
+    EXPECT_TRUE(fd.compact);
+    EXPECT_FALSE(ParseEngineArgs({"a.db", "/pwdfd", "x"}).error.empty());
 }
 
 TEST(EngineOptions, HelpAndVersionPrintAndTouchNoFile) {
