@@ -44,14 +44,6 @@ int CompareText(std::string_view a, std::string_view b) {
 
 const std::int64_t EpochKey = MomentKey(platform::LocalDateTime{1970, 1, 1, 0, 0, 0, 0});
 
-// The moment of a local clock time (a MomentKey); the offset is the one in force then.
-std::int64_t LocalToUnix(std::int64_t key) {
-    std::int64_t guess = key - EpochKey;
-    for (int i = 0; i < 2; ++i)
-        guess -= MomentKey(platform::LocalDateTimeOf(guess)) - key;
-    return guess;
-}
-
 bool Digits(std::string_view text, std::size_t at, std::size_t count, int& value) {
     if (at + count > text.size())
         return false;
@@ -70,6 +62,13 @@ void SortByTime(std::vector<ChartPoint>& points) {
 }
 
 } // namespace
+
+std::int64_t LocalToUnix(std::int64_t key) {
+    std::int64_t guess = key - EpochKey;
+    for (int i = 0; i < 2; ++i)
+        guess -= MomentKey(platform::LocalDateTimeOf(guess)) - key;
+    return guess;
+}
 
 std::string_view HistoryColumnTitle(HistoryColumn column) {
     static constexpr std::string_view titles[] = {"When",       "Configuration", "Database", "Outcome", "Size before",

@@ -56,6 +56,8 @@ struct LogPane {
 
 // The moment of a start: its offset counts; a start without one is a local time.
 std::optional<std::int64_t> StartInstant(std::string_view start);
+// Seconds since 1970 of a local clock time (a MomentKey), in the offset in force then.
+std::int64_t LocalToUnix(std::int64_t momentKey);
 
 class HistoryQuery {
 public:
@@ -69,6 +71,8 @@ public:
     const HistoryFilter& filter() const { return filter_; }
     // Equal rows keep file order, later lines first when descending: the newest first.
     void sortBy(HistoryColumn column, bool descending);
+    HistoryColumn sortColumn() const { return sortColumn_; }
+    bool sortDescending() const { return descending_; }
 
     // The rows: the records that pass the filter, sorted.
     std::size_t rowCount() const { return shown_.size(); }

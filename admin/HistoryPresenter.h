@@ -1,0 +1,124 @@
+// The history window's sequence of model calls and its state: when to read the file
+// (off the window's thread), the filters, the sort, the selected pass, and what the
+// window shows. The Qt and Win32 faces implement HistoryView and forward the user's
+// input; they decide nothing.
+#pragma once
+
+#include "admin/HistoryQuery.h"
+#include "admin/HistoryWatcher.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quillet::admin {
+
+inline constexpr char HistoryCaption[] = "Compaction History";
+
+enum class FilterBox { Configuration, Database, Outcome };
+enum class DateBox { From, To };
+
+// One mark on an axis: where (in the axis's unit) and its text.
+struct AxisTick {
+    double at = 0;
+    std::string label;
+    bool operator==(const AxisTick&) const = default;
+};
+struct ChartAxis {
+    double low = 0, high = 1;
+    std::vector<AxisTick> ticks; // distinct labels, ascending
+};
+struct ChartSeries {
+    std::string name;
+    std::vector<ChartPoint> points;
+};
+// A chart as the faces draw it: x in seconds since 1970, y in megabytes.
+struct HistoryChart {
+    std::string title;
+    std::vector<ChartSeries> series; // a legend when there are several
+    ChartAxis x, y;
+};
+
+// Days at local midnight over the span, padded by half a day each side; a step of 1, 2,
+// 7, 14, 28... days keeps the labels at most `maxTicks`.
+ChartAxis DayAxis(std::int64_t firstSecond, std::int64_t lastSecond, int maxTicks);
+// From 0 to a round value above `max`, steps of 1, 2 or 5 times a power of ten with as
+// many decimals as the step needs: "0 MB", "0.5 MB", "1 MB".
+ChartAxis MegabyteAxis(double max, int maxTicks);
+HistoryChart ChartOf(std::string title, std::vector<ChartSeries> series);
+
+class HistoryView {
+public:
+    virtual ~HistoryView() = default;
+    // The query's rows changed: the table shows them anew (cells through Query()).
+    virtual void showRows() = 0;
+    virtual void showSelection(std::optional<std::size_t> row) = 0;
+    virtual void showSort(HistoryColumn column, bool descending) = 0;
+    virtual void showChoices(FilterBox box, const std::vector<FilterChoice>& choices, std::size_t chosen) = 0;
+    virtual void showDates(Date from, Date to) = 0;
+    virtual void showTotals(const std::string& text) = 0;
+    virtual void showFileNote(const std::string& text) = 0;
+    virtual void showCharts(const HistoryChart& size, const HistoryChart& saved) = 0;
+    virtual void showLog(const LogPane& pane) = 0;
+    virtual void hide() = 0;
+    // Hands a file or folder to the desktop; false when that failed.
+    virtual bool open(const std::string& path) = 0;
+    virtual void warn(const std::string& text) = 0;
+    // Called on the reading's thread: have Loaded() called on the window's thread.
+    virtual void postLoaded() = 0;
+};
+
+class HistoryPresenter {
+public:
+    static constexpr int WatchMilliseconds = 2000;
+
+    // compactorPath: the main window's Quillet Path text, asked at every reading.
+    HistoryPresenter(HistoryView& view, std::function<std::string()> compactorPath);
+    ~HistoryPresenter(); // waits for a reading that runs
+    HistoryPresenter(const HistoryPresenter&) = delete;
+    HistoryPresenter& operator=(const HistoryPresenter&) = delete;
+
+    std::string HistoryPath() const;
+    std::string ErrorLogPath() const;
+
+    // The user's commands and the window's events.
+    void Show();   // the window shows: read the file when it changed
+    void Reload(); // read it again whatever changed
+    void Tick();   // the watch timer: read when the file changed while the window shows
+    void Loaded(); // a reading ended (on the window's thread)
+    void FilterChosen(FilterBox box, std::size_t index);
+    void DateChosen(DateBox box, Date date);
+    void SortClicked(HistoryColumn column); // a new column ascending, the same one again reversed
+    void RowSelected(std::optional<std::size_t> row);
+    void OpenInSpreadsheet();
+    void ShowFile();
+    void Close();
+
+    bool IsLoading() const { return watch_.loading(); }
+    const HistoryQuery& Query() const { return query_; }
+    std::optional<std::size_t> SelectedRow() const;
+
+private:
+    void startReading(const std::optional<std::string>& path);
+    void filtered();
+    void showChoices(FilterBox box, std::vector<FilterChoice> choices, const std::string& value);
+    void showSelected();
+
+    HistoryView& view_;
+    std::function<std::string()> compactorPath_;
+    HistoryQuery query_;
+    HistoryWatcher watch_;
+    std::optional<std::size_t> selected_; // a record: it keeps its place when the file grows
+    std::vector<FilterChoice> choices_[3];
+    bool shown_ = false;
+    bool telling_ = false; // the view's own signals while it is told what to show are no input
+    std::thread worker_;
+    std::mutex resultLock_;
+    std::shared_ptr<const HistoryLoad> result_;
+};
+
+} // namespace quillet::admin
