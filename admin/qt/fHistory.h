@@ -1,11 +1,11 @@
-// The history window: what the compactor's passes did, from "compact-history.csv" and
-// "error.log" beside it. A table with filters and totals, a chart of the sizes and of
-// the space saved, and the log lines of the selected pass. It reads the file on a
-// worker thread and reads it again when it grows.
+// The history window's Qt face: what the compactor's passes did, from
+// "compact-history.csv" and "error.log". It shows what HistoryPresenter decides and
+// forwards the user's input to it.
 #pragma once
 
-#include "admin/HistoryQuery.h"
+#include "admin/HistoryPresenter.h"
 #include "core/HistorySummary.h"
+#include "ui/qt/Text.h"
 
 #include <QAbstractTableModel>
 #include <QFutureWatcher>
@@ -19,69 +19,39 @@
 
 class QComboBox;
 class QDateEdit;
-class QLineSeries;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
-class QTimer;
 class QChartView;
 
 namespace quillet::admin {
 
-// The query's rows as a table; the selection follows its record when the rows are
-// sorted again.
+// The presenter's rows as a table: failures red, skips yellow, the whole path as a tip.
 class HistoryTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { When, Configuration, Database, Outcome, SizeBefore, SizeAfter, Saved, Seconds, Detail, ColumnCount };
-
-    HistoryTableModel(HistoryQuery& query, QObject* parent) : QAbstractTableModel(parent), query_(query) {}
-    // Shows what the query holds after it was changed.
+    HistoryTableModel(const HistoryQuery& query, QObject* parent) : QAbstractTableModel(parent), query_(query) {}
     void reset();
-    const HistoryRecord* recordAt(int row) const;
-    int rowOf(std::size_t recordIndex) const; // -1 when not shown
-
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    void sort(int column, Qt::SortOrder order) override;
 
 private:
-    HistoryQuery& query_;
+    const HistoryQuery& query_;
 };
 
-class TfrmHistory : public QWidget {
+class TfrmHistory : public QWidget, private HistoryView {
     Q_OBJECT
 public:
-    // compactorPath: the main window's Quillet Path text, asked at every load.
+    // compactorPath: the main window's Quillet Path text, asked at every reading.
     explicit TfrmHistory(std::function<QString()> compactorPath, QWidget* parent = nullptr);
-    ~TfrmHistory() override;
 
-    QString HistoryPath() const;
-    QString ErrorLogPath() const;
-
-    // Reads the file again on the worker thread; the window keeps showing the old
-    // contents until the new ones are there.
-    void Reload();
-    bool IsLoading() const;
-    // Reloads when the file's size or time changed since the last load, or the
-    // compactor path did.
-    void ReloadIfChanged();
-
-    // Handlers.
-    void FilterChanged();
-    void SelectionChanged();
-    void OpenInSpreadsheetClick();
-    void ShowFileClick();
-
-    // What is shown, for tests.
-    HistoryTotals ShownTotals() const { return query_.totals(); }
-    const HistoryQuery& Query() const { return query_; }
+    QString HistoryPath() const { return ui::FromStd(presenter_.HistoryPath()); }
+    // Reads the file when it changed since the last reading.
+    void ReloadIfChanged() { presenter_.Show(); }
+    bool IsLoading() const { return presenter_.IsLoading(); }
     const HistoryTableModel& Model() const { return *model_; }
-    QLineSeries* SizeBeforeSeries() const { return sizeBefore_; }
-    QLineSeries* SizeAfterSeries() const { return sizeAfter_; }
-    QLineSeries* SavedSeries() const { return saved_; }
 
     QComboBox* cbConfiguration = nullptr;
     QComboBox* cbDatabase = nullptr;
@@ -98,25 +68,31 @@ public:
     QChartView* SizeChart = nullptr;
     QChartView* SavedChart = nullptr;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void createControls();
-    void loaded();
-    void startLoading(const std::optional<std::string>& path);
-    void fillFilters();
-    void updateCharts();
-    void updateLog();
-    std::optional<std::size_t> selectedRecord() const;
+    QComboBox* box(FilterBox which) const;
 
-    std::function<QString()> compactorPath_;
-    HistoryQuery query_;
-    HistoryWatcher watch_;
+    void showRows() override;
+    void showSelection(std::optional<std::size_t> row) override;
+    void showSort(HistoryColumn column, bool descending) override;
+    void showChoices(FilterBox which, const std::vector<FilterChoice>& choices, std::size_t chosen) override;
+    void showDates(Date from, Date to) override;
+    void showTotals(const std::string& text) override;
+    void showFileNote(const std::string& text) override;
+    void showCharts(const HistoryChart& size, const HistoryChart& saved) override;
+    void showLog(const LogPane& pane) override;
+    void hide() override { QWidget::hide(); }
+    bool open(const std::string& path) override;
+    void warn(const std::string& text) override;
+    void postLoaded() override;
+
+    HistoryPresenter presenter_;
     HistoryTableModel* model_ = nullptr;
-    QFutureWatcher<std::shared_ptr<const HistoryLoad>>* watcher_ = nullptr;
-    QTimer* poll_ = nullptr;
-    bool filling_ = false; // the filter boxes are being filled, not chosen from
-    QLineSeries* sizeBefore_ = nullptr;
-    QLineSeries* sizeAfter_ = nullptr;
-    QLineSeries* saved_ = nullptr;
 };
 
 // The main window's status line: how the shown configuration last ran. Looks at the
@@ -129,7 +105,6 @@ public:
                    QWidget* parent = nullptr);
     ~THistoryStatus() override;
     void Refresh();
-    bool IsRefreshing() const { return busy_; }
 
 private:
     void refreshed();

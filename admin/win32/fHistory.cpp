@@ -1,6 +1,7 @@
 #include "admin/win32/fHistory.h"
 
 #include "core/Include.h"
+#include "platform/win32/WideText.h"
 #include "ui/win32/Guarded.h"
 #include "ui/win32/WebLinks.h"
 #include "ui/win32/Win32Prompts.h"
@@ -8,13 +9,15 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cwchar>
 #include <map>
 #include <mutex>
 #include <set>
 
 namespace quillet::admin {
 
+using platform::win32::Wide;
+using platform::win32::WideCrlf;
 using ui::win32::Guarded;
 
 namespace {
@@ -30,15 +33,6 @@ std::mutex g_resultLock;
 std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-std::wstring Wide(const std::string& text, UINT codePage = CP_ACP) {
-    if (text.empty())
-        return {};
-    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
 }
 
 // Days as Date counts them, from seconds since 1970.
@@ -65,7 +59,7 @@ SYSTEMTIME SystemTimeOf(Date date) {
 
 std::optional<Date> PickedDate(HWND picker) {
     SYSTEMTIME t{};
-    if (SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&t)) != GDT_VALID)
+    if (SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&t)) != GDT_VALID)
         return std::nullopt;
     return EncodeDate(t.wYear, t.wMonth, t.wDay);
 }
@@ -73,19 +67,19 @@ std::optional<Date> PickedDate(HWND picker) {
 // The chart: each line over the days it covers, scaled to the window, with its name.
 LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_PAINT)
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     RECT area;
     GetClientRect(window, &area);
     FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     FrameRect(dc, &area, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
-    const auto* data = reinterpret_cast<const ChartData*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(GetParent(window), WM_GETFONT, 0, 0)));
+    const auto* data = reinterpret_cast<const ChartData*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(GetParent(window), WM_GETFONT, 0, 0)));
     SetBkMode(dc, TRANSPARENT);
     if (data) {
         RECT title{area.left + 6, area.top + 3, area.right - 6, area.top + 18};
-        DrawTextA(dc, data->title.c_str(), -1, &title, DT_LEFT | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+        DrawTextW(dc, Wide(data->title).c_str(), -1, &title, DT_LEFT | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
         double minX = 1e300, maxX = -1e300, maxY = 0;
         for (const ChartLine& line : data->lines)
             for (const auto& [x, y] : line.points) {
@@ -105,14 +99,14 @@ LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
                 return POINT{plot.left + static_cast<LONG>((x - minX) / (maxX - minX) * (plot.right - plot.left)),
                              plot.bottom - static_cast<LONG>(y / maxY * (plot.bottom - plot.top))};
             };
-            char label[64];
-            std::snprintf(label, sizeof label, "%.0f MB", maxY);
+            wchar_t label[64];
+            std::swprintf(label, 64, L"%.0f MB", maxY);
             RECT top{area.left + 2, plot.top - 6, plot.left - 2, plot.top + 10};
-            DrawTextA(dc, label, -1, &top, DT_RIGHT | DT_SINGLELINE);
+            DrawTextW(dc, label, -1, &top, DT_RIGHT | DT_SINGLELINE);
             // The first day under the axis's start, the last one ending at its end.
             RECT below{plot.left, plot.bottom + 3, plot.right, plot.bottom + 18};
-            DrawTextA(dc, DateToDashText(static_cast<Date>(minX)).c_str(), -1, &below, DT_LEFT | DT_SINGLELINE);
-            DrawTextA(dc, DateToDashText(static_cast<Date>(maxX)).c_str(), -1, &below, DT_RIGHT | DT_SINGLELINE);
+            DrawTextW(dc, Wide(DateToDashText(static_cast<Date>(minX))).c_str(), -1, &below, DT_LEFT | DT_SINGLELINE);
+            DrawTextW(dc, Wide(DateToDashText(static_cast<Date>(maxX))).c_str(), -1, &below, DT_RIGHT | DT_SINGLELINE);
             int legend = plot.right;
             for (auto line = data->lines.rbegin(); line != data->lines.rend(); ++line) {
                 HPEN pen = CreatePen(PS_SOLID, 2, line->colour);
@@ -124,12 +118,13 @@ LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
                     Polyline(dc, points.data(), static_cast<int>(points.size()));
                 for (const POINT& p : points)
                     Ellipse(dc, p.x - 2, p.y - 2, p.x + 3, p.y + 3);
+                const std::wstring name = Wide(line->name);
                 SIZE extent{};
-                GetTextExtentPoint32A(dc, line->name.c_str(), static_cast<int>(line->name.size()), &extent);
+                GetTextExtentPoint32W(dc, name.c_str(), static_cast<int>(name.size()), &extent);
                 legend -= extent.cx + 24;
                 MoveToEx(dc, legend, area.top + 11, nullptr);
                 LineTo(dc, legend + 14, area.top + 11);
-                TextOutA(dc, legend + 18, area.top + 3, line->name.c_str(), static_cast<int>(line->name.size()));
+                TextOutW(dc, legend + 18, area.top + 3, name.c_str(), static_cast<int>(name.size()));
                 SelectObject(dc, old);
                 DeleteObject(pen);
             }
@@ -141,12 +136,12 @@ LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 void RegisterChartClass() {
     static const bool registered = [] {
-        WNDCLASSA wc{};
+        WNDCLASSW wc{};
         wc.lpfnWndProc = ChartProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        wc.lpszClassName = ChartClass;
-        return RegisterClassA(&wc) != 0;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.lpszClassName = L"QuilletChart";
+        return RegisterClassW(&wc) != 0;
     }();
     (void)registered;
 }
@@ -184,10 +179,10 @@ void TfrmHistory::createControls() {
     cbDatabase = l.add("COMBOBOX", "", combo, 214, 8, 200, 200, idDatabase);
     cbOutcome = l.add("COMBOBOX", "", combo, 420, 8, 110, 200, idOutcome);
     l.add("STATIC", "From", WS_CHILD | WS_VISIBLE, 538, 11, 28, 14);
-    dtFrom = l.add(DATETIMEPICK_CLASSA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | DTS_SHORTDATEFORMAT, 568, 8, 92, 21,
+    dtFrom = l.add("SysDateTimePick32", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | DTS_SHORTDATEFORMAT, 568, 8, 92, 21,
                    idFrom);
     l.add("STATIC", "to", WS_CHILD | WS_VISIBLE, 666, 11, 14, 14);
-    dtTo = l.add(DATETIMEPICK_CLASSA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | DTS_SHORTDATEFORMAT, 682, 8, 92, 21,
+    dtTo = l.add("SysDateTimePick32", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | DTS_SHORTDATEFORMAT, 682, 8, 92, 21,
                  idTo);
     btnSpreadsheet = l.add("BUTTON", "Open in spreadsheet", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 782, 7,
                            120, 23, idSpreadsheet);
@@ -195,24 +190,24 @@ void TfrmHistory::createControls() {
                         idShowFile);
     lblTotals = l.add("STATIC", "", WS_CHILD | WS_VISIBLE, 8, 36, 700, 16);
     lblFile = l.add("STATIC", "", WS_CHILD | WS_VISIBLE | SS_ENDELLIPSIS, 8, 54, 978, 16);
-    Table = l.add(WC_LISTVIEWA, "",
+    Table = l.add("SysListView32", "",
                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                   8, 74, 978, 300, idTable, WS_EX_CLIENTEDGE);
-    SendMessageA(Table, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
+    SendMessageW(Table, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
     for (int c = 0; c < HistoryColumnCount; ++c) {
         const auto which = static_cast<HistoryColumn>(c);
-        std::string title(HistoryColumnTitle(which));
-        LVCOLUMNA column{};
+        std::wstring title = Wide(HistoryColumnTitle(which));
+        LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         column.fmt = which >= HistoryColumn::SizeBefore && which <= HistoryColumn::Seconds ? LVCFMT_RIGHT : LVCFMT_LEFT;
         column.cx = l.px(ColumnWidths[c]);
         column.pszText = title.data();
-        SendMessageA(Table, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
+        SendMessageW(Table, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
     }
     SizeChart = l.add(ChartClass, "", WS_CHILD | WS_VISIBLE, 8, 382, 485, 190);
     SavedChart = l.add(ChartClass, "", WS_CHILD | WS_VISIBLE, 501, 382, 485, 190);
-    SetWindowLongPtrA(SizeChart, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&sizeChart_));
-    SetWindowLongPtrA(SavedChart, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&savedChart_));
+    SetWindowLongPtrW(SizeChart, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&sizeChart_));
+    SetWindowLongPtrW(SavedChart, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&savedChart_));
     lblLog = l.add("STATIC", "error.log", WS_CHILD | WS_VISIBLE, 8, 580, 978, 16);
     memLog = l.add("EDIT", "",
                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
@@ -222,7 +217,7 @@ void TfrmHistory::createControls() {
 
 void TfrmHistory::Show(HWND owner) {
     Guarded([&] {
-        SetWindowLongPtrA(hwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+        SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
         if (!IsWindowVisible(hwnd()))
             ui::win32::CentreOnScreen(hwnd());
         ShowWindow(hwnd(), SW_SHOW);
@@ -244,6 +239,8 @@ LRESULT TfrmHistory::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             ShowFileClick();
         return 0;
     }
+    case WM_NOTIFYFORMAT:
+        return NFR_UNICODE; // the table asks for its cells in UTF-16
     case WM_NOTIFY:
         return notify(reinterpret_cast<NMHDR*>(lParam));
     case WM_TIMER:
@@ -348,7 +345,7 @@ void TfrmHistory::startLoading(const std::optional<std::string>& path) {
             const std::lock_guard<std::mutex> hold(g_resultLock);
             result_ = std::move(load);
         }
-        PostMessageA(window, WmLoaded, 0, 0);
+        PostMessageW(window, WmLoaded, 0, 0);
     });
 }
 
@@ -369,13 +366,13 @@ void TfrmHistory::loaded() {
     FilterChanged();
     if (selected && *selected < query_.records().size())
         selectRecord(selected);
-    SetWindowTextA(lblFile, query_.fileNote(watch_.path()).c_str());
+    SetWindowTextW(lblFile, Wide(query_.fileNote(watch_.path())).c_str());
     startLoading(watch_.loaded());
 }
 
 std::string TfrmHistory::comboValue(HWND box) const {
     const int which = box == cbConfiguration ? 0 : box == cbDatabase ? 1 : 2;
-    const auto index = SendMessageA(box, CB_GETCURSEL, 0, 0);
+    const auto index = SendMessageW(box, CB_GETCURSEL, 0, 0);
     const auto& values = comboValues_[which];
     return index >= 0 && static_cast<std::size_t>(index) < values.size() ? values[static_cast<std::size_t>(index)]
                                                                          : std::string();
@@ -385,16 +382,16 @@ std::string TfrmHistory::comboValue(HWND box) const {
 void TfrmHistory::refill(HWND box, const std::vector<FilterChoice>& choices) {
     const std::string current = comboValue(box);
     auto& values = comboValues_[box == cbConfiguration ? 0 : box == cbDatabase ? 1 : 2];
-    SendMessageA(box, CB_RESETCONTENT, 0, 0);
+    SendMessageW(box, CB_RESETCONTENT, 0, 0);
     values.clear();
     int select = 0;
     for (const FilterChoice& choice : choices) {
-        SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.text.c_str()));
+        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(choice.text).c_str()));
         if (choice.value == current)
             select = static_cast<int>(values.size());
         values.push_back(choice.value);
     }
-    SendMessageA(box, CB_SETCURSEL, static_cast<WPARAM>(select), 0);
+    SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(select), 0);
 }
 
 void TfrmHistory::fillFilters() {
@@ -405,7 +402,7 @@ void TfrmHistory::fillFilters() {
     for (const auto& [picker, date] : {std::pair{dtFrom, query_.filter().from}, std::pair{dtTo, query_.filter().to}})
         if (date) {
             SYSTEMTIME t = SystemTimeOf(*date);
-            SendMessageA(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
+            SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
         }
     filling_ = wasFilling;
 }
@@ -427,15 +424,15 @@ void TfrmHistory::FilterChanged() {
     // The old selection goes. Only its row is touched: asking the list view about every
     // row costs wine a pass over all of them.
     if (selectedRow_ >= 0) {
-        LVITEMA none{};
+        LVITEMW none{};
         none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageA(Table, LVM_SETITEMSTATE, static_cast<WPARAM>(selectedRow_), reinterpret_cast<LPARAM>(&none));
+        SendMessageW(Table, LVM_SETITEMSTATE, static_cast<WPARAM>(selectedRow_), reinterpret_cast<LPARAM>(&none));
         selectedRow_ = -1;
     }
-    SendMessageA(Table, LVM_SETITEMCOUNT, query_.rowCount(), 0);
+    SendMessageW(Table, LVM_SETITEMCOUNT, query_.rowCount(), 0);
     selectRecord(selected);
     InvalidateRect(Table, nullptr, FALSE);
-    SetWindowTextA(lblTotals, query_.totalsText().c_str());
+    SetWindowTextW(lblTotals, Wide(query_.totalsText()).c_str());
     updateCharts();
     updateLog();
 }
@@ -447,12 +444,12 @@ void TfrmHistory::selectRecord(std::optional<std::size_t> record) {
 }
 
 void TfrmHistory::SelectRow(int row) {
-    LVITEMA state{};
+    LVITEMW state{};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(Table, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    SendMessageW(Table, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
     selectedRow_ = row;
-    SendMessageA(Table, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    SendMessageW(Table, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
 }
 
 void TfrmHistory::SelectionChanged() {
@@ -478,21 +475,14 @@ void TfrmHistory::updateCharts() {
 
 void TfrmHistory::updateLog() {
     const LogPane pane = query_.passLog(selectedRecord(), ErrorLogPath());
-    SetWindowTextA(lblLog, pane.title.c_str());
-    // A multi-line edit box breaks lines at CR LF.
-    std::string text;
-    for (char c : pane.text) {
-        if (c == '\n')
-            text += '\r';
-        text += c;
-    }
-    SetWindowTextA(memLog, text.c_str());
+    SetWindowTextW(lblLog, Wide(pane.title).c_str());
+    SetWindowTextW(memLog, WideCrlf(pane.text).c_str()); // a multi-line edit box breaks lines at CR LF
 }
 
 void TfrmHistory::OpenInSpreadsheetClick() {
     Guarded([&] {
         const std::string path = HistoryPath();
-        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetFileAttributesW(Wide(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
             ui::win32::CurrentPrompts().warn(Caption, "There is no history yet: " + path + " does not exist.");
             return;
         }

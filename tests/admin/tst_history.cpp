@@ -11,7 +11,11 @@
 #include "tests/support/ScheduleSeams.h"
 
 #include <QComboBox>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -84,12 +88,6 @@ QStringList Column(const TfrmHistory& w, int column) {
     return cells;
 }
 
-void ChooseData(QComboBox* box, const QString& value) {
-    const int index = box->findData(value);
-    QVERIFY2(index >= 0, qPrintable(value));
-    box->setCurrentIndex(index);
-}
-
 qint64 Ms(const char* start) {
     return QDateTime::fromString(QString::fromLatin1(start), Qt::ISODate).toMSecsSinceEpoch();
 }
@@ -112,67 +110,68 @@ class HistoryTest : public QObject {
     };
 
 private slots:
-    void everyOutcomeRowsTotalsAndFilters();
-    void chartSeriesForADatabaseWithThreePasses();
+    void theControlsShowWhatThePresenterDecides();
     void badFilesShowWhatTheyCan_data();
     void badFilesShowWhatTheyCan();
-    void reloadsWhenTheFileGrows();
-    void logLinesOfTheSelectedPass();
-    void openersGoThroughTheDesktop();
+    void openersGoThroughTheDesktopAndEscapeCloses();
     void lastRunInTheMainWindowAndTheScheduler();
 };
 
-void HistoryTest::everyOutcomeRowsTotalsAndFilters() {
+// What the controls show, and the user's input through them: boxes, dates, a title
+// click, a selection, names outside ASCII.
+void HistoryTest::theControlsShowWhatThePresenterDecides() {
     World world;
-    QVERIFY(WriteFile(world.history(), HistoryText(Sample(world.cfg(), world.other()))));
+    auto records = Sample(world.cfg(), world.other());
+    records[4].database = "/db/\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xE6\x95\xB0\xE6\x8D\xAE \xF0\x9F\x93\x8A.mdb";
+    QVERIFY(WriteFile(world.history(), HistoryText(records)));
+    const platform::LocalDateTime t{2026, 12, 7, 1, 0, 2, 0};
+    const std::string line = platform::ShortDateText(t) + " " + platform::LongTimeText(t) + " .mdb file: in use";
+    QVERIFY(WriteFile(world.file("error.log"), QByteArray::fromStdString(line + "\r\n")));
     auto w = world.open();
+    w->show();
     const auto& model = w->Model();
-
     QCOMPARE(model.rowCount(), 12);
-    QCOMPARE(Column(*w, HistoryTableModel::Database).first(), QStringLiteral("h.mdb"));
-    QCOMPARE(model.headerData(HistoryTableModel::SizeBefore, Qt::Horizontal, Qt::DisplayRole).toString(),
+    QCOMPARE(Column(*w, int(HistoryColumn::Database)).first(), QStringLiteral("h.mdb"));
+    QVERIFY(Column(*w, int(HistoryColumn::Database)).contains(QString::fromUtf8("\u03A9\u03BC\u03AD\u03B3\u03B1 \u6570\u636E \U0001F4CA.mdb")));
+    QCOMPARE(model.headerData(int(HistoryColumn::SizeBefore), Qt::Horizontal, Qt::DisplayRole).toString(),
              QStringLiteral("Size before"));
-    // Failures stand out, skips too, a compaction does not.
-    const int stock = Column(*w, HistoryTableModel::Outcome).indexOf("timed-out");
-    const int inUse = Column(*w, HistoryTableModel::Outcome).indexOf("in-use");
-    const int orders = Column(*w, HistoryTableModel::Database).indexOf("orders.mdb");
-    QVERIFY(model.index(stock, 0).data(Qt::BackgroundRole).isValid());
-    QVERIFY(model.index(stock, 0).data(Qt::BackgroundRole) != model.index(inUse, 0).data(Qt::BackgroundRole));
-    QVERIFY(!model.index(orders, 0).data(Qt::BackgroundRole).isValid());
-    QCOMPARE(model.index(orders, HistoryTableModel::Database).data(Qt::ToolTipRole).toString(),
-             QStringLiteral("/db/orders.mdb"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Compaction History"));
     QCOMPARE(w->lblTotals->text(), QStringLiteral("4 passes, 4 databases compacted, 4 failures, 1.2 GB saved"));
+    QCOMPARE(w->cbConfiguration->count(), 3);
+    QCOMPARE(w->dtTo->date(), QDate(2026, 12, 8));
 
     // The boxes filter; the database box follows the configuration.
-    ChooseData(w->cbOutcome, QStringLiteral("*skipped"));
-    QCOMPARE(Column(*w, HistoryTableModel::Outcome), QStringList({"no-space", "in-use"}));
-    ChooseData(w->cbOutcome, QString());
-    ChooseData(w->cbConfiguration, world.other());
-    QCOMPARE(Column(*w, HistoryTableModel::Database), QStringList({"x.mdb"}));
+    w->cbOutcome->setCurrentIndex(w->cbOutcome->findText("Skipped"));
+    QCOMPARE(Column(*w, int(HistoryColumn::Outcome)), QStringList({"no-space", "in-use"}));
+    w->cbOutcome->setCurrentIndex(0);
+    w->cbConfiguration->setCurrentIndex(w->cbConfiguration->findText(world.other()));
     QCOMPARE(w->cbDatabase->count(), 2);
-    ChooseData(w->cbConfiguration, QString());
+    w->cbConfiguration->setCurrentIndex(0);
     w->dtFrom->setDate(QDate(2026, 12, 7));
     w->dtTo->setDate(QDate(2026, 12, 7));
-    QCOMPARE(Column(*w, HistoryTableModel::Database), QStringList({"x.mdb", "stock.mdb", "orders.mdb"}));
+    QCOMPARE(model.rowCount(), 3);
 
-    // Sorting by a column; the selected record stays selected.
-    w->Table->selectRow(Column(*w, HistoryTableModel::Database).indexOf("x.mdb"));
-    w->Table->sortByColumn(HistoryTableModel::Saved, Qt::DescendingOrder);
-    QCOMPARE(model.recordAt(w->Table->selectionModel()->selectedRows().value(0).row())->database, std::string("/db/x.mdb"));
-    QCOMPARE(Column(*w, HistoryTableModel::Saved), QStringList({"300.0 MB", "1.0 MB", ""}));
+    // A title click sorts through the presenter; the selection stays on its record and
+    // charts it; the log shows what its pass wrote.
+    w->Table->selectRow(Column(*w, int(HistoryColumn::Outcome)).indexOf("in-use"));
+    QCOMPARE(w->memLog->toPlainText(), FromStd(line));
+    QVERIFY(w->lblLog->text().startsWith("error.log, pass of 2026-12-07 01:00"));
+    emit w->Table->horizontalHeader()->sectionClicked(int(HistoryColumn::Saved));
+    QCOMPARE(w->Table->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
+    QCOMPARE(Column(*w, int(HistoryColumn::Saved)), QStringList({"", "1.0 MB", "300.0 MB"}));
+    const int selected = w->Table->selectionModel()->selectedRows().value(0).row();
+    QCOMPARE(model.index(selected, int(HistoryColumn::Outcome)).data().toString(), QStringLiteral("in-use"));
+    QCOMPARE(w->SizeChart->chart()->title(), QStringLiteral("Size of stock.mdb"));
+    w->dtFrom->setDate(QDate(2026, 12, 6));
+    w->dtTo->setDate(QDate(2026, 12, 8));
+    w->Table->selectRow(Column(*w, int(HistoryColumn::Database)).indexOf("orders.mdb"));
+    const auto series = w->SizeChart->chart()->series();
+    QCOMPARE(series.size(), 2);
+    QCOMPARE(static_cast<QLineSeries*>(series[0])->points(),
+             QList<QPointF>({{double(Ms(N1)) / 1000, 800}, {double(Ms(N2)) / 1000, 900}, {double(Ms(N3)) / 1000, 1600}}));
+    auto* y = static_cast<QCategoryAxis*>(w->SizeChart->chart()->axes(Qt::Vertical).value(0));
+    QVERIFY(y && y->categoriesLabels().contains(QStringLiteral("2000 MB")));
     QVERIFY(world.reports.empty());
-}
-
-void HistoryTest::chartSeriesForADatabaseWithThreePasses() {
-    World world;
-    QVERIFY(WriteFile(world.history(), HistoryText(Sample(world.cfg(), world.other()))));
-    auto w = world.open();
-    w->Table->selectRow(Column(*w, HistoryTableModel::Database).indexOf("orders.mdb"));
-    const QList<QPointF> before{{double(Ms(N1)), 800}, {double(Ms(N2)), 900}, {double(Ms(N3)), 1600}};
-    QCOMPARE(w->SizeBeforeSeries()->points(), before);
-    QCOMPARE(w->SizeAfterSeries()->count(), 3);
-    auto night = [](int day) { return double(QDateTime(QDate(2026, 12, day), QTime(0, 0)).toMSecsSinceEpoch()); };
-    QCOMPARE(w->SavedSeries()->points(), QList<QPointF>({{night(6), 300}, {night(7), 301}, {night(8), 600}}));
 }
 
 void HistoryTest::badFilesShowWhatTheyCan_data() {
@@ -206,62 +205,17 @@ void HistoryTest::badFilesShowWhatTheyCan() {
     QCOMPARE(w->lblFile->text().contains("skipped"), saysSkipped);
     if (rows > 0) {
         w->Table->selectRow(0);
-        QCOMPARE(w->SizeBeforeSeries()->count(), rows); // one database in each
+        QCOMPARE(static_cast<QLineSeries*>(w->SizeChart->chart()->series().value(0))->count(), rows);
     }
     QVERIFY(world.reports.empty());
 }
 
-void HistoryTest::reloadsWhenTheFileGrows() {
-    World world;
-    auto w = world.open();
-    w->show();
-    QCOMPARE(w->Model().rowCount(), 0);
-    QVERIFY(w->lblFile->text().contains("does not exist"));
-
-    auto records = Sample(world.cfg(), world.other());
-    QVERIFY(WriteFile(world.history(), HistoryText({records.begin(), records.begin() + 5})));
-    QTRY_COMPARE(w->Model().rowCount(), 5);
-    w->dtFrom->setDate(QDate(2026, 12, 7));
-    QCOMPARE(w->Model().rowCount(), 3);
-    w->Table->selectRow(Column(*w, HistoryTableModel::Database).indexOf("x.mdb"));
-
-    // A new night arrives while the window is open: it shows, the selection stays, and
-    // the date boxes show the range that follows it.
-    QVERIFY(WriteFile(world.history(), HistoryText(records)));
-    QTRY_COMPARE(w->Model().rowCount(), 10);
-    QCOMPARE(w->dtTo->date(), QDate(2026, 12, 8));
-    const int selected = w->Table->selectionModel()->currentIndex().row();
-    QCOMPARE(w->Model().recordAt(selected)->database, std::string("/db/x.mdb"));
-
-    // A history that shrank (replaced by hand) is read afresh.
-    QVERIFY(WriteFile(world.history(), HistoryText({records[2]})));
-    QTRY_COMPARE(w->Model().rowCount(), 1);
-}
-
-void HistoryTest::logLinesOfTheSelectedPass() {
-    World world;
-    QVERIFY(WriteFile(world.history(), HistoryText(Sample(world.cfg(), world.other()))));
-    const platform::LocalDateTime t{2026, 12, 7, 1, 0, 2, 0};
-    const std::string line = platform::ShortDateText(t) + " " + platform::LongTimeText(t) + " .mdb file: in use";
-    QVERIFY(WriteFile(world.file("error.log"), QByteArray::fromStdString(line + "\r\n")));
-    auto w = world.open();
-    QVERIFY(w->memLog->toPlainText().startsWith("Select a pass"));
-    w->Table->selectRow(Column(*w, HistoryTableModel::Outcome).indexOf("in-use"));
-    QCOMPARE(w->memLog->toPlainText(), FromStd(line));
-    QVERIFY(w->lblLog->text().startsWith("error.log, pass of 2026-12-07 01:00"));
-}
-
-void HistoryTest::openersGoThroughTheDesktop() {
+void HistoryTest::openersGoThroughTheDesktopAndEscapeCloses() {
     World world;
     RecordingUrlOpener& opener = RecordingUrlOpener::install();
-    auto w = world.open();
-    // No file yet: said so, nothing opened.
-    w->btnSpreadsheet->click();
-    QVERIFY(opener.opened.empty());
-    QCOMPARE(world.dialogs.shown.size(), 1u);
-    QVERIFY(world.dialogs.shown.back().text.contains("does not exist"));
-
     QVERIFY(WriteFile(world.history(), HistoryText(Sample(world.cfg(), world.other()))));
+    auto w = world.open();
+    w->show();
     w->btnSpreadsheet->click();
     w->btnShowFile->click();
     QCOMPARE(opener.opened, std::vector<QString>({QUrl::fromLocalFile(world.history()).toString(),
@@ -270,6 +224,8 @@ void HistoryTest::openersGoThroughTheDesktop() {
     w->btnSpreadsheet->click();
     QVERIFY(world.dialogs.shown.back().text.startsWith("Could not open"));
     UrlOpener::setInstance(nullptr);
+    QTest::keyClick(w.get(), Qt::Key_Escape);
+    QVERIFY(!w->isVisible());
     QVERIFY(world.reports.empty());
 }
 
