@@ -74,11 +74,6 @@ void Draw(QChart* chart, const HistoryChart& data) {
 
 // ---- The table's model ----
 
-void HistoryTableModel::reset() {
-    beginResetModel();
-    endResetModel();
-}
-
 int HistoryTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(query_.rowCount());
 }
@@ -255,9 +250,13 @@ void TfrmHistory::showEvent(QShowEvent* event) {
     guarded([this] { presenter_.Show(); });
 }
 
+// Escape closes; Ctrl+1 to Ctrl+9 sort by a column as a click on its title does.
 void TfrmHistory::keyPressEvent(QKeyEvent* event) {
+    const int column = event->key() - Qt::Key_1;
     if (event->key() == Qt::Key_Escape)
         guarded([this] { presenter_.Close(); });
+    else if (event->modifiers() == Qt::ControlModifier && column >= 0 && column < HistoryColumnCount)
+        guarded([&] { presenter_.SortClicked(static_cast<HistoryColumn>(column)); });
     else
         QWidget::keyPressEvent(event);
 }

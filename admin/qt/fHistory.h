@@ -13,9 +13,6 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
-#include <memory>
-#include <optional>
-#include <vector>
 
 class QComboBox;
 class QDateEdit;
@@ -31,7 +28,7 @@ class HistoryTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     HistoryTableModel(const HistoryQuery& query, QObject* parent) : QAbstractTableModel(parent), query_(query) {}
-    void reset();
+    void reset() { beginResetModel(), endResetModel(); }
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;

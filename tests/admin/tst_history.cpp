@@ -224,6 +224,8 @@ void HistoryTest::openersGoThroughTheDesktopAndEscapeCloses() {
     w->btnSpreadsheet->click();
     QVERIFY(world.dialogs.shown.back().text.startsWith("Could not open"));
     UrlOpener::setInstance(nullptr);
+    QTest::keyClick(w->Table, Qt::Key_3, Qt::ControlModifier);
+    QCOMPARE(w->Table->horizontalHeader()->sortIndicatorSection(), int(HistoryColumn::Database));
     QTest::keyClick(w.get(), Qt::Key_Escape);
     QVERIFY(!w->isVisible());
     QVERIFY(world.reports.empty());

@@ -1,33 +1,82 @@
-// The Win32 history window under wine, driven by window messages: its filters and
-// totals over a small history, the sort by a title click, the size chart of a selection.
+// The Win32 history window under wine: what its controls show (cells, titles, boxes,
+// notes, the log) read back as the user sees them, for names in several scripts, and
+// the wiring of input and keyboard to the presenter.
 #include "admin/win32/fHistory.h"
 
+#include "platform/RegionalTime.h"
+#include "platform/win32/WideText.h"
 #include "tests/support/Win32Doubles.h"
+#include "ui/win32/MessageLoop.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
-using quillet::admin::HistoryColumn;
-using quillet::admin::TfrmHistory;
+using namespace quillet::admin;
+using quillet::platform::win32::Utf8;
+using quillet::platform::win32::Wide;
 namespace test = quillet::test;
 
 namespace {
 
-const char Fixture[] =
-    "start,configuration,database,outcome,exit_code,size_before,size_after,seconds,detail\r\n"
-    "2026-12-06T01:00:03+01:00,C:\\cfg\\nightly.cfg,C:\\db\\orders.mdb,ok,0,3145728,1048576,1.5,\r\n"
-    "2026-12-06T01:00:03+01:00,C:\\cfg\\nightly.cfg,C:\\db\\stock.mdb,failed,2,,,0.2,no such file\r\n"
-    "2026-12-06T02:00:03+01:00,C:\\cfg\\archive.cfg,C:\\db\\old.mdb,in-use,,,,,lock held\r\n"
-    "2026-12-07T01:00:03+01:00,C:\\cfg\\nightly.cfg,C:\\db\\orders.mdb,ok,0,2097152,1048576,1.1,\r\n"
-    "2026-12-07T01:00:03+01:00,C:\\cfg\\nightly.cfg,C:\\db\\stock.mdb,unchanged,,4096,4096,,\r\n";
+// Greek, Cyrillic, CJK and a character outside the Basic Multilingual Plane.
+const std::string Nightly = "C:\\cfg\\\xCE\x9D\xCF\x85\xCF\x87\xCF\x84\xCE\xB5\xCF\x81\xCE\xB9\xCE\xBD\xCE\xAE.cfg";
+const std::string Orders = "C:\\db\\\xD0\xB7\xD0\xB0\xD0\xBA\xD0\xB0\xD0\xB7\xD1\x8B.mdb";
+const std::string Stock = "C:\\db\\\xE6\x95\xB0\xE6\x8D\xAE \xF0\x9F\x93\x8A.mdb";
+
+std::string Fixture() {
+    return "start,configuration,database,outcome,exit_code,size_before,size_after,seconds,detail\r\n"
+           "2026-12-06T01:00:03+01:00," + Nightly + "," + Orders + ",ok,0,3145728,1048576,1.5,\r\n"
+           "2026-12-06T01:00:03+01:00," + Nightly + "," + Stock + ",failed,2,,,0.2,no such file\r\n"
+           "2026-12-06T02:00:03+01:00,C:\\cfg\\archive.cfg,C:\\db\\old.mdb,in-use,,,,,lock held\r\n"
+           "2026-12-07T01:00:03+01:00," + Nightly + "," + Orders + ",ok,0,1387266048,1048576,1.1,\r\n"
+           "not a line of the history\r\n"
+           "2026-12-07T01:00:03+01:00," + Nightly + "," + Stock + ",unchanged,,4096,4096,,\r\n";
+}
+
+std::string Text(HWND control) {
+    wchar_t text[1024] = {};
+    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return Utf8(text);
+}
+
+std::string Cell(HWND table, int row, int column) {
+    wchar_t text[512] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 512;
+    SendMessageW(table, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return Utf8(text);
+}
+
+std::string Title(HWND table, int column) {
+    wchar_t text[128] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 128;
+    SendMessageW(reinterpret_cast<HWND>(SendMessageW(table, LVM_GETHEADER, 0, 0)), HDM_GETITEMW,
+                 static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    return Utf8(text);
+}
+
+std::vector<std::string> Items(HWND box) {
+    std::vector<std::string> items;
+    for (LRESULT i = 0, n = SendMessageW(box, CB_GETCOUNT, 0, 0); i < n; ++i) {
+        std::wstring text(static_cast<std::size_t>(SendMessageW(box, CB_GETLBTEXTLEN, i, 0)), L'\0');
+        SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        items.push_back(Utf8(text));
+    }
+    return items;
+}
 
 class History : public ::testing::Test {
 protected:
     void SetUp() override {
         test::InstallScriptedPrompts();
-        test::WriteText(dir.file("compact-history.csv"), Fixture);
+        test::WriteText(dir.file("compact-history.csv"), Fixture());
         window = std::make_unique<TfrmHistory>([this] { return dir.file("Quillet.exe"); });
         window->Reload();
         WaitLoaded();
@@ -41,18 +90,18 @@ protected:
         ASSERT_FALSE(window->IsLoading());
     }
     // Picks an item of a filter box as the user does.
-    void Choose(HWND box, const char* text) {
-        const auto index = SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
-        ASSERT_GE(index, 0) << text;
-        SendMessageA(box, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        SendMessageA(window->hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), CBN_SELCHANGE),
+    void Choose(HWND box, const std::string& text) {
+        const auto items = Items(box);
+        const auto at = std::find(items.begin(), items.end(), text);
+        ASSERT_NE(at, items.end()) << text;
+        SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(at - items.begin()), 0);
+        SendMessageW(window->hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(box));
-        test::PumpMessages();
     }
-    std::string Text(HWND control) {
-        char text[512] = {};
-        GetWindowTextA(control, text, sizeof text);
-        return text;
+    int Rows() { return static_cast<int>(SendMessageW(window->Table, LVM_GETITEMCOUNT, 0, 0)); }
+    bool Key(HWND focus, UINT message, WPARAM key) {
+        MSG msg{focus, message, key, 0, 0, {}};
+        return quillet::ui::win32::PreTranslate(msg);
     }
 
     test::TempFolder dir;
@@ -61,58 +110,96 @@ protected:
 
 } // namespace
 
-TEST_F(History, FiltersAndTotalsFollowTheChoices) {
-    EXPECT_EQ(window->Query().rowCount(), 5u);
-    EXPECT_EQ(Text(window->lblTotals), "3 passes, 2 databases compacted, 1 failure, 3.0 MB saved");
-    // Newest first.
-    EXPECT_EQ(window->Query().recordAt(0).start, "2026-12-07T01:00:03+01:00");
+TEST_F(History, TheControlsShowEveryCellAndNameAsTheModelHoldsThem) {
+    const HistoryQuery& query = window->Query();
+    ASSERT_EQ(Rows(), 5);
+    for (int row = 0; row < Rows(); ++row)
+        for (int column = 0; column < HistoryColumnCount; ++column)
+            EXPECT_EQ(Cell(window->Table, row, column),
+                      query.cellText(static_cast<std::size_t>(row), static_cast<HistoryColumn>(column)))
+                << row << "," << column;
+    EXPECT_EQ(Cell(window->Table, 0, int(HistoryColumn::Database)), "\xE6\x95\xB0\xE6\x8D\xAE \xF0\x9F\x93\x8A.mdb");
+    EXPECT_EQ(Cell(window->Table, 1, int(HistoryColumn::SizeBefore)), "1.3 GB");
+    for (int column = 0; column < HistoryColumnCount; ++column)
+        EXPECT_EQ(Title(window->Table, column), HistoryColumnTitle(static_cast<HistoryColumn>(column)));
 
-    Choose(window->cbOutcome, "Failures");
-    EXPECT_EQ(window->Query().rowCount(), 1u);
-    EXPECT_EQ(window->ShownTotals().failed, 1u);
-    Choose(window->cbOutcome, "Skipped");
-    EXPECT_EQ(window->ShownTotals().skipped, 1u);
-    Choose(window->cbOutcome, "All outcomes");
-
-    Choose(window->cbConfiguration, "C:\\cfg\\nightly.cfg");
-    EXPECT_EQ(window->Query().rowCount(), 4u);
-    EXPECT_EQ(SendMessageA(window->cbDatabase, CB_GETCOUNT, 0, 0), 3); // all, orders, stock
-    Choose(window->cbDatabase, "C:\\db\\orders.mdb");
-    EXPECT_EQ(window->ShownTotals().compacted, 2u);
-    EXPECT_EQ(window->ShownTotals().spaceSaved, 3145728);
-
-    // The dates: the second night only.
-    SYSTEMTIME day{};
-    day.wYear = 2026, day.wMonth = 12, day.wDay = 7;
-    SendMessageA(window->dtFrom, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&day));
-    window->FilterChanged();
-    EXPECT_EQ(window->Query().rowCount(), 1u);
-    EXPECT_EQ(window->ShownTotals().passes, 1u);
+    EXPECT_EQ(Text(window->hwnd()), "Compaction History");
+    EXPECT_EQ(Text(window->lblTotals), "3 passes, 2 databases compacted, 1 failure, 1.3 GB saved");
+    EXPECT_EQ(Text(window->lblFile), dir.file("compact-history.csv") + " (" + std::to_string(Fixture().size()) +
+                                         " bytes) \xE2\x80\x94 1 unreadable line skipped");
+    EXPECT_EQ(Items(window->cbConfiguration), (std::vector<std::string>{"All configurations", "C:\\cfg\\archive.cfg", Nightly}));
+    EXPECT_EQ(Items(window->cbDatabase).size(), 4u);
+    EXPECT_EQ(Text(window->SizeChart), "Select a database to see its size");
 }
 
-TEST_F(History, TitleClicksSortAndASelectionChartsItsDatabase) {
+TEST_F(History, FiltersTitlesAndASelectionReachThePresenter) {
+    Choose(window->cbOutcome, "Failures");
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_EQ(Text(window->lblTotals), "1 pass, 0 databases compacted, 1 failure, 0 bytes saved");
+    Choose(window->cbOutcome, "All outcomes");
+    Choose(window->cbConfiguration, Nightly);
+    EXPECT_EQ(Rows(), 4);
+    EXPECT_EQ(Items(window->cbDatabase), (std::vector<std::string>{"All databases", Orders, Stock}));
+    Choose(window->cbDatabase, Orders);
+    EXPECT_EQ(Rows(), 2);
+
+    // The second night only, through the picker's notification.
+    NMDATETIMECHANGE change{};
+    change.nmhdr.hwndFrom = window->dtFrom;
+    change.nmhdr.code = DTN_DATETIMECHANGE;
+    change.st.wYear = 2026, change.st.wMonth = 12, change.st.wDay = 7;
+    SendMessageW(window->hwnd(), WM_NOTIFY, TfrmHistory::idFrom, reinterpret_cast<LPARAM>(&change));
+    EXPECT_EQ(Rows(), 1);
+    Choose(window->cbDatabase, "All databases");
+    Choose(window->cbConfiguration, "All configurations");
+
+    // A title click sorts ascending, a second one the other way.
     NMLISTVIEW click{};
     click.hdr.hwndFrom = window->Table;
-    click.hdr.idFrom = TfrmHistory::idTable;
     click.hdr.code = LVN_COLUMNCLICK;
-    click.iSubItem = static_cast<int>(HistoryColumn::Database);
-    SendMessageA(window->hwnd(), WM_NOTIFY, TfrmHistory::idTable, reinterpret_cast<LPARAM>(&click));
-    const auto& query = window->Query();
-    EXPECT_EQ(query.recordAt(0).database, "C:\\db\\old.mdb"); // ascending first
-    SendMessageA(window->hwnd(), WM_NOTIFY, TfrmHistory::idTable, reinterpret_cast<LPARAM>(&click));
-    EXPECT_EQ(query.recordAt(0).database, "C:\\db\\stock.mdb");
+    click.iSubItem = static_cast<int>(HistoryColumn::Outcome);
+    SendMessageW(window->hwnd(), WM_NOTIFY, TfrmHistory::idTable, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(Cell(window->Table, 0, int(HistoryColumn::Outcome)), "ok");
+    SendMessageW(window->hwnd(), WM_NOTIFY, TfrmHistory::idTable, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(Cell(window->Table, 0, int(HistoryColumn::Outcome)), "unchanged");
 
+    // Selecting a row charts its database and shows its pass's log lines.
+    const quillet::platform::LocalDateTime t{2026, 12, 7, 1, 0, 5, 0};
+    const std::string line = quillet::platform::ShortDateText(t) + " " + quillet::platform::LongTimeText(t) +
+                             " .mdb file: " + Orders + " was compacted";
+    test::WriteText(dir.file("error.log"), line + "\r\n");
     int orders = -1;
-    for (std::size_t row = 0; row < query.rowCount() && orders < 0; ++row)
-        if (query.recordAt(row).database == "C:\\db\\orders.mdb")
-            orders = static_cast<int>(row);
-    window->SelectRow(orders);
-    test::PumpMessages();
-    const auto& size = window->SizeChartData();
-    EXPECT_EQ(size.title, "Size of orders.mdb");
-    ASSERT_EQ(size.lines.size(), 2u);
-    EXPECT_EQ(size.lines[0].points.size(), 2u); // before, two nights
-    EXPECT_DOUBLE_EQ(size.lines[0].points[0].second, 3.0);
-    ASSERT_EQ(window->SavedChartData().lines.size(), 1u);
-    EXPECT_EQ(window->SavedChartData().lines[0].points.size(), 2u);
+    for (int row = 0; row < Rows() && orders < 0; ++row)
+        if (Cell(window->Table, row, int(HistoryColumn::When)) == "2026-12-07 01:00" &&
+            Cell(window->Table, row, int(HistoryColumn::Outcome)) == "ok")
+            orders = row;
+    LVITEMW state{};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(window->Table, LVM_SETITEMSTATE, static_cast<WPARAM>(orders), reinterpret_cast<LPARAM>(&state));
+    EXPECT_EQ(Text(window->SizeChart), "Size of \xD0\xB7\xD0\xB0\xD0\xBA\xD0\xB0\xD0\xB7\xD1\x8B.mdb");
+    EXPECT_EQ(Text(window->memLog), line);
+    EXPECT_EQ(Text(window->lblLog).rfind("error.log, pass of 2026-12-07 01:00 (\xCE\x9D", 0), 0u);
+}
+
+TEST_F(History, KeyboardAndSize) {
+    window->Show(nullptr);
+    EXPECT_EQ(GetFocus(), window->cbConfiguration);
+    // Alt+U reaches the outcome box through its label.
+    Key(window->cbConfiguration, WM_SYSCHAR, 'u');
+    EXPECT_EQ(GetFocus(), window->cbOutcome);
+
+    // Fits a 1366x768 screen with its taskbar, and the table follows the window's size.
+    RECT frame{}, before{}, after{};
+    GetWindowRect(window->hwnd(), &frame);
+    EXPECT_LE(frame.right - frame.left, 1366);
+    EXPECT_LE(frame.bottom - frame.top, 728);
+    GetClientRect(window->Table, &before);
+    SetWindowPos(window->hwnd(), nullptr, 0, 0, frame.right - frame.left + 40, frame.bottom - frame.top + 40,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    GetClientRect(window->Table, &after);
+    EXPECT_GT(after.right, before.right + 30);
+    EXPECT_GT(after.bottom, before.bottom);
+
+    Key(window->cbOutcome, WM_KEYDOWN, VK_ESCAPE);
+    EXPECT_FALSE(IsWindowVisible(window->hwnd()));
 }
