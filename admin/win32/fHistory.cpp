@@ -254,8 +254,6 @@ LRESULT TfrmHistory::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             presenter_.Close();
         return 0;
     }
-    case WM_NOTIFYFORMAT:
-        return NFR_UNICODE; // the table asks for its cells in UTF-16
     case WM_NOTIFY:
         return notify(reinterpret_cast<NMHDR*>(lParam));
     case WM_SIZE:
@@ -397,24 +395,24 @@ void TfrmHistory::showDates(Date from, Date to) {
 }
 
 void TfrmHistory::showTotals(const std::string& text) {
-    SetWindowTextW(lblTotals, Wide(text).c_str());
+    ui::win32::SetText(lblTotals, text);
 }
 
 void TfrmHistory::showFileNote(const std::string& text) {
-    SetWindowTextW(lblFile, Wide(text).c_str());
+    ui::win32::SetText(lblFile, text);
 }
 
 void TfrmHistory::showCharts(const HistoryChart& size, const HistoryChart& saved) {
     sizeChart_ = size;
     savedChart_ = saved;
     for (const auto& [chart, data] : {std::pair{SizeChart, &size}, std::pair{SavedChart, &saved}}) {
-        SetWindowTextW(chart, Wide(data->title).c_str());
+        ui::win32::SetText(chart, data->title);
         InvalidateRect(chart, nullptr, FALSE);
     }
 }
 
 void TfrmHistory::showLog(const LogPane& pane) {
-    SetWindowTextW(lblLog, Wide(pane.title).c_str());
+    ui::win32::SetText(lblLog, pane.title);
     SetWindowTextW(memLog, platform::win32::WideCrlf(pane.text).c_str());
 }
 
