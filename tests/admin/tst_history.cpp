@@ -1,6 +1,7 @@
 // The history window, the main window's last-run line and the scheduler's, driven
 // headless over history files written as the compactor writes them.
 #include "AdminTestSupport.h"
+#include "HistoryRecords.h"
 
 #include "ui/qt/WebLinks.h"
 #include "admin/qt/fHistory.h"
@@ -27,34 +28,17 @@ using namespace quillet;
 using namespace quillet::admin;
 using namespace quillet::ui;
 using namespace quillet::admin::test;
+using quillet::test::Rec;
+
+namespace {
+QByteArray HistoryBytes(const std::vector<HistoryRecord>& records) {
+    return QByteArray::fromStdString(quillet::test::HistoryText(records));
+}
+} // namespace
 
 namespace {
 
 constexpr std::int64_t MB = 1 << 20;
-
-HistoryRecord Rec(const char* start, const char* cfg, const char* db, const char* outcome,
-                  std::optional<std::int64_t> before = {}, std::optional<std::int64_t> after = {},
-                  std::optional<double> seconds = {}, const char* detail = "") {
-    HistoryRecord r;
-    r.start = start;
-    r.configuration = cfg;
-    r.database = db;
-    SetOutcomeText(r, outcome);
-    r.sizeBefore = before;
-    r.sizeAfter = after;
-    r.seconds = seconds;
-    r.detail = detail;
-    if (seconds)
-        r.exitCode = std::string(outcome) == "ok" ? 0 : 1;
-    return r;
-}
-
-QByteArray HistoryText(const std::vector<HistoryRecord>& records) {
-    std::string text = HistoryHeader;
-    for (const HistoryRecord& r : records)
-        text += FormatHistoryLine(r);
-    return QByteArray::fromStdString(text);
-}
 
 const char* const N1 = "2026-12-06T01:00:02+01:00";
 const char* const N2 = "2026-12-07T01:00:02+01:00";
@@ -123,7 +107,7 @@ void HistoryTest::theControlsShowWhatThePresenterDecides() {
     World world;
     auto records = Sample(world.cfg(), world.other());
     records[4].database = "/db/\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xE6\x95\xB0\xE6\x8D\xAE \xF0\x9F\x93\x8A.mdb";
-    QVERIFY(WriteFile(world.history(), HistoryText(records)));
+    QVERIFY(WriteFile(world.history(), HistoryBytes(records)));
     const platform::LocalDateTime t{2026, 12, 7, 1, 0, 2, 0};
     const std::string line = platform::ShortDateText(t) + " " + platform::LongTimeText(t) + " .mdb file: in use";
     QVERIFY(WriteFile(world.file("error.log"), QByteArray::fromStdString(line + "\r\n")));
@@ -213,7 +197,7 @@ void HistoryTest::badFilesShowWhatTheyCan() {
 void HistoryTest::openersGoThroughTheDesktopAndEscapeCloses() {
     World world;
     RecordingUrlOpener& opener = RecordingUrlOpener::install();
-    QVERIFY(WriteFile(world.history(), HistoryText(Sample(world.cfg(), world.other()))));
+    QVERIFY(WriteFile(world.history(), HistoryBytes(Sample(world.cfg(), world.other()))));
     auto w = world.open();
     w->show();
     w->btnSpreadsheet->click();
@@ -236,7 +220,7 @@ void HistoryTest::lastRunInTheMainWindowAndTheScheduler() {
     QVERIFY(WriteFile(world.cfg(), "[Defaults]\r\n"));
     SetProfileValue(world.iniPath(), "LastCfgPath", world.cfg());
     SetProfileValue(world.iniPath(), "QuilletPath", world.compactor());
-    QVERIFY(WriteFile(world.history(), HistoryText(Sample(world.cfg(), world.other()))));
+    QVERIFY(WriteFile(world.history(), HistoryBytes(Sample(world.cfg(), world.other()))));
     auto form = world.makeForm();
     auto* status = form->statusBar()->findChild<QLabel*>(QStringLiteral("lblLastRun"));
     QVERIFY(status);

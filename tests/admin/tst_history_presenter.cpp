@@ -5,6 +5,7 @@
 #include "core/RunHistory.h"
 #include "platform/Files.h"
 #include "platform/RegionalTime.h"
+#include "tests/admin/HistoryRecords.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -17,33 +18,16 @@
 
 using namespace quillet;
 using namespace quillet::admin;
+using quillet::test::HistoryText;
+using quillet::test::Rec;
 
 namespace {
 
 using Texts = std::vector<std::string>;
 constexpr std::int64_t MB = 1 << 20;
 
-HistoryRecord Rec(const char* start, const std::string& cfg, const std::string& db, const char* outcome,
-                  std::optional<std::int64_t> before = {}, std::optional<std::int64_t> after = {}) {
-    HistoryRecord r;
-    r.start = start;
-    r.configuration = cfg;
-    r.database = db;
-    SetOutcomeText(r, outcome);
-    r.sizeBefore = before;
-    r.sizeAfter = after;
-    return r;
-}
-
 const char* const N1 = "2026-12-06T01:00:02+01:00";
 const char* const N2 = "2026-12-07T01:00:02+01:00";
-
-std::string HistoryText(const std::vector<HistoryRecord>& records) {
-    std::string text = HistoryHeader;
-    for (const HistoryRecord& r : records)
-        text += FormatHistoryLine(r);
-    return text;
-}
 
 Texts Labels(const ChartAxis& axis) {
     Texts labels;

@@ -5,6 +5,7 @@
 #include "core/RunHistory.h"
 #include "platform/Files.h"
 #include "platform/RegionalTime.h"
+#include "tests/admin/HistoryRecords.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -13,29 +14,13 @@
 
 using namespace quillet;
 using namespace quillet::admin;
+using quillet::test::Rec;
 
 namespace {
 
 constexpr std::int64_t MB = 1 << 20;
 using Texts = std::vector<std::string>;
 using C = HistoryColumn;
-
-HistoryRecord Rec(const char* start, const std::string& cfg, const char* db, const char* outcome,
-                  std::optional<std::int64_t> before = {}, std::optional<std::int64_t> after = {},
-                  std::optional<double> seconds = {}, const char* detail = "") {
-    HistoryRecord r;
-    r.start = start;
-    r.configuration = cfg;
-    r.database = db;
-    SetOutcomeText(r, outcome);
-    r.sizeBefore = before;
-    r.sizeAfter = after;
-    r.seconds = seconds;
-    r.detail = detail;
-    if (seconds)
-        r.exitCode = r.outcome == RunOutcome::Ok ? 0 : 1;
-    return r;
-}
 
 const char* const N1 = "2026-12-06T01:00:02+01:00";
 const char* const N2 = "2026-12-07T01:00:02+01:00";
