@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -511,6 +512,176 @@ RebuildResult RebuildInPlace(Connection& db, const std::string& path, int busyMs
     return {Rebuild::Done, SQLITE_OK, {}};
 }
 
+// The lock SQLite calls exclusive, taken on the file directly for a database too
+// damaged for SQLite to lock it: other programs' connections hold a shared lock on
+// the same bytes while they have a database in WAL mode open.
+class FileLock {
+public:
+    FileLock() = default;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    // The descriptor stays open to the end: closing it would drop every lock this
+    // process holds on the file, SQLite's own too.
+    bool lock(const std::string& path, int seconds) {
+        fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd_ < 0)
+            return false;
+        struct flock range {};
+        range.l_type = F_WRLCK;
+        range.l_whence = SEEK_SET;
+        range.l_start = 0x40000002; // the shared range, after the pending and reserved bytes
+        range.l_len = 510;
+        for (int waited = 0;; waited += 50) {
+            if (::fcntl(fd_, F_SETLK, &range) == 0)
+                return true;
+            if ((errno != EACCES && errno != EAGAIN) || waited >= seconds * 1000)
+                return false;
+            ::usleep(50 * 1000);
+        }
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// WAL mode, from SQLite or, in a file it cannot read, from the header and a log beside it.
+bool InLogMode(Connection& db, const std::string& path) {
+    std::vector<std::string> mode;
+    if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty())
+        return Lower(mode.front()) == "wal";
+    std::ifstream in(path, std::ios::binary);
+    char head[20] = {};
+    return (in.read(head, sizeof head) && head[18] == 2) || FileSize(path + "-wal") > 0;
+}
+
+// A table row that its index does not hold as it is: one of the two was garbled, and
+// REINDEX takes the table's side.
+struct Disagreement {
+    std::string table, index;
+    long long rowid = -1; // -1: a count that differs, no row named
+    bool keyOrder = false; // a WITHOUT ROWID table's: the row's place in key order
+};
+
+// integrity_check names a row by its place in the table, 1 for the first: the rowids
+// of those places, in one pass over the table.
+void RowidsOfPlaces(Connection& db, std::vector<Disagreement>& found) {
+    std::map<std::string, std::vector<Disagreement*>> byTable;
+    for (Disagreement& d : found)
+        if (d.rowid > 0)
+            byTable[d.table].push_back(&d);
+    for (auto& [table, rows] : byTable) {
+        std::sort(rows.begin(), rows.end(), [](const Disagreement* a, const Disagreement* b) { return a->rowid < b->rowid; });
+        sqlite3_stmt* st = nullptr;
+        const std::string sql = "SELECT rowid FROM " + QuoteName(table) + " NOT INDEXED ORDER BY rowid";
+        if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+            for (Disagreement* d : rows)
+                d->keyOrder = true; // WITHOUT ROWID: no rowid to give
+            continue;
+        }
+        long long place = 0;
+        std::size_t next = 0;
+        std::vector<std::pair<Disagreement*, long long>> rowids;
+        while (next < rows.size() && sqlite3_step(st) == SQLITE_ROW) {
+            ++place;
+            while (next < rows.size() && rows[next]->rowid == place)
+                rowids.emplace_back(rows[next++], sqlite3_column_int64(st, 0));
+        }
+        sqlite3_finalize(st);
+        for (auto& [d, rowid] : rowids)
+            d->rowid = rowid;
+    }
+}
+
+// integrity_check's "row N missing from index I" and "wrong # of entries in index I",
+// except in indexes whose own pages the page check found damaged: those explain it.
+std::vector<Disagreement> Disagreements(Connection& db, const std::vector<std::string>& problems,
+                                        const Survey& check) {
+    std::vector<Disagreement> found;
+    const auto tableOf = [&](const std::string& index) {
+        std::vector<std::string> rows;
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db.get(), "SELECT tbl_name FROM sqlite_schema WHERE type = 'index' AND name = ?1", -1,
+                               &st, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(st, 1, index.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(st) == SQLITE_ROW)
+                rows.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        }
+        sqlite3_finalize(st);
+        return rows.empty() ? std::string() : rows.front();
+    };
+    const auto damaged = [&](const std::string& index) {
+        return std::find(check.damagedIndexes.begin(), check.damagedIndexes.end(), index) !=
+               check.damagedIndexes.end();
+    };
+    static const std::string missing = " missing from index ", wrongCount = "wrong # of entries in index ";
+    for (const std::string& p : problems) {
+        Disagreement d;
+        if (p.rfind("row ", 0) == 0 && p.find(missing) != std::string::npos) {
+            d.rowid = std::atoll(p.c_str() + 4);
+            d.index = p.substr(p.find(missing) + missing.size());
+        } else if (p.rfind(wrongCount, 0) == 0) {
+            d.index = p.substr(wrongCount.size());
+        } else {
+            continue;
+        }
+        if (damaged(d.index))
+            continue;
+        d.table = tableOf(d.index);
+        found.push_back(d);
+    }
+    RowidsOfPlaces(db, found);
+    return found;
+}
+
+// After a REINDEX that fixed everything: the rows that disagreed with an index are
+// named, one line each, since their values may be the garbled side. Exit 7 then.
+int ReportReindex(std::ostream& out, std::ostream& err, const std::string& shown,
+                  const std::vector<Disagreement>& garbled, const std::string& kept) {
+    std::size_t rows = 0, shownRows = 0;
+    for (const Disagreement& d : garbled) {
+        if (d.rowid < 0)
+            continue;
+        ++rows;
+        if (++shownRows <= 20)
+            err << "QuilletEngine: " << shown << ": table " << d.table << ", row " << d.rowid
+                << (d.keyOrder ? " in key order" : "") << ": disagreed with index " << d.index << "; its values may be garbled (kept as found)\n";
+    }
+    if (shownRows > 20)
+        err << "QuilletEngine: " << shown << ": ... and " << shownRows - 20 << " more rows that disagreed\n";
+    std::string summary;
+    if (garbled.empty())
+        summary = "repaired: REINDEX fixed every problem found";
+    else
+        summary = "repaired by REINDEX, but " + (rows ? Plural(rows, "row") : std::string("the row count")) +
+                  " of a table disagreed with its index and may be garbled";
+    summary += "; the damaged file is kept as " + kept;
+    out << shown << ": " << summary << '\n';
+    err << "QuilletEngine: " << shown << ": " << summary << '\n';
+    return garbled.empty() ? ExitOk : ExitRowsLost;
+}
+
+// Rows kept with text that is not valid in the file's encoding or holds NUL bytes, on
+// pages that are otherwise sound: applications do store such text, so nothing fails.
+int ReportOddText(std::ostream& err, const std::string& shown, const Survey& survey) {
+    if (survey.oddText.empty())
+        return ExitOk;
+    for (const OddRow& row : survey.oddText) {
+        err << "QuilletEngine: " << shown << ": table " << row.table << ", ";
+        if (row.withoutRowid)
+            err << "a row";
+        else
+            err << "row " << row.rowid;
+        err << ": text that is not valid " << (survey.header.textEncoding == 1 ? "UTF-8" : "UTF-16")
+            << " or holds a NUL byte (kept as it is)\n";
+    }
+    if (survey.oddTextRows > static_cast<long long>(survey.oddText.size()))
+        err << "QuilletEngine: " << shown << ": ... and "
+            << survey.oddTextRows - static_cast<long long>(survey.oddText.size()) << " more such rows\n";
+    err << "QuilletEngine: " << shown << ": " << Plural(static_cast<std::size_t>(survey.oddTextRows), "row")
+        << " with odd text kept as they are\n";
+    return ExitOk;
+}
+
 } // namespace
 
 int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err) {
@@ -552,6 +723,11 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
     if (path.rfind("file:", 0) == 0)
         path = "./" + path;
 
+    // A file its owner marked read-only stays as it is, damaged or not, whoever runs this.
+    if ((options.compact || options.repair) && (::access(path.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0))
+        return fail(ExitWriteFailed, "the file is read-only; nothing done, the file is as it was");
+
+    FileLock holder; // outlives the connection
     Connection db(path);
     if (db.openResult() != SQLITE_OK)
         return fail(ExitMissing, "cannot open (" + db.message() + ")");
@@ -571,41 +747,68 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
     bool salvaged = false;
     int repairExit = ExitOk;
     if (options.repair) {
-        // A log file's committed pages belong to the database: they go into the main
-        // file first, so that the page check and a salvage see them.
-        std::vector<std::string> mode;
-        if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() && Lower(mode.front()) == "wal")
-            if (db.query("PRAGMA wal_checkpoint(TRUNCATE)") != SQLITE_OK)
-                out << shown << ": the log file could not be taken in (" << db.message() << ")\n";
+        // A database in WAL mode is repaired only while no other connection has it
+        // open: one that lingers would later write its log's frames into the file
+        // that took the database's name. The exclusive lock waits for every other
+        // connection to close, and nothing here checkpoints the log: its committed
+        // pages are read where they lie.
+        const bool logMode = InLogMode(db, path);
+        if (logMode) {
+            sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+            db.query("PRAGMA locking_mode = EXCLUSIVE");
+        }
         // Writers wait while the pages are read, so that a commit is never taken for
         // damage; a file too damaged to lock is read anyway.
         const int lockRc = db.query("BEGIN IMMEDIATE");
-        if ((lockRc & 0xff) == SQLITE_BUSY || (lockRc & 0xff) == SQLITE_LOCKED)
-            return failOn(lockRc, "not repaired");
+        const auto busy = [](int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; };
+        const std::string inUse = "in use by another program for longer than " +
+                                  std::to_string(options.busyTimeoutSeconds) +
+                                  " s (a database in WAL mode is repaired only while no other program has it open)"
+                                  "; not repaired, the file is as it was";
+        if (busy(lockRc))
+            return logMode ? fail(ExitBusy, inUse) : failOn(lockRc, "not repaired");
         bool locked = lockRc == SQLITE_OK;
+        if (logMode && !locked && !holder.lock(path, options.busyTimeoutSeconds))
+            return fail(ExitBusy, inUse);
         bool salvage = false;
+        std::string kept; // the original's copy, made before the first write
         const Survey check = CheckDatabaseFile(path);
         if (check.tableDamage) {
             out << shown << ": the page check found damage:\n";
             PrintProblems(out, check.problems);
             salvage = true;
         } else {
-            if (locked)
-                db.query("COMMIT");
-            locked = false;
             const std::vector<std::string> found = IntegrityProblems(db);
             if (found.empty()) {
                 out << shown << ": integrity check: ok\n";
+                repairExit = ReportOddText(err, shown, check);
             } else {
                 out << shown << ": integrity check found " << CountProblems(found.size()) << ":\n";
                 PrintProblems(out, found);
+                const std::vector<Disagreement> garbled = Disagreements(db, found, check);
+                std::string error;
+                kept = KeepOriginal(path, error);
+                if (kept.empty())
+                    return fail(ExitWriteFailed, "not repaired: " + error + "; the file is as it was");
                 const int rc = db.query("REINDEX");
                 if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_CORRUPT && (rc & 0xff) != SQLITE_ERROR)
                     return failOn(rc, "not repaired");
                 const std::vector<std::string> left = IntegrityProblems(db);
+                if (left.empty() && locked && db.query("COMMIT") != SQLITE_OK) {
+                    const int commitRc = sqlite3_extended_errcode(db.get());
+                    db.query("ROLLBACK");
+                    std::remove(kept.c_str());
+                    std::remove((kept + "-wal").c_str());
+                    return failOn(commitRc, "not repaired");
+                }
                 if (left.empty()) {
-                    out << shown << ": repaired: REINDEX fixed every problem found\n";
+                    locked = false;
+                    repairExit = ReportReindex(out, err, shown, garbled, kept);
                 } else {
+                    // What REINDEX wrote goes; the salvage reads the kept original.
+                    if (locked)
+                        db.query("ROLLBACK");
+                    locked = false;
                     out << shown << ": after REINDEX " << CountProblems(left.size())
                         << (left.size() == 1 ? " remains" : " remain") << "; salvaging\n";
                     salvage = true;
@@ -613,10 +816,9 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
             }
         }
         if (salvage) {
-            if (int rc = locked ? SQLITE_OK : db.query("BEGIN IMMEDIATE");
-                (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+            if (int rc = locked ? SQLITE_OK : db.query("BEGIN IMMEDIATE"); busy(rc))
                 return failOn(rc, "not repaired");
-            const SalvageResult r = SalvageInPlace(path);
+            const SalvageResult r = SalvageInPlace(path, kept);
             db.query("ROLLBACK");
             if (!r.done) {
                 if (r.sqliteCode == SQLITE_NOTADB)
@@ -628,6 +830,7 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
                 rows += t.rows;
             for (const std::string& note : r.notes)
                 err << "QuilletEngine: " << shown << ": " << note << '\n';
+            ReportOddText(err, shown, r.survey);
             const bool lost = r.survey.rowsLost();
             repairExit = lost ? ExitRowsLost : ExitOk;
             const std::string summary = std::string("repaired by salvage, ") + (lost ? "some rows lost" : "nothing lost") +
@@ -636,6 +839,8 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
             out << shown << ": " << summary << '\n';
             err << "QuilletEngine: " << shown << ": " << summary << '\n';
             salvaged = true;
+        } else if (locked) {
+            db.query("COMMIT");
         }
     }
 

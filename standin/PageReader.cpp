@@ -38,13 +38,92 @@ bool MemorySource::read(std::uint64_t offset, unsigned char* buffer, std::size_t
     return true;
 }
 
+namespace {
+std::uint32_t Read32(const unsigned char* p, bool bigEndian) {
+    return bigEndian ? std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3]
+                     : std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
+}
+
+// The log's running checksum over `n` bytes (a multiple of 8).
+void LogChecksum(const unsigned char* p, std::size_t n, bool bigEndian, std::uint32_t& s1, std::uint32_t& s2) {
+    for (std::size_t i = 0; i + 8 <= n; i += 8) {
+        s1 += Read32(p + i, bigEndian) + s2;
+        s2 += Read32(p + i + 4, bigEndian) + s1;
+    }
+}
+} // namespace
+
+LoggedSource::LoggedSource(const PageSource& database, const PageSource& log)
+    : database_(database), log_(log), size_(database.size()) {
+    unsigned char head[32];
+    if (!log.read(0, head, sizeof head))
+        return;
+    const std::uint32_t magic = Read32(head, true);
+    const std::uint32_t pageSize = Read32(head + 8, true);
+    if ((magic & ~1u) != 0x377f0682 || pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)))
+        return;
+    const bool bigEndian = magic & 1;
+    std::uint32_t s1 = 0, s2 = 0;
+    LogChecksum(head, 24, bigEndian, s1, s2);
+    if (s1 != Read32(head + 24, true) || s2 != Read32(head + 28, true))
+        return;
+    std::unordered_map<std::uint32_t, std::uint64_t> pending;
+    std::vector<unsigned char> frame(24 + std::size_t{pageSize});
+    for (std::uint64_t at = 32; at + frame.size() <= log.size(); at += frame.size()) {
+        if (!log.read(at, frame.data(), frame.size()) || std::memcmp(frame.data() + 8, head + 16, 8) != 0)
+            break;
+        LogChecksum(frame.data(), 8, bigEndian, s1, s2);
+        LogChecksum(frame.data() + 24, pageSize, bigEndian, s1, s2);
+        const std::uint32_t page = Read32(frame.data(), true);
+        if (page == 0 || s1 != Read32(frame.data() + 16, true) || s2 != Read32(frame.data() + 20, true))
+            break;
+        pending[page] = at + 24;
+        if (const std::uint32_t pages = Read32(frame.data() + 4, true)) {
+            for (const auto& [p, offset] : pending)
+                frames_[p] = offset;
+            pending.clear();
+            pageSize_ = pageSize;
+            size_ = std::uint64_t{pages} * pageSize;
+        }
+    }
+}
+
+bool LoggedSource::read(std::uint64_t offset, unsigned char* buffer, std::size_t length) const {
+    if (offset > size_ || length > size_ - offset)
+        return false;
+    if (frames_.empty())
+        return database_.read(offset, buffer, length);
+    while (length > 0) {
+        const std::uint32_t page = static_cast<std::uint32_t>(offset / pageSize_) + 1;
+        const std::uint64_t within = offset % pageSize_;
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(length, pageSize_ - within));
+        const auto frame = frames_.find(page);
+        if (frame != frames_.end()) {
+            if (!log_.read(frame->second + within, buffer, n))
+                return false;
+        } else if (offset + n <= database_.size()) {
+            if (!database_.read(offset, buffer, n))
+                return false;
+        } else {
+            // A page the log added and a later commit no longer holds: SQLite reads zeros.
+            std::memset(buffer, 0, n);
+            if (offset < database_.size() && !database_.read(offset, buffer, database_.size() - offset))
+                return false;
+        }
+        offset += n;
+        buffer += n;
+        length -= n;
+    }
+    return true;
+}
+
 bool Survey::rowsLost() const {
     for (const TableCount& t : tables)
         if (t.dropped > 0 || t.pagesLost > 0)
             return true;
-    // Rows that fit no table after a damaged schema belong, most likely, to a table
-    // whose schema row is gone.
-    return schemaDamaged && orphanRows > 0;
+    // Rows that fit no table after a damaged schema or beside a tree cut by a damaged
+    // page belong, most likely, to a table whose schema row or pages are gone.
+    return (schemaDamaged || treesCut) && (orphanRows > 0 || orphanPages > 0);
 }
 
 namespace {
@@ -128,6 +207,15 @@ bool ValidUtf16(const unsigned char* p, std::size_t n, bool bigEndian) {
     return true;
 }
 
+bool HasNul(const unsigned char* p, std::size_t n, bool utf16) {
+    if (!utf16)
+        return std::memchr(p, 0, n) != nullptr;
+    for (std::size_t i = 0; i + 1 < n; i += 2)
+        if (p[i] == 0 && p[i + 1] == 0)
+            return true;
+    return false;
+}
+
 std::string Upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return s;
@@ -188,14 +276,29 @@ public:
         for (const SchemaEntry& e : s_.schema) {
             if (halted())
                 break;
-            if (e.type == "index" && e.root > 1 && e.root <= s_.header.pageCount)
+            if (e.type == "index" && e.root > 1 && e.root <= s_.header.pageCount) {
+                indexEntries_ = 0;
+                indexDamaged_ = false;
                 walkTree(e.root, Role::Index, 0);
+                if (indexDamaged_)
+                    s_.damagedIndexes.push_back(e.name);
+                else if (Upper(e.sql).find("WHERE") == std::string::npos)
+                    indexCounts_.emplace_back(e.table, indexEntries_); // one entry per row
+            }
         }
         if (!halted())
             adoptOrphans();
+        // A WITHOUT ROWID table's interior pages hold rows too: a lost one loses them
+        // even when the pages below it were found again.
         for (const Hole& h : holes_)
-            if (h.adopted == 0)
+            if (h.adopted == 0 || roles_[h.table] == Role::WithoutRowid)
                 ++s_.tables[h.table].pagesLost;
+        s_.treesCut = !holes_.empty();
+        // An index whose tree is whole counts the table's rows: fewer back is a loss.
+        for (const auto& [table, entries] : indexCounts_)
+            for (TableCount& t : s_.tables)
+                if (t.name == table && entries - t.rows > t.dropped)
+                    t.dropped = entries - t.rows;
         return std::move(s_);
     }
 
@@ -436,7 +539,8 @@ private:
                 v.length = static_cast<std::size_t>(len);
                 if (v.kind == Value::Text && here) {
                     const int enc = s_.header.textEncoding;
-                    if (!(enc == 1 ? ValidUtf8(d, v.length) : ValidUtf16(d, v.length, enc == 3)))
+                    if (!(enc == 1 ? ValidUtf8(d, v.length) : ValidUtf16(d, v.length, enc == 3)) ||
+                        HasNul(d, v.length, enc != 1))
                         textOk = false;
                 }
             }
@@ -457,16 +561,25 @@ private:
         payload_.assign(c.local_, c.local_ + c.local);
         std::uint32_t next = c.overflow;
         const std::uint32_t room = s_.header.usable - 4;
+        claimed_.clear();
+        // A chain that breaks, or runs on past its length, claims none of its pages:
+        // one garbled into another row's chain must leave that row its pages.
+        const auto broken = [this] {
+            for (std::uint32_t p : claimed_)
+                state_[p] = Unseen;
+            return false;
+        };
         while (payload_.size() < c.payloadSize) {
             if (next < 2 || next > s_.header.pageCount || state_[next] != Unseen || !readPage(next, overflow_))
-                return false;
+                return broken();
             state_[next] = OverflowPage;
+            claimed_.push_back(next);
             const std::size_t take = std::min<std::uint64_t>(room, c.payloadSize - payload_.size());
             payload_.insert(payload_.end(), overflow_.begin() + 4, overflow_.begin() + 4 + static_cast<long>(take));
             next = Get32(overflow_.data());
         }
         if (next != 0)
-            return false;
+            return broken();
         data = payload_.data();
         return true;
     }
@@ -650,6 +763,7 @@ private:
     void recoverSchema() {
         std::vector<unsigned char> page;
         if (readPage(1, page)) {
+            bool any = false;
             for (std::uint32_t at = 108; at + 2 <= s_.header.usable; at += 2) {
                 const std::uint32_t offset = Get16(page.data() + at);
                 Cell c;
@@ -658,7 +772,10 @@ private:
                 const CellResult r = decode(c.local_, c.local, c.payloadSize, true);
                 if (r == CellResult::Bad || !schemaRow(r == CellResult::Ok))
                     break;
+                any = true;
             }
+            if (!any)
+                scanSchemaPage(page);
         }
         for (std::uint32_t p = 2; p <= s_.header.pageCount; ++p) {
             if (state_[p] != Unseen || !readPage(p, page) || page[0] != 13)
@@ -699,8 +816,36 @@ private:
         }
     }
 
+    // Page 1 without its pointer array: its cells still lie in its content area. Every
+    // offset is tried; a record with a schema row's shape is taken, and the scan goes
+    // on after it. A root that an earlier row claims is a dropped table's stale row.
+    void scanSchemaPage(const std::vector<unsigned char>& page) {
+        std::vector<std::uint32_t> roots;
+        for (const SchemaEntry& e : s_.schema)
+            roots.push_back(e.root);
+        for (std::uint32_t at = 108; at + 4 < s_.header.usable;) {
+            Cell c;
+            const unsigned char* data = nullptr;
+            SchemaEntry e;
+            if (parseCell(page, at, 13, c) && c.payloadSize > 6 &&
+                decode(c.local_, c.local, c.payloadSize, c.local == c.payloadSize) != CellResult::Bad &&
+                values_.size() == 5 && values_[0].kind == Value::Text && values_[0].bytes) {
+                const CellResult r = assemble(c, data) ? decode(data, c.payloadSize, c.payloadSize, true) : CellResult::Bad;
+                if (r != CellResult::Bad && parseSchemaRow(r == CellResult::Ok, e) &&
+                    (e.root == 0 || std::find(roots.begin(), roots.end(), e.root) == roots.end())) {
+                    roots.push_back(e.root);
+                    addSchema(std::move(e));
+                    at = static_cast<std::uint32_t>(c.local_ - page.data() + c.local) + (c.local < c.payloadSize ? 4 : 0);
+                    continue;
+                }
+            }
+            ++at;
+        }
+    }
+
     void lost(Role role, std::size_t table, std::uint32_t page, const Range& range, const std::string& why) {
         const bool index = role == Role::Index;
+        indexDamaged_ = indexDamaged_ || index;
         problem("page " + std::to_string(page) + (index ? " of an index" : "") + ": " + why, !index);
         if (role == Role::Schema)
             schemaDamaged_ = true;
@@ -811,8 +956,10 @@ private:
                     schemaDamaged_ = true;
                 continue;
             }
-            if (role == Role::Index)
+            if (role == Role::Index) {
+                ++indexEntries_;
                 continue;
+            }
             TableCount& t = s_.tables[table];
             t.maxColumns = std::max(t.maxColumns, values_.size());
             if (!adopted) {
@@ -830,13 +977,20 @@ private:
             ++t.rows;
             if (adopted)
                 ++t.adopted;
+            if (r == CellResult::BadText) {
+                if (s_.oddText.size() < 50)
+                    s_.oddText.push_back({t.name, c.rowid, role == Role::WithoutRowid});
+                ++s_.oddTextRows;
+            }
         }
         if (dropped) {
             if (role == Role::Schema)
                 schemaDamaged_ = true;
-            if (role == Role::Index)
+            if (role == Role::Index) {
+                indexDamaged_ = true;
                 problem("page " + std::to_string(page) + " of an index: " + std::to_string(dropped) + " damaged entries",
                         false);
+            }
             else
                 problem("page " + std::to_string(page) + ": " + std::to_string(dropped) + " damaged rows dropped");
             if (role == Role::Table || role == Role::WithoutRowid)
@@ -887,8 +1041,14 @@ private:
             long long good = 0;
             for (CellResult r : checked.results)
                 good += r != CellResult::Bad;
-            if (good == 0)
+            if (good == 0) {
+                // A leaf's shape without one readable row: beside a cut tree, rows lost.
+                if (!holes_.empty() && type == 13) {
+                    ++s_.orphanPages;
+                    problem("page " + std::to_string(p) + ": a table page cut off from its tree, no row readable");
+                }
                 continue;
+            }
             std::size_t match = 0, found = 0;
             Hole* hole = nullptr;
             if (s_.freelistComplete) {
@@ -930,8 +1090,12 @@ private:
     std::vector<std::vector<std::size_t>> counts_;
     std::vector<Hole> holes_;
     std::vector<unsigned char> payload_, overflow_;
+    std::vector<std::uint32_t> claimed_;
     std::vector<Value> values_;
     bool schemaDamaged_ = false;
+    long long indexEntries_ = 0;  // of the index being walked
+    bool indexDamaged_ = false;
+    std::vector<std::pair<std::string, long long>> indexCounts_; // table, entries of a whole index
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace quillet::standin {
@@ -39,6 +40,25 @@ public:
 private:
     const unsigned char* data_;
     std::size_t size_;
+};
+
+// A database file with the committed pages of its write-ahead log laid over it: the
+// pages SQLite itself would read, without a checkpoint that writes anything. Frames
+// count only up to the last commit whose checksums and salts hold, as in SQLite's
+// own recovery of a log.
+class LoggedSource final : public PageSource {
+public:
+    LoggedSource(const PageSource& database, const PageSource& log);
+    std::uint64_t size() const override { return size_; }
+    bool read(std::uint64_t offset, unsigned char* buffer, std::size_t length) const override;
+    std::size_t committedFrames() const { return frames_.size(); }
+
+private:
+    const PageSource& database_;
+    const PageSource& log_;
+    std::uint32_t pageSize_ = 0;
+    std::uint64_t size_ = 0;
+    std::unordered_map<std::uint32_t, std::uint64_t> frames_; // page -> offset of its bytes in the log
 };
 
 // One value of a record. Text and blobs point into the reader's buffers and stay
@@ -88,6 +108,13 @@ public:
     virtual bool row(std::uint32_t root, std::int64_t rowid, const std::vector<Value>& values) = 0;
 };
 
+// A row kept with text that is not valid in the file's encoding or holds NUL bytes.
+struct OddRow {
+    std::string table;
+    std::int64_t rowid = 0;
+    bool withoutRowid = false;
+};
+
 struct Survey {
     Header header;
     bool readable = false;         // an SQLite file header with a usable page size
@@ -99,7 +126,11 @@ struct Survey {
     long long orphanPages = 0;     // reached by no tree, not free, not taken up
     long long orphanRows = 0;      // rows on those pages
     bool schemaDamaged = false;    // page 1's tree: its rows were looked for by a scan
+    bool treesCut = false;         // a table's tree lost a page
     bool freelistComplete = true;
+    std::vector<std::string> damagedIndexes; // indexes whose own pages showed damage
+    std::vector<OddRow> oddText;   // the first of them
+    long long oddTextRows = 0;
 
     bool damaged() const { return tableDamage || indexDamage; }
     bool rowsLost() const;

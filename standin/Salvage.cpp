@@ -337,6 +337,72 @@ private:
     std::vector<std::string> notes_;
 };
 
+// A database file and its write-ahead log, read as SQLite would see them.
+class DatabaseFiles {
+public:
+    explicit DatabaseFiles(const std::string& path)
+        : main_{::open(path.c_str(), O_RDONLY | O_CLOEXEC)}, log_{::open((path + "-wal").c_str(), O_RDONLY | O_CLOEXEC)},
+          mainSource_(main_.fd), logSource_(log_.fd), logged_(mainSource_, logSource_) {}
+    bool open() const { return main_.fd >= 0; }
+    const PageSource& source() const { return log_.fd >= 0 ? static_cast<const PageSource&>(logged_) : mainSource_; }
+
+private:
+    Fd main_, log_;
+    FileSource mainSource_, logSource_;
+    LoggedSource logged_;
+};
+
+// Copies the bytes of `from` into a new file `to`, synced; false (and no `to`) on failure.
+bool CopyFile(const std::string& from, const std::string& to, mode_t mode) {
+    Fd in{::open(from.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0)
+        return false;
+    Fd out{::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777)};
+    if (out.fd < 0)
+        return false;
+    bool ok = true;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t n = ::read(in.fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = ::write(out.fd, buffer.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            ok = w > 0;
+            done += w > 0 ? w : 0;
+        }
+        if (!ok)
+            break;
+    }
+    ok = ok && ::fsync(out.fd) == 0;
+    if (!ok) {
+        const int error = errno;
+        ::unlink(to.c_str());
+        errno = error;
+    }
+    return ok;
+}
+
+// A free "<name>.damaged-<stamp><ext>" beside `path`.
+std::string FreeDamagedName(const std::string& path) {
+    long long when = static_cast<long long>(std::time(nullptr));
+    std::string kept = DamagedCopyName(path, when);
+    while (::access(kept.c_str(), F_OK) == 0 || ::access((kept + "-wal").c_str(), F_OK) == 0)
+        kept = DamagedCopyName(path, ++when);
+    return kept;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
 std::string Folder(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
@@ -365,14 +431,36 @@ void RemoveLeftovers(const std::string& path) {
     ::closedir(dir);
 }
 
+// One line per table: rows salvaged and lost; then rows on pages no table took up.
+std::vector<std::string> TableLines(const Survey& survey) {
+    std::vector<std::string> lines;
+    for (const TableCount& t : survey.tables) {
+        if (Upper(t.name).rfind("SQLITE_", 0) == 0 && Upper(t.name) != "SQLITE_SEQUENCE")
+            continue;
+        std::string line = "table " + t.name + ": " + std::to_string(t.rows) + (t.rows == 1 ? " row" : " rows") +
+                           " salvaged";
+        if (t.dropped)
+            line += ", " + std::to_string(t.dropped) + " lost";
+        if (t.pagesLost)
+            line += ", rows of " + std::to_string(t.pagesLost) + (t.pagesLost == 1 ? " page" : " pages") +
+                    " lost (unreadable)";
+        if (t.adopted)
+            line += " (" + std::to_string(t.adopted) + " found on pages cut off from the table)";
+        lines.push_back(line);
+    }
+    if (survey.orphanPages)
+        lines.push_back(std::to_string(survey.orphanRows) + " rows on " + std::to_string(survey.orphanPages) +
+                        " pages that fit no table were not taken up");
+    return lines;
+}
+
 } // namespace
 
 Survey CheckDatabaseFile(const std::string& path) {
-    Fd f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (f.fd < 0)
+    DatabaseFiles files(path);
+    if (!files.open())
         return {};
-    FileSource source(f.fd);
-    return ReadDatabase(source, nullptr, true);
+    return ReadDatabase(files.source(), nullptr, true);
 }
 
 std::string DamagedCopyName(const std::string& path, long long when) {
@@ -387,14 +475,41 @@ std::string DamagedCopyName(const std::string& path, long long when) {
     return (ext ? path.substr(0, dot) : path) + ".damaged-" + stamp + (ext ? path.substr(dot) : std::string());
 }
 
-SalvageResult SalvageInPlace(const std::string& given) {
-    SalvageResult result;
-    // The file itself, not a symbolic link to it, is kept and replaced.
+std::string RealPath(const std::string& given) {
     std::string path = given;
     if (char* real = ::realpath(given.c_str(), nullptr)) {
         path = real;
         std::free(real);
     }
+    return path;
+}
+
+std::string KeepOriginal(const std::string& given, std::string& error) {
+    // The file itself, not a symbolic link to it, is kept.
+    const std::string path = RealPath(given);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        error = std::string("cannot read (") + std::strerror(errno) + ")";
+        return {};
+    }
+    const std::string kept = FreeDamagedName(path);
+    if (!CopyFile(path, kept, st.st_mode)) {
+        error = std::string("the damaged file could not be kept (") + std::strerror(errno) + ")";
+        return {};
+    }
+    if (Exists(path + "-wal") && !CopyFile(path + "-wal", kept + "-wal", st.st_mode)) {
+        error = std::string("the damaged file's log could not be kept (") + std::strerror(errno) + ")";
+        ::unlink(kept.c_str());
+        return {};
+    }
+    SyncPath(Folder(path), O_RDONLY | O_DIRECTORY);
+    return kept;
+}
+
+SalvageResult SalvageInPlace(const std::string& given, const std::string& keptAlready) {
+    SalvageResult result;
+    // The file itself, not a symbolic link to it, is kept and replaced.
+    const std::string path = RealPath(given);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         result.error = std::string("cannot read (") + std::strerror(errno) + ")";
@@ -416,14 +531,15 @@ SalvageResult SalvageInPlace(const std::string& given) {
         }
     } cleanup{target};
     {
-        Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-        if (in.fd < 0) {
+        // Rows come from the original bytes: the kept copy when one was made before
+        // anything was written.
+        DatabaseFiles files(keptAlready.empty() ? path : keptAlready);
+        if (!files.open()) {
             result.error = std::string("cannot read (") + std::strerror(errno) + ")";
             return result;
         }
-        FileSource source(in.fd);
         Writer writer(target);
-        result.survey = ReadDatabase(source, &writer, false);
+        result.survey = ReadDatabase(files.source(), &writer, false);
         if (!result.survey.readable || result.survey.tables.empty()) {
             // An empty database in its place would pass for a repair.
             result.sqliteCode = SQLITE_NOTADB;
@@ -435,24 +551,7 @@ SalvageResult SalvageInPlace(const std::string& given) {
             result.error = "the salvaged copy could not be written (" + writer.message() + ")";
             return result;
         }
-        for (const TableCount& t : result.survey.tables) {
-            if (Upper(t.name).rfind("SQLITE_", 0) == 0 && Upper(t.name) != "SQLITE_SEQUENCE")
-                continue;
-            std::string line = "table " + t.name + ": " + std::to_string(t.rows) + (t.rows == 1 ? " row" : " rows") +
-                               " salvaged";
-            if (t.dropped)
-                line += ", " + std::to_string(t.dropped) + " lost";
-            if (t.pagesLost)
-                line += ", rows of " + std::to_string(t.pagesLost) + (t.pagesLost == 1 ? " page" : " pages") +
-                        " lost (unreadable)";
-            if (t.adopted)
-                line += " (" + std::to_string(t.adopted) + " found on pages cut off from the table)";
-            result.notes.push_back(line);
-        }
-        if (result.survey.orphanPages)
-            result.notes.push_back(std::to_string(result.survey.orphanRows) + " rows on " +
-                                   std::to_string(result.survey.orphanPages) +
-                                   " pages that fit no table were not taken up");
+        result.notes = TableLines(result.survey);
         for (std::string& n : writer.notes())
             result.notes.push_back(std::move(n));
     }
@@ -467,22 +566,46 @@ SalvageResult SalvageInPlace(const std::string& given) {
 
     // The damaged bytes keep a name of their own before the salvaged file takes the
     // database's: at every moment the database's name holds one whole file.
-    long long when = static_cast<long long>(std::time(nullptr));
-    std::string kept = DamagedCopyName(path, when);
-    while (::access(kept.c_str(), F_OK) == 0)
-        kept = DamagedCopyName(path, ++when);
-    bool linked = ::link(path.c_str(), kept.c_str()) == 0;
-    if (!linked && ::rename(path.c_str(), kept.c_str()) != 0) {
-        result.error = std::string("the damaged file could not be kept (") + std::strerror(errno) + ")";
+    const std::string log = path + "-wal";
+    const bool hasLog = Exists(log);
+    std::string kept = keptAlready;
+    if (kept.empty()) {
+        kept = FreeDamagedName(path);
+        if (::link(path.c_str(), kept.c_str()) != 0 && !CopyFile(path, kept, st.st_mode)) {
+            result.error = std::string("the damaged file could not be kept (") + std::strerror(errno) + ")";
+            result.sqliteCode = SQLITE_CANTOPEN;
+            return result;
+        }
+        // The log's committed pages are part of the damaged database.
+        if (hasLog) {
+            if (::link(log.c_str(), (kept + "-wal").c_str()) != 0 && !CopyFile(log, kept + "-wal", st.st_mode)) {
+                result.error = std::string("the damaged file's log could not be kept (") + std::strerror(errno) + ")";
+                result.sqliteCode = SQLITE_CANTOPEN;
+                ::unlink(kept.c_str());
+                return result;
+            }
+        }
+    }
+    // The old log must be gone before the new file takes the name: SQLite would lay
+    // its frames over the new file. Nobody else has the database open meanwhile.
+    if (hasLog && ::unlink(log.c_str()) != 0 && errno != ENOENT) {
+        result.error = std::string("the damaged file's log could not be removed (") + std::strerror(errno) + ")";
         result.sqliteCode = SQLITE_CANTOPEN;
+        if (keptAlready.empty()) {
+            ::unlink(kept.c_str());
+            ::unlink((kept + "-wal").c_str());
+        }
         return result;
     }
+    ::unlink((path + "-shm").c_str());
     if (::rename(target.c_str(), path.c_str()) != 0) {
         const int error = errno;
-        if (linked)
+        if (hasLog && ::link((kept + "-wal").c_str(), log.c_str()) != 0)
+            CopyFile(kept + "-wal", log, st.st_mode);
+        if (keptAlready.empty()) {
             ::unlink(kept.c_str());
-        else
-            ::rename(kept.c_str(), path.c_str());
+            ::unlink((kept + "-wal").c_str());
+        }
         result.error = std::string("the salvaged copy could not take the database's place (") + std::strerror(error) + ")";
         result.sqliteCode = SQLITE_CANTOPEN;
         return result;

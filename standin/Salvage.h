@@ -26,9 +26,16 @@ struct SalvageResult {
 // "<name>.damaged-<yyyyMMdd-HHmmss><ext>" beside `path`, at the local time `when`.
 std::string DamagedCopyName(const std::string& path, long long when);
 
+// Copies the database's bytes, and its write-ahead log's when there is one (as
+// "<kept>-wal"), to a free DamagedCopyName(...) before anything writes to it; the
+// kept name, or empty with `error` set.
+std::string KeepOriginal(const std::string& path, std::string& error);
+
 // Builds the salvaged database, syncs it, keeps the damaged file as
-// DamagedCopyName(...) and puts the salvaged one in its place. On failure the
-// database is as it was.
-SalvageResult SalvageInPlace(const std::string& path);
+// DamagedCopyName(...) (its log beside it) and puts the salvaged one in its place,
+// without the old log. With `keptAlready` (from KeepOriginal), the rows come from
+// that copy and nothing more is kept. On failure the database is as it was. The
+// caller holds the database alone: no other connection may write into the old log.
+SalvageResult SalvageInPlace(const std::string& path, const std::string& keptAlready = {});
 
 } // namespace quillet::standin

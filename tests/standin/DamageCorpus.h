@@ -9,15 +9,19 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillet::test {
 
 enum class Damage {
     None, IndexPage, InteriorPage, LeafPage, GarbledCells, Truncated, CountTooLow, CountTooHigh,
-    FreelistTrunk, SchemaText, SchemaHeader, OverflowPage
+    FreelistTrunk, SchemaText, SchemaHeader, OverflowPage,
+    // Kinds with page sizes of their own (CasePageSizes).
+    KeyedInteriorPage, SchemaPointers, CrossLinkedOverflow, GarbledValues, CutOffGarbled, PointerMapPage
 };
 
 inline const char* DamageName(Damage d) {
@@ -26,7 +30,10 @@ inline const char* DamageName(Damage d) {
                                         "file cut at 90%", "header page count too low",
                                         "header page count too high", "freelist trunk damaged",
                                         "schema text garbled", "schema page header zeroed",
-                                        "overflow page zeroed"};
+                                        "overflow page zeroed", "WITHOUT ROWID interior page zeroed",
+                                        "schema page header and pointers zeroed", "overflow chains cross-linked",
+                                        "bytes flipped in indexed values", "cut-off leaf with garbled cells",
+                                        "pointer-map page zeroed"};
     return names[static_cast<int>(d)];
 }
 
@@ -35,9 +42,11 @@ inline const char* DamageName(Damage d) {
 // the same shape as "notes" and by deleted rows: stale rows a salvage must not bring back.
 inline void MakeCorpusDatabase(const std::string& path, int pageSize, bool secureDelete) {
     Db db(path);
-    // The small pages with incremental auto-vacuum: pointer-map pages among the others.
+    // The small pages with incremental auto-vacuum, 8 KB ones with full: pointer-map
+    // pages among the others.
+    const char* vacuum = pageSize < 4096 ? "INCREMENTAL" : pageSize == 8192 ? "FULL" : "NONE";
     db.must("PRAGMA page_size = " + std::to_string(pageSize) + "; PRAGMA secure_delete = " +
-            (secureDelete ? "ON" : "OFF") + "; PRAGMA auto_vacuum = " + (pageSize < 4096 ? "INCREMENTAL" : "NONE") +
+            (secureDelete ? "ON" : "OFF") + "; PRAGMA auto_vacuum = " + vacuum +
             "; PRAGMA user_version = 42; PRAGMA application_id = 7");
     db.must("CREATE TABLE orders(id INTEGER PRIMARY KEY, customer TEXT, amount REAL, note BLOB);"
             "CREATE INDEX orders_customer ON orders(customer);"
@@ -103,8 +112,20 @@ inline const PageInfo& PageOf(const std::vector<PageInfo>& pages, const std::str
     return *found[std::min(nth, found.size() - 1)];
 }
 
-// Applies one damage to the file; returns the pages it touched (or cut off).
-inline std::set<std::uint32_t> ApplyDamage(const std::string& path, Damage damage) {
+// An interior page of a table below its root when the tree is that deep, else the root.
+inline const PageInfo& InteriorOf(const std::vector<PageInfo>& pages, const std::string& name) {
+    const PageInfo* chosen = nullptr;
+    for (const PageInfo& p : pages)
+        if (p.name == name && p.type == "internal" && (!chosen || p.path != "/"))
+            chosen = &p;
+    if (!chosen)
+        throw std::runtime_error("no interior page of " + name);
+    return *chosen;
+}
+
+// Applies one damage to the file; returns the pages it touched (or cut off). `seed`
+// varies where the random kinds strike.
+inline std::set<std::uint32_t> ApplyDamage(const std::string& path, Damage damage, unsigned seed = 1) {
     const std::vector<PageInfo> pages = Pages(path);
     std::string bytes = ReadBytes(path);
     const std::uint32_t size = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[16]) << 8 |
@@ -115,35 +136,46 @@ inline std::set<std::uint32_t> ApplyDamage(const std::string& path, Damage damag
         std::fill(bytes.begin() + static_cast<long>((page - 1) * size), bytes.begin() + static_cast<long>(page * size), 0);
         touched.insert(page);
     };
+    // Junk over the start of every other cell of a leaf, up to cell `last`.
+    auto garble = [&](const PageInfo& leaf, int last) {
+        const std::size_t base = std::size_t{leaf.page - 1} * size;
+        static const unsigned char junk[] = {0x8a, 0x3c, 0xe1, 0x57};
+        for (int cell = 1; cell <= last && cell < leaf.cells; cell += 2) {
+            const std::size_t at = base + (static_cast<unsigned char>(bytes[base + 8 + 2 * cell]) << 8 |
+                                           static_cast<unsigned char>(bytes[base + 9 + 2 * cell]));
+            for (std::size_t i = 0; i < sizeof junk; ++i)
+                bytes[at + i] = static_cast<char>(junk[i]);
+        }
+        touched.insert(leaf.page);
+    };
+    std::mt19937 random(seed);
     switch (damage) {
     case Damage::None:
         break;
     case Damage::IndexPage:
         zero(PageOf(pages, "orders_customer", "leaf", 3).page);
         break;
-    case Damage::InteriorPage: {
-        // Below the root when the tree is that deep, else the root itself.
-        const PageInfo* chosen = nullptr;
-        for (const PageInfo& p : pages)
-            if (p.name == "orders" && p.type == "internal" && (!chosen || p.path != "/"))
-                chosen = &p;
-        zero(chosen->page);
+    case Damage::InteriorPage:
+        zero(InteriorOf(pages, "orders").page);
         break;
-    }
+    case Damage::KeyedInteriorPage:
+        zero(InteriorOf(pages, "kv").page);
+        break;
     case Damage::LeafPage:
         zero(PageOf(pages, "orders", "leaf", 5).page);
         break;
-    case Damage::GarbledCells: {
-        const std::uint32_t page = PageOf(pages, "notes", "leaf", 4).page;
-        const std::size_t base = std::size_t{page - 1} * size;
-        static const unsigned char junk[] = {0x8a, 0x3c, 0xe1, 0x57};
-        for (int cell = 1; cell <= 7; cell += 2) {
-            const std::size_t at = base + (static_cast<unsigned char>(bytes[base + 8 + 2 * cell]) << 8 |
-                                           static_cast<unsigned char>(bytes[base + 9 + 2 * cell]));
-            for (std::size_t i = 0; i < sizeof junk; ++i)
-                bytes[at + i] = static_cast<char>(junk[i]);
-        }
-        touched.insert(page);
+    case Damage::GarbledCells:
+        garble(PageOf(pages, "notes", "leaf", 4), 7);
+        break;
+    case Damage::CutOffGarbled: {
+        // A leaf below the zeroed interior page, so that it comes back only as an orphan.
+        const PageInfo& interior = InteriorOf(pages, "orders");
+        zero(interior.page);
+        for (const PageInfo& p : pages)
+            if (p.name == "orders" && p.type == "leaf" && p.path.rfind(interior.path, 0) == 0 && p.cells >= 4) {
+                garble(p, 3);
+                break;
+            }
         break;
     }
     case Damage::Truncated: {
@@ -181,6 +213,40 @@ inline std::set<std::uint32_t> ApplyDamage(const std::string& path, Damage damag
         std::fill(bytes.begin() + 100, bytes.begin() + 108, 0);
         touched.insert(1);
         break;
+    case Damage::SchemaPointers: {
+        if (bytes[100] != 13)
+            throw std::runtime_error("the schema is not on page 1 alone");
+        const std::size_t cells = static_cast<unsigned char>(bytes[103]) << 8 | static_cast<unsigned char>(bytes[104]);
+        std::fill(bytes.begin() + 100, bytes.begin() + static_cast<long>(108 + 2 * cells), 0);
+        touched.insert(1);
+        break;
+    }
+    case Damage::PointerMapPage:
+        if (Get32At(bytes, 52) == 0)
+            throw std::runtime_error("no auto-vacuum");
+        zero(2);
+        break;
+    case Damage::GarbledValues: {
+        // Random bytes of a few "customer N" values, which the index also holds: the
+        // records still parse.
+        std::vector<std::uint32_t> leaves;
+        for (const PageInfo& p : pages)
+            if (p.name == "orders" && p.type == "leaf")
+                leaves.push_back(p.page);
+        for (int n = 0; n < 3; ++n) {
+            const std::uint32_t page = leaves[random() % leaves.size()];
+            const std::size_t base = std::size_t{page - 1} * size;
+            const std::string_view text(bytes.data() + base, size);
+            const std::size_t at = text.find("customer ", random() % (size / 2));
+            if (at == std::string_view::npos)
+                continue;
+            bytes[base + at + random() % 10] = static_cast<char>(0x21 + random() % 90);
+            touched.insert(page);
+        }
+        if (touched.empty())
+            throw std::runtime_error("no value to garble");
+        break;
+    }
     case Damage::OverflowPage: {
         // The first page of a chain of two or more, so that the chain breaks.
         for (const PageInfo& p : pages) {
@@ -197,9 +263,51 @@ inline std::set<std::uint32_t> ApplyDamage(const std::string& path, Damage damag
             throw std::runtime_error("no overflow chain of two pages");
         break;
     }
+    case Damage::CrossLinkedOverflow: {
+        // A short chain's first page goes on into the second page of the longest one,
+        // so that the short row's chain no longer fits its length.
+        std::map<std::string, std::vector<std::uint32_t>> chains; // in order
+        for (const PageInfo& p : pages)
+            if (p.name == "orders" && p.type == "overflow")
+                chains[p.path.substr(0, p.path.find('+'))].push_back(p.page);
+        const std::vector<std::uint32_t>* shortest = nullptr;
+        const std::vector<std::uint32_t>* longest = nullptr;
+        for (const auto& [cell, chain] : chains) {
+            if (!shortest || chain.size() < shortest->size())
+                shortest = &chain;
+            if (!longest || chain.size() > longest->size())
+                longest = &chain;
+        }
+        if (!longest || longest->size() < 2 || shortest->size() == longest->size())
+            throw std::runtime_error("no overflow chains of different lengths");
+        Put32At(bytes, std::size_t{shortest->front() - 1} * size, (*longest)[1]);
+        touched.insert(shortest->begin(), shortest->end());
+        break;
+    }
     }
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<long>(bytes.size()));
     return touched;
+}
+
+// The page sizes each kind is tried at: the first kinds at two, the others where they
+// can happen (a schema on page 1 alone, pointer maps, a keyed table deep enough).
+inline std::vector<int> CasePageSizes(Damage d) {
+    switch (d) {
+    case Damage::KeyedInteriorPage:
+        return {512, 1024, 2048};
+    case Damage::SchemaPointers:
+        return {4096, 8192, 65536};
+    case Damage::CrossLinkedOverflow:
+        return {1024, 2048};
+    case Damage::GarbledValues:
+        return {512, 2048, 16384};
+    case Damage::CutOffGarbled:
+        return {512, 1024};
+    case Damage::PointerMapPage:
+        return {1024, 8192};
+    default:
+        return {1024, 4096};
+    }
 }
 
 // The pages each row lies on (its b-tree page and its overflow pages), by the row's

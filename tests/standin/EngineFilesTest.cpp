@@ -210,7 +210,9 @@ TEST_F(EngineFiles, FailedWriteLeavesTheDatabaseAsItWas) {
     EXPECT_EQ(Names(scratch_), std::set<std::string>{});
 }
 
-TEST_F(EngineFiles, RepairRebuildsADamagedIndex) {
+// A table and its index disagree on sound pages: either side may be the garbled one.
+// REINDEX takes the table's, so the original is kept first and the rows are named.
+TEST_F(EngineFiles, RepairRebuildsAnIndexThatDisagreesKeepingTheOriginalAndNamingTheRows) {
     const std::string db = database("index.db");
     {
         // The index's definition changes under its entries, which then no longer match.
@@ -219,14 +221,22 @@ TEST_F(EngineFiles, RepairRebuildsADamagedIndex) {
                "orders(amount)' WHERE name = 'orders_customer';");
     }
     ASSERT_NE(Db(db).number("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'"), 0);
+    const std::string original = ReadBytes(db);
 
     const EngineResult r = RunEngine(dir_, {db, "/repair", "/compact"});
-    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.code, 7) << r.err;
     EXPECT_NE(r.out.find("missing from index orders_customer"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("repaired"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("table orders, row 1: disagreed with index orders_customer"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("compacted"), std::string::npos) << r.out;
     EXPECT_EQ(Db(db).number("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check != 'ok'"), 0);
     EXPECT_EQ(FreePages(db), 0);
+    std::string kept;
+    for (const std::string& name : names())
+        if (name.rfind("index.damaged-", 0) == 0)
+            kept = dir_.file(name);
+    ASSERT_FALSE(kept.empty()) << r.err;
+    EXPECT_EQ(ReadBytes(kept), original);
+    EXPECT_NE(r.err.find("kept as " + kept), std::string::npos) << r.err;
 }
 
 TEST_F(EngineFiles, RepairLeavesAFileWithoutAnyTableAsItWas) {
@@ -243,6 +253,30 @@ TEST_F(EngineFiles, RepairLeavesAFileWithoutAnyTableAsItWas) {
     EXPECT_NE(r.err.find("damaged beyond salvage (no table can be found in it); the file is as it was"), std::string::npos) << r.err;
     EXPECT_EQ(ReadBytes(db), before);
     EXPECT_EQ(names(), (std::set<std::string>{"broken.db", "engine.err", "engine.out"}));
+}
+
+// A file marked read-only is left alone whether it is damaged or not, whoever runs it.
+TEST_F(EngineFiles, ReadOnlyFilesAreRefusedAndLeftAsTheyWere) {
+    for (const bool damaged : {false, true}) {
+        const std::string db = database(damaged ? "damaged.db" : "sound.db");
+        if (damaged) {
+            std::string bytes = ReadBytes(db);
+            const long long page = Db(db).number("SELECT pageno FROM dbstat WHERE name = 'orders' AND pagetype = 'leaf' LIMIT 1 OFFSET 3");
+            std::fill_n(bytes.begin() + (page - 1) * 4096, 4096, '\0');
+            WriteBytes(db, bytes);
+        }
+        std::filesystem::permissions(db, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+        const std::string bytes = ReadBytes(db);
+        for (const std::vector<std::string>& args : {std::vector<std::string>{db, "/repair", "/compact"},
+                                                     std::vector<std::string>{db, "/compact"}}) {
+            const EngineResult r = RunEngine(dir_, args);
+            EXPECT_EQ(r.code, 5) << db << "\n" << r.out << r.err;
+            EXPECT_EQ(Lines(r.err), 1) << r.err;
+            EXPECT_NE(r.err.find("read-only"), std::string::npos) << r.err;
+            EXPECT_EQ(ReadBytes(db), bytes);
+        }
+    }
+    EXPECT_EQ(names(), (std::set<std::string>{"damaged.db", "engine.err", "engine.out", "sound.db"}));
 }
 
 TEST_F(EngineFiles, HelpNamesTheIgnoredSwitches) {

@@ -15,8 +15,8 @@ struct Case {
 
 std::vector<Case> AllCases() {
     std::vector<Case> cases;
-    for (int d = 0; d <= static_cast<int>(Damage::OverflowPage); ++d)
-        for (int size : {1024, 4096})
+    for (int d = 0; d <= static_cast<int>(Damage::PointerMapPage); ++d)
+        for (int size : CasePageSizes(static_cast<Damage>(d)))
             for (bool secure : {false, true})
                 cases.push_back({static_cast<Damage>(d), size, secure});
     return cases;
@@ -41,8 +41,10 @@ TEST_P(Salvage, EveryRowOnAnIntactPageComesBackAndNoneIsInvented) {
     const std::string original = dir.file("original.db"), db = dir.file("shop.db");
     MakeCorpusDatabase(original, c.pageSize, c.secureDelete);
     std::filesystem::copy_file(original, db);
-    const std::set<std::uint32_t> touched = ApplyDamage(db, c.damage);
+    const std::set<std::uint32_t> touched = ApplyDamage(db, c.damage, static_cast<unsigned>(c.pageSize + c.secureDelete));
     const std::string damagedBytes = ReadBytes(db);
+    const bool sqliteFindsDamage =
+        Db(db).number("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'") != 1;
 
     const EngineResult r = RunEngine(dir, {db, "/repair", "/compact"});
 
@@ -54,7 +56,9 @@ TEST_P(Salvage, EveryRowOnAnIntactPageComesBackAndNoneIsInvented) {
         std::vector<std::string> invented, missing;
         for (const auto& [key, row] : after) {
             const auto was = before.find(key);
-            if (was == before.end() || was->second != row)
+            // A row whose values may be garbled is kept when the report names it.
+            const bool named = r.err.find(std::string("table ") + t.name + ", row " + key + ":") != std::string::npos;
+            if (was == before.end() || (was->second != row && !named))
                 invented.push_back(key);
         }
         for (const auto& [key, row] : before) {
@@ -73,7 +77,8 @@ TEST_P(Salvage, EveryRowOnAnIntactPageComesBackAndNoneIsInvented) {
                     missing.push_back(key);
             }
         }
-        EXPECT_TRUE(invented.empty()) << t.name << ": " << invented.size() << " rows invented, first " << invented.front();
+        EXPECT_TRUE(invented.empty()) << t.name << ": " << invented.size() << " rows invented, first " << invented.front()
+                                      << "\n" << r.out << r.err;
         EXPECT_TRUE(missing.empty()) << t.name << ": " << missing.size() << " rows on intact pages missing, first "
                                      << missing.front();
     }
@@ -89,13 +94,14 @@ TEST_P(Salvage, EveryRowOnAnIntactPageComesBackAndNoneIsInvented) {
     EXPECT_EQ(result.number("PRAGMA page_size"), c.pageSize);
     EXPECT_EQ(r.code, back == total ? 0 : 7) << r.out << r.err;
 
+    // The original is kept byte for byte whenever a file that shows damage was changed.
     std::vector<std::string> kept;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         if (entry.path().filename().string().rfind("shop.damaged-", 0) == 0)
             kept.push_back(entry.path().string());
     if (c.damage == Damage::None) {
         EXPECT_TRUE(kept.empty());
-    } else {
+    } else if (!kept.empty() || sqliteFindsDamage) {
         ASSERT_EQ(kept.size(), 1u) << r.out << r.err;
         EXPECT_EQ(ReadBytes(kept.front()), damagedBytes);
         EXPECT_NE(r.err.find("the damaged file is kept as " + kept.front()), std::string::npos) << r.err;
@@ -110,32 +116,84 @@ INSTANTIATE_TEST_SUITE_P(Corpus, Salvage, ::testing::ValuesIn(AllCases()), [](co
     return name + "_" + std::to_string(info.param.pageSize) + (info.param.secureDelete ? "_secure" : "");
 });
 
-// A database in WAL mode whose main file is damaged: the log's committed pages are
-// part of the database and come back with it.
-TEST(SalvageLog, CommittedPagesOfTheLogComeBack) {
-    TempDir dir;
-    const std::string db = dir.file("wal.db");
-    MakeCorpusDatabase(db, 4096, false);
-    const std::uint32_t leaf = PageOf(Pages(db), "orders", "leaf", 5).page;
-    {
-        Db w(db);
-        w.must("PRAGMA journal_mode = WAL");
-        sqlite3_db_config(w.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        w.must("INSERT INTO notes VALUES('written to the log', -1)");
-    }
-    ASSERT_GT(std::filesystem::file_size(db + "-wal"), 0u);
-    {
-        std::fstream f(db, std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(static_cast<long>((leaf - 1) * 4096));
-        f << std::string(4096, '\0');
-    }
+// A database in WAL mode whose main file is damaged, its log holding commits. The log's
+// committed pages come back with it; the original and its log are kept byte for byte;
+// and while another program has the database open nothing is touched at all, as a
+// connection left open would write its log into the new file.
+TEST(SalvageLog, CommittedPagesComeBackTheLogIsKeptAndAnOpenReaderStopsTheRepair) {
+    for (const int pageSize : {1024, 4096}) {
+        TempDir dir;
+        const std::string db = dir.file("wal.db");
+        MakeCorpusDatabase(db, pageSize, false);
+        const std::uint32_t leaf = PageOf(Pages(db), "orders", "leaf", 5).page;
+        {
+            Db w(db);
+            w.must("PRAGMA journal_mode = WAL");
+            sqlite3_db_config(w.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+            w.must("INSERT INTO notes VALUES('written to the log', -1); UPDATE kv SET v = -v");
+        }
+        ASSERT_GT(std::filesystem::file_size(db + "-wal"), 0u);
+        {
+            std::fstream f(db, std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(static_cast<long>((leaf - 1) * pageSize));
+            f << std::string(static_cast<std::size_t>(pageSize), '\0');
+        }
+        const std::string mainBytes = ReadBytes(db), logBytes = ReadBytes(db + "-wal");
 
-    const EngineResult r = RunEngine(dir, {db, "/repair"});
-    EXPECT_EQ(r.code, 7) << r.out << r.err;
-    Db result(db);
-    EXPECT_EQ(result.number("SELECT count(*) FROM notes WHERE line = 'written to the log'"), 1);
-    EXPECT_EQ(result.number("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"), 1);
-    EXPECT_EQ(result.number("SELECT count(*) FROM pragma_journal_mode WHERE journal_mode = 'wal'"), 1);
+        {
+            Db reader(db);
+            sqlite3_db_config(reader.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+            reader.must("BEGIN; SELECT count(*) FROM notes;");
+            const EngineResult r = RunEngine(dir, {db, "/repair", "/compact", "/busy", "1"});
+            EXPECT_EQ(r.code, 4) << r.out << r.err;
+            EXPECT_NE(r.err.find("no other program has it open"), std::string::npos) << r.err;
+            EXPECT_TRUE(ReadBytes(db) == mainBytes && ReadBytes(db + "-wal") == logBytes);
+            reader.must("COMMIT");
+        }
+        EXPECT_TRUE(ReadBytes(db) == mainBytes && ReadBytes(db + "-wal") == logBytes);
+
+        const EngineResult r = RunEngine(dir, {db, "/repair"});
+        EXPECT_EQ(r.code, 7) << r.out << r.err;
+        Db result(db);
+        EXPECT_EQ(result.number("SELECT count(*) FROM notes WHERE line = 'written to the log'"), 1);
+        EXPECT_EQ(result.number("SELECT count(*) FROM kv WHERE v > 0"), 0);
+        EXPECT_EQ(result.number("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"), 1);
+        EXPECT_EQ(result.number("SELECT count(*) FROM pragma_journal_mode WHERE journal_mode = 'wal'"), 1);
+        std::string kept;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            if (entry.path().extension() == ".db" && entry.path().filename().string().rfind("wal.damaged-", 0) == 0)
+                kept = entry.path().string();
+        ASSERT_FALSE(kept.empty()) << r.err;
+        EXPECT_TRUE(ReadBytes(kept) == mainBytes);
+        EXPECT_TRUE(ReadBytes(kept + "-wal") == logBytes);
+    }
+}
+
+// Text that is not valid UTF-8 or holds NUL bytes, on sound pages: applications store
+// such text, so the rows stay as they are, named in the report, and nothing fails.
+TEST(SalvageText, RowsWithOddTextAreKeptAndNamed) {
+    for (const bool damaged : {false, true}) {
+        TempDir dir;
+        const std::string db = dir.file("text.db");
+        MakeCorpusDatabase(db, 4096, false);
+        Db(db).must("INSERT INTO notes(rowid, line, n) VALUES (9001, CAST(x'6e6f7465c328' AS TEXT), 1),"
+                    " (9002, 'a' || char(0) || 'b', 2), (9003, CAST(x'eda080' AS TEXT), 3)");
+        const std::string before = Dump(db), original = dir.file("original.db");
+        std::filesystem::copy_file(db, original);
+        if (damaged)
+            ApplyDamage(db, Damage::LeafPage);
+
+        const EngineResult r = RunEngine(dir, {db, "/repair", "/compact"});
+        EXPECT_EQ(r.code, damaged ? 7 : 0) << r.out << r.err;
+        for (const char* row : {"row 9001:", "row 9002:", "row 9003:"})
+            EXPECT_NE(r.err.find(std::string("table notes, ") + row), std::string::npos) << row << "\n" << r.err;
+        EXPECT_EQ(TableRows(db, "SELECT rowid, * FROM notes WHERE rowid > 9000"),
+                  TableRows(original, "SELECT rowid, * FROM notes WHERE rowid > 9000"));
+        EXPECT_EQ(TableRows(db, "SELECT rowid, * FROM notes WHERE rowid > 9000").size(), 3u);
+        if (!damaged) {
+            EXPECT_EQ(Dump(db), before);
+        }
+    }
 }
 
 } // namespace
