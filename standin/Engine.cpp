@@ -52,10 +52,16 @@ on machines without it. Works on SQLite database files.
                    A repair cut short leaves the database as it was (and perhaps
                    <name><ext>.salvage-<pid> beside it, which the next repair removes).
                    One line per table on standard error says how many rows came back
-                   and which were lost; the last line names the kept file. A database
-                   in WAL mode has its log's committed pages taken in first. Programs
-                   that keep the database open must open it again after a salvage.
-                   After a salvage /compact has nothing left to do.
+                   and which were lost; the last line names the kept file. Before the
+                   first write of any kind (REINDEX too) the damaged file is kept,
+                   byte for byte. A database in WAL mode is repaired only while no
+                   other program has it open; its log's committed pages are read
+                   where they lie and the log is kept beside the copy (<kept>-wal).
+                   Rows that disagree with an index (perhaps garbled) are named, and
+                   so are rows kept with text that is not valid in the file's
+                   encoding or holds NUL bytes. Programs that keep the database open
+                   must open it again after a salvage. After a salvage /compact has
+                   nothing left to do.
   /wrkgrp <file>   accepted and ignored: SQLite has no workgroup files.
   /user <name>     accepted and ignored: SQLite has no users.
   /pwd <password>  accepted and ignored: SQLite has no passwords.
@@ -71,9 +77,10 @@ Switches are case-insensitive; unknown switches are ignored.
 
 Exit codes: 0 done (also: repaired, nothing lost); 1 unusable command line; 2 no such
 file, a folder, or unreadable; 3 not an SQLite database; 4 database locked by another
-program; 5 writing failed (disk full, read-only, I/O error), the file is as it was;
-6 database damaged and not repaired; 7 repaired, but some rows were lost (the damaged
-file is kept).
+program (with /repair, a database in WAL mode that another program has open); 5
+writing failed (disk full, I/O error) or the file is read-only, the file is as it
+was; 6 database damaged and not repaired; 7 repaired, but some rows were lost or may
+be garbled (named on standard error; the damaged file is kept).
 )";
 
 namespace {
