@@ -3,7 +3,8 @@
 # and without an INTEGER PRIMARY KEY, a WITHOUT ROWID table, two indexes, rows with
 # overflow pages, free pages), a copy of it with one leaf page of its largest table
 # zeroed, and side by side in each round:
-#   `QuilletEngine <damaged copy> /repair /compact` (a salvage) and
+#   `QuilletEngine <damaged copy> /repair /compact` (a salvage),
+#   `QuilletEngine <undamaged copy> /repair /compact` (the check, then a compaction) and
 #   `sqlite3 <undamaged copy> VACUUM`, the baseline,
 # each on a fresh copy, with peak memory (GNU time) when /usr/bin/time is there.
 # Usage: repair_bench.sh <bin folder> [megabytes=30] [rounds=3]
@@ -54,14 +55,16 @@ timed() { # <label> <command...>: seconds to stdout, peak KB to peak.<label>
   awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", b - a }'
 }
 
-repair=0 vacuum=0
+repair=0 check=0 vacuum=0
 for ((r = 1; r <= rounds; r++)); do
-  rm -f run*.db*; cp damaged.db run-repair.db; cp template.db run-vacuum.db
+  rm -f run*.db*; cp damaged.db run-repair.db; cp template.db run-check.db; cp template.db run-vacuum.db
   if ((r % 2)); then
     t=$(timed repair "$bin/QuilletEngine" run-repair.db /repair /compact); repair=$(awk -v a=$repair -v b=$t 'BEGIN{print a+b}')
+    t=$(timed check "$bin/QuilletEngine" run-check.db /repair /compact); check=$(awk -v a=$check -v b=$t 'BEGIN{print a+b}')
     t=$(timed vacuum sqlite3 run-vacuum.db VACUUM); vacuum=$(awk -v a=$vacuum -v b=$t 'BEGIN{print a+b}')
   else
     t=$(timed vacuum sqlite3 run-vacuum.db VACUUM); vacuum=$(awk -v a=$vacuum -v b=$t 'BEGIN{print a+b}')
+    t=$(timed check "$bin/QuilletEngine" run-check.db /repair /compact); check=$(awk -v a=$check -v b=$t 'BEGIN{print a+b}')
     t=$(timed repair "$bin/QuilletEngine" run-repair.db /repair /compact); repair=$(awk -v a=$repair -v b=$t 'BEGIN{print a+b}')
   fi
 done
@@ -72,5 +75,7 @@ lost=$(( $(sqlite3 template.db 'SELECT count(*) FROM orders') - $(sqlite3 run-re
 echo "database:             $((size / 1024 / 1024)) MB, page $page of orders zeroed ($lost rows on it lost)"
 echo "rounds:               $rounds (seconds summed over all rounds)"
 printf 'QuilletEngine /repair /compact (damaged): %8.3f s, peak %s MB\n' "$repair" "$(( $(tail -1 peak.repair) / 1024 ))"
+printf 'QuilletEngine /repair /compact (sound):   %8.3f s, peak %s MB\n' "$check" "$(( $(tail -1 peak.check) / 1024 ))"
 printf 'sqlite3 VACUUM (undamaged):               %8.3f s, peak %s MB\n' "$vacuum" "$(( $(tail -1 peak.vacuum) / 1024 ))"
-awk -v a="$repair" -v b="$vacuum" 'BEGIN { printf "repair / VACUUM:                          %8.2f (target <= 3)\n", a / b }'
+awk -v a="$repair" -v b="$vacuum" 'BEGIN { printf "salvage / VACUUM:                         %8.2f (target <= 3)\n", a / b }'
+awk -v a="$check" -v b="$vacuum" 'BEGIN { printf "check / VACUUM:                           %8.2f (target <= 3)\n", a / b }'

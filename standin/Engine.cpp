@@ -846,8 +846,13 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
             out << shown << ": " << summary << '\n';
             err << "QuilletEngine: " << shown << ": " << summary << '\n';
             salvaged = true;
-        } else if (locked) {
-            db.query("COMMIT");
+        } else {
+            if (locked)
+                db.query("COMMIT");
+            // The database is sound and still ours: closing may take the log in and
+            // remove it, as any last connection does.
+            if (logMode)
+                sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
         }
     }
 
