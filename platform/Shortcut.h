@@ -17,7 +17,10 @@ struct ShortcutResult {
 // wins when both are asked for). `arguments` is a Windows command-line tail, as the
 // target receives it: on Windows it is stored verbatim; elsewhere it is split by the
 // C runtime's rules and each argument quoted as desktop entries require. The working
-// folder is the target's folder. An existing shortcut of that name is replaced.
+// folder is the target's folder. An existing shortcut of that name is replaced. A
+// missing desktop folder is made (freedesktop systems: the user's XDG desktop folder);
+// a desktop entry's icon is "quillet.svg" beside the target when there is one, else
+// the icon theme's "quillet".
 // Throws std::runtime_error only when the system's shell link object is unavailable.
 ShortcutResult CreateShortcut(const std::string& target, const std::string& linkName,
                               const std::string& arguments, bool onDesktop, bool inStartMenu);

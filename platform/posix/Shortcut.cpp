@@ -163,6 +163,16 @@ std::string EscapeValue(const std::string& text) {
     return out;
 }
 
+// The icon file beside a program that is not installed (a build tree, an unpacked
+// folder); an installed one has its icon in the icon theme, under the package's name.
+std::string IconOf(const std::string& target) {
+    const std::string beside = FolderOf(target) + "quillet.svg";
+    struct stat st {};
+    if (!FolderOf(target).empty() && ::stat(beside.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        return beside;
+    return "quillet";
+}
+
 std::string EntryText(const std::string& target, const std::string& name, const std::string& arguments) {
     std::string exec = ExecArgument(target);
     for (const auto& arg : SplitArguments(arguments))
@@ -173,6 +183,7 @@ std::string EntryText(const std::string& target, const std::string& name, const 
     // The entry needs a name even when the description is empty.
     text += "Name=" + EscapeValue(name.empty() ? BaseNameOf(target) : name) + "\n";
     text += "Exec=" + EscapeValue(exec) + "\n";
+    text += "Icon=" + EscapeValue(IconOf(target)) + "\n";
     const std::string folder = FolderOf(target);
     if (!folder.empty())
         text += "Path=" + EscapeValue(folder) + "\n";
@@ -274,8 +285,12 @@ ShortcutResult CreateShortcut(const std::string& target, const std::string& link
                               const std::string& arguments, bool onDesktop, bool inStartMenu) {
     ShortcutResult result;
     std::string folder;
-    if (onDesktop)
+    if (onDesktop) {
         folder = DesktopFolder();
+        // A new account may have no desktop folder yet; the desktop shows it once made.
+        if (!folder.empty() && !IsFolder(folder))
+            MakeFolders(folder);
+    }
     if (inStartMenu) {
         folder = ApplicationsFolder() + "/" + BaseNameOf(target);
         MakeFolders(folder); // failures show up below as a missing folder

@@ -79,6 +79,7 @@ TEST_F(DesktopEntry, WritesAnExecutableEntryWithQuotedArguments) {
     EXPECT_EQ(entryLine(r.linkPath, "Name"), "Nightly compaction");
     EXPECT_EQ(entryLine(r.linkPath, "Exec"), "/opt/quillet/Quillet \"/home/u/my cfg/a.cfg\"");
     EXPECT_EQ(entryLine(r.linkPath, "Path"), "/opt/quillet/");
+    EXPECT_EQ(entryLine(r.linkPath, "Icon"), "quillet"); // the installed icon
     struct stat st {};
     ASSERT_EQ(::stat(r.linkPath.c_str(), &st), 0);
     EXPECT_TRUE(st.st_mode & S_IXUSR);
@@ -132,19 +133,29 @@ TEST_F(DesktopEntry, FailuresAreReportedAndWriteNothing) {
     EXPECT_FALSE(r.written());
     EXPECT_EQ(filesIn(desktop), 0u);
 
-    fs::remove(desktop);
-    r = CreateShortcut("/a/Quillet", "Nightly", "", true, false);
-    EXPECT_FALSE(r.written());
-    EXPECT_NE(r.failure.find(desktop.string()), std::string::npos) << r.failure;
-    EXPECT_FALSE(fs::exists(desktop));
-
     if (::geteuid() != 0) { // root writes anywhere
-        fs::create_directories(desktop);
         fs::permissions(desktop, fs::perms::owner_read | fs::perms::owner_exec);
         r = CreateShortcut("/a/Quillet", "Nightly", "", true, false);
         EXPECT_FALSE(r.written());
         EXPECT_FALSE(r.failure.empty());
+        // A desktop folder that cannot be made is named in the failure.
+        fs::remove(desktop);
+        fs::permissions(home.path(), fs::perms::owner_read | fs::perms::owner_exec);
+        r = CreateShortcut("/a/Quillet", "Nightly", "", true, false);
+        fs::permissions(home.path(), fs::perms::owner_all);
+        EXPECT_FALSE(r.written());
+        EXPECT_NE(r.failure.find(desktop.string()), std::string::npos) << r.failure;
     }
+}
+
+TEST_F(DesktopEntry, MissingDesktopFolderIsMadeAndAnIconBesideTheProgramIsUsed) {
+    fs::remove(desktop);
+    fs::create_directories(home.path() / "app");
+    WriteBytes(home.file("app/quillet.svg"), "<svg/>");
+    const auto r = CreateShortcut(home.file("app/Quillet"), "Nightly", "/n.cfg", true, false);
+    ASSERT_TRUE(r.written()) << r.failure;
+    EXPECT_EQ(r.linkPath, (desktop / "Nightly.desktop").string());
+    EXPECT_EQ(entryLine(r.linkPath, "Icon"), home.file("app/quillet.svg"));
 }
 
 TEST_F(DesktopEntry, StartMenuEntryGoesToItsOwnApplicationsFolder) {
