@@ -152,7 +152,10 @@ TriggerResult InstallTrigger(const BackgroundTarget& target) {
     std::string why;
     auto crontab = ReadCrontab(&why);
     if (!crontab) {
-        result.message = "There is neither a systemd user manager nor a usable crontab (" + why + ").";
+        result.message = "There is neither a systemd user manager nor a usable crontab (" + why +
+                         "). Install cron (Debian: sudo apt install cron) and try again; or, where systemd runs, "
+                         "start a user manager that stays when you log out with: loginctl enable-linger " +
+                         UserName() + " (in a session of yours), then try again.";
         return result;
     }
     if (!WriteCrontab(CrontabWithLine(*crontab, target), &why)) {

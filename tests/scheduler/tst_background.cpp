@@ -191,6 +191,9 @@ TEST_F(Trigger, UnreadableCrontabIsNeverReplaced) {
     const TriggerResult r = InstallTrigger(target);
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.message.find("cannot open spool"), std::string::npos) << r.message;
+    // The remedies: cron, or a user manager that lingers.
+    EXPECT_NE(r.message.find("apt install cron"), std::string::npos) << r.message;
+    EXPECT_NE(r.message.find("loginctl enable-linger"), std::string::npos) << r.message;
     EXPECT_EQ(CountOf(ReadBytes(state("calls")), "crontab -\n"), 0);
 }
 
