@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -65,5 +66,13 @@ TEST(HelpFile, DeliveredFileHasItsTopicsAndIndex) {
     EXPECT_GE(keywords.size(), 40u);
     for (const auto& k : keywords)
         EXPECT_NE(help.offsetOf(k.anchor), std::string::npos) << k.text;
+    // The index is read as written, so the file must keep it in alphabetical order.
+    const auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    for (std::size_t i = 1; i < keywords.size(); ++i)
+        EXPECT_LE(lower(keywords[i - 1].text), lower(keywords[i].text)) << "out of order in the index";
     EXPECT_GE(help.headings.size(), 20u);
 }
