@@ -90,12 +90,14 @@ bool ScheduleEditor::HasUnsavedChanges() const {
     return modified_ || !SameEntries(Stored(entries_), Stored(base_));
 }
 
-void ScheduleEditor::ChooseFrequency(int entry, int index, const std::string& n) {
+void ScheduleEditor::ChooseFrequency(int entry, int index, std::optional<std::string> every) {
     ScheduleEntry& e = at(entry);
     if (index < 1 || index >= FrequencyCount) {
         e.code.clear();
         return;
     }
+    // Never the N of another entry: a weekly "2" would silently mean every two weeks.
+    const std::string n = every ? *every : e.code.empty() ? std::string("1") : ShownEvery(entry);
     std::string date = GetField(e.code, CodeSeparator, 2);
     if (date.empty())
         date = DateToDashText(clock_.today());

@@ -50,8 +50,9 @@ public:
     bool HasUnsavedChanges() const;
 
     // The user's choice of frequency for an entry: As Needed empties its code; the
-    // others keep its date (today when it has none) and take `n` as it stands.
-    void ChooseFrequency(int entry, int index, const std::string& n);
+    // others keep its date (today when it has none) and take `every` as their N, by
+    // default the entry's own (1 when it has none or one that is refused).
+    void ChooseFrequency(int entry, int index, std::optional<std::string> every = std::nullopt);
     // An N typed for an entry; the refusal (naming the field) when it is no whole number
     // from 1, the code then unchanged. An entry without a frequency has no N to change.
     std::optional<std::string> SetEvery(int entry, const std::string& n);

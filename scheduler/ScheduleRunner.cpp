@@ -5,14 +5,47 @@
 #include "core/Errors.h"
 #include "core/RunHistory.h"
 #include "platform/FileLock.h"
+#include "platform/Files.h"
 #include "platform/RegionalTime.h"
 #include "scheduler/EntryStatus.h"
 #include "scheduler/ScheduleSync.h"
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <utility>
 
 namespace quillet::scheduler {
+
+namespace {
+
+// A Compact whose compactor could not be started is recorded as the compactor records
+// an engine it could not start: a dated line in error.log and a "not-started" history
+// line, beside the compactor, or in the schedule's folder when the compactor's is gone.
+std::string RecordNotStarted(const std::string& compactor, const std::string& configPath,
+                             const std::string& folder) {
+    const bool compactorFolder = platform::FolderExists(std::filesystem::path(compactor).parent_path().string());
+    const auto file = [&](const std::string& name) {
+        return compactorFolder ? CompactorFileOf(compactor, name) : folder + name;
+    };
+    const platform::LocalDateTime now = platform::LocalNow();
+    const std::string commandLine = CompactorCommandLine(compactor, configPath);
+    AppendLogLine(file("error.log"),
+                  platform::ShortDateText(now) + " " + platform::LongTimeText(now) + " Could not execute " + commandLine);
+    HistoryRecord record;
+    record.start = platform::IsoLocalTime(std::chrono::duration_cast<std::chrono::seconds>(
+                                               std::chrono::system_clock::now().time_since_epoch())
+                                               .count());
+    record.configuration = configPath;
+    record.outcome = RunOutcome::NotStarted;
+    record.detail = "the compactor could not be started";
+    AppendHistoryLine(file(HistoryFileName), record);
+    return "The compactor \"" + compactor + "\" could not be started" +
+           (platform::FileExists(compactor) ? "" : ": there is no such file") +
+           ". Check the Quillet Path in the main window.";
+}
+
+} // namespace
 
 const char* const BackgroundCheckBusyText =
     "The schedule is being checked in the background right now (QuilletSched --due). "
@@ -82,9 +115,13 @@ ScheduleRunner::Start ScheduleRunner::Tick() {
 ScheduleRunner::Start ScheduleRunner::Compact(int entry) {
     if (state_ != RunState::Idle)
         return Start::Nothing;
-    return begin([entry](ScheduleTable& table, const RunEnvironment& env) {
-        scheduler::CompactEntry(table, entry, true, env);
+    auto notice = std::make_shared<std::string>();
+    const Start start = begin([entry, notice, folder = folder_](ScheduleTable& table, const RunEnvironment& env) {
+        if (!scheduler::CompactEntry(table, entry, true, env) && !table.configPath(entry).empty())
+            *notice = RecordNotStarted(env.compactorPath(), table.configPath(entry), folder);
     });
+    notice_ = std::move(notice);
+    return start;
 }
 
 std::optional<ScheduleRunner::Ended> ScheduleRunner::Poll() {
@@ -94,8 +131,9 @@ std::optional<ScheduleRunner::Ended> ScheduleRunner::Poll() {
     if (run_->Saved())
         saved = run_->Base();
     editor_.TakeRun(run_->Entries(), saved);
-    Ended ended{run_->Error(), {}};
+    Ended ended{run_->Error(), {}, notice_ ? *notice_ : std::string()};
     run_.reset();
+    notice_.reset();
     switch (state_) {
     case RunState::RunningTickWaiting:
         state_ = RunState::EndingTickWaiting;
@@ -175,7 +213,12 @@ bool ScheduleRunner::CanCloseProgram(ui::Prompts& prompts, const std::string& ca
         if (!settings.WarnScheduleClosed() || !editor_.AnyFrequency() ||
             (backgroundInstalled && backgroundInstalled()))
             return true;
-        if (prompts.ask(caption, NothingRunsWhenClosedText, false) == ui::Answer::No) {
+        // Only an explicit No turns the warning off; a box dismissed (Escape, its close
+        // button) keeps the program open, so that the user can install the check.
+        const ui::Answer answer = prompts.ask(caption, NothingRunsWhenClosedText, true);
+        if (answer == ui::Answer::Cancel)
+            return false;
+        if (answer == ui::Answer::No) {
             try {
                 settings.SaveWarnScheduleClosed(false);
             } catch (const EIniFileException& e) {

@@ -82,6 +82,7 @@ public:
     struct Ended {
         std::exception_ptr error;   // what the run threw, for the error box
         std::function<void()> quit; // set when the program is to end now
+        std::string notice;         // a Compact whose compactor could not be started, for a warning
     };
     // Nothing while the thread still works.
     std::optional<Ended> Poll();
@@ -100,7 +101,8 @@ public:
     // stay (Cancel); with Yes and No the program ends through `quit` once the run is
     // recorded; false keeps the program going for now. Otherwise it warns once when
     // entries have a frequency but no background check is installed (asked of
-    // `backgroundInstalled`) unless the user said not to, and the program may end.
+    // `backgroundInstalled`) unless the user said not to (No), and the program may end;
+    // Cancel keeps it going.
     bool CanCloseProgram(ui::Prompts& prompts, const std::string& caption, std::function<void()> quit,
                          const std::function<void()>& hideWindows,
                          const std::function<bool()>& backgroundInstalled);
@@ -115,6 +117,7 @@ private:
     std::function<std::string()> compactorPath_;
     std::unique_ptr<RunThread> run_;
     std::function<void()> quit_;
+    std::shared_ptr<std::string> notice_; // written by the run's thread, read once it has finished
     RunState state_ = RunState::Idle;
     int startHour_ = 1;
     std::string startText_ = "01";

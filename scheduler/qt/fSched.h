@@ -1,25 +1,26 @@
 // The scheduler window: the schedule table in its grid, each entry's frequency, the
-// timer settings, and the schedule timer that runs due entries through the compactor.
-// It is created hidden at start-up and lives until the program ends; its timer runs
-// whether or not the window is ever shown.
+// timer settings, the schedule timer and the strip of the background check. It shows
+// what SchedulerPresenter decides and forwards what the user does. It is created hidden
+// at start-up and lives until the program ends; its timer runs whether or not the
+// window is ever shown.
 #pragma once
 
-#include "scheduler/Background.h"
-#include "scheduler/ScheduleEditor.h"
-#include "scheduler/ScheduleRunner.h"
+#include "scheduler/SchedulerPresenter.h"
 #include "ui/qt/QtPrompts.h"
 #include "widgets/qt/TRadioGroup.h"
 
 #include <QDialog>
+#include <QFrame>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
-class QFrame;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
+class QProgressBar;
 class QTimer;
 class QToolButton;
 
@@ -37,48 +38,47 @@ struct SchedulerHost {
     QString appFolder;                            // ends with the path separator
     std::function<QString()> compactorPath;       // the main window's Quillet Path text, now
     std::shared_ptr<TriggerControl> trigger = {}; // the system's scheduler when empty
-    QString programFolder = {};             // where QuilletSched lies; appFolder when empty
+    QString programFolder = {};                   // where QuilletSched lies; appFolder when empty
 };
 
-class TBackgroundPanel;
+// The strip of the background check: its check box, its status line, and while the
+// window runs an entry itself, which one and since when, with a busy bar.
+struct TBackgroundPanel : QFrame {
+    using QFrame::QFrame;
+    QCheckBox* chkBackground = nullptr;
+    QLabel* lblBackground = nullptr;
+    QLabel* lblRun = nullptr;
+    QProgressBar* barRun = nullptr;
+};
 
-class TfrmSched : public QDialog {
+class TfrmSched : public QDialog, private SchedulerView {
     Q_OBJECT
 public:
-    // Runs FormCreate: loads the timer settings and the schedule, arms the timer. The
-    // clock and runner default to the system's.
+    // Loads the timer settings and the schedule and arms the timer. The clock and runner
+    // default to the system's.
     explicit TfrmSched(SchedulerHost host, QWidget* parent = nullptr, std::unique_ptr<Clock> clock = nullptr,
                        std::unique_ptr<ProcessRunner> runner = nullptr);
-    ~TfrmSched() override; // runs FormDestroy
+    ~TfrmSched() override;
 
     // Shows the window modally (FormShow reloads everything) until it is closed.
     int ShowModal() { return exec(); }
 
     QString ScheduleFilePath() const { return host_.appFolder + QString::fromLatin1(ScheduleFileName); }
-    QString SettingsPath() const { return host_.appFolder + QString::fromLatin1(SettingsFileName); }
+    bool TimerEnabled() const { return presenter_.TimerEnabled(); }
+    int TimerPeriod() const { return presenter_.TimerPeriod(); }
+    // Whether the table is not the stored schedule, because the file could not be read.
+    bool TableNotLoaded() const { return !presenter_.Editor().Loaded(); }
+    bool Running() const { return presenter_.Running(); }
 
-    // The timer's on/off state and period; with a period of 0 it is on but never fires.
-    bool TimerEnabled() const { return timerOn_; }
-    int TimerPeriod() const { return periodMs_; }
-    // Whether the table holds something other than the stored schedule, because the
-    // schedule file could not be read.
-    bool TableNotLoaded() const { return !editor_.Loaded(); }
-    // Whether a tick or Compact runs the compactor now.
-    bool Running() const { return runner_.Running(); }
-
-    // The schedule file as another program (the background check) left it; also every
-    // two seconds by the watch timer.
+    // The schedule file as another program left it; also every two seconds.
     void NoticeFileChange();
-    // Asked when the program is to end: see ScheduleRunner::CanCloseProgram. Otherwise
-    // it warns once when nothing of the schedule would run while the program is closed.
     bool CanCloseProgram(std::function<void()> quit);
 
     // Handlers; each runs guarded, so errors go to the error reporter.
     void FormShow();
     void SaveChanges1Click();
     void rgSchedClick();
-    // Leaving the N box or the Start Time box: false when the text was refused, the box
-    // then back at the value in effect.
+    // Leaving the N box or the Start Time box: false when the text was refused.
     bool Edit1Exit();
     bool edtStartExit();
     void Timer1Timer();
@@ -91,9 +91,7 @@ public:
     void btnHelpClick();
     void Close1Click();
 
-    // Controls, by their names.
     QMenuBar* MainMenu1 = nullptr;
-    QFrame* Panel3 = nullptr;
     QToolButton* BitBtn3 = nullptr;
     QToolButton* BitBtn4 = nullptr;
     QToolButton* BitBtn5 = nullptr;
@@ -115,59 +113,43 @@ public:
     QTimer* tmrWatch = nullptr;
 
 public slots:
-    void done(int result) override; // every close passes here: FormClose, then hide
+    void done(int result) override; // every close passes here: the question, then hide
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
     void createMenu();
-    void FormClose();
+    QLineEdit* box(Box box) const;
 
-    // The unguarded bodies of the handlers above, for use inside one.
-    void loadAll();
-    void saveChanges();
-    void showFrequency(const QString& code);
-    void showFirstEntry();
-    void chooseFrequency();
-    bool takeEvery();
-    bool takeStart();
-    void tick();
-
-    // Reads the timer settings into their boxes and puts them into effect; what is
-    // refused stays in its box and joins `problems`.
-    void readTimerSettings(QStringList& problems);
-    void warn(const QString& text);
-    // A refused value: a plain warning naming it, and the focus to its field.
-    void refuse(QLineEdit* field, const std::string& problem);
-    // The grid's content into the editor, and the editor's into the grid.
-    void pullGrid();
-    void showEntries();
-    // False when a value in the N box or the Start Time box was refused.
-    bool takePendingEdits();
-    // Waits for the run just started, the window's events going on meanwhile, and takes
-    // its outcome; rethrows what the run threw.
-    void awaitRun();
-    // A tick or Compact: `start` starts a run, or says why not and gives false.
-    void run(const std::function<bool()>& start);
-    void checkTimer();
-    int currentEntry() const; // -1 when the grid's current row is no entry
-    QString currentCode() const;
-    void updateLastRun();
-    void setEditing(bool on);
-    void showRun();
+    // SchedulerView
+    void ShowEntries(const std::vector<ScheduleEntry>& entries, bool modified) override;
+    std::vector<ScheduleEntry> GridEntries() override;
+    bool GridModified() const override;
+    std::string AsShown(const std::string& text) const override;
+    int CurrentEntry() const override;
+    void SelectEntry(int entry) override;
+    void ShowFrequency(int index, const std::string& every) override;
+    void ShowText(Box box, const std::string& text) override;
+    std::string Text(Box box) const override;
+    std::optional<std::string> TakeTyped(Box box) override;
+    void Focus(Box box) override;
+    void ShowStatus(const std::string& text) override;
+    void ShowBackground(bool installed, const std::string& text) override;
+    void ShowRun(const std::string& text) override;
+    void SetBusy(bool busy) override;
+    void ArmTimer(int periodMs) override;
+    void AwaitRun() override;
+    bool Shown() const override { return isVisible(); }
+    void HideWindows() override;
+    void Quit(std::function<void()> quit) override;
+    void Fault(std::exception_ptr error) override;
 
     SchedulerHost host_;
-    std::shared_ptr<Clock> clock_;
-    ScheduleEditor editor_;
-    ScheduleRunner runner_;
     ui::QtPrompts prompts_;
-
-    bool timerOn_ = false;
-    int periodMs_ = 60 * 60000;
+    SchedulerPresenter presenter_;
     bool closing_ = false;
     bool quiet_ = false; // the grid's current cell moves by our own code
 };

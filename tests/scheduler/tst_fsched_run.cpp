@@ -2,7 +2,6 @@
 // stays alive and says what runs, a close asks, and the schedule file that the
 // background check rewrites loses neither its run dates nor the window's edits.
 #include "platform/FileLock.h"
-#include "scheduler/qt/fSchedBackground.h"
 #include "scheduler/ScheduleSync.h"
 #include "scheduler/qt/fSched.h"
 #include "tests/support/ScheduleSeams.h"
@@ -212,7 +211,7 @@ void TestFSchedRun::backgroundCheckBoxAndExitWarning() {
     w.trigger->fails = true;
     f.panelBackground->chkBackground->click();
     QVERIFY(!f.panelBackground->chkBackground->isChecked());
-    QCOMPARE(w.world.dialogs.shown.back().kind, QStringLiteral("error"));
+    QCOMPARE(w.world.dialogs.shown.back().kind, QStringLiteral("warning"));
     w.trigger->fails = false;
     f.panelBackground->chkBackground->click();
     QVERIFY(f.panelBackground->chkBackground->isChecked());

@@ -98,14 +98,14 @@ TEST(ScheduleEditor, FrequencyAndN) {
     EXPECT_EQ(FrequencyIndex(code(2)), 0); // another letter shows As Needed
 
     // Daily on an entry without code gets today's date; As Needed empties it.
-    e.editor.ChooseFrequency(0, 1, "1");
+    e.editor.ChooseFrequency(0, 1);
     EXPECT_EQ(code(0), "d|1|2026-12-06");
-    e.editor.ChooseFrequency(0, 0, "1");
+    e.editor.ChooseFrequency(0, 0);
     EXPECT_EQ(code(0), "");
     // Daily to Weekly to Monthly keeps the date.
-    e.editor.ChooseFrequency(1, 2, "1");
+    e.editor.ChooseFrequency(1, 2);
     EXPECT_EQ(code(1), "w|1|2026-11-01");
-    e.editor.ChooseFrequency(1, 3, "1");
+    e.editor.ChooseFrequency(1, 3);
     EXPECT_EQ(code(1), "m|1|2026-11-01");
     // None of this is an edit the close question asks about, but the table differs.
     EXPECT_FALSE(e.editor.Modified());
@@ -125,6 +125,14 @@ TEST(ScheduleEditor, FrequencyAndN) {
     EXPECT_EQ(e.editor.CompactProblem(0).value_or("").rfind(
                   "Entry 1 cannot be compacted: in the frequency code 'd|x|", 0),
               0u);
+    // A frequency chosen keeps the entry's own N, or 1: never one shown for another entry.
+    e.editor.TakeEdits({{"a", "/a.cfg", ""}, {"b", "/b.cfg", "d|2|2026-12-01"}, {"c", "/c.cfg", "d|x|"}}, false);
+    e.editor.ChooseFrequency(0, 2);
+    e.editor.ChooseFrequency(1, 2);
+    e.editor.ChooseFrequency(2, 3);
+    EXPECT_EQ(code(0), "w|1|2026-12-06");
+    EXPECT_EQ(code(1), "w|2|2026-12-01");
+    EXPECT_EQ(code(2), "m|1|2026-12-06");
 }
 
 // The background check rewrites the file while the window shows it.

@@ -173,11 +173,14 @@ TEST(ScheduleRunner, ClosingWarnsWhenNoBackgroundCheckRunsTheSchedule) {
     EXPECT_TRUE(close());
     EXPECT_TRUE(prompts.shown.empty());
     installed = false;
-    prompts.answers = {ui::Answer::Yes, ui::Answer::No};
+    // A dismissed box (Cancel) keeps the program open and the warning on.
+    prompts.answers = {ui::Answer::Cancel, ui::Answer::Yes, ui::Answer::No};
+    EXPECT_FALSE(close());
+    EXPECT_TRUE(AdminSettings(r.dir.file("")).WarnScheduleClosed());
     EXPECT_TRUE(close());
     EXPECT_TRUE(close());
     EXPECT_TRUE(close());
-    ASSERT_EQ(prompts.shown.size(), 2u);
+    ASSERT_EQ(prompts.shown.size(), 3u);
     EXPECT_NE(prompts.shown[0].text.find("nothing of the schedule runs"), std::string::npos);
     EXPECT_FALSE(AdminSettings(r.dir.file("")).WarnScheduleClosed());
 }
@@ -199,4 +202,20 @@ TEST(ScheduleRunner, ARunOfATableThatWasNotLoadedIsNotSaved) {
     }
     EXPECT_TRUE(std::filesystem::is_directory(r.dir.file("schedfile.dat")));
     EXPECT_TRUE(r.editor.Modified());
+}
+
+// The compactor is gone: Compact says so, and the run is recorded as not started.
+TEST(ScheduleRunner, ACompactorThatCannotStartIsReportedLoggedAndRecorded) {
+    Runs r;
+    r.recording->startSucceeds = false;
+    r.runner = std::make_unique<ScheduleRunner>(r.editor, r.dir.file(""), r.clock, r.recording,
+                                                [&] { return r.dir.file("gone/Quillet"); });
+    ASSERT_EQ(r.runner->Compact(0), ScheduleRunner::Start::Started);
+    const auto ended = r.finish();
+    EXPECT_FALSE(ended.error);
+    EXPECT_NE(ended.notice.find(r.dir.file("gone/Quillet")), std::string::npos);
+    EXPECT_NE(test::ReadBytes(r.dir.file("error.log")).find("Could not execute"), std::string::npos);
+    const std::string history = test::ReadBytes(r.dir.file("compact-history.csv"));
+    EXPECT_NE(history.find("/data/night.cfg,,not-started,"), std::string::npos) << history;
+    EXPECT_EQ(r.editor.Entries()[0].code, "d|1|2026-12-05"); // nothing ran: stays due
 }
