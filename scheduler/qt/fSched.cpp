@@ -1,5 +1,6 @@
 #include "scheduler/qt/fSched.h"
 
+#include "scheduler/ScheduleGrid.h"
 #include "ui/qt/DropFileTarget.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
@@ -35,11 +36,6 @@ using widgets::TRadioGroup;
 
 namespace {
 
-constexpr int ColDescription = 1;
-constexpr int ColConfigFile = 2;
-constexpr int ColCode = 3;
-constexpr std::string ScheduleEntry::* Fields[] = {&ScheduleEntry::description, &ScheduleEntry::configPath,
-                                                   &ScheduleEntry::code};
 
 // Names a child, and places it where the window's fixed layout has it.
 template <class W> W* Placed(W* widget, const char* name, QRect geometry = {}) {
@@ -328,28 +324,11 @@ bool TfrmSched::eventFilter(QObject* watched, QEvent* event) {
 
 void TfrmSched::ShowEntries(const std::vector<ScheduleEntry>& entries, bool modified) {
     const QScopedValueRollback<bool> quiet(quiet_, true);
-    const int rows = EditGrid1->FixedRows() + std::max<int>(1, static_cast<int>(entries.size()));
-    if (EditGrid1->RowCount() != rows)
-        EditGrid1->SetRowCount(rows);
-    for (int row = EditGrid1->FixedRows(); row < rows; ++row) {
-        const auto i = static_cast<std::size_t>(row - EditGrid1->FixedRows());
-        const ScheduleEntry e = i < entries.size() ? entries[i] : ScheduleEntry{};
-        for (int col = ColDescription; col <= ColCode; ++col)
-            if (const QString text = FromStd(e.*Fields[col - 1]); EditGrid1->Cells(col, row) != text)
-                EditGrid1->SetCells(col, row, text);
-    }
-    EditGrid1->SetModified(modified);
+    ShowEntriesIn(*EditGrid1, entries, modified, [](const std::string& s) { return FromStd(s); });
 }
 
 std::vector<ScheduleEntry> TfrmSched::GridEntries() {
-    EditGrid1->CommitEditorText();
-    std::vector<ScheduleEntry> entries;
-    for (int row = EditGrid1->FixedRows(); row < EditGrid1->RowCount(); ++row) {
-        ScheduleEntry& e = entries.emplace_back();
-        for (int col = ColDescription; col <= ColCode; ++col)
-            e.*Fields[col - 1] = ToStd(EditGrid1->Cells(col, row));
-    }
-    return entries;
+    return EntriesIn(*EditGrid1, [](const QString& s) { return ToStd(s); });
 }
 
 bool TfrmSched::GridModified() const {
@@ -361,8 +340,7 @@ std::string TfrmSched::AsShown(const std::string& text) const {
 }
 
 int TfrmSched::CurrentEntry() const {
-    const int entry = EditGrid1->Row() - EditGrid1->FixedRows();
-    return entry >= 0 && EditGrid1->Row() < EditGrid1->RowCount() ? entry : -1;
+    return CurrentEntryIn(*EditGrid1);
 }
 
 void TfrmSched::SelectEntry(int entry) {

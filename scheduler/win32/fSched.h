@@ -1,14 +1,11 @@
 // The scheduler window on Windows: the schedule table in its grid, each entry's
-// frequency, the timer settings, the schedule timer that runs due entries through the
-// compactor on a thread of its own, and the strip of the background check. It shows a
-// ScheduleEditor and a ScheduleRunner and forwards what the user does. Created hidden at
-// start-up, it lives until the program ends; its timer runs whether or not the window is
-// ever shown.
+// frequency, the timer settings, the schedule timer and the strip of the background
+// check. It shows what SchedulerPresenter decides and forwards what the user does.
+// Created hidden at start-up, it lives until the program ends; its timer runs whether
+// or not the window is ever shown.
 #pragma once
 
-#include "scheduler/Background.h"
-#include "scheduler/ScheduleEditor.h"
-#include "scheduler/ScheduleRunner.h"
+#include "scheduler/SchedulerPresenter.h"
 #include "ui/win32/DropTarget.h"
 #include "ui/win32/Window.h"
 #include "widgets/win32/TEditGrid.h"
@@ -29,10 +26,10 @@ struct SchedulerHost {
     std::shared_ptr<TriggerControl> trigger = {}; // the system's scheduler when empty
 };
 
-class TfrmSched : public ui::win32::Window {
+class TfrmSched : public ui::win32::Window, private SchedulerView {
 public:
-    // Runs FormCreate: loads the timer settings and the schedule, arms the timer. The
-    // clock and runner default to the system's.
+    // Loads the timer settings and the schedule and arms the timer. The clock and runner
+    // default to the system's.
     explicit TfrmSched(SchedulerHost host, std::unique_ptr<Clock> clock = nullptr,
                        std::unique_ptr<ProcessRunner> runner = nullptr);
     ~TfrmSched() override;
@@ -42,27 +39,11 @@ public:
     // Asked when the program is to end; `quit` ends it later when a run must end first.
     bool CanCloseProgram(std::function<void()> quit);
 
-    bool TimerEnabled() const { return timerOn_; }
-    int TimerPeriod() const { return periodMs_; }
-    bool Running() const { return runner_.Running(); }
-    const ScheduleEditor& Editor() const { return editor_; }
-
-    // Handlers, each inside the handler boundary.
+    bool TimerEnabled() const { return presenter_.TimerEnabled(); }
+    int TimerPeriod() const { return presenter_.TimerPeriod(); }
+    bool Running() const { return presenter_.Running(); }
+    const ScheduleEditor& Editor() const { return presenter_.Editor(); }
     void FormShow();
-    void SaveChanges1Click();
-    void rgSchedClick();
-    void Edit1Exit();
-    void edtStartExit();
-    void Timer1Timer();
-    void AddRow1Click();
-    void DeleteRow1Click();
-    void BitBtn7Click();
-    void DropFileTarget1Drop(const std::vector<std::string>& files);
-    void EditGrid1Click();
-    void btnHelpClick();
-    void Close1Click();
-    void chkBackgroundClick();
-    void NoticeFileChange();
 
     enum Id {
         idSave = 201, idInsert, idDelete, idCompact, idHelp,
@@ -87,44 +68,35 @@ protected:
 private:
     void createControls();
     void command(int id, int code);
-    void loadAll();
-    void readTimerSettings(std::vector<std::string>& problems);
-    void saveChanges();
-    void warn(const std::string& text);
-    void refuse(HWND field, const std::string& problem);
-    void pullGrid();
-    void showEntries();
-    bool takePendingEdits();
-    bool takeEvery();
-    bool takeStart();
-    int currentEntry() const;
-    std::string currentCode() const;
-    void showFirstEntry();
-    void showFrequency(const std::string& code);
-    void chooseFrequency(int index);
-    int frequencyShown() const;
-    void checkTimer();
-    void setEditing(bool on);
-    void run(const std::function<bool()>& start);
-    void runEnded();
-    void updateLastRun();
-    void refreshBackground();
-    void FormClose();
+    void forward(const std::function<void()>& command);
+    HWND box(Box box) const;
 
-    SchedulerHost host_;
-    std::shared_ptr<Clock> clock_;
-    ScheduleEditor editor_;
-    ScheduleRunner runner_;
-    std::shared_ptr<TriggerControl> trigger_;
-    BackgroundTarget target_;
+    // SchedulerView
+    void ShowEntries(const std::vector<ScheduleEntry>& entries, bool modified) override;
+    std::vector<ScheduleEntry> GridEntries() override;
+    bool GridModified() const override { return EditGrid1->Modified(); }
+    int CurrentEntry() const override;
+    void SelectEntry(int entry) override;
+    void ShowFrequency(int index, const std::string& every) override;
+    void ShowText(Box box, const std::string& text) override;
+    std::string Text(Box box) const override;
+    std::optional<std::string> TakeTyped(Box box) override;
+    void Focus(Box box) override;
+    void ShowStatus(const std::string& text) override;
+    void ShowBackground(bool installed, const std::string& text) override;
+    void ShowRun(const std::string& text) override;
+    void SetBusy(bool busy) override;
+    void ArmTimer(int periodMs) override;
+    void AwaitRun() override;
+    bool Shown() const override { return IsWindowVisible(hwnd()) != FALSE; }
+    void HideWindows() override;
+    void Quit(std::function<void()> quit) override { quit(); }
+    void Fault(std::exception_ptr error) override;
+
     ui::win32::DropFileTarget DropFileTarget1;
-
-    bool timerOn_ = false;
-    int periodMs_ = 60 * 60000;
-    int armedPeriod_ = 0; // the period the window timer runs at; 0 when it is off
-    bool quiet_ = false;   // the grid's current cell moves by our own code
-    bool polling_ = false; // a run's thread works; the poll timer watches it
-    bool installed_ = false;
+    SchedulerPresenter presenter_;
+    HCURSOR cursor_ = nullptr; // the one before the wait cursor
+    bool quiet_ = false;       // the grid's current cell moves by our own code
 };
 
 } // namespace quillet::scheduler

@@ -304,12 +304,16 @@ void TEditGrid::StoreEditorText() {
     FEditOriginal = Wide(FModel.Cell(FEditCol, FEditRow));
     SendMessageW(FEditor, EM_SETMODIFY, FALSE, 0);
     Redraw(FEditRow);
-    if (OnEdited)
+    if (OnEdited) {
+        // The text is stored: an owner that commits from its handler finds nothing to do.
+        const bool was = std::exchange(FStoring, true);
         OnEdited();
+        FStoring = was;
+    }
 }
 
 void TEditGrid::CommitEditorText() {
-    if (FEditor)
+    if (FEditor && !FStoring)
         StoreEditorText();
 }
 

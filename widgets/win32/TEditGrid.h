@@ -109,6 +109,7 @@ private:
     HWND FEditor = nullptr;
     int FCol = 1;
     int FReachable = -1;
+    bool FStoring = false;
     int FEditCol = -1;
     int FEditRow = -1;
     std::wstring FEditOriginal;
