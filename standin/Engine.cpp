@@ -810,6 +810,7 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
                 }
                 if (left.empty()) {
                     locked = false;
+                    ReportOddText(err, shown, check);
                     repairExit = ReportReindex(out, err, shown, garbled, kept);
                 } else {
                     // What REINDEX wrote goes; the salvage reads the kept original.

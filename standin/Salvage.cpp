@@ -475,6 +475,7 @@ std::string DamagedCopyName(const std::string& path, long long when) {
     return (ext ? path.substr(0, dot) : path) + ".damaged-" + stamp + (ext ? path.substr(dot) : std::string());
 }
 
+namespace {
 std::string RealPath(const std::string& given) {
     std::string path = given;
     if (char* real = ::realpath(given.c_str(), nullptr)) {
@@ -483,6 +484,7 @@ std::string RealPath(const std::string& given) {
     }
     return path;
 }
+} // namespace
 
 std::string KeepOriginal(const std::string& given, std::string& error) {
     // The file itself, not a symbolic link to it, is kept.
