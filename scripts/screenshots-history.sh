@@ -68,12 +68,12 @@ main=$(window_id "Quillet - $work/Nightly.cfg")
 sleep 1.5
 import "${frame[@]}" -window "$main" "$out/main-window-last-run.png"
 keys "$main" alt+v h
-history_window=$(window_id "Quillet History")
+history_window=$(window_id "Compaction History")
 sleep 1.5
 # The third row of the table: the last night's stock.mdb, in use.
 xdotool windowactivate --sync "$history_window" 2>/dev/null || true
 eval "$(xdotool getwindowgeometry --shell "$history_window")"
-xdotool mousemove --window "$history_window" 300 "${TABLE_ROW_Y:-172}" click 1
+xdotool mousemove --window "$history_window" 300 "${TABLE_ROW_Y:-133}" click 1
 sleep 1
 import "${frame[@]}" -window "$history_window" "$out/history-window.png"
 echo "wrote $out/history-window.png and $out/main-window-last-run.png"

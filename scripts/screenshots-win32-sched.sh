@@ -53,7 +53,7 @@ sleep 1
 keys "$main" alt+v h
 hist=$(window_id "Compaction History")
 sleep 3
-xdotool mousemove --window "$hist" 300 115 click 1
+xdotool mousemove --window "$hist" 300 128 click 1
 sleep 2
 import "${frame[@]}" -window "$hist" "$out/win32-history.png"
 echo "wrote $out/win32-scheduler.png and $out/win32-history.png"

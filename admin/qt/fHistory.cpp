@@ -299,14 +299,6 @@ void TfrmHistory::showDates(Date from, Date to) {
     dtTo->setDate(QDateOf(to));
 }
 
-void TfrmHistory::showTotals(const std::string& text) {
-    lblTotals->setText(FromStd(text));
-}
-
-void TfrmHistory::showFileNote(const std::string& text) {
-    lblFile->setText(FromStd(text));
-}
-
 void TfrmHistory::showCharts(const HistoryChart& size, const HistoryChart& saved) {
     Draw(SizeChart->chart(), size);
     Draw(SavedChart->chart(), saved);

@@ -79,8 +79,8 @@ private:
     void showSort(HistoryColumn column, bool descending) override;
     void showChoices(FilterBox which, const std::vector<FilterChoice>& choices, std::size_t chosen) override;
     void showDates(Date from, Date to) override;
-    void showTotals(const std::string& text) override;
-    void showFileNote(const std::string& text) override;
+    void showTotals(const std::string& text) override { lblTotals->setText(ui::FromStd(text)); }
+    void showFileNote(const std::string& text) override { lblFile->setText(ui::FromStd(text)); }
     void showCharts(const HistoryChart& size, const HistoryChart& saved) override;
     void showLog(const LogPane& pane) override;
     void hide() override { QWidget::hide(); }

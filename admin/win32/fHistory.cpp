@@ -19,11 +19,11 @@ namespace {
 constexpr UINT WmLoaded = WM_APP + 1;
 constexpr UINT_PTR TimerWatch = 1;
 const char ChartClass[] = "QuilletChart";
-const int ColumnWidths[HistoryColumnCount] = {110, 130, 150, 80, 76, 76, 70, 56, 200};
+const int ColumnWidths[HistoryColumnCount] = {110, 120, 150, 76, 76, 76, 70, 64, 170};
 const COLORREF Palette[] = {RGB(0, 90, 200), RGB(0, 160, 60), RGB(200, 120, 0)};
 // Client area in 96-dpi pixels: the default fits 1366x768 with a taskbar; below the
 // minimum the filter row would be cut.
-constexpr int DefaultWidth = 960, DefaultHeight = 600, MinimumWidth = 940, MinimumHeight = 460;
+constexpr int DefaultWidth = 980, DefaultHeight = 600, MinimumWidth = 900, MinimumHeight = 460;
 
 SYSTEMTIME SystemTimeOf(Date date) {
     int y = 0, m = 0, d = 0;
@@ -64,7 +64,7 @@ void DrawChart(HDC dc, const RECT& area, const HistoryChart& chart) {
     for (const AxisTick& tick : chart.y.ticks)
         labelWidth = std::max<int>(labelWidth, Extent(dc, Wide(tick.label)).cx);
     const RECT plot{area.left + 10 + labelWidth, area.top + 8 + line + line / 2, area.right - 10,
-                    area.bottom - 8 - line};
+                    area.bottom - 6 - 2 * line};
     auto x = [&](double v) {
         return static_cast<int>(plot.left) + static_cast<int>((v - chart.x.low) / (chart.x.high - chart.x.low) * (plot.right - plot.left));
     };
@@ -85,8 +85,8 @@ void DrawChart(HDC dc, const RECT& area, const HistoryChart& chart) {
         const int left = std::max(static_cast<int>(area.left) + 2,
                                   std::min(x(tick.at) - width / 2, static_cast<int>(area.right) - 2 - width));
         MoveToEx(dc, x(tick.at), plot.bottom, nullptr);
-        LineTo(dc, x(tick.at), plot.bottom + 3);
-        TextOutW(dc, left, plot.bottom + 3, text.c_str(), static_cast<int>(text.size()));
+        LineTo(dc, x(tick.at), plot.bottom + 4);
+        TextOutW(dc, left, plot.bottom + line / 2 + 2, text.c_str(), static_cast<int>(text.size()));
     }
     SelectObject(dc, GetStockObject(BLACK_PEN));
     DeleteObject(grid);
@@ -109,7 +109,12 @@ void DrawChart(HDC dc, const RECT& area, const HistoryChart& chart) {
     SelectObject(dc, old);
 }
 
+// The chart keeps the font the layout gives it, as controls do.
 LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETFONT)
+        SetWindowLongPtrW(window, 0, static_cast<LONG_PTR>(wParam));
+    if (message == WM_GETFONT)
+        return GetWindowLongPtrW(window, 0);
     if (message != WM_PAINT)
         return DefWindowProcW(window, message, wParam, lParam);
     PAINTSTRUCT paint;
@@ -118,7 +123,7 @@ LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     GetClientRect(window, &area);
     FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     FrameRect(dc, &area, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
-    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(GetParent(window), WM_GETFONT, 0, 0)));
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(GetWindowLongPtrW(window, 0)));
     SetBkMode(dc, TRANSPARENT);
     if (const auto* chart = reinterpret_cast<const HistoryChart*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
         Guarded([&] { DrawChart(dc, area, *chart); });
@@ -131,6 +136,7 @@ void RegisterChartClass() {
     static const bool registered = [] {
         WNDCLASSW wc{};
         wc.lpfnWndProc = ChartProc;
+        wc.cbWndExtra = sizeof(LONG_PTR);
         wc.hInstance = ui::win32::Instance();
         wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
         wc.lpszClassName = L"QuilletChart";
@@ -206,19 +212,29 @@ void TfrmHistory::arrange() {
     const int width = std::max(MinimumWidth, MulDiv(client.right, 96, dpi));
     const int height = std::max(MinimumHeight, MulDiv(client.bottom, 96, dpi));
     auto& l = layout_;
-    int x = 8;
-    const int widths[] = {74, 180, 54, 180, 52, 110, 34, 92, 20, 92};
-    for (int i = 0; i < 10; ++i) {
-        const bool label = i % 2 == 0;
-        l.move(filterRow_[i], x, label ? 11 : 8, widths[i], label ? 16 : i < 6 ? 200 : 21);
-        x += widths[i] + (label ? 2 : 10);
+    // Labels as wide as their text in the window's font; the configuration and database
+    // boxes share what the fixed boxes leave.
+    int labels[5], sum = 0;
+    HDC dc = GetDC(hwnd());
+    HGDIOBJ font = SelectObject(dc, l.font());
+    for (int i = 0; i < 5; ++i)
+        sum += labels[i] = MulDiv(Extent(dc, Wide(ui::win32::WindowText(filterRow_[2 * i]))).cx, 96, dpi) + 2;
+    SelectObject(dc, font);
+    ReleaseDC(hwnd(), dc);
+    const int flexible = std::max(120, (width - 16 - sum - 100 - 2 * 92 - 5 * 12 + 10) / 2);
+    const int boxes[] = {flexible, flexible, 100, 92, 92};
+    for (int i = 0, x = 8; i < 5; ++i) {
+        l.move(filterRow_[2 * i], x, 11, labels[i], 16);
+        x += labels[i] + 2;
+        l.move(filterRow_[2 * i + 1], x, 8, boxes[i], i < 3 ? 200 : 21);
+        x += boxes[i] + 10;
     }
     l.move(btnShowFile, width - 88, 36, 80, 23);
     l.move(btnSpreadsheet, width - 222, 36, 128, 23);
     l.move(lblTotals, 8, 40, width - 240, 16);
     l.move(lblFile, 8, 64, width - 16, 16);
     const int rest = height - 84 - 8 - 16 - 24;
-    const int table = rest * 45 / 100, charts = rest * 33 / 100, log = rest - table - charts;
+    const int table = rest * 50 / 100, charts = rest * 31 / 100, log = rest - table - charts;
     l.move(Table, 8, 84, width - 16, table);
     l.move(SizeChart, 8, 92 + table, (width - 24) / 2, charts);
     l.move(SavedChart, 16 + (width - 24) / 2, 92 + table, (width - 24) / 2, charts);
@@ -394,14 +410,6 @@ void TfrmHistory::showDates(Date from, Date to) {
     }
 }
 
-void TfrmHistory::showTotals(const std::string& text) {
-    ui::win32::SetText(lblTotals, text);
-}
-
-void TfrmHistory::showFileNote(const std::string& text) {
-    ui::win32::SetText(lblFile, text);
-}
-
 void TfrmHistory::showCharts(const HistoryChart& size, const HistoryChart& saved) {
     sizeChart_ = size;
     savedChart_ = saved;
@@ -414,10 +422,6 @@ void TfrmHistory::showCharts(const HistoryChart& size, const HistoryChart& saved
 void TfrmHistory::showLog(const LogPane& pane) {
     ui::win32::SetText(lblLog, pane.title);
     SetWindowTextW(memLog, platform::win32::WideCrlf(pane.text).c_str());
-}
-
-void TfrmHistory::hide() {
-    ShowWindow(hwnd(), SW_HIDE);
 }
 
 bool TfrmHistory::open(const std::string& path) {

@@ -49,11 +49,11 @@ private:
     void showSort(HistoryColumn column, bool descending) override;
     void showChoices(FilterBox which, const std::vector<FilterChoice>& choices, std::size_t chosen) override;
     void showDates(Date from, Date to) override;
-    void showTotals(const std::string& text) override;
-    void showFileNote(const std::string& text) override;
+    void showTotals(const std::string& text) override { ui::win32::SetText(lblTotals, text); }
+    void showFileNote(const std::string& text) override { ui::win32::SetText(lblFile, text); }
     void showCharts(const HistoryChart& size, const HistoryChart& saved) override;
     void showLog(const LogPane& pane) override;
-    void hide() override;
+    void hide() override { ShowWindow(hwnd(), SW_HIDE); }
     bool open(const std::string& path) override;
     void warn(const std::string& text) override;
     void postLoaded() override;
