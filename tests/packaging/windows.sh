@@ -99,4 +99,66 @@ for file in nightly.cfg error.log compact-history.csv; do
   [ -f "$inst/$file" ] || fail "the user's $file is gone"
 done
 echo "kept: $(cd "$inst" && ls -A | tr '\n' ' ')"
+
+# Whether the Start menu's administrator entry starts the copy in folder $1.
+admin_entry_in() {
+  $admin || return 0
+  lnkinfo "$menu/Quillet Administrator.lnk" 2>&1 | tr '\\' '/' | grep -qi "$(win "$1" | tr '\\' '/')/QuilletAdmin.exe"
+}
+# Runs an uninstaller in place (_?=), so that its own exit code comes back.
+uninstall_in() { wine "$1/Uninstall.exe" /S "_?=$(win "$1")"; }
+
+echo "--- a running program: the setup and the uninstaller refuse, and change nothing"
+wine "$setup" /S || fail "install again"
+wineserver -w
+running=Quillet.exe # a program whose file a running copy holds
+if $admin; then
+  running=QuilletAdmin.exe
+  wine "$inst/QuilletAdmin.exe" >/dev/null 2>&1 &
+else
+  wine "$inst/Quillet.exe" >/dev/null 2>&1 & # no configuration: it ends at once, so this is weak
+fi
+holder=$!
+sleep 4
+before=$(md5sum "$inst/$running")
+if wine "$setup" /S; then fail "the setup reported success over a running $running"; fi
+[ "$(md5sum "$inst/$running")" = "$before" ] || fail "the setup changed the running $running"
+if uninstall_in "$inst"; then fail "the uninstaller reported success while $running runs"; fi
+for file in Quillet.exe QuilletSched.exe "$running" Uninstall.exe; do
+  [ -f "$inst/$file" ] || fail "the refused uninstall removed $file"
+done
+wine reg query "$key" >/dev/null 2>&1 || fail "the refused uninstall removed the uninstall entry"
+[ -f "$menu/Uninstall Quillet.lnk" ] || fail "the refused uninstall removed the Start menu entry"
+kill "$holder" 2>/dev/null || true
+wineserver -k 2>/dev/null || true
+wait "$holder" 2>/dev/null || true
+wineserver -w
+
+echo "--- a second install elsewhere replaces the first, whose user files stay"
+cp "$inst/Uninstall.exe" "$scratch/old-uninstaller.exe"
+other=$scratch/elsewhere/Quillet
+mkdir -p "$(dirname "$other")"
+wine "$setup" /S "/D=$(win "$other")" || fail "the second install"
+wineserver -w
+for file in Quillet.exe QuilletSched.exe QuilletAdmin.exe Quillet.hlp Uninstall.exe; do
+  [ ! -e "$inst/$file" ] || fail "the first copy's $file is still there"
+done
+for file in nightly.cfg error.log compact-history.csv; do
+  [ -f "$inst/$file" ] || fail "the first copy's user file $file is gone"
+done
+[ -f "$other/Quillet.exe" ] && [ -f "$other/Uninstall.exe" ] || fail "the second copy's programs"
+wine reg query "$key" /v InstallLocation 2>/dev/null | tr -d '\r' | grep -qiF "$(win "$other")" ||
+  fail "the uninstall entry does not name the second copy"
+admin_entry_in "$other" || fail "the Start menu does not start the second copy"
+
+echo "--- the first copy's uninstaller afterwards leaves the second copy's entries alone"
+cp "$scratch/old-uninstaller.exe" "$inst/Uninstall.exe"
+uninstall_in "$inst" || fail "the first copy's uninstaller"
+wine reg query "$key" >/dev/null 2>&1 || fail "the first copy's uninstaller removed the second's uninstall entry"
+[ -f "$menu/Uninstall Quillet.lnk" ] || fail "the first copy's uninstaller removed the second's Start menu"
+admin_entry_in "$other" || fail "the Start menu no longer starts the second copy"
+uninstall_in "$other" || fail "the second copy's uninstaller"
+rm -f "$other/Uninstall.exe" # run in place, it cannot remove itself
+[ ! -e "$menu" ] || fail "the second copy's uninstaller left the Start menu folder"
+! wine reg query "$key" >/dev/null 2>&1 || fail "the second copy's uninstaller left the uninstall entry"
 echo "setup tests passed"
