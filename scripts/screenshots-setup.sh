@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Screenshots of the Windows setup for the README, taken from the real setup under wine
-# on a virtual X server: the install folder and the last page of the setup, and the
+# on a virtual X server: the welcome page, the install folder and the last page of the setup, and the
 # uninstaller's confirmation and last page.
 #   scripts/screenshots-setup.sh   (builds the setup with scripts/package.sh windows)
 # Needs Xvfb, ImageMagick's import, x11-utils, xdotool and wine; openbox draws frames.
@@ -29,14 +29,17 @@ shot() { # window id, file
 
 wine "$setup" >/dev/null 2>&1 &
 win=$(window_id "Quillet $version Setup")
-sleep 1.5
+shot "$win" setup-welcome.png
 keys "$win" Return # past the welcome page
 shot "$win" setup-folder.png
 keys "$win" Return # install
 sleep 3
 keys "$win" Return # past the list of what was done
 shot "$win" setup-finish.png
-keys "$win" Return
+keys "$win" Return # Finish, which starts the administrator
+# A running administrator would stop the uninstaller below, as it would a user's.
+sleep 3
+wineserver -k 2>/dev/null || true
 wineserver -w
 
 inst=$(winepath -u "$(wine cmd /c echo '%LOCALAPPDATA%' 2>/dev/null | tr -d '\r')\\Programs\\Quillet" 2>/dev/null)

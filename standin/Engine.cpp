@@ -104,6 +104,15 @@ bool LooksLikeSwitch(const std::string& word) {
     return word.size() > 1 && word[0] == '/' && word.find_first_of("/\\.", 1) == std::string::npos;
 }
 
+// A number from 0 to `most` written in decimal digits, and nothing else.
+std::optional<int> WholeNumber(const std::string& value, long most) {
+    char* end = nullptr;
+    const long number = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || number < 0 || number > most)
+        return std::nullopt;
+    return static_cast<int>(number);
+}
+
 bool IsHelp(const std::string& word) {
     const std::string w = Lower(word);
     return w == "--help" || w == "-h" || w == "/?" || w == "-?" || w == "/help";
@@ -134,21 +143,15 @@ EngineOptions ParseEngineArgs(const std::vector<std::string>& args) {
         } else if (lower == "/pwd") {
             options.password = takeValue();
         } else if (lower == "/pwdfd") {
-            const std::string value = takeValue();
-            char* end = nullptr;
-            const long fd = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || fd < 0 || fd > 65535)
+            if (const auto fd = WholeNumber(takeValue(), 65535))
+                options.passwordDescriptor = *fd;
+            else
                 options.error = "/pwdfd needs a descriptor number";
-            else
-                options.passwordDescriptor = static_cast<int>(fd);
         } else if (lower == "/busy") {
-            const std::string value = takeValue();
-            char* end = nullptr;
-            const long seconds = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || seconds < 0 || seconds > 86400)
-                options.error = "/busy needs a number of seconds from 0 to 86400";
+            if (const auto seconds = WholeNumber(takeValue(), 86400))
+                options.busyTimeoutSeconds = *seconds;
             else
-                options.busyTimeoutSeconds = static_cast<int>(seconds);
+                options.error = "/busy needs a number of seconds from 0 to 86400";
         } else if (!options.database && !LooksLikeSwitch(word)) {
             options.database = word;
         } else {
