@@ -57,7 +57,7 @@ void BM_Load(benchmark::State& state) {
     const QString in = InputFile(rows);
     auto grid = MakeGrid();
     for (auto _ : state)
-        grid->LoadFromDelimitedFile(in, '\t', false, false);
+        grid->LoadFromDelimitedFile(in, '\t', false);
     state.SetComplexityN(rows);
 }
 
@@ -68,7 +68,7 @@ void BM_Sort(benchmark::State& state) {
     for (auto _ : state) {
         // Every sort starts from the file's unsorted order.
         state.PauseTiming();
-        grid->LoadFromDelimitedFile(in, '\t', false, false);
+        grid->LoadFromDelimitedFile(in, '\t', false);
         state.ResumeTiming();
         grid->SortByColumn(1, true);
     }
@@ -78,7 +78,7 @@ void BM_Sort(benchmark::State& state) {
 void BM_Save(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     auto grid = MakeGrid();
-    grid->LoadFromDelimitedFile(InputFile(rows), '\t', false, false);
+    grid->LoadFromDelimitedFile(InputFile(rows), '\t', false);
     const QString out = Folder()->filePath("out.dat");
     for (auto _ : state)
         grid->SaveToDelimitedFile(out, '\t', false);
@@ -91,7 +91,7 @@ void BM_LoadSortSave(benchmark::State& state) {
     const QString out = Folder()->filePath("out.dat");
     auto grid = MakeGrid();
     for (auto _ : state) {
-        grid->LoadFromDelimitedFile(in, '\t', false, false);
+        grid->LoadFromDelimitedFile(in, '\t', false);
         grid->SortByColumn(1, true);
         grid->SaveToDelimitedFile(out, '\t', false);
     }

@@ -252,8 +252,7 @@ void EditGridModel::SaveToDelimitedFile(const std::string& path, char delimiter,
         throw EFCreateError(path);
 }
 
-bool EditGridModel::LoadFromDelimitedFile(const std::string& path, char delimiter, bool append, bool withTitle) {
-    (void)append;
+bool EditGridModel::LoadFromDelimitedFile(const std::string& path, char delimiter, bool withTitle) {
     if (!platform::FileExists(path))
         return false;
     std::string data;

@@ -29,7 +29,6 @@ public:
     TOnKeyDown NewRowOnKeyDown = kdAlways;
     TOnTitleClick SortOnTitleClick = tcAscending;
     bool EOLToSpace = true;
-    std::string About = "TEditGrid v1.02";
 
     bool Modified() const { return FModified; }
     void SetModified(bool value) { FModified = value; }
@@ -69,9 +68,8 @@ public:
     // An empty file name writes nothing.
     void SaveToDelimitedFile(const std::string& path, char delimiter, bool withTitle) const;
     // False when there is no such file (nothing changes); throws EFOpenError when it
-    // cannot be read (nothing changes either). A load always replaces the content:
-    // `append` is accepted and ignored.
-    bool LoadFromDelimitedFile(const std::string& path, char delimiter, bool append, bool withTitle);
+    // cannot be read (nothing changes either). A load always replaces the content.
+    bool LoadFromDelimitedFile(const std::string& path, char delimiter, bool withTitle);
     // The same from bytes already read.
     void LoadDelimitedText(const std::string& data, char delimiter, bool withTitle);
 

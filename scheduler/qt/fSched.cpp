@@ -124,7 +124,7 @@ void TfrmSched::createControls() {
         EditGrid1->SetColWidths(col, widths[col]);
     EditGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     EditGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    EditGrid1->SetNewRowOnKeyDown(TEditGrid::kdNever);
+    EditGrid1->SetNewRowOnKeyDown(widgets::kdNever);
     EditGrid1->SetCells(ColDescription, 0, QStringLiteral("Description"));
     EditGrid1->SetCells(ColConfigFile, 0, QStringLiteral("Config File"));
     // The grid's click: a press on a cell, or the current cell moved by the keyboard.

@@ -117,10 +117,7 @@ private slots:
     void typedNumbersAreRefusedWithAPlainWarning();
     void storedBadValuesAreReportedOnceAndTheRestRuns();
     void tableNotLoadedIsNeverSavedOver();
-    void frequencyHandler();
-    void selectingKeepsTheEntrysN();
     void leavingTheNBox();
-    void timerFollowsTheCodes();
     void tickRunsDueEntriesAndRecords();
     void tickErrorsAreReportedAndTheTimerRunsOn();
     void compactButton();
@@ -398,46 +395,6 @@ void TestFSched::tableNotLoadedIsNeverSavedOver() {
     QVERIFY(s.errors.isEmpty());
 }
 
-void TestFSched::frequencyHandler() {
-    Scheduler s;
-    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\r\n\"b\"\t\"/b.cfg\"\t\"d|1|2026-11-01\"\r\n\"c\"\t\"/"
-                    "c.cfg\"\t\"q|1|2026-11-01\"\r\n");
-    TfrmSched& f = s.createShown();
-    QCOMPARE(f.rgSched->ItemIndex(), 0);
-    QVERIFY(f.Edit1->isHidden());
-    s.choose(1);
-    QCOMPARE(s.cell(3, 1), QStringLiteral("d|1|2026-12-06"));
-    QVERIFY(!f.Edit1->isHidden());
-    QCOMPARE(f.Label2->text(), QStringLiteral("Day(s)"));
-    s.select(2);
-    QCOMPARE(f.rgSched->ItemIndex(), 1);
-    s.choose(3);
-    QCOMPARE(s.cell(3, 2), QStringLiteral("m|1|2026-11-01"));
-    QCOMPARE(f.Label2->text(), QStringLiteral("Month(s)"));
-    // A code with another letter shows As Needed and is emptied; none of this is an edit.
-    s.select(3);
-    QCOMPARE(f.rgSched->ItemIndex(), 0);
-    QCOMPARE(s.cell(3, 3), QString());
-    QVERIFY(!f.EditGrid1->Modified());
-}
-
-void TestFSched::selectingKeepsTheEntrysN() {
-    Scheduler s;
-    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"w|3|2026-11-01\"\r\n\"b\"\t\"/b.cfg\"\t\"w|1|2026-11-02\"\r\n"
-                    "\"c\"\t\"/c.cfg\"\t\r\n");
-    TfrmSched& f = s.createShown();
-    QCOMPARE(f.Edit1->text(), QStringLiteral("3"));
-    s.select(2);
-    QCOMPARE(f.Edit1->text(), QStringLiteral("1"));
-    s.select(1);
-    QCOMPARE(f.Edit1->text(), QStringLiteral("3"));
-    QCOMPARE(s.cell(3, 1), QStringLiteral("w|3|2026-11-01"));
-    QCOMPARE(s.cell(3, 2), QStringLiteral("w|1|2026-11-02"));
-    // An entry without code keeps its code empty when selected.
-    s.select(3);
-    QCOMPARE(s.cell(3, 3), QString());
-}
-
 void TestFSched::leavingTheNBox() {
     Scheduler s;
     s.writeSchedule("\"a\"\t\"/a.cfg\"\t\"w|1|2026-11-01\"\r\n\"b\"\t\"/b.cfg\"\t\r\n"
@@ -485,23 +442,6 @@ void TestFSched::leavingTheNBox() {
     QCOMPARE(s.cell(3, 1), QStringLiteral("w|2|2026-11-03"));
     f.Edit1Exit();
     QCOMPARE(s.cell(3, 1), QStringLiteral("w|2|2026-11-03"));
-}
-
-void TestFSched::timerFollowsTheCodes() {
-    Scheduler s;
-    s.writeSchedule("\"a\"\t\"/a.cfg\"\t\r\n");
-    TfrmSched& f = s.createShown();
-    QVERIFY(!f.TimerEnabled());
-    // A frequency given in the window does not switch the timer on; saving does.
-    s.choose(1);
-    QVERIFY(!f.TimerEnabled());
-    f.SaveChanges1Click();
-    QVERIFY(f.TimerEnabled());
-    QVERIFY(f.Timer1->isActive());
-    s.choose(0);
-    f.SaveChanges1Click();
-    QVERIFY(!f.TimerEnabled());
-    QVERIFY(!f.Timer1->isActive());
 }
 
 void TestFSched::tickRunsDueEntriesAndRecords() {

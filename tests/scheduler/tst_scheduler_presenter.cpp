@@ -114,6 +114,44 @@ const std::string Two = "\"n\"\t\"/data/night.cfg\"\t\"w|2|2026-12-01\"\r\n\"x\"
 
 } // namespace
 
+// Showing an entry shows its own frequency and N and rewrites nothing but a code of
+// another letter; a choice writes the code with the entry's date, today when it has none.
+TEST(SchedulerPresenter, ShowingAndChoosingFrequencies) {
+    Window w("\"a\"\t\"/a.cfg\"\t\r\n\"b\"\t\"/b.cfg\"\t\"d|1|2026-11-01\"\r\n"
+             "\"c\"\t\"/c.cfg\"\t\"q|1|2026-11-01\"\r\n\"d\"\t\"/d.cfg\"\t\"w|3|2026-11-01\"\r\n");
+    const auto choose = [&](int entry) {
+        w.view.current = entry;
+        w.presenter->EntryChosen();
+    };
+    EXPECT_EQ(w.view.frequency, 0);
+    w.presenter->ChooseFrequency(1);
+    EXPECT_EQ(w.view.grid[0].code, "d|1|2026-12-06");
+    choose(1);
+    EXPECT_EQ(w.view.frequency, 1);
+    w.presenter->ChooseFrequency(3);
+    EXPECT_EQ(w.view.grid[1].code, "m|1|2026-11-01");
+    choose(3);
+    EXPECT_EQ(w.view.text[Box::Every], "3");
+    EXPECT_EQ(w.view.grid[3].code, "w|3|2026-11-01");
+    choose(2);
+    EXPECT_EQ(w.view.frequency, 0);
+    EXPECT_EQ(w.view.grid[2].code, "");
+    EXPECT_FALSE(w.view.modified); // none of this is an edit the close question asks about
+    // The timer follows the saved codes, not the ones merely chosen.
+    EXPECT_EQ(w.view.armed, std::vector<int>{3600000});
+    for (int entry : {0, 1, 3}) {
+        choose(entry);
+        w.presenter->ChooseFrequency(0);
+    }
+    EXPECT_EQ(w.view.armed, std::vector<int>{3600000});
+    w.presenter->Save();
+    EXPECT_EQ(w.view.armed, (std::vector<int>{3600000, 0}));
+    EXPECT_FALSE(w.presenter->TimerEnabled());
+    w.presenter->ChooseFrequency(1);
+    w.presenter->Save();
+    EXPECT_EQ(w.view.armed, (std::vector<int>{3600000, 0, 3600000}));
+}
+
 TEST(SchedulerPresenter, ShowsTheFirstEntryAndArmsTheTimerOnce) {
     Window w(Two);
     EXPECT_EQ(w.view.frequency, 2);

@@ -119,7 +119,6 @@ void TstEditGrid::valuesAtCreation() {
     QCOMPARE(grid.SortOnTitleClick(), TEditGrid::tcAscending);
     QCOMPARE(grid.Modified(), false);
     QCOMPARE(grid.EOLToSpace(), true);
-    QCOMPARE(grid.About(), QString("TEditGrid v1.02"));
     QVERIFY(!grid.OnColWidthsChanged());
     QCOMPARE(int(TEditGrid::kdLastRowNotEmpty), 2);
     QCOMPARE(int(TEditGrid::tcDescending), 2);

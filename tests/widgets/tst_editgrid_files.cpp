@@ -115,7 +115,7 @@ void TstEditGridFiles::scheduleFixtureIsWhatTheGridWrites() {
     QCOMPARE(ReadAll(file), fixture);
 
     auto loaded = MakeGrid(4, 2);
-    loaded->LoadFromDelimitedFile(QStringLiteral(SCHEDULE_FIXTURE), '\t', false, false);
+    loaded->LoadFromDelimitedFile(QStringLiteral(SCHEDULE_FIXTURE), '\t', false);
     QCOMPARE(loaded->RowCount(), 5);
     QCOMPARE(loaded->Cells(1, 3), QString("B\u00fcro, 2. Stock"));
     loaded->SaveToDelimitedFile(file, '\t', false);
@@ -195,7 +195,7 @@ void TstEditGridFiles::lineEnds() {
     const QString file = path("in.dat");
     WriteAll(file, bytes);
     auto grid = MakeGrid(4, 2);
-    grid->LoadFromDelimitedFile(file, '\t', false, false);
+    grid->LoadFromDelimitedFile(file, '\t', false);
     QCOMPARE(grid->RowCount(), 5);
     QCOMPARE(Row(*grid, 1), (QStringList{"", "a", "b", ""}));
     QCOMPARE(grid->Cells(1, 2), QString("c"));
@@ -212,7 +212,7 @@ void TstEditGridFiles::fewerLinesThanRows() {
         for (int c = 0; c < 4; ++c)
             grid->SetCells(c, r, "old");
     grid->SetCurrentCell(2, 5);
-    grid->LoadFromDelimitedFile(file, '\t', false, false);
+    grid->LoadFromDelimitedFile(file, '\t', false);
     QCOMPARE(grid->RowCount(), 3);
     QCOMPARE(Row(*grid, 0), (QStringList{"", "", "", ""})); // titles too, and the fixed column
     QCOMPARE(Row(*grid, 1), (QStringList{"", "one", "two", ""}));
@@ -226,16 +226,16 @@ void TstEditGridFiles::fewerLinesThanRows() {
 void TstEditGridFiles::emptyAndMissingFiles() {
     auto grid = MakeGrid(3, 4);
     grid->SetCells(1, 2, "keep");
-    grid->LoadFromDelimitedFile(path("missing.dat"), '\t', false, false);
+    grid->LoadFromDelimitedFile(path("missing.dat"), '\t', false);
     QCOMPARE(grid->RowCount(), 4);
     QCOMPARE(grid->Cells(1, 2), QString("keep"));
     QCOMPARE(grid->Modified(), false);
     // A folder of that name counts as missing.
-    grid->LoadFromDelimitedFile(dir.path(), '\t', false, false);
+    grid->LoadFromDelimitedFile(dir.path(), '\t', false);
     QCOMPARE(grid->Modified(), false);
 
     WriteAll(path("empty.dat"), "");
-    grid->LoadFromDelimitedFile(path("empty.dat"), '\t', false, true);
+    grid->LoadFromDelimitedFile(path("empty.dat"), '\t', true);
     QCOMPARE(grid->RowCount(), 2);
     QCOMPARE(grid->Cells(1, 1), QString());
     QVERIFY(grid->Modified());
@@ -245,15 +245,15 @@ void TstEditGridFiles::titleLineAndCSV() {
     const QString file = path("t.csv");
     WriteAll(file, "Name,Path\r\n\"a\",\"b\"\r\nc,d,ignored\r\n");
     auto grid = MakeGrid(3, 2);
-    grid->LoadFromCSVFile(file, true); // the append flag changes nothing
+    grid->LoadFromCSVFile(file);
     QCOMPARE(grid->RowCount(), 3);
     QCOMPARE(Row(*grid, 0), (QStringList{"", "Name", "Path"}));
     QCOMPARE(Row(*grid, 1), (QStringList{"", "a", "b"}));
     QCOMPARE(Row(*grid, 2), (QStringList{"", "c", "d"}));
     grid->SaveToCSVFile(file, true);
     QCOMPARE(ReadAll(file), QByteArray("Name,Path\r\n\"a\",\"b\"\r\n\"c\",\"d\"\r\n"));
-    grid->LoadFromCSVFile(file, false);
-    grid->LoadFromCSVFile(file, false);
+    grid->LoadFromCSVFile(file);
+    grid->LoadFromCSVFile(file);
     QCOMPARE(grid->RowCount(), 3);
 }
 
@@ -265,7 +265,7 @@ void TstEditGridFiles::delimiterInsideACellRoundTrips() {
     const QString file = path("rt.dat");
     grid->SaveToDelimitedFile(file, '\t', false);
     auto back = MakeGrid(4, 2);
-    back->LoadFromDelimitedFile(file, '\t', false, false);
+    back->LoadFromDelimitedFile(file, '\t', false);
     QCOMPARE(back->Cells(1, 1), QString("a\tb"));
     QCOMPARE(back->Cells(2, 1), QString("padded")); // blanks at the ends do not survive
     QCOMPARE(back->Cells(3, 2), QString::fromUtf8("C:\\D\xc3\xa4ten\\x.cfg"));
@@ -286,7 +286,7 @@ void TstEditGridFiles::lineBreakInsideACellKeepsTheRow() {
     QCOMPARE(ReadAll(file), QByteArray("Multi line\t\t\r\n"
                                        "\"two lines\"\t\"/p.cfg\"\t\"d|1|2026-12-05\"\r\n"
                                        "\"cr here  \"\t\t\r\n"));
-    grid->LoadFromDelimitedFile(file, '\t', false, true);
+    grid->LoadFromDelimitedFile(file, '\t', true);
     QCOMPARE(grid->RowCount(), 3);
     QCOMPARE(grid->Cells(2, 1), QString("/p.cfg"));
     QCOMPARE(grid->Cells(3, 1), QString("d|1|2026-12-05"));
@@ -305,7 +305,7 @@ void TstEditGridFiles::unreadableFileChangesNothing() {
     auto grid = MakeGrid(3, 4);
     grid->SetCells(1, 3, "keep");
     try {
-        grid->LoadFromDelimitedFile(file, '\t', false, false);
+        grid->LoadFromDelimitedFile(file, '\t', false);
         QFAIL("no error");
     } catch (const EFOpenError&) {
     }
@@ -323,20 +323,20 @@ void TstEditGridFiles::badInputLoadsAsText() {
     for (char& c : garbage)
         c = static_cast<char>(random.bounded(256));
     WriteAll(file, garbage);
-    grid->LoadFromDelimitedFile(file, '\t', false, true);
+    grid->LoadFromDelimitedFile(file, '\t', true);
     QVERIFY(grid->RowCount() >= 2);
     grid->SortByColumn(1, true);
     grid->SaveToDelimitedFile(path("out.dat"), '\t', true);
 
     // NUL bytes are text; at the ends of a field they are blanks and trimmed.
     WriteAll(file, QByteArray("a\0b\t\"c\0d\0\"\r\n", 12));
-    grid->LoadFromDelimitedFile(file, '\t', false, false);
+    grid->LoadFromDelimitedFile(file, '\t', false);
     QCOMPARE(grid->Cells(1, 1), QString::fromLatin1("a\0b", 3));
     QCOMPARE(grid->Cells(2, 1), QString::fromLatin1("c\0d", 3));
 
     // Unbalanced quotes: the rest of the line is one field.
     WriteAll(file, "\"open\tstill\r\nnext\t\"x\r\n");
-    grid->LoadFromDelimitedFile(file, '\t', false, false);
+    grid->LoadFromDelimitedFile(file, '\t', false);
     QCOMPARE(grid->Cells(1, 1), QString("\"open\tstill"));
     QCOMPARE(grid->Cells(2, 1), QString());
     QCOMPARE(grid->Cells(1, 2), QString("next"));
@@ -345,7 +345,7 @@ void TstEditGridFiles::badInputLoadsAsText() {
     // Lines of a megabyte.
     QByteArray longLine(1024 * 1024, 'x');
     WriteAll(file, longLine + "\t" + longLine + "\"\r\n" + longLine);
-    grid->LoadFromDelimitedFile(file, '\t', false, false);
+    grid->LoadFromDelimitedFile(file, '\t', false);
     QCOMPARE(grid->RowCount(), 3);
     QCOMPARE(grid->Cells(1, 1).size(), qsizetype(1024 * 1024));
     QCOMPARE(grid->Cells(2, 1).size(), qsizetype(1024 * 1024 + 1));

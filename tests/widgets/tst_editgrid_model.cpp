@@ -111,7 +111,7 @@ TEST(EditGridModel, DelimitedFilesKeepTheScheduleBytes) {
     const std::string path = dir.file("schedfile.dat");
     grid.SaveToDelimitedFile(path, '\t', false);
     EditGridModel loaded = Grid({"old", "old", "old", "old"});
-    EXPECT_TRUE(loaded.LoadFromDelimitedFile(path, '\t', false, false));
+    EXPECT_TRUE(loaded.LoadFromDelimitedFile(path, '\t', false));
     EXPECT_EQ(loaded.RowCount(), 3);
     EXPECT_EQ(loaded.Cell(1, 2), "a\tb");
     EXPECT_EQ(loaded.Cell(2, 2), "z");
@@ -119,11 +119,11 @@ TEST(EditGridModel, DelimitedFilesKeepTheScheduleBytes) {
 
     std::string fixture;
     ASSERT_TRUE(quillet::platform::ReadWholeFile(SCHEDULE_FIXTURE, fixture));
-    ASSERT_TRUE(loaded.LoadFromDelimitedFile(SCHEDULE_FIXTURE, '\t', false, false));
+    ASSERT_TRUE(loaded.LoadFromDelimitedFile(SCHEDULE_FIXTURE, '\t', false));
     EXPECT_EQ(loaded.DelimitedText('\t', false), fixture);
 
     EditGridModel untouched = Grid({"keep"});
-    EXPECT_FALSE(untouched.LoadFromDelimitedFile(dir.file("missing.dat"), '\t', false, false));
+    EXPECT_FALSE(untouched.LoadFromDelimitedFile(dir.file("missing.dat"), '\t', false));
     EXPECT_EQ(untouched.Cell(1, 1), "keep");
     EXPECT_FALSE(untouched.Modified());
     EXPECT_THROW(grid.SaveToDelimitedFile(dir.file("no folder/schedfile.dat"), '\t', false), quillet::EFCreateError);

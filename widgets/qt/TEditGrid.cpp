@@ -588,17 +588,17 @@ void TEditGrid::SaveToCSVFile(const QString& fileName, bool withTitle) {
     SaveToDelimitedFile(fileName, ',', withTitle);
 }
 
-void TEditGrid::LoadFromCSVFile(const QString& fileName, bool append) {
-    LoadFromDelimitedFile(fileName, ',', append, true);
+void TEditGrid::LoadFromCSVFile(const QString& fileName) {
+    LoadFromDelimitedFile(fileName, ',', true);
 }
 
 void TEditGrid::SaveToDelimitedFile(const QString& fileName, char delimiter, bool withTitle) {
     FModel.SaveToDelimitedFile(fileName.isEmpty() ? std::string() : PathBytes(fileName), delimiter, withTitle);
 }
 
-void TEditGrid::LoadFromDelimitedFile(const QString& fileName, char delimiter, bool append, bool withTitle) {
+void TEditGrid::LoadFromDelimitedFile(const QString& fileName, char delimiter, bool withTitle) {
     const TGridCoord current{Col(), Row()};
-    if (!FModel.LoadFromDelimitedFile(PathBytes(fileName), delimiter, append, withTitle))
+    if (!FModel.LoadFromDelimitedFile(PathBytes(fileName), delimiter, withTitle))
         return;
     {
         const UpdatesOff noRedraw(this);
@@ -702,7 +702,7 @@ void TEditGrid::CommitEditorText() {
 }
 
 void TEditGrid::titlePressed(int col) {
-    if (FModel.SortOnTitleClick == widgets::tcNone || FixedRows() < 1)
+    if (FModel.SortOnTitleClick == tcNone || FixedRows() < 1)
         return;
     // Text still open in the editor belongs to its row before the rows move.
     if (QWidget* editor = openEditor()) {

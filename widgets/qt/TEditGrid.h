@@ -49,13 +49,13 @@ class TEditGrid : public QTableWidget {
     Q_PROPERTY(TOnTitleClick SortOnTitleClick READ SortOnTitleClick WRITE SetSortOnTitleClick)
     Q_PROPERTY(bool Modified READ Modified WRITE SetModified)
     Q_PROPERTY(bool EOLToSpace READ EOLToSpace WRITE SetEOLToSpace)
-    Q_PROPERTY(QString About READ About WRITE SetAbout)
 
 public:
-    enum TOnKeyDown : std::uint8_t { kdNever = 0, kdAlways = 1, kdLastRowNotEmpty = 2 };
-    Q_ENUM(TOnKeyDown)
-    enum TOnTitleClick : std::uint8_t { tcNone = 0, tcAscending = 1, tcDescending = 2 };
-    Q_ENUM(TOnTitleClick)
+    // The grid model's own, also under the grid's name (TEditGrid::kdNever).
+    using TOnKeyDown = widgets::TOnKeyDown;
+    using TOnTitleClick = widgets::TOnTitleClick;
+    using enum widgets::TOnKeyDown;
+    using enum widgets::TOnTitleClick;
 
     enum TGridOption : std::uint32_t {
         goFixedVertLine = 1u << 0,
@@ -84,18 +84,14 @@ public:
     ~TEditGrid() override;
 
     // ---- Published properties ----
-    TOnKeyDown NewRowOnKeyDown() const { return static_cast<TOnKeyDown>(FModel.NewRowOnKeyDown); }
-    void SetNewRowOnKeyDown(TOnKeyDown value) { FModel.NewRowOnKeyDown = static_cast<widgets::TOnKeyDown>(value); }
-    TOnTitleClick SortOnTitleClick() const { return static_cast<TOnTitleClick>(FModel.SortOnTitleClick); }
-    void SetSortOnTitleClick(TOnTitleClick value) {
-        FModel.SortOnTitleClick = static_cast<widgets::TOnTitleClick>(value);
-    }
+    TOnKeyDown NewRowOnKeyDown() const { return FModel.NewRowOnKeyDown; }
+    void SetNewRowOnKeyDown(TOnKeyDown value) { FModel.NewRowOnKeyDown = value; }
+    TOnTitleClick SortOnTitleClick() const { return FModel.SortOnTitleClick; }
+    void SetSortOnTitleClick(TOnTitleClick value) { FModel.SortOnTitleClick = value; }
     bool Modified() const { return FModel.Modified(); }
     void SetModified(bool value) { FModel.SetModified(value); }
     bool EOLToSpace() const { return FModel.EOLToSpace; }
     void SetEOLToSpace(bool value) { FModel.EOLToSpace = value; }
-    QString About() const { return QString::fromStdString(FModel.About); }
-    void SetAbout(const QString& value) { FModel.About = value.toStdString(); }
     const TNotifyEvent& OnColWidthsChanged() const { return FOnColWidthsChanged; }
     void SetOnColWidthsChanged(TNotifyEvent handler) { FOnColWidthsChanged = std::move(handler); }
 
@@ -107,13 +103,13 @@ public:
     virtual void MoveRow(int fromIndex, int toIndex);
     virtual void AddRow();
     virtual void SaveToCSVFile(const QString& fileName, bool withTitle);
-    virtual void LoadFromCSVFile(const QString& fileName, bool append);
+    virtual void LoadFromCSVFile(const QString& fileName);
     // Throws EFCreateError ("Cannot create file %s") when the file cannot be written;
     // the old file and the grid then stay as they were.
     void SaveToDelimitedFile(const QString& fileName, char delimiter, bool withTitle);
     // Throws EFOpenError when the file exists but cannot be read; the grid is then
     // unchanged. A missing file changes nothing.
-    void LoadFromDelimitedFile(const QString& fileName, char delimiter, bool append, bool withTitle);
+    void LoadFromDelimitedFile(const QString& fileName, char delimiter, bool withTitle);
     // Stores the text of the open cell editor into its cell, as leaving the cell would,
     // and keeps the editor open. Qt's editor holds typed text until it closes; owners
     // call this before they read the cells for a save, a run or the Modified flag.

@@ -263,10 +263,10 @@ void TEditGrid::SaveToDelimitedFile(const std::string& fileName, char delimiter,
     FModel.SaveToDelimitedFile(fileName, delimiter, withTitle);
 }
 
-void TEditGrid::LoadFromDelimitedFile(const std::string& fileName, char delimiter, bool append, bool withTitle) {
+void TEditGrid::LoadFromDelimitedFile(const std::string& fileName, char delimiter, bool withTitle) {
     CloseEditor(false);
     const int row = Row();
-    if (!FModel.LoadFromDelimitedFile(fileName, delimiter, append, withTitle))
+    if (!FModel.LoadFromDelimitedFile(fileName, delimiter, withTitle))
         return;
     Refresh();
     SetCurrentCell(FCol, std::max(row, FModel.FixedRows()));

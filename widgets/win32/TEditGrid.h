@@ -73,7 +73,7 @@ public:
     void SortByColumn(int column, bool ascending);
     // Throws EFCreateError; see EditGridModel.
     void SaveToDelimitedFile(const std::string& fileName, char delimiter, bool withTitle);
-    void LoadFromDelimitedFile(const std::string& fileName, char delimiter, bool append, bool withTitle);
+    void LoadFromDelimitedFile(const std::string& fileName, char delimiter, bool withTitle);
 
     // Opens the editor over the current cell (not over a fixed one).
     void EditCurrentCell();

@@ -191,7 +191,7 @@ TEST_F(Win32Grid, TheScheduleTypedInIsWrittenAsTheLinuxGridWritesIt) {
 
     TEditGrid loaded(owner, 101, RECT{0, 0, 300, 200});
     loaded.SetColCount(4);
-    loaded.LoadFromDelimitedFile(path, '\t', false, false);
+    loaded.LoadFromDelimitedFile(path, '\t', false);
     EXPECT_EQ(loaded.RowCount(), static_cast<int>(rows.size()) + 1);
     EXPECT_EQ(loaded.Cells(2, 4), "/x\ty.cfg");
 }
