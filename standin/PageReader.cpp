@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -277,13 +278,23 @@ public:
             if (halted())
                 break;
             if (e.type == "index" && e.root > 1 && e.root <= s_.header.pageCount) {
+                const bool partial = Upper(e.sql).find("WHERE") != std::string::npos;
                 indexEntries_ = 0;
                 indexDamaged_ = false;
+                // The rowids of a cut table: rows on pages taken up later must be among them.
+                collectFor_ = partial ? s_.tables.size() : cutTable(e.table);
+                indexRowids_.clear();
                 walkTree(e.root, Role::Index, 0);
-                if (indexDamaged_)
+                if (indexDamaged_) {
                     s_.damagedIndexes.push_back(e.name);
-                else if (Upper(e.sql).find("WHERE") == std::string::npos)
+                } else if (!partial) {
                     indexCounts_.emplace_back(e.table, indexEntries_); // one entry per row
+                    if (collectFor_ < s_.tables.size() && !rowidsOf_.count(collectFor_)) {
+                        std::sort(indexRowids_.begin(), indexRowids_.end());
+                        rowidsOf_[collectFor_] = std::move(indexRowids_);
+                    }
+                }
+                indexRowids_ = {};
             }
         }
         if (!halted())
@@ -843,6 +854,14 @@ private:
         }
     }
 
+    // The rowid table of that name whose tree lost a page, or past the end.
+    std::size_t cutTable(const std::string& name) const {
+        for (const Hole& h : holes_)
+            if (s_.tables[h.table].name == name && roles_[h.table] == Role::Table)
+                return h.table;
+        return s_.tables.size();
+    }
+
     void lost(Role role, std::size_t table, std::uint32_t page, const Range& range, const std::string& why) {
         const bool index = role == Role::Index;
         indexDamaged_ = indexDamaged_ || index;
@@ -958,6 +977,15 @@ private:
             }
             if (role == Role::Index) {
                 ++indexEntries_;
+                if (collectFor_ < s_.tables.size() && !values_.empty() && values_.back().kind == Value::Integer)
+                    indexRowids_.push_back(values_.back().integer);
+                continue;
+            }
+            // A row on a page no tree reached whose rowid a whole index does not know:
+            // its key was garbled.
+            if (adopted && role == Role::Table && rowidsOf_.count(table) &&
+                !std::binary_search(rowidsOf_[table].begin(), rowidsOf_[table].end(), c.rowid)) {
+                ++dropped;
                 continue;
             }
             TableCount& t = s_.tables[table];
@@ -1094,6 +1122,9 @@ private:
     std::vector<Value> values_;
     bool schemaDamaged_ = false;
     long long indexEntries_ = 0;  // of the index being walked
+    std::size_t collectFor_ = 0;  // the rowid table whose rowids it gives, or past the end
+    std::vector<std::int64_t> indexRowids_;
+    std::map<std::size_t, std::vector<std::int64_t>> rowidsOf_; // cut tables: rowids of a whole index
     bool indexDamaged_ = false;
     std::vector<std::pair<std::string, long long>> indexCounts_; // table, entries of a whole index
 };

@@ -168,12 +168,19 @@ inline std::set<std::uint32_t> ApplyDamage(const std::string& path, Damage damag
         garble(PageOf(pages, "notes", "leaf", 4), 7);
         break;
     case Damage::CutOffGarbled: {
-        // A leaf below the zeroed interior page, so that it comes back only as an orphan.
+        // A leaf below the zeroed interior page, so that it comes back only as an orphan;
+        // its last cell's rowid garbled upwards, out of every gap, the record still sound.
         const PageInfo& interior = InteriorOf(pages, "orders");
         zero(interior.page);
         for (const PageInfo& p : pages)
             if (p.name == "orders" && p.type == "leaf" && p.path.rfind(interior.path, 0) == 0 && p.cells >= 4) {
-                garble(p, 3);
+                garble(p, 1);
+                const std::size_t base = std::size_t{p.page - 1} * size, slot = base + 8 + 2 * (p.cells - 1);
+                std::size_t at = base + (static_cast<unsigned char>(bytes[slot]) << 8 | static_cast<unsigned char>(bytes[slot + 1]));
+                while (bytes[at] & 0x80) // the payload's size
+                    ++at;
+                if (bytes[at + 1] & 0x80) // a rowid of two bytes or more: its top bits
+                    bytes[at + 1] = static_cast<char>(0xbf);
                 break;
             }
         break;
