@@ -6,6 +6,7 @@
 #include "core/Include.h"
 #include "platform/win32/WideText.h"
 #include "tests/support/ScheduleSeams.h"
+#include "tests/support/Win32Controls.h"
 #include "tests/support/Win32Doubles.h"
 
 #include <commctrl.h>
@@ -15,7 +16,6 @@
 #include <memory>
 #include <string>
 
-using quillet::platform::win32::Utf8;
 using quillet::platform::win32::Wide;
 using quillet::scheduler::TfrmSched;
 using quillet::scheduler::testing::MockClock;
@@ -76,33 +76,6 @@ protected:
     void Click(HWND button) {
         SendMessageA(button, BM_CLICK, 0, 0);
         test::PumpMessages();
-    }
-
-    // What a control shows, as the user reads it.
-    static std::wstring Shown(HWND control) {
-        wchar_t text[512] = {};
-        SendMessageW(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
-        return text;
-    }
-    std::wstring Cell(int col, int row) const {
-        wchar_t text[512] = {};
-        LVITEMW item{};
-        item.iSubItem = col;
-        item.pszText = text;
-        item.cchTextMax = 512;
-        SendMessageW(form->EditGrid1->ListView(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row - 1),
-                     reinterpret_cast<LPARAM>(&item));
-        return text;
-    }
-    std::wstring Title(int col) const {
-        wchar_t text[128] = {};
-        HDITEMW item{};
-        item.mask = HDI_TEXT;
-        item.pszText = text;
-        item.cchTextMax = 128;
-        auto* header = reinterpret_cast<HWND>(SendMessageW(form->EditGrid1->ListView(), LVM_GETHEADER, 0, 0));
-        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&item));
-        return text;
     }
 
     test::TempFolder dir;
@@ -179,20 +152,37 @@ TEST_F(Scheduler, AnyNameIsShownSavedAndReloaded) {
     EXPECT_EQ(test::Count(*prompts, "warn"), 0u);
 
     const auto shownAsTyped = [&] {
-        EXPECT_EQ(Title(1), L"Description");
-        EXPECT_EQ(Title(2), L"Config File");
+        const HWND list = form->EditGrid1->ListView();
+        EXPECT_EQ(test::ListViewTitle(list, 1), "Description");
+        EXPECT_EQ(test::ListViewTitle(list, 2), "Config File");
         for (int i = 0; i < 4; ++i)
             for (int col = 1; col <= 2; ++col) {
                 EXPECT_EQ(form->EditGrid1->Cells(col, i + 1), names[i][col - 1]);
-                EXPECT_EQ(Cell(col, i + 1), Wide(names[i][col - 1]));
+                EXPECT_EQ(test::ListViewCell(list, i, col), names[i][col - 1]);
             }
-        EXPECT_EQ(Shown(form->Edit1), L"1");
-        EXPECT_EQ(Shown(form->edtInterval), L"60");
-        EXPECT_EQ(Shown(form->edtStart), L"01");
-        EXPECT_EQ(Shown(form->lblLastRun), L"No run recorded \u00B7 next due 2026-12-07 01:00");
+        EXPECT_EQ(test::ShownText(form->Edit1), "1");
+        EXPECT_EQ(test::ShownText(form->edtInterval), "60");
+        EXPECT_EQ(test::ShownText(form->edtStart), "01");
+        EXPECT_EQ(test::ShownText(form->lblLastRun), "No run recorded \u00B7 next due 2026-12-07 01:00");
     };
     shownAsTyped();
     form.reset(); // the next start reads them back from the file
     Create();
     shownAsTyped();
+}
+
+TEST_F(Scheduler, TabLeavesTheGridAndEscapeClosesWithTheQuestion) {
+    TfrmSched& f = Create();
+    Type(2, 1, "C:\\data\\a.cfg");
+    f.EditGrid1->SetCurrentCell(3, 1); // the code column is out of reach
+    EXPECT_EQ(f.EditGrid1->Col(), 2);
+    SetFocus(f.EditGrid1->ListView());
+    Key(f.EditGrid1->ListView(), VK_TAB);
+    EXPECT_EQ(GetFocus(), f.rgSched[0]);
+
+    prompts->answers = {quillet::ui::Answer::No};
+    SendMessageW(f.hwnd(), WM_COMMAND, IDCANCEL, 0); // what Escape sends
+    test::PumpMessages();
+    EXPECT_FALSE(IsWindowVisible(f.hwnd()));
+    EXPECT_EQ(test::Count(*prompts, "ask"), 1u);
 }

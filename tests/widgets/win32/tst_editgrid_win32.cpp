@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "platform/win32/WideText.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Win32Controls.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -90,13 +91,7 @@ protected:
         Pump();
     }
     std::wstring Shown(int col, int row) const {
-        wchar_t text[256] = {};
-        LVITEMW item{};
-        item.iSubItem = col;
-        item.pszText = text;
-        item.cchTextMax = 256;
-        SendMessageW(grid->ListView(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row - 1), reinterpret_cast<LPARAM>(&item));
-        return text;
+        return Wide(quillet::test::ListViewCell(grid->ListView(), row - 1, col));
     }
     std::vector<std::string> Column(int col) const {
         std::vector<std::string> texts;
@@ -205,14 +200,7 @@ TEST_F(Win32Grid, AnyTextIsShownTypedAndReadBack) {
         EXPECT_EQ(grid->Cells(1 + i % 2, 1 + i / 2), Utf8(texts[i]));
         EXPECT_EQ(Shown(1 + i % 2, 1 + i / 2), texts[i]);
     }
-    wchar_t title[64] = {};
-    HDITEMW item{};
-    item.mask = HDI_TEXT;
-    item.pszText = title;
-    item.cchTextMax = 64;
-    auto* header = reinterpret_cast<HWND>(SendMessageW(grid->ListView(), LVM_GETHEADER, 0, 0));
-    SendMessageW(header, HDM_GETITEMW, 1, reinterpret_cast<LPARAM>(&item));
-    EXPECT_EQ(std::wstring(title), L"Περιγραφή");
+    EXPECT_EQ(quillet::test::ListViewTitle(grid->ListView(), 1), Utf8(L"Περιγραφή"));
 
     // The editor opens on the cell's own text.
     grid->SetCurrentCell(2, 2);
