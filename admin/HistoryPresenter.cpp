@@ -253,6 +253,7 @@ void HistoryPresenter::filtered() {
         selected_.reset();
     view_.showRows();
     view_.showTotals(query_.totalsText());
+    saved_ = ChartOf("Space saved per night", {{"Saved", query_.savedPerNight()}});
     showSelected();
 }
 
@@ -260,8 +261,7 @@ void HistoryPresenter::showSelected() {
     view_.showSort(query_.sortColumn(), query_.sortDescending());
     view_.showSelection(SelectedRow());
     const SizeSeries sizes = query_.sizeChart(selected_);
-    view_.showCharts(ChartOf(sizes.title, {{"Before", sizes.before}, {"After", sizes.after}}),
-                     ChartOf("Space saved per night", {{"Saved", query_.savedPerNight()}}));
+    view_.showCharts(ChartOf(sizes.title, {{"Before", sizes.before}, {"After", sizes.after}}), saved_);
     view_.showLog(query_.passLog(selected_, ErrorLogPath()));
 }
 

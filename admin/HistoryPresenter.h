@@ -114,6 +114,7 @@ private:
     HistoryWatcher watch_;
     std::optional<std::size_t> selected_; // a record: it keeps its place when the file grows
     std::vector<FilterChoice> choices_[3];
+    HistoryChart saved_; // follows the rows, not the selection
     bool shown_ = false;
     bool telling_ = false; // the view's own signals while it is told what to show are no input
     std::thread worker_;
