@@ -5,6 +5,7 @@
 
 #include "platform/RegionalTime.h"
 #include "platform/win32/WideText.h"
+#include "tests/support/Win32Controls.h"
 #include "tests/support/Win32Doubles.h"
 #include "ui/win32/MessageLoop.h"
 
@@ -15,7 +16,6 @@
 
 using namespace quillet::admin;
 using quillet::platform::win32::Utf8;
-using quillet::platform::win32::Wide;
 namespace test = quillet::test;
 
 namespace {
@@ -33,33 +33,6 @@ std::string Fixture() {
            "2026-12-07T01:00:03+01:00," + Nightly + "," + Orders + ",ok,0,1387266048,1048576,1.1,\r\n"
            "not a line of the history\r\n"
            "2026-12-07T01:00:03+01:00," + Nightly + "," + Stock + ",unchanged,,4096,4096,,\r\n";
-}
-
-std::string Text(HWND control) {
-    wchar_t text[1024] = {};
-    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-    return Utf8(text);
-}
-
-std::string Cell(HWND table, int row, int column) {
-    wchar_t text[512] = {};
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 512;
-    SendMessageW(table, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return Utf8(text);
-}
-
-std::string Title(HWND table, int column) {
-    wchar_t text[128] = {};
-    HDITEMW item{};
-    item.mask = HDI_TEXT;
-    item.pszText = text;
-    item.cchTextMax = 128;
-    SendMessageW(reinterpret_cast<HWND>(SendMessageW(table, LVM_GETHEADER, 0, 0)), HDM_GETITEMW,
-                 static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
-    return Utf8(text);
 }
 
 std::vector<std::string> Items(HWND box) {
@@ -115,27 +88,27 @@ TEST_F(History, TheControlsShowEveryCellAndNameAsTheModelHoldsThem) {
     ASSERT_EQ(Rows(), 5);
     for (int row = 0; row < Rows(); ++row)
         for (int column = 0; column < HistoryColumnCount; ++column)
-            EXPECT_EQ(Cell(window->Table, row, column),
+            EXPECT_EQ(test::ListViewCell(window->Table, row, column),
                       query.cellText(static_cast<std::size_t>(row), static_cast<HistoryColumn>(column)))
                 << row << "," << column;
-    EXPECT_EQ(Cell(window->Table, 0, int(HistoryColumn::Database)), "\xE6\x95\xB0\xE6\x8D\xAE \xF0\x9F\x93\x8A.mdb");
-    EXPECT_EQ(Cell(window->Table, 1, int(HistoryColumn::SizeBefore)), "1.3 GB");
+    EXPECT_EQ(test::ListViewCell(window->Table, 0, int(HistoryColumn::Database)), "\xE6\x95\xB0\xE6\x8D\xAE \xF0\x9F\x93\x8A.mdb");
+    EXPECT_EQ(test::ListViewCell(window->Table, 1, int(HistoryColumn::SizeBefore)), "1.3 GB");
     for (int column = 0; column < HistoryColumnCount; ++column)
-        EXPECT_EQ(Title(window->Table, column), HistoryColumnTitle(static_cast<HistoryColumn>(column)));
+        EXPECT_EQ(test::ListViewTitle(window->Table, column), HistoryColumnTitle(static_cast<HistoryColumn>(column)));
 
-    EXPECT_EQ(Text(window->hwnd()), "Compaction History");
-    EXPECT_EQ(Text(window->lblTotals), "3 passes, 2 databases compacted, 1 failure, 1.3 GB saved");
-    EXPECT_EQ(Text(window->lblFile), dir.file("compact-history.csv") + " (" + std::to_string(Fixture().size()) +
+    EXPECT_EQ(test::ShownText(window->hwnd()), "Compaction History");
+    EXPECT_EQ(test::ShownText(window->lblTotals), "3 passes, 2 databases compacted, 1 failure, 1.3 GB saved");
+    EXPECT_EQ(test::ShownText(window->lblFile), dir.file("compact-history.csv") + " (" + std::to_string(Fixture().size()) +
                                          " bytes) \xE2\x80\x94 1 unreadable line skipped");
     EXPECT_EQ(Items(window->cbConfiguration), (std::vector<std::string>{"All configurations", "C:\\cfg\\archive.cfg", Nightly}));
     EXPECT_EQ(Items(window->cbDatabase).size(), 4u);
-    EXPECT_EQ(Text(window->SizeChart), "Select a database to see its size");
+    EXPECT_EQ(test::ShownText(window->SizeChart), "Select a database to see its size");
 }
 
 TEST_F(History, FiltersTitlesAndASelectionReachThePresenter) {
     Choose(window->cbOutcome, "Failures");
     EXPECT_EQ(Rows(), 1);
-    EXPECT_EQ(Text(window->lblTotals), "1 pass, 0 databases compacted, 1 failure, 0 bytes saved");
+    EXPECT_EQ(test::ShownText(window->lblTotals), "1 pass, 0 databases compacted, 1 failure, 0 bytes saved");
     Choose(window->cbOutcome, "All outcomes");
     Choose(window->cbConfiguration, Nightly);
     EXPECT_EQ(Rows(), 4);
@@ -159,9 +132,9 @@ TEST_F(History, FiltersTitlesAndASelectionReachThePresenter) {
     click.hdr.code = LVN_COLUMNCLICK;
     click.iSubItem = static_cast<int>(HistoryColumn::Outcome);
     SendMessageW(window->hwnd(), WM_NOTIFY, TfrmHistory::idTable, reinterpret_cast<LPARAM>(&click));
-    EXPECT_EQ(Cell(window->Table, 0, int(HistoryColumn::Outcome)), "ok");
+    EXPECT_EQ(test::ListViewCell(window->Table, 0, int(HistoryColumn::Outcome)), "ok");
     SendMessageW(window->hwnd(), WM_NOTIFY, TfrmHistory::idTable, reinterpret_cast<LPARAM>(&click));
-    EXPECT_EQ(Cell(window->Table, 0, int(HistoryColumn::Outcome)), "unchanged");
+    EXPECT_EQ(test::ListViewCell(window->Table, 0, int(HistoryColumn::Outcome)), "unchanged");
 
     // Selecting a row charts its database and shows its pass's log lines.
     const quillet::platform::LocalDateTime t{2026, 12, 7, 1, 0, 5, 0};
@@ -170,15 +143,15 @@ TEST_F(History, FiltersTitlesAndASelectionReachThePresenter) {
     test::WriteText(dir.file("error.log"), line + "\r\n");
     int orders = -1;
     for (int row = 0; row < Rows() && orders < 0; ++row)
-        if (Cell(window->Table, row, int(HistoryColumn::When)) == "2026-12-07 01:00" &&
-            Cell(window->Table, row, int(HistoryColumn::Outcome)) == "ok")
+        if (test::ListViewCell(window->Table, row, int(HistoryColumn::When)) == "2026-12-07 01:00" &&
+            test::ListViewCell(window->Table, row, int(HistoryColumn::Outcome)) == "ok")
             orders = row;
     LVITEMW state{};
     state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageW(window->Table, LVM_SETITEMSTATE, static_cast<WPARAM>(orders), reinterpret_cast<LPARAM>(&state));
-    EXPECT_EQ(Text(window->SizeChart), "Size of \xD0\xB7\xD0\xB0\xD0\xBA\xD0\xB0\xD0\xB7\xD1\x8B.mdb");
-    EXPECT_EQ(Text(window->memLog), line);
-    EXPECT_EQ(Text(window->lblLog).rfind("error.log, pass of 2026-12-07 01:00 (\xCE\x9D", 0), 0u);
+    EXPECT_EQ(test::ShownText(window->SizeChart), "Size of \xD0\xB7\xD0\xB0\xD0\xBA\xD0\xB0\xD0\xB7\xD1\x8B.mdb");
+    EXPECT_EQ(test::ShownText(window->memLog), line);
+    EXPECT_EQ(test::ShownText(window->lblLog).rfind("error.log, pass of 2026-12-07 01:00 (\xCE\x9D", 0), 0u);
 }
 
 TEST_F(History, KeyboardAndSize) {
