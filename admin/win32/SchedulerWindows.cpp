@@ -11,7 +11,7 @@ namespace {
 class TSchedulerWindows final : public SchedulerWindow {
 public:
     explicit TSchedulerWindows(TForm1& mainWindow)
-        : frmSched({mainWindow.AppFolder(), [&mainWindow] { return mainWindow.QuilletPathText(); }}),
+        : frmSched({mainWindow.DataFolder(), [&mainWindow] { return mainWindow.QuilletPathText(); }}),
           frmHistory([&mainWindow] { return mainWindow.QuilletPathText(); }) {}
 
     void ShowModal(HWND owner) override { frmSched.ShowModal(owner); }

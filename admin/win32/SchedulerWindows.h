@@ -1,5 +1,5 @@
 // The scheduler window (and the history window it leads to) as the main window sees
-// them: the real ones in place of the start-up's placeholder.
+// them; the scheduler keeps its files in the main window's data folder.
 #pragma once
 
 #include "admin/win32/Startup.h"

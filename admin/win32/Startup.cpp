@@ -1,5 +1,6 @@
 #include "admin/win32/Startup.h"
 
+#include "admin/win32/SchedulerWindows.h"
 #include "admin/win32/Splash.h"
 #include "ui/win32/Guarded.h"
 #include "ui/win32/Help.h"
@@ -12,32 +13,6 @@
 namespace quillet::admin {
 
 using namespace quillet::ui::win32;
-
-namespace {
-
-std::unique_ptr<SchedulerWindow> placeholder(TForm1&) {
-    return std::make_unique<TfrmSchedPlaceholder>();
-}
-
-SchedulerFactory g_factory = placeholder;
-
-} // namespace
-
-void TfrmSchedPlaceholder::ShowModal(HWND) {
-    CurrentPrompts().inform(ApplicationTitle(),
-                            "The scheduler window is not part of this version for Windows. The schedule in "
-                            "schedfile.dat runs every hour through QuilletSched.exe --install.");
-}
-
-void TfrmSchedPlaceholder::ShowHistory(HWND) {
-    CurrentPrompts().inform(ApplicationTitle(),
-                            "The history window is not part of this version for Windows. Every pass is "
-                            "recorded in compact-history.csv next to Quillet.exe.");
-}
-
-void SetSchedulerFactory(SchedulerFactory factory) {
-    g_factory = factory ? factory : placeholder;
-}
 
 AdminWindows::~AdminWindows() {
     // Later windows read the main window, so they go first.
@@ -56,7 +31,7 @@ std::unique_ptr<AdminWindows> CreateWindows(const std::string& programPath) {
     TAboutBox* about = windows->AboutBox.get();
     windows->Form1->SetAboutBox([about](HWND owner) { about->ShowModal(owner); });
     // 3. The scheduler window (hidden).
-    windows->frmSched = g_factory(*windows->Form1);
+    windows->frmSched = CreateSchedulerWindows(*windows->Form1);
     SchedulerWindow* sched = windows->frmSched.get();
     windows->Form1->SetSchedulerLink({[sched](HWND owner) { sched->ShowModal(owner); },
                                       [sched](HWND owner) { sched->ShowHistory(owner); },

@@ -20,17 +20,6 @@ public:
     virtual bool CanCloseProgram() { return true; }
 };
 
-// Until the Win32 scheduler and history windows exist: says so when asked for.
-class TfrmSchedPlaceholder : public SchedulerWindow {
-public:
-    void ShowModal(HWND owner) override;
-    void ShowHistory(HWND owner) override;
-};
-
-using SchedulerFactory = std::unique_ptr<SchedulerWindow> (*)(TForm1& mainWindow);
-// The factory start-up uses; the placeholder's unless one was set.
-void SetSchedulerFactory(SchedulerFactory factory);
-
 // The windows that live from start-up to the end of the program, destroyed in the
 // reverse order of their creation.
 struct AdminWindows {

@@ -1,16 +1,15 @@
-// The administrator's main window on Windows: the configuration editor. It also holds
-// the administrator's own settings (Access and compactor paths) and AppFolder, which the
-// other windows read.
+// The administrator's main window on Windows: the face of MainPresenter. Other windows
+// read AppFolder and the compactor path from it.
 #pragma once
 
-#include "admin/ConfigDocument.h"
-#include "core/CfgFile.h"
-#include "core/HistorySummary.h"
+#include "admin/MainPresenter.h"
 #include "ui/win32/DropTarget.h"
 #include "ui/win32/FileNameBox.h"
 #include "ui/win32/Window.h"
 
 #include <functional>
+#include <future>
+#include <list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,26 +24,10 @@ struct SchedulerLink {
     std::function<bool()> canCloseProgram;
 };
 
-// Command identifiers of the menus, the toolbar and the accelerators.
-enum MainCommand : int {
-    cmdNew = 201,
-    cmdOpen,
-    cmdSave,
-    cmdSaveAs,
-    cmdDeleteFile,
-    cmdAddFiles,
-    cmdCreateDesktopIcon,
-    cmdOptions,
-    cmdExit,
-    cmdScheduling,
-    cmdHistory,
-    cmdContents,
-    cmdKeywordSearch,
-    cmdWebPage,
-    cmdHomePage,
-    cmdEmailFeedback,
-    cmdAbout,
-};
+// The menu command's identifier.
+constexpr int CommandId(MainCommand command) {
+    return 201 + static_cast<int>(command);
+}
 
 // Control identifiers (a file-name box's button is its edit's identifier + 1).
 enum MainControl : int {
@@ -63,55 +46,28 @@ enum MainControl : int {
     idDropHint,
 };
 
-class TForm1 : public ui::win32::Window {
+class TForm1 : public ui::win32::Window, private MainView {
 public:
     // programPath: the administrator's own program file; empty for the running one.
-    // Creates the window hidden and runs FormCreate.
+    // Creates the window hidden and shows the configuration last shown.
     explicit TForm1(const std::string& programPath = std::string());
     ~TForm1() override;
 
     // Ends the message loop when the window is gone (the program's main window).
     void SetMainWindow(bool main) { mainWindow_ = main; }
     void SetSchedulerLink(SchedulerLink link) { link_ = std::move(link); }
-    // Set by start-up: shows the about box.
     void SetAboutBox(std::function<void(HWND)> show) { showAbout_ = std::move(show); }
 
     // Offered to the other windows.
-    const std::string& AppFolder() const { return appFolder_; }
-    const std::string& CurrentCfgPath() const { return doc_->Path(); }
-    const std::string& QuilletPathText() const { return doc_->QuilletPath(); }
-    const std::string& AccessPathText() const { return doc_->Values().accessPath; }
-    const std::string& DescriptionText() const { return doc_->Text(TextField::Description); }
-    std::string SettingsPath() const { return doc_->Settings().Path(); }
-    std::string HelpFilePath() const { return appFolder_ + "Quillet.hlp"; }
-    const ConfigDocument& Document() const { return *doc_; }
+    const std::string& AppFolder() const { return presenter_->AppFolder(); }
+    std::string DataFolder() const { return presenter_->DataFolder(); }
+    std::string HelpFilePath() const { return presenter_->HelpFilePath(); }
+    const ConfigDocument& Document() const { return presenter_->Document(); }
+    const std::string& CurrentCfgPath() const { return Document().Path(); }
+    const std::string& QuilletPathText() const { return Document().QuilletPath(); }
+    const std::string& AccessPathText() const { return Document().Values().accessPath; }
     // The list as the window shows it.
     std::vector<std::string> CompactFiles() const;
-    std::string LastRunText() const { return lastRun_; }
-
-    // Load and commands.
-    void UpdateForm();
-    void SaveConfigFIle1Click();
-    void SaveAs1Click();
-    void NewConfigFile1Click();
-    void OpenConfigFile1Click();
-    void DeleteFile1Click();
-    void AddFiles1Click();
-    void Exit1Click();
-    void DropFileTarget1Drop(const std::vector<std::string>& files);
-    void Options1Click();
-    void Scheduling1Click();
-    void History1Click();
-    void CreateDesktopIcon1Click();
-    void Contents1Click();
-    void KeywordSearch1Click();
-    void QuilletWebPage1Click();
-    void OrvaneHomePage1Click();
-    void EmailFeedback1Click();
-    void About1Click();
-    // Refreshes the status bar's last run.
-    void RefreshLastRun();
-
     HACCEL Accelerators() const { return accelerators_; }
 
 protected:
@@ -119,39 +75,46 @@ protected:
 
 private:
     void createControls();
-    void createToolbar();
     HMENU createMenus();
-    void FormCreate(const std::string& programPath);
-    // False when the window is to stay open.
-    bool FormClose();
-    // Shows the document: caption, fields, boxes and list.
-    void draw();
-    // A field's notification: the user's edit goes to the document.
+    void command(int id, int code);
     void edited(int id);
-    void command(int id);
-    void paintBevels(HDC dc);
     static LRESULT CALLBACK listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                      DWORD_PTR self);
 
-    std::string appFolder_;
-    std::string appTitle_;
-    std::unique_ptr<ConfigDocument> doc_;
+    // MainView
+    void showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) override;
+    void showLastRun(const std::string& text) override;
+    int selectedFile() const override;
+    bool editOptions(CfgOptions& options) override;
+    void showScheduler() override;
+    void showHistory() override;
+    void showAbout() override;
+    void helpContents() override;
+    void helpSearch() override;
+    void helpTopic(int topic) override;
+    bool openLink(const std::string& address) override;
+    void closeWindow() override;
+    bool mayEndProgram() override;
+    void inBackground(std::function<std::string()> work, std::function<void(std::string)> done) override;
+
+    std::unique_ptr<MainPresenter> presenter_;
     bool drawing_ = false;
     bool mainWindow_ = false;
     SchedulerLink link_;
     std::function<void(HWND)> showAbout_;
     HACCEL accelerators_ = nullptr;
-    quillet::HistoryFileCache history_;
-    std::string lastRun_;
+    struct Work {
+        std::future<std::string> result;
+        std::function<void(std::string)> done;
+    };
+    std::list<Work> work_;
 
     ui::win32::TFileNameBox fedtAccess;
     HWND edtDesc = nullptr;
     HWND lboxCompactFiles = nullptr;
-    HWND chkRepair = nullptr;
     ui::win32::TFileNameBox fedtWrkgrp;
     HWND medtLogin = nullptr;
     HWND medtPwd = nullptr;
-    HWND chkEncrypt = nullptr;
     ui::win32::TFileNameBox fedtDB;
     ui::win32::TFileNameBox fedtQuilletPath;
     HWND toolbar_ = nullptr;

@@ -1,14 +1,11 @@
-// The options of an unattended pass for the configuration in the main window: a time
-// limit per engine run, the in-use check, backups, only-changed and parallel engines.
-// The main window keeps them and writes them with the configuration.
+// The options of an unattended pass for the configuration in the main window: the face
+// of OptionsPresenter.
 #pragma once
 
-#include "core/CfgFile.h"
+#include "admin/OptionsPresenter.h"
 #include "ui/win32/Dialog.h"
 
 namespace quillet::admin {
-
-inline const char* const OptionsCaption = "Options for Unattended Passes";
 
 enum OptionsControl : int {
     idTimeLimit = 301,
@@ -21,10 +18,10 @@ enum OptionsControl : int {
     idOptionsHelp = 311,
 };
 
-class TfrmOptions : public ui::win32::ModalDialog {
+class TfrmOptions : public ui::win32::ModalDialog, private OptionsView {
 public:
-    void setOptions(const CfgOptions& options) { options_ = options; }
-    const CfgOptions& options() const { return options_; }
+    explicit TfrmOptions(const CfgOptions& options);
+    const CfgOptions& options() const { return presenter_.options(); }
     // True when the user confirmed the dialog; options() then holds the new values.
     bool ShowModal(HWND owner);
 
@@ -34,13 +31,14 @@ protected:
     bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
-    void btnBackupFolderClick();
-    // Reads the fields; a value that is no whole number in range is named in a plain
-    // warning and gets the focus, and the dialog stays open.
-    bool accept();
-    HWND numberField(int id, const char* label, int y, int minimum, int maximum, int value, const char* unit);
+    HWND numberField(int id, const char* label, int y, const char* unit);
+    // OptionsView
+    void showOptions(const CfgOptions& options) override;
+    void showBackupFolder(const std::string& folder) override;
+    void focus(OptionsField field) override;
+    void helpTopic(int topic) override;
 
-    CfgOptions options_;
+    OptionsPresenter presenter_;
 };
 
 } // namespace quillet::admin

@@ -1,5 +1,4 @@
 #include "admin/AdminUsage.h"
-#include "admin/win32/SchedulerWindows.h"
 #include "admin/win32/Startup.h"
 #include "core/ProgramOptions.h"
 
@@ -10,6 +9,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     if (const auto code = quillet::AnswerStandardOption({__argv + 1, __argv + __argc}, "QuilletAdmin",
                                                         quillet::admin::AdminUsage))
         return *code;
-    quillet::admin::SetSchedulerFactory(quillet::admin::CreateSchedulerWindows);
     return quillet::admin::RunAdministrator(showCommand);
 }

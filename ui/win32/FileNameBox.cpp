@@ -1,15 +1,34 @@
 #include "ui/win32/FileNameBox.h"
 
 #include "platform/Files.h"
+#include "ui/win32/Guarded.h"
 #include "ui/win32/Win32Prompts.h"
 
+#include <commctrl.h>
+
 namespace quillet::ui::win32 {
+
+namespace {
+constexpr UINT_PTR BrowseKeys = 0x51D2;
+}
+
+LRESULT CALLBACK TFileNameBox::keys(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
+    // F4 or Alt+Down opens the browse dialog, as in a drop-down box.
+    if ((message == WM_KEYDOWN && wParam == VK_F4) || (message == WM_SYSKEYDOWN && wParam == VK_DOWN)) {
+        Guarded([&] { reinterpret_cast<TFileNameBox*>(self)->Browse(); });
+        return 0;
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(edit, keys, BrowseKeys);
+    return DefSubclassProc(edit, message, wParam, lParam);
+}
 
 void TFileNameBox::create(Layout& layout, int id, int x, int y, int width, int height) {
     edit_ = layout.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, x, y, width - height, height, id,
                        WS_EX_CLIENTEDGE);
     SendMessageW(edit_, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
     button_ = layout.add("BUTTON", "...", WS_VISIBLE | BS_PUSHBUTTON, x + width - height, y, height, height, id + 1);
+    SetWindowSubclass(edit_, keys, BrowseKeys, reinterpret_cast<DWORD_PTR>(this));
 }
 
 std::string TFileNameBox::text() const {

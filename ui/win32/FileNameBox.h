@@ -1,6 +1,7 @@
 // A file-name box: a one-line edit with a browse button at its right end. The button
 // opens the "Browse" dialog in the folder of the path in the box; a chosen path with a
-// blank goes in enclosed in double quotes.
+// blank goes in enclosed in double quotes. The button is no Tab stop (the box is one
+// stop); F4 or Alt+Down in the edit opens the dialog from the keyboard.
 #pragma once
 
 #include "ui/win32/Layout.h"
@@ -33,6 +34,7 @@ public:
     static std::string QuoteBrowsedPath(const std::string& path);
 
 private:
+    static LRESULT CALLBACK keys(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR self);
     HWND edit_ = nullptr;
     HWND button_ = nullptr;
     std::string lastFolder_;

@@ -1,0 +1,109 @@
+// The main window without a toolkit: it owns the configuration document, takes the
+// user's edits and commands, decides what follows each, and tells its face what to show
+// through MainView. The Qt and Win32 faces draw what they are told and forward input.
+#pragma once
+
+#include "admin/ConfigDocument.h"
+#include "admin/HistoryWatcher.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillet::admin {
+
+enum class MainCommand {
+    New, Open, Save, SaveAs, DeleteEntry, AddFiles, CreateDesktopIcon, Options, Exit,
+    Scheduling, History, Contents, KeywordSearch, WebPage, HomePage, EmailFeedback, About,
+};
+
+// The menus as both faces show them, in order. An entry without a command opens the
+// next menu; one without a caption is a separator. `key` is the accelerator's text.
+struct MenuEntry {
+    const char* caption;
+    std::optional<MainCommand> command;
+    const char* key = "";
+};
+extern const std::vector<MenuEntry> MainMenu;
+
+// The toolbar's buttons, in order.
+struct ToolEntry {
+    const char* caption;
+    const char* hint;
+    MainCommand command;
+};
+extern const std::vector<ToolEntry> MainToolbar;
+
+class MainView {
+public:
+    virtual ~MainView() = default;
+    // The document as it is now; a field whose text is the same keeps its caret.
+    virtual void showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) = 0;
+    virtual void showLastRun(const std::string& text) = 0;
+    // The list's selected row, -1 for none.
+    virtual int selectedFile() const = 0;
+    // The options dialog over the window; false when it was cancelled.
+    virtual bool editOptions(CfgOptions& options) = 0;
+    virtual void showScheduler() = 0;
+    virtual void showHistory() = 0;
+    virtual void showAbout() = 0;
+    virtual void helpContents() = 0;
+    virtual void helpSearch() = 0;
+    virtual void helpTopic(int topic) = 0;
+    // False when the address could not be handed to the browser.
+    virtual bool openLink(const std::string& address) = 0;
+    virtual void closeWindow() = 0;
+    // Asked last before the program ends (a scheduled run going on); false keeps it open.
+    virtual bool mayEndProgram() = 0;
+    // Runs `work` off the window's thread and hands its result to `done` on it.
+    virtual void inBackground(std::function<std::string()> work, std::function<void(std::string)> done) = 0;
+};
+
+class MainPresenter {
+public:
+    // programPath: the administrator's own program file. Reads the settings and loads
+    // the configuration last shown; start() draws it.
+    MainPresenter(MainView& view, ui::Prompts& prompts, const std::string& programPath, std::string appTitle);
+    void start();
+
+    // Where start-up finds the other windows' files.
+    const std::string& AppFolder() const { return appFolder_; } // ends with the path separator
+    std::string HelpFilePath() const { return appFolder_ + "Quillet.hlp"; }
+    // Where the schedule and the scheduler's settings are kept.
+    std::string DataFolder() const;
+    const ConfigDocument& Document() const { return doc_; }
+
+    // The user's edits.
+    void textEdited(TextField field, const std::string& text) { doc_.SetText(field, text); }
+    void accessPathEdited(const std::string& path) { doc_.SetAccessPath(path); }
+    void quilletPathEdited(const std::string& path) { doc_.SetQuilletPath(path); }
+    void repairClicked(bool on) { doc_.SetRepair(on); }
+    void encryptClicked(bool on) { doc_.SetEncrypt(on); }
+    void filesDropped(const std::vector<std::string>& files);
+
+    void run(MainCommand command);
+    // The window's close: false keeps it open.
+    bool close();
+    // The window's timer: the last-run line follows the history file.
+    void tick();
+
+private:
+    void draw();
+    void readLastRun(const std::string& file, const std::string& config);
+    void lastRunRead(const std::string& config, const std::string& text);
+    void shortcut();
+    void homePage();
+    void emailFeedback();
+
+    MainView& view_;
+    ui::Prompts& prompts_;
+    std::string appFolder_;
+    std::string appTitle_;
+    ConfigDocument doc_;
+    HistoryWatcher history_;
+    std::string lastRunFor_; // the configuration the last-run line was read for
+};
+
+} // namespace quillet::admin

@@ -1,0 +1,49 @@
+// The options dialog without a toolkit: what it shows, the folder browser, and the OK's
+// rule. Both faces take the numbers as typed text, so a bad number gets the same message
+// naming the field in both, and the dialog stays open with that field focused.
+#pragma once
+
+#include "admin/ConfigDocument.h"
+
+#include <string>
+
+namespace quillet::admin {
+
+inline const char* const OptionsCaption = "Options for Unattended Passes";
+
+enum class OptionsField { TimeLimit, BackupKeep, Parallel, BackupFolder };
+
+// What the dialog's boxes hold when the user confirms.
+struct OptionsInput {
+    std::string timeLimit, backupKeep, parallel, backupFolder;
+    bool skipInUse = false;
+    bool onlyChanged = false;
+};
+
+class OptionsView {
+public:
+    virtual ~OptionsView() = default;
+    virtual void showOptions(const CfgOptions& options) = 0;
+    virtual void showBackupFolder(const std::string& folder) = 0;
+    virtual void focus(OptionsField field) = 0;
+    virtual void helpTopic(int topic) = 0;
+};
+
+class OptionsPresenter {
+public:
+    OptionsPresenter(OptionsView& view, ui::Prompts& prompts, CfgOptions options)
+        : view_(view), prompts_(prompts), options_(std::move(options)) {}
+    void start() { view_.showOptions(options_); }
+    void browseBackupFolder(const std::string& shown);
+    void help();
+    // True when the values are taken (options() holds them) and the dialog may close.
+    bool accept(const OptionsInput& input);
+    const CfgOptions& options() const { return options_; }
+
+private:
+    OptionsView& view_;
+    ui::Prompts& prompts_;
+    CfgOptions options_;
+};
+
+} // namespace quillet::admin
