@@ -125,7 +125,12 @@ ui::FileChoice ConfigDocument::ConfigChoice(const std::string& caption) const {
 Outcome ConfigDocument::SaveTo(bool chooseName) {
     std::string path = path_;
     if (chooseName || path.empty()) {
-        path = prompts_.saveFile(ConfigChoice("Save As"));
+        // Proposes the file shown, or the name a new configuration has in the caption.
+        ui::FileChoice choice = ConfigChoice("Save As");
+        choice.fileName = path_.empty() ? "Config1.cfg" : path_.substr(ProgramFolder(path_).size());
+        if (!path_.empty())
+            choice.directory = DialogFolderOf(path_);
+        path = prompts_.saveFile(choice);
         if (path.empty())
             return Outcome::Cancelled;
     }

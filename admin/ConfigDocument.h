@@ -37,9 +37,6 @@ public:
     const std::string& Path() const { return path_; }
     // "Quillet - <path>", or "Quillet - Config1" without a file.
     std::string Caption() const;
-    // Starting folder of the open and save dialogs, set once at creation.
-    const std::string& DialogFolder() const { return dialogFolder_; }
-    const AdminSettings& Settings() const { return settings_; }
 
     // The values as edited; accessPath is the administrator's setting, written with the
     // configuration but never read from it.

@@ -14,29 +14,29 @@ namespace quillet::admin {
 using C = MainCommand;
 
 const std::vector<MenuEntry> MainMenu = {
-    {"&File", {}},
-    {"&New Config File", C::New, "Ctrl+N"},
-    {"&Open Config File", C::Open, "Ctrl+O"},
-    {"&Save Config File", C::Save, "Ctrl+S"},
-    {"Save &As", C::SaveAs},
-    {"&Delete File", C::DeleteEntry},
-    {"", {}},
-    {"Create Desktop &Icon", C::CreateDesktopIcon},
-    {"O&ptions...", C::Options},
-    {"", {}},
-    {"E&xit", C::Exit},
-    {"&View", {}},
-    {"S&cheduling", C::Scheduling},
-    {"&History", C::History},
-    {"&Help", {}},
-    {"&Contents", C::Contents, "F1"},
-    {"Keyword &Search", C::KeywordSearch},
-    {"", {}},
-    {"Quillet &Web Page", C::WebPage},
-    {"Orvane &Home Page", C::HomePage},
-    {"&E-mail Feedback", C::EmailFeedback},
-    {"", {}},
-    {"&About", C::About},
+    {"File1", "&File", {}},
+    {"NewConfigFile1", "&New Config File", C::New, "Ctrl+N"},
+    {"OpenConfigFile1", "&Open Config File", C::Open, "Ctrl+O"},
+    {"SaveConfigFIle1", "&Save Config File", C::Save, "Ctrl+S"},
+    {"SaveAs1", "Save &As", C::SaveAs},
+    {"DeleteFile1", "&Delete File", C::DeleteEntry},
+    {"", "", {}},
+    {"CreateDesktopIcon1", "Create Desktop &Icon", C::CreateDesktopIcon},
+    {"Options1", "O&ptions...", C::Options},
+    {"", "", {}},
+    {"Exit1", "E&xit", C::Exit},
+    {"View1", "&View", {}},
+    {"Scheduling1", "S&cheduling", C::Scheduling},
+    {"History1", "&History", C::History},
+    {"Help1", "&Help", {}},
+    {"Contents1", "&Contents", C::Contents, "F1"},
+    {"KeywordSearch1", "Keyword &Search", C::KeywordSearch},
+    {"", "", {}},
+    {"QuilletWebPage1", "Quillet &Web Page", C::WebPage},
+    {"OrvaneHomePage1", "Orvane &Home Page", C::HomePage},
+    {"EmailFeedback1", "&E-mail Feedback", C::EmailFeedback},
+    {"", "", {}},
+    {"About1", "&About", C::About},
 };
 
 // Dragging is not the only way to fill the list (Add...): a desktop may have no file manager.
@@ -85,12 +85,10 @@ void MainPresenter::run(MainCommand command) {
         doc_.RemoveFile(view_.selectedFile());
         break;
     case C::AddFiles: doc_.AddFilesFromDialog(); break;
-    case C::Options: {
-        CfgOptions options = doc_.Values().options;
-        if (view_.editOptions(options))
-            doc_.SetOptions(options);
+    case C::Options:
+        if (const auto options = view_.editOptions(doc_.Values().options))
+            doc_.SetOptions(*options);
         return;
-    }
     case C::Exit: view_.closeWindow(); return;
     case C::CreateDesktopIcon: shortcut(); return;
     case C::Scheduling: view_.showScheduler(); return;

@@ -20,21 +20,27 @@ enum class MainCommand {
 };
 
 // The menus as both faces show them, in order. An entry without a command opens the
-// next menu; one without a caption is a separator. `key` is the accelerator's text.
+// next menu; one without a name is a separator. `key` is the accelerator's text.
 struct MenuEntry {
+    const char* name;
     const char* caption;
     std::optional<MainCommand> command;
     const char* key = "";
 };
 extern const std::vector<MenuEntry> MainMenu;
 
-// The toolbar's buttons, in order.
+// The toolbar's buttons, in order ("BitBtn1" onwards).
 struct ToolEntry {
     const char* caption;
     const char* hint;
     MainCommand command;
 };
 extern const std::vector<ToolEntry> MainToolbar;
+
+// The window's size and its boxes', in pixels, the same in both faces.
+namespace MainLayout {
+constexpr int ClientWidth = 534, ClientHeight = 347, EditHeight = 21, BoxWidth = 385;
+}
 
 class MainView {
 public:
@@ -44,8 +50,8 @@ public:
     virtual void showLastRun(const std::string& text) = 0;
     // The list's selected row, -1 for none.
     virtual int selectedFile() const = 0;
-    // The options dialog over the window; false when it was cancelled.
-    virtual bool editOptions(CfgOptions& options) = 0;
+    // The options dialog over the window; nullopt when it was cancelled.
+    virtual std::optional<CfgOptions> editOptions(const CfgOptions& options) = 0;
     virtual void showScheduler() = 0;
     virtual void showHistory() = 0;
     virtual void showAbout() = 0;

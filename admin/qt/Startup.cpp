@@ -3,7 +3,6 @@
 #include "admin/qt/AboutBox.h"
 #include "admin/qt/Splash.h"
 #include "admin/qt/fCfgMain.h"
-#include "platform/DataFolder.h"
 #include "scheduler/qt/fSched.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
@@ -42,12 +41,7 @@ std::chrono::milliseconds SplashHoldArgument() {
 
 AdminWindows::AdminWindows() = default;
 
-AdminWindows::~AdminWindows() {
-    // Later windows read the main window, so they go first.
-    frmSched.reset();
-    AboutBox.reset();
-    Form1.reset();
-}
+AdminWindows::~AdminWindows() = default;
 
 std::unique_ptr<AdminWindows> CreateWindows(const QString& programPath) {
     auto windows = std::make_unique<AdminWindows>();
@@ -60,7 +54,7 @@ std::unique_ptr<AdminWindows> CreateWindows(const QString& programPath) {
     // the compactor path from the main window at each run, so an unsaved edit counts.
     TForm1* form1 = windows->Form1.get();
     windows->frmSched = std::make_unique<scheduler::TfrmSched>(
-        scheduler::SchedulerHost{FromStd(platform::DataFolderOf(ToStd(form1->AppFolder()))),
+        scheduler::SchedulerHost{form1->DataFolder(),
                                  [form1] { return form1->QuilletPathText(); }, {}, form1->AppFolder()});
     form1->SetStartupWindows(windows->frmSched.get(), windows->AboutBox.get());
     return windows;

@@ -16,7 +16,7 @@ class TForm1;
 class TAboutBox;
 
 // The windows that live from start-up to the end of the program, destroyed in the
-// reverse order of their creation.
+// reverse order of their creation (later windows read the main window).
 struct AdminWindows {
     AdminWindows();
     ~AdminWindows();

@@ -1,5 +1,6 @@
 #include "admin/qt/fCfgMain.h"
 
+#include "admin/qt/AboutBox.h"
 #include "admin/qt/fHistory.h"
 #include "admin/qt/fOptions.h"
 #include "platform/Programs.h"
@@ -8,8 +9,10 @@
 #include "ui/qt/DropFileTarget.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/FileNameEdit.h"
+#include "ui/qt/Help.h"
 #include "ui/qt/QtPrompts.h"
 #include "ui/qt/Text.h"
+#include "ui/qt/WebLinks.h"
 #include "widgets/qt/BevelPanel.h"
 
 #include <QAction>
@@ -26,9 +29,12 @@
 #include <QMenuBar>
 #include <QProxyStyle>
 #include <QScopedValueRollback>
+#include <QtConcurrent>
+#include <QFutureWatcher>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
 
 #include <array>
@@ -37,14 +43,10 @@
 namespace quillet::admin {
 
 using namespace quillet::ui;
+using namespace MainLayout;
 using widgets::TBevelPanel;
 
 namespace {
-
-constexpr int ClientWidth = 534;
-constexpr int ClientHeight = 347;
-constexpr int EditHeight = 21;
-constexpr int BoxWidth = 385;
 
 // Masked edits show "#" for every character.
 class HashEchoStyle : public QProxyStyle {
@@ -106,10 +108,6 @@ TForm1::TForm1(QWidget* parent, const QString& programPath)
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("Form1"));
-    QFont arial(QStringLiteral("Arial"));
-    arial.setPixelSize(11);
-    setFont(arial);
-
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(ClientWidth, ClientHeight);
@@ -125,56 +123,61 @@ TForm1::TForm1(QWidget* parent, const QString& programPath)
     createToolbar(toolbarPanel);
     createFields(fieldPanel);
     createMenus();
-    lblLastRun = new THistoryStatus([this] { return QuilletPathText(); }, [this] { return CurrentCfgPath(); }, this);
+    lblLastRun = new QLabel(this);
+    lblLastRun->setObjectName(QStringLiteral("lblLastRun"));
     statusBar()->addWidget(lblLastRun, 1);
     statusBar()->setSizeGripEnabled(false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] { guarded([this] { presenter_->tick(); }); });
+    timer->start(3000);
 
+    const QString program = QDir::toNativeSeparators(
+        programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
+    prompts_ = std::make_unique<QtPrompts>(this);
+    presenter_ = std::make_unique<MainPresenter>(static_cast<MainView&>(*this), *prompts_, ToStd(program),
+                                                 ToStd(ApplicationTitle(program)));
     DropFileTarget1 = new TDropFileTarget(this);
     DropFileTarget1->setObjectName(QStringLiteral("DropFileTarget1"));
-
-    FormCreate(programPath);
+    DropFileTarget1->Register(lboxCompactFiles, [this](const QStringList& files) {
+        guarded([&] { presenter_->filesDropped(ToStd(files)); });
+    });
+    connectEdits();
+    presenter_->start();
 }
 
 TForm1::~TForm1() {
-    FormDestroy();
+    if (DropFileTarget1)
+        DropFileTarget1->Revoke();
 }
 
 void TForm1::createToolbar(QWidget* panel) {
-    struct Button {
-        const char *name, *caption, *hint, *icon;
+    struct Look {
+        const char *icon;
         QStyle::StandardPixmap fallback;
-        Command command;
     };
-    // Dragging is not the only way to fill the list (Add...): a desktop may have no file manager.
-    const Button buttons[] = {
-        {"BitBtn1", "New", "New configuration", "document-new", QStyle::SP_FileIcon, &TForm1::NewConfigFile1Click},
-        {"BitBtn2", "Open", "Open an exisitng configuration file", "document-open", QStyle::SP_DialogOpenButton,
-         &TForm1::OpenConfigFile1Click},
-        {"BitBtn3", "Save", "Save current configuration file", "document-save", QStyle::SP_DialogSaveButton,
-         &TForm1::SaveConfigFIle1Click},
-        {"BitBtn4", "Delete", "Removes selected database from compaction configuration", "edit-delete",
-         QStyle::SP_TrashIcon, &TForm1::DeleteFile1Click},
-        {"BitBtn5", "Schedule", "Show scheduler configuration screen", "appointment-new",
-         QStyle::SP_FileDialogDetailedView, &TForm1::Scheduling1Click},
-        {"BitBtn6", "Help", "Help", "help-contents", QStyle::SP_DialogHelpButton, &TForm1::Contents1Click},
-        {"BitBtn7", "Add...", "Adds databases to compaction configuration", "list-add",
-         QStyle::SP_FileDialogNewFolder, &TForm1::AddFiles1Click},
-        {"BitBtn8", "History", "Show what the compactions did", "document-open-recent",
-         QStyle::SP_FileDialogContentsView, &TForm1::History1Click}};
+    const Look looks[] = {{"document-new", QStyle::SP_FileIcon},
+                          {"document-open", QStyle::SP_DialogOpenButton},
+                          {"document-save", QStyle::SP_DialogSaveButton},
+                          {"edit-delete", QStyle::SP_TrashIcon},
+                          {"appointment-new", QStyle::SP_FileDialogDetailedView},
+                          {"help-contents", QStyle::SP_DialogHelpButton},
+                          {"list-add", QStyle::SP_FileDialogNewFolder},
+                          {"document-open-recent", QStyle::SP_FileDialogContentsView}};
     int x = 0;
-    for (const Button& b : buttons) {
+    for (std::size_t i = 0; i < MainToolbar.size(); ++i) {
+        const ToolEntry& b = MainToolbar[i];
         auto* button = new QToolButton(panel);
-        button->setObjectName(QLatin1String(b.name));
-        button->setText(QLatin1String(b.caption));
-        button->setToolTip(QLatin1String(b.hint));
-        button->setIcon(QIcon::fromTheme(QLatin1String(b.icon), style()->standardIcon(b.fallback)));
+        button->setObjectName(QStringLiteral("BitBtn%1").arg(i + 1));
+        button->setText(QString::fromUtf8(b.caption));
+        button->setToolTip(QString::fromUtf8(b.hint));
+        button->setIcon(QIcon::fromTheme(QLatin1String(looks[i].icon), style()->standardIcon(looks[i].fallback)));
         button->setIconSize(QSize(24, 24));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setFocusPolicy(Qt::NoFocus);
         button->setGeometry(x, 0, 65, 55);
         x += 64;
-        connect(button, &QToolButton::clicked, this, [this, c = b.command] { guarded([&] { (this->*c)(); }); });
+        connect(button, &QToolButton::clicked, this, [this, c = b.command] { Run(c); });
     }
 }
 
@@ -234,63 +237,40 @@ void TForm1::createFields(QWidget* panel) {
 }
 
 void TForm1::createMenus() {
-    // An entry without a command opens the next menu; one without a name is a separator.
-    struct Entry {
-        const char *name, *caption;
-        Command command;
-    };
-    const Entry entries[] = {{"File1", "&File", nullptr},
-                             {"NewConfigFile1", "&New Config File", &TForm1::NewConfigFile1Click},
-                             {"OpenConfigFile1", "&Open Config File", &TForm1::OpenConfigFile1Click},
-                             {"SaveConfigFIle1", "&Save Config File", &TForm1::SaveConfigFIle1Click},
-                             {"SaveAs1", "Save &As", &TForm1::SaveAs1Click},
-                             {"DeleteFile1", "&Delete File", &TForm1::DeleteFile1Click},
-                             {nullptr, nullptr, nullptr},
-                             {"CreateDesktopIcon1", "Create Desktop &Icon", &TForm1::CreateDesktopIcon1Click},
-                             {"Options1", "O&ptions...", &TForm1::Options1Click},
-                             {nullptr, nullptr, nullptr},
-                             {"Exit1", "E&xit", &TForm1::Exit1Click},
-                             {"View1", "&View", nullptr},
-                             {"Scheduling1", "S&cheduling", &TForm1::Scheduling1Click},
-                             {"History1", "&History", &TForm1::History1Click},
-                             {"Help1", "&Help", nullptr},
-                             {"Contents1", "&Contents", &TForm1::Contents1Click},
-                             {"KeywordSearch1", "Keyword &Search", &TForm1::KeywordSearch1Click},
-                             {nullptr, nullptr, nullptr},
-                             {"QuilletWebPage1", "Quillet &Web Page", &TForm1::QuilletWebPage1Click},
-                             {"OrvaneHomePage1", "Orvane &Home Page", &TForm1::OrvaneHomePage1Click},
-                             {"EmailFeedback1", "&E-mail Feedback", &TForm1::EmailFeedback1Click},
-                             {nullptr, nullptr, nullptr},
-                             {"About1", "&About", &TForm1::About1Click}};
     menuBar()->setObjectName(QStringLiteral("MainMenu1"));
     QMenu* menu = nullptr;
-    for (const Entry& e : entries) {
-        if (!e.name) {
+    for (const MenuEntry& e : MainMenu) {
+        if (!*e.name) {
             menu->addSeparator();
-            continue;
+        } else if (!e.command) {
+            menu = menuBar()->addMenu(QString::fromUtf8(e.caption));
+            menu->setObjectName(QLatin1String(e.name));
+        } else {
+            QAction* action = menu->addAction(QString::fromUtf8(e.caption));
+            action->setObjectName(QLatin1String(e.name));
+            action->setShortcut(QKeySequence(QLatin1String(e.key)));
+            connect(action, &QAction::triggered, this, [this, c = *e.command] { Run(c); });
         }
-        QObject* item = e.command ? static_cast<QObject*>(menu->addAction(QString::fromUtf8(e.caption)))
-                                  : (menu = menuBar()->addMenu(QString::fromUtf8(e.caption)));
-        item->setObjectName(QLatin1String(e.name));
-        if (e.command)
-            connect(static_cast<QAction*>(item), &QAction::triggered, this,
-                    [this, c = e.command] { guarded([&] { (this->*c)(); }); });
     }
+}
+
+void TForm1::Run(MainCommand command) {
+    guarded([&] { presenter_->run(command); });
 }
 
 void TForm1::connectEdits() {
     for (const auto& [edit, field] : textEdits())
         connect(edit, &QLineEdit::textChanged, this, [this, field = field](const QString& text) {
             if (!drawing_)
-                doc_->SetText(field, ToStd(text));
+                presenter_->textEdited(field, ToStd(text));
         });
     connect(fedtAccess->lineEdit(), &QLineEdit::textChanged, this,
-            [this](const QString& text) { doc_->SetAccessPath(ToStd(text)); });
+            [this](const QString& text) { presenter_->accessPathEdited(ToStd(text)); });
     connect(fedtQuilletPath->lineEdit(), &QLineEdit::textChanged, this,
-            [this](const QString& text) { doc_->SetQuilletPath(ToStd(text)); });
+            [this](const QString& text) { presenter_->quilletPathEdited(ToStd(text)); });
     // Only the user clicks; drawing sets them.
-    connect(chkRepair, &QCheckBox::clicked, this, [this](bool on) { doc_->SetRepair(on); });
-    connect(chkEncrypt, &QCheckBox::clicked, this, [this](bool on) { doc_->SetEncrypt(on); });
+    connect(chkRepair, &QCheckBox::clicked, this, [this](bool on) { presenter_->repairClicked(on); });
+    connect(chkEncrypt, &QCheckBox::clicked, this, [this](bool on) { presenter_->encryptClicked(on); });
 }
 
 void TForm1::SetStartupWindows(scheduler::TfrmSched* scheduler, TAboutBox* about) {
@@ -298,46 +278,9 @@ void TForm1::SetStartupWindows(scheduler::TfrmSched* scheduler, TAboutBox* about
     aboutBox_ = about;
 }
 
-void TForm1::Scheduling1Click() {
-    if (frmSched_)
-        frmSched_->ShowModal();
-}
-
-void TForm1::History1Click() {
-    if (!frmHistory_)
-        frmHistory_ = new TfrmHistory([this] { return QuilletPathText(); }, this);
-    else
-        frmHistory_->ReloadIfChanged();
-    frmHistory_->show();
-    frmHistory_->raise();
-    frmHistory_->activateWindow();
-}
-
-void TForm1::FormCreate(const QString& programPath) {
-    const QString program = QDir::toNativeSeparators(
-        programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
-    appFolder_ = FromStd(ProgramFolder(ToStd(program)));
-    prompts_ = std::make_unique<QtPrompts>(this);
-    doc_ = std::make_unique<ConfigDocument>(AdminSettings(ToStd(appFolder_)), *prompts_,
-                                            ToStd(ApplicationTitle(program)));
-    DropFileTarget1->Register(lboxCompactFiles,
-                              [this](const QStringList& files) { DropFileTarget1Drop(files); });
-    connectEdits();
-    showDocument();
-}
-
-void TForm1::FormDestroy() {
-    if (DropFileTarget1)
-        DropFileTarget1->Revoke();
-}
-
 void TForm1::closeEvent(QCloseEvent* event) {
     bool close = true;
-    guarded([&] { close = doc_->Close(); });
-    // A scheduled run going on, or a schedule that would not run once the program is
-    // closed, has its say last, after the configuration was dealt with.
-    if (close && frmSched_)
-        close = frmSched_->CanCloseProgram([] { QCoreApplication::quit(); });
+    guarded([&] { close = presenter_->close(); });
     event->setAccepted(close);
 }
 
@@ -346,11 +289,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lboxCompactFiles && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        const Command command = key == Qt::Key_Insert   ? &TForm1::AddFiles1Click
-                                : key == Qt::Key_Delete ? &TForm1::DeleteFile1Click
-                                                        : nullptr;
-        if (command) {
-            guarded([&] { (this->*command)(); });
+        if (key == Qt::Key_Insert || key == Qt::Key_Delete) {
+            Run(key == Qt::Key_Insert ? MainCommand::AddFiles : MainCommand::DeleteEntry);
             return true;
         }
     }
@@ -369,27 +309,6 @@ void TForm1::showEvent(QShowEvent* event) {
     }
 }
 
-void TForm1::showDocument() {
-    const QScopedValueRollback<bool> drawing(drawing_, true);
-    setWindowTitle(FromStd(doc_->Caption()));
-    for (const auto& [edit, field] : textEdits())
-        replaceText(edit, FromStd(doc_->Text(field)));
-    replaceText(fedtAccess->lineEdit(), AccessPathText());
-    replaceText(fedtQuilletPath->lineEdit(), QuilletPathText());
-    chkRepair->setChecked(doc_->Values().repair);
-    chkEncrypt->setChecked(doc_->Values().encrypt);
-    // Drawn anew only when it changed, so that a save keeps the selection.
-    const QStringList files = FromStd(doc_->Values().compactFiles);
-    QStringList shown;
-    for (int row = 0; row < lboxCompactFiles->count(); ++row)
-        shown << lboxCompactFiles->item(row)->text();
-    if (shown != files) {
-        lboxCompactFiles->clear();
-        lboxCompactFiles->addItems(files);
-    }
-    lblLastRun->Refresh();
-}
-
 std::array<std::pair<QLineEdit*, TextField>, 5> TForm1::textEdits() const {
     return {{{edtDesc, TextField::Description},
              {fedtWrkgrp->lineEdit(), TextField::Workgroup},
@@ -398,55 +317,98 @@ std::array<std::pair<QLineEdit*, TextField>, 5> TForm1::textEdits() const {
              {fedtDB->lineEdit(), TextField::LaunchFile}}};
 }
 
-void TForm1::SaveConfigFIle1Click() {
-    doc_->Save();
-    showDocument();
+void TForm1::showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) {
+    const QScopedValueRollback<bool> drawing(drawing_, true);
+    setWindowTitle(FromStd(caption));
+    for (const auto& [edit, field] : textEdits())
+        replaceText(edit, FromStd(Document().Text(field)));
+    replaceText(fedtAccess->lineEdit(), FromStd(values.accessPath));
+    replaceText(fedtQuilletPath->lineEdit(), FromStd(quilletPath));
+    chkRepair->setChecked(values.repair);
+    chkEncrypt->setChecked(values.encrypt);
+    // Drawn anew only when it changed, so that a save keeps the selection.
+    const QStringList files = FromStd(values.compactFiles);
+    QStringList shown;
+    for (int row = 0; row < lboxCompactFiles->count(); ++row)
+        shown << lboxCompactFiles->item(row)->text();
+    if (shown != files) {
+        lboxCompactFiles->clear();
+        lboxCompactFiles->addItems(files);
+    }
 }
 
-void TForm1::SaveAs1Click() {
-    doc_->SaveAs();
-    showDocument();
+void TForm1::showLastRun(const std::string& text) {
+    lblLastRun->setText(FromStd(text));
 }
 
-void TForm1::Options1Click() {
-    TfrmOptions dialog(*prompts_, this);
-    dialog.setOptions(doc_->Values().options);
-    if (dialog.exec() == QDialog::Accepted)
-        doc_->SetOptions(dialog.options());
-}
-
-void TForm1::NewConfigFile1Click() {
-    doc_->New();
-    showDocument();
-}
-
-void TForm1::OpenConfigFile1Click() {
-    doc_->Open();
-    showDocument();
-}
-
-void TForm1::DeleteFile1Click() {
+int TForm1::selectedFile() const {
     const QList<QListWidgetItem*> selected = lboxCompactFiles->selectedItems();
-    if (selected.isEmpty())
+    return selected.isEmpty() ? -1 : lboxCompactFiles->row(selected.first());
+}
+
+std::optional<CfgOptions> TForm1::editOptions(const CfgOptions& options) {
+    TfrmOptions dialog(*prompts_, options, this);
+    return dialog.exec() == QDialog::Accepted ? std::optional(dialog.options()) : std::nullopt;
+}
+
+void TForm1::showScheduler() {
+    if (frmSched_)
+        frmSched_->ShowModal();
+}
+
+void TForm1::showHistory() {
+    if (!frmHistory_)
+        frmHistory_ = new TfrmHistory([this] { return QuilletPathText(); }, this);
+    else
+        frmHistory_->ReloadIfChanged();
+    frmHistory_->show();
+    frmHistory_->raise();
+    frmHistory_->activateWindow();
+}
+
+void TForm1::showAbout() {
+    if (aboutBox_) {
+        aboutBox_->exec();
         return;
-    doc_->RemoveFile(lboxCompactFiles->row(selected.first()));
-    showDocument(); // the list is drawn anew: as after any removal, nothing is selected
+    }
+    // Only a main window without the start-up around it (as in tests) gets here.
+    TAboutBox box(this);
+    box.exec();
 }
 
-void TForm1::AddFiles1Click() {
-    if (doc_->AddFilesFromDialog() == Outcome::Done)
-        showDocument();
+void TForm1::helpContents() {
+    ShowHelpContents(this);
 }
 
-void TForm1::Exit1Click() {
+void TForm1::helpSearch() {
+    ShowHelpSearch(this, QString());
+}
+
+void TForm1::helpTopic(int topic) {
+    ShowHelpTopic(this, topic);
+}
+
+bool TForm1::openLink(const std::string& address) {
+    return OpenWebLink(FromStd(address), false);
+}
+
+void TForm1::closeWindow() {
     close();
 }
 
-void TForm1::DropFileTarget1Drop(const QStringList& files) {
-    guarded([&] {
-        doc_->AddFiles(ToStd(files));
-        showDocument();
+bool TForm1::mayEndProgram() {
+    // A scheduled run going on, or a schedule that would not run once the program is
+    // closed, has its say.
+    return !frmSched_ || frmSched_->CanCloseProgram([] { QCoreApplication::quit(); });
+}
+
+void TForm1::inBackground(std::function<std::string()> work, std::function<void(std::string)> done) {
+    auto* watcher = new QFutureWatcher<std::string>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [watcher, done = std::move(done)] {
+        watcher->deleteLater();
+        guarded([&] { done(watcher->result()); });
     });
+    watcher->setFuture(QtConcurrent::run(std::move(work)));
 }
 
 } // namespace quillet::admin

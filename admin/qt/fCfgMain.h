@@ -1,23 +1,21 @@
-// The administrator's main window: shows the configuration document (admin/
-// ConfigDocument.h) and forwards what the user does to it. Other windows read
+// The administrator's main window: the face of MainPresenter. Other windows read
 // AppFolder and the compactor path from it.
 #pragma once
 
-#include "admin/ConfigDocument.h"
+#include "admin/MainPresenter.h"
 #include "ui/qt/Text.h"
 
 #include <QMainWindow>
 #include <QString>
-#include <QStringList>
 
 #include <array>
 #include <memory>
 #include <utility>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
-class QMenu;
 
 namespace quillet::ui {
 class QtPrompts;
@@ -36,57 +34,30 @@ using ui::TFileNameEdit;
 
 class TAboutBox;
 class TfrmHistory;
-class THistoryStatus;
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, private MainView {
     Q_OBJECT
 public:
     // programPath: the administrator's own program file; empty for the running one.
-    // Runs FormCreate.
     explicit TForm1(QWidget* parent = nullptr, const QString& programPath = QString());
-    ~TForm1() override; // runs FormDestroy
+    ~TForm1() override;
 
     // The windows of the start-up that the menu shows; without them (as in tests) the
     // about box is made on demand and Scheduling does nothing.
     void SetStartupWindows(scheduler::TfrmSched* scheduler, TAboutBox* about);
 
     // Offered to the other windows.
-    QString AppFolder() const { return appFolder_; } // ends with the path separator
-    QString CurrentCfgPath() const { return ui::FromStd(doc_->Path()); }
-    QString QuilletPathText() const { return ui::FromStd(doc_->QuilletPath()); }
-    QString AccessPathText() const { return ui::FromStd(doc_->Values().accessPath); }
-    QString DescriptionText() const { return ui::FromStd(doc_->Text(TextField::Description)); }
-    QString HelpFilePath() const { return appFolder_ + QStringLiteral("Quillet.hlp"); }
-    const ConfigDocument& Document() const { return *doc_; }
-    bool TextFieldsChanged() const { return doc_->TextFieldsChanged(); }
-    bool ConfigurationChanged() const { return doc_->Changed(); }
-
-    // Commands.
-    void SaveConfigFIle1Click();
-    void SaveAs1Click();
-    void NewConfigFile1Click();
-    void OpenConfigFile1Click();
-    void DeleteFile1Click();
-    // Appends the databases picked in a file dialog to the list.
-    void AddFiles1Click();
-    void Exit1Click();
-    void DropFileTarget1Drop(const QStringList& files);
-    // The options of unattended passes, in a dialog of their own.
-    void Options1Click();
-    // Shows the scheduler window modally.
-    void Scheduling1Click();
-    // Shows the history window, created at its first use.
-    void History1Click();
+    QString AppFolder() const { return ui::FromStd(presenter_->AppFolder()); } // ends with the path separator
+    QString DataFolder() const { return ui::FromStd(presenter_->DataFolder()); }
+    QString HelpFilePath() const { return ui::FromStd(presenter_->HelpFilePath()); }
+    const ConfigDocument& Document() const { return presenter_->Document(); }
+    QString CurrentCfgPath() const { return ui::FromStd(Document().Path()); }
+    QString QuilletPathText() const { return ui::FromStd(Document().QuilletPath()); }
+    bool ConfigurationChanged() const { return Document().Changed(); }
     TfrmHistory* HistoryWindow() const { return frmHistory_; }
 
-    // Shell and help commands (defined in fCfgMainShell.cpp).
-    void CreateDesktopIcon1Click();
-    void Contents1Click();
-    void KeywordSearch1Click();
-    void QuilletWebPage1Click();
-    void OrvaneHomePage1Click();
-    void EmailFeedback1Click();
-    void About1Click();
+    // A menu command, as the menu runs it.
+    void Run(MainCommand command);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -94,27 +65,37 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormCreate(const QString& programPath);
-    void FormDestroy();
-    // Draws the document: caption, fields, list, check boxes, last run.
-    void showDocument();
     // The five text fields the document tracks one by one.
     std::array<std::pair<QLineEdit*, TextField>, 5> textEdits() const;
-    // Edits reach the document only from the user, not while it is being drawn.
+    // Edits reach the presenter only from the user, not while the document is drawn.
     void connectEdits();
     void createToolbar(QWidget* panel);
     void createFields(QWidget* panel);
     void createMenus();
-    // A menu item or toolbar button runs its command inside guarded().
-    using Command = void (TForm1::*)();
 
-    QString appFolder_;
+    // MainView
+    void showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) override;
+    void showLastRun(const std::string& text) override;
+    int selectedFile() const override;
+    std::optional<CfgOptions> editOptions(const CfgOptions& options) override;
+    void showScheduler() override;
+    void showHistory() override;
+    void showAbout() override;
+    void helpContents() override;
+    void helpSearch() override;
+    void helpTopic(int topic) override;
+    bool openLink(const std::string& address) override;
+    void closeWindow() override;
+    bool mayEndProgram() override;
+    void inBackground(std::function<std::string()> work, std::function<void(std::string)> done) override;
+
     std::unique_ptr<ui::QtPrompts> prompts_;
-    std::unique_ptr<ConfigDocument> doc_;
+    std::unique_ptr<MainPresenter> presenter_;
     bool drawing_ = false;
     bool centred_ = false;
     scheduler::TfrmSched* frmSched_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
+    TfrmHistory* frmHistory_ = nullptr;
 
     TFileNameEdit* fedtAccess = nullptr;
     QLineEdit* edtDesc = nullptr;
@@ -127,8 +108,7 @@ private:
     TFileNameEdit* fedtDB = nullptr;
     TFileNameEdit* fedtQuilletPath = nullptr;
     TDropFileTarget* DropFileTarget1 = nullptr;
-    TfrmHistory* frmHistory_ = nullptr;
-    THistoryStatus* lblLastRun = nullptr;
+    QLabel* lblLastRun = nullptr;
 };
 
 } // namespace quillet::admin

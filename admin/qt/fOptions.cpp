@@ -1,7 +1,5 @@
 #include "admin/qt/fOptions.h"
 
-#include "admin/ConfigDocument.h"
-
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
 #include "ui/qt/Text.h"
@@ -12,8 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -23,26 +19,18 @@ using ui::FromStd;
 using ui::guarded;
 using ui::ToStd;
 
-namespace {
-
-QSpinBox* spinBox(QWidget* parent, const char* name, int minimum, int maximum, const QString& suffix) {
-    auto* box = new QSpinBox(parent);
+QLineEdit* TfrmOptions::numberBox(const char* name) {
+    auto* box = new QLineEdit(this);
     box->setObjectName(QLatin1String(name));
-    box->setRange(minimum, maximum);
-    box->setSuffix(suffix);
-    box->setAccelerated(true);
+    box->setMaximumWidth(90);
     return box;
 }
 
-} // namespace
-
-TfrmOptions::TfrmOptions(ui::Prompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
+TfrmOptions::TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, QWidget* parent)
+    : QDialog(parent), presenter_(*this, prompts, options) {
     setObjectName(QStringLiteral("frmOptions"));
-    setWindowTitle(QStringLiteral("Options for Unattended Passes"));
-
-    // Anything the boxes show can be saved.
-    spnTimeLimit = spinBox(this, "spnTimeLimit", 0, MaxTimeLimit, QStringLiteral(" minutes"));
-    spnTimeLimit->setSpecialValueText(QStringLiteral("No limit"));
+    setWindowTitle(QString::fromUtf8(OptionsCaption));
+    edtTimeLimit = numberBox("edtTimeLimit");
     chkSkipInUse = new QCheckBox(QStringLiteral("Skip databases in &use (their lock file is held)"), this);
     chkSkipInUse->setObjectName(QStringLiteral("chkSkipInUse"));
     edtBackupFolder = new QLineEdit(this);
@@ -50,32 +38,34 @@ TfrmOptions::TfrmOptions(ui::Prompts& prompts, QWidget* parent) : QDialog(parent
     edtBackupFolder->setPlaceholderText(QStringLiteral("No backups"));
     edtBackupFolder->setMinimumWidth(320);
     auto* browse = new QToolButton(this);
-    browse->setObjectName(QStringLiteral("btnBackupFolder"));
     browse->setText(QStringLiteral("..."));
-    connect(browse, &QToolButton::clicked, this, [this] { guarded([this] { btnBackupFolderClick(); }); });
-    auto* folderRow = new QHBoxLayout;
-    folderRow->addWidget(edtBackupFolder);
-    folderRow->addWidget(browse);
-    spnBackupKeep = spinBox(this, "spnBackupKeep", 1, MaxBackupKeep, QStringLiteral(" per database"));
-    chkOnlyChanged = new QCheckBox(QStringLiteral("Only &changed databases (skip those unchanged since "
-                                                  "their last compaction)"),
-                                   this);
-    chkOnlyChanged->setObjectName(QStringLiteral("chkOnlyChanged"));
-    spnParallel = spinBox(this, "spnParallel", 1, MaxParallel, QString());
+    connect(browse, &QToolButton::clicked, this,
+            [this] { guarded([this] { presenter_.browseBackupFolder(ToStd(edtBackupFolder->text())); }); });
+    edtBackupKeep = numberBox("edtBackupKeep");
+    chkOnlyChanged = new QCheckBox(
+        QStringLiteral("Only &changed databases (skip those unchanged since their last compaction)"), this);
+    edtParallel = numberBox("edtParallel");
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Time limit per database:"), spnTimeLimit);
+    auto row = [&](const char* label, QWidget* field, const char* unit) {
+        auto* line = new QHBoxLayout;
+        line->addWidget(field);
+        line->addWidget(new QLabel(QString::fromUtf8(unit), this), 1);
+        auto* name = new QLabel(QString::fromUtf8(label), this);
+        name->setBuddy(field);
+        form->addRow(name, line);
+    };
+    row("&Time limit per database:", edtTimeLimit, "minutes (0: no limit)");
     form->addRow(QString(), chkSkipInUse);
-    form->addRow(QStringLiteral("&Backup folder:"), folderRow);
-    form->addRow(QStringLiteral("Backups to &keep:"), spnBackupKeep);
+    auto* folder = new QHBoxLayout;
+    folder->addWidget(edtBackupFolder);
+    folder->addWidget(browse);
+    auto* folderLabel = new QLabel(QStringLiteral("&Backup folder:"), this);
+    folderLabel->setBuddy(edtBackupFolder);
+    form->addRow(folderLabel, folder);
+    row("Backups to &keep:", edtBackupKeep, "per database");
     form->addRow(QString(), chkOnlyChanged);
-    form->addRow(QStringLiteral("&Parallel engines:"), spnParallel);
-    for (QWidget* field : {static_cast<QWidget*>(spnTimeLimit), static_cast<QWidget*>(spnBackupKeep),
-                           static_cast<QWidget*>(spnParallel)})
-        if (auto* label = qobject_cast<QLabel*>(form->labelForField(field)))
-            label->setBuddy(field);
-    if (auto* label = qobject_cast<QLabel*>(form->labelForField(folderRow)))
-        label->setBuddy(edtBackupFolder);
+    row("&Parallel engines:", edtParallel, "at the same time");
 
     auto* note = new QLabel(QStringLiteral("A database is compacted only when its disk has room for a "
                                            "copy of it.\nA failed backup leaves the database uncompacted."),
@@ -84,56 +74,43 @@ TfrmOptions::TfrmOptions(ui::Prompts& prompts, QWidget* parent) : QDialog(parent
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { guarded([this] { accept(); }); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] { guarded([this] { btnHelpClick(); }); });
+    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] { guarded([this] { presenter_.help(); }); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(note);
     layout->addWidget(buttons);
-    setOptions(CfgOptions{});
+    presenter_.start();
+    edtTimeLimit->setFocus();
 }
 
-void TfrmOptions::setOptions(const CfgOptions& o) {
-    spnTimeLimit->setValue(o.timeLimit);
+void TfrmOptions::showOptions(const CfgOptions& o) {
+    edtTimeLimit->setText(QString::number(o.timeLimit));
     chkSkipInUse->setChecked(o.skipInUse);
     edtBackupFolder->setText(FromStd(o.backupFolder));
-    spnBackupKeep->setValue(o.backupKeep);
+    edtBackupKeep->setText(QString::number(o.backupKeep));
     chkOnlyChanged->setChecked(o.onlyChanged);
-    spnParallel->setValue(o.parallel);
+    edtParallel->setText(QString::number(o.parallel));
 }
 
-CfgOptions TfrmOptions::options() const {
-    CfgOptions o;
-    o.timeLimit = spnTimeLimit->value();
-    o.skipInUse = chkSkipInUse->isChecked();
-    o.backupFolder = ToStd(edtBackupFolder->text());
-    o.backupKeep = spnBackupKeep->value();
-    o.onlyChanged = chkOnlyChanged->isChecked();
-    o.parallel = spnParallel->value();
-    return o;
+void TfrmOptions::showBackupFolder(const std::string& folder) {
+    edtBackupFolder->setText(FromStd(folder));
 }
 
-void TfrmOptions::btnBackupFolderClick() {
-    ui::FileChoice choice;
-    choice.caption = "Backup Folder";
-    choice.directory = ToStd(edtBackupFolder->text().trimmed());
-    const std::string folder = prompts_.folder(choice);
-    if (!folder.empty())
-        edtBackupFolder->setText(FromStd(folder));
+void TfrmOptions::focus(OptionsField field) {
+    QLineEdit* boxes[] = {edtTimeLimit, edtBackupKeep, edtParallel, edtBackupFolder};
+    boxes[static_cast<int>(field)]->setFocus();
+    boxes[static_cast<int>(field)]->selectAll();
 }
 
-void TfrmOptions::btnHelpClick() {
-    ui::ShowHelpTopic(this, ui::HelpTopicOptions);
+void TfrmOptions::helpTopic(int topic) {
+    ui::ShowHelpTopic(this, topic);
 }
 
 void TfrmOptions::accept() {
-    CfgOptions o = options();
-    if (!AcceptOptions(prompts_, ToStd(windowTitle()), o)) {
-        edtBackupFolder->setFocus();
-        return;
-    }
-    setOptions(o);
-    QDialog::accept();
+    if (presenter_.accept({ToStd(edtTimeLimit->text()), ToStd(edtBackupKeep->text()), ToStd(edtParallel->text()),
+                           ToStd(edtBackupFolder->text()), chkSkipInUse->isChecked(), chkOnlyChanged->isChecked()}))
+        QDialog::accept();
 }
 
 } // namespace quillet::admin

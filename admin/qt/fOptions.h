@@ -1,41 +1,39 @@
-// The options of an unattended pass for the configuration in the main window: a time
-// limit per engine run, the in-use check, backups, only-changed and parallel engines.
-// The configuration document keeps them; its AcceptOptions decides the OK.
+// The options of an unattended pass for the configuration in the main window: the face
+// of OptionsPresenter.
 #pragma once
 
-#include "core/CfgFile.h"
-#include "ui/Prompts.h"
+#include "admin/OptionsPresenter.h"
 
 #include <QDialog>
 
 class QCheckBox;
 class QLineEdit;
-class QSpinBox;
 
 namespace quillet::admin {
 
-class TfrmOptions : public QDialog {
+class TfrmOptions : public QDialog, private OptionsView {
     Q_OBJECT
 public:
-    explicit TfrmOptions(ui::Prompts& prompts, QWidget* parent = nullptr);
-
-    void setOptions(const CfgOptions& options);
-    CfgOptions options() const;
-
-    // Handlers, public for tests.
-    void btnBackupFolderClick();
-    void btnHelpClick();
-    // Accepts as AcceptOptions decides.
+    TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, QWidget* parent = nullptr);
+    const CfgOptions& options() const { return presenter_.options(); }
+    // Accepts as the presenter decides.
     void accept() override;
 
 private:
-    ui::Prompts& prompts_;
-    QSpinBox* spnTimeLimit = nullptr;
+    QLineEdit* numberBox(const char* name);
+    // OptionsView
+    void showOptions(const CfgOptions& options) override;
+    void showBackupFolder(const std::string& folder) override;
+    void focus(OptionsField field) override;
+    void helpTopic(int topic) override;
+
+    OptionsPresenter presenter_;
+    QLineEdit* edtTimeLimit = nullptr;
     QCheckBox* chkSkipInUse = nullptr;
     QLineEdit* edtBackupFolder = nullptr;
-    QSpinBox* spnBackupKeep = nullptr;
+    QLineEdit* edtBackupKeep = nullptr;
     QCheckBox* chkOnlyChanged = nullptr;
-    QSpinBox* spnParallel = nullptr;
+    QLineEdit* edtParallel = nullptr;
 };
 
 } // namespace quillet::admin

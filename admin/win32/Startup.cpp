@@ -14,13 +14,6 @@ namespace quillet::admin {
 
 using namespace quillet::ui::win32;
 
-AdminWindows::~AdminWindows() {
-    // Later windows read the main window, so they go first.
-    frmSched.reset();
-    AboutBox.reset();
-    Form1.reset();
-}
-
 std::unique_ptr<AdminWindows> CreateWindows(const std::string& programPath) {
     auto windows = std::make_unique<AdminWindows>();
     // 1. The main window: sets AppFolder and loads the last configuration.

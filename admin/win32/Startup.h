@@ -21,9 +21,8 @@ public:
 };
 
 // The windows that live from start-up to the end of the program, destroyed in the
-// reverse order of their creation.
+// reverse order of their creation (later windows read the main window).
 struct AdminWindows {
-    ~AdminWindows();
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<TAboutBox> AboutBox;
     std::unique_ptr<SchedulerWindow> frmSched;

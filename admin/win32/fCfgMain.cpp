@@ -15,19 +15,15 @@ namespace quillet::admin {
 
 using namespace quillet::ui;
 using namespace quillet::ui::win32;
+using namespace MainLayout;
 using platform::win32::Wide;
 
 namespace {
 
-constexpr int ClientWidth = 534;
-constexpr int ClientHeight = 347;
 constexpr int StatusHeight = 22;
 constexpr int PanelTop = 55;
-constexpr int EditHeight = 21;
-constexpr int BoxWidth = 385;
 constexpr UINT_PTR LastRunTimer = 1;
 constexpr UINT_PTR ListSubclass = 0x51D1;
-
 constexpr UINT WM_WORK_DONE = WM_APP + 7;
 
 // Standard bitmap indexes of the toolbar's pictures; views are offset by 100.
@@ -81,7 +77,7 @@ HMENU TForm1::createMenus() {
     HMENU menu = nullptr;
     std::vector<ACCEL> keys;
     for (const MenuEntry& e : MainMenu) {
-        if (!e.command && *e.caption) {
+        if (!e.command && *e.name) {
             menu = CreatePopupMenu();
             AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), Wide(e.caption).c_str());
         } else if (!e.command) {
@@ -321,12 +317,11 @@ int TForm1::selectedFile() const {
     return static_cast<int>(SendMessageW(lboxCompactFiles, LB_GETCURSEL, 0, 0));
 }
 
-bool TForm1::editOptions(CfgOptions& options) {
+std::optional<CfgOptions> TForm1::editOptions(const CfgOptions& options) {
     TfrmOptions dialog(options);
-    if (!dialog.ShowModal(hwnd()))
-        return false;
-    options = dialog.options();
-    return true;
+    if (dialog.ShowModal(hwnd()))
+        return dialog.options();
+    return std::nullopt;
 }
 
 void TForm1::showScheduler() {

@@ -85,7 +85,7 @@ private:
     void showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) override;
     void showLastRun(const std::string& text) override;
     int selectedFile() const override;
-    bool editOptions(CfgOptions& options) override;
+    std::optional<CfgOptions> editOptions(const CfgOptions& options) override;
     void showScheduler() override;
     void showHistory() override;
     void showAbout() override;

@@ -113,7 +113,7 @@ void CfgMainTest::everyChangeAsksOnClose() {
         QVERIFY(DropFiles(List(form.get()), {world.file("x.mdb")}));
     } else if (change == "delete") {
         List(form.get())->setCurrentRow(0);
-        form->DeleteFile1Click();
+        form->Run(MainCommand::DeleteEntry);
     } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
         QTest::mouseClick(box, Qt::LeftButton);
     } else {
@@ -180,7 +180,7 @@ void CfgMainTest::saveFailureIsAWarningAndKeepsTheFields() {
     auto form = world.makeForm();
     QTest::keyClicks(Edit(form.get(), "edtDesc"), "keep me");
     QVERIFY(DropFiles(List(form.get()), {world.file("x.mdb")}));
-    form->SaveConfigFIle1Click();
+    form->Run(MainCommand::Save);
     QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
     QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("warning"));
     QCOMPARE(world.dialogs.shown[0].caption, QStringLiteral("Quilletadmin"));
@@ -237,32 +237,35 @@ void CfgMainTest::optionsAreSetInTheirDialogAndSaved() {
     QVERIFY(WriteFile(cfg, "[Defaults]\r\nTimeLimit=30\r\nBackupKeep=7\r\n"));
     world.dialogs.fileNames.push_back(cfg);
     auto form = world.makeForm();
-    form->OpenConfigFile1Click();
+    form->Run(MainCommand::Open);
 
     // Cancel changes nothing.
     WhenOptionsShown([](TfrmOptions* d) {
-        QCOMPARE(d->findChild<QSpinBox*>("spnTimeLimit")->value(), 30);
-        d->findChild<QSpinBox*>("spnTimeLimit")->setValue(5);
+        QCOMPARE(d->findChild<QLineEdit*>("edtTimeLimit")->text(), QStringLiteral("30"));
+        d->findChild<QLineEdit*>("edtTimeLimit")->setText("5");
         d->reject();
     });
-    form->Options1Click();
+    form->Run(MainCommand::Options);
     QVERIFY(!form->ConfigurationChanged());
 
     // A missing backup folder is kept only when the user says so.
     const QString missing = world.file("no such folder");
     WhenOptionsShown([&](TfrmOptions* d) {
-        d->findChild<QSpinBox*>("spnTimeLimit")->setValue(45);
+        d->findChild<QLineEdit*>("edtTimeLimit")->setText("45");
         d->findChild<QCheckBox*>("chkSkipInUse")->setChecked(false);
         d->findChild<QLineEdit*>("edtBackupFolder")->setText(missing);
-        d->findChild<QSpinBox*>("spnParallel")->setValue(2);
+        d->findChild<QLineEdit*>("edtParallel")->setText("99");
+        d->accept(); // the same message as on Windows: stays open
+        QVERIFY(world.dialogs.shown.back().text.contains("Parallel engines"));
+        d->findChild<QLineEdit*>("edtParallel")->setText("2");
         d->accept(); // scripted No: stays open
         QVERIFY(d->isVisible());
         world.dialogs.answers.push_back(QMessageBox::Yes);
         d->accept();
     });
-    form->Options1Click();
+    form->Run(MainCommand::Options);
     QVERIFY(form->ConfigurationChanged());
-    form->SaveConfigFIle1Click();
+    form->Run(MainCommand::Save);
     QVERIFY(!form->ConfigurationChanged());
     const CfgValues saved = ReadCfgForEditor(ToStd(cfg));
     QCOMPARE(saved.options.timeLimit, 45);
@@ -284,7 +287,7 @@ void CfgMainTest::deleteRemovesOnlyTheSelectedEntry() {
     QTest::mouseClick(form->findChild<QWidget*>("BitBtn4"), Qt::LeftButton);
     QCOMPARE(ListEntries(form.get()), QStringList({"/a", "/c"}));
     // Nothing is selected afterwards, so a second Delete removes nothing.
-    form->DeleteFile1Click();
+    form->Run(MainCommand::DeleteEntry);
     QCOMPARE(ListEntries(form.get()), QStringList({"/a", "/c"}));
     QVERIFY(world.dialogs.shown.empty());
     form->close();
@@ -435,7 +438,7 @@ void CfgMainTest::realConfigDialogs() {
     // Typed without its extension, the name of an existing file: replaced without a question.
     FileDialogVisit save;
     AnswerNextFileDialog(save, world.file("old"));
-    form->SaveConfigFIle1Click();
+    form->Run(MainCommand::Save);
     QVERIFY(isConfigDialog(save));
     QVERIFY(!save.confirmsOverwrite);
     QCOMPARE(form->CurrentCfgPath(), existing);
@@ -444,17 +447,17 @@ void CfgMainTest::realConfigDialogs() {
     // The open dialog takes a name where no file is; the window then ignores it.
     FileDialogVisit missing;
     AnswerNextFileDialog(missing, world.file("missing"));
-    form->OpenConfigFile1Click();
+    form->Run(MainCommand::Open);
     QVERIFY(isConfigDialog(missing));
     QCOMPARE(form->CurrentCfgPath(), existing);
 
-    form->NewConfigFile1Click();
+    form->Run(MainCommand::New);
     FileDialogVisit open;
     AnswerNextFileDialog(open, world.file("old"));
-    form->OpenConfigFile1Click();
+    form->Run(MainCommand::Open);
     QVERIFY(isConfigDialog(open));
     QCOMPARE(form->CurrentCfgPath(), existing);
-    QCOMPARE(form->DescriptionText(), QStringLiteral("new"));
+    QCOMPARE(Edit(form.get(), "edtDesc")->text(), QStringLiteral("new"));
 
     ScriptedDialogs::install(); // nothing real may wait for a person at the close
     QVERIFY(form->close());

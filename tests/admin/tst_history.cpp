@@ -226,7 +226,7 @@ void HistoryTest::lastRunInTheMainWindowAndTheScheduler() {
     QVERIFY(status);
     QTRY_COMPARE(status->text(), QString::fromUtf8("Last run 2026-12-08 01:00 \u2014 1 compacted, 1 unchanged, 1 skipped, "
                                                "3 failed, 600.0 MB saved"));
-    form->NewConfigFile1Click();
+    form->Run(MainCommand::New);
     QTRY_COMPARE(status->text(), QString());
 
     // View > History opens the window over the Quillet Path's folder.

@@ -190,7 +190,7 @@ void ShellTest::desktopIconFailureIsShown() {
     Action(form.get(), "CreateDesktopIcon1")->trigger();
     QVERIFY(home.entries().isEmpty());
     QCOMPARE(world.dialogs.shown.size(), 1u);
-    QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("error"));
+    QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("warning"));
     QVERIFY2(world.dialogs.shown[0].text.startsWith("Cannot create file " + home.desktop() +
                                                     "/daily/weekly.desktop"),
              qPrintable(world.dialogs.shown[0].text));

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QStyle>
+#include <QShortcut>
 #include <QToolButton>
 
 #include <algorithm>
@@ -24,6 +25,11 @@ TFileNameEdit::TFileNameEdit(QWidget* parent)
     setFocusProxy(edit_);
     setFocusPolicy(Qt::StrongFocus);
     connect(button_, &QToolButton::clicked, this, [this] { guarded([this] { Browse(); }); });
+    // The button is no Tab stop; F4 or Alt+Down opens it from the keyboard, as on Windows.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_F4), QKeySequence(Qt::ALT | Qt::Key_Down)}) {
+        auto* shortcut = new QShortcut(key, edit_, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] { guarded([this] { Browse(); }); });
+    }
 }
 
 QString TFileNameEdit::text() const {

@@ -1,0 +1,250 @@
+// The main window's and the options dialog's decisions without a window: a recording
+// view stands for either face, the boxes and dialogs are scripted.
+#include "admin/MainPresenter.h"
+#include "admin/OptionsPresenter.h"
+#include "admin/Shortcut.h"
+#include "core/RunHistory.h"
+#include "platform/Files.h"
+#include "platform/Programs.h"
+#include "tests/support/ScriptedPrompts.h"
+#include "tests/support/TempDir.h"
+#include "ui/HelpFile.h"
+#include "ui/WebAddresses.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillet;
+using namespace quillet::admin;
+using quillet::test::ScriptedPrompts;
+
+namespace {
+
+class RecordingView : public MainView {
+public:
+    std::string caption, lastRun = "<none>";
+    CfgValues values;
+    int selected = -1;
+    std::optional<CfgOptions> optionsAnswer; // nullopt: the dialog is cancelled
+    bool linksWork = true, mayEnd = true;
+    std::vector<std::string> requests; // what the window was asked to open
+    std::vector<std::function<void()>> readings;
+
+    void showDocument(const std::string& c, const CfgValues& v, const std::string&) override {
+        caption = c;
+        values = v;
+    }
+    void showLastRun(const std::string& text) override { lastRun = text; }
+    int selectedFile() const override { return selected; }
+    std::optional<CfgOptions> editOptions(const CfgOptions&) override { return optionsAnswer; }
+    void showScheduler() override { requests.push_back("scheduler"); }
+    void showHistory() override { requests.push_back("history"); }
+    void showAbout() override { requests.push_back("about"); }
+    void helpContents() override { requests.push_back("contents"); }
+    void helpSearch() override { requests.push_back("search"); }
+    void helpTopic(int topic) override { requests.push_back("topic:" + std::to_string(topic)); }
+    bool openLink(const std::string& address) override {
+        requests.push_back(address);
+        return linksWork;
+    }
+    void closeWindow() override { requests.push_back("close"); }
+    bool mayEndProgram() override { return mayEnd; }
+    void inBackground(std::function<std::string()> work, std::function<void(std::string)> done) override {
+        readings.push_back([work, done] { done(work()); });
+    }
+    // Finishes the readings started so far, as the window's thread would.
+    void finishReadings() {
+        auto now = std::move(readings);
+        readings.clear();
+        for (auto& r : now)
+            r();
+    }
+};
+
+class Main : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    ScriptedPrompts prompts;
+    RecordingView view;
+    std::unique_ptr<MainPresenter> presenter;
+
+    void start() {
+        presenter = std::make_unique<MainPresenter>(view, prompts, dir.file("QuilletAdmin"), "Quilletadmin");
+        presenter->start();
+    }
+    void TearDown() override { SetShortcutWriter({}); }
+};
+
+} // namespace
+
+TEST_F(Main, SaveAsProposesTheShownFileOrTheNewOnesName) {
+    start();
+    EXPECT_EQ(view.caption, "Quillet - Config1");
+    prompts.fileNames.push_back(dir.file("night.cfg"));
+    presenter->run(MainCommand::SaveAs);
+    EXPECT_EQ(prompts.shown.back().choice.fileName, "Config1.cfg");
+    EXPECT_EQ(view.caption, "Quillet - " + dir.file("night.cfg"));
+    presenter->run(MainCommand::SaveAs); // cancelled
+    EXPECT_EQ(prompts.shown.back().choice.fileName, "night.cfg");
+    EXPECT_EQ(prompts.shown.back().choice.directory + platform::PathSeparator + "night.cfg", dir.file("night.cfg"));
+}
+
+TEST_F(Main, DeleteRemovesTheSelectedEntryOnlyAndOptionsTakeTheDialogsAnswer) {
+    start();
+    presenter->filesDropped({"/a.mdb", "/b.mdb"});
+    EXPECT_EQ(view.values.compactFiles, (std::vector<std::string>{"/a.mdb", "/b.mdb"}));
+    presenter->run(MainCommand::DeleteEntry); // nothing selected
+    EXPECT_EQ(view.values.compactFiles.size(), 2u);
+    view.selected = 0;
+    presenter->run(MainCommand::DeleteEntry);
+    EXPECT_EQ(view.values.compactFiles, std::vector<std::string>{"/b.mdb"});
+
+    const CfgOptions before = presenter->Document().Values().options;
+    presenter->run(MainCommand::Options); // cancelled
+    EXPECT_EQ(presenter->Document().Values().options.timeLimit, before.timeLimit);
+    view.optionsAnswer = before;
+    view.optionsAnswer->timeLimit = 45;
+    presenter->run(MainCommand::Options);
+    EXPECT_EQ(presenter->Document().Values().options.timeLimit, 45);
+}
+
+TEST_F(Main, ShellAndHelpCommands) {
+    start();
+    std::string target, linkName, arguments;
+    SetShortcutWriter([&](const std::string& t, const std::string& n, const std::string& a, bool, bool) {
+        target = t;
+        linkName = n;
+        arguments = a;
+        return platform::ShortcutResult{"/Desktop/" + n + ".desktop", "the folder is missing"};
+    });
+    presenter->textEdited(TextField::Description, "Nightly run");
+    prompts.fileNames.push_back(dir.file("with blank.cfg"));
+    presenter->run(MainCommand::Save);
+    presenter->run(MainCommand::CreateDesktopIcon);
+    EXPECT_EQ(target, dir.file(platform::CompactorProgramName));
+    EXPECT_EQ(linkName, "Nightly run");
+    EXPECT_EQ(arguments, "\"" + dir.file("with blank.cfg") + "\"");
+    EXPECT_EQ(prompts.shown.back().kind, "warn");
+    EXPECT_NE(prompts.shown.back().text.find("/Desktop/Nightly run.desktop"), std::string::npos);
+    EXPECT_NE(prompts.shown.back().text.find("the folder is missing"), std::string::npos);
+
+    for (MainCommand c : {MainCommand::Contents, MainCommand::KeywordSearch, MainCommand::WebPage,
+                          MainCommand::Scheduling, MainCommand::History, MainCommand::About})
+        presenter->run(c);
+    view.linksWork = false;
+    presenter->run(MainCommand::HomePage); // fails: the help topic follows
+    view.linksWork = true;
+    prompts.answers.push_back(ui::Answer::No);
+    presenter->run(MainCommand::EmailFeedback);
+    prompts.answers.push_back(ui::Answer::Yes);
+    presenter->run(MainCommand::EmailFeedback);
+    EXPECT_EQ(view.requests,
+              (std::vector<std::string>{"contents", "search", ui::ProductWebAddress, "scheduler", "history", "about",
+                                        ui::MakerHomeAddress, "topic:160", ui::SupportEmailAddress}));
+}
+
+TEST_F(Main, CloseAsksAboutTheDocumentFirstAndTheSchedulerLast) {
+    start();
+    presenter->textEdited(TextField::Description, "x");
+    prompts.answers.push_back(ui::Answer::Cancel);
+    EXPECT_FALSE(presenter->close());
+    prompts.answers.push_back(ui::Answer::No);
+    view.mayEnd = false;
+    EXPECT_FALSE(presenter->close());
+    view.mayEnd = true;
+    presenter->run(MainCommand::Exit);
+    EXPECT_EQ(view.requests.back(), "close");
+}
+
+TEST_F(Main, LastRunIsReadOffTheThreadAndOnlyWhenTheHistoryChanged) {
+    const std::string cfg = dir.file("night.cfg");
+    const std::string history = dir.file(HistoryFileName);
+    ASSERT_TRUE(platform::ReplaceFileContent(cfg, "[Defaults]\r\n"));
+    start();
+    EXPECT_EQ(view.lastRun, ""); // no file shown: nothing to say
+    prompts.fileNames.push_back(cfg);
+    presenter->run(MainCommand::Open);
+    ASSERT_EQ(view.readings.size(), 1u);
+    view.finishReadings();
+    EXPECT_EQ(view.lastRun, "No run recorded");
+    presenter->tick();
+    EXPECT_TRUE(view.readings.empty()); // nothing changed, nothing read
+
+    HistoryRecord record;
+    record.start = "2026-12-08T01:00:02+01:00";
+    record.configuration = cfg;
+    record.database = "/a.mdb";
+    record.outcome = RunOutcome::Ok;
+    record.exitCode = 0;
+    record.sizeBefore = 2000000;
+    record.sizeAfter = 1000000;
+    ASSERT_TRUE(platform::ReplaceFileContent(history, HistoryHeader + FormatHistoryLine(record)));
+    presenter->tick();
+    presenter->tick(); // still reading, the file as it was: not read twice
+    ASSERT_EQ(view.readings.size(), 1u);
+    view.finishReadings();
+    EXPECT_EQ(view.lastRun.rfind("Last run 2026-12-08 01:00", 0), 0u) << view.lastRun;
+
+    // An answer for a configuration no longer shown is dropped.
+    presenter->run(MainCommand::New);
+    EXPECT_EQ(view.lastRun, "");
+    view.finishReadings();
+    EXPECT_EQ(view.lastRun, "");
+}
+
+namespace {
+
+class RecordingOptionsView : public OptionsView {
+public:
+    CfgOptions shown;
+    std::string folder;
+    std::vector<OptionsField> focused;
+    std::vector<int> topics;
+    void showOptions(const CfgOptions& o) override { shown = o; }
+    void showBackupFolder(const std::string& f) override { folder = f; }
+    void focus(OptionsField field) override { focused.push_back(field); }
+    void helpTopic(int topic) override { topics.push_back(topic); }
+};
+
+} // namespace
+
+TEST(Options, ABadNumberIsNamedAndKeepsTheDialogOnItsField) {
+    ScriptedPrompts prompts;
+    RecordingOptionsView view;
+    CfgOptions start;
+    start.timeLimit = 30;
+    OptionsPresenter presenter(view, prompts, start);
+    presenter.start();
+    EXPECT_EQ(view.shown.timeLimit, 30);
+    OptionsInput input{"45", "7", "99", "", true, true};
+    EXPECT_FALSE(presenter.accept(input));
+    EXPECT_EQ(prompts.shown.back().caption, OptionsCaption);
+    EXPECT_EQ(prompts.shown.back().text,
+              "'99' is not a valid Parallel engines: enter a whole number from 1 to 64 engines at a time");
+    EXPECT_EQ(view.focused, std::vector<OptionsField>{OptionsField::Parallel});
+    input.timeLimit = "-1";
+    EXPECT_FALSE(presenter.accept(input));
+    EXPECT_EQ(view.focused.back(), OptionsField::TimeLimit);
+    EXPECT_EQ(presenter.options().timeLimit, 30);
+
+    input = {" 45 ", "7", "2", "", false, true};
+    EXPECT_TRUE(presenter.accept(input));
+    EXPECT_EQ(presenter.options().timeLimit, 45);
+    EXPECT_EQ(presenter.options().backupKeep, 7);
+    EXPECT_EQ(presenter.options().parallel, 2);
+    EXPECT_FALSE(presenter.options().skipInUse);
+    EXPECT_TRUE(presenter.options().onlyChanged);
+}
+
+TEST(Options, AMissingBackupFolderFocusesItAndTheBrowserFillsIt) {
+    ScriptedPrompts prompts;
+    RecordingOptionsView view;
+    OptionsPresenter presenter(view, prompts, CfgOptions{});
+    EXPECT_FALSE(presenter.accept({"0", "1", "1", "/no/such/folder", false, false})); // dismissed: No
+    EXPECT_EQ(view.focused.back(), OptionsField::BackupFolder);
+    prompts.fileNames.push_back("/backups");
+    presenter.browseBackupFolder("  /start ");
+    EXPECT_EQ(prompts.shown.back().choice.directory, "/start");
+    EXPECT_EQ(view.folder, "/backups");
+    presenter.help();
+    EXPECT_EQ(view.topics, std::vector<int>{ui::HelpTopicOptions});
+}
