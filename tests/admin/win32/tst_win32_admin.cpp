@@ -133,6 +133,12 @@ TEST_F(AdminWindow, ListTakesInsertDeleteAndAddedFiles) {
     // The list alone is unsaved work too.
     EXPECT_TRUE(form.Document().Changed());
     EXPECT_FALSE(form.Document().TextFieldsChanged());
+
+    // F4 in a path box opens its browse dialog, the "..." button being no Tab stop.
+    prompts->fileNames.push_back("C:\\a b\\after.bat");
+    SendMessageW(control(form, idLaunch), WM_KEYDOWN, VK_F4, 0);
+    EXPECT_EQ(prompts->shown.back().choice.caption, "Browse");
+    EXPECT_EQ(WindowText(control(form, idLaunch)), "\"C:\\a b\\after.bat\"");
 }
 
 TEST_F(AdminWindow, CloseAsksAndKeepsTheWindowOnCancel) {
