@@ -1,6 +1,6 @@
-// The main window's shell commands: the desktop icon, the web links, the e-mail
-// question and the help requests, with the URL opener, the help engine and the
-// dialogs replaced by recorders.
+// The Qt main window's shell commands wired to the desktop: the desktop icon, the web
+// links and the help requests, with the URL opener, the help engine and the dialogs
+// replaced by recorders. Their decisions are tested with the presenter.
 #include "AdminTestSupport.h"
 
 #include "admin/qt/AboutBox.h"
@@ -102,8 +102,6 @@ private slots:
     void desktopIconFailureIsShown();
 
     void menuLinksNeverAsk();
-    void homePageFailureOpensTopic160();
-    void emailQuestion();
 
     void helpCommandsReachTheHelpFile();
 };
@@ -223,47 +221,6 @@ void ShellTest::menuLinksNeverAsk() {
     QCOMPARE(world.dialogs.shown[0].caption, QStringLiteral("Could not start your Internet browser"));
     QCOMPARE(world.dialogs.shown[0].text, QStringLiteral("Launch Error"));
     QVERIFY(help.requests.empty());
-}
-
-void ShellTest::homePageFailureOpensTopic160() {
-    AdminWorld world;
-    auto& opener = RecordingUrlOpener::install();
-    opener.result = false;
-    auto& help = RecordingHelp::install();
-    auto form = world.makeForm();
-    Action(form.get(), "OrvaneHomePage1")->trigger();
-    QCOMPARE(opener.opened, (std::vector<QString>{MakerHomePage}));
-    QCOMPARE(world.dialogs.shown.size(), 1u);
-    QCOMPARE(world.dialogs.shown[0].text, QStringLiteral("Launch Error"));
-    QCOMPARE(help.requests.size(), 1u);
-    QCOMPARE(help.requests[0].kind, QStringLiteral("topic"));
-    QCOMPARE(help.requests[0].topic, 160);
-}
-
-void ShellTest::emailQuestion() {
-    AdminWorld world;
-    auto& opener = RecordingUrlOpener::install();
-    auto form = world.makeForm();
-    const QString question =
-        "Have you checked the help file and Orvane web site first before requesting technical support?";
-
-    world.dialogs.answers = {QMessageBox::No};
-    Action(form.get(), "EmailFeedback1")->trigger();
-    QVERIFY(opener.opened.empty());
-    // Dismissing the box is no Yes either.
-    Action(form.get(), "EmailFeedback1")->trigger();
-    QVERIFY(opener.opened.empty());
-
-    world.dialogs.answers = {QMessageBox::Yes};
-    Action(form.get(), "EmailFeedback1")->trigger();
-    QCOMPARE(opener.opened, (std::vector<QString>{SupportEmail}));
-    QVERIFY(SupportEmail.startsWith("mailto:"));
-    QCOMPARE(world.dialogs.shown.size(), 3u); // one question each time, never a second one
-    for (const auto& shown : world.dialogs.shown) {
-        QCOMPARE(shown.kind, QStringLiteral("question"));
-        QCOMPARE(shown.text, question);
-        QCOMPARE(shown.buttons, QMessageBox::Yes | QMessageBox::No);
-    }
 }
 
 void ShellTest::helpCommandsReachTheHelpFile() {
