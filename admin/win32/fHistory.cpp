@@ -150,7 +150,7 @@ void RegisterChartClass() {
 TfrmHistory::TfrmHistory(std::function<std::string()> compactorPath)
     : presenter_(*this, std::move(compactorPath)) {
     RegisterChartClass();
-    create("QuilletHistory", HistoryCaption, WS_OVERLAPPEDWINDOW & ~WS_MAXIMIZEBOX, 0, nullptr);
+    create("QuilletHistory", HistoryCaption, WS_OVERLAPPEDWINDOW, 0, nullptr);
     createControls();
     SetTimer(hwnd(), TimerWatch, HistoryPresenter::WatchMilliseconds, nullptr);
 }
