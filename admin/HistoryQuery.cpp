@@ -148,11 +148,12 @@ void HistoryQuery::setFilter(HistoryFilter filter) {
     refilter();
 }
 
+// A moment key counts the seconds of whole days: its day is the date.
 std::optional<Date> HistoryQuery::dateOf(std::size_t index) const {
     if (keys_[index] == NoTime)
         return std::nullopt;
-    const platform::LocalDateTime m = MomentOfKey(keys_[index]);
-    return EncodeDate(m.year, m.month, m.day);
+    const std::int64_t key = keys_[index];
+    return static_cast<Date>(key >= 0 ? key / 86400 : (key - 86399) / 86400);
 }
 
 bool HistoryQuery::passes(std::size_t index, bool ignoreOutcomeAndDatabase) const {
