@@ -374,22 +374,34 @@ private:
         return s_.readable;
     }
 
-    // The size whose page starts most often look like b-tree pages.
+    // The size whose page starts look like b-tree pages most often, as a share of the
+    // starts tried: a multiple of the true size scores about as well, a part of it about
+    // half as well or less, so the smallest size near the best share wins.
     std::uint32_t guessPageSize() {
-        std::uint32_t best = 0;
-        int bestScore = 0;
-        unsigned char b = 0;
-        for (std::uint32_t size = 512; size <= 65536; size *= 2) {
-            int score = 0;
-            for (std::uint64_t k = 1; k <= 64 && (k + 1) * size <= source_.size(); ++k)
-                if (source_.read(k * size, &b, 1) && (b == 2 || b == 5 || b == 10 || b == 13))
-                    ++score;
-            if (score > bestScore) {
-                bestScore = score;
-                best = size;
-            }
+        double shares[8] = {};
+        double best = 0;
+        unsigned char b[8] = {};
+        // A b-tree page's header: its type, a free block and the cell content inside
+        // the page, room for its cell pointers.
+        const auto looksLikePage = [&b](std::uint32_t size) {
+            const std::uint32_t cells = Get16(b + 3), content = Get16(b + 5) ? Get16(b + 5) : 65536;
+            const std::uint32_t freeblock = Get16(b + 1);
+            return (b[0] == 2 || b[0] == 5 || b[0] == 10 || b[0] == 13) && content <= size &&
+                   content >= 8 + 2 * cells && freeblock < size;
+        };
+        for (int i = 0; i < 8; ++i) {
+            const std::uint32_t size = 512u << i;
+            int hits = 0, tried = 0;
+            for (std::uint64_t k = 1; k <= 64 && (k + 1) * size <= source_.size(); ++k, ++tried)
+                if (source_.read(k * size, b, sizeof b) && looksLikePage(size))
+                    ++hits;
+            shares[i] = tried ? static_cast<double>(hits) / tried : 0;
+            best = std::max(best, shares[i]);
         }
-        return best;
+        for (int i = 0; i < 8 && best > 0; ++i)
+            if (shares[i] >= 0.8 * best)
+                return 512u << i;
+        return 0;
     }
 
     // Free pages hold stale rows: they are marked so that no tree and no scan takes

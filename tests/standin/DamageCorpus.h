@@ -21,7 +21,8 @@ enum class Damage {
     None, IndexPage, InteriorPage, LeafPage, GarbledCells, Truncated, CountTooLow, CountTooHigh,
     FreelistTrunk, SchemaText, SchemaHeader, OverflowPage,
     // Kinds with page sizes of their own (CasePageSizes).
-    KeyedInteriorPage, SchemaPointers, CrossLinkedOverflow, GarbledValues, CutOffGarbled, PointerMapPage
+    KeyedInteriorPage, SchemaPointers, CrossLinkedOverflow, GarbledValues, CutOffGarbled, PointerMapPage,
+    PageSizeField
 };
 
 inline const char* DamageName(Damage d) {
@@ -33,7 +34,7 @@ inline const char* DamageName(Damage d) {
                                         "overflow page zeroed", "WITHOUT ROWID interior page zeroed",
                                         "schema page header and pointers zeroed", "overflow chains cross-linked",
                                         "bytes flipped in indexed values", "cut-off leaf with garbled cells",
-                                        "pointer-map page zeroed"};
+                                        "pointer-map page zeroed", "header page size garbled"};
     return names[static_cast<int>(d)];
 }
 
@@ -228,6 +229,10 @@ inline std::set<std::uint32_t> ApplyDamage(const std::string& path, Damage damag
         touched.insert(1);
         break;
     }
+    case Damage::PageSizeField:
+        bytes[16] = 0, bytes[17] = 3;
+        touched.insert(1);
+        break;
     case Damage::PointerMapPage:
         if (Get32At(bytes, 52) == 0)
             throw std::runtime_error("no auto-vacuum");
@@ -312,6 +317,8 @@ inline std::vector<int> CasePageSizes(Damage d) {
         return {512, 1024};
     case Damage::PointerMapPage:
         return {1024, 8192};
+    case Damage::PageSizeField:
+        return {1024, 4096, 32768};
     default:
         return {1024, 4096};
     }

@@ -15,7 +15,7 @@ struct Case {
 
 std::vector<Case> AllCases() {
     std::vector<Case> cases;
-    for (int d = 0; d <= static_cast<int>(Damage::PointerMapPage); ++d)
+    for (int d = 0; d <= static_cast<int>(Damage::PageSizeField); ++d)
         for (int size : CasePageSizes(static_cast<Damage>(d)))
             for (bool secure : {false, true})
                 cases.push_back({static_cast<Damage>(d), size, secure});
