@@ -9,6 +9,8 @@
 #include "ui/HelpFile.h"
 #include "ui/WebAddresses.h"
 
+#include <charconv>
+
 namespace quillet::admin {
 
 using C = MainCommand;
@@ -50,6 +52,15 @@ const std::vector<ToolEntry> MainToolbar = {
     {"Add...", "Adds databases to compaction configuration", C::AddFiles},
     {"History", "Show what the compactions did", C::History},
 };
+
+std::string VersionText(double version, const std::string& decimalSeparator) {
+    // Whatever the C locale says: the separator is the caller's.
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, version, std::chars_format::fixed, 2).ptr;
+    std::string result(text, end);
+    result.replace(result.find('.'), 1, decimalSeparator);
+    return result;
+}
 
 MainPresenter::MainPresenter(MainView& view, ui::Prompts& prompts, const std::string& programPath,
                              std::string appTitle)

@@ -67,6 +67,10 @@ public:
     virtual void inBackground(std::function<std::string()> work, std::function<void(std::string)> done) = 0;
 };
 
+// The program version as the about box shows it: two decimals, the given decimal
+// separator, no grouping.
+std::string VersionText(double version, const std::string& decimalSeparator);
+
 class MainPresenter {
 public:
     // programPath: the administrator's own program file. Reads the settings and loads

@@ -1,9 +1,11 @@
 #include "admin/qt/AboutBox.h"
 
+#include "admin/MainPresenter.h"
 #include "admin/qt/Splash.h"
 #include "core/ProgramVersion.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
+#include "ui/qt/Text.h"
 #include "ui/qt/WebLinks.h"
 
 #include <QFrame>
@@ -41,21 +43,12 @@ private:
 
 } // namespace
 
-QString VersionText(double version, const QLocale& locale) {
-    QString text = QString::number(version, 'f', 2);
-    text.replace(QLatin1Char('.'), locale.decimalPoint());
-    return text;
-}
-
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(ProgramName));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    QFont arial(QStringLiteral("Arial"));
-    arial.setPixelSize(12);
-    setFont(arial);
 
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -68,7 +61,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
     MakerName = new QLabel(QStringLiteral("Orvane\u00AE"), panel);
     MakerName->setObjectName(QStringLiteral("MakerName"));
-    QFont bold = arial;
+    QFont bold = font();
     bold.setBold(true);
     MakerName->setFont(bold);
 
@@ -79,14 +72,14 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     ProductName->setFont(large);
     ProductName->setStyleSheet(QStringLiteral("color: green;"));
 
-    Version = new QLabel(QStringLiteral("Version ") + VersionText(ProgramVersion, QLocale()), panel);
+    Version = new QLabel(QStringLiteral("Version ") + FromStd(VersionText(ProgramVersion, ToStd(QLocale().decimalPoint()))), panel);
     Version->setObjectName(QStringLiteral("Version"));
     Build = new QLabel(QStringLiteral("Build ") + QString::fromLatin1(ProgramBuild), panel);
     Build->setObjectName(QStringLiteral("Build"));
 
     Label2 = new LinkLabel(MakerHomePageText, panel, [this] { guarded([this] { Label2Click(); }); });
     Label2->setObjectName(QStringLiteral("Label2"));
-    QFont underlined = arial;
+    QFont underlined = font();
     underlined.setUnderline(true);
     Label2->setFont(underlined);
     QPalette navy = Label2->palette();

@@ -3,17 +3,12 @@
 #pragma once
 
 #include <QDialog>
-#include <QLocale>
 #include <QString>
 
 class QLabel;
 class QPushButton;
 
 namespace quillet::admin {
-
-// The program version as the about box shows it: two decimals, the locale's decimal
-// separator, no grouping.
-QString VersionText(double version, const QLocale& locale);
 
 class TAboutBox : public QDialog {
     Q_OBJECT

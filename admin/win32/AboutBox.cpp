@@ -8,7 +8,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 
 namespace quillet::admin {
 
@@ -20,16 +19,6 @@ constexpr int Width = 330;
 constexpr int Height = 196;
 
 } // namespace
-
-std::string VersionText(double version, const std::string& decimalSeparator) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", version);
-    std::string result = text;
-    const auto dot = result.find('.');
-    if (dot != std::string::npos)
-        result.replace(dot, 1, decimalSeparator);
-    return result;
-}
 
 std::string UserDecimalSeparator() {
     wchar_t separator[8] = {};

@@ -2,6 +2,7 @@
 // maker's home page. Lives from start-up on and is shown modally on demand.
 #pragma once
 
+#include "admin/MainPresenter.h"
 #include "ui/win32/Dialog.h"
 
 #include <string>
@@ -10,8 +11,6 @@ namespace quillet::admin {
 
 inline const char* const AboutCaption = "About Quillet";
 
-// The program version as the about box shows it: two decimals and the given decimal separator.
-std::string VersionText(double version, const std::string& decimalSeparator);
 // The user's decimal separator.
 std::string UserDecimalSeparator();
 

@@ -2,7 +2,9 @@
 // link, which asks before it connects.
 #include "AdminTestSupport.h"
 
+#include "admin/MainPresenter.h"
 #include "admin/qt/AboutBox.h"
+#include "ui/qt/Text.h"
 #include "ui/qt/Help.h"
 #include "ui/qt/WebLinks.h"
 
@@ -78,8 +80,9 @@ void AboutTest::versionUsesTheDecimalSeparator() {
     TAboutBox box;
     QCOMPARE(LabelText(&box, "Version"), text);
     // Two decimals always, no grouping.
-    QCOMPARE(VersionText(2.0, locale), QString("2") + locale.decimalPoint() + "00");
-    QCOMPARE(VersionText(1234.5, locale), QString("1234") + locale.decimalPoint() + "50");
+    const std::string point = ToStd(locale.decimalPoint());
+    QCOMPARE(VersionText(2.0, point), "2" + point + "00");
+    QCOMPARE(VersionText(1234.5, point), "1234" + point + "50");
 }
 
 void AboutTest::okEnterAndEscapeClose() {
