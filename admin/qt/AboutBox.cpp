@@ -49,6 +49,9 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPixelSize(12);
+    setFont(arial);
 
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -61,7 +64,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
     MakerName = new QLabel(QStringLiteral("Orvane\u00AE"), panel);
     MakerName->setObjectName(QStringLiteral("MakerName"));
-    QFont bold = font();
+    QFont bold = arial;
     bold.setBold(true);
     MakerName->setFont(bold);
 
@@ -79,7 +82,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
     Label2 = new LinkLabel(MakerHomePageText, panel, [this] { guarded([this] { Label2Click(); }); });
     Label2->setObjectName(QStringLiteral("Label2"));
-    QFont underlined = font();
+    QFont underlined = arial;
     underlined.setUnderline(true);
     Label2->setFont(underlined);
     QPalette navy = Label2->palette();
