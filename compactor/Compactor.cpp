@@ -538,8 +538,14 @@ private:
     }
 
     void log(const std::string& message) const {
-        AppendLogLine(s_.programFolder + "error.log", LogStamp(platform::LocalNow()) + message);
+        if (!AppendLogLine(s_.programFolder + "error.log", LogStamp(platform::LocalNow()) + message))
+            logFailed_ = true;
     }
+
+public:
+    bool logFailed() const { return logFailed_; }
+
+private:
 
     PassContext context_;
     CompactionSettings s_;
@@ -550,6 +556,7 @@ private:
     std::string historyPath_;
     std::string stateFolder_;
     mutable std::atomic<bool> historyFailed_{false}; // one log line per pass is enough
+    mutable std::atomic<bool> logFailed_{false};
     std::mutex mutex_;                                 // the three below
     std::condition_variable ended_;                    // a database's run has ended
     std::set<std::string> running_;                    // databases handed out and not done
@@ -581,15 +588,22 @@ const char* const CompactorUsage =
     "  --help     this text\n"
     "  --version  the version\n"
     "\n"
-    "Exit code: always 0 for a pass; what went wrong is in error.log and the history.\n";
+    "Exit code: 0 for a pass, whatever went wrong in it (that is in error.log and the\n"
+    "history); 3 when error.log could not be written (its lines are then in error.log of\n"
+    "the user's own data folder).\n";
+
+bool CompactionPass::logFailed() const { return impl_->logFailed(); }
 
 int RunCompactor(const std::vector<std::string>& args, PassContext context) {
     if (const auto code = AnswerStandardOption(args, "Quillet", CompactorUsage))
         return *code;
     try {
-        CompactionPass(args.empty() ? std::string() : args.front(), std::move(context)).execute();
+        CompactionPass pass(args.empty() ? std::string() : args.front(), std::move(context));
+        pass.execute();
+        // The one failure that the log cannot tell: whoever started the pass must.
+        return pass.logFailed() ? LogNotWrittenExitCode : 0;
     } catch (...) {
-        // Nothing is left to report to; the exit code stays 0 all the same.
+        // Nothing is left to report to.
     }
     return 0;
 }

@@ -65,15 +65,20 @@ public:
     CompactionPass& operator=(const CompactionPass&) = delete;
     // A failure nobody foresaw ends the pass with a line in the log.
     void execute();
+    // Some line could not be written to "error.log" (platform/Notice.h tells where it went).
+    bool logFailed() const;
 
 private:
     class Impl;
     std::unique_ptr<Impl> impl_;
 };
 
+// The exit code of a pass whose "error.log" could not be written.
+inline constexpr int LogNotWrittenExitCode = 3;
+
 // The whole run; `args` are the command-line arguments after the program name.
-// Returns the process exit code, which is always 0. "--help" and "--version" as the
-// first argument print and end the program before anything is read or written.
+// Returns the process exit code: 0, or LogNotWrittenExitCode. "--help" and "--version"
+// as the first argument print and end the program before anything is read or written.
 extern const char* const CompactorUsage;
 int RunCompactor(const std::vector<std::string>& args, PassContext context = ShippedContext());
 

@@ -1,8 +1,9 @@
 #include "compactor/Compactor.h"
-
-#include <string>
-#include <vector>
+#include "platform/Arguments.h"
+#include "platform/Console.h"
 
 int main(int argc, char** argv) {
-    return quillet::compactor::RunCompactor(std::vector<std::string>(argv + 1, argv + argc));
+    // Started from a console, its notices reach that console.
+    quillet::platform::UseParentConsole();
+    return quillet::compactor::RunCompactor(quillet::platform::ProgramArguments(argc, argv));
 }

@@ -4,6 +4,7 @@
 #include "platform/Files.h"
 #include "platform/Notice.h"
 #include "platform/Process.h"
+#include "platform/TextFile.h"
 
 #include <cstdio>
 
@@ -218,9 +219,9 @@ bool LaunchProgram(const std::string& commandLine) {
 }
 
 bool AppendLogLine(const std::string& path, const std::string& line) {
-    if (platform::AppendToFile(path, line + "\r\n"))
+    if (platform::AppendTextToFile(path, line + "\r\n"))
         return true;
-    platform::ShowAccessError(path);
+    platform::ShowAccessError(path, line);
     return false;
 }
 

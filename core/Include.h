@@ -1,5 +1,5 @@
-// Routines shared by the compactor and the administrator. Text is 8-bit bytes in
-// the system's code page; no routine keeps state between calls.
+// Routines shared by the compactor and the administrator. Text is UTF-8; no routine
+// keeps state between calls.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +43,8 @@ constexpr std::uint16_t SW_SHOWNORMAL_MODE = 1;
 bool RunAndWait(const std::string& commandLine, std::uint16_t showMode, int* exitCode = nullptr);
 // Starts without waiting; true when the program was started.
 bool LaunchProgram(const std::string& commandLine);
-// Appends one line and CR LF; shows the "Access Error" notice and returns false on failure.
+// Appends one line and CR LF; on failure gives the "Access Error" notice (which also
+// keeps the line elsewhere, platform/Notice.h) and returns false.
 bool AppendLogLine(const std::string& path, const std::string& line);
 
 // Command lines are held in a buffer of this many characters and a terminating zero.

@@ -26,6 +26,12 @@ std::optional<std::string> InstalledDataFolder(const std::string& programPath);
 // itself. A data folder maps to itself.
 std::string DataFolderOf(const std::string& programFolder);
 
+// This user's own data folder for Quillet, ending in the separator and created if
+// missing, whichever copy runs: Linux $XDG_DATA_HOME/quillet/ (by default
+// ~/.local/share/quillet/), Windows %LOCALAPPDATA%\Quillet\. Where a copy's own
+// folder cannot be written, the user still finds its log here.
+std::string UserDataFolder();
+
 // The folder in which the running program keeps its files, ending in the separator:
 // InstalledDataFolder(ExecutablePath()), else ExecutableFolder().
 std::string DataFolder();

@@ -16,6 +16,11 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
                                     const std::string& defaultValue, const std::string& file,
                                     std::size_t bufferSize = ProfileBufferSize);
 
+// The bytes of a whole profile file that holds `text` (UTF-8, lines ending in CR LF),
+// for files written at once: Windows keeps the ANSI code page while every character
+// fits it, else UTF-16LE with its byte order mark; elsewhere the text itself.
+std::string ProfileFileBytes(const std::string& text);
+
 // Replaces or adds one key; every other line stays as it was. False when the file
 // cannot be written (missing folder, read-only file, ...); LastFileErrorText (Files.h)
 // then says why.

@@ -247,9 +247,10 @@ bool WriteLastCheck(const std::string& folder, const LastCheck& check) {
     std::string result;
     for (char c : check.result)
         result += (c == '\r' || c == '\n') ? ' ' : c;
-    return platform::ReplaceFileContent(folder + LastCheckFileName,
-                                        "[LastCheck]\r\nStart=" + check.start + "\r\nExitCode=" +
-                                            std::to_string(check.exitCode) + "\r\nResult=" + result + "\r\n");
+    return platform::ReplaceFileContent(
+        folder + LastCheckFileName,
+        platform::ProfileFileBytes("[LastCheck]\r\nStart=" + check.start + "\r\nExitCode=" +
+                                   std::to_string(check.exitCode) + "\r\nResult=" + result + "\r\n"));
 }
 
 std::optional<LastCheck> ReadLastCheck(const std::string& folder) {

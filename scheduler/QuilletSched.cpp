@@ -5,6 +5,7 @@
 #include "core/HistorySummary.h"
 #include "core/ProgramOptions.h"
 #include "core/RunHistory.h"
+#include "platform/Arguments.h"
 #include "platform/Console.h"
 #include "platform/DataFolder.h"
 #include "platform/DesktopNotice.h"
@@ -15,6 +16,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 using namespace quillet;
 using namespace quillet::scheduler;
@@ -76,7 +78,8 @@ int main(int argc, char** argv) {
     if (const auto code = AnswerStandardOption({argv + 1, argv + argc}, "QuilletSched", Usage))
         return *code;
     platform::UseParentConsole();
-    const std::string option = argc == 2 ? argv[1] : "";
+    const std::vector<std::string> args = platform::ProgramArguments(argc, argv);
+    const std::string option = args.size() == 1 ? args[0] : "";
     const BackgroundTarget target{platform::DataFolder(), platform::ExecutablePath()};
     if (option == "--due")
         return Due(platform::ExecutableFolder());

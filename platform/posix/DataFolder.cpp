@@ -48,12 +48,16 @@ std::optional<std::string> DataFolderOfInstalled(const fs::path& folder) {
     // <prefix>/lib/quillet: where the package puts the programs.
     if (folder.filename() != "quillet" || folder.parent_path().filename() != "lib")
         return std::nullopt;
+    return UserDataFolder();
+}
+
+} // namespace
+
+std::string UserDataFolder() {
     const fs::path data = fs::path(DataHome()) / "quillet";
     MakeFolders(data);
     return data.string() + "/";
 }
-
-} // namespace
 
 std::optional<std::string> InstalledDataFolder(const std::string& programPath) {
     if (programPath.empty())

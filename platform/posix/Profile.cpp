@@ -224,6 +224,8 @@ std::string Truncate(std::string value, std::size_t bufferSize) {
 
 } // namespace
 
+std::string ProfileFileBytes(const std::string& text) { return text; }
+
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue, const std::string& file,
                                     std::size_t bufferSize) {

@@ -1,5 +1,8 @@
 #include "platform/Command.h"
 
+#include "platform/TextFile.h"
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 #include <thread>
@@ -49,14 +52,15 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::string
     ::SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
     ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
 
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = inRead;
     si.hStdOutput = outWrite;
     si.hStdError = outWrite;
     PROCESS_INFORMATION pi = {};
-    const BOOL started = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+    std::wstring wide = win32::Wide(line);
+    const BOOL started = ::CreateProcessW(nullptr, wide.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                           nullptr, &si, &pi);
     ::CloseHandle(inRead);
     ::CloseHandle(outWrite);
@@ -86,6 +90,8 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::string
     reader.join(); // the pipe ends when the program and whatever inherited it are gone
     ::CloseHandle(outRead);
     DWORD code = 0;
+    // Tools print in UTF-8 or in the system code page, as files are written.
+    result.output = TextOfFileBytes(result.output);
     if (ended && ::GetExitCodeProcess(pi.hProcess, &code))
         result.exitCode = static_cast<int>(code);
     ::CloseHandle(pi.hProcess);

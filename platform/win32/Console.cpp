@@ -3,8 +3,21 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace quillet::platform {
+
+namespace {
+
+UINT parentCodePage = 0;
+
+void RestoreCodePage() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::SetConsoleOutputCP(parentCodePage);
+}
+
+} // namespace
 
 void UseParentConsole() {
     const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
@@ -14,6 +27,11 @@ void UseParentConsole() {
         return;
     std::freopen("CONOUT$", "w", stdout);
     std::freopen("CONOUT$", "w", stderr);
+    // The programs print UTF-8; the console shows it as such while they run and gets
+    // its own code page back when they end.
+    parentCodePage = ::GetConsoleOutputCP();
+    if (parentCodePage != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8))
+        std::atexit(RestoreCodePage);
 }
 
 } // namespace quillet::platform

@@ -1,5 +1,7 @@
 #include "platform/DesktopNotice.h"
 
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 #include <wtsapi32.h>
 
@@ -10,10 +12,13 @@ bool ShowDesktopNotice(const std::string& title, const std::string& body) {
     if (session == 0xFFFFFFFF)
         return false; // nobody at the console
     DWORD response = 0;
-    return ::WTSSendMessageA(WTS_CURRENT_SERVER_HANDLE, session, const_cast<char*>(title.c_str()),
-                             static_cast<DWORD>(title.size()), const_cast<char*>(body.c_str()),
-                             static_cast<DWORD>(body.size()), MB_OK | MB_ICONWARNING | MB_SETFOREGROUND, 0, &response,
-                             FALSE) != FALSE;
+    std::wstring wideTitle = win32::Wide(title);
+    std::wstring wideBody = win32::Wide(body);
+    // The lengths are in bytes; bWait FALSE: the box is shown and nobody waits for it.
+    return ::WTSSendMessageW(WTS_CURRENT_SERVER_HANDLE, session, wideTitle.data(),
+                             static_cast<DWORD>(wideTitle.size() * sizeof(wchar_t)), wideBody.data(),
+                             static_cast<DWORD>(wideBody.size() * sizeof(wchar_t)),
+                             MB_OK | MB_ICONWARNING | MB_SETFOREGROUND, 0, &response, FALSE) != FALSE;
 }
 
 } // namespace quillet::platform

@@ -1,5 +1,7 @@
 #include "platform/FileLock.h"
 
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 
@@ -10,7 +12,7 @@ std::unique_ptr<FileLock> FileLock::TryAcquire(const std::string& path, bool* he
         *held = false;
     // Shared open, exclusive byte lock: others can still open the file, so a holder
     // is told apart from a file that cannot be opened at all.
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = ::CreateFileW(win32::Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;

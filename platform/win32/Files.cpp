@@ -1,59 +1,40 @@
 #include "platform/Files.h"
 
+#include "platform/TextFile.h"
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace quillet::platform {
 
+using win32::Wide;
+
 bool FileExists(const std::string& path) {
-    const DWORD attr = ::GetFileAttributesA(path.c_str());
+    const DWORD attr = ::GetFileAttributesW(Wide(path).c_str());
     return !path.empty() && attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool NothingAt(const std::string& path) {
-    if (path.empty() || ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (path.empty() || ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES)
         return false;
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 bool IsReadOnlyFile(const std::string& path) {
-    const DWORD attr = ::GetFileAttributesA(path.c_str());
+    const DWORD attr = ::GetFileAttributesW(Wide(path).c_str());
     return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY) && (attr & FILE_ATTRIBUTE_READONLY);
-}
-
-bool AppendToFile(const std::string& path, const std::string& bytes) {
-    // A file that another writer is just renaming into place (a new history with its
-    // header) is briefly open for deletion; that passes within moments.
-    HANDLE h = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        h = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_SHARING_VIOLATION)
-            break;
-        ::Sleep(10);
-    }
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    // Appends are atomic on Windows itself, but not on every implementation of its API;
-    // a lock over the whole file keeps two writers' lines apart everywhere.
-    OVERLAPPED whole = {};
-    const bool locked = ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != FALSE;
-    DWORD written = 0;
-    const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size() && ::FlushFileBuffers(h);
-    if (locked)
-        ::UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
-    return ::CloseHandle(h) && ok;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.clear();
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
@@ -70,16 +51,16 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 
 bool ReplaceFileContent(const std::string& path, const std::string& bytes, int /*permissions*/) {
     const std::string temp = path + ".~tmp";
-    HANDLE h = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(Wide(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
     const BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                     written == bytes.size() && ::FlushFileBuffers(h);
     if (!::CloseHandle(h) || !ok ||
-        !::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        !::MoveFileExW(Wide(temp).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD why = ::GetLastError();
-        ::DeleteFileA(temp.c_str());
+        ::DeleteFileW(Wide(temp).c_str());
         ::SetLastError(why);
         return false;
     }
@@ -88,11 +69,11 @@ bool ReplaceFileContent(const std::string& path, const std::string& bytes, int /
 
 std::string LastFileErrorText() {
     const DWORD code = ::GetLastError();
-    char* buf = nullptr;
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+    wchar_t* buf = nullptr;
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                          FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, 0, reinterpret_cast<char*>(&buf), 0, nullptr);
-    std::string text = n && buf ? std::string(buf, n) : std::string();
+                                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    std::string text = n && buf ? win32::Utf8(std::wstring_view(buf, n)) : std::string();
     if (buf)
         ::LocalFree(buf);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
@@ -134,14 +115,14 @@ bool RestrictToOwner(const std::string& path) {
     // A new file takes its folder's access list, which often lets every user of the
     // machine read it. This one gets a list of its own, not inherited: the user, the
     // system and the administrators, nobody else. Writes in place keep it.
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+    HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     ::CloseHandle(h);
     std::vector<BYTE> sids[] = {currentUserSid(), wellKnownSid(WinLocalSystemSid),
                                 wellKnownSid(WinBuiltinAdministratorsSid)};
-    EXPLICIT_ACCESS_A entries[3] = {};
+    EXPLICIT_ACCESS_W entries[3] = {};
     for (int i = 0; i < 3; ++i) {
         if (sids[i].empty()) {
             ::SetLastError(ERROR_INVALID_SID);
@@ -152,12 +133,13 @@ bool RestrictToOwner(const std::string& path) {
         entries[i].grfInheritance = NO_INHERITANCE;
         entries[i].Trustee.TrusteeForm = TRUSTEE_IS_SID;
         entries[i].Trustee.TrusteeType = i == 0 ? TRUSTEE_IS_USER : TRUSTEE_IS_WELL_KNOWN_GROUP;
-        entries[i].Trustee.ptstrName = reinterpret_cast<LPSTR>(sids[i].data());
+        entries[i].Trustee.ptstrName = reinterpret_cast<LPWSTR>(sids[i].data());
     }
     PACL acl = nullptr;
-    DWORD result = ::SetEntriesInAclA(3, entries, nullptr, &acl);
+    std::wstring wide = Wide(path);
+    DWORD result = ::SetEntriesInAclW(3, entries, nullptr, &acl);
     if (result == ERROR_SUCCESS) {
-        result = ::SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+        result = ::SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
                                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
                                          nullptr, acl, nullptr);
         ::LocalFree(acl);
@@ -168,7 +150,7 @@ bool RestrictToOwner(const std::string& path) {
 
 bool ReadFileHead(const std::string& path, std::size_t count, std::string& bytes) {
     bytes.clear();
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
@@ -191,7 +173,7 @@ std::string FolderOf(const std::string& path) {
 HANDLE CreateTemporaryBeside(const std::string& path, std::string& temp) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = path + ".~" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
-        HANDLE h = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = ::CreateFileW(Wide(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS)
             return h;
     }
@@ -210,7 +192,75 @@ bool WriteAllFlushed(HANDLE h, const char* data, std::size_t size) {
     return true;
 }
 
+// Opens the file (created when missing) and hands it to `write` under a lock over the
+// whole file, so that two writers' lines never interleave: appends are atomic on Windows
+// itself, but not on every implementation of its API.
+bool WithAppendLock(const std::string& path, DWORD access, const std::function<bool(HANDLE)>& write) {
+    // A file that another writer is just renaming into place (a new history with its
+    // header) is briefly open for deletion; that passes within moments.
+    HANDLE h = INVALID_HANDLE_VALUE;
+    const std::wstring wide = Wide(path);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        h = ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+        ::Sleep(10);
+    }
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    OVERLAPPED whole = {};
+    const bool locked = ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != FALSE;
+    const bool ok = write(h) && ::FlushFileBuffers(h);
+    if (locked)
+        ::UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
+    return ::CloseHandle(h) && ok;
+}
+
+bool ReadAt(HANDLE h, std::uint64_t offset, std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        DWORD n = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+        if (!::ReadFile(h, bytes.data() + done, chunk, &n, &at) || n == 0)
+            break;
+        done += n;
+    }
+    bytes.resize(done);
+    return true;
+}
+
 } // namespace
+
+bool AppendToFile(const std::string& path, const std::string& bytes) {
+    return WithAppendLock(path, FILE_APPEND_DATA,
+                          [&](HANDLE h) { return WriteAllFlushed(h, bytes.data(), bytes.size()); });
+}
+
+bool AppendTextToFile(const std::string& path, const std::string& text) {
+    return WithAppendLock(path, GENERIC_READ | GENERIC_WRITE, [&](HANDLE h) {
+        LARGE_INTEGER size{};
+        if (!::GetFileSizeEx(h, &size))
+            return false;
+        std::string head(Utf8Mark.size(), '\0');
+        ReadAt(h, 0, head);
+        std::string bytes = FileBytesOfText(text, HasUtf8Mark(head));
+        LARGE_INTEGER at{};
+        if (size.QuadPart > 0 && !HasUtf8Mark(head) && HasUtf8Mark(bytes)) {
+            // The file's code page cannot hold the text: the whole file becomes UTF-8.
+            std::string old(static_cast<std::size_t>(size.QuadPart), '\0');
+            ReadAt(h, 0, old);
+            bytes = std::string(Utf8Mark) + TextOfFileBytes(old) + text;
+        } else {
+            at = size;
+        }
+        return ::SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && WriteAllFlushed(h, bytes.data(), bytes.size()) &&
+               ::SetEndOfFile(h);
+    });
+}
 
 bool CreateNewFile(const std::string& path, const std::string& bytes) {
     std::string temp;
@@ -219,43 +269,43 @@ bool CreateNewFile(const std::string& path, const std::string& bytes) {
         return false;
     const bool ok = WriteAllFlushed(h, bytes.data(), bytes.size()) && ::FlushFileBuffers(h);
     // Without MOVEFILE_REPLACE_EXISTING the move fails when another process was first.
-    if (!::CloseHandle(h) || !ok || !::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileA(temp.c_str());
+    if (!::CloseHandle(h) || !ok || !::MoveFileExW(Wide(temp).c_str(), Wide(path).c_str(), MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileW(Wide(temp).c_str());
         return false;
     }
     return true;
 }
 
 bool FolderExists(const std::string& path) {
-    const DWORD attr = ::GetFileAttributesA(path.c_str());
+    const DWORD attr = ::GetFileAttributesW(Wide(path).c_str());
     return !path.empty() && attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool CreateFolder(const std::string& path) {
-    return !path.empty() && (::CreateDirectoryA(path.c_str(), nullptr) || FolderExists(path));
+    return !path.empty() && (::CreateDirectoryW(Wide(path).c_str(), nullptr) || FolderExists(path));
 }
 
-bool RemoveFile(const std::string& path) { return !path.empty() && ::DeleteFileA(path.c_str()); }
+bool RemoveFile(const std::string& path) { return !path.empty() && ::DeleteFileW(Wide(path).c_str()); }
 
 std::vector<std::string> FilesInFolder(const std::string& folder) {
     std::vector<std::string> names;
     const std::string pattern =
         folder + (folder.empty() || folder.back() == '\\' || folder.back() == '/' ? "" : "\\") + "*";
-    WIN32_FIND_DATAA found;
-    HANDLE h = ::FindFirstFileA(pattern.c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE h = ::FindFirstFileW(Wide(pattern).c_str(), &found);
     if (h == INVALID_HANDLE_VALUE)
         return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.emplace_back(found.cFileName);
-    } while (::FindNextFileA(h, &found));
+            names.push_back(win32::Utf8(found.cFileName));
+    } while (::FindNextFileW(h, &found));
     ::FindClose(h);
     return names;
 }
 
 std::optional<FileStamp> StampOf(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (path.empty() || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+    if (path.empty() || !::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return std::nullopt;
     const auto join = [](DWORD high, DWORD low) {
@@ -266,33 +316,33 @@ std::optional<FileStamp> StampOf(const std::string& path) {
 }
 
 std::optional<DiskSpace> DiskSpaceOf(const std::string& path) {
-    const DWORD attr = ::GetFileAttributesA(path.c_str());
+    const DWORD attr = ::GetFileAttributesW(Wide(path).c_str());
     if (path.empty() || attr == INVALID_FILE_ATTRIBUTES)
         return std::nullopt;
     const std::string folder = (attr & FILE_ATTRIBUTE_DIRECTORY) ? path : FolderOf(path);
     ULARGE_INTEGER available{};
-    char volume[MAX_PATH + 1] = {};
-    if (!::GetDiskFreeSpaceExA(folder.empty() ? nullptr : folder.c_str(), &available, nullptr, nullptr) ||
-        !::GetVolumePathNameA(path.c_str(), volume, sizeof volume))
+    wchar_t volume[MAX_PATH + 1] = {};
+    if (!::GetDiskFreeSpaceExW(folder.empty() ? nullptr : Wide(folder).c_str(), &available, nullptr, nullptr) ||
+        !::GetVolumePathNameW(Wide(path).c_str(), volume, MAX_PATH + 1))
         return std::nullopt;
     DiskSpace space;
     space.freeBytes = available.QuadPart;
-    space.volume = volume;
+    space.volume = win32::Utf8(volume);
     return space;
 }
 
 LockFile RemoveStaleLockFile(const std::string& path) {
     // The engine keeps its lock file open without delete sharing: the attempt is the test.
-    if (path.empty() || ::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (path.empty() || ::GetFileAttributesW(Wide(path).c_str()) == INVALID_FILE_ATTRIBUTES)
         return LockFile::Absent;
-    if (::DeleteFileA(path.c_str()))
+    if (::DeleteFileW(Wide(path).c_str()))
         return LockFile::Stale;
     const DWORD err = ::GetLastError();
     return err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND ? LockFile::Stale : LockFile::Held;
 }
 
 bool CopyFileFlushed(const std::string& from, const std::string& to, std::string& reason) {
-    HANDLE in = ::CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    HANDLE in = ::CreateFileW(Wide(from).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (in == INVALID_HANDLE_VALUE) {
         reason = "cannot read " + from + ": " + LastFileErrorText();
@@ -331,12 +381,12 @@ bool CopyFileFlushed(const std::string& from, const std::string& to, std::string
         ok = false;
         reason = what + ": " + LastFileErrorText();
     }
-    if (ok && !::MoveFileExA(temp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (ok && !::MoveFileExW(Wide(temp).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = false;
         reason = "cannot rename the copy to " + to + ": " + LastFileErrorText();
     }
     if (!ok)
-        ::DeleteFileA(temp.c_str());
+        ::DeleteFileW(Wide(temp).c_str());
     return ok;
 }
 

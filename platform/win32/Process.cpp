@@ -1,5 +1,8 @@
 #include "platform/Process.h"
 
+#include "platform/TextFile.h"
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -10,19 +13,19 @@
 namespace quillet::platform {
 namespace {
 
-// CreateProcessA as the compactor has always called it: the program comes from the
+// CreateProcess as the compactor has always called it: the program comes from the
 // command line's first token, a new console, normal priority, the caller's
 // environment and folder. The length limit is the caller's (RunAndWait, LaunchProgram);
-// CreateProcessA may write into the line, so it gets a copy.
+// CreateProcessW may write into the line, so it gets a copy.
 bool Create(const std::string& commandLine, std::uint16_t showMode, PROCESS_INFORMATION& pi) {
-    std::string buffer = commandLine;
-    STARTUPINFOA si;
+    std::wstring buffer = win32::Wide(commandLine);
+    STARTUPINFOW si;
     std::memset(&si, 0, sizeof si);
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = showMode;
     std::memset(&pi, 0, sizeof pi);
-    return ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE,
+    return ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE,
                             CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi) != FALSE;
 }
 
@@ -80,15 +83,15 @@ GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, st
 
     // Kill-on-close: whatever the engine started dies with the job, even if we do not
     // get to end it ourselves. Job limits count CPU time, so the wall clock is ours.
-    Handle job(::CreateJobObjectA(nullptr, nullptr));
+    Handle job(::CreateJobObjectW(nullptr, nullptr));
     if (job.h) {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
         info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
         ::SetInformationJobObject(job.h, JobObjectExtendedLimitInformation, &info, sizeof info);
     }
 
-    std::string buffer = commandLine;
-    STARTUPINFOA si;
+    std::wstring buffer = win32::Wide(commandLine);
+    STARTUPINFOW si;
     std::memset(&si, 0, sizeof si);
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW | (writer.h ? STARTF_USESTDHANDLES : 0);
@@ -100,7 +103,7 @@ GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, st
     si.hStdError = writer.h;
     // The child inherits this one pipe end and nothing else, also when engines are
     // started side by side, each with a pipe of its own.
-    STARTUPINFOEXA six;
+    STARTUPINFOEXW six;
     std::memset(&six, 0, sizeof six);
     six.StartupInfo = si;
     six.StartupInfo.cb = sizeof six;
@@ -118,7 +121,7 @@ GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, st
     // Suspended until it is in the job, so that nothing it starts escapes.
     const DWORD flags = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED |
                         (six.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0);
-    const BOOL created = ::CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, writer.h ? TRUE : FALSE, flags,
+    const BOOL created = ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, writer.h ? TRUE : FALSE, flags,
                                           nullptr, nullptr, &six.StartupInfo, &pi);
     if (listed)
         ::DeleteProcThreadAttributeList(list);
@@ -160,7 +163,8 @@ GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, st
     // Closing the job ends what the program left running; its output is then complete.
     job.reset();
     Drain(reader.h, text);
-    run.lastErrorLine = LastLineOf(text);
+    // The engine writes in UTF-8 or in the system code page, as a file would be.
+    run.lastErrorLine = LastLineOf(TextOfFileBytes(text));
     return run;
 }
 

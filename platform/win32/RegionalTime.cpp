@@ -1,5 +1,7 @@
 #include "platform/RegionalTime.h"
 
+#include "platform/win32/WideText.h"
+
 #include <cstdio>
 #include <windows.h>
 
@@ -56,20 +58,22 @@ LocalDateTime LocalDateTimeOf(std::int64_t unixSeconds) {
 
 std::string ShortDateText(const LocalDateTime& moment) {
     const SYSTEMTIME st = ToSystemTime(moment);
-    char buffer[256];
-    const int n = ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buffer, sizeof buffer);
+    wchar_t wide[256];
+    const int n = ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, wide, 256);
     if (n > 0)
-        return std::string(buffer, static_cast<std::size_t>(n - 1));
+        return win32::Utf8(std::wstring_view(wide, static_cast<std::size_t>(n - 1)));
+    char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", moment.year, moment.month, moment.day);
     return buffer;
 }
 
 std::string LongTimeText(const LocalDateTime& moment) {
     const SYSTEMTIME st = ToSystemTime(moment);
-    char buffer[256];
-    const int n = ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, buffer, sizeof buffer);
+    wchar_t wide[256];
+    const int n = ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, wide, 256);
     if (n > 0)
-        return std::string(buffer, static_cast<std::size_t>(n - 1));
+        return win32::Utf8(std::wstring_view(wide, static_cast<std::size_t>(n - 1)));
+    char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", moment.hour, moment.minute, moment.second);
     return buffer;
 }

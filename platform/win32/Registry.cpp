@@ -1,6 +1,10 @@
 #include "platform/Registry.h"
 
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
+
+#include <algorithm>
 
 namespace quillet::platform {
 
@@ -32,23 +36,24 @@ std::string readString(RegistryRoot root, const std::string& keyPath, const std:
     KeyHandle key;
     // Read access only: the values are read, never written, and reading needs no
     // administrator rights.
-    if (RegOpenKeyExA(base, keyPath.c_str(), 0, KEY_READ | view, key.out()) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(base, win32::Wide(keyPath).c_str(), 0, KEY_READ | view, key.out()) != ERROR_SUCCESS)
         return {};
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+    const std::wstring name = win32::Wide(valueName);
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0)
         return {};
-    std::string value(size, '\0');
-    if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
                          &size) != ERROR_SUCCESS)
         return {};
-    value.resize(size);
+    value.resize(std::min<std::size_t>(value.size(), size / sizeof(wchar_t)));
     // The stored text may or may not carry its terminating zero.
-    const auto end = value.find('\0');
-    if (end != std::string::npos)
+    const auto end = value.find(L'\0');
+    if (end != std::wstring::npos)
         value.resize(end);
-    return value;
+    return win32::Utf8(value);
 }
 
 } // namespace

@@ -1,18 +1,20 @@
 #include "platform/SelfPath.h"
 
 #include <vector>
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 namespace quillet::platform {
 
 std::string ExecutablePath() {
-    std::vector<char> buffer(MAX_PATH);
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0)
             return {};
         if (n < buffer.size())
-            return std::string(buffer.data(), n);
+            return win32::Utf8(std::wstring_view(buffer.data(), n));
         buffer.resize(buffer.size() * 2);
     }
 }

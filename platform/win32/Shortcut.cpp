@@ -1,10 +1,14 @@
 // Shell links written through the shell's own link object.
 #include "platform/Shortcut.h"
 
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
-#include <cstring>
+#include <cstdio>
+#include <cwchar>
 #include <objbase.h>
+#include <knownfolders.h>
 #include <shlobj.h>
 #include <stdexcept>
 #include <string_view>
@@ -12,7 +16,7 @@
 namespace quillet::platform {
 namespace {
 
-const char ExplorerKey[] = "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer";
+const wchar_t ExplorerKey[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer";
 
 // Releases a COM interface on every way out.
 template <class T> struct ComPtr {
@@ -41,27 +45,27 @@ struct RegKey {
     }
 };
 
-std::string ReadShellFolder(HKEY explorer, const char* value) {
+std::string ReadShellFolder(HKEY explorer, const wchar_t* value) {
     RegKey folders;
-    if (!explorer || ::RegOpenKeyExA(explorer, "Shell Folders", 0, KEY_READ, &folders.h) != ERROR_SUCCESS)
+    if (!explorer || ::RegOpenKeyExW(explorer, L"Shell Folders", 0, KEY_READ, &folders.h) != ERROR_SUCCESS)
         return {};
     DWORD type = 0;
     DWORD size = 0;
-    if (::RegQueryValueExA(folders.h, value, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+    if (::RegQueryValueExW(folders.h, value, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return {};
-    std::string text(size + 1, '\0');
-    if (::RegQueryValueExA(folders.h, value, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    if (::RegQueryValueExW(folders.h, value, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
         ERROR_SUCCESS)
         return {};
-    text.resize(::strnlen(text.c_str(), text.size()));
+    text.resize(::wcsnlen(text.c_str(), text.size()));
     if (type == REG_EXPAND_SZ) {
-        char expanded[MAX_PATH * 4];
-        const DWORD n = ::ExpandEnvironmentStringsA(text.c_str(), expanded, sizeof expanded);
-        if (n > 0 && n <= sizeof expanded)
+        wchar_t expanded[MAX_PATH * 4];
+        const DWORD n = ::ExpandEnvironmentStringsW(text.c_str(), expanded, MAX_PATH * 4);
+        if (n > 0 && n <= MAX_PATH * 4)
             text = expanded;
     }
-    return text;
+    return win32::Utf8(text);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -84,11 +88,11 @@ std::string WithoutTrailingSeparator(std::string path) {
 
 
 std::string SystemMessage(HRESULT hr) {
-    char* buf = nullptr;
-    const DWORD n = ::FormatMessageA(
+    wchar_t* buf = nullptr;
+    const DWORD n = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&buf), 0, nullptr);
-    std::string text = n && buf ? std::string(buf, n) : std::string();
+        static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    std::string text = n && buf ? win32::Utf8(std::wstring_view(buf, n)) : std::string();
     if (buf)
         ::LocalFree(buf);
     while (!text.empty() &&
@@ -96,32 +100,24 @@ std::string SystemMessage(HRESULT hr) {
         text.pop_back();
     if (text.empty()) {
         char code[32];
-        wsprintfA(code, "Error 0x%08lX", static_cast<unsigned long>(hr));
+        std::snprintf(code, sizeof code, "Error 0x%08lX", static_cast<unsigned long>(hr));
         text = code;
     }
     return text + ".";
-}
-
-std::wstring Wide(const std::string& text) {
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(n > 0 ? n : 1, L'\0');
-    if (n > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
-    wide.resize(wide.size() - 1);
-    return wide;
 }
 
 } // namespace
 
 std::string DesktopFolder() {
     RegKey explorer;
-    ::RegOpenKeyExA(HKEY_CURRENT_USER, ExplorerKey, 0, KEY_READ, &explorer.h);
-    std::string folder = ReadShellFolder(explorer.h, "Desktop");
+    ::RegOpenKeyExW(HKEY_CURRENT_USER, ExplorerKey, 0, KEY_READ, &explorer.h);
+    std::string folder = ReadShellFolder(explorer.h, L"Desktop");
     if (folder.empty()) {
         // Profiles without the old "Shell Folders" list still know their desktop.
-        char path[MAX_PATH] = {};
-        if (SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path)))
-            folder = path;
+        wchar_t* path = nullptr;
+        if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &path)))
+            folder = win32::Utf8(path);
+        ::CoTaskMemFree(path);
     }
     return WithoutTrailingSeparator(folder);
 }
@@ -138,16 +134,16 @@ std::string detail::InvalidLinkNameReason(const std::string& name) {
 }
 
 bool detail::IsExistingFolder(const std::string& path) {
-    const DWORD attr = ::GetFileAttributesA(path.c_str());
+    const DWORD attr = ::GetFileAttributesW(win32::Wide(path).c_str());
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 ShortcutResult CreateShortcut(const std::string& target, const std::string& linkName,
                               const std::string& arguments, bool onDesktop, bool inStartMenu) {
     ComScope com;
-    ComPtr<IShellLinkA> link;
+    ComPtr<IShellLinkW> link;
     const HRESULT created = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                               IID_IShellLinkA, reinterpret_cast<void**>(&link.p));
+                                               IID_IShellLinkW, reinterpret_cast<void**>(&link.p));
     if (FAILED(created))
         throw std::runtime_error("The shell link object is not available. " + SystemMessage(created));
     ComPtr<IPersistFile> file;
@@ -155,19 +151,19 @@ ShortcutResult CreateShortcut(const std::string& target, const std::string& link
     if (FAILED(persist))
         throw std::runtime_error("The shell link object cannot be saved. " + SystemMessage(persist));
 
-    link.p->SetArguments(arguments.c_str());
-    link.p->SetPath(target.c_str());
-    link.p->SetWorkingDirectory(FolderOf(target).c_str());
+    link.p->SetArguments(win32::Wide(arguments).c_str());
+    link.p->SetPath(win32::Wide(target).c_str());
+    link.p->SetWorkingDirectory(win32::Wide(FolderOf(target)).c_str());
 
     std::string folder;
     if (onDesktop)
         folder = DesktopFolder();
     if (inStartMenu) {
         RegKey explorer;
-        ::RegOpenKeyExA(HKEY_CURRENT_USER, ExplorerKey, 0, KEY_READ, &explorer.h);
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, ExplorerKey, 0, KEY_READ, &explorer.h);
         folder =
-            WithoutTrailingSeparator(ReadShellFolder(explorer.h, "Start Menu")) + "\\" + BaseNameOf(target);
-        ::CreateDirectoryA(folder.c_str(), nullptr); // an existing folder is fine
+            WithoutTrailingSeparator(ReadShellFolder(explorer.h, L"Start Menu")) + "\\" + BaseNameOf(target);
+        ::CreateDirectoryW(win32::Wide(folder).c_str(), nullptr); // an existing folder is fine
     }
 
     ShortcutResult result;
@@ -175,7 +171,7 @@ ShortcutResult CreateShortcut(const std::string& target, const std::string& link
     result.failure = detail::PlacementFailure(folder, linkName);
     if (!result.written())
         return result;
-    const HRESULT saved = file.p->Save(Wide(result.linkPath).c_str(), FALSE);
+    const HRESULT saved = file.p->Save(win32::Wide(result.linkPath).c_str(), FALSE);
     if (FAILED(saved))
         result.failure = SystemMessage(saved);
     return result;

@@ -4,6 +4,8 @@
 
 #include "core/CfgFile.h"
 #include "core/RunHistory.h"
+#include "platform/DataFolder.h"
+#include "platform/Environment.h"
 #include "platform/Process.h"
 #include "platform/Programs.h"
 #include "tests/support/StandardOptions.h"
@@ -312,6 +314,35 @@ TEST_F(CompactorRun, ThousandsOfEntriesAreReadUpTo2047Characters) {
     EXPECT_EQ(messages[1], " .mdb file: m10000 does not exist.");
     EXPECT_EQ(messages[2], " Could not execute " + QuotePath(missing) + " m10000 /compact");
     EXPECT_EQ(messages[585], " .mdb file: m10 does not exist.");
+}
+
+TEST_F(CompactorRun, UnwritableLogIsToldWithoutWaitingAndKeptInTheUsersFolder) {
+    // The user's data folder and a session without a desktop to notify, for the child.
+    const std::string data = q_.file("user data");
+    std::filesystem::create_directories(platform::FsPath(data));
+    platform::SetEnvironmentVariable("XDG_DATA_HOME", data);
+    platform::SetEnvironmentVariable("XDG_RUNTIME_DIR", data);
+    platform::SetEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS", "");
+    const std::string fallback = platform::UserDataFolder() + "error.log";
+    std::string before;
+    platform::ReadWholeFile(fallback, before);
+
+    std::filesystem::create_directories(platform::FsPath(q_.logPath())); // a folder where the log should be
+    q_.writeCfg({"CompactFiles=" + q_.file("a.mdb") + "|" + q_.file("b.mdb"), "AccessPath=" + engine_});
+    const platform::GuardedRun run =
+        platform::RunGuarded(QuotePath(q_.quillet()) + " " + QuotePath(q_.file("run.cfg")), SW_HIDE_MODE,
+                             std::chrono::seconds(60));
+    ASSERT_TRUE(run.started);
+    EXPECT_FALSE(run.timedOut) << "the compactor waited";
+    EXPECT_EQ(run.exitCode, compactor::LogNotWrittenExitCode);
+    EXPECT_EQ(Calls(engine_).size(), 2u) << "the pass went on";
+    EXPECT_EQ(run.lastErrorLine, "Access Error: Could not access " + q_.logPath() + ". Its lines are written to " +
+                                     fallback + " instead.");
+    std::string after;
+    ASSERT_TRUE(platform::ReadWholeFile(fallback, after));
+    const std::string added = after.substr(before.size());
+    EXPECT_NE(added.find(" .mdb file: " + q_.file("a.mdb") + " does not exist.\r\n"), std::string::npos) << added;
+    EXPECT_NE(added.find(" .mdb file: " + q_.file("b.mdb") + " does not exist.\r\n"), std::string::npos) << added;
 }
 
 } // namespace

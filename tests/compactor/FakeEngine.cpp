@@ -9,6 +9,7 @@
 // "touch <file>" makes it create that file; "wait-for <file>" makes it wait for that
 // file (20 s at most) and exit 3 when it never came; "exclusive <file>" makes it hold
 // that new file for 300 ms, and exit 4 when the file was there already.
+#include "platform/Arguments.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/SelfPath.h"
@@ -20,6 +21,7 @@
 #include <iostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -36,20 +38,21 @@ namespace {
 int main(int argc, char** argv) {
     using namespace quillet::platform;
     const std::string folder = ExecutableFolder();
-    if (argc > 1 && std::string(argv[1]) == "--hang-child")
+    const std::vector<std::string> args = ProgramArguments(argc, argv);
+    if (!args.empty() && args[0] == "--hang-child")
         Hang(folder, "c");
-    if (argc > 2 && std::string(argv[1]) == "--wait-for") {
+    if (args.size() > 1 && args[0] == "--wait-for") {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!FileExists(argv[2]) && std::chrono::steady_clock::now() < deadline)
+        while (!FileExists(args[1]) && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     std::string line;
-    for (int i = 1; i < argc; ++i)
-        line += (i > 1 ? "\t" : "") + std::string(argv[i]);
+    for (std::size_t i = 0; i < args.size(); ++i)
+        line += (i > 0 ? "\t" : "") + args[i];
     if (!AppendToFile(folder + "calls.txt", line + "\n"))
         return 99;
     std::string text;
-    if (argc > 1 && ReadWholeFile(argv[1], text) && text.rfind("hang", 0) == 0) {
+    if (!args.empty() && ReadWholeFile(args[0], text) && text.rfind("hang", 0) == 0) {
         StartProcess("\"" + ExecutablePath() + "\" --hang-child", 0);
         Hang(folder, text.size() > 4 && std::isalpha(static_cast<unsigned char>(text[4])) ? text.substr(4, 1) : "p");
     }

@@ -1,5 +1,5 @@
-// Behaviour that only POSIX systems show: LC_TIME decides the log's date format, and an
-// unwritable log is reported on standard error instead of a modal box.
+// Behaviour that only POSIX systems show: LC_TIME decides the log's date format, process
+// groups, permission bits.
 #include "tests/support/QuilletHarness.h"
 #include "tests/support/ScopedEnv.h"
 
@@ -18,15 +18,6 @@ TEST(RegionalTimePosix, FollowsLcTimeAndFallsBackToC) {
         ScopedEnv time("LC_TIME", "xx_NOWHERE.UTF-8");
         EXPECT_EQ(platform::ShortDateText(m), "12/07/26");
     }
-}
-
-TEST(CompactorRunPosix, UnwritableLogDoesNotStopTheRun) {
-    QuilletFolder q;
-    const std::string engine = q.install(QUILLET_FAKE_ENGINE, "engine/engine");
-    std::filesystem::create_directories(q.logPath()); // a folder where the log should be
-    q.writeCfg({"CompactFiles=" + q.file("a.mdb") + "|" + q.file("b.mdb"), "AccessPath=" + engine});
-    EXPECT_EQ(q.run(q.file("run.cfg")), 0);
-    EXPECT_EQ(Calls(engine).size(), 2u);
 }
 
 TEST(CompactorRunPosix, ChildThatLeftTheEnginesProcessGroupIsEndedToo) {

@@ -123,7 +123,7 @@ TEST(AppendLogLine, CreatesAppendsAndReportsFailure) {
     EXPECT_EQ(ReadBytes(log), "first\r\nsecond\r\n");
 
     std::vector<std::string> notices;
-    platform::SetAccessErrorHandler([&](const std::string& p) { notices.push_back(p); });
+    platform::SetAccessErrorHandler([&](const std::string& p, const std::string&) { notices.push_back(p); });
     const auto bad = dir.file("no-folder") + "/error.log";
     EXPECT_FALSE(AppendLogLine(bad, "lost"));
     EXPECT_FALSE(AppendLogLine(dir.path().string(), "a folder"));

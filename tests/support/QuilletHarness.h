@@ -7,6 +7,8 @@
 #include "compactor/Compactor.h"
 #include "core/Include.h"
 #include "platform/Files.h"
+#include "platform/Profile.h"
+#include "platform/TextFile.h"
 #include "platform/RegionalTime.h"
 #include "platform/SelfPath.h"
 #include "tests/support/TempDir.h"
@@ -83,12 +85,13 @@ public:
         return target.string();
     }
 
-    // A configuration file of section "Defaults" with the given key lines (CR LF added).
+    // A configuration file of section "Defaults" with the given key lines (CR LF added),
+    // stored as the system's profile functions store such text.
     std::string writeCfg(const std::vector<std::string>& lines, const std::string& name = "run.cfg") const {
         std::string text = "[Defaults]\r\n";
         for (const auto& l : lines)
             text += l + "\r\n";
-        WriteBytes(file(name), text);
+        WriteBytes(file(name), platform::ProfileFileBytes(text));
         return file(name);
     }
 
@@ -116,7 +119,7 @@ public:
     // and time of a moment during the last run, which is cut off.
     std::vector<std::string> messages() const {
         std::string text;
-        if (!platform::ReadWholeFile(logPath(), text))
+        if (!platform::ReadTextFile(logPath(), text))
             return {};
         std::set<std::string> stamps;
         for (std::int64_t s = start_ - 1; s <= end_ + 1; ++s) {

@@ -1,6 +1,8 @@
 // A fresh folder for one test, removed afterwards.
 #pragma once
 
+#include "platform/FsPath.h"
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -26,8 +28,10 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    // The path of a name inside the folder, with the platform's separator.
-    std::string file(const std::string& name) const { return (path_ / name).make_preferred().string(); }
+    // The path of a name inside the folder, with the platform's separator; both in UTF-8.
+    std::string file(const std::string& name) const {
+        return platform::Utf8Path((path_ / platform::FsPath(name)).make_preferred());
+    }
     const std::filesystem::path& path() const { return path_; }
 
 private:
@@ -35,14 +39,14 @@ private:
 };
 
 inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::FsPath(path), std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(platform::FsPath(path), std::ios::binary | std::ios::trunc);
     out << bytes;
 }
 
