@@ -45,7 +45,7 @@ bool WatchedTail::refresh(const std::string& path, std::uint64_t limit) {
     if (watch_.changed(path)) {
         watch_.mark(path);
         std::uint64_t size = 0;
-        read_ = ReadFileTail(path, limit, text_, size);
+        read_ = ReadTextFileTail(path, limit, text_, size);
     }
     return read_;
 }

@@ -2,6 +2,9 @@
 
 #include "core/Include.h"
 #include "platform/DataFolder.h"
+#include "platform/Files.h"
+#include "platform/FsPath.h"
+#include "platform/TextFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -189,15 +192,15 @@ std::string LastRunTextOf(const std::vector<HistoryRecord>& records, const std::
 std::string CompactorFileOf(const std::string& compactorPath, const std::string& name) {
     if (const auto data = platform::InstalledDataFolder(compactorPath))
         return *data + name;
-    const fs::path folder = fs::path(compactorPath).parent_path();
-    return folder.empty() ? name : (folder / name).string();
+    const fs::path folder = platform::FsPath(compactorPath).parent_path();
+    return folder.empty() ? name : platform::Utf8Path(folder / name);
 }
 
 bool ReadFileTail(const std::string& path, std::uint64_t limit, std::string& bytes, std::uint64_t& fileSize) {
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec))
+    if (!fs::is_regular_file(platform::FsPath(path), ec))
         return false;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::FsPath(path), std::ios::binary);
     if (!in)
         return false;
     in.seekg(0, std::ios::end);
@@ -214,10 +217,27 @@ bool ReadFileTail(const std::string& path, std::uint64_t limit, std::string& byt
     return !in.bad();
 }
 
+bool ReadTextFileTail(const std::string& path, std::uint64_t limit, std::string& text, std::uint64_t& fileSize) {
+    std::string bytes;
+    if (!ReadFileTail(path, limit, bytes, fileSize))
+        return false;
+    if (bytes.size() >= fileSize) {
+        text = platform::TextOfFileBytes(bytes);
+        return true;
+    }
+    std::string head;
+    const bool marked = platform::ReadFileHead(path, platform::Utf8Mark.size(), head) && platform::HasUtf8Mark(head);
+    std::size_t skip = 0;
+    while (skip < 3 && skip < bytes.size() && (static_cast<unsigned char>(bytes[skip]) & 0xC0) == 0x80)
+        ++skip;
+    text = platform::TextOfFileBytes(std::string_view(bytes).substr(skip), marked);
+    return true;
+}
+
 HistoryLoad LoadHistory(const std::string& path, std::uint64_t limit) {
     HistoryLoad load;
     std::error_code ec;
-    load.exists = fs::exists(path, ec);
+    load.exists = fs::exists(platform::FsPath(path), ec);
     std::string text;
     if (!load.exists || !ReadFileTail(path, limit, text, load.fileSize))
         return load;
@@ -225,12 +245,15 @@ HistoryLoad LoadHistory(const std::string& path, std::uint64_t limit) {
     if (text.size() < load.fileSize) {
         // The header names the columns; the tail begins after its first cut line.
         std::string head;
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(platform::FsPath(path), std::ios::binary);
         std::getline(in, head);
         const std::size_t cut = text.find('\n');
         const std::size_t keep = cut == std::string::npos ? text.size() : cut + 1;
         load.bytesNotRead = load.fileSize - (text.size() - keep);
-        text = head + "\n" + text.substr(keep);
+        text = platform::TextOfFileBytes(head) + "\n" +
+               platform::TextOfFileBytes(std::string_view(text).substr(keep), platform::HasUtf8Mark(head));
+    } else {
+        text = platform::TextOfFileBytes(text);
     }
     load.contents = ParseHistory(text);
     return load;
@@ -238,8 +261,8 @@ HistoryLoad LoadHistory(const std::string& path, std::uint64_t limit) {
 
 const HistoryLoad& HistoryFileCache::get(const std::string& path) {
     std::error_code sizeError, timeError;
-    const std::uint64_t size = fs::file_size(path, sizeError);
-    const auto time = fs::last_write_time(path, timeError).time_since_epoch().count();
+    const std::uint64_t size = fs::file_size(platform::FsPath(path), sizeError);
+    const auto time = fs::last_write_time(platform::FsPath(path), timeError).time_since_epoch().count();
     const bool same = valid_ && path == path_ && !sizeError && !timeError && size == size_ && time == time_;
     if (!same) {
         load_ = LoadHistory(path);

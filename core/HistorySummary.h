@@ -68,6 +68,9 @@ struct HistoryLoad {
 HistoryLoad LoadHistory(const std::string& path, std::uint64_t limit = HistoryReadLimit);
 // Reads at most `limit` bytes from the file's end; false when it cannot be read.
 bool ReadFileTail(const std::string& path, std::uint64_t limit, std::string& bytes, std::uint64_t& fileSize);
+// The same as text (platform/TextFile.h); a tail that begins inside a character loses
+// that character.
+bool ReadTextFileTail(const std::string& path, std::uint64_t limit, std::string& text, std::uint64_t& fileSize);
 
 // A history file read again only when its size or time changed: for status lines
 // that ask often.

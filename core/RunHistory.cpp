@@ -1,6 +1,7 @@
 #include "core/RunHistory.h"
 
 #include "platform/Files.h"
+#include "platform/TextFile.h"
 
 #include <array>
 #include <charconv>
@@ -120,9 +121,9 @@ bool IsHistoryHeader(std::string_view line) {
 
 bool AppendHistoryLine(const std::string& path, const HistoryRecord& r) {
     const std::string line = FormatHistoryLine(r);
-    if (!platform::FileExists(path) && platform::CreateNewFile(path, HistoryHeader + line))
+    if (!platform::FileExists(path) && platform::CreateNewTextFile(path, HistoryHeader + line))
         return true;
-    return platform::AppendToFile(path, line);
+    return platform::AppendTextToFile(path, line);
 }
 
 std::string_view OutcomeTextOf(const HistoryRecord& r) {

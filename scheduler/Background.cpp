@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 #include "platform/Profile.h"
+#include "platform/TextFile.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -97,7 +98,10 @@ long long DaysFromCivil(long long y, unsigned m, unsigned d) {
 
 std::string TriggerName(const std::string& folder) {
     char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(StableHash(folder)));
+    // Of the folder's name in the system's code page where it fits, as earlier versions
+    // hashed it, so that a task they installed keeps its name.
+    const std::string name = platform::CodePageBytesOf(folder).value_or(folder);
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(StableHash(name)));
     return std::string("quillet-sched-") + hex;
 }
 

@@ -6,6 +6,7 @@
 #include "core/RunHistory.h"
 #include "platform/DataFolder.h"
 #include "platform/Files.h"
+#include "platform/TextFile.h"
 #include "platform/RegionalTime.h"
 #include "scheduler/Background.h"
 #include "scheduler/ScheduleSync.h"
@@ -131,7 +132,7 @@ CheckOutcome RunScheduleCheck(const std::string& appFolder, const Clock& clock, 
             ++outcome.runs;
             if (!history) {
                 std::string text;
-                platform::ReadWholeFile(CompactorFileOf(compactorPath, HistoryFileName), text);
+                platform::ReadTextFile(CompactorFileOf(compactorPath, HistoryFileName), text);
                 history = ParseHistory(text);
             }
             problems = RunProblems(entry, a.startSeconds, *history);

@@ -3,6 +3,7 @@
 #include "core/DelimitedFile.h"
 #include "core/Errors.h"
 #include "platform/Files.h"
+#include "platform/TextFile.h"
 
 namespace quillet::scheduler {
 
@@ -24,7 +25,7 @@ void ScheduleFile::Load(const std::string& path) {
     if (platform::NothingAt(path))
         return;
     std::string data;
-    if (!platform::ReadWholeFile(path, data)) {
+    if (!platform::ReadTextFile(path, data)) {
         loadFailed_ = true;
         throw EFOpenError(path, platform::FolderExists(path) ? "It is a folder." : platform::LastFileErrorText());
     }
@@ -47,7 +48,7 @@ void ScheduleFile::Save(const std::string& path) const {
         AppendDelimitedRow(out, cells, ScheduleDelimiter);
     }
     // A read-only file counts as one that cannot be created, as it does on Windows.
-    if (platform::IsReadOnlyFile(path) || !platform::ReplaceFileContent(path, out))
+    if (platform::IsReadOnlyFile(path) || !platform::ReplaceTextFile(path, out))
         throw EFCreateError(path);
 }
 

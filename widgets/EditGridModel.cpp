@@ -3,6 +3,7 @@
 #include "core/DelimitedFile.h"
 #include "core/Errors.h"
 #include "platform/Files.h"
+#include "platform/TextFile.h"
 
 #include <algorithm>
 #include <climits>
@@ -248,7 +249,7 @@ void EditGridModel::SaveToDelimitedFile(const std::string& path, char delimiter,
     // The whole file goes to a temporary file in the same folder, then replaces the
     // target, so a failed save leaves the old file as it was. A read-only file counts
     // as one that cannot be created, as it does on Windows.
-    if (platform::IsReadOnlyFile(path) || !platform::ReplaceFileContent(path, out))
+    if (platform::IsReadOnlyFile(path) || !platform::ReplaceTextFile(path, out))
         throw EFCreateError(path);
 }
 
@@ -256,7 +257,7 @@ bool EditGridModel::LoadFromDelimitedFile(const std::string& path, char delimite
     if (!platform::FileExists(path))
         return false;
     std::string data;
-    if (!platform::ReadWholeFile(path, data))
+    if (!platform::ReadTextFile(path, data))
         throw EFOpenError(path);
     LoadDelimitedText(data, delimiter, withTitle);
     return true;

@@ -247,7 +247,7 @@ bool AppendTextToFile(const std::string& path, const std::string& text) {
             return false;
         std::string head(Utf8Mark.size(), '\0');
         ReadAt(h, 0, head);
-        std::string bytes = FileBytesOfText(text, HasUtf8Mark(head));
+        std::string bytes = HasUtf8Mark(head) ? text : FileBytesOfText(text);
         LARGE_INTEGER at{};
         if (size.QuadPart > 0 && !HasUtf8Mark(head) && HasUtf8Mark(bytes)) {
             // The file's code page cannot hold the text: the whole file becomes UTF-8.

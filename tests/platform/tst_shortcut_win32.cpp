@@ -1,6 +1,8 @@
 // Shell links written by the shell's link object, read back through the same object and,
 // under wine, with liblnk's lnkinfo, which parses the file without Windows' help.
+#include "platform/FsPath.h"
 #include "platform/Shortcut.h"
+#include "platform/win32/WideText.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,10 @@
 
 using quillet::platform::CreateShortcut;
 using quillet::platform::DesktopFolder;
+using quillet::platform::FsPath;
+using quillet::platform::Utf8Path;
+using quillet::platform::win32::Utf8;
+using quillet::platform::win32::Wide;
 using quillet::test::ReadBytes;
 using quillet::test::TempDir;
 namespace fs = std::filesystem;
@@ -28,8 +34,7 @@ std::string UnixPath(const std::string& path) {
         ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
     if (!fn)
         return {};
-    const std::wstring wide(path.begin(), path.end());
-    char* unix = fn(wide.c_str());
+    char* unix = fn(Wide(path).c_str());
     if (!unix)
         return {};
     std::string text(unix);
@@ -48,10 +53,11 @@ std::string RunUnix(const std::string& shellCommand, const std::string& outFile)
     const std::string out = UnixPath(outFile);
     std::string cmd =
         "/bin/sh -c \"" + shellCommand + " > '" + out + ".part' 2>&1; mv '" + out + ".part' '" + out + "'\"";
-    STARTUPINFOA si{};
+    std::wstring wide = Wide(cmd);
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!::CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return "<could not start /bin/sh>";
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
@@ -66,23 +72,30 @@ struct LinkFields {
 
 LinkFields ReadBack(const std::string& linkPath) {
     LinkFields f;
-    IShellLinkA* link = nullptr;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    IShellLinkW* link = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   reinterpret_cast<void**>(&link))))
         return f;
     IPersistFile* file = nullptr;
     link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-    const std::wstring wide(linkPath.begin(), linkPath.end());
-    if (file && SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
-        char buf[MAX_PATH * 2] = {};
-        link->GetPath(buf, sizeof buf, nullptr, SLGP_RAWPATH);
-        f.path = buf;
+    if (file && SUCCEEDED(file->Load(Wide(linkPath).c_str(), STGM_READ))) {
+        wchar_t buf[MAX_PATH * 2] = {};
+        link->GetPath(buf, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+        f.path = Utf8(buf);
+        // Wine keeps the raw path in the code page only; the item list of an existing
+        // target, which the shell follows, keeps every character.
+        PIDLIST_ABSOLUTE item = nullptr;
+        if (link->GetIDList(&item) == S_OK && item) {
+            if (::SHGetPathFromIDListW(item, buf))
+                f.path = Utf8(buf);
+            ::CoTaskMemFree(item);
+        }
         buf[0] = 0;
-        link->GetArguments(buf, sizeof buf);
-        f.arguments = buf;
+        link->GetArguments(buf, MAX_PATH * 2);
+        f.arguments = Utf8(buf);
         buf[0] = 0;
-        link->GetWorkingDirectory(buf, sizeof buf);
-        f.workingFolder = buf;
+        link->GetWorkingDirectory(buf, MAX_PATH * 2);
+        f.workingFolder = Utf8(buf);
     }
     if (file)
         file->Release();
@@ -117,8 +130,8 @@ protected:
             ::RegCreateKeyExA(root, "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                               0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &folders, nullptr),
             ERROR_SUCCESS);
-        setValue(folders, "Desktop", desktop.string());
-        setValue(folders, "Start Menu", startMenu.string());
+        setValue(folders, L"Desktop", Utf8Path(desktop));
+        setValue(folders, L"Start Menu", Utf8Path(startMenu));
         ::RegCloseKey(folders);
         ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, root), ERROR_SUCCESS);
     }
@@ -129,9 +142,10 @@ protected:
         ::RegDeleteTreeA(HKEY_CURRENT_USER, TestRoot);
         ::CoUninitialize();
     }
-    static void setValue(HKEY key, const char* name, const std::string& value) {
-        ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>(value.size() + 1));
+    static void setValue(HKEY key, const wchar_t* name, const std::string& value) {
+        const std::wstring wide = Wide(value);
+        ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                         static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
     }
     std::size_t filesIn(const fs::path& folder) {
         std::size_t n = 0;
@@ -141,7 +155,8 @@ protected:
     }
 
     TempDir dir;
-    fs::path desktop = dir.path() / "Desk top";
+    // Names beyond the ANSI code page: Greek, CJK, and a character outside the BMP.
+    fs::path desktop = dir.path() / FsPath("Desk top \u03a9 \u684c\u9762 \U0001F600");
     fs::path startMenu = dir.path() / "Start Menu";
     HKEY root = nullptr;
 };
@@ -149,15 +164,15 @@ protected:
 } // namespace
 
 TEST_F(ShellLinkFile, DesktopFolderComesFromShellFolders) {
-    EXPECT_EQ(DesktopFolder(), desktop.string());
+    EXPECT_EQ(DesktopFolder(), Utf8Path(desktop));
 }
 
 TEST_F(ShellLinkFile, WritesTargetArgumentsAndWorkingFolder) {
     const auto r = CreateShortcut("C:\\Program Files\\Quillet\\Quillet.exe", "Nightly compaction",
                                   "\"C:\\My Configs\\nightly run.cfg\"", true, false);
     ASSERT_TRUE(r.written()) << r.failure;
-    EXPECT_EQ(r.linkPath, desktop.string() + "\\Nightly compaction.lnk");
-    ASSERT_TRUE(fs::exists(r.linkPath));
+    EXPECT_EQ(r.linkPath, Utf8Path(desktop) + "\\Nightly compaction.lnk");
+    ASSERT_TRUE(fs::exists(FsPath(r.linkPath)));
 
     const LinkFields f = ReadBack(r.linkPath);
     EXPECT_EQ(f.path, "C:\\Program Files\\Quillet\\Quillet.exe");
@@ -174,6 +189,23 @@ TEST_F(ShellLinkFile, WritesTargetArgumentsAndWorkingFolder) {
     EXPECT_EQ(LnkinfoField(report, "Working directory"), "C:\\Program Files\\Quillet\\") << report;
     EXPECT_EQ(LnkinfoField(report, "Command line arguments"), "\"C:\\My Configs\\nightly run.cfg\"")
         << report;
+}
+
+TEST_F(ShellLinkFile, NamesBeyondTheCodePageAreKeptExactly) {
+    const std::string target =
+        dir.file("\u041f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u044b \u03a9 \u7a0b\u5e8f \U0001F600") + "\\Quillet.exe";
+    fs::create_directories(FsPath(target).parent_path());
+    quillet::test::WriteBytes(target, "program");
+    const std::string arguments = "\"C:\\\u0394\u03b5\u03b4\u03bf\u03bc\u03ad\u03bd\u03b1 \U00020000\\nightly.cfg\"";
+    const std::string name = "\u041d\u043e\u0447\u044c \u03a9 \u591c \U0001F600";
+    const auto r = CreateShortcut(target, name, arguments, true, false);
+    ASSERT_TRUE(r.written()) << r.failure;
+    EXPECT_EQ(r.linkPath, Utf8Path(desktop) + "\\" + name + ".lnk");
+    ASSERT_TRUE(fs::exists(FsPath(r.linkPath)));
+    const LinkFields f = ReadBack(r.linkPath);
+    EXPECT_EQ(f.path, target);
+    EXPECT_EQ(f.arguments, arguments);
+    EXPECT_EQ(f.workingFolder, target.substr(0, target.rfind('\\') + 1));
 }
 
 TEST_F(ShellLinkFile, UnquotedArgumentsAndNoArguments) {
@@ -196,7 +228,7 @@ TEST_F(ShellLinkFile, SecondCreationReplacesTheFirst) {
 TEST_F(ShellLinkFile, EmptyDescriptionGivesTheBareExtension) {
     const auto r = CreateShortcut("C:\\Q\\Quillet.exe", "", "", true, false);
     ASSERT_TRUE(r.written()) << r.failure;
-    EXPECT_EQ(r.linkPath, desktop.string() + "\\.lnk");
+    EXPECT_EQ(r.linkPath, Utf8Path(desktop) + "\\.lnk");
     EXPECT_TRUE(fs::exists(desktop / ".lnk"));
 }
 
@@ -210,13 +242,13 @@ TEST_F(ShellLinkFile, FailuresAreReportedAndWriteNothing) {
     fs::remove(desktop);
     const auto r = CreateShortcut("C:\\Q\\Quillet.exe", "Nightly", "", true, false);
     EXPECT_FALSE(r.written());
-    EXPECT_NE(r.failure.find(desktop.string()), std::string::npos) << r.failure;
+    EXPECT_NE(r.failure.find(Utf8Path(desktop)), std::string::npos) << r.failure;
 }
 
 TEST_F(ShellLinkFile, StartMenuWinsAndGetsAFolderNamedAfterTheTarget) {
     const auto r = CreateShortcut("C:\\Q\\Quillet.exe", "Nightly", "", true, true);
     ASSERT_TRUE(r.written()) << r.failure;
-    EXPECT_EQ(r.linkPath, startMenu.string() + "\\Quillet\\Nightly.lnk");
-    EXPECT_TRUE(fs::exists(r.linkPath));
+    EXPECT_EQ(r.linkPath, Utf8Path(startMenu) + "\\Quillet\\Nightly.lnk");
+    EXPECT_TRUE(fs::exists(FsPath(r.linkPath)));
     EXPECT_EQ(filesIn(desktop), 0u);
 }

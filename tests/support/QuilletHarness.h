@@ -7,6 +7,7 @@
 #include "compactor/Compactor.h"
 #include "core/Include.h"
 #include "platform/Files.h"
+#include "platform/FsPath.h"
 #include "platform/Profile.h"
 #include "platform/TextFile.h"
 #include "platform/RegionalTime.h"
@@ -79,10 +80,11 @@ public:
 
     // Copies a program into a folder of its own (created when needed) and returns its path.
     std::string install(const std::string& builtPath, const std::string& relativePath) const {
-        const std::filesystem::path target = dir_.path() / relativePath;
+        const std::filesystem::path target = dir_.path() / platform::FsPath(relativePath);
         std::filesystem::create_directories(target.parent_path());
-        std::filesystem::copy_file(builtPath, target, std::filesystem::copy_options::overwrite_existing);
-        return target.string();
+        std::filesystem::copy_file(platform::FsPath(builtPath), target,
+                                   std::filesystem::copy_options::overwrite_existing);
+        return platform::Utf8Path(target);
     }
 
     // A configuration file of section "Defaults" with the given key lines (CR LF added),
@@ -165,7 +167,7 @@ inline std::function<std::optional<platform::DiskSpace>(const std::string&)> Fre
 
 // The calls that the recording engine at `enginePath` received, each a list of arguments.
 inline std::vector<std::vector<std::string>> Calls(const std::string& enginePath) {
-    const std::string folder = std::filesystem::path(enginePath).parent_path().string();
+    const std::string folder = platform::Utf8Path(platform::FsPath(enginePath).parent_path());
     std::string text;
     if (!platform::ReadWholeFile(folder + "/calls.txt", text))
         return {};
@@ -177,11 +179,11 @@ inline std::vector<std::vector<std::string>> Calls(const std::string& enginePath
 }
 
 inline void ClearCalls(const std::string& enginePath) {
-    std::filesystem::remove(std::filesystem::path(enginePath).parent_path() / "calls.txt");
+    std::filesystem::remove(platform::FsPath(enginePath).parent_path() / "calls.txt");
 }
 
 inline void SetExitCode(const std::string& enginePath, int code) {
-    WriteBytes((std::filesystem::path(enginePath).parent_path() / "exitcode.txt").string(),
+    WriteBytes(platform::Utf8Path(platform::FsPath(enginePath).parent_path() / "exitcode.txt"),
                std::to_string(code));
 }
 

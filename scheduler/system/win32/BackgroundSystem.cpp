@@ -2,6 +2,7 @@
 #include "scheduler/Background.h"
 
 #include "platform/Command.h"
+#include "platform/win32/WideText.h"
 
 #include <windows.h>
 
@@ -15,11 +16,9 @@ using platform::RunCommand;
 
 // schtasks reads a task definition reliably only as UTF-16 with its byte order mark.
 bool WriteUtf16(const std::string& path, const std::string& text) {
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::vector<wchar_t> wide(static_cast<std::size_t>(n) + 1);
-    wide[0] = 0xFEFF;
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data() + 1, n);
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    const std::wstring wide = L"\xFEFF" + platform::win32::Wide(text);
+    HANDLE h = ::CreateFileW(platform::win32::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_TEMPORARY, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     const DWORD bytes = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
@@ -66,20 +65,20 @@ TriggerResult InstallTrigger(const BackgroundTarget& target) {
     if (auto missing = MissingProgram(target))
         return {false, *missing};
     TriggerResult result;
-    char temp[MAX_PATH + 1];
-    const DWORD n = ::GetTempPathA(sizeof temp, temp);
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
     if (n == 0 || n > MAX_PATH) {
         result.message = "No folder for temporary files";
         return result;
     }
-    const std::string xml = std::string(temp) + TriggerName(target.folder) + ".xml";
+    const std::string xml = platform::win32::Utf8(temp) + TriggerName(target.folder) + ".xml";
     if (!WriteUtf16(xml, TaskXml(target))) {
         result.message = "Could not write " + xml;
         return result;
     }
     // /F: installing again replaces the task instead of failing.
     const CommandResult r = RunCommand({"schtasks", "/Create", "/TN", TriggerName(target.folder), "/XML", xml, "/F"});
-    ::DeleteFileA(xml.c_str());
+    ::DeleteFileW(platform::win32::Wide(xml).c_str());
     if (r.exitCode != 0) {
         result.message = "schtasks /Create failed: " + LastLine(r.output);
         return result;
