@@ -5,6 +5,7 @@
 #include "core/Include.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
+#include "platform/TextFile.h"
 
 #include <algorithm>
 
@@ -28,6 +29,21 @@ std::vector<std::string> SplitList(const std::string& list, FieldReader field) {
     return entries;
 }
 
+// The shift works on the password's bytes in the system's code page, as it always has on
+// Windows, so that files written before keep their passwords; nothing when the password
+// has a character the code page lacks. Elsewhere the bytes are the UTF-8 text.
+std::optional<std::string> StoredPasswordOf(const std::string& password) {
+    const auto bytes = platform::CodePageBytesOf(password);
+    if (!bytes)
+        return std::nullopt;
+    return platform::TextOfCodePageBytes(ShiftText(*bytes, PasswordShift));
+}
+
+std::string PasswordOfStored(const std::string& stored) {
+    const std::string bytes = platform::CodePageBytesOf(stored).value_or(stored);
+    return platform::TextOfCodePageBytes(UnshiftText(bytes, PasswordShift));
+}
+
 CfgValues ReadCommon(const std::string& path) {
     CfgValues v;
     v.repair = ReadCfgBool(path, "Repair");
@@ -36,7 +52,7 @@ CfgValues ReadCommon(const std::string& path) {
     v.encrypt = ReadCfgBool(path, "Encrypt");
     v.password = ReadText(path, "Password");
     if (v.encrypt)
-        v.password = UnshiftText(v.password, PasswordShift);
+        v.password = PasswordOfStored(v.password);
     v.launchFile = ReadText(path, "LaunchFile");
 
     const auto whole = [&](const char* key) { return ParseWholeNumber(ReadText(path, key)); };
@@ -88,7 +104,8 @@ bool ReadCfgBool(const std::string& path, const std::string& key) {
 }
 
 void WriteCfgFile(const std::string& path, const CfgValues& v) {
-    const std::string storedPassword = v.encrypt ? ShiftText(v.password, PasswordShift) : v.password;
+    const std::optional<std::string> shifted = StoredPasswordOf(v.password);
+    const std::string storedPassword = v.encrypt ? shifted.value_or(std::string()) : v.password;
     // A line break would end the value early and turn the rest into keys of its own.
     const std::pair<const char*, const std::string*> texts[] = {
         {"Description", &v.description}, {"Security File", &v.workgroup}, {"Login", &v.login},
@@ -103,7 +120,7 @@ void WriteCfgFile(const std::string& path, const CfgValues& v) {
         if (f.empty() || HasLineBreakOrNul(f) || f.find_first_of("|\"") != std::string::npos ||
             TrimText(f) != f)
             throw EInvalidValue("The database path '" + f + "' cannot be stored in a list.");
-    if (v.encrypt && !ProfileValueRoundTrips(storedPassword))
+    if (v.encrypt && (!shifted || !ProfileValueRoundTrips(storedPassword)))
         throw EInvalidValue("This password cannot be stored encrypted: it has characters that would be "
                             "changed in the file. Store it without Encrypt, or choose another password.");
 

@@ -1,6 +1,7 @@
 // Names beyond the ANSI code page through the Windows layer: Greek, Cyrillic, CJK and
 // characters outside the Basic Multilingual Plane, in folders, files, profiles, text
 // files, command lines and the environment.
+#include "core/CfgFile.h"
 #include "core/Include.h"
 #include "platform/Command.h"
 #include "platform/Environment.h"
@@ -156,4 +157,20 @@ TEST(UnicodeNames, ProgramsInUnicodeFoldersGetUnicodeArgumentsAndEnvironment) {
     const wchar_t* value = ::_wgetenv(L"QUILLET_UNICODE_TEST");
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(platform::win32::Utf8(value), Names[3]);
+}
+
+TEST(UnicodeNames, EncryptedPasswordsKeepTheBytesEarlierVersionsStored) {
+    TempDir dir;
+    const std::string path = dir.file(Names[0] + ".cfg");
+    // "\u00e9}" shifted by 5 in a Western code page: 0xEE 0x82.
+    WriteBytes(path, "[Defaults]\r\nEncrypt=1\r\nPassword=\xEE\x82\r\n");
+    EXPECT_EQ(ReadCfgForCompactor(path).password, "\u00e9}");
+    CfgValues values = ReadCfgForEditor(path);
+    values.description = Names[2]; // makes the file UTF-16LE
+    WriteCfgFile(path, values);
+    EXPECT_EQ(ReadCfgForCompactor(path).password, "\u00e9}");
+    EXPECT_EQ(platform::GetPrivateProfileString("Defaults", "Password", "", path),
+              platform::TextOfCodePageBytes("\xEE\x82"));
+    values.password = Names[3];
+    EXPECT_THROW(WriteCfgFile(path, values), std::exception) << "no code page bytes to shift";
 }
