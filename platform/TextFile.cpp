@@ -61,9 +61,11 @@ bool ReadTextFile(const std::string& path, std::string& text) {
 }
 
 bool ReplaceTextFile(const std::string& path, const std::string& text) {
-    std::string head;
-    const bool marked = ReadFileHead(path, Utf8Mark.size(), head) && HasUtf8Mark(head);
-    return ReplaceFileContent(path, FileBytesOfText(text, marked));
+    std::string old;
+    ReadWholeFile(path, old);
+    // A UTF-8 file without the mark (from Linux, say) stays one as well.
+    const bool plainUtf8 = !HasUtf8Mark(old) && IsValidUtf8(old) && CodePageBytesOf(old) != old;
+    return ReplaceFileContent(path, plainUtf8 ? text : FileBytesOfText(text, HasUtf8Mark(old)));
 }
 
 bool CreateNewTextFile(const std::string& path, const std::string& text) {

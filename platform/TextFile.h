@@ -36,7 +36,7 @@ std::string FileBytesOfText(const std::string& text, bool marked = false);
 
 // Files.h's operations, with the text converted by these rules.
 bool ReadTextFile(const std::string& path, std::string& text);
-// Keeps the mark of the file it replaces.
+// Keeps the form of the file it replaces: the mark, or UTF-8 without it.
 bool ReplaceTextFile(const std::string& path, const std::string& text);
 bool CreateNewTextFile(const std::string& path, const std::string& text);
 // One append, as AppendToFile; a text the file's encoding cannot hold rewrites the file

@@ -40,8 +40,10 @@ TEST(ScheduleFile, TheGridsFileReadsBackByteForByte) {
     EXPECT_EQ(file.code(1), "");
     EXPECT_EQ(file.configPath(3), "/x\ty.cfg"); // the delimiter inside a quoted cell
 
+    // Saved over a copy: a UTF-8 file stays UTF-8, on Windows too.
     test::TempDir dir;
     const std::string copy = dir.file("schedfile.dat");
+    test::WriteBytes(copy, fixture);
     file.Save(copy);
     EXPECT_EQ(Read(copy), fixture);
 }
