@@ -307,3 +307,32 @@ TEST_F(AdminWindow, NamesInAnyScriptShowAsTheModelHoldsThem) {
     });
     click(form.hwnd(), MainCommand::Options);
 }
+
+TEST_F(AdminWindow, AFolderAndNamesInAnyScriptSaveReopenAndMakeAShortcut) {
+    const std::string home = folder.folder("Программы Ω 程序");
+    const std::string cfg = home + "\\" + test::UnicodeName + ".cfg";
+    std::string linkName, arguments;
+    SetShortcutWriter([&](const std::string&, const std::string& n, const std::string& a, bool, bool) {
+        linkName = n;
+        arguments = a;
+        return platform::ShortcutResult{"C:\\Desktop\\" + n + ".lnk", ""};
+    });
+    {
+        TForm1 form(home + "\\QuilletAdmin.exe");
+        EXPECT_EQ(WindowText(control(form, idQuilletPath)), home + "\\Quillet.exe");
+        ui::win32::SetText(control(form, idDesc), test::UnicodeName);
+        prompts->fileNames.push_back(cfg);
+        click(form.hwnd(), MainCommand::Save);
+        EXPECT_EQ(WindowText(form.hwnd()), "Quillet - " + cfg);
+        EXPECT_EQ(ini(cfg, "Description"), test::UnicodeName);
+        click(form.hwnd(), MainCommand::CreateDesktopIcon);
+        EXPECT_EQ(linkName, test::UnicodeName);
+        EXPECT_EQ(arguments, "\"" + cfg + "\"");
+        SendMessageW(form.hwnd(), WM_CLOSE, 0, 0);
+    }
+    EXPECT_EQ(ini(home + "\\Quillet.ini", "LastCfgPath"), cfg);
+    TForm1 again(home + "\\QuilletAdmin.exe");
+    EXPECT_EQ(WindowText(again.hwnd()), "Quillet - " + cfg);
+    EXPECT_EQ(WindowText(control(again, idDesc)), test::UnicodeName);
+    EXPECT_EQ(test::Count(*prompts, "warn"), 0u);
+}
