@@ -136,7 +136,8 @@ public:
         auto [it, fresh] = known_.try_emplace(candidate, false);
         if (fresh) {
             std::error_code ec;
-            it->second = !wanted_.empty() && !candidate.empty() && fs::equivalent(wanted_, candidate, ec) && !ec;
+            it->second = !wanted_.empty() && !candidate.empty() &&
+                         fs::equivalent(platform::FsPath(wanted_), platform::FsPath(candidate), ec) && !ec;
         }
         return it->second;
     }

@@ -6,6 +6,7 @@
 #include "core/RunHistory.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
+#include "platform/FsPath.h"
 #include "platform/RegionalTime.h"
 #include "scheduler/EntryStatus.h"
 #include "scheduler/ScheduleSync.h"
@@ -24,7 +25,7 @@ namespace {
 // line, beside the compactor, or in the schedule's folder when the compactor's is gone.
 std::string RecordNotStarted(const std::string& compactor, const std::string& configPath,
                              const std::string& folder) {
-    const bool compactorFolder = platform::FolderExists(std::filesystem::path(compactor).parent_path().string());
+    const bool compactorFolder = platform::FolderExists(platform::Utf8Path(platform::FsPath(compactor).parent_path()));
     const auto file = [&](const std::string& name) {
         return compactorFolder ? CompactorFileOf(compactor, name) : folder + name;
     };
