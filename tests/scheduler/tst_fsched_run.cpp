@@ -1,8 +1,6 @@
 // The scheduler window while a run goes on and beside a background check: the window
 // stays alive and says what runs, a close asks, and the schedule file that the
 // background check rewrites loses neither its run dates nor the window's edits.
-#include "platform/FileLock.h"
-#include "scheduler/ScheduleSync.h"
 #include "scheduler/qt/fSched.h"
 #include "tests/support/ScheduleSeams.h"
 #include "tests/support/UiTestSupport.h"
@@ -25,7 +23,9 @@ using namespace quillet::scheduler::testing;
 
 namespace {
 
-Date D(int y, int m, int d) { return EncodeDate(y, m, d); }
+Date D(int y, int m, int d) {
+    return EncodeDate(y, m, d);
+}
 
 class FakeTrigger final : public TriggerControl {
 public:
@@ -100,7 +100,6 @@ private slots:
     void windowStaysAliveAndShowsTheRun();
     void closingDuringARunWaitsOrLetsItFinish();
     void backgroundDatesReachTheWindowAndItsSave();
-    void heldCheckLockSkipsTheWindowsRun();
     void backgroundCheckBoxAndExitWarning();
 };
 
@@ -115,7 +114,8 @@ void TestFSchedRun::windowStaysAliveAndShowsTheRun() {
     QString shown;
     QTimer probe;
     connect(&probe, &QTimer::timeout, [&] {
-        if (seen || runner.runs == 0 || !f.panelBackground->lblRun->text().startsWith(QStringLiteral("Running:")))
+        if (seen || runner.runs == 0 ||
+            !f.panelBackground->lblRun->text().startsWith(QStringLiteral("Running:")))
             return;
         seen = true;
         running = f.Running();
@@ -181,20 +181,6 @@ void TestFSchedRun::backgroundDatesReachTheWindowAndItsSave() {
     QVERIFY(w.world.reports.empty());
 }
 
-void TestFSchedRun::heldCheckLockSkipsTheWindowsRun() {
-    Window w;
-    auto recording = std::make_unique<RecordingRunner>();
-    RecordingRunner& runner = *recording;
-    TfrmSched& f = w.create(Two, std::move(recording));
-    const auto check = platform::FileLock::TryAcquire(test::ToStd(w.world.file(QString::fromLatin1(CheckLockFileName))));
-    QVERIFY(check);
-    f.EditGrid1->SetCurrentCell(1, 1);
-    f.BitBtn7Click();
-    QVERIFY(runner.commandLines.empty());
-    QCOMPARE(w.world.dialogs.shown.size(), 1u); // Compact says why it did nothing
-    QCOMPARE(w.world.dialogs.shown[0].kind, QStringLiteral("information"));
-}
-
 void TestFSchedRun::backgroundCheckBoxAndExitWarning() {
     Window w;
     TfrmSched& f = w.create(Two, std::make_unique<RecordingRunner>());
@@ -215,8 +201,9 @@ void TestFSchedRun::backgroundCheckBoxAndExitWarning() {
     w.trigger->fails = false;
     f.panelBackground->chkBackground->click();
     QVERIFY(f.panelBackground->chkBackground->isChecked());
-    QVERIFY2(f.panelBackground->lblBackground->text().contains(QStringLiteral("loginctl enable-linger tester")),
-             qPrintable(f.panelBackground->lblBackground->text()));
+    QVERIFY2(
+        f.panelBackground->lblBackground->text().contains(QStringLiteral("loginctl enable-linger tester")),
+        qPrintable(f.panelBackground->lblBackground->text()));
     QCOMPARE(w.trigger->installs, 2);
 }
 
