@@ -7,9 +7,9 @@
 #include "admin/qt/fOptions.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QSpinBox>
 #include <QTimer>
-#include <QLabel>
 #include <QToolButton>
 #include <QtTest>
 
@@ -24,7 +24,6 @@ class CfgMainTest : public QObject {
 private slots:
     // Start and close.
     void lastConfigurationIsLoadedAtStart();
-    void unreadableSettingsFile();
     void exitClosesTheWindow();
 
     // The close question.
@@ -34,12 +33,10 @@ private slots:
 
     // Save, Save As, New, Open.
     void saveInNewStateAsksForAName();
-    void saveFailureIsAWarningAndKeepsTheFields();
     void newAndOpenRedrawTheWindow();
     void optionsAreSetInTheirDialogAndSaved();
 
     // The list.
-    void deleteRemovesOnlyTheSelectedEntry();
     void droppedFilesAreAppendedInOrder();
     void addButtonAndInsertKeyPickSeveralFiles();
 
@@ -74,18 +71,6 @@ void CfgMainTest::lastConfigurationIsLoadedAtStart() {
     QCOMPARE(ProfileValue(world.iniPath(), "LastCfgPath"), cfg);
 }
 
-void CfgMainTest::unreadableSettingsFile() {
-    AdminWorld world;
-    QVERIFY(QDir(world.dir.path()).mkdir("Quillet.ini"));
-    auto form = world.makeForm();
-    QVERIFY(form->close());
-    // A file problem the user can put right: a plain warning, not the crash box.
-    QVERIFY(world.reports.empty());
-    QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
-    QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("warning"));
-    QCOMPARE(world.dialogs.shown[0].text, "Unable to write to " + world.iniPath() + ". Is a directory");
-}
-
 void CfgMainTest::exitClosesTheWindow() {
     AdminWorld world;
     auto form = world.makeForm();
@@ -96,8 +81,8 @@ void CfgMainTest::exitClosesTheWindow() {
 
 void CfgMainTest::everyChangeAsksOnClose_data() {
     QTest::addColumn<QString>("change");
-    for (const char* name : {"edtDesc", "fedtWrkgrp", "medtLogin", "medtPwd", "fedtDB", "chkRepair", "chkEncrypt",
-                             "drop", "delete"})
+    for (const char* name : {"edtDesc", "fedtWrkgrp", "medtLogin", "medtPwd", "fedtDB", "chkRepair",
+                             "chkEncrypt", "drop", "delete"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -169,26 +154,6 @@ void CfgMainTest::saveInNewStateAsksForAName() {
     Action(form.get(), "SaveAs1")->trigger();
     QCOMPARE(form->windowTitle(), "Quillet - " + world.file("other.cfg"));
     form->close();
-}
-
-void CfgMainTest::saveFailureIsAWarningAndKeepsTheFields() {
-    AdminWorld world;
-    const QString cfg = world.file("locked.cfg");
-    // A folder in the configuration's place cannot be written as a file.
-    QVERIFY(QDir(world.dir.path()).mkdir("locked.cfg"));
-    SetProfileValue(world.iniPath(), "LastCfgPath", cfg);
-    auto form = world.makeForm();
-    QTest::keyClicks(Edit(form.get(), "edtDesc"), "keep me");
-    QVERIFY(DropFiles(List(form.get()), {world.file("x.mdb")}));
-    form->Run(MainCommand::Save);
-    QCOMPARE(world.dialogs.shown.size(), std::size_t(1));
-    QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("warning"));
-    QCOMPARE(world.dialogs.shown[0].caption, QStringLiteral("Quilletadmin"));
-    QCOMPARE(world.dialogs.shown[0].text, "Unable to write to " + cfg + ". Is a directory");
-    QCOMPARE(Edit(form.get(), "edtDesc")->text(), QStringLiteral("keep me"));
-    QCOMPARE(ListEntries(form.get()), QStringList({world.file("x.mdb")}));
-    world.dialogs.answers.push_back(QMessageBox::No);
-    QVERIFY(form->close());
 }
 
 void CfgMainTest::newAndOpenRedrawTheWindow() {
@@ -276,23 +241,6 @@ void CfgMainTest::optionsAreSetInTheirDialogAndSaved() {
     form->close();
 }
 
-void CfgMainTest::deleteRemovesOnlyTheSelectedEntry() {
-    AdminWorld world;
-    auto form = world.makeForm();
-    QListWidget* list = List(form.get());
-    QVERIFY(DropFiles(list, {"/a", "/b", "/c"}));
-    Action(form.get(), "DeleteFile1")->trigger();
-    QCOMPARE(ListEntries(form.get()), QStringList({"/a", "/b", "/c"}));
-    list->setCurrentRow(1);
-    QTest::mouseClick(form->findChild<QWidget*>("BitBtn4"), Qt::LeftButton);
-    QCOMPARE(ListEntries(form.get()), QStringList({"/a", "/c"}));
-    // Nothing is selected afterwards, so a second Delete removes nothing.
-    form->Run(MainCommand::DeleteEntry);
-    QCOMPARE(ListEntries(form.get()), QStringList({"/a", "/c"}));
-    QVERIFY(world.dialogs.shown.empty());
-    form->close();
-}
-
 void CfgMainTest::droppedFilesAreAppendedInOrder() {
     AdminWorld world;
     auto form = world.makeForm();
@@ -327,6 +275,9 @@ void CfgMainTest::addButtonAndInsertKeyPickSeveralFiles() {
     QCOMPARE(world.dialogs.shown.size(), std::size_t(3));
     QCOMPARE(ListEntries(form.get()), QStringList({"/d/a.mdb", "/d/b c.db", "/d/c.mdb"}));
     list->setCurrentRow(1);
+    QTest::keyClick(list, Qt::Key_Delete);
+    QCOMPARE(ListEntries(form.get()), QStringList({"/d/a.mdb", "/d/c.mdb"}));
+    // Nothing is selected afterwards, so a second Delete removes nothing.
     QTest::keyClick(list, Qt::Key_Delete);
     QCOMPARE(ListEntries(form.get()), QStringList({"/d/a.mdb", "/d/c.mdb"}));
     world.dialogs.answers.push_back(QMessageBox::No);

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace quillet;
 using namespace quillet::admin;
 using quillet::test::ScriptedPrompts;
@@ -85,7 +87,8 @@ TEST_F(Main, SaveAsProposesTheShownFileOrTheNewOnesName) {
     EXPECT_EQ(view.caption, "Quillet - " + dir.file("night.cfg"));
     presenter->run(MainCommand::SaveAs); // cancelled
     EXPECT_EQ(prompts.shown.back().choice.fileName, "night.cfg");
-    EXPECT_EQ(prompts.shown.back().choice.directory + platform::PathSeparator + "night.cfg", dir.file("night.cfg"));
+    EXPECT_EQ(prompts.shown.back().choice.directory + platform::PathSeparator + "night.cfg",
+              dir.file("night.cfg"));
 }
 
 TEST_F(Main, DeleteRemovesTheSelectedEntryOnlyAndOptionsTakeTheDialogsAnswer) {
@@ -137,9 +140,36 @@ TEST_F(Main, ShellAndHelpCommands) {
     presenter->run(MainCommand::EmailFeedback);
     prompts.answers.push_back(ui::Answer::Yes);
     presenter->run(MainCommand::EmailFeedback);
-    EXPECT_EQ(view.requests,
-              (std::vector<std::string>{"contents", "search", ui::ProductWebAddress, "scheduler", "history", "about",
-                                        ui::MakerHomeAddress, "topic:160", ui::SupportEmailAddress}));
+    EXPECT_EQ(view.requests, (std::vector<std::string>{"contents", "search", ui::ProductWebAddress,
+                                                       "scheduler", "history", "about", ui::MakerHomeAddress,
+                                                       "topic:160", ui::SupportEmailAddress}));
+}
+
+// The icon starts the shown configuration, quoted only where a blank needs it; the
+// document keeps its own path unquoted, and without a saved one the icon has no arguments.
+TEST_F(Main, TheDesktopIconStartsTheSavedConfiguration) {
+    start();
+    std::vector<std::string> arguments;
+    SetShortcutWriter(
+        [&](const std::string&, const std::string& n, const std::string& a, bool desktop, bool menu) {
+            EXPECT_TRUE(desktop && !menu);
+            arguments.push_back(a);
+            return platform::ShortcutResult{"/Desktop/" + n + ".desktop", ""};
+        });
+    const std::string plain = dir.file("nightly.cfg"), blank = dir.file("nightly run.cfg");
+    prompts.fileNames = {plain, blank};
+    presenter->run(MainCommand::Save);
+    presenter->run(MainCommand::CreateDesktopIcon);
+    presenter->run(MainCommand::SaveAs);
+    presenter->run(MainCommand::CreateDesktopIcon);
+    EXPECT_EQ(arguments, (std::vector<std::string>{plain, "\"" + blank + "\""}));
+    EXPECT_EQ(prompts.kinds(), (std::vector<std::string>{"save", "save"})); // nothing after success
+    std::filesystem::remove(blank);
+    presenter->run(MainCommand::Save);
+    EXPECT_TRUE(std::filesystem::exists(blank));
+    presenter->run(MainCommand::New);
+    presenter->run(MainCommand::CreateDesktopIcon);
+    EXPECT_EQ(arguments.back(), "");
 }
 
 TEST_F(Main, CloseAsksAboutTheDocumentFirstAndTheSchedulerLast) {

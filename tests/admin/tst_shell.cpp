@@ -3,8 +3,8 @@
 // replaced by recorders. Their decisions are tested with the presenter.
 #include "AdminTestSupport.h"
 
-#include "admin/qt/AboutBox.h"
 #include "admin/Shortcut.h"
+#include "admin/qt/AboutBox.h"
 #include "admin/qt/Startup.h"
 #include "ui/qt/Help.h"
 #include "ui/qt/WebLinks.h"
@@ -38,34 +38,6 @@ struct RecordingWriter {
     ~RecordingWriter() { SetShortcutWriter({}); }
 };
 
-// A home folder of our own whose desktop the real writer uses; no desktop session.
-struct PrivateHome {
-    QTemporaryDir home;
-    QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME"),
-               savedBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-    PrivateHome() {
-        qputenv("HOME", home.path().toLocal8Bit());
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-        QDir(home.path()).mkpath(QStringLiteral(".config"));
-        WriteFile(home.path() + "/.config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n");
-        QDir(home.path()).mkpath(QStringLiteral("Desktop"));
-    }
-    ~PrivateHome() {
-        qputenv("HOME", savedHome);
-        if (savedConfig.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", savedConfig);
-        if (!savedBus.isNull())
-            qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
-    }
-    QString desktop() const { return home.path() + "/Desktop"; }
-    QStringList entries() const {
-        return QDir(desktop()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-    }
-};
-
 // A main window showing the configuration at `cfg` with the description `description`.
 std::unique_ptr<TForm1> FormWith(AdminWorld& world, const QString& cfg, const QString& description) {
     if (!cfg.isEmpty()) {
@@ -74,13 +46,6 @@ std::unique_ptr<TForm1> FormWith(AdminWorld& world, const QString& cfg, const QS
         SetProfileValue(world.iniPath(), "LastCfgPath", cfg);
     }
     return world.makeForm();
-}
-
-QString ExecLine(const QString& desktopFile) {
-    for (const QString& line : FileLines(desktopFile))
-        if (line.startsWith("Exec="))
-            return line.mid(5);
-    return "<missing>";
 }
 
 } // namespace
@@ -96,10 +61,6 @@ private slots:
 
     void desktopIconQuotesOnlyAPathWithABlank_data();
     void desktopIconQuotesOnlyAPathWithABlank();
-    void desktopIconKeepsTheConfigurationPath();
-    void desktopIconWritesOneEntryPerDescription();
-    void desktopIconWithEmptyDescription();
-    void desktopIconFailureIsShown();
 
     void menuLinksNeverAsk();
 
@@ -131,74 +92,6 @@ void ShellTest::desktopIconQuotesOnlyAPathWithABlank() {
     QVERIFY(!call.inStartMenu);
     QVERIFY(world.dialogs.shown.empty()); // nothing is shown after success
     QVERIFY(world.reports.empty());
-}
-
-void ShellTest::desktopIconKeepsTheConfigurationPath() {
-    AdminWorld world;
-    RecordingWriter writer;
-    const QString cfg = world.file("my cfgs/nightly run.cfg");
-    auto form = FormWith(world, cfg, "Nightly");
-    Action(form.get(), "CreateDesktopIcon1")->trigger();
-    QCOMPARE(form->CurrentCfgPath(), cfg);
-    QFile::remove(cfg);
-    Action(form.get(), "SaveConfigFIle1")->trigger();
-    QVERIFY(QFile::exists(cfg)); // still saved under the unquoted path
-
-    // Without a saved configuration the shortcut has no arguments.
-    Action(form.get(), "NewConfigFile1")->trigger();
-    Action(form.get(), "CreateDesktopIcon1")->trigger();
-    QCOMPARE(writer.calls.back().arguments, std::string());
-}
-
-void ShellTest::desktopIconWritesOneEntryPerDescription() {
-    AdminWorld world;
-    PrivateHome home;
-    const QString cfg = world.file("my cfgs/nightly run.cfg");
-    auto form = FormWith(world, cfg, "Nightly");
-    Action(form.get(), "CreateDesktopIcon1")->trigger();
-    QCOMPARE(home.entries(), QStringList({"Nightly.desktop"}));
-    const QString entry = home.desktop() + "/Nightly.desktop";
-    QCOMPARE(ExecLine(entry), world.folder() + "Quillet \"" + cfg + '"');
-    QVERIFY(QFileInfo(entry).isExecutable());
-
-    // The same command again, for another configuration: still one file, the new one.
-    const QString other = world.file("other.cfg");
-    SetProfileValue(other, "Description", "Nightly");
-    world.dialogs.fileNames = {other};
-    Action(form.get(), "OpenConfigFile1")->trigger();
-    QCOMPARE(form->CurrentCfgPath(), other);
-    Action(form.get(), "CreateDesktopIcon1")->trigger();
-    QCOMPARE(home.entries(), QStringList({"Nightly.desktop"}));
-    QCOMPARE(ExecLine(entry), world.folder() + "Quillet " + other);
-    QCOMPARE(world.dialogs.shown.size(), 1u); // the open dialog, no error
-}
-
-void ShellTest::desktopIconWithEmptyDescription() {
-    AdminWorld world;
-    PrivateHome home;
-    auto form = FormWith(world, world.file("a.cfg"), "");
-    Action(form.get(), "CreateDesktopIcon1")->trigger();
-    QCOMPARE(home.entries(), QStringList({".desktop"}));
-}
-
-void ShellTest::desktopIconFailureIsShown() {
-    AdminWorld world;
-    PrivateHome home;
-    auto form = FormWith(world, world.file("a.cfg"), "daily/weekly");
-    Action(form.get(), "CreateDesktopIcon1")->trigger();
-    QVERIFY(home.entries().isEmpty());
-    QCOMPARE(world.dialogs.shown.size(), 1u);
-    QCOMPARE(world.dialogs.shown[0].kind, QStringLiteral("warning"));
-    QVERIFY2(world.dialogs.shown[0].text.startsWith("Cannot create file " + home.desktop() +
-                                                    "/daily/weekly.desktop"),
-             qPrintable(world.dialogs.shown[0].text));
-    QVERIFY(world.dialogs.shown[0].text.contains("\"/\""));
-
-    QDir(home.desktop()).removeRecursively();
-    Edit(form.get(), "edtDesc")->setText("Nightly");
-    Action(form.get(), "CreateDesktopIcon1")->trigger();
-    QCOMPARE(world.dialogs.shown.size(), 1u); // a missing desktop folder is made
-    QVERIFY(QFileInfo::exists(home.desktop() + "/Nightly.desktop"));
 }
 
 void ShellTest::menuLinksNeverAsk() {
