@@ -55,6 +55,8 @@ bool FolderExists(const std::string& path);
 bool CreateFolder(const std::string& path);
 // Removes a file (never a folder); false when it could not be removed.
 bool RemoveFile(const std::string& path);
+// The folder for temporary files, ending in a separator; empty when there is none.
+std::string TempFolder();
 // The names (without folder) of the files in a folder; folders left out.
 std::vector<std::string> FilesInFolder(const std::string& folder);
 

@@ -423,4 +423,12 @@ bool CopyFileFlushed(const std::string& from, const std::string& to, std::string
     return true;
 }
 
+std::string TempFolder() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string folder = dir && *dir ? dir : "/tmp";
+    if (folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
 } // namespace quillet::platform

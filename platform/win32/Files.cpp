@@ -390,4 +390,10 @@ bool CopyFileFlushed(const std::string& from, const std::string& to, std::string
     return ok;
 }
 
+std::string TempFolder() {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
+    return n == 0 || n > MAX_PATH ? std::string() : win32::Utf8(std::wstring_view(temp, n));
+}
+
 } // namespace quillet::platform

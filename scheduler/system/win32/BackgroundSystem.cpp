@@ -2,9 +2,8 @@
 #include "scheduler/Background.h"
 
 #include "platform/Command.h"
+#include "platform/Files.h"
 #include "platform/win32/WideText.h"
-
-#include <windows.h>
 
 #include <vector>
 
@@ -17,14 +16,13 @@ using platform::RunCommand;
 // schtasks reads a task definition reliably only as UTF-16 with its byte order mark.
 bool WriteUtf16(const std::string& path, const std::string& text) {
     const std::wstring wide = L"\xFEFF" + platform::win32::Wide(text);
-    HANDLE h = ::CreateFileW(platform::win32::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    const DWORD bytes = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
-    DWORD written = 0;
-    const BOOL ok = ::WriteFile(h, wide.data(), bytes, &written, nullptr) && written == bytes;
-    return ::CloseHandle(h) && ok;
+    std::string bytes;
+    bytes.reserve(wide.size() * 2);
+    for (const wchar_t unit : wide) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>((unit >> 8) & 0xFF);
+    }
+    return platform::ReplaceFileContent(path, bytes);
 }
 
 // One line of schtasks' CSV output, every field in double quotes.
@@ -65,20 +63,19 @@ TriggerResult InstallTrigger(const BackgroundTarget& target) {
     if (auto missing = MissingProgram(target))
         return {false, *missing};
     TriggerResult result;
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
-    if (n == 0 || n > MAX_PATH) {
+    const std::string temp = platform::TempFolder();
+    if (temp.empty()) {
         result.message = "No folder for temporary files";
         return result;
     }
-    const std::string xml = platform::win32::Utf8(temp) + TriggerName(target.folder) + ".xml";
+    const std::string xml = temp + TriggerName(target.folder) + ".xml";
     if (!WriteUtf16(xml, TaskXml(target))) {
         result.message = "Could not write " + xml;
         return result;
     }
     // /F: installing again replaces the task instead of failing.
     const CommandResult r = RunCommand({"schtasks", "/Create", "/TN", TriggerName(target.folder), "/XML", xml, "/F"});
-    ::DeleteFileW(platform::win32::Wide(xml).c_str());
+    platform::RemoveFile(xml);
     if (r.exitCode != 0) {
         result.message = "schtasks /Create failed: " + LastLine(r.output);
         return result;
