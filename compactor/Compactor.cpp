@@ -4,11 +4,14 @@
 #include "core/Include.h"
 #include "core/ProgramOptions.h"
 #include "core/RunHistory.h"
+#include "compactor/PassReporting.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/Programs.h"
 #include "platform/SecretChannel.h"
 #include "platform/DataFolder.h"
+#include "platform/HostName.h"
+#include "platform/Profile.h"
 #include "platform/SelfPath.h"
 
 #include <algorithm>
@@ -176,11 +179,24 @@ public:
         s_.configurationPath = std::move(configurationPath);
         historyConfiguration_ = AbsolutePath(s_.configurationPath);
         passStart_ = platform::IsoLocalTime(UnixSeconds());
+        summary_.machine = platform::HostName();
+        summary_.configuration = historyConfiguration_;
+        summary_.started = passStart_;
         historyPath_ = s_.programFolder + HistoryFileName;
         stateFolder_ = s_.programFolder + "compact-state";
     }
 
-    void execute() {
+    PassSummary execute() {
+        const auto began = std::chrono::steady_clock::now();
+        run();
+        const std::lock_guard lock(summaryMutex_);
+        summary_.finished = platform::IsoLocalTime(UnixSeconds());
+        summary_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        return summary_;
+    }
+
+private:
+    void run() {
         if (!platform::FileExists(s_.configurationPath))
             log(" .Cfg file: " + s_.configurationPath + " does not exist.");
         readSettings();
@@ -205,6 +221,7 @@ public:
             LaunchProgram(s_.launchCommand);
     }
 
+public:
     // For failures nobody foresaw: the run must still end quietly with a line in the log.
     void logUnexpected(const std::string& what) { log(" Run stopped by an internal error: " + what); }
 
@@ -382,6 +399,8 @@ private:
         } catch (const std::exception&) {
             return;
         }
+        summary_.description =
+            platform::GetPrivateProfileString(CfgSection, "Description", "", s_.configurationPath);
         s_.accessPath = values.accessPath;
         s_.databaseList = values.compactFiles;
         s_.launchCommand = values.launchFile;
@@ -533,17 +552,30 @@ private:
     }
 
     void writeHistory(const HistoryRecord& record) const {
+        {
+            const std::lock_guard lock(summaryMutex_);
+            summary_.databases.push_back(record);
+        }
         if (!AppendHistoryLine(historyPath_, record) && !historyFailed_.exchange(true))
             log(" Run history " + historyPath_ + " could not be written.");
     }
 
     void log(const std::string& message) const {
-        if (!AppendLogLine(s_.programFolder + "error.log", LogStamp(platform::LocalNow()) + message))
+        const std::string line = LogStamp(platform::LocalNow()) + message;
+        {
+            const std::lock_guard lock(summaryMutex_);
+            summary_.logLines.push_back(line);
+        }
+        if (!AppendLogLine(s_.programFolder + "error.log", line))
             logFailed_ = true;
     }
 
 public:
     bool logFailed() const { return logFailed_; }
+    PassSummary summary() const {
+        const std::lock_guard lock(summaryMutex_);
+        return summary_;
+    }
 
 private:
 
@@ -557,6 +589,8 @@ private:
     std::string stateFolder_;
     mutable std::atomic<bool> historyFailed_{false}; // one log line per pass is enough
     mutable std::atomic<bool> logFailed_{false};
+    mutable std::mutex summaryMutex_; // summary_, written by every run's thread
+    mutable PassSummary summary_;
     std::mutex mutex_;                                 // the three below
     std::condition_variable ended_;                    // a database's run has ended
     std::set<std::string> running_;                    // databases handed out and not done
@@ -568,12 +602,13 @@ CompactionPass::CompactionPass(std::string configurationPath, PassContext contex
 
 CompactionPass::~CompactionPass() = default;
 
-void CompactionPass::execute() {
+PassSummary CompactionPass::execute() {
     try {
-        impl_->execute();
+        return impl_->execute();
     } catch (const std::exception& e) {
         impl_->logUnexpected(e.what());
     }
+    return impl_->summary();
 }
 
 const char* const CompactorUsage =
@@ -598,8 +633,11 @@ int RunCompactor(const std::vector<std::string>& args, PassContext context) {
     if (const auto code = AnswerStandardOption(args, "Quillet", CompactorUsage))
         return *code;
     try {
-        CompactionPass pass(args.empty() ? std::string() : args.front(), std::move(context));
-        pass.execute();
+        const std::string configuration = args.empty() ? std::string() : args.front();
+        PassStarting(context, configuration);
+        CompactionPass pass(configuration, context);
+        const PassSummary summary = pass.execute();
+        PassEnded(context, summary);
         // The one failure that the log cannot tell: whoever started the pass must.
         return pass.logFailed() ? LogNotWrittenExitCode : 0;
     } catch (...) {

@@ -2,6 +2,7 @@
 // the engine program in turn, every problem a dated line in "error.log".
 #pragma once
 
+#include "core/PassSummary.h"
 #include "platform/Files.h"
 #include "platform/RegionalTime.h"
 
@@ -63,8 +64,9 @@ public:
     ~CompactionPass();
     CompactionPass(const CompactionPass&) = delete;
     CompactionPass& operator=(const CompactionPass&) = delete;
-    // A failure nobody foresaw ends the pass with a line in the log.
-    void execute();
+    // A failure nobody foresaw ends the pass with a line in the log. What the pass did,
+    // for the reports beyond this machine.
+    PassSummary execute();
     // Some line could not be written to "error.log" (platform/Notice.h tells where it went).
     bool logFailed() const;
 
