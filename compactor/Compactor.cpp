@@ -378,7 +378,9 @@ private:
                 record.detail = "stopped after " + std::to_string(options_.timeLimit) + " minutes";
         } else if (result.exitCode != 0) {
             log(" Exit code " + std::to_string(result.exitCode) + " from " + LoggedCommandLine(run));
-            record.outcome = RunOutcome::Failed;
+            // The stand-in's 6: damage found, the file left as it was; a Repair is needed, not a disk.
+            const bool damaged = result.exitCode == 6 && IsStandIn(s_.accessPath);
+            record.outcome = damaged ? RunOutcome::Damaged : RunOutcome::Failed;
         } else {
             record.outcome = RunOutcome::Ok;
             if (options_.onlyChanged)

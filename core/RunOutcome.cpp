@@ -6,7 +6,7 @@
 namespace quillet {
 namespace {
 
-constexpr std::array<std::pair<RunOutcome, std::string_view>, 8> Texts{{
+constexpr std::array<std::pair<RunOutcome, std::string_view>, 9> Texts{{
     {RunOutcome::Ok, "ok"},
     {RunOutcome::Unchanged, "unchanged"},
     {RunOutcome::InUse, "in-use"},
@@ -15,6 +15,7 @@ constexpr std::array<std::pair<RunOutcome, std::string_view>, 8> Texts{{
     {RunOutcome::TimedOut, "timed-out"},
     {RunOutcome::NotStarted, "not-started"},
     {RunOutcome::BackupFailed, "backup-failed"},
+    {RunOutcome::Damaged, "damaged"},
 }};
 
 constexpr std::array<RunOutcome, Texts.size()> Known = [] {
@@ -53,7 +54,8 @@ OutcomeKind KindOfOutcome(RunOutcome outcome) {
     case RunOutcome::Failed:
     case RunOutcome::TimedOut:
     case RunOutcome::NotStarted:
-    case RunOutcome::BackupFailed: return OutcomeKind::Failed;
+    case RunOutcome::BackupFailed:
+    case RunOutcome::Damaged: return OutcomeKind::Failed;
     case RunOutcome::Other: break;
     }
     return OutcomeKind::Other;

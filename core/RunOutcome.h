@@ -16,6 +16,7 @@ enum class RunOutcome {
     TimedOut,     // "timed-out": stopped at the time limit
     NotStarted,   // "not-started": the engine could not be started
     BackupFailed, // "backup-failed": left alone, its backup could not be written
+    Damaged,      // "damaged": the stand-in found it damaged and left it as it was (needs Repair)
     Other,        // a text this program does not know: one of a newer program
 };
 

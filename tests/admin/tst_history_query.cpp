@@ -109,7 +109,8 @@ TEST(HistoryQuery, RowsTotalsFiltersAndSorting) {
 
     // The outcome box: kinds, every known outcome, then those of a newer program.
     EXPECT_EQ(Values(q.outcomeChoices()), (Texts{"", "*failures", "*skipped", "ok", "unchanged", "in-use", "no-space",
-                                                 "failed", "timed-out", "not-started", "backup-failed", "defragmented"}));
+                                                 "failed", "timed-out", "not-started", "backup-failed", "damaged",
+                                                 "defragmented"}));
     HistoryFilter f = q.filter();
     f.outcome = AnyFailure;
     q.setFilter(f);
