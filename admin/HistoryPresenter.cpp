@@ -1,113 +1,27 @@
 #include "admin/HistoryPresenter.h"
 
 #include "platform/Files.h"
-#include "platform/RegionalTime.h"
+#include "ui/Telling.h"
 
-#include <charconv>
-#include <cmath>
 #include <utility>
 
 namespace quillet::admin {
 
 namespace {
 
-constexpr int DayTicks = 4; // a date label is wide
-constexpr int MegabyteTicks = 5;
-
-Date LocalDateOf(std::int64_t unixSeconds) {
-    const platform::LocalDateTime t = platform::LocalDateTimeOf(unixSeconds);
-    return EncodeDate(t.year, t.month, t.day);
-}
-
-std::int64_t MidnightOf(Date date) {
-    return LocalToUnix(static_cast<std::int64_t>(date) * 86400);
-}
-
-// Whatever the locale, without trailing zeros: "0", "0.5", "1500".
-std::string Fixed(double value, int decimals) {
-    char text[32];
-    const auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    std::string number = ec == std::errc() ? std::string(text, end) : std::string();
-    if (number.find('.') != std::string::npos) {
-        number.erase(number.find_last_not_of('0') + 1);
-        if (number.back() == '.')
-            number.pop_back();
-    }
-    return number;
-}
-
 std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-// Runs while the view is told what to show: its signals then are no input.
-class Telling {
-public:
-    explicit Telling(bool& flag) : flag_(flag), was_(std::exchange(flag, true)) {}
-    ~Telling() { flag_ = was_; }
-
-private:
-    bool& flag_;
-    bool was_;
-};
-
 } // namespace
 
-// ---- The charts' axes ----
-
-ChartAxis DayAxis(std::int64_t firstSecond, std::int64_t lastSecond, int maxTicks) {
-    ChartAxis axis;
-    axis.low = static_cast<double>(firstSecond) - 43200;
-    axis.high = static_cast<double>(lastSecond) + 43200;
-    const Date first = LocalDateOf(firstSecond - 43200) + 1;
-    const Date last = LocalDateOf(lastSecond + 43200);
-    int step = 1;
-    for (const int s : {1, 2, 7, 14, 28, 56, 91, 182, 364, 728, 1820, 3640}) {
-        step = s;
-        if ((last - first) / s + 1 <= maxTicks)
-            break;
-    }
-    for (Date day = first; day <= last; day += step)
-        axis.ticks.push_back({static_cast<double>(MidnightOf(day)), DateToDashText(day)});
-    return axis;
-}
-
-ChartAxis MegabyteAxis(double max, int maxTicks) {
-    if (!(max > 0))
-        max = 1;
-    const double target = max / std::max(1, maxTicks - 1);
-    const double power = std::pow(10.0, std::floor(std::log10(target)));
-    double step = 10 * power;
-    for (const double f : {1.0, 2.0, 5.0})
-        if (f * power >= target) {
-            step = f * power;
-            break;
-        }
-    const int decimals = step >= 1 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
-    // The first step above the largest value: a point never touches the frame.
-    const int count = static_cast<int>(std::floor(max / step + 1e-9)) + 1;
-    ChartAxis axis;
-    axis.high = step * count;
-    for (int i = 0; i <= count; ++i)
-        axis.ticks.push_back({i * step, Fixed(i * step, decimals) + " MB"});
-    return axis;
-}
-
-HistoryChart ChartOf(std::string title, std::vector<ChartSeries> series) {
-    HistoryChart chart{std::move(title), std::move(series), {}, {}};
-    std::optional<std::int64_t> first, last;
-    double top = 0;
-    for (const ChartSeries& s : chart.series)
-        for (const ChartPoint& p : s.points) {
-            first = std::min(first.value_or(p.unixSeconds), p.unixSeconds);
-            last = std::max(last.value_or(p.unixSeconds), p.unixSeconds);
-            top = std::max(top, p.megabytes);
-        }
-    if (first)
-        chart.x = DayAxis(*first, *last, DayTicks);
-    chart.y = MegabyteAxis(top, MegabyteTicks);
-    return chart;
+std::optional<Rgb> HighlightOf(OutcomeKind kind) {
+    if (kind == OutcomeKind::Failed)
+        return Rgb{255, 210, 210};
+    if (kind == OutcomeKind::Skipped)
+        return Rgb{255, 242, 190};
+    return std::nullopt;
 }
 
 // ---- The window's sequence ----
@@ -177,7 +91,7 @@ void HistoryPresenter::Loaded() {
         selected_.reset();
     query_.setHistory(std::move(load));
     {
-        const Telling telling(telling_);
+        const ui::Telling telling(telling_);
         showChoices(FilterBox::Configuration, query_.configurationChoices(), query_.filter().configuration);
         showChoices(FilterBox::Outcome, query_.outcomeChoices(), query_.filter().outcome);
         // The query moves dates that were at the data's ends along with the data.
@@ -225,7 +139,7 @@ void HistoryPresenter::SortClicked(HistoryColumn column) {
     if (telling_)
         return;
     query_.sortBy(column, column == query_.sortColumn() && !query_.sortDescending());
-    const Telling telling(telling_);
+    const ui::Telling telling(telling_);
     view_.showRows();
     showSelected();
 }
@@ -236,8 +150,15 @@ void HistoryPresenter::RowSelected(std::optional<std::size_t> row) {
     selected_.reset();
     if (row && *row < query_.rowCount())
         selected_ = query_.recordIndexAt(*row);
-    const Telling telling(telling_);
+    const ui::Telling telling(telling_);
     showSelected();
+}
+
+bool HistoryPresenter::KeyPressed(int key, bool ctrl) {
+    if (!ctrl || key < '1' || key >= '1' + HistoryColumnCount)
+        return false;
+    SortClicked(static_cast<HistoryColumn>(key - '1'));
+    return true;
 }
 
 std::optional<std::size_t> HistoryPresenter::SelectedRow() const {
@@ -247,7 +168,7 @@ std::optional<std::size_t> HistoryPresenter::SelectedRow() const {
 // Everything that follows the filter: the database box (of the configuration chosen),
 // rows, totals; a selection that no longer shows goes.
 void HistoryPresenter::filtered() {
-    const Telling telling(telling_);
+    const ui::Telling telling(telling_);
     showChoices(FilterBox::Database, query_.databaseChoices(), query_.filter().database);
     if (selected_ && !query_.rowOf(*selected_))
         selected_.reset();
@@ -270,13 +191,15 @@ void HistoryPresenter::OpenInSpreadsheet() {
     if (!platform::FileExists(path))
         view_.warn("There is no history yet: " + path + " does not exist.");
     else if (!view_.open(path))
-        view_.warn("Could not open " + path + ".");
+        view_.warn("Could not open " + path + ": no program on this computer is set to open .csv files.");
 }
 
 void HistoryPresenter::ShowFile() {
     const std::string folder = FolderOf(HistoryPath());
-    if (!view_.open(folder))
-        view_.warn("Could not open " + folder + ".");
+    if (!platform::FolderExists(folder))
+        view_.warn("Could not open " + folder + ": the folder does not exist.");
+    else if (!view_.open(folder))
+        view_.warn("Could not open " + folder + ": the desktop has no program to show folders.");
 }
 
 } // namespace quillet::admin

@@ -4,6 +4,7 @@
 // input; they decide nothing.
 #pragma once
 
+#include "admin/HistoryChart.h"
 #include "admin/HistoryQuery.h"
 #include "admin/HistoryWatcher.h"
 
@@ -22,34 +23,9 @@ inline constexpr char HistoryCaption[] = "Compaction History";
 enum class FilterBox { Configuration, Database, Outcome };
 enum class DateBox { From, To };
 
-// One mark on an axis: where (in the axis's unit) and its text.
-struct AxisTick {
-    double at = 0;
-    std::string label;
-    bool operator==(const AxisTick&) const = default;
-};
-struct ChartAxis {
-    double low = 0, high = 1;
-    std::vector<AxisTick> ticks; // distinct labels, ascending
-};
-struct ChartSeries {
-    std::string name;
-    std::vector<ChartPoint> points;
-};
-// A chart as the faces draw it: x in seconds since 1970, y in megabytes.
-struct HistoryChart {
-    std::string title;
-    std::vector<ChartSeries> series; // a legend when there are several
-    ChartAxis x, y;
-};
-
-// Days at local midnight over the span, padded by half a day each side; a step of 1, 2,
-// 7, 14, 28... days keeps the labels at most `maxTicks`.
-ChartAxis DayAxis(std::int64_t firstSecond, std::int64_t lastSecond, int maxTicks);
-// From 0 to a round value above `max`, steps of 1, 2 or 5 times a power of ten with as
-// many decimals as the step needs: "0 MB", "0.5 MB", "1 MB".
-ChartAxis MegabyteAxis(double max, int maxTicks);
-HistoryChart ChartOf(std::string title, std::vector<ChartSeries> series);
+// The colour a row is highlighted in for its outcome, the same in both faces; none for
+// a plain row.
+std::optional<Rgb> HighlightOf(OutcomeKind kind);
 
 class HistoryView {
 public:
@@ -93,6 +69,9 @@ public:
     void FilterChosen(FilterBox box, std::size_t index);
     void DateChosen(DateBox box, Date date);
     void SortClicked(HistoryColumn column); // a new column ascending, the same one again reversed
+    // A key in the window: Ctrl+1 to Ctrl+9 sort by a column as a click on its title
+    // does. `key` is the key's character ('1'); false when it means nothing here.
+    bool KeyPressed(int key, bool ctrl);
     void RowSelected(std::optional<std::size_t> row);
     void OpenInSpreadsheet();
     void ShowFile();

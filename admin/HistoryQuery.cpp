@@ -76,6 +76,17 @@ std::string_view HistoryColumnTitle(HistoryColumn column) {
     return titles[static_cast<int>(column)];
 }
 
+std::string OutcomeWords(RunOutcome outcome) {
+    static constexpr std::string_view words[] = {"Compacted", "Unchanged",   "In use",        "No space",
+                                                 "Failed",    "Timed out",   "Not started",   "Backup failed"};
+    const auto index = static_cast<std::size_t>(outcome);
+    return index < std::size(words) ? std::string(words[index]) : std::string();
+}
+
+std::string OutcomeWords(const HistoryRecord& record) {
+    return record.outcome == RunOutcome::Other ? std::string(OutcomeTextOf(record)) : OutcomeWords(record.outcome);
+}
+
 std::optional<std::int64_t> StartInstant(std::string_view start) {
     const auto clock = ParseStart(start);
     if (!clock)
@@ -199,7 +210,7 @@ void HistoryQuery::sort() {
             return keys_[a] < keys_[b] ? -1 : keys_[a] > keys_[b] ? 1 : CompareText(x.start, y.start);
         case HistoryColumn::Configuration: return CompareText(x.configuration, y.configuration);
         case HistoryColumn::Database: return CompareText(x.database, y.database);
-        case HistoryColumn::Outcome: return CompareText(OutcomeTextOf(x), OutcomeTextOf(y));
+        case HistoryColumn::Outcome: return CompareText(OutcomeWords(x), OutcomeWords(y));
         case HistoryColumn::SizeBefore: return CompareOptional(x.sizeBefore, y.sizeBefore);
         case HistoryColumn::SizeAfter: return CompareOptional(x.sizeAfter, y.sizeAfter);
         case HistoryColumn::Saved: return CompareOptional(SpaceSaved(x), SpaceSaved(y));
@@ -227,7 +238,7 @@ std::string HistoryQuery::cellText(std::size_t row, HistoryColumn column) const 
     case HistoryColumn::When: return StartText(r.start);
     case HistoryColumn::Configuration: return FileNameOf(r.configuration);
     case HistoryColumn::Database: return FileNameOf(r.database);
-    case HistoryColumn::Outcome: return std::string(OutcomeTextOf(r));
+    case HistoryColumn::Outcome: return OutcomeWords(r);
     case HistoryColumn::SizeBefore: return SizeOrNothing(r.sizeBefore);
     case HistoryColumn::SizeAfter: return SizeOrNothing(r.sizeAfter);
     case HistoryColumn::Saved: return SizeOrNothing(SpaceSaved(r));
@@ -250,14 +261,27 @@ std::string HistoryQuery::cellFullText(std::size_t row, HistoryColumn column) co
 
 // ---- Filter boxes ----
 
+namespace {
+
+// Paths by their file names, the path as the tip; a name that two paths share shows
+// the paths, which alone tell them apart.
+std::vector<FilterChoice> NamedChoices(const char* all, const std::set<std::string>& paths) {
+    std::map<std::string, int> names;
+    for (const std::string& p : paths)
+        ++names[FileNameOf(p)];
+    std::vector<FilterChoice> choices{{all, ""}};
+    for (const std::string& p : paths)
+        choices.push_back({names[FileNameOf(p)] > 1 ? p : FileNameOf(p), p, p});
+    return choices;
+}
+
+} // namespace
+
 std::vector<FilterChoice> HistoryQuery::configurationChoices() const {
     std::set<std::string> configurations;
     for (const HistoryRecord& r : records())
         configurations.insert(r.configuration);
-    std::vector<FilterChoice> choices{{"All configurations", ""}};
-    for (const std::string& c : configurations)
-        choices.push_back({c, c});
-    return choices;
+    return NamedChoices("All configurations", configurations);
 }
 
 std::vector<FilterChoice> HistoryQuery::databaseChoices() const {
@@ -265,17 +289,14 @@ std::vector<FilterChoice> HistoryQuery::databaseChoices() const {
     for (const HistoryRecord& r : records())
         if (filter_.configuration.empty() || r.configuration == filter_.configuration)
             databases.insert(r.database);
-    std::vector<FilterChoice> choices{{"All databases", ""}};
-    for (const std::string& d : databases)
-        choices.push_back({d, d});
-    return choices;
+    return NamedChoices("All databases", databases);
 }
 
 std::vector<FilterChoice> HistoryQuery::outcomeChoices() const {
     std::vector<FilterChoice> choices{
         {"All outcomes", ""}, {"Failures", std::string(AnyFailure)}, {"Skipped", std::string(AnySkip)}};
     for (const RunOutcome o : KnownOutcomes())
-        choices.push_back({std::string(OutcomeText(o)), std::string(OutcomeText(o))});
+        choices.push_back({OutcomeWords(o), std::string(OutcomeText(o))});
     std::set<std::string> others; // a newer program's
     for (const HistoryRecord& r : records())
         if (r.outcome == RunOutcome::Other)

@@ -31,12 +31,18 @@ struct HistoryFilter {
     std::optional<Date> from, to; // local dates of the starts, both included; open when empty
 };
 
-// An entry of a filter box: what it shows and the filter value it stands for. The
-// first entry of each box is "all" with an empty value.
+// An entry of a filter box: what it shows, the filter value it stands for, and the
+// whole text where it shows less (a file name for its path). The first entry of each
+// box is "all" with an empty value.
 struct FilterChoice {
-    std::string text, value;
+    std::string text, value, tip = {};
     bool operator==(const FilterChoice&) const = default;
 };
+
+// An outcome as the window words it, in the filter, the table and the charts alike:
+// "Compacted", "In use"; a newer program's outcome as it is written.
+std::string OutcomeWords(const HistoryRecord& record);
+std::string OutcomeWords(RunOutcome outcome);
 
 // A chart point: a moment (seconds since 1970 UTC) and megabytes (of 1024 * 1024 bytes).
 struct ChartPoint {

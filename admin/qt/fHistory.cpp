@@ -23,7 +23,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace quillet::admin {
 
@@ -47,20 +46,25 @@ QCategoryAxis* AxisOf(const ChartAxis& axis) {
     return drawn;
 }
 
-// The chart anew: its series with the presenter's axes and ticks.
+// The chart anew: its series with the presenter's axes and ticks, or its note.
 void Draw(QChart* chart, const HistoryChart& data) {
     chart->removeAllSeries();
     for (QAbstractAxis* axis : chart->axes())
         chart->removeAxis(axis), delete axis;
-    chart->setTitle(FromStd(data.title));
+    chart->setTitle(FromStd(data.note.empty() ? data.title : data.title + "\n" + data.note));
     chart->legend()->setVisible(data.series.size() > 1);
+    if (!data.note.empty())
+        return;
     QCategoryAxis* x = AxisOf(data.x);
     QCategoryAxis* y = AxisOf(data.y);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    for (const ChartSeries& s : data.series) {
+    for (std::size_t i = 0; i < data.series.size(); ++i) {
+        const ChartSeries& s = data.series[i];
+        const Rgb colour = SeriesColours[i % std::size(SeriesColours)];
         auto* line = new QLineSeries();
         line->setName(FromStd(s.name));
+        line->setColor(QColor(colour.r, colour.g, colour.b));
         line->setPointsVisible(true);
         for (const ChartPoint& p : s.points)
             line->append(static_cast<double>(p.unixSeconds), p.megabytes);
@@ -87,7 +91,6 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
         return {};
     const auto row = static_cast<std::size_t>(index.row());
     const auto column = static_cast<HistoryColumn>(index.column());
-    const OutcomeKind kind = query_.kindAt(row);
     switch (role) {
     case Qt::DisplayRole: return FromStd(query_.cellText(row, column));
     case Qt::ToolTipRole: {
@@ -99,10 +102,8 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return {};
     case Qt::BackgroundRole:
-        if (kind == OutcomeKind::Failed)
-            return QBrush(QColor(255, 218, 218));
-        if (kind == OutcomeKind::Skipped)
-            return QBrush(QColor(255, 240, 200));
+        if (const auto shade = HighlightOf(query_.kindAt(row)))
+            return QBrush(QColor(shade->r, shade->g, shade->b));
         return {};
     default: return {};
     }
@@ -120,7 +121,7 @@ TfrmHistory::TfrmHistory(std::function<QString()> compactorPath, QWidget* parent
     : QWidget(parent, Qt::Window),
       presenter_(*this, [path = std::move(compactorPath)] { return path ? ToStd(path()) : std::string(); }) {
     setObjectName(QStringLiteral("frmHistory"));
-    setWindowTitle(QString::fromUtf8(HistoryCaption));
+    setWindowTitle(FromStd(HistoryCaption));
     model_ = new HistoryTableModel(presenter_.Query(), this);
     createControls();
     auto* watch = new QTimer(this);
@@ -135,7 +136,7 @@ void TfrmHistory::createControls() {
     auto* filters = new QHBoxLayout();
     layout->addLayout(filters);
     auto label = [&](const char* text, QWidget* buddy) {
-        auto* l = new QLabel(QString::fromUtf8(text), this);
+        auto* l = new QLabel(FromStd(text), this);
         l->setBuddy(buddy);
         filters->addWidget(l);
         filters->addWidget(buddy);
@@ -144,8 +145,8 @@ void TfrmHistory::createControls() {
     cbDatabase = new QComboBox(this);
     cbOutcome = new QComboBox(this);
     for (QComboBox* box : {cbConfiguration, cbDatabase, cbOutcome}) {
-        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-        box->setMinimumContentsLength(box == cbOutcome ? 8 : 18);
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(box == cbOutcome ? 10 : 16);
     }
     label("&Configuration:", cbConfiguration);
     label("&Database:", cbDatabase);
@@ -188,9 +189,7 @@ void TfrmHistory::createControls() {
     Table->horizontalHeader()->setStretchLastSection(true);
     Table->horizontalHeader()->setSortIndicatorShown(true);
     Table->horizontalHeader()->setSectionsClickable(true);
-    const int widths[] = {124, 96, 124, 84, 80, 80, 76, 60};
-    for (int c = 0; c < static_cast<int>(std::size(widths)); ++c)
-        Table->setColumnWidth(c, widths[c]);
+    Table->horizontalHeader()->setResizeContentsPrecision(500);
     auto* logPane = new QWidget(top);
     auto* logLayout = new QVBoxLayout(logPane);
     logLayout->setContentsMargins(0, 0, 0, 0);
@@ -250,14 +249,13 @@ void TfrmHistory::showEvent(QShowEvent* event) {
     guarded([this] { presenter_.Show(); });
 }
 
-// Escape closes; Ctrl+1 to Ctrl+9 sort by a column as a click on its title does.
 void TfrmHistory::keyPressEvent(QKeyEvent* event) {
-    const int column = event->key() - Qt::Key_1;
-    if (event->key() == Qt::Key_Escape)
+    bool taken = event->key() == Qt::Key_Escape;
+    if (taken)
         guarded([this] { presenter_.Close(); });
-    else if (event->modifiers() == Qt::ControlModifier && column >= 0 && column < HistoryColumnCount)
-        guarded([&] { presenter_.SortClicked(static_cast<HistoryColumn>(column)); });
     else
+        guarded([&] { taken = presenter_.KeyPressed(event->key(), event->modifiers() == Qt::ControlModifier); });
+    if (!taken)
         QWidget::keyPressEvent(event);
 }
 
@@ -272,6 +270,7 @@ QComboBox* TfrmHistory::box(FilterBox which) const {
 
 void TfrmHistory::showRows() {
     model_->reset();
+    Table->resizeColumnsToContents();
 }
 
 void TfrmHistory::showSelection(std::optional<std::size_t> row) {
@@ -289,8 +288,12 @@ void TfrmHistory::showSort(HistoryColumn column, bool descending) {
 void TfrmHistory::showChoices(FilterBox which, const std::vector<FilterChoice>& choices, std::size_t chosen) {
     QComboBox* shown = box(which);
     shown->clear();
-    for (const FilterChoice& c : choices)
+    for (const FilterChoice& c : choices) {
         shown->addItem(FromStd(c.text));
+        shown->setItemData(shown->count() - 1, FromStd(c.tip), Qt::ToolTipRole);
+    }
+    // The list as wide as its longest entry, the box as wide as the row leaves it.
+    shown->view()->setMinimumWidth(shown->view()->sizeHintForColumn(0) + 24);
     shown->setCurrentIndex(static_cast<int>(chosen));
 }
 
@@ -319,51 +322,6 @@ void TfrmHistory::warn(const std::string& text) {
 
 void TfrmHistory::postLoaded() {
     QMetaObject::invokeMethod(this, [this] { guarded([this] { presenter_.Loaded(); }); }, Qt::QueuedConnection);
-}
-
-// ---- The main window's status line ----
-
-THistoryStatus::THistoryStatus(std::function<QString()> compactorPath, std::function<QString()> configPath,
-                               QWidget* parent)
-    : QLabel(parent), compactorPath_(std::move(compactorPath)), configPath_(std::move(configPath)) {
-    setObjectName(QStringLiteral("lblLastRun"));
-    watcher_ = new QFutureWatcher<std::string>(this);
-    connect(watcher_, &QFutureWatcherBase::finished, this, [this] { guarded([this] { refreshed(); }); });
-    auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, [this] { guarded([this] { Refresh(); }); });
-    timer->start(3000);
-}
-
-THistoryStatus::~THistoryStatus() {
-    watcher_->waitForFinished();
-}
-
-void THistoryStatus::Refresh() {
-    if (busy_) {
-        again_ = true;
-        return;
-    }
-    asked_ = configPath_();
-    if (asked_.isEmpty()) {
-        setText(QString());
-        return;
-    }
-    busy_ = true;
-    watcher_->setFuture(QtConcurrent::run([this, path = CompactorFileOf(ToStd(compactorPath_()), HistoryFileName),
-                                           config = ToStd(asked_)] {
-        return LastRunTextOf(cache_.get(path).contents.records, config);
-    }));
-}
-
-void THistoryStatus::refreshed() {
-    busy_ = false;
-    // The answer for a configuration no longer shown is dropped.
-    if (asked_ == configPath_())
-        setText(QString::fromUtf8(watcher_->result()));
-    if (again_ || asked_ != configPath_()) {
-        again_ = false;
-        Refresh();
-    }
 }
 
 } // namespace quillet::admin

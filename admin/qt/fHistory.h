@@ -4,11 +4,9 @@
 #pragma once
 
 #include "admin/HistoryPresenter.h"
-#include "core/HistorySummary.h"
 #include "ui/qt/Text.h"
 
 #include <QAbstractTableModel>
-#include <QFutureWatcher>
 #include <QLabel>
 #include <QString>
 #include <QWidget>
@@ -23,7 +21,7 @@ class QChartView;
 
 namespace quillet::admin {
 
-// The presenter's rows as a table: failures red, skips yellow, the whole path as a tip.
+// The presenter's rows as a table, highlighted as the presenter says, the whole path as a tip.
 class HistoryTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -90,29 +88,6 @@ private:
 
     HistoryPresenter presenter_;
     HistoryTableModel* model_ = nullptr;
-};
-
-// The main window's status line: how the shown configuration last ran. Looks at the
-// history again every few seconds, on the worker thread, and reads it only when it
-// changed.
-class THistoryStatus : public QLabel {
-    Q_OBJECT
-public:
-    THistoryStatus(std::function<QString()> compactorPath, std::function<QString()> configPath,
-                   QWidget* parent = nullptr);
-    ~THistoryStatus() override;
-    void Refresh();
-
-private:
-    void refreshed();
-
-    std::function<QString()> compactorPath_;
-    std::function<QString()> configPath_;
-    HistoryFileCache cache_; // used by one worker at a time
-    QFutureWatcher<std::string>* watcher_ = nullptr;
-    QString asked_;     // the configuration the running worker looks up
-    bool busy_ = false; // a worker runs, or its result is not shown yet
-    bool again_ = false;
 };
 
 } // namespace quillet::admin

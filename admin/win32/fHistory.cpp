@@ -19,11 +19,14 @@ namespace {
 constexpr UINT WmLoaded = WM_APP + 1;
 constexpr UINT_PTR TimerWatch = 1;
 const char ChartClass[] = "QuilletChart";
-const int ColumnWidths[HistoryColumnCount] = {110, 120, 150, 76, 76, 76, 70, 64, 170};
-const COLORREF Palette[] = {RGB(0, 90, 200), RGB(0, 160, 60), RGB(200, 120, 0)};
-// Client area in 96-dpi pixels: the default fits 1366x768 with a taskbar; below the
-// minimum the filter row would be cut.
-constexpr int DefaultWidth = 980, DefaultHeight = 600, MinimumWidth = 900, MinimumHeight = 460;
+// Client area in 96-dpi pixels: the default fits 1366x768 with a taskbar, the minimum
+// an 800x600 screen with room to spare; the layout holds at every size between.
+constexpr int DefaultWidth = 980, DefaultHeight = 600, MinimumWidth = 560, MinimumHeight = 380;
+constexpr int MeasuredRows = 200; // columns fit the newest rows, which show first
+
+COLORREF ColourOf(Rgb c) {
+    return RGB(c.r, c.g, c.b);
+}
 
 SYSTEMTIME SystemTimeOf(Date date) {
     int y = 0, m = 0, d = 0;
@@ -49,7 +52,7 @@ void DrawChart(HDC dc, const RECT& area, const HistoryChart& chart) {
     for (std::size_t i = chart.series.size(); chart.series.size() > 1 && i-- > 0;) {
         const std::wstring name = Wide(chart.series[i].name);
         legend -= Extent(dc, name).cx + 24;
-        HPEN pen = CreatePen(PS_SOLID, 2, Palette[i % 3]);
+        HPEN pen = CreatePen(PS_SOLID, 2, ColourOf(SeriesColours[i % std::size(SeriesColours)]));
         HGDIOBJ old = SelectObject(dc, pen);
         MoveToEx(dc, legend, area.top + 3 + line / 2, nullptr);
         LineTo(dc, legend + 14, area.top + 3 + line / 2);
@@ -59,18 +62,19 @@ void DrawChart(HDC dc, const RECT& area, const HistoryChart& chart) {
     }
     RECT title{area.left + 6, area.top + 3, legend - 6, area.top + 3 + line};
     DrawTextW(dc, Wide(chart.title).c_str(), -1, &title, DT_LEFT | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    if (!chart.note.empty()) {
+        RECT middle = area;
+        DrawTextW(dc, Wide(chart.note).c_str(), -1, &middle, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        return;
+    }
 
     int labelWidth = 0;
     for (const AxisTick& tick : chart.y.ticks)
         labelWidth = std::max<int>(labelWidth, Extent(dc, Wide(tick.label)).cx);
     const RECT plot{area.left + 10 + labelWidth, area.top + 8 + line + line / 2, area.right - 10,
                     area.bottom - 6 - 2 * line};
-    auto x = [&](double v) {
-        return static_cast<int>(plot.left) + static_cast<int>((v - chart.x.low) / (chart.x.high - chart.x.low) * (plot.right - plot.left));
-    };
-    auto y = [&](double v) {
-        return static_cast<int>(plot.bottom) - static_cast<int>((v - chart.y.low) / (chart.y.high - chart.y.low) * (plot.bottom - plot.top));
-    };
+    auto x = [&](double v) { return static_cast<int>(plot.left + chart.x.fraction(v) * (plot.right - plot.left)); };
+    auto y = [&](double v) { return static_cast<int>(plot.bottom - chart.y.fraction(v) * (plot.bottom - plot.top)); };
     HPEN grid = CreatePen(PS_SOLID, 1, RGB(225, 225, 225));
     HGDIOBJ old = SelectObject(dc, grid);
     for (const AxisTick& tick : chart.y.ticks) {
@@ -94,7 +98,7 @@ void DrawChart(HDC dc, const RECT& area, const HistoryChart& chart) {
     LineTo(dc, plot.left, plot.bottom);
     LineTo(dc, plot.right, plot.bottom);
     for (std::size_t i = 0; i < chart.series.size(); ++i) {
-        HPEN pen = CreatePen(PS_SOLID, 2, Palette[i % 3]);
+        HPEN pen = CreatePen(PS_SOLID, 2, ColourOf(SeriesColours[i % std::size(SeriesColours)]));
         SelectObject(dc, pen);
         std::vector<POINT> points;
         for (const ChartPoint& p : chart.series[i].points)
@@ -135,6 +139,7 @@ LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 void RegisterChartClass() {
     static const bool registered = [] {
         WNDCLASSW wc{};
+        wc.style = CS_HREDRAW | CS_VREDRAW; // drawn whole at every size
         wc.lpfnWndProc = ChartProc;
         wc.cbWndExtra = sizeof(LONG_PTR);
         wc.hInstance = ui::win32::Instance();
@@ -163,7 +168,7 @@ TfrmHistory::~TfrmHistory() {
 void TfrmHistory::createControls() {
     auto& l = layout_;
     const DWORD combo = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
-    const DWORD picker = WS_VISIBLE | WS_TABSTOP | DTS_SHORTDATEFORMAT;
+    const DWORD picker = WS_VISIBLE | WS_TABSTOP;
     const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
     const char* const labels[] = {"&Configuration:", "&Database:", "O&utcome:", "&From:", "&To:"};
     HWND* const boxes[] = {&cbConfiguration, &cbDatabase, &cbOutcome, &dtFrom, &dtTo};
@@ -171,6 +176,19 @@ void TfrmHistory::createControls() {
         filterRow_[2 * i] = l.add("STATIC", labels[i], WS_VISIBLE, 0, 0, 0, 0);
         filterRow_[2 * i + 1] = *boxes[i] = i < 3 ? l.add("COMBOBOX", "", combo, 0, 0, 0, 0, idConfiguration + i)
                                                   : l.add("SysDateTimePick32", "", picker, 0, 0, 0, 0, idConfiguration + i);
+    }
+    for (HWND date : {dtFrom, dtTo}) // as the table and the log write dates
+        SendMessageW(date, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"yyyy-MM-dd"));
+    tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, hwnd(), nullptr,
+                            ui::win32::Instance(), nullptr);
+    for (HWND filter : {cbConfiguration, cbDatabase}) {
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = hwnd();
+        tool.uId = reinterpret_cast<UINT_PTR>(filter);
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
     btnSpreadsheet = l.add("BUTTON", "Open in &spreadsheet", button, 0, 0, 0, 0, idSpreadsheet);
     btnShowFile = l.add("BUTTON", "Show f&ile", button, 0, 0, 0, 0, idShowFile);
@@ -186,7 +204,7 @@ void TfrmHistory::createControls() {
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         column.fmt = which >= HistoryColumn::SizeBefore && which <= HistoryColumn::Seconds ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        column.cx = l.px(ColumnWidths[c]);
+        column.cx = l.px(80);
         column.pszText = title.data();
         SendMessageW(Table, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
     }
@@ -197,49 +215,78 @@ void TfrmHistory::createControls() {
     lblLog = l.add("STATIC", "error.log", WS_VISIBLE | SS_NOPREFIX, 0, 0, 0, 0);
     memLog = l.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY, 0, 0,
                    0, 0, 0, WS_EX_CLIENTEDGE);
-    l.sizeClient(DefaultWidth, DefaultHeight);
+    // No larger than the screen's work area.
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int dpi = static_cast<int>(l.dpi());
+    l.sizeClient(std::min(DefaultWidth, MulDiv(work.right - work.left, 96, dpi) - 16),
+                 std::min(DefaultHeight, MulDiv(work.bottom - work.top, 96, dpi) - 48));
     arrange();
 }
 
-// The filter row and the buttons keep their size; the table, the charts and the log
-// share what the window has left.
+// The filters flow over as many lines as the width needs, the buttons keep their size,
+// and the table, the charts and the log share the height that is left.
 void TfrmHistory::arrange() {
     if (!memLog)
         return; // still being made
     RECT client{};
     GetClientRect(hwnd(), &client);
-    const int dpi = static_cast<int>(layout_.dpi());
+    auto& l = layout_;
+    const int dpi = static_cast<int>(l.dpi());
     const int width = std::max(MinimumWidth, MulDiv(client.right, 96, dpi));
     const int height = std::max(MinimumHeight, MulDiv(client.bottom, 96, dpi));
-    auto& l = layout_;
-    // Labels as wide as their text in the window's font; the configuration and database
-    // boxes share what the fixed boxes leave.
-    int labels[5], sum = 0;
+    int labels[5];
     HDC dc = GetDC(hwnd());
     HGDIOBJ font = SelectObject(dc, l.font());
     for (int i = 0; i < 5; ++i)
-        sum += labels[i] = MulDiv(Extent(dc, Wide(ui::win32::WindowText(filterRow_[2 * i]))).cx, 96, dpi) + 2;
+        labels[i] = MulDiv(Extent(dc, Wide(ui::win32::WindowText(filterRow_[2 * i]))).cx, 96, dpi) + 4;
     SelectObject(dc, font);
     ReleaseDC(hwnd(), dc);
-    const int flexible = std::max(120, (width - 16 - sum - 100 - 2 * 92 - 5 * 12 + 10) / 2);
-    const int boxes[] = {flexible, flexible, 100, 92, 92};
-    for (int i = 0, x = 8; i < 5; ++i) {
-        l.move(filterRow_[2 * i], x, 11, labels[i], 16);
-        x += labels[i] + 2;
-        l.move(filterRow_[2 * i + 1], x, 8, boxes[i], i < 3 ? 200 : 21);
-        x += boxes[i] + 10;
+    // The path boxes take what the others leave on their line, between 140 and 320.
+    const int fixed = labels[2] + labels[3] + labels[4] + 120 + 2 * 100 + 5 * 10;
+    const bool oneLine = width - 16 - fixed - labels[0] - labels[1] >= 2 * 140;
+    const int paths = std::clamp((width - 16 - (oneLine ? fixed : 20) - labels[0] - labels[1]) / 2, 80, 320);
+    const int boxes[] = {paths, paths, 120, 100, 100};
+    int x = 8, y = 8;
+    for (int i = 0; i < 5; ++i) {
+        if (i == 2 && !oneLine)
+            x = 8, y += 28;
+        l.move(filterRow_[2 * i], x, y + 3, labels[i], 16);
+        l.move(filterRow_[2 * i + 1], x + labels[i], y, boxes[i], i < 3 ? 200 : 22);
+        x += labels[i] + boxes[i] + 10;
     }
-    l.move(btnShowFile, width - 88, 36, 80, 23);
-    l.move(btnSpreadsheet, width - 222, 36, 128, 23);
-    l.move(lblTotals, 8, 40, width - 240, 16);
-    l.move(lblFile, 8, 64, width - 16, 16);
-    const int rest = height - 84 - 8 - 16 - 24;
-    const int table = rest * 50 / 100, charts = rest * 31 / 100, log = rest - table - charts;
-    l.move(Table, 8, 84, width - 16, table);
-    l.move(SizeChart, 8, 92 + table, (width - 24) / 2, charts);
-    l.move(SavedChart, 16 + (width - 24) / 2, 92 + table, (width - 24) / 2, charts);
-    l.move(lblLog, 8, 100 + table + charts, width - 16, 16);
-    l.move(memLog, 8, 116 + table + charts, width - 16, log);
+    y += 32;
+    l.move(btnShowFile, width - 88, y, 80, 23);
+    l.move(btnSpreadsheet, width - 224, y, 128, 23);
+    l.move(lblTotals, 8, y + 4, width - 240, 16);
+    l.move(lblFile, 8, y + 30, width - 16, 16);
+    y += 52;
+    const int rest = height - y - 8 - 8 - 8 - 18;
+    const int table = rest * 45 / 100, charts = rest * 33 / 100, log = rest - table - charts;
+    const int half = (width - 24) / 2;
+    l.move(Table, 8, y, width - 16, table);
+    y += table + 8;
+    l.move(SizeChart, 8, y, half, charts);
+    l.move(SavedChart, 16 + half, y, width - 24 - half, charts);
+    y += charts + 8;
+    l.move(lblLog, 8, y, width - 16, 16);
+    l.move(memLog, 8, y + 18, width - 16, log);
+}
+
+// Every column as wide as its title and the widest of the first rows.
+void TfrmHistory::sizeColumns() {
+    const HistoryQuery& query = presenter_.Query();
+    HDC dc = GetDC(Table);
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(Table, WM_GETFONT, 0, 0)));
+    for (int c = 0; c < HistoryColumnCount; ++c) {
+        const auto column = static_cast<HistoryColumn>(c);
+        int widest = Extent(dc, Wide(HistoryColumnTitle(column))).cx + layout_.px(20);
+        for (std::size_t row = 0; row < std::min<std::size_t>(query.rowCount(), MeasuredRows); ++row)
+            widest = std::max<int>(widest, Extent(dc, Wide(query.cellText(row, column))).cx + layout_.px(14));
+        SendMessageW(Table, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), widest);
+    }
+    SelectObject(dc, font);
+    ReleaseDC(Table, dc);
 }
 
 void TfrmHistory::Show(HWND owner) {
@@ -297,6 +344,15 @@ LRESULT TfrmHistory::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TfrmHistory::notify(NMHDR* header) {
+    if (header->code == TTN_GETDISPINFOW) { // a path box's tip: the whole path chosen
+        auto* tip = reinterpret_cast<NMTTDISPINFOW*>(header);
+        const auto& tips = tipsOf_[reinterpret_cast<HWND>(header->idFrom) == cbDatabase];
+        const auto chosen = static_cast<std::size_t>(
+            SendMessageW(reinterpret_cast<HWND>(header->idFrom), CB_GETCURSEL, 0, 0));
+        tip_ = chosen < tips.size() ? Wide(tips[chosen]) : std::wstring();
+        tip->lpszText = tip_.data();
+        return 0;
+    }
     if ((header->hwndFrom == dtFrom || header->hwndFrom == dtTo) && header->code == DTN_DATETIMECHANGE) {
         const SYSTEMTIME& t = reinterpret_cast<NMDATETIMECHANGE*>(header)->st;
         presenter_.DateChosen(header->hwndFrom == dtFrom ? DateBox::From : DateBox::To,
@@ -320,13 +376,9 @@ LRESULT TfrmHistory::notify(NMHDR* header) {
     case LVN_COLUMNCLICK:
         presenter_.SortClicked(static_cast<HistoryColumn>(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem));
         return 0;
-    case LVN_KEYDOWN: {
-        // Ctrl+1 to Ctrl+9 sort by a column as a click on its title does.
-        const WORD key = reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey;
-        if ((GetKeyState(VK_CONTROL) & 0x8000) && key >= '1' && key < '1' + HistoryColumnCount)
-            presenter_.SortClicked(static_cast<HistoryColumn>(key - '1'));
+    case LVN_KEYDOWN:
+        presenter_.KeyPressed(reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey, GetKeyState(VK_CONTROL) < 0);
         return 0;
-    }
     case LVN_ITEMCHANGED: {
         const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
         if ((change->uChanged & LVIF_STATE) && ((change->uNewState ^ change->uOldState) & LVIS_SELECTED)) {
@@ -339,17 +391,13 @@ LRESULT TfrmHistory::notify(NMHDR* header) {
         return 0;
     }
     case NM_CUSTOMDRAW: {
-        // Failures red, skips yellow.
         auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
         if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
             return CDRF_NOTIFYITEMDRAW;
         const auto row = static_cast<std::size_t>(draw->nmcd.dwItemSpec);
         if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && row < presenter_.Query().rowCount()) {
-            const OutcomeKind kind = presenter_.Query().kindAt(row);
-            if (kind == OutcomeKind::Failed)
-                draw->clrTextBk = RGB(255, 205, 205);
-            else if (kind == OutcomeKind::Skipped)
-                draw->clrTextBk = RGB(255, 245, 180);
+            if (const auto shade = HighlightOf(presenter_.Query().kindAt(row)))
+                draw->clrTextBk = ColourOf(*shade);
         }
         return CDRF_DODEFAULT;
     }
@@ -364,6 +412,7 @@ HWND TfrmHistory::box(FilterBox which) const {
 
 void TfrmHistory::showRows() {
     SendMessageW(Table, LVM_SETITEMCOUNT, presenter_.Query().rowCount(), LVSICF_NOSCROLL);
+    sizeColumns();
     InvalidateRect(Table, nullptr, FALSE);
 }
 
@@ -398,8 +447,22 @@ void TfrmHistory::showSort(HistoryColumn column, bool descending) {
 void TfrmHistory::showChoices(FilterBox which, const std::vector<FilterChoice>& choices, std::size_t chosen) {
     HWND shown = box(which);
     SendMessageW(shown, CB_RESETCONTENT, 0, 0);
-    for (const FilterChoice& choice : choices)
-        SendMessageW(shown, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(choice.text).c_str()));
+    if (which != FilterBox::Outcome)
+        tipsOf_[which == FilterBox::Database].clear();
+    HDC dc = GetDC(shown);
+    HGDIOBJ font = SelectObject(dc, layout_.font());
+    int widest = 0;
+    for (const FilterChoice& choice : choices) {
+        const std::wstring text = Wide(choice.text);
+        SendMessageW(shown, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        widest = std::max<int>(widest, Extent(dc, text).cx);
+        if (which != FilterBox::Outcome)
+            tipsOf_[which == FilterBox::Database].push_back(choice.tip);
+    }
+    SelectObject(dc, font);
+    ReleaseDC(shown, dc);
+    // The list as wide as its longest entry, whatever the box's width.
+    SendMessageW(shown, CB_SETDROPPEDWIDTH, widest + GetSystemMetrics(SM_CXVSCROLL) + layout_.px(8), 0);
     SendMessageW(shown, CB_SETCURSEL, chosen, 0);
 }
 

@@ -1,7 +1,7 @@
 // The history window's Win32 face: what the compactor's passes did, from
-// "compact-history.csv" and "error.log". A table (failures red, skips yellow) with
-// filters and totals, two charts drawn with GDI, and the log lines of the selected pass;
-// it shows what HistoryPresenter decides and forwards the user's input to it.
+// "compact-history.csv" and "error.log". A table with filters and totals, two charts
+// drawn with GDI, and the log lines of the selected pass; it shows what
+// HistoryPresenter decides and forwards the user's input to it.
 #pragma once
 
 #include "admin/HistoryPresenter.h"
@@ -41,6 +41,7 @@ protected:
 private:
     void createControls();
     void arrange();
+    void sizeColumns();
     LRESULT notify(NMHDR* header);
     HWND box(FilterBox which) const;
 
@@ -59,6 +60,9 @@ private:
     void postLoaded() override;
 
     HWND filterRow_[10] = {}; // labels and boxes, left to right
+    HWND tips_ = nullptr;     // the path boxes' tips
+    std::vector<std::string> tipsOf_[2]; // the configurations' and databases' paths
+    std::wstring tip_;
     HistoryChart sizeChart_, savedChart_;
     std::wstring cell_;    // the text handed to the table last
     int selectedRow_ = -1; // as the table's notifications tell

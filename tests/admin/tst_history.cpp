@@ -126,9 +126,9 @@ void HistoryTest::theControlsShowWhatThePresenterDecides() {
 
     // The boxes filter; the database box follows the configuration.
     w->cbOutcome->setCurrentIndex(w->cbOutcome->findText("Skipped"));
-    QCOMPARE(Column(*w, int(HistoryColumn::Outcome)), QStringList({"no-space", "in-use"}));
+    QCOMPARE(Column(*w, int(HistoryColumn::Outcome)), QStringList({"No space", "In use"}));
     w->cbOutcome->setCurrentIndex(0);
-    w->cbConfiguration->setCurrentIndex(w->cbConfiguration->findText(world.other()));
+    w->cbConfiguration->setCurrentIndex(w->cbConfiguration->findData(world.other(), Qt::ToolTipRole));
     QCOMPARE(w->cbDatabase->count(), 2);
     w->cbConfiguration->setCurrentIndex(0);
     w->dtFrom->setDate(QDate(2026, 12, 7));
@@ -137,15 +137,15 @@ void HistoryTest::theControlsShowWhatThePresenterDecides() {
 
     // A title click sorts through the presenter; the selection stays on its record and
     // charts it; the log shows what its pass wrote.
-    w->Table->selectRow(Column(*w, int(HistoryColumn::Outcome)).indexOf("in-use"));
+    w->Table->selectRow(Column(*w, int(HistoryColumn::Outcome)).indexOf("In use"));
     QCOMPARE(w->memLog->toPlainText(), FromStd(line));
     QVERIFY(w->lblLog->text().startsWith("error.log, pass of 2026-12-07 01:00"));
     emit w->Table->horizontalHeader()->sectionClicked(int(HistoryColumn::Saved));
     QCOMPARE(w->Table->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
     QCOMPARE(Column(*w, int(HistoryColumn::Saved)), QStringList({"", "1.0 MB", "300.0 MB"}));
     const int selected = w->Table->selectionModel()->selectedRows().value(0).row();
-    QCOMPARE(model.index(selected, int(HistoryColumn::Outcome)).data().toString(), QStringLiteral("in-use"));
-    QCOMPARE(w->SizeChart->chart()->title(), QStringLiteral("Size of stock.mdb"));
+    QCOMPARE(model.index(selected, int(HistoryColumn::Outcome)).data().toString(), QStringLiteral("In use"));
+    QCOMPARE(w->SizeChart->chart()->title(), QStringLiteral("Size of stock.mdb\nNothing to show"));
     w->dtFrom->setDate(QDate(2026, 12, 6));
     w->dtTo->setDate(QDate(2026, 12, 8));
     w->Table->selectRow(Column(*w, int(HistoryColumn::Database)).indexOf("orders.mdb"));

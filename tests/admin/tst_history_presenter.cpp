@@ -138,7 +138,7 @@ TEST(HistoryPresenter, ReadsOffTheWindowThreadAndShowsTheHistory) {
 
     EXPECT_EQ(w.view.rowsShown, 4u);
     EXPECT_EQ(w.view.totals, "3 passes, 2 databases compacted, 1 failure, 600.0 MB saved");
-    EXPECT_EQ(w.view.choices[FilterBox::Configuration].first, (Texts{"All configurations", Cfg, Other}));
+    EXPECT_EQ(w.view.choices[FilterBox::Configuration].first, (Texts{"All configurations", "nightly.cfg", "other.cfg"}));
     EXPECT_EQ(w.view.choices[FilterBox::Database].first.size(), 4u);
     EXPECT_EQ(w.view.dates, std::pair(EncodeDate(2026, 12, 6), EncodeDate(2026, 12, 7)));
     EXPECT_EQ(w.view.fileNote.rfind(w.history() + " (", 0), 0u);
@@ -176,8 +176,8 @@ TEST(HistoryPresenter, FiltersSortAndASelectionThatFollowsItsRecord) {
     EXPECT_EQ(w.presenter.Query().recordAt(*w.view.selection).start, N2);
 
     // The database box follows the configuration; a selection filtered away goes.
-    w.view.choose(FilterBox::Configuration, Other);
-    EXPECT_EQ(w.view.choices[FilterBox::Database].first, (Texts{"All databases", "/db/x.mdb"}));
+    w.view.choose(FilterBox::Configuration, "other.cfg");
+    EXPECT_EQ(w.view.choices[FilterBox::Database].first, (Texts{"All databases", "x.mdb"}));
     EXPECT_EQ(w.view.rowsShown, 1u);
     EXPECT_EQ(w.view.selection, std::nullopt);
     EXPECT_EQ(w.view.size.title, "Size of the databases of other.cfg");
@@ -234,7 +234,48 @@ TEST(HistoryPresenter, OpensTheFileAndItsFolderOrSaysWhyNot) {
     EXPECT_EQ(w.view.opened, (Texts{w.history(), w.dir.path().string()}));
     w.view.openSucceeds = false;
     w.presenter.ShowFile();
-    EXPECT_EQ(w.view.warnings.back(), "Could not open " + w.dir.path().string() + ".");
+    EXPECT_EQ(w.view.warnings.back(),
+              "Could not open " + w.dir.path().string() + ": the desktop has no program to show folders.");
+    w.presenter.OpenInSpreadsheet();
+    EXPECT_EQ(w.view.warnings.back(),
+              "Could not open " + w.history() + ": no program on this computer is set to open .csv files.");
+}
+
+// Rules that both faces follow: the keys, the highlight, the words, the names.
+TEST(HistoryPresenter, KeysHighlightsWordsAndNamesAreTheSameInBothFaces) {
+    Window w;
+    ASSERT_TRUE(platform::ReplaceFileContent(w.history(), HistoryText(Sample())));
+    w.presenter.Reload();
+    ASSERT_TRUE(w.settle());
+    EXPECT_TRUE(w.presenter.KeyPressed('3', true));
+    EXPECT_EQ(w.view.sort, std::pair(HistoryColumn::Database, false));
+    EXPECT_FALSE(w.presenter.KeyPressed('3', false));
+    EXPECT_FALSE(w.presenter.KeyPressed('0', true));
+    EXPECT_FALSE(w.presenter.KeyPressed('1' + HistoryColumnCount, true));
+
+    EXPECT_FALSE(HighlightOf(OutcomeKind::Compacted));
+    ASSERT_TRUE(HighlightOf(OutcomeKind::Failed) && HighlightOf(OutcomeKind::Skipped));
+    EXPECT_NE(HighlightOf(OutcomeKind::Failed)->g, HighlightOf(OutcomeKind::Skipped)->g);
+
+    // One word for an outcome wherever it shows; the filter still stands for the code.
+    const std::size_t inUse = w.rowOf("/db/x.mdb");
+    EXPECT_EQ(w.presenter.Query().cellText(inUse, HistoryColumn::Outcome), "In use");
+    const Texts& outcomes = w.view.choices[FilterBox::Outcome].first;
+    EXPECT_NE(std::find(outcomes.begin(), outcomes.end(), "In use"), outcomes.end());
+    EXPECT_EQ(std::find(outcomes.begin(), outcomes.end(), "in-use"), outcomes.end());
+    w.view.choose(FilterBox::Outcome, "In use");
+    EXPECT_EQ(w.view.rowsShown, 1u);
+
+    // File names in the boxes, the path as the tip; a name that two paths share shows them.
+    const auto choices = w.presenter.Query().configurationChoices();
+    EXPECT_EQ(choices.at(1), (FilterChoice{"nightly.cfg", Cfg, Cfg}));
+    auto records = Sample();
+    records.push_back(Rec(N2, "/other/nightly.cfg", "/db/x.mdb", "ok", MB, MB));
+    ASSERT_TRUE(platform::ReplaceFileContent(w.history(), HistoryText(records)));
+    w.presenter.Reload();
+    ASSERT_TRUE(w.settle());
+    EXPECT_EQ(w.view.choices[FilterBox::Configuration].first,
+              (Texts{"All configurations", Cfg, "other.cfg", "/other/nightly.cfg"}));
 }
 
 TEST(HistoryChart, AxesHaveDistinctRoundTicksThatCoverThePoints) {
@@ -247,7 +288,11 @@ TEST(HistoryChart, AxesHaveDistinctRoundTicksThatCoverThePoints) {
     EXPECT_EQ(Labels(MegabyteAxis(1.1, 5)), (Texts{"0 MB", "0.5 MB", "1 MB", "1.5 MB"}));
     EXPECT_EQ(Labels(MegabyteAxis(0.03, 5)), (Texts{"0 MB", "0.01 MB", "0.02 MB", "0.03 MB", "0.04 MB"}));
     EXPECT_EQ(Labels(MegabyteAxis(1323, 5)), (Texts{"0 MB", "500 MB", "1000 MB", "1500 MB"}));
-    EXPECT_EQ(Labels(MegabyteAxis(0, 5)), (Texts{"0 MB", "0.5 MB", "1 MB", "1.5 MB"}));
+    // Nothing to chart: no scale, but a note.
+    const HistoryChart none = ChartOf("Saved", {{"Saved", {}}});
+    EXPECT_TRUE(none.x.ticks.empty() && none.y.ticks.empty());
+    EXPECT_EQ(none.note, NothingToShow);
+    EXPECT_TRUE(ChartOf("Saved", {{"Saved", {{night, 1.0}}}}).note.empty());
 
     // Two months of nights: at most four dates, a week or more apart, all inside.
     const ChartAxis months = DayAxis(night, night + 60 * 86400, 4);

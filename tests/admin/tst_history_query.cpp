@@ -114,11 +114,11 @@ TEST(HistoryQuery, RowsTotalsFiltersAndSorting) {
     HistoryFilter f = q.filter();
     f.outcome = AnyFailure;
     q.setFilter(f);
-    EXPECT_EQ(Column(q, C::Outcome), (Texts{"backup-failed", "not-started", "timed-out", "failed"}));
+    EXPECT_EQ(Column(q, C::Outcome), (Texts{"Backup failed", "Not started", "Timed out", "Failed"}));
     EXPECT_EQ(q.totalsText(), "2 passes, 0 databases compacted, 4 failures, 0 bytes saved");
     f.outcome = AnySkip;
     q.setFilter(f);
-    EXPECT_EQ(Column(q, C::Outcome), (Texts{"no-space", "in-use"}));
+    EXPECT_EQ(Column(q, C::Outcome), (Texts{"No space", "In use"}));
     f.outcome = "defragmented";
     q.setFilter(f);
     EXPECT_EQ(q.totalsText(), "1 pass, 0 databases compacted, 0 failures, 0 bytes saved");
@@ -133,7 +133,7 @@ TEST(HistoryQuery, RowsTotalsFiltersAndSorting) {
     f.configuration = Cfg;
     f.database = "/db/stock.mdb";
     q.setFilter(f);
-    EXPECT_EQ(Column(q, C::Outcome), (Texts{"timed-out", "in-use", "failed"}));
+    EXPECT_EQ(Column(q, C::Outcome), (Texts{"Timed out", "In use", "Failed"}));
     f.configuration = Other;
     q.setFilter(f);
     EXPECT_EQ(q.filter().database, "");

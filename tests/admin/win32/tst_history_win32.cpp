@@ -22,6 +22,7 @@ namespace {
 
 // Greek, Cyrillic, CJK and a character outside the Basic Multilingual Plane.
 const std::string Nightly = "C:\\cfg\\\xCE\x9D\xCF\x85\xCF\x87\xCF\x84\xCE\xB5\xCF\x81\xCE\xB9\xCE\xBD\xCE\xAE.cfg";
+const std::string NightlyName = Nightly.substr(7);
 const std::string Orders = "C:\\db\\\xD0\xB7\xD0\xB0\xD0\xBA\xD0\xB0\xD0\xB7\xD1\x8B.mdb";
 const std::string Stock = "C:\\db\\\xE6\x95\xB0\xE6\x8D\xAE \xF0\x9F\x93\x8A.mdb";
 
@@ -77,6 +78,29 @@ protected:
         return quillet::ui::win32::PreTranslate(msg);
     }
 
+    // The controls' rectangles as the window shows them, in its client area.
+    void ExpectLaidOut(const char* when) {
+        RECT client{};
+        GetClientRect(window->hwnd(), &client);
+        std::vector<RECT> shown;
+        for (HWND child = GetWindow(window->hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(child))
+                continue;
+            RECT r{};
+            GetWindowRect(child, &r);
+            MapWindowPoints(nullptr, window->hwnd(), reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom)
+                << when << ": " << GetDlgCtrlID(child) << " at " << r.left << "," << r.top << "-" << r.right << ","
+                << r.bottom << " outside " << client.right << "x" << client.bottom;
+            for (const RECT& other : shown) {
+                RECT both{};
+                EXPECT_FALSE(IntersectRect(&both, &r, &other)) << when << ": " << GetDlgCtrlID(child) << " overlaps";
+            }
+            shown.push_back(r);
+        }
+        EXPECT_GE(shown.size(), 17u) << when;
+    }
+
     test::TempFolder dir;
     std::unique_ptr<TfrmHistory> window;
 };
@@ -100,7 +124,7 @@ TEST_F(History, TheControlsShowEveryCellAndNameAsTheModelHoldsThem) {
     EXPECT_EQ(test::ShownText(window->lblTotals), "3 passes, 2 databases compacted, 1 failure, 1.3 GB saved");
     EXPECT_EQ(test::ShownText(window->lblFile), dir.file("compact-history.csv") + " (" + std::to_string(Fixture().size()) +
                                          " bytes) \xE2\x80\x94 1 unreadable line skipped");
-    EXPECT_EQ(Items(window->cbConfiguration), (std::vector<std::string>{"All configurations", "C:\\cfg\\archive.cfg", Nightly}));
+    EXPECT_EQ(Items(window->cbConfiguration), (std::vector<std::string>{"All configurations", "archive.cfg", NightlyName}));
     EXPECT_EQ(Items(window->cbDatabase).size(), 4u);
     EXPECT_EQ(test::ShownText(window->SizeChart), "Select a database to see its size");
 }
@@ -110,10 +134,10 @@ TEST_F(History, FiltersTitlesAndASelectionReachThePresenter) {
     EXPECT_EQ(Rows(), 1);
     EXPECT_EQ(test::ShownText(window->lblTotals), "1 pass, 0 databases compacted, 1 failure, 0 bytes saved");
     Choose(window->cbOutcome, "All outcomes");
-    Choose(window->cbConfiguration, Nightly);
+    Choose(window->cbConfiguration, NightlyName);
     EXPECT_EQ(Rows(), 4);
-    EXPECT_EQ(Items(window->cbDatabase), (std::vector<std::string>{"All databases", Orders, Stock}));
-    Choose(window->cbDatabase, Orders);
+    EXPECT_EQ(Items(window->cbDatabase), (std::vector<std::string>{"All databases", Orders.substr(6), Stock.substr(6)}));
+    Choose(window->cbDatabase, Orders.substr(6));
     EXPECT_EQ(Rows(), 2);
 
     // The second night only, through the picker's notification.
@@ -132,9 +156,9 @@ TEST_F(History, FiltersTitlesAndASelectionReachThePresenter) {
     click.hdr.code = LVN_COLUMNCLICK;
     click.iSubItem = static_cast<int>(HistoryColumn::Outcome);
     SendMessageW(window->hwnd(), WM_NOTIFY, TfrmHistory::idTable, reinterpret_cast<LPARAM>(&click));
-    EXPECT_EQ(test::ListViewCell(window->Table, 0, int(HistoryColumn::Outcome)), "ok");
+    EXPECT_EQ(test::ListViewCell(window->Table, 0, int(HistoryColumn::Outcome)), "Compacted");
     SendMessageW(window->hwnd(), WM_NOTIFY, TfrmHistory::idTable, reinterpret_cast<LPARAM>(&click));
-    EXPECT_EQ(test::ListViewCell(window->Table, 0, int(HistoryColumn::Outcome)), "unchanged");
+    EXPECT_EQ(test::ListViewCell(window->Table, 0, int(HistoryColumn::Outcome)), "Unchanged");
 
     // Selecting a row charts its database and shows its pass's log lines.
     const quillet::platform::LocalDateTime t{2026, 12, 7, 1, 0, 5, 0};
@@ -144,7 +168,7 @@ TEST_F(History, FiltersTitlesAndASelectionReachThePresenter) {
     int orders = -1;
     for (int row = 0; row < Rows() && orders < 0; ++row)
         if (test::ListViewCell(window->Table, row, int(HistoryColumn::When)) == "2026-12-07 01:00" &&
-            test::ListViewCell(window->Table, row, int(HistoryColumn::Outcome)) == "ok")
+            test::ListViewCell(window->Table, row, int(HistoryColumn::Outcome)) == "Compacted")
             orders = row;
     LVITEMW state{};
     state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
@@ -172,6 +196,15 @@ TEST_F(History, KeyboardAndSize) {
     GetClientRect(window->Table, &after);
     EXPECT_GT(after.right, before.right + 30);
     EXPECT_GT(after.bottom, before.bottom);
+
+    // Maximized, restored, and on an 800x600 screen: every control inside the window,
+    // none over another.
+    ShowWindow(window->hwnd(), SW_MAXIMIZE);
+    ExpectLaidOut("maximized");
+    ShowWindow(window->hwnd(), SW_RESTORE);
+    ExpectLaidOut("restored");
+    SetWindowPos(window->hwnd(), nullptr, 0, 0, 800, 560, SWP_NOMOVE | SWP_NOZORDER);
+    ExpectLaidOut("800x600");
 
     Key(window->cbOutcome, WM_KEYDOWN, VK_ESCAPE);
     EXPECT_FALSE(IsWindowVisible(window->hwnd()));
