@@ -76,11 +76,21 @@ std::string_view HistoryColumnTitle(HistoryColumn column) {
     return titles[static_cast<int>(column)];
 }
 
+// A switch, so that a new outcome cannot go without its words.
 std::string OutcomeWords(RunOutcome outcome) {
-    static constexpr std::string_view words[] = {"Compacted", "Unchanged",   "In use",        "No space",
-                                                 "Failed",    "Timed out",   "Not started",   "Backup failed"};
-    const auto index = static_cast<std::size_t>(outcome);
-    return index < std::size(words) ? std::string(words[index]) : std::string();
+    switch (outcome) {
+    case RunOutcome::Ok: return "Compacted";
+    case RunOutcome::Unchanged: return "Unchanged";
+    case RunOutcome::InUse: return "In use";
+    case RunOutcome::NoSpace: return "No space";
+    case RunOutcome::Failed: return "Failed";
+    case RunOutcome::TimedOut: return "Timed out";
+    case RunOutcome::NotStarted: return "Not started";
+    case RunOutcome::BackupFailed: return "Backup failed";
+    case RunOutcome::Damaged: return "Damaged";
+    case RunOutcome::Other: break;
+    }
+    return {};
 }
 
 std::string OutcomeWords(const HistoryRecord& record) {
