@@ -115,38 +115,38 @@ std::optional<MailWhen> WhenOf(const std::string& text) {
 }
 
 // Every refused key, each message naming its field and what it takes.
-std::vector<std::string> Problems(const StoredReportSettings& s) {
-    std::vector<std::string> out;
-    const auto refuse = [&](const char* field, const std::string& value, const char* wanted) {
-        out.push_back(std::string(field) + ": \"" + value + "\" is not " + wanted + ".");
+std::vector<ReportSettingsRefusal> Problems(const StoredReportSettings& s) {
+    std::vector<ReportSettingsRefusal> out;
+    const auto refuse = [&](const char* key, const char* field, const std::string& value, const char* wanted) {
+        out.push_back({key, std::string(field) + ": \"" + value + "\" is not " + wanted + "."});
     };
     const bool mail = !Trimmed(s.mailServer).empty();
     if (mail && !WholeIn(s.mailPort, 1, 65535))
-        refuse("Mail port", s.mailPort, "a port number from 1 to 65535");
+        refuse("MailPort", "Mail port", s.mailPort, "a port number from 1 to 65535");
     if (mail && !SecurityOf(s.mailSecurity))
-        refuse("Mail security", s.mailSecurity, "starttls, tls or none");
+        refuse("MailSecurity", "Mail security", s.mailSecurity, "starttls, tls or none");
     if (mail && !LooksLikeAddress(Trimmed(s.mailFrom)))
-        refuse("Mail from", s.mailFrom, "an e-mail address");
+        refuse("MailFrom", "Mail from", s.mailFrom, "an e-mail address");
     const auto to = Addresses(s.mailTo);
     if (mail && to.empty())
-        refuse("Mail to", s.mailTo, "one or more e-mail addresses separated by commas");
+        refuse("MailTo", "Mail to", s.mailTo, "one or more e-mail addresses separated by commas");
     for (const auto& address : to)
         if (mail && !LooksLikeAddress(address))
-            refuse("Mail to", address, "an e-mail address");
+            refuse("MailTo", "Mail to", address, "an e-mail address");
     if (!WhenOf(s.mailWhen))
-        refuse("Send mail", s.mailWhen, "failures, always or never");
+        refuse("MailWhen", "Send mail", s.mailWhen, "failures, always or never");
     if (!Trimmed(s.pingUrl).empty() && !IsWebAddress(Trimmed(s.pingUrl)))
-        refuse("Ping URL", s.pingUrl, "an https:// or http:// address");
+        refuse("PingUrl", "Ping URL", s.pingUrl, "an https:// or http:// address");
     if (!Trimmed(s.webhookUrl).empty() && !IsWebAddress(Trimmed(s.webhookUrl)))
-        refuse("Webhook URL", s.webhookUrl, "an https:// or http:// address");
+        refuse("WebhookUrl", "Webhook URL", s.webhookUrl, "an https:// or http:// address");
     if (!Trimmed(s.tlsPin).empty() && platform::NormalizedPin(s.tlsPin).empty())
-        refuse("Certificate pin", s.tlsPin, "a SHA-256 fingerprint of 64 hex digits (colons allowed)");
+        refuse("TlsPin", "Certificate pin", s.tlsPin, "a SHA-256 fingerprint of 64 hex digits (colons allowed)");
     if (!WholeIn(s.expectEvery, 1, 24 * 366))
-        refuse("Expect a pass every", s.expectEvery, "a whole number of hours from 1 to 8784");
+        refuse("ExpectEvery", "Expect a pass every", s.expectEvery, "a whole number of hours from 1 to 8784");
     if (!WholeIn(s.grace, 0, 24 * 366))
-        refuse("Grace", s.grace, "a whole number of hours from 0 to 8784");
+        refuse("Grace", "Grace", s.grace, "a whole number of hours from 0 to 8784");
     if (!Trimmed(s.digestAt).empty() && !ClockMinute(s.digestAt))
-        refuse("Digest at", s.digestAt, "a time of day as HH:MM");
+        refuse("DigestAt", "Digest at", s.digestAt, "a time of day as HH:MM");
     return out;
 }
 
@@ -165,16 +165,22 @@ void SaveReportSettings(const std::string& settingsPath, const StoredReportSetti
             throw EIniFileException(settingsPath, platform::LastFileErrorText());
 }
 
-std::optional<std::string> ReportSettingsProblem(const StoredReportSettings& stored) {
+std::optional<ReportSettingsRefusal> FirstReportSettingsRefusal(const StoredReportSettings& stored) {
     auto problems = Problems(stored);
     if (problems.empty())
         return std::nullopt;
     return problems.front();
 }
 
+std::optional<std::string> ReportSettingsProblem(const StoredReportSettings& stored) {
+    auto refusal = FirstReportSettingsRefusal(stored);
+    return refusal ? std::optional<std::string>(std::move(refusal->message)) : std::nullopt;
+}
+
 ReportSettings EffectiveReportSettings(const StoredReportSettings& s) {
     ReportSettings r;
-    r.problems = Problems(s);
+    for (auto& refusal : Problems(s))
+        r.problems.push_back(std::move(refusal.message));
     const auto port = WholeIn(s.mailPort, 1, 65535);
     const auto security = SecurityOf(s.mailSecurity);
     r.mailFrom = Trimmed(s.mailFrom);

@@ -57,6 +57,12 @@ StoredReportSettings ReadStoredReportSettings(const std::string& settingsPath);
 // Writes every key; throws EIniFileException naming the file and the system's reason.
 void SaveReportSettings(const std::string& settingsPath, const StoredReportSettings& stored);
 
+// The first key a user must correct: its name in the file, and the message naming its field.
+struct ReportSettingsRefusal {
+    std::string key;
+    std::string message;
+};
+std::optional<ReportSettingsRefusal> FirstReportSettingsRefusal(const StoredReportSettings& stored);
 // The message for the first key a user must correct, naming its field, or nothing.
 std::optional<std::string> ReportSettingsProblem(const StoredReportSettings& stored);
 ReportSettings EffectiveReportSettings(const StoredReportSettings& stored);

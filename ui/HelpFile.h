@@ -14,6 +14,7 @@ constexpr int HelpTopicAbout = 61;      // F1 in the about box
 constexpr int HelpTopicHomePage = 160;  // the maker's home page could not be opened
 constexpr int HelpTopicScheduler = 190; // help button of the scheduler window
 constexpr int HelpTopicOptions = 200;   // help button of the unattended-pass options
+constexpr int HelpTopicReports = 210;   // help button of the Reports dialog
 
 inline const char* const HelpContentsAnchor = "contents";
 std::string HelpTopicAnchor(int topic);

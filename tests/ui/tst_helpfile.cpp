@@ -60,7 +60,7 @@ TEST(HelpFile, DeliveredFileHasItsTopicsAndIndex) {
     bytes << in.rdbuf();
     const std::string html = bytes.str();
     const HelpText help = RenderHelpText(html);
-    for (int topic : {HelpTopicAbout, HelpTopicHomePage, HelpTopicScheduler, HelpTopicOptions})
+    for (int topic : {HelpTopicAbout, HelpTopicHomePage, HelpTopicScheduler, HelpTopicOptions, HelpTopicReports})
         EXPECT_NE(help.offsetOf(HelpTopicAnchor(topic)), std::string::npos) << topic;
     const auto keywords = ParseHelpIndex(html);
     EXPECT_GE(keywords.size(), 40u);
