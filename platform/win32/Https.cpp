@@ -110,11 +110,11 @@ std::string ErrorWords(DWORD error) {
     }
 }
 
-DeliveryResult SystemFailure(const char* step) {
+DeliveryResult SystemFailure(const char* step, const std::string& url) {
     const DWORD error = ::GetLastError();
     if (IsCertificateError(error))
         return Outcome(Delivery::Final, "TLS", ErrorWords(error));
-    return Outcome(Delivery::Temporary, step, ErrorWords(error));
+    return Outcome(Delivery::Temporary, step, "no answer from " + url + ": " + ErrorWords(error));
 }
 
 HINTERNET OpenSession() {
@@ -232,23 +232,23 @@ DeliveryResult Exchange(HINTERNET request, const HttpRequest& http, const Target
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS; // a redirected POST would lose its body and its pin
     ::WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
     if (pinned && !AcceptPinnedChain(request))
-        return SystemFailure("TLS");
+        return SystemFailure("TLS", http.url);
     const std::wstring headers =
         http.contentType.empty() ? std::wstring() : L"Content-Type: " + win32::Wide(http.contentType) + L"\r\n";
     LimitTo(request, deadline);
     if (!::WinHttpSendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                               static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0,
                               static_cast<DWORD>(http.body.size()), 0))
-        return SystemFailure("connect");
+        return SystemFailure("connect", http.url);
     if (pinned)
         if (auto problem = PinProblem(request, pin))
             return Outcome(Delivery::Final, "TLS", *problem);
     LimitTo(request, deadline);
     if (!WriteBody(request, http.body))
-        return SystemFailure("request");
+        return SystemFailure("request", http.url);
     LimitTo(request, deadline);
     if (!::WinHttpReceiveResponse(request, nullptr))
-        return SystemFailure("request");
+        return SystemFailure("request", http.url);
     return Answer(request);
 }
 
@@ -263,15 +263,15 @@ DeliveryResult SendHttp(const HttpRequest& http) {
         return Outcome(Delivery::Final, "TLS", "TlsPin is no SHA-256 fingerprint (64 hex digits)");
     Handle session(OpenSession());
     if (!session)
-        return SystemFailure("connect");
+        return SystemFailure("connect", http.url);
     Handle connection(::WinHttpConnect(session, target->host.c_str(), target->port, 0));
     if (!connection)
-        return SystemFailure("connect");
+        return SystemFailure("connect", http.url);
     Handle request(::WinHttpOpenRequest(connection, win32::Wide(http.method).c_str(), target->path.c_str(), nullptr,
                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                         target->secure ? WINHTTP_FLAG_SECURE : 0));
     if (!request)
-        return SystemFailure("connect");
+        return SystemFailure("connect", http.url);
     return Exchange(request, http, *target, deadline);
 }
 

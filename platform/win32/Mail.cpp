@@ -71,7 +71,7 @@ public:
                            connection_.TimedOut() ? "no answer within the time limit" : "the server closed the connection");
         if (reply->code / 100 == wanted)
             return std::nullopt;
-        const std::string answer = words.empty() ? reply->text : words + ": " + reply->text;
+        const std::string answer = (words.empty() ? "the server refused the " + std::string(step) : words) + ": " + reply->text;
         return Outcome(reply->code / 100 == 4 ? Delivery::Temporary : Delivery::Final, step, answer, reply->code);
     }
 
@@ -152,7 +152,8 @@ public:
         if (!server_.tlsPin.empty() && pin_.empty())
             return Outcome(Delivery::Final, "TLS", "TlsPin is no SHA-256 fingerprint (64 hex digits)");
         if (auto why = connection_.Connect(host_, server_.port, deadline_))
-            return Outcome(Delivery::Temporary, "connect", *why);
+            return Outcome(Delivery::Temporary, "connect",
+                           "no connection to " + server_.host + " at port " + Port() + ": " + *why);
         Stop stop = Open();
         if (!stop)
             stop = Authenticate();
@@ -175,7 +176,7 @@ private:
         case TlsOutcome::NotTls:
             return Outcome(Delivery::Final, "TLS",
                            server_.security == MailSecurity::Tls
-                               ? "the server at port " + Port() + " does not start with TLS: set MailSecurity=starttls"
+                               ? "the server at port " + Port() + " does not speak TLS from the start: set MailSecurity=starttls"
                                : "the server did not start TLS after " + std::string(step));
         default:
             return Outcome(Delivery::Temporary, "TLS", outcome.reason);
@@ -224,8 +225,8 @@ private:
         if (!offered_.startTls)
             return Outcome(Delivery::Final, "STARTTLS",
                            "the server at port " + Port() +
-                               " offers no STARTTLS, so neither the password nor the report was sent "
-                               "(MailSecurity=starttls)");
+                               " does not offer STARTTLS, so nothing was sent (MailSecurity=starttls never falls "
+                               "back to an unencrypted connection)");
         if (Stop stop = smtp_.Expect(smtp_.Command("STARTTLS"), 2, "STARTTLS"))
             return stop;
         if (Stop stop = Tls("STARTTLS"))

@@ -57,7 +57,7 @@ TEST(Mail, NothingLeavesWithoutTrustedTls) {
     const DeliveryResult noStartTls = SendMail(Server(plain, MailSecurity::StartTls), kEnvelope, kMessage);
     EXPECT_EQ(noStartTls.status, Delivery::Final);
     EXPECT_EQ(noStartTls.step, "STARTTLS");
-    EXPECT_NE(noStartTls.answer.find("offers no STARTTLS"), std::string::npos) << noStartTls.answer;
+    EXPECT_NE(noStartTls.answer.find("does not offer STARTTLS, so nothing was sent"), std::string::npos) << noStartTls.answer;
     const std::string plainLog = plain.read("session.log");
     EXPECT_EQ(plainLog.find("AUTH"), std::string::npos) << plainLog;
     EXPECT_EQ(plainLog.find("MAIL"), std::string::npos) << plainLog;
@@ -106,7 +106,7 @@ TEST(Mail, RefusalsAreFinalAndDelaysTemporary) {
     EXPECT_EQ(unknown.status, Delivery::Final);
     EXPECT_EQ(unknown.step, "recipient");
     EXPECT_EQ(unknown.code, 550);
-    EXPECT_EQ(unknown.answer, "550 5.1.1 no such mailbox");
+    EXPECT_EQ(unknown.answer, "the server refused the recipient: 550 5.1.1 no such mailbox");
     const DeliveryResult later = SendMail(server, kEnvelope, kMessage);
     EXPECT_EQ(later.status, Delivery::Temporary);
     EXPECT_EQ(later.step, "message");
