@@ -149,7 +149,7 @@ private:
 
 } // namespace
 
-std::optional<PassSummary> LastPassOf(const std::vector<HistoryRecord>& records, const std::string& configuration) {
+std::optional<LastPass> LastPassOf(const std::vector<HistoryRecord>& records, const std::string& configuration) {
     SameConfiguration same(configuration);
     const HistoryRecord* last = nullptr;
     std::int64_t lastKey = std::numeric_limits<std::int64_t>::min();
@@ -170,10 +170,10 @@ std::optional<PassSummary> LastPassOf(const std::vector<HistoryRecord>& records,
     for (const HistoryRecord& r : records)
         if (r.start == last->start && r.configuration == last->configuration)
             pass.push_back(&r);
-    return PassSummary{last->start, TotalsOf(pass)};
+    return LastPass{last->start, TotalsOf(pass)};
 }
 
-std::string LastRunText(const PassSummary& pass) {
+std::string LastRunText(const LastPass& pass) {
     const HistoryTotals& t = pass.totals;
     std::string text = "Last run " + StartText(pass.start) + " \xE2\x80\x94 " + std::to_string(t.compacted) +
                        " compacted";

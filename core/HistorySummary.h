@@ -40,14 +40,14 @@ struct HistoryTotals {
 HistoryTotals TotalsOf(const std::vector<const HistoryRecord*>& records);
 
 // The latest pass of a configuration; nullopt when the history has none.
-struct PassSummary {
+struct LastPass {
     std::string start;
     HistoryTotals totals;
 };
-std::optional<PassSummary> LastPassOf(const std::vector<HistoryRecord>& records, const std::string& configuration);
+std::optional<LastPass> LastPassOf(const std::vector<HistoryRecord>& records, const std::string& configuration);
 // "Last run 2026-12-08 01:00 — 3 compacted, 1 failed, 2.4 GB saved" (UTF-8); counts of
 // unchanged and skipped databases appear when there are any.
-std::string LastRunText(const PassSummary& pass);
+std::string LastRunText(const LastPass& pass);
 // The same for a configuration, or "No run recorded" when the history has none.
 std::string LastRunTextOf(const std::vector<HistoryRecord>& records, const std::string& configuration);
 
