@@ -1,5 +1,6 @@
 #include "platform/Https.h"
 
+#include "platform/win32/DeliveryOutcome.h"
 #include "platform/win32/ServerCertificate.h"
 #include "platform/win32/WideText.h"
 
@@ -13,6 +14,7 @@ namespace quillet::platform {
 
 namespace {
 
+using win32::Outcome;
 using Clock = std::chrono::steady_clock;
 
 class Handle {
@@ -56,15 +58,6 @@ std::optional<Target> Parse(const std::string& url) {
     if (target.path.empty())
         target.path = L"/";
     return target;
-}
-
-DeliveryResult Outcome(Delivery status, const char* step, std::string answer, int code = 0) {
-    DeliveryResult result;
-    result.status = status;
-    result.step = step;
-    result.answer = std::move(answer);
-    result.code = code;
-    return result;
 }
 
 bool IsCertificateError(DWORD error) {

@@ -1,6 +1,7 @@
 #include "platform/Mail.h"
 
 #include "platform/HostName.h"
+#include "platform/win32/DeliveryOutcome.h"
 #include "platform/win32/MailChannel.h"
 #include "platform/win32/WideText.h"
 
@@ -13,6 +14,7 @@ namespace quillet::platform {
 
 namespace {
 
+using win32::Outcome;
 using win32::Deadline;
 using win32::MailConnection;
 using win32::TlsOutcome;
@@ -21,15 +23,6 @@ using Stop = std::optional<DeliveryResult>; // a value ends the conversation wit
 // Servers that want TLS from the start say nothing; a plain server greets at once. Half
 // the time at most, so that a second connection can find out which it is.
 constexpr std::chrono::seconds kGreetingWait{10};
-
-DeliveryResult Outcome(Delivery status, const char* step, std::string answer, int code = 0) {
-    DeliveryResult result;
-    result.status = status;
-    result.step = step;
-    result.answer = std::move(answer);
-    result.code = code;
-    return result;
-}
 
 struct Reply {
     int code = 0;
