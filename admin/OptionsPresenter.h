@@ -10,6 +10,7 @@
 namespace quillet::admin {
 
 inline const char* const OptionsCaption = "Options for Unattended Passes";
+inline const char* const ReportsButtonLabel = "&Reports...";
 
 enum class OptionsField { TimeLimit, BackupKeep, Parallel, BackupFolder };
 
@@ -27,15 +28,19 @@ public:
     virtual void showBackupFolder(const std::string& folder) = 0;
     virtual void focus(OptionsField field) = 0;
     virtual void helpTopic(int topic) = 0;
+    // The Reports dialog over this one, for "Quillet.ini" in `dataFolder`.
+    virtual void showReports(const std::string& dataFolder) = 0;
 };
 
 class OptionsPresenter {
 public:
-    OptionsPresenter(OptionsView& view, ui::Prompts& prompts, CfgOptions options)
-        : view_(view), prompts_(prompts), options_(std::move(options)) {}
+    // dataFolder: where "Quillet.ini" lies, for the Reports dialog.
+    OptionsPresenter(OptionsView& view, ui::Prompts& prompts, CfgOptions options, std::string dataFolder)
+        : view_(view), prompts_(prompts), options_(std::move(options)), dataFolder_(std::move(dataFolder)) {}
     void start() { view_.showOptions(options_); }
     void browseBackupFolder(const std::string& shown);
     void help();
+    void reports() { view_.showReports(dataFolder_); }
     // True when the values are taken (options() holds them) and the dialog may close.
     bool accept(const OptionsInput& input);
     const CfgOptions& options() const { return options_; }
@@ -44,6 +49,7 @@ private:
     OptionsView& view_;
     ui::Prompts& prompts_;
     CfgOptions options_;
+    std::string dataFolder_;
 };
 
 } // namespace quillet::admin

@@ -350,7 +350,7 @@ int TForm1::selectedFile() const {
 }
 
 std::optional<CfgOptions> TForm1::editOptions(const CfgOptions& options) {
-    TfrmOptions dialog(*prompts_, options, this);
+    TfrmOptions dialog(*prompts_, options, presenter_->DataFolder(), this);
     return dialog.exec() == QDialog::Accepted ? std::optional(dialog.options()) : std::nullopt;
 }
 

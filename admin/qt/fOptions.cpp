@@ -1,5 +1,7 @@
 #include "admin/qt/fOptions.h"
 
+#include "admin/qt/fReports.h"
+
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
 #include "ui/qt/Text.h"
@@ -10,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -26,8 +29,9 @@ QLineEdit* TfrmOptions::numberBox(const char* name) {
     return box;
 }
 
-TfrmOptions::TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, QWidget* parent)
-    : QDialog(parent), presenter_(*this, prompts, options) {
+TfrmOptions::TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, const std::string& dataFolder,
+                         QWidget* parent)
+    : QDialog(parent), prompts_(prompts), presenter_(*this, prompts, options, dataFolder) {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QString::fromUtf8(OptionsCaption));
     edtTimeLimit = numberBox("edtTimeLimit");
@@ -75,6 +79,8 @@ TfrmOptions::TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, QWidge
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { guarded([this] { accept(); }); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::helpRequested, this, [this] { guarded([this] { presenter_.help(); }); });
+    connect(buttons->addButton(QString::fromUtf8(ReportsButtonLabel), QDialogButtonBox::ActionRole),
+            &QPushButton::clicked, this, [this] { guarded([this] { presenter_.reports(); }); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -105,6 +111,11 @@ void TfrmOptions::focus(OptionsField field) {
 
 void TfrmOptions::helpTopic(int topic) {
     ui::ShowHelpTopic(this, topic);
+}
+
+void TfrmOptions::showReports(const std::string& dataFolder) {
+    TfrmReports reports(prompts_, dataFolder, this);
+    reports.exec();
 }
 
 void TfrmOptions::accept() {

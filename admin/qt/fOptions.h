@@ -14,7 +14,8 @@ namespace quillet::admin {
 class TfrmOptions : public QDialog, private OptionsView {
     Q_OBJECT
 public:
-    TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, QWidget* parent = nullptr);
+    TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, const std::string& dataFolder,
+                QWidget* parent = nullptr);
     const CfgOptions& options() const { return presenter_.options(); }
     // Accepts as the presenter decides.
     void accept() override;
@@ -26,7 +27,9 @@ private:
     void showBackupFolder(const std::string& folder) override;
     void focus(OptionsField field) override;
     void helpTopic(int topic) override;
+    void showReports(const std::string& dataFolder) override;
 
+    ui::Prompts& prompts_;
     OptionsPresenter presenter_;
     QLineEdit* edtTimeLimit = nullptr;
     QCheckBox* chkSkipInUse = nullptr;

@@ -318,7 +318,7 @@ int TForm1::selectedFile() const {
 }
 
 std::optional<CfgOptions> TForm1::editOptions(const CfgOptions& options) {
-    TfrmOptions dialog(options);
+    TfrmOptions dialog(options, DataFolder());
     if (dialog.ShowModal(hwnd()))
         return dialog.options();
     return std::nullopt;

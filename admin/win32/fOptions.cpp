@@ -1,5 +1,7 @@
 #include "admin/win32/fOptions.h"
 
+#include "admin/win32/fReports.h"
+
 #include "ui/win32/Help.h"
 #include "ui/win32/Win32Prompts.h"
 
@@ -21,7 +23,8 @@ int idOf(OptionsField field) {
 
 } // namespace
 
-TfrmOptions::TfrmOptions(const CfgOptions& options) : presenter_(*this, CurrentPrompts(), options) {}
+TfrmOptions::TfrmOptions(const CfgOptions& options, const std::string& dataFolder)
+    : presenter_(*this, CurrentPrompts(), options, dataFolder) {}
 
 bool TfrmOptions::ShowModal(HWND owner) {
     return run(owner, OptionsCaption, Width, Height) == IDOK;
@@ -58,6 +61,8 @@ HWND TfrmOptions::onInit() {
                 "A database is compacted only when its disk has room for a copy of it.\r\n"
                 "A failed backup leaves the database uncompacted.",
                 WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 12, 184, 456, 30);
+    layout_.add("BUTTON", ReportsButtonLabel, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 12, Height - 34, 90, 24,
+                idOptionsReports);
     layout_.add("BUTTON", "OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, Width - 252, Height - 34, 76, 24, IDOK);
     layout_.add("BUTTON", "Cancel", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, Width - 172, Height - 34, 76, 24,
                 IDCANCEL);
@@ -79,6 +84,7 @@ void TfrmOptions::onCommand(int id, int) {
     case IDCANCEL: end(IDCANCEL); break;
     case idBackupBrowse: presenter_.browseBackupFolder(WindowText(item(idBackupFolder))); break;
     case idOptionsHelp: presenter_.help(); break;
+    case idOptionsReports: presenter_.reports(); break;
     default: break;
     }
 }
@@ -111,6 +117,11 @@ void TfrmOptions::focus(OptionsField field) {
 
 void TfrmOptions::helpTopic(int topic) {
     ShowHelpTopic(hwnd(), topic);
+}
+
+void TfrmOptions::showReports(const std::string& dataFolder) {
+    TfrmReports reports(dataFolder);
+    reports.ShowModal(hwnd());
 }
 
 } // namespace quillet::admin

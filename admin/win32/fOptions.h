@@ -16,11 +16,12 @@ enum OptionsControl : int {
     idOnlyChanged = 308,
     idParallel,
     idOptionsHelp = 311,
+    idOptionsReports,
 };
 
 class TfrmOptions : public ui::win32::ModalDialog, private OptionsView {
 public:
-    explicit TfrmOptions(const CfgOptions& options);
+    TfrmOptions(const CfgOptions& options, const std::string& dataFolder);
     const CfgOptions& options() const { return presenter_.options(); }
     // True when the user confirmed the dialog; options() then holds the new values.
     bool ShowModal(HWND owner);
@@ -37,6 +38,7 @@ private:
     void showBackupFolder(const std::string& folder) override;
     void focus(OptionsField field) override;
     void helpTopic(int topic) override;
+    void showReports(const std::string& dataFolder) override;
 
     OptionsPresenter presenter_;
 };

@@ -229,7 +229,9 @@ public:
     std::string folder;
     std::vector<OptionsField> focused;
     std::vector<int> topics;
+    std::string reportsFolder;
     void showOptions(const CfgOptions& o) override { shown = o; }
+    void showReports(const std::string& f) override { reportsFolder = f; }
     void showBackupFolder(const std::string& f) override { folder = f; }
     void focus(OptionsField field) override { focused.push_back(field); }
     void helpTopic(int topic) override { topics.push_back(topic); }
@@ -242,7 +244,7 @@ TEST(Options, ABadNumberIsNamedAndKeepsTheDialogOnItsField) {
     RecordingOptionsView view;
     CfgOptions start;
     start.timeLimit = 30;
-    OptionsPresenter presenter(view, prompts, start);
+    OptionsPresenter presenter(view, prompts, start, "/data/");
     presenter.start();
     EXPECT_EQ(view.shown.timeLimit, 30);
     OptionsInput input{"45", "7", "99", "", true, true};
@@ -268,7 +270,7 @@ TEST(Options, ABadNumberIsNamedAndKeepsTheDialogOnItsField) {
 TEST(Options, AMissingBackupFolderFocusesItAndTheBrowserFillsIt) {
     ScriptedPrompts prompts;
     RecordingOptionsView view;
-    OptionsPresenter presenter(view, prompts, CfgOptions{});
+    OptionsPresenter presenter(view, prompts, CfgOptions{}, "/data/");
     EXPECT_FALSE(presenter.accept({"0", "1", "1", "/no/such/folder", false, false})); // dismissed: No
     EXPECT_EQ(view.focused.back(), OptionsField::BackupFolder);
     prompts.fileNames.push_back("/backups");
@@ -277,4 +279,6 @@ TEST(Options, AMissingBackupFolderFocusesItAndTheBrowserFillsIt) {
     EXPECT_EQ(view.folder, "/backups");
     presenter.help();
     EXPECT_EQ(view.topics, std::vector<int>{ui::HelpTopicOptions});
+    presenter.reports();
+    EXPECT_EQ(view.reportsFolder, "/data/");
 }

@@ -1,0 +1,146 @@
+#include "admin/win32/fReports.h"
+
+#include "platform/win32/WideText.h"
+#include "ui/win32/Help.h"
+#include "ui/win32/Win32Prompts.h"
+
+#include <commctrl.h>
+
+namespace quillet::admin {
+
+using namespace quillet::ui::win32;
+using platform::win32::Wide;
+
+namespace {
+
+constexpr int Width = 720;
+constexpr int Height = 400;
+constexpr int ColumnWidth = 356;
+constexpr UINT WmTestDone = WM_APP + 41;
+
+void SetCue(HWND edit, const std::string& cue) {
+    SendMessageW(edit, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Wide(cue).c_str()));
+}
+
+} // namespace
+
+TfrmReports::TfrmReports(const std::string& dataFolder) : presenter_(*this, CurrentPrompts(), dataFolder) {}
+
+bool TfrmReports::ShowModal(HWND owner) {
+    return run(owner, ReportsCaption, Width, Height) == IDOK;
+}
+
+HWND TfrmReports::onInit() {
+    window_ = hwnd();
+    int rows[2] = {0, 0};
+    for (int c = 0; c < 2; ++c)
+        layout_.add("STATIC", ReportsColumnTitles[c], WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 12 + c * ColumnWidth, 10,
+                    300, 16);
+    for (const ReportsRow& row : ReportsRows) {
+        const int x = 12 + row.column * ColumnWidth, y = 34 + 28 * rows[row.column]++;
+        const int id = idReportsBox + static_cast<int>(row.field);
+        layout_.add("STATIC", row.label, WS_VISIBLE | SS_LEFT, x, y + 3, 126, 16);
+        if (row.kind == ReportsFieldKind::Choice) {
+            layout_.add("COMBOBOX", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, x + 130, y, 210,
+                        200, id);
+            continue;
+        }
+        const int width = row.kind == ReportsFieldKind::Hours ? 60 : row.kind == ReportsFieldKind::Folder ? 176 : 210;
+        const DWORD password = row.kind == ReportsFieldKind::Password ? ES_PASSWORD : 0;
+        SetCue(layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | password, x + 130, y, width, 22, id,
+                           WS_EX_CLIENTEDGE),
+               row.hint);
+        if (row.kind == ReportsFieldKind::Folder)
+            layout_.add("BUTTON", "...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x + 310, y, 30, 22, idFleetBrowse);
+        if (row.kind == ReportsFieldKind::Hours)
+            layout_.add("STATIC", "hours", WS_VISIBLE | SS_LEFT, x + 196, y + 3, 60, 16);
+    }
+    layout_.add("BUTTON", SendTestLabel, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 12, 268, 140, 24, idSendTest);
+    layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 12, 298, Width - 24,
+                58, idTestAnswers, WS_EX_CLIENTEDGE);
+    layout_.add("BUTTON", "OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, Width - 252, Height - 34, 76, 24, IDOK);
+    layout_.add("BUTTON", "Cancel", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, Width - 172, Height - 34, 76, 24,
+                IDCANCEL);
+    layout_.add("BUTTON", "&Help", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, Width - 92, Height - 34, 80, 24,
+                idReportsHelp);
+    presenter_.start();
+    return box(ReportsField::MailServer);
+}
+
+void TfrmReports::onCommand(int id, int code) {
+    const auto field = static_cast<ReportsField>(id - idReportsBox);
+    if (id >= idReportsBox && id < idReportsBox + static_cast<int>(ReportsRows.size())) {
+        if (code == EN_CHANGE)
+            presenter_.edited(field, WindowText(item(id)));
+        else if (code == CBN_SELCHANGE)
+            presenter_.chosen(field, static_cast<std::size_t>(SendMessageW(item(id), CB_GETCURSEL, 0, 0)));
+        return;
+    }
+    switch (id) {
+    case IDOK:
+        if (presenter_.accept())
+            end(IDOK);
+        break;
+    case IDCANCEL: end(IDCANCEL); break;
+    case idFleetBrowse: presenter_.browseFleetFolder(); break;
+    case idSendTest: presenter_.sendTest(); break;
+    case idReportsHelp: presenter_.help(); break;
+    default: break;
+    }
+}
+
+bool TfrmReports::onMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
+    if (message == WmTestDone)
+        presenter_.testDone();
+    else if (message == WM_HELP)
+        presenter_.help();
+    else
+        return false;
+    result = TRUE;
+    return true;
+}
+
+void TfrmReports::showText(ReportsField field, const std::string& text) {
+    SetText(box(field), text);
+}
+
+void TfrmReports::showChoices(ReportsField field, const std::vector<std::string>& labels, std::size_t chosen) {
+    SendMessageW(box(field), CB_RESETCONTENT, 0, 0);
+    for (const std::string& label : labels)
+        SendMessageW(box(field), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(label).c_str()));
+    SendMessageW(box(field), CB_SETCURSEL, chosen, 0);
+}
+
+void TfrmReports::showPasswordNote(const std::string& note) {
+    SetCue(box(ReportsField::MailPassword), note);
+}
+
+void TfrmReports::showAnswers(const std::string& text) {
+    std::string lines; // a multi-line box breaks lines at "\r\n" only
+    for (char c : text)
+        lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    SetText(item(idTestAnswers), lines);
+}
+
+void TfrmReports::enable(ReportsField field, bool enabled) {
+    EnableWindow(box(field), enabled);
+}
+
+void TfrmReports::enableTest(bool enabled) {
+    EnableWindow(item(idSendTest), enabled);
+}
+
+void TfrmReports::focus(ReportsField field) {
+    SetFocus(box(field));
+    SendMessageW(box(field), EM_SETSEL, 0, -1);
+}
+
+void TfrmReports::helpTopic(int topic) {
+    ShowHelpTopic(hwnd(), topic);
+}
+
+void TfrmReports::postTestDone() {
+    PostMessageW(window_, WmTestDone, 0, 0);
+}
+
+} // namespace quillet::admin
