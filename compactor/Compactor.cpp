@@ -46,13 +46,6 @@ std::string LoggedCommandLine(const CompactionSettings& s) {
     return BuildCommandLine(s, s.password.empty() ? std::string() : std::string(PasswordMask));
 }
 
-std::string LogStamp(const platform::LocalDateTime& moment) {
-    const std::string date = platform::ShortDateText(moment);
-    if (moment.hour == 0 && moment.minute == 0 && moment.second == 0 && moment.millisecond == 0)
-        return date;
-    return date + " " + platform::LongTimeText(moment);
-}
-
 namespace {
 
 constexpr std::uint64_t MiB = 1024 * 1024;

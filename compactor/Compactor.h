@@ -2,6 +2,7 @@
 // the engine program in turn, every problem a dated line in "error.log".
 #pragma once
 
+#include "core/LogLine.h"
 #include "core/PassSummary.h"
 #include "platform/Files.h"
 #include "platform/RegionalTime.h"
@@ -42,9 +43,8 @@ std::string BuildCommandLine(const CompactionSettings& s, const std::string& pas
 // The same line as it may be logged: a password is never written to the log.
 std::string LoggedCommandLine(const CompactionSettings& s);
 
-// The date and time that begin a log line: the short date, a blank and the long time;
-// the date alone at exactly midnight.
-std::string LogStamp(const platform::LocalDateTime& moment);
+// The log line's date and time, shared with the reports.
+using quillet::LogStamp;
 
 // What a pass takes from where it runs. Tests put in their own.
 struct PassContext {

@@ -37,5 +37,15 @@ bool QueueMail(const std::string& dataFolder, const std::string& subject, const 
 // finally refused is removed, what is older than 7 days is dropped; every refusal and
 // drop is a line in "error.log" there. Returns within about 30 s per channel.
 void DeliverOutbox(const std::string& dataFolder);
+// The same for one channel only ("mail", "ping" or "webhook").
+void DeliverOutbox(const std::string& dataFolder, const std::string& onlyChannel);
+
+// The heartbeat's start of a pass, into the outbox when a PingUrl is set.
+void QueueStartPing(const std::string& dataFolder, const ReportSettings& settings, const std::string& about);
+// A pass's report into the outbox for every channel that takes it: the mail as MailWhen
+// says, the heartbeat's end (success or fail, the report's text as body) and the
+// webhook's JSON.
+struct PassReport;
+void QueuePassReports(const std::string& dataFolder, const ReportSettings& settings, const PassReport& report);
 
 } // namespace quillet

@@ -55,6 +55,9 @@ bool FolderExists(const std::string& path);
 bool CreateFolder(const std::string& path);
 // Removes a file (never a folder); false when it could not be removed.
 bool RemoveFile(const std::string& path);
+// Gives a file another name in the same volume as one step, for a name nobody else
+// uses; false when nothing is at `from` any more (another process moved it first).
+bool RenameFile(const std::string& from, const std::string& to);
 // The folder for temporary files, ending in a separator; empty when there is none.
 std::string TempFolder();
 // The names (without folder) of the files in a folder; folders left out.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/AdminSettings.h"
+#include "core/DueDate.h"
 #include "core/Include.h"
 
 #include <cstdint>
@@ -20,14 +21,9 @@ constexpr char CodeSeparator = '|';
 std::string MakeCode(char letter, const std::string& n, const std::string& date);
 std::string MakeCode(char letter, int n, Date date);
 
-// One calendar month later; the day is cut to the last day of a shorter month.
-// Dates past the calendar's end give nullopt.
-std::optional<Date> AddOneMonth(Date date);
-
-// The first day on which an entry last run on `lastRun` is due again: daily one day
-// later, weekly 7 * N days later, monthly one calendar month later, any other letter at
-// once. Wide enough that no N overflows.
-std::int64_t NextDueDate(char letter, int n, Date lastRun);
+// Due dates are shared with the compactor's report.
+using quillet::AddOneMonth;
+using quillet::NextDueDate;
 
 // The timer settings' checks belong to the administrator's settings.
 using quillet::MaxTimerIntervalMinutes;

@@ -12,6 +12,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 liblnk-utils
   xvfb xauth x11-utils imagemagick xdg-user-dirs openbox xdotool libglib2.0-bin desktop-file-utils
   dpkg-dev fakeroot lintian man-db nsis
+  libcurl4-openssl-dev libssl-dev python3-aiosmtpd openssl
 )
 
 missing=()

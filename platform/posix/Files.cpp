@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -238,6 +239,10 @@ bool CreateNewFile(const std::string& path, const std::string& bytes) {
     ::unlink(temp.c_str());
     errno = err;
     return ok;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+    return !from.empty() && !to.empty() && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool FolderExists(const std::string& path) {

@@ -287,6 +287,10 @@ bool CreateFolder(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return !path.empty() && ::DeleteFileW(Wide(path).c_str()); }
 
+bool RenameFile(const std::string& from, const std::string& to) {
+    return !from.empty() && !to.empty() && ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH);
+}
+
 std::vector<std::string> FilesInFolder(const std::string& folder) {
     std::vector<std::string> names;
     const std::string pattern =
