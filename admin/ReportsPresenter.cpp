@@ -2,7 +2,9 @@
 
 #include "core/AdminSettings.h"
 #include "core/Include.h"
+#include "core/Reports.h"
 #include "platform/HostName.h"
+#include "platform/SecretStore.h"
 #include "ui/HelpFile.h"
 
 #include <mutex>
@@ -100,8 +102,20 @@ std::string AnswersText(const std::vector<ChannelAnswer>& answers) {
     return text;
 }
 
+// The shipped program's: the real delivery and the user's protected store. Tests set
+// their own through SetReportsServices.
+ReportsServices ShippedServices() {
+    ReportsServices services;
+    services.sendTest = SendTestReports;
+    services.storePassword = StoreMailPassword;
+    services.storedPassword = [](const std::string& dataFolder, std::string& reason) {
+        return platform::LoadSecret(dataFolder + MailPasswordFileName, reason);
+    };
+    return services;
+}
+
 ReportsServices& Services() {
-    static ReportsServices services;
+    static ReportsServices services = ShippedServices();
     return services;
 }
 
