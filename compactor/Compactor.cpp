@@ -5,6 +5,7 @@
 #include "core/ProgramOptions.h"
 #include "core/RunHistory.h"
 #include "compactor/PassReporting.h"
+#include "compactor/ReportOptions.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/Programs.h"
@@ -615,6 +616,10 @@ const char* const CompactorUsage =
     "dated lines in error.log, every database a line in compact-history.csv; both lie next\n"
     "to Quillet, or for an installed copy in the user's data folder.\n"
     "\n"
+    "  --report-password  read the mail password of the reports from standard input (one\n"
+    "                     line) and keep it for this user only\n"
+    "  --report-test      send a test report through every channel of [Reports] in\n"
+    "                     Quillet.ini and print each server's answer (exit 0: all delivered)\n"
     "  --help     this text\n"
     "  --version  the version\n"
     "\n"
@@ -626,6 +631,8 @@ bool CompactionPass::logFailed() const { return impl_->logFailed(); }
 
 int RunCompactor(const std::vector<std::string>& args, PassContext context) {
     if (const auto code = AnswerStandardOption(args, "Quillet", CompactorUsage))
+        return *code;
+    if (const auto code = AnswerReportOption(args, context.logFolder))
         return *code;
     try {
         const std::string configuration = args.empty() ? std::string() : args.front();

@@ -4,6 +4,7 @@
 #include "core/AdminSettings.h"
 #include "core/HistorySummary.h"
 #include "core/ProgramOptions.h"
+#include "core/Reports.h"
 #include "core/RunHistory.h"
 #include "platform/Arguments.h"
 #include "platform/Console.h"
@@ -31,6 +32,7 @@ const char Usage[] =
     "\n"
     "  --due        run every entry that is due now, as QuilletAdmin's timer does: only\n"
     "               during the hour StartTime, one entry after the other\n"
+    "               then it delivers the reports that earlier passes could not\n"
     "  --install    install the background check: an hourly \"QuilletSched --due\" by the\n"
     "               system's scheduler (a systemd user timer, or a crontab line without a\n"
     "               systemd user manager; on Windows a Task Scheduler task)\n"
@@ -57,6 +59,8 @@ int Due(const std::string& folder) {
     SystemClock clock;
     SystemProcessRunner runner;
     const CheckOutcome outcome = RunScheduleCheck(folder, clock, runner);
+    // Reports that an earlier pass could not deliver; silent, as what fails is in error.log.
+    DeliverOutbox(platform::DataFolder());
     // A check with nothing to report stays silent: cron mails whatever a job prints.
     // A schedule or setting that could not be used is an error, on standard error; the
     // summary names the first problem.
