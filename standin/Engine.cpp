@@ -1,6 +1,7 @@
 #include "standin/Engine.h"
 
 #include "standin/Salvage.h"
+#include "standin/SoundCheck.h"
 
 #include <sqlite3.h>
 
@@ -14,6 +15,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <map>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -37,7 +39,9 @@ on machines without it. Works on SQLite database files.
                    leaves the database as it was. Memory stays under about 50 MB
                    whatever the size. A database in WAL mode always gets a plain
                    VACUUM: one line on standard error then names the tables whose
-                   rowids changed.
+                   rowids changed. Before anything is written the file is checked
+                   (every page, then PRAGMA integrity_check); a damaged file is left
+                   byte for byte as it was, with exit code 6.
   /repair          check the database first: every page of every table and index
                    (strict checks), then PRAGMA integrity_check. Damage in indexes
                    only: REINDEX. Anything else: a salvage. The file is read page by
@@ -79,7 +83,8 @@ Exit codes: 0 done (also: repaired, nothing lost); 1 unusable command line; 2 no
 file, a folder, or unreadable; 3 not an SQLite database; 4 database locked by another
 program (with /repair, a database in WAL mode that another program has open); 5
 writing failed (disk full, I/O error) or the file is read-only, the file is as it
-was; 6 database damaged and not repaired; 7 repaired, but some rows were lost or may
+was (never for damage); 6 database damaged (a malformed schema too) and not
+repaired, the file is as it was; 7 repaired, but some rows were lost or may
 be garbled (named on standard error; the damaged file is kept).
 )";
 
@@ -216,9 +221,32 @@ struct Failure {
     std::string text;
 };
 
-// Turns an SQLite result into the exit code and the sentence the user sees.
-Failure Explain(int rc, const std::string& sqliteMessage, int busySeconds, const char* what) {
+// SQLite's answers that only a damaged file gives here: its header and magic were
+// read before SQLite saw it, and nothing but SQLite's own statements runs on it.
+bool MeansDamage(int rc) {
+    switch (rc & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_ERROR:
+    case SQLITE_MISMATCH:
+    case SQLITE_CONSTRAINT:
+    case SQLITE_FORMAT:
+    case SQLITE_RANGE:
+    case SQLITE_TOOBIG:
+    case SQLITE_SCHEMA:
+    case SQLITE_INTERNAL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Turns an SQLite result into the exit code and the sentence the user sees. Without
+// `/repair` damage of any kind is 6 with the line that tells the user to tick Repair.
+Failure Explain(int rc, const std::string& sqliteMessage, int busySeconds, const char* what, bool repairing = true) {
     const std::string unchanged = std::string(", ") + what + "; the file is as it was";
+    if (!repairing && MeansDamage(rc))
+        return {ExitDamaged, DamagedLine(sqliteMessage)};
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -258,6 +286,7 @@ bool HasSqliteHeader(const std::string& path) {
 // 32 MiB a 1 GB file needs some forty, SQLite's default 2 MiB seven hundred.
 constexpr int WriteCacheKib = 32 * 1024;
 constexpr int ReadCacheKib = 2 * 1024;
+constexpr int CheckCacheKib = 12 * 1024; // the check's, while the copy is made: gone before the write-back
 
 // A plain VACUUM's cache grows with the database: a small file gains little from
 // fewer spills and pays for every page of a large cache in page faults.
@@ -424,102 +453,142 @@ private:
     bool removed_ = false;
 };
 
-enum class Rebuild { Done, Failed, Changed };
+enum class Rebuild { Done, Failed, Changed, Damaged };
 
 struct RebuildResult {
     Rebuild outcome = Rebuild::Failed;
     int rc = SQLITE_OK;
-    std::string message;
+    std::string message; // SQLite's, or what the check found
 };
 
+// VACUUM INTO `copyPath` through `reader`; the scratch file's name goes as soon as
+// SQLite has the copy open. SQLite's result.
+int VacuumInto(Connection& reader, Scratch& scratch, const std::string& copyPath) {
+    const std::string cache = "PRAGMA cache_size = -" + std::to_string(ReadCacheKib);
+    // The scratch file is thrown away after a crash: no syncs for it.
+    reader.query("PRAGMA synchronous = OFF");
+    reader.query(cache.c_str());
+    struct Unlinker {
+        sqlite3* db;
+        Scratch* scratch;
+    } unlinker{reader.get(), &scratch};
+    sqlite3_progress_handler(
+        reader.get(), 1000,
+        [](void* p) {
+            auto* u = static_cast<Unlinker*>(p);
+            if (sqlite3_db_filename(u->db, "vacuum_db"))
+                u->scratch->remove();
+            return 0;
+        },
+        &unlinker);
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(reader.get(), "VACUUM INTO ?", -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, copyPath.c_str(), -1, SQLITE_TRANSIENT);
+        const int step = sqlite3_step(stmt);
+        rc = step == SQLITE_DONE ? SQLITE_OK : step;
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_progress_handler(reader.get(), 0, nullptr, nullptr);
+    scratch.remove();
+    return rc;
+}
+
+// Writes the rebuilt copy over the database through SQLite's backup, journalled and
+// synced like any transaction, unless a commit slipped in since `counterBefore`
+// (Changed, nothing written). The guard's lock must be released: the backup takes
+// the write lock itself.
+RebuildResult WriteBack(Connection& db, Connection& copy, std::uint32_t counterBefore) {
+    const std::string writeCache = "PRAGMA cache_size = -" + std::to_string(WriteCacheKib);
+    db.query(writeCache.c_str());
+    sqlite3_backup* backup = sqlite3_backup_init(db.get(), "main", copy.get(), "main");
+    if (!backup)
+        return {Rebuild::Failed, sqlite3_errcode(db.get()), db.message()};
+    int rc = sqlite3_backup_step(backup, 0);
+    std::uint32_t counterNow = 0;
+    if (rc == SQLITE_OK && (!ReadChangeCounter(db.get(), counterNow) || counterNow != counterBefore)) {
+        sqlite3_backup_finish(backup);
+        return {Rebuild::Changed, SQLITE_OK, {}};
+    }
+    if (rc == SQLITE_OK)
+        rc = sqlite3_backup_step(backup, -1);
+    const int finish = sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE)
+        return {Rebuild::Failed, rc == SQLITE_OK ? finish : rc, db.message()};
+    if (finish != SQLITE_OK)
+        return {Rebuild::Failed, finish, db.message()};
+    return {Rebuild::Done, SQLITE_OK, {}};
+}
+
+// The copy made by VACUUM INTO while, with `check`, a second thread checks the file
+// through the guard's handle and a connection of its own: both read the same locked
+// file, and the copy counts only once the verdict is in. Their caches are gone when
+// this returns, before the write-back's own cache fills.
+RebuildResult CopyAndCheck(Connection& guard, const std::string& path, Scratch& scratch, const std::string& copyPath,
+                           int busyMs, bool check) {
+    Connection reader(path, SQLITE_OPEN_READONLY);
+    Connection checker(path, SQLITE_OPEN_READONLY);
+    for (Connection* c : {&reader, &checker})
+        if (c->openResult() != SQLITE_OK)
+            return {Rebuild::Failed, c->openResult(), c->message()};
+    sqlite3_busy_timeout(reader.get(), busyMs);
+    sqlite3_busy_timeout(checker.get(), busyMs);
+    // integrity_check looks every row up in each index: a larger cache saves reads.
+    const std::string cache = "PRAGMA cache_size = -" + std::to_string(CheckCacheKib);
+    checker.query(cache.c_str());
+    std::future<Soundness> verdict;
+    if (check)
+        verdict = std::async(std::launch::async, [&] { return CheckSoundness(guard.get(), path, checker.get()); });
+    const int rc = VacuumInto(reader, scratch, copyPath);
+    if (check) {
+        const Soundness found = verdict.get();
+        if (found.failure)
+            return {Rebuild::Failed, found.failure, found.found};
+        if (found.damaged)
+            return {Rebuild::Damaged, SQLITE_CORRUPT, found.found};
+    }
+    if (rc != SQLITE_OK)
+        return {Rebuild::Failed, rc, reader.message()};
+    return {Rebuild::Done, SQLITE_OK, {}};
+}
+
 // VACUUM INTO a scratch file, then the copy written back over the database page by
-// page through SQLite's backup, journalled and synced like any transaction. VACUUM
-// INTO keeps every rowid, where a plain VACUUM renumbers some tables. Other writers
-// are kept out from before the copy is read until it is written back; the lock
-// changes hands once, and a commit that slipped in between (the file's change
-// counter moved) abandons the copy before anything was written.
-RebuildResult RebuildInPlace(Connection& db, const std::string& path, int busyMs) {
+// page. VACUUM INTO keeps every rowid, where a plain VACUUM renumbers some tables.
+// Other writers are kept out from before the copy is read until it is written back;
+// the lock changes hands once, and a commit that slipped in between (the file's
+// change counter moved) abandons the copy before anything was written. With `check`
+// a damaged file is never written (CopyAndCheck).
+RebuildResult RebuildInPlace(Connection& db, const std::string& path, int busyMs, bool check) {
     auto failed = [](int rc, const std::string& message) { return RebuildResult{Rebuild::Failed, rc, message}; };
     Scratch scratch;
+    Connection guard(path);
+    if (guard.openResult() != SQLITE_OK)
+        return failed(guard.openResult(), guard.message());
+    sqlite3_busy_timeout(guard.get(), busyMs);
+    if (int rc = guard.query("BEGIN IMMEDIATE"); rc != SQLITE_OK)
+        return failed(rc, guard.message());
     std::uint32_t counterBefore = 0;
-    {
-        Connection guard(path);
-        if (guard.openResult() != SQLITE_OK)
-            return failed(guard.openResult(), guard.message());
-        sqlite3_busy_timeout(guard.get(), busyMs);
-        if (int rc = guard.query("BEGIN IMMEDIATE"); rc != SQLITE_OK)
-            return failed(rc, guard.message());
-        if (!ReadChangeCounter(guard.get(), counterBefore))
-            return failed(SQLITE_IOERR, "cannot read the file's header");
-        const std::string copyPath = scratch.create();
-        if (copyPath.empty())
-            return failed(SQLITE_CANTOPEN, std::string("cannot create a scratch file: ") + std::strerror(errno));
-
-        // Opened before the copy is written, so that its name can go at once.
-        Connection copy(copyPath, SQLITE_OPEN_READONLY);
-        if (copy.openResult() != SQLITE_OK)
-            return failed(copy.openResult(), copy.message());
-        Connection reader(path, SQLITE_OPEN_READONLY);
-        if (reader.openResult() != SQLITE_OK)
-            return failed(reader.openResult(), reader.message());
-        sqlite3_busy_timeout(reader.get(), busyMs);
-        const std::string cache = "PRAGMA cache_size = -" + std::to_string(ReadCacheKib);
-        // The scratch file is thrown away after a crash: no syncs for it.
-        reader.query("PRAGMA synchronous = OFF");
-        reader.query(cache.c_str());
-        struct Unlinker {
-            sqlite3* db;
-            Scratch* scratch;
-        } unlinker{reader.get(), &scratch};
-        sqlite3_progress_handler(
-            reader.get(), 1000,
-            [](void* p) {
-                auto* u = static_cast<Unlinker*>(p);
-                if (sqlite3_db_filename(u->db, "vacuum_db"))
-                    u->scratch->remove();
-                return 0;
-            },
-            &unlinker);
-        sqlite3_stmt* stmt = nullptr;
-        int rc = sqlite3_prepare_v2(reader.get(), "VACUUM INTO ?", -1, &stmt, nullptr);
-        if (rc == SQLITE_OK) {
-            sqlite3_bind_text(stmt, 1, copyPath.c_str(), -1, SQLITE_TRANSIENT);
-            const int step = sqlite3_step(stmt);
-            rc = step == SQLITE_DONE ? SQLITE_OK : step;
-        }
-        sqlite3_finalize(stmt);
-        scratch.remove();
-        if (rc != SQLITE_OK)
-            return failed(rc, reader.message());
-
-        copy.query(cache.c_str());
-        // The backup makes the database what the copy holds: a copy that is not the
-        // one just written (its file replaced under the name) must never get there.
-        const char* const tables = "SELECT count(*) FROM sqlite_schema";
-        if (copy.number("PRAGMA page_count") < 1 || copy.number(tables) != guard.number(tables))
-            return failed(SQLITE_IOERR, "the rebuilt copy could not be read back");
-        const std::string writeCache = "PRAGMA cache_size = -" + std::to_string(WriteCacheKib);
-        db.query(writeCache.c_str());
-        guard.query("ROLLBACK");
-        // From here the backup holds the write lock until it has committed.
-        sqlite3_backup* backup = sqlite3_backup_init(db.get(), "main", copy.get(), "main");
-        if (!backup)
-            return failed(sqlite3_errcode(db.get()), db.message());
-        rc = sqlite3_backup_step(backup, 0);
-        std::uint32_t counterNow = 0;
-        if (rc == SQLITE_OK && (!ReadChangeCounter(db.get(), counterNow) || counterNow != counterBefore)) {
-            sqlite3_backup_finish(backup);
-            return {Rebuild::Changed, SQLITE_OK, {}};
-        }
-        if (rc == SQLITE_OK)
-            rc = sqlite3_backup_step(backup, -1);
-        const int finish = sqlite3_backup_finish(backup);
-        if (rc != SQLITE_DONE)
-            return failed(rc == SQLITE_OK ? finish : rc, db.message());
-        if (finish != SQLITE_OK)
-            return failed(finish, db.message());
-    }
-    return {Rebuild::Done, SQLITE_OK, {}};
+    if (!ReadChangeCounter(guard.get(), counterBefore))
+        return failed(SQLITE_IOERR, "cannot read the file's header");
+    const std::string copyPath = scratch.create();
+    if (copyPath.empty())
+        return failed(SQLITE_CANTOPEN, std::string("cannot create a scratch file: ") + std::strerror(errno));
+    // Opened before the copy is written, so that its name can go at once.
+    Connection copy(copyPath, SQLITE_OPEN_READONLY);
+    if (copy.openResult() != SQLITE_OK)
+        return failed(copy.openResult(), copy.message());
+    const RebuildResult made = CopyAndCheck(guard, path, scratch, copyPath, busyMs, check);
+    if (made.outcome != Rebuild::Done)
+        return made;
+    const std::string cache = "PRAGMA cache_size = -" + std::to_string(ReadCacheKib);
+    copy.query(cache.c_str());
+    // The backup makes the database what the copy holds: a copy that is not the
+    // one just written (its file replaced under the name) must never get there.
+    const char* const tables = "SELECT count(*) FROM sqlite_schema";
+    if (copy.number("PRAGMA page_count") < 1 || copy.number(tables) != guard.number(tables))
+        return failed(SQLITE_IOERR, "the rebuilt copy could not be read back");
+    guard.query("ROLLBACK");
+    return WriteBack(db, copy, counterBefore);
 }
 
 // The lock SQLite calls exclusive, taken on the file directly for a database too
@@ -692,6 +761,62 @@ int ReportOddText(std::ostream& err, const std::string& shown, const Survey& sur
     return ExitOk;
 }
 
+struct Compaction {
+    int exit = ExitOk;
+    std::string error;                   // the line for standard error when not done
+    std::vector<std::string> renumbered; // tables whose rowids a plain VACUUM changed
+};
+
+Compaction Refused(const Failure& f) {
+    return {f.exit, f.text, {}};
+}
+
+// A database in WAL mode: checked in one read transaction, then a plain VACUUM and a
+// checkpoint. A log's commits leave the change counter alone, so the copy's way of
+// telling a commit that slipped in is not open to it.
+Compaction CompactLogged(Connection& db, const std::string& path, int busySeconds, bool checked) {
+    if (!checked) {
+        db.query("BEGIN");
+        db.query("SELECT count(*) FROM sqlite_schema");
+        const Soundness found = CheckSoundness(db.get(), path, db.get());
+        db.query("COMMIT");
+        if (found.failure)
+            return Refused(Explain(found.failure, found.found, busySeconds, "not compacted", false));
+        if (found.damaged)
+            return {ExitDamaged, DamagedLine(found.found), {}};
+    }
+    Compaction done;
+    done.renumbered = TablesVacuumRenumbers(db, TablesVacuumMayRenumber(db));
+    const std::string cache = "PRAGMA cache_size = -" + std::to_string(VacuumCacheKib(FileSize(path)));
+    db.query(cache.c_str());
+    if (int rc = db.query("VACUUM"); rc != SQLITE_OK)
+        return Refused(Explain(rc, db.message(), busySeconds, "not compacted", checked));
+    // In WAL mode the rebuilt pages reach the file only at a checkpoint.
+    if (int rc = db.query("PRAGMA wal_checkpoint(TRUNCATE)"); rc != SQLITE_OK)
+        return Refused(Explain(rc, db.message(), busySeconds, "compacted in the log only", checked));
+    return done;
+}
+
+// Compacts the open database, every rowid kept (but in WAL mode). Nothing is written
+// before the file is known to be sound: `checked` when the repair's check says so
+// already, else the check runs beside the copy. A writer's commit between the copy
+// and its writing back starts it again, a few times at most.
+Compaction Compact(Connection& db, const std::string& path, int busySeconds, bool checked) {
+    std::vector<std::string> mode;
+    if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() && Lower(mode.front()) == "wal")
+        return CompactLogged(db, path, busySeconds, checked);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const RebuildResult rebuilt = RebuildInPlace(db, path, busySeconds * 1000, !checked);
+        if (rebuilt.outcome == Rebuild::Done)
+            return {};
+        if (rebuilt.outcome == Rebuild::Damaged)
+            return {ExitDamaged, DamagedLine(rebuilt.message), {}};
+        if (rebuilt.outcome == Rebuild::Failed)
+            return Refused(Explain(rebuilt.rc, rebuilt.message, busySeconds, "not compacted", checked));
+    }
+    return {ExitBusy, "changed by another program each time it was copied; not compacted, the file is as it was", {}};
+}
+
 } // namespace
 
 int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err) {
@@ -737,6 +862,16 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
     if ((options.compact || options.repair) && (::access(path.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0))
         return fail(ExitWriteFailed, "the file is read-only; nothing done, the file is as it was");
 
+    // Fields that SQLite would take for a read-only file or no database at all.
+    if (!options.repair) {
+        unsigned char header[100] = {};
+        std::ifstream in(path, std::ios::binary);
+        const bool whole = static_cast<bool>(in.read(reinterpret_cast<char*>(header), sizeof header));
+        const std::string problem = whole ? HeaderProblem(header) : "the file is shorter than its header";
+        if (!problem.empty())
+            return fail(ExitDamaged, DamagedLine(problem));
+    }
+
     FileLock holder; // outlives the connection
     Connection db(path);
     if (db.openResult() != SQLITE_OK)
@@ -749,7 +884,7 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
 
     // Reading the schema finds a file that only looks like a database, and a lock.
     if (int rc = db.query("SELECT count(*) FROM sqlite_schema"); rc != SQLITE_OK) {
-        const Failure f = Explain(rc, db.message(), options.busyTimeoutSeconds, "nothing done");
+        const Failure f = Explain(rc, db.message(), options.busyTimeoutSeconds, "nothing done", options.repair);
         if (!((f.exit == ExitDamaged || f.exit == ExitNotSqlite) && options.repair))
             return fail(f.exit, f.text);
     }
@@ -865,39 +1000,14 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
     } else if (options.compact) {
         const long long sizeBefore = FileSize(path);
         const long long freeBefore = db.number("PRAGMA freelist_count");
-        std::vector<std::string> mode;
-        const bool wal = db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() &&
-                         Lower(mode.front()) == "wal";
-        const int busyMs = options.busyTimeoutSeconds * 1000;
-        // A plain VACUUM does less work, and is chosen where it keeps every rowid. A log
-        // file's commits leave the change counter alone: such a database gets a plain
-        // VACUUM as well, and so does one that a writer changed while it was copied.
-        const std::vector<std::string> atRisk = TablesVacuumMayRenumber(db);
-        RebuildResult rebuilt{Rebuild::Changed, SQLITE_OK, {}};
-        if (!wal && !atRisk.empty())
-            rebuilt = RebuildInPlace(db, path, busyMs);
-        if (rebuilt.outcome == Rebuild::Failed) {
-            const Failure f = Explain(rebuilt.rc, rebuilt.message, options.busyTimeoutSeconds, "not compacted");
-            return fail(f.exit, f.text);
-        }
-        std::vector<std::string> renumbered;
-        if (rebuilt.outcome == Rebuild::Changed) {
-            renumbered = TablesVacuumRenumbers(db, atRisk);
-            const std::string cache = "PRAGMA cache_size = -" + std::to_string(VacuumCacheKib(sizeBefore));
-            db.query(cache.c_str());
-            if (int rc = db.query("VACUUM"); rc != SQLITE_OK)
-                return failOn(rc, "not compacted");
-            // In WAL mode the rebuilt pages reach the file only at a checkpoint.
-            if (wal) {
-                if (int rc = db.query("PRAGMA wal_checkpoint(TRUNCATE)"); rc != SQLITE_OK)
-                    return failOn(rc, "compacted in the log only");
-            }
-        }
+        const Compaction done = Compact(db, path, options.busyTimeoutSeconds, options.repair);
+        if (done.exit != ExitOk)
+            return fail(done.exit, done.error);
         out << shown << ": compacted, " << sizeBefore << " -> " << FileSize(path) << " bytes ("
             << Plural(static_cast<std::size_t>(std::max(0LL, freeBefore)), "free page") << " removed)\n";
-        if (!renumbered.empty()) {
+        if (!done.renumbered.empty()) {
             std::string names;
-            for (const std::string& t : renumbered)
+            for (const std::string& t : done.renumbered)
                 names += (names.empty() ? "" : ", ") + t;
             err << "QuilletEngine: " << shown << ": rowids renumbered in " << names
                 << " (no INTEGER PRIMARY KEY)\n";

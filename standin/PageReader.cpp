@@ -983,8 +983,12 @@ private:
                 continue;
             }
             if (role == Role::Schema) {
-                if (!schemaRow(r == CellResult::Ok))
+                if (!schemaRow(r == CellResult::Ok)) {
                     schemaDamaged_ = true;
+                    if (s_.schemaRowProblem.empty())
+                        s_.schemaRowProblem = "page " + std::to_string(page) +
+                                              ": a schema row that is no table, index, view or trigger of this file";
+                }
                 continue;
             }
             if (role == Role::Index) {
@@ -1032,7 +1036,8 @@ private:
                         false);
             }
             else
-                problem("page " + std::to_string(page) + ": " + std::to_string(dropped) + " damaged rows dropped");
+                problem("page " + std::to_string(page) + ": " + std::to_string(dropped) +
+                        (dropped == 1 ? " damaged row" : " damaged rows"));
             if (role == Role::Table || role == Role::WithoutRowid)
                 s_.tables[table].dropped += dropped;
         }

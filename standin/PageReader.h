@@ -126,6 +126,7 @@ struct Survey {
     long long orphanPages = 0;     // reached by no tree, not free, not taken up
     long long orphanRows = 0;      // rows on those pages
     bool schemaDamaged = false;    // page 1's tree: its rows were looked for by a scan
+    std::string schemaRowProblem;  // the first schema row of no shape SQLite writes, in words
     bool treesCut = false;         // a table's tree lost a page
     bool freelistComplete = true;
     std::vector<std::string> damagedIndexes; // indexes whose own pages showed damage

@@ -172,5 +172,27 @@ TEST(CompactWithEngine, RepairThatLostRowsIsAFailureInTheHistory) {
     EXPECT_EQ(q.messages()[0].rfind(" Exit code 7 from ", 0), 0u) << q.messages()[0];
 }
 
+// Without Repair a damaged file is its own outcome, with the engine's line: not disk trouble.
+TEST(CompactWithEngine, DamagedFileWithoutRepairIsDamagedInTheHistory) {
+    QuilletFolder q;
+    const std::string engine = q.install(QUILLET_ENGINE, "QuilletEngine");
+    const std::string damaged = q.file("damaged.db");
+    MakeCorpusDatabase(damaged, 4096, false);
+    ApplyDamage(damaged, Damage::LeafPage);
+    const std::string bytes = ReadBytes(damaged);
+
+    q.writeCfg({"CompactFiles=" + damaged, "AccessPath=" + engine});
+    EXPECT_EQ(q.run(QuotePath(q.file("run.cfg"))), 0);
+
+    const auto history = ParseHistory(ReadBytes(q.file(HistoryFileName))).records;
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].outcome, RunOutcome::Damaged);
+    EXPECT_EQ(history[0].exitCode, 6);
+    EXPECT_EQ(history[0].detail.rfind("QuilletEngine: " + damaged + ": damaged (", 0), 0u) << history[0].detail;
+    EXPECT_NE(history[0].detail.find("; not compacted, the file is as it was; tick Repair to salvage it"),
+              std::string::npos);
+    EXPECT_TRUE(ReadBytes(damaged) == bytes);
+}
+
 } // namespace
 } // namespace quillet::test
