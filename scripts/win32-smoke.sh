@@ -41,7 +41,9 @@ sleep 1
 
 keys "$main" alt+f a
 save=$(window_id "Save As") || fail "no Save As dialog"
-sleep 0.5
+# The common dialog takes keys only once its name box has the focus; on a fresh prefix
+# that can take longer than the window's appearing.
+sleep 2
 xdotool type --delay 20 "$(winpath "$work/smoke")"
 xdotool key Return
 wine_title_shown "Quillet - $(winpath "$work/smoke.cfg")" || fail "the caption does not name the saved file"
