@@ -1,5 +1,6 @@
 #include "standin/Engine.h"
 
+#include "standin/DatabaseBytes.h"
 #include "standin/Salvage.h"
 #include "standin/SoundCheck.h"
 
@@ -355,13 +356,11 @@ std::vector<std::string> TablesVacuumRenumbers(Connection& db, const std::vector
     return renumbered;
 }
 
-// SQLite's own handle of the database file: a second descriptor of ours, once
+// Through SQLite's own handle of the database file: a second descriptor of ours, once
 // closed, would drop the locks that SQLite holds on the file.
 bool ReadChangeCounter(sqlite3* db, std::uint32_t& counter) {
-    sqlite3_file* file = nullptr;
     unsigned char bytes[4] = {};
-    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
-        !file->pMethods || file->pMethods->xRead(file, bytes, sizeof bytes, 24) != SQLITE_OK)
+    if (!HandleSource(db).read(24, bytes, sizeof bytes))
         return false;
     counter = std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[2]} << 8 | bytes[3];
     return true;
@@ -628,9 +627,8 @@ bool InLogMode(Connection& db, const std::string& path) {
     std::vector<std::string> mode;
     if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty())
         return Lower(mode.front()) == "wal";
-    std::ifstream in(path, std::ios::binary);
-    char head[20] = {};
-    return (in.read(head, sizeof head) && head[18] == 2) || FileSize(path + "-wal") > 0;
+    unsigned char head[20] = {};
+    return (HandleSource(db.get()).read(0, head, sizeof head) && head[18] == 2) || FileSize(path + "-wal") > 0;
 }
 
 // A table row that its index does not hold as it is: one of the two was garbled, and
@@ -917,7 +915,7 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
             return fail(ExitBusy, inUse);
         bool salvage = false;
         std::string kept; // the original's copy, made before the first write
-        const Survey check = CheckDatabaseFile(path);
+        const Survey check = CheckDatabaseFile(db.get(), path);
         if (check.tableDamage) {
             out << shown << ": the page check found damage:\n";
             PrintProblems(out, check.problems);
@@ -932,7 +930,7 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
                 PrintProblems(out, found);
                 const std::vector<Disagreement> garbled = Disagreements(db, found, check);
                 std::string error;
-                kept = KeepOriginal(path, error);
+                kept = KeepOriginal(db.get(), path, error);
                 if (kept.empty())
                     return fail(ExitWriteFailed, "not repaired: " + error + "; the file is as it was");
                 const int rc = db.query("REINDEX");
@@ -964,7 +962,7 @@ int RunEngine(const EngineOptions& options, std::ostream& out, std::ostream& err
         if (salvage) {
             if (int rc = locked ? SQLITE_OK : db.query("BEGIN IMMEDIATE"); busy(rc))
                 return failOn(rc, "not repaired");
-            const SalvageResult r = SalvageInPlace(path, kept);
+            const SalvageResult r = SalvageInPlace(db.get(), path, kept);
             db.query("ROLLBACK");
             if (!r.done) {
                 if (r.sqliteCode == SQLITE_NOTADB)

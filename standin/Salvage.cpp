@@ -1,5 +1,7 @@
 #include "standin/Salvage.h"
 
+#include "standin/DatabaseBytes.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -31,14 +33,6 @@ std::string Upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return s;
 }
-
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 // Writes the rows it is given into a new SQLite file: tables first, as the schema
 // has them, then the rows, then indexes, views and triggers, so that no trigger
@@ -337,56 +331,10 @@ private:
     std::vector<std::string> notes_;
 };
 
-// A database file and its write-ahead log, read as SQLite would see them.
-class DatabaseFiles {
-public:
-    explicit DatabaseFiles(const std::string& path)
-        : main_{::open(path.c_str(), O_RDONLY | O_CLOEXEC)}, log_{::open((path + "-wal").c_str(), O_RDONLY | O_CLOEXEC)},
-          mainSource_(main_.fd), logSource_(log_.fd), logged_(mainSource_, logSource_) {}
-    bool open() const { return main_.fd >= 0; }
-    const PageSource& source() const { return log_.fd >= 0 ? static_cast<const PageSource&>(logged_) : mainSource_; }
-
-private:
-    Fd main_, log_;
-    FileSource mainSource_, logSource_;
-    LoggedSource logged_;
-};
-
-// Copies the bytes of `from` into a new file `to`, synced; false (and no `to`) on failure.
+// Copies a file that SQLite does not lock (a log, a kept copy) into a new file `to`.
 bool CopyFile(const std::string& from, const std::string& to, mode_t mode) {
     Fd in{::open(from.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (in.fd < 0)
-        return false;
-    Fd out{::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777)};
-    if (out.fd < 0)
-        return false;
-    bool ok = true;
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t n = ::read(in.fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        for (ssize_t done = 0; ok && done < n;) {
-            const ssize_t w = ::write(out.fd, buffer.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            ok = w > 0;
-            done += w > 0 ? w : 0;
-        }
-        if (!ok)
-            break;
-    }
-    ok = ok && ::fsync(out.fd) == 0;
-    if (!ok) {
-        const int error = errno;
-        ::unlink(to.c_str());
-        errno = error;
-    }
-    return ok;
+    return in.fd >= 0 && CopyBytes(FileSource(in.fd), to, mode);
 }
 
 // A free "<name>.damaged-<stamp><ext>" beside `path`.
@@ -456,11 +404,11 @@ std::vector<std::string> TableLines(const Survey& survey) {
 
 } // namespace
 
-Survey CheckDatabaseFile(const std::string& path) {
-    DatabaseFiles files(path);
-    if (!files.open())
+Survey CheckDatabaseFile(sqlite3* db, const std::string& path) {
+    const DatabaseBytes bytes(db, path);
+    if (!bytes.open())
         return {};
-    return ReadDatabase(files.source(), nullptr, true);
+    return ReadDatabase(bytes.pages(), nullptr, true);
 }
 
 std::string DamagedCopyName(const std::string& path, long long when) {
@@ -486,7 +434,7 @@ std::string RealPath(const std::string& given) {
 }
 } // namespace
 
-std::string KeepOriginal(const std::string& given, std::string& error) {
+std::string KeepOriginal(sqlite3* db, const std::string& given, std::string& error) {
     // The file itself, not a symbolic link to it, is kept.
     const std::string path = RealPath(given);
     struct stat st {};
@@ -495,7 +443,8 @@ std::string KeepOriginal(const std::string& given, std::string& error) {
         return {};
     }
     const std::string kept = FreeDamagedName(path);
-    if (!CopyFile(path, kept, st.st_mode)) {
+    const DatabaseBytes bytes(db, path);
+    if (!bytes.open() || !CopyBytes(bytes.file(), kept, st.st_mode)) {
         error = std::string("the damaged file could not be kept (") + std::strerror(errno) + ")";
         return {};
     }
@@ -508,7 +457,7 @@ std::string KeepOriginal(const std::string& given, std::string& error) {
     return kept;
 }
 
-SalvageResult SalvageInPlace(const std::string& given, const std::string& keptAlready) {
+SalvageResult SalvageInPlace(sqlite3* db, const std::string& given, const std::string& keptAlready) {
     SalvageResult result;
     // The file itself, not a symbolic link to it, is kept and replaced.
     const std::string path = RealPath(given);
@@ -535,13 +484,14 @@ SalvageResult SalvageInPlace(const std::string& given, const std::string& keptAl
     {
         // Rows come from the original bytes: the kept copy when one was made before
         // anything was written.
-        DatabaseFiles files(keptAlready.empty() ? path : keptAlready);
-        if (!files.open()) {
+        const auto files = keptAlready.empty() ? std::make_unique<DatabaseBytes>(db, path)
+                                               : std::make_unique<DatabaseBytes>(keptAlready);
+        if (!files->open()) {
             result.error = std::string("cannot read (") + std::strerror(errno) + ")";
             return result;
         }
         Writer writer(target);
-        result.survey = ReadDatabase(files.source(), &writer, false);
+        result.survey = ReadDatabase(files->pages(), &writer, false);
         if (!result.survey.readable || result.survey.tables.empty()) {
             // An empty database in its place would pass for a repair.
             result.sqliteCode = SQLITE_NOTADB;
@@ -573,7 +523,7 @@ SalvageResult SalvageInPlace(const std::string& given, const std::string& keptAl
     std::string kept = keptAlready;
     if (kept.empty()) {
         kept = FreeDamagedName(path);
-        if (::link(path.c_str(), kept.c_str()) != 0 && !CopyFile(path, kept, st.st_mode)) {
+        if (::link(path.c_str(), kept.c_str()) != 0 && !CopyBytes(HandleSource(db), kept, st.st_mode)) {
             result.error = std::string("the damaged file could not be kept (") + std::strerror(errno) + ")";
             result.sqliteCode = SQLITE_CANTOPEN;
             return result;

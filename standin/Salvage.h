@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+struct sqlite3;
+
 namespace quillet::standin {
 
-// Reads the file at `path` and only checks it; stops at the first damage that needs
-// a salvage.
-Survey CheckDatabaseFile(const std::string& path);
+// Reads the file that `db` has open at `path` and only checks it; stops at the first
+// damage that needs a salvage. The file is read through SQLite's handle: the locks
+// `db` holds stay.
+Survey CheckDatabaseFile(sqlite3* db, const std::string& path);
 
 struct SalvageResult {
     bool done = false;
@@ -29,13 +32,16 @@ std::string DamagedCopyName(const std::string& path, long long when);
 // Copies the database's bytes, and its write-ahead log's when there is one (as
 // "<kept>-wal"), to a free DamagedCopyName(...) before anything writes to it; the
 // kept name, or empty with `error` set.
-std::string KeepOriginal(const std::string& path, std::string& error);
+// The database's bytes are read through `db`'s handle, which has it open.
+std::string KeepOriginal(sqlite3* db, const std::string& path, std::string& error);
 
 // Builds the salvaged database, syncs it, keeps the damaged file as
 // DamagedCopyName(...) (its log beside it) and puts the salvaged one in its place,
 // without the old log. With `keptAlready` (from KeepOriginal), the rows come from
 // that copy and nothing more is kept. On failure the database is as it was. The
 // caller holds the database alone: no other connection may write into the old log.
-SalvageResult SalvageInPlace(const std::string& path, const std::string& keptAlready = {});
+// `db` has the database open (and holds its write lock); its bytes are read through
+// `db`'s handle.
+SalvageResult SalvageInPlace(sqlite3* db, const std::string& path, const std::string& keptAlready = {});
 
 } // namespace quillet::standin

@@ -1,11 +1,10 @@
 #include "standin/SoundCheck.h"
 
+#include "standin/DatabaseBytes.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace quillet::standin {
 
@@ -14,46 +13,6 @@ namespace {
 std::uint32_t Get32(const unsigned char* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }
-
-// The bytes SQLite itself reads: those of its open handle.
-class SqliteFileSource final : public PageSource {
-public:
-    explicit SqliteFileSource(sqlite3* db) {
-        if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file_) != SQLITE_OK || !file_ ||
-            !file_->pMethods) {
-            file_ = nullptr;
-            return;
-        }
-        sqlite3_int64 size = 0;
-        if (file_->pMethods->xFileSize(file_, &size) == SQLITE_OK && size > 0)
-            size_ = static_cast<std::uint64_t>(size);
-    }
-    bool open() const { return file_ != nullptr; }
-    std::uint64_t size() const override { return size_; }
-    bool read(std::uint64_t offset, unsigned char* buffer, std::size_t length) const override {
-        if (!file_ || offset > size_ || length > size_ - offset)
-            return false;
-        return file_->pMethods->xRead(file_, buffer, static_cast<int>(length), static_cast<sqlite3_int64>(offset)) ==
-               SQLITE_OK;
-    }
-
-private:
-    sqlite3_file* file_ = nullptr;
-    std::uint64_t size_ = 0;
-};
-
-// A descriptor of the log: SQLite locks the shared-memory file, never the log, so
-// closing this one drops no lock of its.
-struct LogFile {
-    explicit LogFile(const std::string& path) : fd(::open((path + "-wal").c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~LogFile() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    LogFile(const LogFile&) = delete;
-    LogFile& operator=(const LogFile&) = delete;
-    int fd;
-};
 
 // integrity_check's first finding; `failure` set when it could not run to its end.
 Soundness Integrity(sqlite3* db) {
@@ -146,19 +105,15 @@ Soundness SoundnessOf(const Survey& survey) {
 }
 
 Soundness CheckSoundness(sqlite3* db, const std::string& path, sqlite3* checker) {
-    const SqliteFileSource main(db);
-    if (!main.open())
+    const DatabaseBytes bytes(db, path);
+    if (!bytes.open())
         return {false, "SQLite gave no handle of the file", SQLITE_IOERR};
     unsigned char header[100];
-    if (!main.read(0, header, sizeof header))
+    if (!bytes.file().read(0, header, sizeof header))
         return {true, "the file is shorter than its header", 0};
     if (std::string problem = HeaderProblem(header); !problem.empty())
         return {true, problem, 0};
-    const LogFile log(path);
-    const FileSource logBytes(log.fd);
-    const LoggedSource logged(main, logBytes);
-    const PageSource& source = log.fd >= 0 ? static_cast<const PageSource&>(logged) : main;
-    const Survey survey = ReadDatabase(source, nullptr, true);
+    const Survey survey = ReadDatabase(bytes.pages(), nullptr, true);
     if (Soundness walked = SoundnessOf(survey); walked.damaged)
         return walked;
     if (std::string problem = ColumnProblem(checker, survey); !problem.empty())

@@ -2,7 +2,11 @@
 // no row is invented, the result passes integrity_check and the damaged bytes stay.
 #include "DamageCorpus.h"
 
+#include "standin/Salvage.h"
+
+#include <fcntl.h>
 #include <iostream>
+#include <unistd.h>
 
 namespace quillet::test {
 namespace {
@@ -167,6 +171,50 @@ TEST(SalvageLog, CommittedPagesComeBackTheLogIsKeptAndAnOpenReaderStopsTheRepair
         EXPECT_TRUE(ReadBytes(kept) == mainBytes);
         EXPECT_TRUE(ReadBytes(kept + "-wal") == logBytes);
     }
+}
+
+// Whether a process of its own could take the write lock that SQLite's RESERVED lock
+// is (the byte after the pending one) on the file now.
+bool AnotherProcessCanWrite(const std::string& path) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(path.c_str(), O_RDWR);
+        struct flock range {};
+        range.l_type = F_WRLCK;
+        range.l_whence = SEEK_SET;
+        range.l_start = 0x40000001;
+        range.l_len = 1;
+        ::_exit(fd >= 0 && ::fcntl(fd, F_SETLK, &range) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The repair reads, keeps and salvages the file while its connection holds the write
+// lock; none of that may drop the lock (on POSIX closing any descriptor of a file
+// drops all of the process's locks on it), or a writer could slip in unseen.
+TEST(SalvageLocks, TheWriteLockHoldsWhileTheRepairReadsKeepsAndSalvages) {
+    TempDir dir;
+    const std::string path = dir.file("locked.db");
+    MakeCorpusDatabase(path, 4096, false);
+    ApplyDamage(path, Damage::LeafPage);
+    Db db(path);
+    db.must("BEGIN IMMEDIATE");
+    ASSERT_FALSE(AnotherProcessCanWrite(path));
+
+    EXPECT_TRUE(standin::CheckDatabaseFile(db.get(), path).tableDamage);
+    EXPECT_FALSE(AnotherProcessCanWrite(path));
+    std::string error;
+    const std::string kept = standin::KeepOriginal(db.get(), path, error);
+    EXPECT_FALSE(kept.empty()) << error;
+    EXPECT_FALSE(AnotherProcessCanWrite(path));
+    const standin::SalvageResult salvaged = standin::SalvageInPlace(db.get(), path);
+    ASSERT_TRUE(salvaged.done) << salvaged.error;
+    // The connection still has the damaged file, now under its kept name.
+    EXPECT_FALSE(AnotherProcessCanWrite(salvaged.damagedCopy));
+    db.exec("ROLLBACK");
+    EXPECT_TRUE(AnotherProcessCanWrite(salvaged.damagedCopy));
 }
 
 // Text that is not valid UTF-8 or holds NUL bytes, on sound pages: applications store
