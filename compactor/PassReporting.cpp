@@ -1,5 +1,6 @@
 #include "compactor/PassReporting.h"
 
+#include "compactor/FleetCopy.h"
 #include "core/AdminSettings.h"
 #include "core/LogLine.h"
 #include "core/NextPass.h"
@@ -62,6 +63,11 @@ void PassStarting(const PassContext& context, const std::string& configurationPa
 }
 
 void PassEnded(const PassContext& context, const PassSummary& summary) {
+    try {
+        CopyPassToFleet(context, summary);
+    } catch (const std::exception& e) {
+        LogInFolder(Folder(context), std::string(" Fleet folder: the pass could not be copied: ") + e.what());
+    }
     try {
         Ended(context, summary);
     } catch (const std::exception& e) {

@@ -120,10 +120,13 @@ bool IsHistoryHeader(std::string_view line) {
 }
 
 bool AppendHistoryLine(const std::string& path, const HistoryRecord& r) {
-    const std::string line = FormatHistoryLine(r);
-    if (!platform::FileExists(path) && platform::CreateNewTextFile(path, HistoryHeader + line))
+    return AppendHistoryLines(path, FormatHistoryLine(r));
+}
+
+bool AppendHistoryLines(const std::string& path, const std::string& lines) {
+    if (!platform::FileExists(path) && platform::CreateNewTextFile(path, HistoryHeader + lines))
         return true;
-    return platform::AppendTextToFile(path, line);
+    return platform::AppendTextToFile(path, lines);
 }
 
 std::string_view OutcomeTextOf(const HistoryRecord& r) {

@@ -53,5 +53,7 @@ bool IsHistoryHeader(std::string_view line);
 // header, as one step, so that concurrent writers neither interleave nor lose lines.
 // False when the file could not be written.
 bool AppendHistoryLine(const std::string& path, const HistoryRecord& r);
+// The same for lines already formatted (each ending in its line end), as one write.
+bool AppendHistoryLines(const std::string& path, const std::string& lines);
 
 } // namespace quillet

@@ -13,8 +13,10 @@
 #include "platform/SelfPath.h"
 #include "scheduler/Background.h"
 #include "scheduler/BackgroundCheck.h"
+#include "scheduler/FleetOverview.h"
 #include "scheduler/ScheduleFile.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -39,6 +41,10 @@ const char Usage[] =
     "  --uninstall  remove the background check of this folder\n"
     "  --status     what is installed, when it runs next, whether it runs while you are\n"
     "               logged out, and the last check's result\n"
+    "  --fleet      one line per machine of the fleet folder (FleetFolder in section\n"
+    "               [Reports] of Quillet.ini): last pass, last good pass, failures since;\n"
+    "               FAILING when a configuration's latest pass was not ok, SILENT when no\n"
+    "               pass came within the machine's own ExpectEvery + Grace hours\n"
     "  --help       this text\n"
     "  --version    the version\n"
     "\n"
@@ -47,8 +53,9 @@ const char Usage[] =
     "      unchanged in the run history (also when another check was under way and this\n"
     "      one was skipped)\n"
     "  1   an entry's run had failures (see compact-history.csv next to the compactor), or\n"
-    "      the compactor could not be started\n"
-    "  2   the schedule or its settings could not be read, or a setting is refused (a\n"
+    "      the compactor could not be started; with --fleet: a machine is failing or silent\n"
+    "  2   the schedule or its settings could not be read (with --fleet: no fleet folder is\n"
+    "      set, or it cannot be read), or a setting is refused (a\n"
     "      StartTime that is no whole hour from 0 to 23: due entries then run during the\n"
     "      hour 01, as in QuilletAdmin)\n"
     "  3   the schedule could not be written after a run (the run may be repeated)\n"
@@ -76,6 +83,16 @@ int Due(const std::string& folder) {
     return outcome.exitCode;
 }
 
+int Fleet(const std::string& dataFolder) {
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch()).count();
+    const FleetAnswer answer = FleetOverview(dataFolder, now);
+    std::fprintf(answer.exitCode == CheckUnreadable ? stderr : stdout, "%s", answer.text.c_str());
+    if (answer.exitCode == CheckUnreadable)
+        std::fprintf(stderr, "\n");
+    return answer.exitCode;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -92,6 +109,8 @@ int main(int argc, char** argv) {
         std::printf("%s\n", r.message.c_str());
         return r.ok ? CheckOk : CheckTriggerFailed;
     }
+    if (option == "--fleet")
+        return Fleet(target.folder);
     if (option == "--status") {
         std::printf("%s", DescribeStatus(QueryTrigger(target), ReadLastCheck(target.folder)).c_str());
         return CheckOk;

@@ -1,0 +1,58 @@
+#include "compactor/FleetCopy.h"
+
+#include "core/FleetFolder.h"
+#include "core/Include.h"
+#include "core/ReportSettings.h"
+#include "platform/FsPath.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace quillet::compactor {
+
+namespace {
+
+// Shared with a copy that may outlive the wait: a hung share keeps its thread.
+struct CopyState {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::string problem;
+};
+
+std::string InFolder(const std::string& folder, const char* name) {
+    return platform::Utf8Path(platform::FsPath(folder) / name);
+}
+
+} // namespace
+
+void CopyPassToFleet(const PassContext& context, const PassSummary& summary, std::chrono::milliseconds limit) {
+    const ReportSettings settings = ReadReportSettings(InFolder(context.logFolder, "Quillet.ini"));
+    if (settings.fleetFolder.empty())
+        return;
+    const FleetStatus status = FleetStatusOf(summary, settings.expectEveryHours, settings.graceHours);
+    auto state = std::make_shared<CopyState>();
+    std::thread([state, folder = context.logFolder, fleet = settings.fleetFolder, status] {
+        std::string problem = CopyToFleet(folder, fleet, status);
+        const std::lock_guard lock(state->mutex);
+        state->problem = std::move(problem);
+        state->finished = true;
+        state->done.notify_all();
+    }).detach();
+    std::string problem;
+    {
+        std::unique_lock lock(state->mutex);
+        if (!state->done.wait_for(lock, limit, [&] { return state->finished; }))
+            problem = "Fleet folder " + settings.fleetFolder + " did not answer within " +
+                      std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
+                      " s; the lines wait for the next pass.";
+        else
+            problem = state->problem;
+    }
+    if (!problem.empty())
+        AppendLogLine(InFolder(context.logFolder, "error.log"), LogStamp(platform::LocalNow()) + " " + problem);
+}
+
+} // namespace quillet::compactor
