@@ -34,22 +34,24 @@ void CopyPassToFleet(const PassContext& context, const PassSummary& summary, std
         return;
     const FleetStatus status = FleetStatusOf(summary, settings.expectEveryHours, settings.graceHours);
     auto state = std::make_shared<CopyState>();
-    std::thread([state, folder = context.logFolder, fleet = settings.fleetFolder, status] {
+    std::thread copy([state, folder = context.logFolder, fleet = settings.fleetFolder, status] {
         std::string problem = CopyToFleet(folder, fleet, status);
         const std::lock_guard lock(state->mutex);
         state->problem = std::move(problem);
         state->finished = true;
         state->done.notify_all();
-    }).detach();
-    std::string problem;
-    {
-        std::unique_lock lock(state->mutex);
-        if (!state->done.wait_for(lock, limit, [&] { return state->finished; }))
-            problem = "Fleet folder " + settings.fleetFolder + " did not answer within " +
-                      std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
-                      " s; the lines wait for the next pass.";
-        else
-            problem = state->problem;
+    });
+    std::unique_lock lock(state->mutex);
+    const bool finished = state->done.wait_for(lock, limit, [&] { return state->finished; });
+    std::string problem = state->problem;
+    lock.unlock();
+    if (finished) {
+        copy.join();
+    } else {
+        copy.detach(); // the process ends without it; the mark moves only after the share took the lines
+        problem = "Fleet folder " + settings.fleetFolder + " did not answer within " +
+                  std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) +
+                  " s; the lines wait for the next pass.";
     }
     if (!problem.empty())
         AppendLogLine(InFolder(context.logFolder, "error.log"), LogStamp(platform::LocalNow()) + " " + problem);

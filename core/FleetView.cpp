@@ -206,6 +206,10 @@ FleetDigest DigestOf(const std::vector<FleetMachine>& machines, const std::strin
     d.body = "The machines of the fleet folder " + fleetFolder + ", silent ones first:\n\n";
     for (const FleetMachine* m : AttentionOrder(machines)) {
         d.body += FleetLine(*m) + "\n";
+        if (const auto& st = m->status)
+            d.body += "    " + st->configuration + ": " + std::to_string(st->databases) + " databases, " +
+                      std::to_string(st->compacted) + " compacted, " + std::to_string(st->unchanged) + " unchanged, " +
+                      std::to_string(st->skipped) + " skipped, " + std::to_string(st->failed) + " failed\n";
         if (m->silent && m->status)
             d.body += "    expected a pass every " + std::to_string(m->status->expectEveryHours) + " h, grace " +
                       std::to_string(m->status->graceHours) + " h\n";
