@@ -18,12 +18,45 @@ start=$SECONDS
 
 fail() {
   echo "win32 smoke: $*" >&2
+  echo "--- windows" >&2
+  xwininfo -root -tree 2>/dev/null | grep -o '"[^"]*"' | sort -u >&2 || true
+  import -window root /tmp/smoke-fail.png 2>/dev/null || true
   echo "--- admin.log" >&2
   cat "$work/admin.log" >&2 || true
   exit 1
 }
 # Text of a file a Windows program wrote, without carriage returns.
 text() { tr -d '\r' <"$1"; }
+
+# File > Save As, a name typed into the dialog and Enter, until the main window's
+# caption is this title; three tries. On a fresh prefix the common dialog can take
+# keys before its name box has the focus and lose some of them: each try puts the
+# focus there by its mnemonic and replaces what the box holds, and a garbled name
+# that the administrator could not write (its error box) is answered before the next.
+save_as() { # name, title
+  local dialog box
+  for _ in 1 2 3; do
+    if ! dialog=$(window_shown "Save As"); then
+      box=$(window_shown "Quilletadmin") && keys "$box" Return && sleep 0.5
+      keys "$main" alt+f a
+      dialog=$(window_id "Save As") || return 1
+    fi
+    sleep 2
+    keys "$dialog" alt+n End shift+Home BackSpace
+    xdotool type --delay 20 "$1"
+    xdotool key Return
+    wine_title_shown "$2" && return 0
+    echo "win32 smoke: the Save As dialog lost keys; again" >&2
+  done
+  return 1
+}
+
+# The id of a window with this title shown now (not one of wine's 1x1 helpers).
+window_shown() {
+  local id
+  id=$(xwininfo -root -tree | awk -v t="\"$1\"" 'index($0, t) && !/ 1x1\+/ && !n++ { print $1 }')
+  [[ -n "$id" ]] && echo "$id"
+}
 
 printf 'database' >"$work/orders.mdb"
 wine_admin_start
@@ -39,14 +72,8 @@ xdotool type --delay 20 "$(winpath "$work/orders.mdb")"
 xdotool key Return
 sleep 1
 
-keys "$main" alt+f a
-save=$(window_id "Save As") || fail "no Save As dialog"
-# The common dialog takes keys only once its name box has the focus; on a fresh prefix
-# that can take longer than the window's appearing.
-sleep 2
-xdotool type --delay 20 "$(winpath "$work/smoke")"
-xdotool key Return
-wine_title_shown "Quillet - $(winpath "$work/smoke.cfg")" || fail "the caption does not name the saved file"
+save_as "$(winpath "$work/smoke")" "Quillet - $(winpath "$work/smoke.cfg")" ||
+  fail "the caption does not name the saved file"
 
 [[ -f "$work/smoke.cfg" ]] || fail "smoke.cfg was not written"
 text "$work/smoke.cfg" | grep -qx "Description=Nightly smoke" || fail "no description in smoke.cfg"

@@ -61,7 +61,7 @@ xsession_start() {
 window_id() {
   local id=""
   for _ in $(seq 100); do
-    id=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) { print $1; exit }')
+    id=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) && !n++ { print $1 }')
     [[ -n "$id" ]] && { echo "$id"; return 0; }
     sleep 0.1
   done
