@@ -2,6 +2,7 @@
 
 #include "core/AdminSettings.h"
 #include "core/Include.h"
+#include "platform/Files.h"
 #include "platform/Programs.h"
 
 #include <algorithm>
@@ -33,8 +34,8 @@ void SchedulerPresenter::loadAll() {
     const auto add = [&](const std::string& problem) { problems += (problems.empty() ? "" : "\n\n") + problem; };
     const AdminSettings settings(setup_.folder);
     const StoredTimer stored = settings.Timer();
-    view_.ShowText(Box::Interval, stored.interval);
-    view_.ShowText(Box::Start, stored.startTime);
+    view_.showText(Box::Interval, stored.interval);
+    view_.showText(Box::Start, stored.startTime);
     // An unattended schedule keeps running on the defaults rather than stopping.
     const EffectiveTimer timer = EffectiveTimerSettings(stored, settings.Path());
     for (const auto& problem : {timer.intervalProblem, timer.startProblem})
@@ -60,13 +61,18 @@ void SchedulerPresenter::Show() {
     if (runner_.Running())
         return;
     loadAll();
-    view_.SelectEntry(0);
-    showFrequency(view_.CurrentEntry());
+    selectEntry(0);
+    showFrequency(view_.currentEntry());
+}
+
+void SchedulerPresenter::selectEntry(int entry) {
+    const ui::Telling telling(telling_);
+    view_.selectEntry(entry);
 }
 
 void SchedulerPresenter::refuse(Box box, const std::string& problem) {
     warn(problem + ".");
-    view_.Focus(box);
+    view_.focus(box);
 }
 
 void SchedulerPresenter::pullGrid() {
@@ -74,16 +80,20 @@ void SchedulerPresenter::pullGrid() {
         return; // the grid takes no edits meanwhile; the run's outcome replaces the table
     // A cell that still shows the editor's text keeps the editor's bytes.
     const std::vector<ScheduleEntry>& known = editor_.Entries();
-    std::vector<ScheduleEntry> entries = view_.GridEntries();
+    std::vector<ScheduleEntry> entries = view_.gridEntries();
     for (std::size_t i = 0; i < entries.size() && i < known.size(); ++i)
         for (auto field : {&ScheduleEntry::description, &ScheduleEntry::configPath, &ScheduleEntry::code})
-            if (entries[i].*field == view_.AsShown(known[i].*field))
+            if (entries[i].*field == view_.asShown(known[i].*field))
                 entries[i].*field = known[i].*field;
-    editor_.TakeEdits(std::move(entries), view_.GridModified());
+    editor_.TakeEdits(std::move(entries), view_.gridModified());
 }
 
 void SchedulerPresenter::showEntries() {
-    view_.ShowEntries(editor_.Entries(), editor_.Modified());
+    std::vector<bool> missing;
+    for (const ScheduleEntry& e : editor_.Entries())
+        missing.push_back(!e.configPath.empty() && !platform::FileExists(e.configPath));
+    const ui::Telling telling(telling_);
+    view_.showEntries(editor_.Entries(), editor_.Modified(), missing);
 }
 
 // Text still in the cell editor or a box counts for the command at hand, whatever has
@@ -102,7 +112,7 @@ void SchedulerPresenter::Save() {
 void SchedulerPresenter::saveChanges() {
     if (!takePendingEdits())
         return;
-    const auto timer = runner_.SaveTimer(view_.Text(Box::Interval), view_.Text(Box::Start));
+    const auto timer = runner_.SaveTimer(view_.text(Box::Interval), view_.text(Box::Start));
     if (timer.refused != ScheduleRunner::TimerSave::None)
         return refuse(timer.refused == ScheduleRunner::TimerSave::Interval ? Box::Interval : Box::Start,
                       timer.message);
@@ -116,8 +126,8 @@ void SchedulerPresenter::saveChanges() {
     if (saved.result == ScheduleEditor::SaveResult::Refused) {
         warn(saved.message);
     } else if (saved.result == ScheduleEditor::SaveResult::Reloaded) {
-        view_.SelectEntry(0);
-        showFrequency(view_.CurrentEntry());
+        selectEntry(0);
+        showFrequency(view_.currentEntry());
         prompts_.inform(Caption, (timer.written ? "The timer settings were saved. " : "") + saved.message);
     }
 }
@@ -131,7 +141,7 @@ void SchedulerPresenter::showFrequency(int entry) {
     const std::string code = known ? editor_.Entries()[static_cast<std::size_t>(entry)].code : std::string();
     const int index = FrequencyIndex(code);
     const std::string every = GetField(code, CodeSeparator, 1);
-    view_.ShowFrequency(index, every);
+    showChoice(index, every);
     if (known) {
         editor_.ChooseFrequency(entry, index, every);
         showEntries();
@@ -139,22 +149,29 @@ void SchedulerPresenter::showFrequency(int entry) {
     updateStatus();
 }
 
+// The N box shows for a frequency with an N, in that frequency's unit.
+void SchedulerPresenter::showChoice(int index, const std::string& every) {
+    const bool counted = index >= 1 && index < FrequencyCount;
+    view_.showFrequency(index, counted ? std::optional(SchedulerView::Every{every, Frequencies[index].unit})
+                                       : std::nullopt);
+}
+
 void SchedulerPresenter::EntryChosen() {
-    if (runner_.Running())
+    if (telling_ || runner_.Running())
         return;
     pullGrid();
-    showFrequency(view_.CurrentEntry());
+    showFrequency(view_.currentEntry());
 }
 
 void SchedulerPresenter::ChooseFrequency(int index) {
     pullGrid();
-    const int entry = view_.CurrentEntry();
+    const int entry = view_.currentEntry();
     const bool known = entry >= 0 && entry < static_cast<int>(editor_.Entries().size());
     if (known) {
         editor_.ChooseFrequency(entry, index);
         showEntries();
     }
-    view_.ShowFrequency(index, known ? editor_.ShownEvery(entry) : std::string("1"));
+    showChoice(index, known ? editor_.ShownEvery(entry) : std::string("1"));
     updateStatus();
 }
 
@@ -165,15 +182,15 @@ bool SchedulerPresenter::LeaveEvery() {
 bool SchedulerPresenter::takeEvery() {
     // Only what the user typed is written: after a delete or a sort the box can still
     // show another entry's N, which merely passing through the box must not copy.
-    const auto typed = view_.TakeTyped(Box::Every);
+    const auto typed = view_.takeTyped(Box::Every);
     if (!typed)
         return true;
     pullGrid();
-    const int entry = view_.CurrentEntry();
+    const int entry = view_.currentEntry();
     if (entry < 0 || entry >= static_cast<int>(editor_.Entries().size()))
         return true;
     if (const auto problem = editor_.SetEvery(entry, *typed)) {
-        view_.ShowText(Box::Every, editor_.ShownEvery(entry));
+        view_.showText(Box::Every, editor_.ShownEvery(entry));
         refuse(Box::Every, *problem);
         return false;
     }
@@ -187,11 +204,11 @@ bool SchedulerPresenter::LeaveStart() {
 }
 
 bool SchedulerPresenter::takeStart() {
-    const auto typed = view_.TakeTyped(Box::Start);
+    const auto typed = view_.takeTyped(Box::Start);
     if (!typed)
         return true;
     if (const auto problem = runner_.EnterStart(*typed)) {
-        view_.ShowText(Box::Start, runner_.StartText());
+        view_.showText(Box::Start, runner_.StartText());
         refuse(Box::Start, *problem);
         return false;
     }
@@ -199,9 +216,9 @@ bool SchedulerPresenter::takeStart() {
 }
 
 void SchedulerPresenter::updateStatus() {
-    const int entry = view_.CurrentEntry();
+    const int entry = view_.currentEntry();
     const bool known = entry >= 0 && entry < static_cast<int>(editor_.Entries().size());
-    view_.ShowStatus(known ? runner_.EntryStatus(entry) : std::string());
+    view_.showStatus(known ? runner_.EntryStatus(entry) : std::string());
 }
 
 // ---- Timer and runs ----
@@ -213,7 +230,7 @@ void SchedulerPresenter::checkTimer() {
     const int period = timerOn_ && periodMs_ > 0 ? periodMs_ : 0;
     if (period != armedMs_) {
         armedMs_ = period;
-        view_.ArmTimer(period);
+        view_.armTimer(period);
     }
 }
 
@@ -221,8 +238,14 @@ void SchedulerPresenter::begin(ScheduleRunner::Start start) {
     if (start != ScheduleRunner::Start::Started)
         return;
     awaiting_ = true;
-    view_.ShowRun(runner_.ProgressText());
-    view_.AwaitRun();
+    showRunning(true);
+    view_.armPoll(PollMilliseconds);
+}
+
+void SchedulerPresenter::showRunning(bool running) {
+    view_.showRun(running ? runner_.ProgressText() : std::string());
+    for (const SchedulerView::Control control : LockedDuringRun)
+        view_.enable(control, !running);
 }
 
 void SchedulerPresenter::Tick() {
@@ -233,7 +256,7 @@ void SchedulerPresenter::Tick() {
 void SchedulerPresenter::Compact() {
     if (runner_.State() != RunState::Idle || !takePendingEdits())
         return;
-    const int entry = view_.CurrentEntry();
+    const int entry = view_.currentEntry();
     if (entry < 0 || entry >= static_cast<int>(editor_.Entries().size()))
         return;
     if (const auto problem = editor_.CompactProblem(entry)) {
@@ -249,24 +272,27 @@ void SchedulerPresenter::Compact() {
 void SchedulerPresenter::PollRun() {
     if (!awaiting_)
         return;
-    view_.ShowRun(runner_.ProgressText());
+    view_.showRun(runner_.ProgressText());
     std::optional<ScheduleRunner::Ended> ended = runner_.Poll();
     if (!ended)
         return;
     awaiting_ = false;
+    view_.armPoll(0);
     if (!dropped_.empty())
         editor_.AddFiles(std::exchange(dropped_, {}));
     showEntries();
-    view_.ShowRun({});
+    showRunning(false);
     updateStatus();
-    if (ended->quit)
-        view_.Quit(std::move(ended->quit));
     if (!ended->notice.empty())
         warn(ended->notice);
     if (ended->error)
-        view_.Fault(ended->error);
-    // A tick that came during the run (not during its error box) runs now.
-    if (runner_.FinishEnding())
+        view_.fault(ended->error);
+    // A tick that came during the run (not during its error box) runs now, unless the
+    // program ends: that comes last, after everything the run had to say.
+    const bool tickWaited = runner_.FinishEnding();
+    if (ended->quit)
+        ended->quit();
+    else if (tickWaited)
         Tick();
 }
 
@@ -281,12 +307,12 @@ void SchedulerPresenter::AddRow() {
 void SchedulerPresenter::DeleteRow() {
     if (!takePendingEdits()) // an N typed for the entry goes with it, not to the next one
         return;
-    const int entry = view_.CurrentEntry();
+    const int entry = view_.currentEntry();
     if (entry < 0 || entry >= static_cast<int>(editor_.Entries().size()))
         return;
     editor_.DeleteEntry(entry);
     showEntries();
-    view_.SelectEntry(std::min(entry, static_cast<int>(editor_.Entries().size()) - 1));
+    selectEntry(std::min(entry, static_cast<int>(editor_.Entries().size()) - 1));
 }
 
 void SchedulerPresenter::Drop(const std::vector<std::string>& files) {
@@ -300,15 +326,16 @@ void SchedulerPresenter::Drop(const std::vector<std::string>& files) {
 }
 
 void SchedulerPresenter::NoticeFileChange() {
-    if (runner_.Running())
+    // A cell being typed into keeps its text: the file is looked at again later.
+    if (runner_.Running() || view_.typing())
         return;
     pullGrid();
     if (editor_.NoticeFileChange() == ScheduleEditor::FileChange::None)
         return;
     showEntries();
     checkTimer();
-    if (view_.Shown())
-        showFrequency(view_.CurrentEntry());
+    if (view_.shown())
+        showFrequency(view_.currentEntry());
 }
 
 void SchedulerPresenter::Close() {
@@ -323,7 +350,7 @@ void SchedulerPresenter::Close() {
 
 bool SchedulerPresenter::CanCloseProgram(std::function<void()> quit) {
     pullGrid();
-    return runner_.CanCloseProgram(prompts_, Caption, std::move(quit), [this] { view_.HideWindows(); },
+    return runner_.CanCloseProgram(prompts_, Caption, std::move(quit), [this] { view_.hideWindows(); },
                                    [this] {
                                        refreshBackground();
                                        return installed_;
@@ -335,7 +362,7 @@ bool SchedulerPresenter::CanCloseProgram(std::function<void()> quit) {
 void SchedulerPresenter::refreshBackground() {
     const TriggerStatus status = trigger_->query(target_);
     installed_ = status.installed;
-    view_.ShowBackground(installed_, BackgroundStatusText(status, ReadLastCheck(target_.folder)));
+    view_.showBackground(installed_, BackgroundStatusText(status, ReadLastCheck(target_.folder)));
 }
 
 void SchedulerPresenter::ToggleBackground() {
@@ -344,8 +371,8 @@ void SchedulerPresenter::ToggleBackground() {
     {
         struct Busy {
             SchedulerView& view;
-            explicit Busy(SchedulerView& v) : view(v) { view.SetBusy(true); }
-            ~Busy() { view.SetBusy(false); }
+            explicit Busy(SchedulerView& v) : view(v) { view.setBusy(true); }
+            ~Busy() { view.setBusy(false); }
             Busy(const Busy&) = delete;
             Busy& operator=(const Busy&) = delete;
         } busy(view_);

@@ -8,6 +8,7 @@
 #include "scheduler/ScheduleEditor.h"
 #include "scheduler/ScheduleRunner.h"
 #include "ui/Prompts.h"
+#include "ui/Telling.h"
 
 #include <exception>
 #include <functional>
@@ -21,45 +22,55 @@ namespace quillet::scheduler {
 class SchedulerView {
 public:
     enum class Box { Every, Interval, Start };
+    // What takes input; a command stands for its button and its menu item alike.
+    enum class Control { Grid, Frequency, Every, Interval, Start, Save, AddRow, DeleteRow, Compact };
 
     virtual ~SchedulerView() = default;
 
-    // The grid: one row per entry (at least one row), and the edit mark.
-    virtual void ShowEntries(const std::vector<ScheduleEntry>& entries, bool modified) = 0;
+    // The grid: one row per entry (at least one row), and the edit mark. `missing` marks
+    // the entries whose configuration file does not exist.
+    virtual void showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
+                             const std::vector<bool>& missing) = 0;
     // The grid as the user left it, with the text of an open cell editor, and its edit mark.
-    virtual std::vector<ScheduleEntry> GridEntries() = 0;
-    virtual bool GridModified() const = 0;
+    virtual std::vector<ScheduleEntry> gridEntries() = 0;
+    virtual bool gridModified() const = 0;
     // The text as a grid cell shows it: a cell still showing it keeps the entry's bytes.
-    virtual std::string AsShown(const std::string& text) const { return text; }
-    virtual int CurrentEntry() const = 0; // -1 when the current row is no entry
-    // Moves to the entry, without reporting it as the user's choice.
-    virtual void SelectEntry(int entry) = 0;
+    virtual std::string asShown(const std::string& text) const { return text; }
+    // Whether the user is typing into a cell of the grid.
+    virtual bool typing() const = 0;
+    virtual int currentEntry() const = 0; // -1 when the current row is no entry
+    virtual void selectEntry(int entry) = 0; // in the column the cursor is in
 
-    // The frequency choice; for 1 to 3 also the N box with `every` and its unit.
-    virtual void ShowFrequency(int index, const std::string& every) = 0;
-    virtual void ShowText(Box box, const std::string& text) = 0;
-    virtual std::string Text(Box box) const = 0;
+    // The frequency choice, and the N box with its value and unit, or no N box.
+    struct Every {
+        std::string value, unit;
+    };
+    virtual void showFrequency(int index, const std::optional<Every>& every) = 0;
+    virtual void showText(Box box, const std::string& text) = 0;
+    virtual std::string text(Box box) const = 0;
     // What the user typed into the box since it was last shown or taken; the mark then goes.
-    virtual std::optional<std::string> TakeTyped(Box box) = 0;
-    virtual void Focus(Box box) = 0; // with its text selected
+    virtual std::optional<std::string> takeTyped(Box box) = 0;
+    virtual void focus(Box box) = 0; // with its text selected
 
-    virtual void ShowStatus(const std::string& text) = 0;
-    virtual void ShowBackground(bool installed, const std::string& text) = 0;
-    // A run of the window, or (empty) none; editing is off while one is shown.
-    virtual void ShowRun(const std::string& text) = 0;
-    virtual void SetBusy(bool busy) = 0; // the wait cursor
+    virtual void showStatus(const std::string& text) = 0;
+    virtual void showBackground(bool installed, const std::string& text) = 0;
+    // A run of the window, or (empty) none.
+    virtual void showRun(const std::string& text) = 0;
+    virtual void enable(Control control, bool enabled) = 0;
+    virtual void setBusy(bool busy) = 0; // the wait cursor
 
     // The schedule timer at `periodMs`, restarted; 0 stops it.
-    virtual void ArmTimer(int periodMs) = 0;
-    // Calls PollRun until AwaitingRun() is false; may return at once and poll later.
-    virtual void AwaitRun() = 0;
-    virtual bool Shown() const = 0;
-    virtual void HideWindows() = 0;
-    // Ends the program, after the handler at hand.
-    virtual void Quit(std::function<void()> quit) = 0;
+    virtual void armTimer(int periodMs) = 0;
+    // A timer that calls PollRun every `periodMs` while the window goes on; 0 stops it.
+    virtual void armPoll(int periodMs) = 0;
+    virtual bool shown() const = 0;
+    virtual void hideWindows() = 0;
     // A real fault for the error box.
-    virtual void Fault(std::exception_ptr error) = 0;
+    virtual void fault(std::exception_ptr error) = 0;
 };
+
+// What the Config File cell's tip adds for a configuration that does not exist.
+inline constexpr char MissingNote[] = " (this file does not exist)";
 
 struct SchedulerSetup {
     std::string folder;                           // the schedule's and settings' folder, ending with the separator
@@ -71,6 +82,14 @@ struct SchedulerSetup {
 class SchedulerPresenter {
 public:
     static constexpr const char* Caption = "Quillet Scheduler";
+    // Columns from here on never take the cursor: the code column only carries the frequency.
+    static constexpr int ReachableColumns = 3;
+    static constexpr int PollMilliseconds = 50;
+    // What takes no input while a run goes on: the run's outcome replaces the table.
+    static constexpr SchedulerView::Control LockedDuringRun[] = {
+        SchedulerView::Control::Grid,  SchedulerView::Control::Frequency, SchedulerView::Control::Every,
+        SchedulerView::Control::Interval, SchedulerView::Control::Start, SchedulerView::Control::Save,
+        SchedulerView::Control::AddRow, SchedulerView::Control::DeleteRow, SchedulerView::Control::Compact};
 
     // The clock and the runner default to the system's. Nothing is shown before Create.
     SchedulerPresenter(SchedulerView& view, ui::Prompts& prompts, SchedulerSetup setup,
@@ -88,7 +107,7 @@ public:
     void Show();   // reloads, unless a run goes on
     void Save();
     void ChooseFrequency(int index);
-    void EntryChosen(); // a click or a key in the grid
+    void EntryChosen(); // a click or a key in the grid; none while the view is told what to show
     // Leaving a box: false when its text was refused (the box then shows the value in effect).
     bool LeaveEvery();
     bool LeaveStart();
@@ -114,7 +133,9 @@ private:
     bool takeEvery();
     bool takeStart();
     void showFrequency(int entry);
-    void showChoice(int index);
+    void selectEntry(int entry);
+    void showChoice(int index, const std::string& every);
+    void showRunning(bool running);
     void checkTimer();
     void begin(ScheduleRunner::Start start);
     void updateStatus();
@@ -136,6 +157,7 @@ private:
     int armedMs_ = 0; // the period the view's timer runs at; 0 when it is off
     bool awaiting_ = false;
     bool installed_ = false;
+    bool telling_ = false; // the view's own signals while it is told what to show are no input
 };
 
 } // namespace quillet::scheduler

@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QChildEvent>
-#include <QEventLoop>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +21,7 @@
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -36,13 +36,22 @@ using widgets::TRadioGroup;
 
 namespace {
 
+// A path cut at its start, so that its file name stays in sight.
+class StartElided : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideLeft;
+    }
+};
 
 // Names a child, and places it where the window's fixed layout has it.
 template <class W> W* Placed(W* widget, const char* name, QRect geometry = {}) {
     if constexpr (std::is_base_of_v<QWidget, W>)
         if (!geometry.isNull())
             widget->setGeometry(geometry);
-    widget->setObjectName(QString::fromLatin1(name));
+    widget->setObjectName(QLatin1String(name));
     return widget;
 }
 
@@ -59,7 +68,7 @@ TfrmSched::TfrmSched(SchedulerHost host, QWidget* parent, std::unique_ptr<Clock>
                                 host_.trigger},
                  std::move(clock), std::move(runner)) {
     setObjectName(QStringLiteral("frmSched"));
-    setWindowTitle(QString::fromLatin1(SchedulerPresenter::Caption));
+    setWindowTitle(FromStd(SchedulerPresenter::Caption));
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
     setFont(font);
@@ -90,8 +99,8 @@ void TfrmSched::createControls() {
     auto button = [&](const char* name, const char* caption, const char* hint, int left,
                       QStyle::StandardPixmap icon, void (TfrmSched::*handler)()) {
         auto* b = Placed(new QToolButton(bar), name, {left, 1, 65, 57});
-        b->setText(QString::fromLatin1(caption));
-        b->setToolTip(QString::fromLatin1(hint));
+        b->setText(FromStd(caption));
+        b->setToolTip(FromStd(hint));
         b->setIcon(style()->standardIcon(icon));
         b->setIconSize(QSize(24, 24));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -127,13 +136,11 @@ void TfrmSched::createControls() {
     EditGrid1->SetNewRowOnKeyDown(widgets::kdNever);
     EditGrid1->SetCells(ColDescription, 0, QStringLiteral("Description"));
     EditGrid1->SetCells(ColConfigFile, 0, QStringLiteral("Config File"));
+    EditGrid1->SetReachableCols(SchedulerPresenter::ReachableColumns);
+    EditGrid1->setItemDelegateForColumn(ColConfigFile, new StartElided(EditGrid1));
     // The grid's click: a press on a cell, or the current cell moved by the keyboard.
-    const auto click = [this] {
-        if (!quiet_)
-            EditGrid1Click();
-    };
-    connect(EditGrid1, &QTableWidget::cellPressed, this, click);
-    connect(EditGrid1, &QTableWidget::currentCellChanged, this, click);
+    connect(EditGrid1, &QTableWidget::cellPressed, this, &TfrmSched::EditGrid1Click);
+    connect(EditGrid1, &QTableWidget::currentCellChanged, this, &TfrmSched::EditGrid1Click);
     EditGrid1->installEventFilter(this);
     EditGrid1->viewport()->installEventFilter(this);
 
@@ -173,6 +180,8 @@ void TfrmSched::createControls() {
     Timer1 = Placed(new QTimer(this), "Timer1");
     Timer1->setTimerType(Qt::CoarseTimer);
     connect(Timer1, &QTimer::timeout, this, &TfrmSched::Timer1Timer);
+    tmrPoll_ = new QTimer(this);
+    connect(tmrPoll_, &QTimer::timeout, this, [this] { guarded([&] { presenter_.PollRun(); }); });
 
     DropFileTarget1 = Placed(new ui::TDropFileTarget(this), "DropFileTarget1");
 
@@ -322,41 +331,51 @@ bool TfrmSched::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- SchedulerView ----
 
-void TfrmSched::ShowEntries(const std::vector<ScheduleEntry>& entries, bool modified) {
-    const QScopedValueRollback<bool> quiet(quiet_, true);
+void TfrmSched::showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
+                            const std::vector<bool>& missing) {
     ShowEntriesIn(*EditGrid1, entries, modified, [](const std::string& s) { return FromStd(s); });
+    for (int row = EditGrid1->FixedRows(); row < EditGrid1->RowCount(); ++row) {
+        const auto i = static_cast<std::size_t>(row - EditGrid1->FixedRows());
+        QTableWidgetItem* cell = EditGrid1->item(row, ColConfigFile);
+        if (!cell)
+            continue;
+        const bool absent = i < missing.size() && missing[i];
+        cell->setForeground(absent ? QBrush(Qt::red) : QBrush());
+        cell->setToolTip(cell->text().isEmpty() ? QString() : cell->text() + FromStd(absent ? MissingNote : ""));
+    }
 }
 
-std::vector<ScheduleEntry> TfrmSched::GridEntries() {
+std::vector<ScheduleEntry> TfrmSched::gridEntries() {
     return EntriesIn(*EditGrid1, [](const QString& s) { return ToStd(s); });
 }
 
-bool TfrmSched::GridModified() const {
+bool TfrmSched::gridModified() const {
     return EditGrid1->Modified();
 }
 
-std::string TfrmSched::AsShown(const std::string& text) const {
+std::string TfrmSched::asShown(const std::string& text) const {
     return ToStd(FromStd(text));
 }
 
-int TfrmSched::CurrentEntry() const {
+bool TfrmSched::typing() const {
+    return EditGrid1->Editing();
+}
+
+int TfrmSched::currentEntry() const {
     return CurrentEntryIn(*EditGrid1);
 }
 
-void TfrmSched::SelectEntry(int entry) {
-    const QScopedValueRollback<bool> quiet(quiet_, true);
-    EditGrid1->SetCurrentCell(std::clamp(EditGrid1->Col(), ColDescription, ColConfigFile),
-                              EditGrid1->FixedRows() + std::max(0, entry));
+void TfrmSched::selectEntry(int entry) {
+    EditGrid1->SetCurrentCell(EditGrid1->Col(), EditGrid1->FixedRows() + std::max(0, entry));
 }
 
-void TfrmSched::ShowFrequency(int index, const std::string& every) {
+void TfrmSched::showFrequency(int index, const std::optional<Every>& every) {
     rgSched->SetItemIndex(index);
-    const bool shown = index >= 1 && index < FrequencyCount;
     for (QWidget* w : std::initializer_list<QWidget*>{Label1, Edit1, Label2})
-        w->setVisible(shown);
-    if (shown) {
-        Label2->setText(QString::fromLatin1(Frequencies[index].unit));
-        Edit1->setText(FromStd(every));
+        w->setVisible(every.has_value());
+    if (every) {
+        Label2->setText(FromStd(every->unit));
+        Edit1->setText(FromStd(every->value));
     }
 }
 
@@ -364,15 +383,15 @@ QLineEdit* TfrmSched::box(Box box) const {
     return box == Box::Every ? Edit1 : box == Box::Interval ? edtInterval : edtStart;
 }
 
-void TfrmSched::ShowText(Box which, const std::string& text) {
+void TfrmSched::showText(Box which, const std::string& text) {
     box(which)->setText(FromStd(text));
 }
 
-std::string TfrmSched::Text(Box which) const {
+std::string TfrmSched::text(Box which) const {
     return ToStd(box(which)->text());
 }
 
-std::optional<std::string> TfrmSched::TakeTyped(Box which) {
+std::optional<std::string> TfrmSched::takeTyped(Box which) {
     QLineEdit* edit = box(which);
     if (!edit->isModified())
         return std::nullopt;
@@ -380,68 +399,57 @@ std::optional<std::string> TfrmSched::TakeTyped(Box which) {
     return ToStd(edit->text());
 }
 
-void TfrmSched::Focus(Box which) {
+void TfrmSched::focus(Box which) {
     box(which)->setFocus(Qt::OtherFocusReason);
     box(which)->selectAll();
 }
 
-void TfrmSched::ShowStatus(const std::string& text) {
-    lblLastRun->setText(QString::fromUtf8(text));
+void TfrmSched::showStatus(const std::string& text) {
+    lblLastRun->setText(FromStd(text));
 }
 
-void TfrmSched::ShowBackground(bool installed, const std::string& text) {
+void TfrmSched::showBackground(bool installed, const std::string& text) {
     panelBackground->chkBackground->setChecked(installed);
     panelBackground->lblBackground->setText(FromStd(text));
 }
 
-void TfrmSched::ShowRun(const std::string& text) {
+void TfrmSched::showRun(const std::string& text) {
     panelBackground->lblRun->setText(FromStd(text));
     panelBackground->lblRun->setVisible(!text.empty());
     panelBackground->barRun->setVisible(!text.empty());
-    const bool editing = text.empty();
-    for (QWidget* w : std::initializer_list<QWidget*>{EditGrid1, rgSched, Panel1, Panel2, BitBtn3, BitBtn4,
-                                                      BitBtn5, BitBtn7})
-        w->setEnabled(editing);
-    for (const char* name : {"SaveChanges1", "AddRow1", "DeleteRow1"})
-        if (auto* action = MainMenu1->findChild<QAction*>(QString::fromLatin1(name)))
-            action->setEnabled(editing);
 }
 
-void TfrmSched::SetBusy(bool busy) {
+void TfrmSched::enable(Control control, bool enabled) {
+    QWidget* const controls[] = {EditGrid1, rgSched, Panel1, edtInterval, edtStart, BitBtn3, BitBtn4, BitBtn5, BitBtn7};
+    const char* const menu[] = {"SaveChanges1", "AddRow1", "DeleteRow1"};
+    const auto at = static_cast<std::size_t>(control);
+    controls[at]->setEnabled(enabled);
+    if (at >= 5 && at < 8)
+        MainMenu1->findChild<QAction*>(QLatin1String(menu[at - 5]))->setEnabled(enabled);
+}
+
+void TfrmSched::setBusy(bool busy) {
     if (busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
 }
 
-void TfrmSched::ArmTimer(int periodMs) {
-    // A period of 0 would fire at every pass of the event loop: it stops the timer.
+// A period of 0 would fire at every pass of the event loop: it stops the timer.
+void TfrmSched::armTimer(int periodMs) {
     periodMs > 0 ? Timer1->start(periodMs) : Timer1->stop();
 }
 
-// The window's own events go on meanwhile: it repaints, shows the run, takes a close.
-void TfrmSched::AwaitRun() {
-    QEventLoop loop;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        guarded([&] { presenter_.PollRun(); });
-        if (!presenter_.AwaitingRun())
-            loop.quit();
-    });
-    poll.start(20);
-    loop.exec(); // also left when the program ends; the thread then finishes by itself
+void TfrmSched::armPoll(int periodMs) {
+    periodMs > 0 ? tmrPoll_->start(periodMs) : tmrPoll_->stop();
 }
 
-void TfrmSched::HideWindows() {
+void TfrmSched::hideWindows() {
     for (QWidget* w : QApplication::topLevelWidgets())
         w->hide();
 }
 
-void TfrmSched::Quit(std::function<void()> quit) {
-    QTimer::singleShot(0, this, std::move(quit));
-}
-
-void TfrmSched::Fault(std::exception_ptr error) {
+void TfrmSched::fault(std::exception_ptr error) {
     guarded([&] { std::rethrow_exception(error); });
 }
 

@@ -7,6 +7,7 @@
 
 #include "scheduler/SchedulerPresenter.h"
 #include "ui/qt/QtPrompts.h"
+#include "ui/qt/Text.h"
 #include "widgets/qt/TRadioGroup.h"
 
 #include <QDialog>
@@ -63,12 +64,13 @@ public:
     // Shows the window modally (FormShow reloads everything) until it is closed.
     int ShowModal() { return exec(); }
 
-    QString ScheduleFilePath() const { return host_.appFolder + QString::fromLatin1(ScheduleFileName); }
+    QString ScheduleFilePath() const { return host_.appFolder + ui::FromStd(ScheduleFileName); }
     bool TimerEnabled() const { return presenter_.TimerEnabled(); }
     int TimerPeriod() const { return presenter_.TimerPeriod(); }
     // Whether the table is not the stored schedule, because the file could not be read.
     bool TableNotLoaded() const { return !presenter_.Editor().Loaded(); }
-    bool Running() const { return presenter_.Running(); }
+    // A run of the window's, until its end has been shown.
+    bool Running() const { return presenter_.AwaitingRun(); }
 
     // The schedule file as another program left it; also every two seconds.
     void NoticeFileChange();
@@ -125,33 +127,35 @@ private:
     QLineEdit* box(Box box) const;
 
     // SchedulerView
-    void ShowEntries(const std::vector<ScheduleEntry>& entries, bool modified) override;
-    std::vector<ScheduleEntry> GridEntries() override;
-    bool GridModified() const override;
-    std::string AsShown(const std::string& text) const override;
-    int CurrentEntry() const override;
-    void SelectEntry(int entry) override;
-    void ShowFrequency(int index, const std::string& every) override;
-    void ShowText(Box box, const std::string& text) override;
-    std::string Text(Box box) const override;
-    std::optional<std::string> TakeTyped(Box box) override;
-    void Focus(Box box) override;
-    void ShowStatus(const std::string& text) override;
-    void ShowBackground(bool installed, const std::string& text) override;
-    void ShowRun(const std::string& text) override;
-    void SetBusy(bool busy) override;
-    void ArmTimer(int periodMs) override;
-    void AwaitRun() override;
-    bool Shown() const override { return isVisible(); }
-    void HideWindows() override;
-    void Quit(std::function<void()> quit) override;
-    void Fault(std::exception_ptr error) override;
+    void showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
+                     const std::vector<bool>& missing) override;
+    std::vector<ScheduleEntry> gridEntries() override;
+    bool gridModified() const override;
+    std::string asShown(const std::string& text) const override;
+    bool typing() const override;
+    int currentEntry() const override;
+    void selectEntry(int entry) override;
+    void showFrequency(int index, const std::optional<Every>& every) override;
+    void showText(Box box, const std::string& text) override;
+    std::string text(Box box) const override;
+    std::optional<std::string> takeTyped(Box box) override;
+    void focus(Box box) override;
+    void showStatus(const std::string& text) override;
+    void showBackground(bool installed, const std::string& text) override;
+    void showRun(const std::string& text) override;
+    void enable(Control control, bool enabled) override;
+    void setBusy(bool busy) override;
+    void armTimer(int periodMs) override;
+    void armPoll(int periodMs) override;
+    bool shown() const override { return isVisible(); }
+    void hideWindows() override;
+    void fault(std::exception_ptr error) override;
 
     SchedulerHost host_;
     ui::QtPrompts prompts_;
     SchedulerPresenter presenter_;
+    QTimer* tmrPoll_ = nullptr;
     bool closing_ = false;
-    bool quiet_ = false; // the grid's current cell moves by our own code
 };
 
 } // namespace quillet::scheduler

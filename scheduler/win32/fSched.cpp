@@ -95,13 +95,15 @@ void TfrmSched::createControls() {
     for (int col = 0; col < 4; ++col)
         EditGrid1->SetColWidths(col, l.px(widths[col]) - (col == 2 ? std::max(0, total - room) : 0));
     EditGrid1->SetNewRowOnKeyDown(widgets::kdNever);
-    EditGrid1->SetReachableCols(ColCode); // the code column only carries the frequency
+    EditGrid1->SetReachableCols(SchedulerPresenter::ReachableColumns);
+    EditGrid1->SetPathCol(ColConfigFile);
+    EditGrid1->IsMarked = [this](int col, int row) {
+        const auto entry = static_cast<std::size_t>(row - EditGrid1->FixedRows());
+        return col == ColConfigFile && entry < missing_.size() && missing_[entry];
+    };
     EditGrid1->SetCells(ColDescription, 0, "Description");
     EditGrid1->SetCells(ColConfigFile, 0, "Config File");
-    EditGrid1->OnClick = EditGrid1->OnEdited = [this] {
-        if (!quiet_)
-            forward([&] { presenter_.EntryChosen(); });
-    };
+    EditGrid1->OnClick = EditGrid1->OnEdited = [this] { forward([&] { presenter_.EntryChosen(); }); };
     SendMessageW(EditGrid1->ListView(), WM_SETFONT, reinterpret_cast<WPARAM>(l.font()), TRUE);
 
     l.add("BUTTON", "Schedule", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 248, 97, 105);
@@ -146,12 +148,10 @@ LRESULT TfrmSched::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == TimerSchedule) {
             forward([&] { presenter_.Tick(); });
-        } else if (wParam == TimerWatch && !EditGrid1->Editor()) { // not while a cell is typed into
+        } else if (wParam == TimerWatch) {
             forward([&] { presenter_.NoticeFileChange(); });
         } else if (wParam == TimerPoll) {
             forward([&] { presenter_.PollRun(); });
-            if (!presenter_.AwaitingRun())
-                KillTimer(hwnd(), TimerPoll);
         }
         return 0;
     case WM_CLOSE:
@@ -235,35 +235,33 @@ bool TfrmSched::CanCloseProgram(std::function<void()> quit) {
 
 // ---- SchedulerView ----
 
-void TfrmSched::ShowEntries(const std::vector<ScheduleEntry>& entries, bool modified) {
-    quiet_ = true;
+void TfrmSched::showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
+                            const std::vector<bool>& missing) {
+    missing_ = missing;
     ShowEntriesIn(*EditGrid1, entries, modified, [](const std::string& s) { return s; });
-    quiet_ = false;
+    InvalidateRect(EditGrid1->ListView(), nullptr, FALSE); // the marks too
 }
 
-std::vector<ScheduleEntry> TfrmSched::GridEntries() {
+std::vector<ScheduleEntry> TfrmSched::gridEntries() {
     return EntriesIn(*EditGrid1, [](const std::string& s) { return s; });
 }
 
-int TfrmSched::CurrentEntry() const {
+int TfrmSched::currentEntry() const {
     return CurrentEntryIn(*EditGrid1);
 }
 
-void TfrmSched::SelectEntry(int entry) {
-    quiet_ = true;
+void TfrmSched::selectEntry(int entry) {
     EditGrid1->SetCurrentCell(EditGrid1->Col(), EditGrid1->FixedRows() + std::max(0, entry));
-    quiet_ = false;
 }
 
-void TfrmSched::ShowFrequency(int index, const std::string& every) {
+void TfrmSched::showFrequency(int index, const std::optional<Every>& every) {
     for (int i = 0; i < FrequencyCount; ++i)
         SendMessageW(rgSched[i], BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
-    const bool shown = index >= 1 && index < FrequencyCount;
     for (HWND w : {Label1, Edit1, Label2})
-        ShowWindow(w, shown ? SW_SHOW : SW_HIDE);
-    if (shown) {
-        SetText(Label2, Frequencies[index].unit);
-        ShowText(Box::Every, every);
+        ShowWindow(w, every ? SW_SHOW : SW_HIDE);
+    if (every) {
+        SetText(Label2, every->unit);
+        showText(Box::Every, every->value);
     }
 }
 
@@ -271,74 +269,82 @@ HWND TfrmSched::box(Box box) const {
     return box == Box::Every ? Edit1 : box == Box::Interval ? edtInterval : edtStart;
 }
 
-void TfrmSched::ShowText(Box which, const std::string& text) {
+void TfrmSched::showText(Box which, const std::string& text) {
     SetText(box(which), text);
     SendMessageW(box(which), EM_SETMODIFY, FALSE, 0);
 }
 
-std::string TfrmSched::Text(Box which) const {
+std::string TfrmSched::text(Box which) const {
     return ui::win32::WindowText(box(which));
 }
 
-std::optional<std::string> TfrmSched::TakeTyped(Box which) {
+std::optional<std::string> TfrmSched::takeTyped(Box which) {
     if (SendMessageW(box(which), EM_GETMODIFY, 0, 0) == 0)
         return std::nullopt;
     SendMessageW(box(which), EM_SETMODIFY, FALSE, 0);
     return ui::win32::WindowText(box(which));
 }
 
-void TfrmSched::Focus(Box which) {
+void TfrmSched::focus(Box which) {
     SetFocus(box(which));
     SendMessageW(box(which), EM_SETSEL, 0, -1);
 }
 
-void TfrmSched::ShowStatus(const std::string& text) {
+void TfrmSched::showStatus(const std::string& text) {
     SetText(lblLastRun, text);
 }
 
-void TfrmSched::ShowBackground(bool installed, const std::string& text) {
+void TfrmSched::showBackground(bool installed, const std::string& text) {
     SendMessageW(chkBackground, BM_SETCHECK, installed ? BST_CHECKED : BST_UNCHECKED, 0);
     SetText(lblBackground, text);
 }
 
-void TfrmSched::ShowRun(const std::string& text) {
-    const bool editing = text.empty();
-    for (HWND w : {EditGrid1->Handle(), EditGrid1->ListView(), Edit1, edtInterval, edtStart})
-        EnableWindow(w, editing);
-    for (HWND w : rgSched)
-        EnableWindow(w, editing);
-    for (int i = 0; i < 4; ++i) // Help stays
-        EnableWindow(buttons[i], editing);
-    HMENU menu = GetMenu(hwnd());
-    for (int id : {idSave, idInsert, idDelete})
-        EnableMenuItem(menu, static_cast<UINT>(id), MF_BYCOMMAND | (editing ? MF_ENABLED : MF_GRAYED));
+void TfrmSched::showRun(const std::string& text) {
     SetText(lblRun, text);
     for (HWND w : {lblRun, barRun})
-        ShowWindow(w, editing ? SW_HIDE : SW_SHOW);
-    SendMessageW(barRun, PBM_SETMARQUEE, editing ? FALSE : TRUE, 30);
+        ShowWindow(w, text.empty() ? SW_HIDE : SW_SHOW);
+    SendMessageW(barRun, PBM_SETMARQUEE, text.empty() ? FALSE : TRUE, 30);
 }
 
-void TfrmSched::SetBusy(bool busy) {
+void TfrmSched::enable(Control control, bool enabled) {
+    const auto at = static_cast<int>(control);
+    if (control == Control::Grid) {
+        EnableWindow(EditGrid1->Handle(), enabled);
+        EnableWindow(EditGrid1->ListView(), enabled);
+    } else if (control == Control::Frequency) {
+        for (HWND w : rgSched)
+            EnableWindow(w, enabled);
+    } else if (at <= static_cast<int>(Control::Start)) {
+        EnableWindow(box(static_cast<Box>(at - static_cast<int>(Control::Every))), enabled);
+    } else { // a command: its button and its menu item
+        const int id = idSave + at - static_cast<int>(Control::Save);
+        EnableWindow(buttons[id - idSave], enabled);
+        EnableMenuItem(GetMenu(hwnd()), static_cast<UINT>(id), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    }
+}
+
+void TfrmSched::setBusy(bool busy) {
     if (busy)
         cursor_ = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
     else
         SetCursor(cursor_);
 }
 
-void TfrmSched::ArmTimer(int periodMs) {
+void TfrmSched::armTimer(int periodMs) {
     if (periodMs > 0)
         SetTimer(hwnd(), TimerSchedule, static_cast<UINT>(periodMs), nullptr);
     else
         KillTimer(hwnd(), TimerSchedule);
 }
 
-// The run's thread works: the window goes on (it repaints, shows the run, takes a
-// close) and the poll timer takes the run's end.
-void TfrmSched::AwaitRun() {
-    SetTimer(hwnd(), TimerPoll, 50, nullptr);
+void TfrmSched::armPoll(int periodMs) {
+    if (periodMs > 0)
+        SetTimer(hwnd(), TimerPoll, static_cast<UINT>(periodMs), nullptr);
+    else
+        KillTimer(hwnd(), TimerPoll);
 }
 
-void TfrmSched::HideWindows() {
+void TfrmSched::hideWindows() {
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND window, LPARAM) -> BOOL {
@@ -348,7 +354,7 @@ void TfrmSched::HideWindows() {
         0);
 }
 
-void TfrmSched::Fault(std::exception_ptr error) {
+void TfrmSched::fault(std::exception_ptr error) {
     forward([&] { std::rethrow_exception(error); });
 }
 

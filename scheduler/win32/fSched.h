@@ -41,7 +41,8 @@ public:
 
     bool TimerEnabled() const { return presenter_.TimerEnabled(); }
     int TimerPeriod() const { return presenter_.TimerPeriod(); }
-    bool Running() const { return presenter_.Running(); }
+    // A run of the window's, until its end has been shown.
+    bool Running() const { return presenter_.AwaitingRun(); }
     const ScheduleEditor& Editor() const { return presenter_.Editor(); }
     void FormShow();
 
@@ -72,31 +73,33 @@ private:
     HWND box(Box box) const;
 
     // SchedulerView
-    void ShowEntries(const std::vector<ScheduleEntry>& entries, bool modified) override;
-    std::vector<ScheduleEntry> GridEntries() override;
-    bool GridModified() const override { return EditGrid1->Modified(); }
-    int CurrentEntry() const override;
-    void SelectEntry(int entry) override;
-    void ShowFrequency(int index, const std::string& every) override;
-    void ShowText(Box box, const std::string& text) override;
-    std::string Text(Box box) const override;
-    std::optional<std::string> TakeTyped(Box box) override;
-    void Focus(Box box) override;
-    void ShowStatus(const std::string& text) override;
-    void ShowBackground(bool installed, const std::string& text) override;
-    void ShowRun(const std::string& text) override;
-    void SetBusy(bool busy) override;
-    void ArmTimer(int periodMs) override;
-    void AwaitRun() override;
-    bool Shown() const override { return IsWindowVisible(hwnd()) != FALSE; }
-    void HideWindows() override;
-    void Quit(std::function<void()> quit) override { quit(); }
-    void Fault(std::exception_ptr error) override;
+    void showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
+                     const std::vector<bool>& missing) override;
+    std::vector<ScheduleEntry> gridEntries() override;
+    bool gridModified() const override { return EditGrid1->Modified(); }
+    bool typing() const override { return EditGrid1->Editor() != nullptr; }
+    int currentEntry() const override;
+    void selectEntry(int entry) override;
+    void showFrequency(int index, const std::optional<Every>& every) override;
+    void showText(Box box, const std::string& text) override;
+    std::string text(Box box) const override;
+    std::optional<std::string> takeTyped(Box box) override;
+    void focus(Box box) override;
+    void showStatus(const std::string& text) override;
+    void showBackground(bool installed, const std::string& text) override;
+    void showRun(const std::string& text) override;
+    void enable(Control control, bool enabled) override;
+    void setBusy(bool busy) override;
+    void armTimer(int periodMs) override;
+    void armPoll(int periodMs) override;
+    bool shown() const override { return IsWindowVisible(hwnd()) != FALSE; }
+    void hideWindows() override;
+    void fault(std::exception_ptr error) override;
 
     ui::win32::DropFileTarget DropFileTarget1;
     SchedulerPresenter presenter_;
     HCURSOR cursor_ = nullptr; // the one before the wait cursor
-    bool quiet_ = false;       // the grid's current cell moves by our own code
+    std::vector<bool> missing_; // entries whose configuration does not exist
 };
 
 } // namespace quillet::scheduler

@@ -95,6 +95,8 @@ struct Scheduler {
         form->rgSched->SetItemIndex(index);
         form->rgSchedClick();
     }
+    // Compact and a tick start a run and return; the window polls for its end.
+    void awaitRun() const { QTRY_VERIFY_WITH_TIMEOUT(!form->Running(), 20000); }
     int questions() const {
         return static_cast<int>(
             std::count_if(dialogs->shown.begin(), dialogs->shown.end(),
@@ -252,6 +254,7 @@ void TestFSched::controlsReachThePresenterAndShowItsDecisions() {
 
     // Compact runs the selected entry, and its cell shows the day recorded.
     f.BitBtn7->click();
+    s.awaitRun();
     QCOMPARE(s.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /a.cfg"});
     QCOMPARE(s.cell(3, 1), QStringLiteral("d|3|2026-12-06"));
 
@@ -291,6 +294,7 @@ void TestFSched::tickErrorsAreReportedAndTheTimerRunsOn() {
         "\"bad\"\t\"/bad.cfg\"\t\"x|abc|2026-13-45\"\r\n\"good\"\t\"/good.cfg\"\t\"d|1|2026-12-01\"\r\n");
     TfrmSched& f = s.create();
     f.Timer1Timer();
+    s.awaitRun();
     QVERIFY(s.errors.isEmpty()); // the bad entry was reported at loading, once
     QCOMPARE(s.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /good.cfg"});
     QVERIFY(f.Timer1->isActive());
@@ -305,6 +309,7 @@ void TestFSched::tickErrorsAreReportedAndTheTimerRunsOn() {
         f.Timer1Timer();
     });
     f.Timer1Timer();
+    s.awaitRun();
     QCOMPARE(s.errors.size(), 1);
     QVERIFY(s.errors.last().startsWith(QStringLiteral("Cannot create file ")));
     QCOMPARE(s.runner->commandLines.size(), 2u);
@@ -374,6 +379,7 @@ void TestFSched::textStillBeingTypedCounts() {
     QTest::keyClick(pathEditor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(pathEditor, QStringLiteral("/data/typed.cfg"));
     QTest::mouseClick(f.BitBtn7, Qt::LeftButton);
+    s.awaitRun();
     QCOMPARE(s.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /data/typed.cfg"});
     QVERIFY(s.schedule().contains("\"/data/typed.cfg\"\t\"d|4|2026-12-06\"\r\n"));
     QVERIFY(s.errors.isEmpty());

@@ -51,19 +51,6 @@ public:
     }
 };
 
-// A compactor that runs until the test lets it end.
-class HeldRunner final : public ProcessRunner {
-public:
-    std::atomic<bool> release{false};
-    std::atomic<int> runs{0};
-    bool runAndWait(const std::string&) override {
-        ++runs;
-        while (!release)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return true;
-    }
-};
-
 struct Window {
     test::UiWorld world;
     std::shared_ptr<FakeTrigger> trigger = std::make_shared<FakeTrigger>();
@@ -129,8 +116,8 @@ void TestFSchedRun::windowStaysAliveAndShowsTheRun() {
     });
     probe.start(10);
     QTimer::singleShot(20000, [&] { runner.release = true; }); // never hang the suite
-    f.Timer1Timer();
-    QVERIFY(seen);
+    f.Timer1Timer(); // starts the run and returns; the window polls for its end
+    QTRY_VERIFY_WITH_TIMEOUT(seen && !f.Running(), 25000);
     QVERIFY(running);
     QVERIFY2(shown.startsWith(QStringLiteral("Running: n (/data/night.cfg), since ")), qPrintable(shown));
     QVERIFY(busy);
@@ -162,11 +149,13 @@ void TestFSchedRun::closingDuringARunWaitsOrLetsItFinish() {
     });
     f.EditGrid1->SetCurrentCell(1, 1);
     f.BitBtn7Click();
+    QVERIFY(f.Running());
+    // The program ends only after the run has been recorded.
+    QTRY_COMPARE_WITH_TIMEOUT(quits, 1, 20000);
     QVERIFY(!closed);
     QVERIFY(!visible);
     QVERIFY(w.world.dialogs.shown.front().text.contains(QStringLiteral("Running: n (/data/night.cfg)")));
     QCOMPARE(w.cell(3, 1), QStringLiteral("d|1|2026-12-06"));
-    QTRY_COMPARE(quits, 1);
 }
 
 void TestFSchedRun::backgroundDatesReachTheWindowAndItsSave() {

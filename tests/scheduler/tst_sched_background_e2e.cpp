@@ -5,6 +5,7 @@
 #include "core/CfgFile.h"
 #include "core/Include.h"
 #include "scheduler/qt/fSched.h"
+#include "tests/support/ScheduleSeams.h"
 #include "tests/support/UiTestSupport.h"
 #include "widgets/qt/TEditGrid.h"
 
@@ -15,15 +16,9 @@
 
 using namespace quillet;
 using namespace quillet::scheduler;
+using quillet::scheduler::testing::NoTrigger;
 
 namespace {
-
-class NoTrigger final : public TriggerControl {
-public:
-    TriggerResult install(const BackgroundTarget&) override { return {}; }
-    TriggerResult uninstall(const BackgroundTarget&) override { return {}; }
-    TriggerStatus query(const BackgroundTarget&) override { return {}; }
-};
 
 QString BinDir() {
     const QString env = qEnvironmentVariable("QUILLET_BIN_DIR");

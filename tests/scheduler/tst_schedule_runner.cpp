@@ -26,19 +26,6 @@ namespace {
 const std::string Two = "\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-05\"\r\n"
                         "\"m\"\t\"/data/month.cfg\"\t\"m|1|2026-11-01\"\r\n";
 
-// A compactor that runs until the test lets it end.
-class HeldRunner final : public ProcessRunner {
-public:
-    std::atomic<bool> release{false};
-    std::atomic<int> runs{0};
-    bool runAndWait(const std::string&) override {
-        ++runs;
-        while (!release)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        return true;
-    }
-};
-
 struct Runs {
     test::TempDir dir;
     std::shared_ptr<MockClock> clock = std::make_shared<MockClock>();

@@ -22,13 +22,6 @@ using Box = SchedulerView::Box;
 
 namespace {
 
-class NoTrigger final : public TriggerControl {
-public:
-    TriggerResult install(const BackgroundTarget&) override { return {true, "installed"}; }
-    TriggerResult uninstall(const BackgroundTarget&) override { return {true, ""}; }
-    TriggerStatus query(const BackgroundTarget&) override { return {}; }
-};
-
 // The grid, the boxes and the strip as plain values; what the user typed is set by the test.
 class RecordingView final : public SchedulerView {
 public:
@@ -37,28 +30,40 @@ public:
     bool modified = false;
     int current = 0;
     int frequency = -1;
-    std::map<Box, std::string> text;
+    std::map<Box, std::string> texts;
     std::map<Box, std::string> typed;
     Box focused = Box::Interval;
-    std::string status, run;
+    std::string status, run, unit;
     std::vector<int> armed;
 
-    void ShowEntries(const std::vector<ScheduleEntry>& entries, bool m) override {
+    std::vector<bool> missing;
+    bool editing = false;
+    int polling = 0;
+    std::map<Control, bool> enabled;
+    // Like a toolkit's grid: moving the current cell from code says so.
+    void selectEntry(int entry) override {
+        current = entry;
+        presenter->EntryChosen();
+    }
+
+    void showEntries(const std::vector<ScheduleEntry>& entries, bool m, const std::vector<bool>& absent) override {
         grid = entries.empty() ? std::vector<ScheduleEntry>(1) : entries;
         modified = m;
+        missing = absent;
     }
-    std::vector<ScheduleEntry> GridEntries() override { return grid; }
-    bool GridModified() const override { return modified; }
-    int CurrentEntry() const override { return current; }
-    void SelectEntry(int entry) override { current = entry; }
-    void ShowFrequency(int index, const std::string& every) override {
+    std::vector<ScheduleEntry> gridEntries() override { return grid; }
+    bool gridModified() const override { return modified; }
+    bool typing() const override { return editing; }
+    int currentEntry() const override { return current; }
+    void showFrequency(int index, const std::optional<Every>& every) override {
         frequency = index;
-        if (index > 0)
-            text[Box::Every] = every;
+        unit = every ? every->unit : std::string();
+        if (every)
+            texts[Box::Every] = every->value;
     }
-    void ShowText(Box box, const std::string& t) override { text[box] = t; }
-    std::string Text(Box box) const override { return text.count(box) ? text.at(box) : std::string(); }
-    std::optional<std::string> TakeTyped(Box box) override {
+    void showText(Box box, const std::string& t) override { texts[box] = t; }
+    std::string text(Box box) const override { return texts.count(box) ? texts.at(box) : std::string(); }
+    std::optional<std::string> takeTyped(Box box) override {
         const auto it = typed.find(box);
         if (it == typed.end())
             return std::nullopt;
@@ -66,19 +71,19 @@ public:
         typed.erase(it);
         return t;
     }
-    void Focus(Box box) override { focused = box; }
-    void ShowStatus(const std::string& t) override { status = t; }
-    void ShowBackground(bool, const std::string&) override {}
-    void ShowRun(const std::string& t) override { run = t; }
-    void SetBusy(bool) override {}
-    void ArmTimer(int periodMs) override { armed.push_back(periodMs); }
-    void AwaitRun() override {} // the test polls
-    bool Shown() const override { return true; }
-    void HideWindows() override {}
-    void Quit(std::function<void()> quit) override { quit(); }
-    void Fault(std::exception_ptr error) override { std::rethrow_exception(error); }
+    void focus(Box box) override { focused = box; }
+    void showStatus(const std::string& t) override { status = t; }
+    void showBackground(bool, const std::string&) override {}
+    void showRun(const std::string& t) override { run = t; }
+    void enable(Control control, bool on) override { enabled[control] = on; }
+    void setBusy(bool) override {}
+    void armTimer(int periodMs) override { armed.push_back(periodMs); }
+    void armPoll(int periodMs) override { polling = periodMs; } // the test polls
+    bool shown() const override { return true; }
+    void hideWindows() override {}
+    void fault(std::exception_ptr error) override { std::rethrow_exception(error); }
 
-    void type(Box box, const std::string& t) { text[box] = typed[box] = t; }
+    void type(Box box, const std::string& t) { texts[box] = typed[box] = t; }
 };
 
 struct Window {
@@ -139,7 +144,7 @@ TEST(SchedulerPresenter, ShowingAndChoosingFrequencies) {
     w.presenter->ChooseFrequency(3);
     EXPECT_EQ(w.view.grid[1].code, "m|1|2026-11-01");
     choose(3);
-    EXPECT_EQ(w.view.text[Box::Every], "3");
+    EXPECT_EQ(w.view.texts[Box::Every], "3");
     EXPECT_EQ(w.view.grid[3].code, "w|3|2026-11-01");
     choose(2);
     EXPECT_EQ(w.view.frequency, 0);
@@ -163,8 +168,8 @@ TEST(SchedulerPresenter, ShowingAndChoosingFrequencies) {
 TEST(SchedulerPresenter, ShowsTheFirstEntryAndArmsTheTimerOnce) {
     Window w(Two);
     EXPECT_EQ(w.view.frequency, 2);
-    EXPECT_EQ(w.view.text[Box::Every], "2");
-    EXPECT_EQ(w.view.text[Box::Interval], "60");
+    EXPECT_EQ(w.view.texts[Box::Every], "2");
+    EXPECT_EQ(w.view.texts[Box::Interval], "60");
     EXPECT_EQ(w.view.armed, std::vector<int>{3600000});
     // A save that changes nothing of the timer leaves its countdown alone.
     w.presenter->Save();
@@ -181,7 +186,7 @@ TEST(SchedulerPresenter, AFrequencyGivenStartsAtOneNotAtTheNShownBefore) {
     w.presenter->EntryChosen();
     w.presenter->ChooseFrequency(2);
     EXPECT_EQ(w.view.grid[1].code, "w|1|2026-12-06");
-    EXPECT_EQ(w.view.text[Box::Every], "1");
+    EXPECT_EQ(w.view.texts[Box::Every], "1");
 }
 
 // Typed into a box and saved from the menu, the focus still in the box.
@@ -198,7 +203,7 @@ TEST(SchedulerPresenter, TypedValuesCountWhateverHasTheFocusAndRefusalsNameTheFi
     ASSERT_EQ(w.prompts.shown.size(), 1u);
     EXPECT_NE(w.prompts.shown[0].text.find("Every"), std::string::npos);
     EXPECT_EQ(w.view.focused, Box::Every);
-    EXPECT_EQ(w.view.text[Box::Every], "3");
+    EXPECT_EQ(w.view.texts[Box::Every], "3");
 }
 
 TEST(SchedulerPresenter, DuringARunClosingAsksNothingAndDroppedFilesWaitForItsEnd) {
@@ -208,16 +213,55 @@ TEST(SchedulerPresenter, DuringARunClosingAsksNothingAndDroppedFilesWaitForItsEn
     w.presenter->Compact();
     ASSERT_TRUE(w.presenter->AwaitingRun());
     EXPECT_FALSE(w.view.run.empty());
+    // The same controls lock in both faces, and the run is polled, never waited for.
+    EXPECT_EQ(w.view.enabled.size(), std::size(SchedulerPresenter::LockedDuringRun));
+    for (const auto& [control, on] : w.view.enabled)
+        EXPECT_FALSE(on);
+    EXPECT_EQ(w.view.polling, SchedulerPresenter::PollMilliseconds);
     w.presenter->Close();
     w.presenter->Drop({"/d/late.cfg"});
     EXPECT_TRUE(w.prompts.shown.empty());
     w.finishRun();
     EXPECT_TRUE(w.view.run.empty());
+    EXPECT_EQ(w.view.polling, 0);
+    for (const auto& [control, on] : w.view.enabled)
+        EXPECT_TRUE(on);
     ASSERT_EQ(w.view.grid.size(), 3u);
     EXPECT_EQ(w.view.grid[2].configPath, "/d/late.cfg");
     // The run recorded the table with the edit made before it.
     EXPECT_NE(w.schedule().find("\"edited\""), std::string::npos);
     EXPECT_EQ(w.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /data/night.cfg"});
+}
+
+// What both faces once decided each for itself.
+TEST(SchedulerPresenter, TheNBoxItsUnitTypedCellsAndMissingFiles) {
+    Window w(Two);
+    w.view.current = 0;
+    w.presenter->EntryChosen();
+    EXPECT_EQ(w.view.unit, "Week(s)");
+    EXPECT_EQ(w.view.texts[Box::Every], "2");
+    w.presenter->ChooseFrequency(0);
+    EXPECT_EQ(w.view.unit, ""); // no N box for As Needed
+    w.presenter->ChooseFrequency(1);
+    EXPECT_EQ(w.view.unit, "Day(s)");
+
+    // Neither configuration exists; one that does is not marked.
+    EXPECT_EQ(w.view.missing, (std::vector<bool>{true, true}));
+    test::WriteBytes(w.dir.file("real.cfg"), "[Defaults]\r\n");
+    w.presenter->Drop({w.dir.file("real.cfg")});
+    EXPECT_EQ(w.view.missing, (std::vector<bool>{true, true, false}));
+
+    // Another program's save waits while a cell is typed into, and comes after.
+    w.presenter->Save();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    test::WriteBytes(w.dir.file("schedfile.dat"), "\"other\"\t\"/o.cfg\"\t\r\n");
+    w.view.editing = true;
+    w.presenter->NoticeFileChange();
+    EXPECT_EQ(w.view.grid.size(), 3u);
+    w.view.editing = false;
+    w.presenter->NoticeFileChange();
+    ASSERT_EQ(w.view.grid.size(), 1u);
+    EXPECT_EQ(w.view.grid[0].description, "other");
 }
 
 TEST(SchedulerPresenter, ACompactorThatCannotStartIsSaidNamingItsPath) {
@@ -257,11 +301,11 @@ TEST(SchedulerPresenter, RefusedNumbersWriteNothingAndTheBoxesShowWhatHolds) {
 
     w.view.type(Box::Start, "ab");
     EXPECT_FALSE(w.presenter->LeaveStart());
-    EXPECT_EQ(w.view.text[Box::Start], "01");
+    EXPECT_EQ(w.view.texts[Box::Start], "01");
     w.view.type(Box::Every, "x");
     EXPECT_FALSE(w.presenter->LeaveEvery());
     EXPECT_EQ(w.view.grid[0].code, "w|2|2026-12-01");
-    EXPECT_EQ(w.view.text[Box::Every], "2");
+    EXPECT_EQ(w.view.texts[Box::Every], "2");
     EXPECT_EQ(w.view.focused, Box::Every);
     EXPECT_EQ(w.prompts.kinds(), std::vector<std::string>(6, "warn"));
 }
@@ -271,7 +315,7 @@ TEST(SchedulerPresenter, AZeroIntervalKeepsTheTimerOnWithoutFiringUntilAnotherIs
     test::WriteBytes(w.dir.file("Quillet.ini"),
                      "[Defaults]\r\nLastCfgPath=/x.cfg\r\nTimerInterval=0\r\nStartTime=3\r\n");
     w.presenter->Show();
-    EXPECT_EQ(w.view.text[Box::Start], "3");
+    EXPECT_EQ(w.view.texts[Box::Start], "3");
     EXPECT_TRUE(w.presenter->TimerEnabled());
     EXPECT_EQ(w.view.armed.back(), 0);
     w.view.type(Box::Interval, "5");
@@ -298,7 +342,7 @@ TEST(SchedulerPresenter, StoredBadValuesAreReportedOnceAndTheRestRuns) {
           "Entry 1 (bad): ", "Entry 2 (/odd.cfg): ", "Entry 3 (weekly): ", "'0' is not"})
         EXPECT_NE(text.find(part), std::string::npos) << part;
     EXPECT_EQ(text.find("Entry 4"), std::string::npos);
-    EXPECT_EQ(w.view.text[Box::Interval], "abc");
+    EXPECT_EQ(w.view.texts[Box::Interval], "abc");
     EXPECT_EQ(w.view.armed.back(), 3600000);
 
     w.presenter->Tick();
@@ -367,7 +411,7 @@ TEST(SchedulerPresenter, AnNShownOrTypedForADeletedEntryGoesWithIt) {
     Window w("\"a\"\t\"/a.cfg\"\t\"w|4|2026-11-01\"\r\n\"c\"\t\"/c.cfg\"\t\"m|6|2026-11-02\"\r\n"
              "\"d\"\t\"/d.cfg\"\t\"w|2|2026-11-03\"\r\n");
     w.presenter->DeleteRow();
-    EXPECT_EQ(w.view.text[Box::Every], "4");
+    EXPECT_EQ(w.view.texts[Box::Every], "4");
     EXPECT_TRUE(w.presenter->LeaveEvery());
     EXPECT_EQ(w.view.grid[0].code, "m|6|2026-11-02");
     w.view.type(Box::Every, "9");
@@ -394,7 +438,7 @@ TEST(SchedulerPresenter, TheCloseQuestionAndShowingAgain) {
     EXPECT_EQ(w.schedule(), before);
     w.presenter->Show();
     EXPECT_EQ(w.view.grid[1].description, "x");
-    EXPECT_EQ(w.view.text[Box::Interval], "60");
+    EXPECT_EQ(w.view.texts[Box::Interval], "60");
     EXPECT_EQ(w.view.current, 0);
     EXPECT_EQ(w.view.frequency, 1);
     EXPECT_FALSE(w.view.modified);

@@ -2,9 +2,13 @@
 // test, and runs are recorded instead of started.
 #pragma once
 
+#include "scheduler/Background.h"
 #include "scheduler/Schedule.h"
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -31,6 +35,27 @@ public:
             whileRunning(commandLine);
         return startSucceeds;
     }
+};
+
+// A compactor that runs until the test lets it end.
+class HeldRunner final : public ProcessRunner {
+public:
+    std::atomic<bool> release{false};
+    std::atomic<int> runs{0};
+    bool runAndWait(const std::string&) override {
+        ++runs;
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return true;
+    }
+};
+
+// The system's scheduler left alone: installing succeeds and nothing is installed.
+class NoTrigger final : public TriggerControl {
+public:
+    TriggerResult install(const BackgroundTarget&) override { return {true, "installed"}; }
+    TriggerResult uninstall(const BackgroundTarget&) override { return {true, ""}; }
+    TriggerStatus query(const BackgroundTarget&) override { return {}; }
 };
 
 } // namespace quillet::scheduler::testing

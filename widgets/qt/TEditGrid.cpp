@@ -645,14 +645,30 @@ void TEditGrid::keyPressEvent(QKeyEvent* event) {
     if (key == Qt::Key_Down)
         newRowKey(true, true);
     else if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
-        newRowKey(Col() == ColCount() - 1, false);
+        newRowKey(Col() == lastCol(), false);
     QTableWidget::keyPressEvent(event);
+}
+
+// Past the last reachable column, Tab goes on in the next row.
+QModelIndex TEditGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex next = QTableWidget::moveCursor(action, modifiers);
+    if (!next.isValid() || next.column() <= lastCol())
+        return next;
+    if (action == MoveNext && currentIndex().row() + 1 < RowCount())
+        return model()->index(currentIndex().row() + 1, FixedCols());
+    return model()->index(next.row(), lastCol());
+}
+
+void TEditGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    if (current.isValid() && current.column() > lastCol())
+        return setCurrentIndex(model()->index(current.row(), lastCol()));
+    QTableWidget::currentChanged(current, previous);
 }
 
 // Tab and Shift+Tab typed into the cell editor reach the grid as an editor hint.
 void TEditGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     if (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem)
-        newRowKey(Col() == ColCount() - 1, false);
+        newRowKey(Col() == lastCol(), false);
     QTableWidget::closeEditor(editor, hint);
 }
 

@@ -18,6 +18,7 @@
 #include <QString>
 #include <QTableWidget>
 #include <QVariant>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <utility>
@@ -154,6 +155,11 @@ public:
 
     // Where a cell is shown, in the grid's own coordinates (empty when not shown).
     QRect CellRect(int col, int row) const;
+    // Columns from `count` on never take the cursor, from the keyboard or the mouse, and
+    // are never edited. All are reachable by default.
+    void SetReachableCols(int count) { FReachable = count; }
+    // Whether a cell's editor is open.
+    bool Editing() const { return state() == EditingState; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -161,8 +167,11 @@ protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
+    int lastCol() const { return (FReachable < 0 ? ColCount() : std::min(FReachable, ColCount())) - 1; }
     friend class TEditGridDelegate;
     friend class TEditGridHeader;
 
@@ -192,6 +201,7 @@ private:
     int FFixedColWidth = 64;  // column 0 is the vertical header
     int FFixedRowHeight = 24; // row 0 is the horizontal header
     TGridOptions FOptions;
+    int FReachable = -1;
     TEditGridHeader* FTitleHeader = nullptr;
     TEditGridHeader* FSideHeader = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "platform/win32/WideText.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <utility>
@@ -87,6 +88,8 @@ TEditGrid::TEditGrid(HWND parent, int id, const RECT& bounds) {
 TEditGrid::~TEditGrid() {
     if (FEditor)
         DestroyWindow(FEditor);
+    if (FTip)
+        DestroyWindow(FTip);
     RemoveWindowSubclass(FList, &TEditGrid::ListProc, SubclassId);
     SetWindowLongPtrW(FWindow, GWLP_USERDATA, 0);
     DestroyWindow(FWindow);
@@ -162,6 +165,42 @@ void TEditGrid::SetColWidths(int col, int width) {
 void TEditGrid::SetReachableCols(int count) {
     FReachable = count;
     FCol = std::clamp(FCol, FModel.FixedCols(), LastCol());
+}
+
+void TEditGrid::SetPathCol(int col) {
+    FPathCol = col;
+    if (FTip)
+        return;
+    FTip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0, FWindow,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = FWindow;
+    tool.uId = reinterpret_cast<UINT_PTR>(FList);
+    tool.lpszText = LPSTR_TEXTCALLBACKW;
+    SendMessageW(FTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(FTip, TTM_SETMAXTIPWIDTH, 0, 800);
+}
+
+// The text as the column can show it: whole, or its end after an ellipsis.
+std::wstring TEditGrid::Fitted(std::wstring text, int col) const {
+    HDC dc = GetDC(FList);
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(FList, WM_GETFONT, 0, 0)));
+    const int room = ColWidths(col) - 12;
+    auto width = [&](const std::wstring& t) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, t.c_str(), static_cast<int>(t.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    if (width(text) > room) {
+        text.insert(0, L"\u2026");
+        while (text.size() > 2 && width(text) > room)
+            text.erase(1, 1);
+    }
+    SelectObject(dc, font);
+    ReleaseDC(FList, dc);
+    return text;
 }
 
 int TEditGrid::LastCol() const {
@@ -336,12 +375,22 @@ void TEditGrid::CloseEditor(bool store) {
 // ---- Messages ------------------------------------------------------------------------
 
 LRESULT TEditGrid::Notify(NMHDR* header) {
+    if (header->hwndFrom == FTip && header->code == TTN_GETDISPINFOW) {
+        auto* tip = reinterpret_cast<NMTTDISPINFOW*>(header);
+        FTipText.clear();
+        if (FTipCell.x == FPathCol && FTipCell.y >= FModel.FixedRows() && FTipCell.y < FModel.RowCount())
+            FTipText = Wide(FModel.Cell(FTipCell.x, FTipCell.y));
+        tip->lpszText = FTipText.data();
+        return 0;
+    }
     if (header->hwndFrom == FList) {
         switch (header->code) {
         case LVN_GETDISPINFOW: {
             auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
             if ((info->item.mask & LVIF_TEXT) && info->item.pszText && info->item.cchTextMax > 0) {
                 FShown = Wide(FModel.Cell(info->item.iSubItem, RowOf(info->item.iItem)));
+                if (info->item.iSubItem == FPathCol)
+                    FShown = Fitted(std::move(FShown), FPathCol);
                 lstrcpynW(info->item.pszText, FShown.c_str(), info->item.cchTextMax);
             }
             return 0;
@@ -368,7 +417,9 @@ LRESULT TEditGrid::Notify(NMHDR* header) {
                 const bool current = row == Row() && draw->iSubItem == FCol;
                 draw->clrTextBk = fixed ? GetSysColor(COLOR_BTNFACE) : current ? GetSysColor(COLOR_HIGHLIGHT)
                                                                              : GetSysColor(COLOR_WINDOW);
-                draw->clrText = current ? GetSysColor(COLOR_HIGHLIGHTTEXT) : GetSysColor(COLOR_WINDOWTEXT);
+                draw->clrText = current                                       ? GetSysColor(COLOR_HIGHLIGHTTEXT)
+                                : IsMarked && IsMarked(draw->iSubItem, row) ? RGB(200, 0, 0)
+                                                                            : GetSysColor(COLOR_WINDOWTEXT);
                 // Without this the whole selected row is painted in the selection colour.
                 draw->nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS);
                 return CDRF_NEWFONT;
@@ -475,6 +526,18 @@ LRESULT CALLBACK TEditGrid::ListProc(HWND list, UINT message, WPARAM wParam, LPA
         }
         if (wParam == L'\t' || wParam == L'\r')
             return 0;
+        break;
+    case WM_MOUSEMOVE:
+        if (grid->FTip) { // a new cell, a new tip
+            POINT cell{-1, -1};
+            int col = -1, row = -1;
+            if (grid->CellAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, col, row))
+                cell = {col, row};
+            if (cell.x != grid->FTipCell.x || cell.y != grid->FTipCell.y) {
+                grid->FTipCell = cell;
+                SendMessageW(grid->FTip, TTM_POP, 0, 0);
+            }
+        }
         break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {

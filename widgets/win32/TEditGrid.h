@@ -39,6 +39,8 @@ public:
     std::function<void()> OnEdited;
     // Called with the grid after a column's width changed.
     std::function<void(TEditGrid&)> OnColWidthsChanged;
+    // Whether a cell is drawn marked (in red), as its owner says.
+    std::function<bool(int col, int row)> IsMarked;
 
     TOnKeyDown NewRowOnKeyDown() const { return FModel.NewRowOnKeyDown; }
     void SetNewRowOnKeyDown(TOnKeyDown value) { FModel.NewRowOnKeyDown = value; }
@@ -62,6 +64,10 @@ public:
     // Columns from `count` on are out of the keyboard's and the mouse's reach and never
     // edited: a column kept too narrow to show its text. All are reachable by default.
     void SetReachableCols(int count);
+    // The column's texts are paths: drawn with the ellipsis at their start when they do
+    // not fit, so that the file name stays in sight, and shown whole in a tip. The
+    // cells' texts stay as they are.
+    void SetPathCol(int col);
 
     int Col() const { return FCol; }
     int Row() const;
@@ -102,6 +108,7 @@ private:
     void ShowColumns();
     void Redraw(int row);
     int LastCol() const;
+    std::wstring Fitted(std::wstring text, int col) const;
 
     EditGridModel FModel;
     HWND FWindow = nullptr;
@@ -114,6 +121,10 @@ private:
     int FEditRow = -1;
     std::wstring FEditOriginal;
     std::wstring FShown; // the text handed to the list view last
+    int FPathCol = -1;
+    HWND FTip = nullptr;
+    POINT FTipCell{-1, -1};
+    std::wstring FTipText;
 };
 
 } // namespace quillet::widgets::win32
