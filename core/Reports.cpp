@@ -36,6 +36,19 @@ std::string Mail(const ReportSettings& settings, const std::string& subject, con
                        UniqueId(now), machine);
 }
 
+// A report by mail as the outbox keeps it: the composed message and its envelope.
+OutboxMessage MailFor(const ReportSettings& settings, const std::string& subject, const std::string& body,
+                      const std::string& machine) {
+    OutboxMessage m;
+    m.channel = "mail";
+    m.created = Now();
+    m.about = subject;
+    m.from = settings.mailFrom;
+    m.to = settings.mailTo;
+    m.body = Mail(settings, subject, body, machine);
+    return m;
+}
+
 // The heartbeat's address for a step: the PingUrl, or it followed by "/start" or "/fail".
 std::string PingAddress(const std::string& pingUrl, const std::string& suffix) {
     std::string url = pingUrl;
@@ -83,14 +96,7 @@ bool QueueMail(const std::string& dataFolder, const std::string& subject, const 
     const ReportSettings settings = ReadReportSettings(dataFolder + SettingsFileName);
     if (!settings.mail)
         return false;
-    OutboxMessage m;
-    m.channel = "mail";
-    m.created = Now();
-    m.about = subject;
-    m.from = settings.mailFrom;
-    m.to = settings.mailTo;
-    m.body = Mail(settings, subject, body, platform::HostName());
-    return Outbox(dataFolder).put(m);
+    return Outbox(dataFolder).put(MailFor(settings, subject, body, platform::HostName()));
 }
 
 void QueueStartPing(const std::string& dataFolder, const ReportSettings& settings, const std::string& about) {
@@ -106,16 +112,8 @@ void QueuePassReports(const std::string& dataFolder, const ReportSettings& setti
     const Outbox outbox(dataFolder);
     const std::string subject = ReportSubject(report);
     const std::string text = ReportText(report);
-    if (settings.mail && WantsMail(settings.mailWhen, report.verdict.result)) {
-        OutboxMessage m;
-        m.channel = "mail";
-        m.created = Now();
-        m.about = subject;
-        m.from = settings.mailFrom;
-        m.to = settings.mailTo;
-        m.body = Mail(settings, subject, text, report.summary.machine);
-        outbox.put(m);
-    }
+    if (settings.mail && WantsMail(settings.mailWhen, report.verdict.result))
+        outbox.put(MailFor(settings, subject, text, report.summary.machine));
     if (!settings.pingUrl.empty()) {
         const bool bad = IsBadResult(report.verdict.result);
         OutboxMessage m = Http("ping", subject, PingAddress(settings.pingUrl, bad ? "/fail" : ""));

@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/posix/Descriptors.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,7 +14,6 @@
 #include <unistd.h>
 
 namespace quillet::platform {
-namespace {
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     std::size_t done = 0;
@@ -28,7 +28,7 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-bool WriteAll(int fd, const std::string& bytes) { return WriteAll(fd, bytes.data(), bytes.size()); }
+namespace {
 
 // The file a path finally names, so that replacing it keeps a symbolic link intact.
 // Empty for a chain of links that never ends (a loop), as the system gives up too.

@@ -1,4 +1,5 @@
 #include "platform/SecretChannel.h"
+#include "platform/posix/Descriptors.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -19,17 +20,9 @@ std::optional<SecretChannel> SecretChannel::Open(const std::string& secret) {
         return std::nullopt;
     // A password is far below the pipe's capacity, so this never blocks; anything less
     // than the whole secret is no channel.
-    std::size_t written = 0;
-    while (written < secret.size()) {
-        const ssize_t n = ::write(fds[1], secret.data() + written, secret.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += static_cast<std::size_t>(n);
-    }
+    const bool whole = WriteAll(fds[1], secret);
     ::close(fds[1]);
-    if (written < secret.size() || ::fcntl(fds[0], F_SETFD, 0) != 0) {
+    if (!whole || ::fcntl(fds[0], F_SETFD, 0) != 0) {
         ::close(fds[0]);
         return std::nullopt;
     }

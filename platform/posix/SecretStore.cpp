@@ -1,4 +1,5 @@
 #include "platform/SecretStore.h"
+#include "platform/posix/Descriptors.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,23 +10,6 @@
 #include <unistd.h>
 
 namespace quillet::platform {
-
-namespace {
-
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-} // namespace
 
 bool StoreSecret(const std::string& path, const std::string& secret, std::string& reason) {
     // Created private from the first byte: there is no moment at which others could read it.
