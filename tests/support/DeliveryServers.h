@@ -46,7 +46,10 @@ public:
         port = std::stoi(value(text, "port="));
         fingerprint = value(text, "fingerprint=");
     }
-    ~DeliveryServer() { platform::CreateNewFile(dir_ + "stop", ""); }
+    ~DeliveryServer() {
+        if (!stopped_)
+            platform::CreateNewFile(dir_ + "stop", "");
+    }
     DeliveryServer(const DeliveryServer&) = delete;
     DeliveryServer& operator=(const DeliveryServer&) = delete;
 
@@ -68,6 +71,20 @@ public:
         return true;
     }
 
+    // Ends the server and waits until its ports are closed (it removes its folder then), so
+    // that its port refuses connections; what it recorded is gone.
+    bool stop() {
+        stopped_ = true;
+        platform::CreateNewFile(dir_ + "stop", "");
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (platform::FolderExists(dir_)) {
+            if (std::chrono::steady_clock::now() > until)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return true;
+    }
+
     int port = 0;
     std::string fingerprint;
 
@@ -82,6 +99,7 @@ private:
 
     std::string unixDir_;
     std::string dir_;
+    bool stopped_ = false;
 };
 
 } // namespace quillet::test

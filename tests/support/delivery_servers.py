@@ -5,18 +5,18 @@
                              [--mail-replies R] [--rcpt-replies R] [--data-replies R]
     delivery_servers.py http --dir D [--plain] [--statuses 503,200] [--retry-after S]
 
-Both listen on a free port of 127.0.0.1 and ::1 where available (so "localhost" reaches
+Both listen on a free port (or --port) of 127.0.0.1 and ::1 where available (so "localhost" reaches
 them) and make, when D has none, a self-signed certificate for "localhost" in
 --cert-dir (default D), so that several servers can share one certificate and one pin.
 When ready they write D/ready (renamed into place) holding "port=N" and
-"fingerprint=<sha-256 of the certificate, 64 lower-case hex digits>". They remove D and end
-when D/stop appears, or end after --lifetime seconds: under wine the test cannot wait for or
+"fingerprint=<sha-256 of the certificate, 64 lower-case hex digits>". When D/stop appears they
+close their ports and then remove D, or end after --lifetime seconds: under wine the test cannot wait for or
 end a Unix process, so the server ends itself.
 
 What arrived is kept in D: the SMTP server appends one line per command to D/session.log
 ("EHLO tls=0", "AUTH tls=1 ok", "MAIL tls=1 <from>", ...) and writes each message it took
-as D/mail-N.eml (the bytes after dot-unstuffing) and D/mail-N.rcpt (one recipient a
-line); the HTTP server writes D/request-N.body and then D/request-N.head ("METHOD PATH"
+as D/mail-N.eml (the bytes after dot-unstuffing), D/mail-N.txt (the message as a mail
+program shows it, tests/support/read_mail.py) and D/mail-N.rcpt (one recipient a line); the HTTP server writes D/request-N.body and then D/request-N.head ("METHOD PATH"
 and the headers, one a line). Replies are scripted per command as ';'-separated
 sequences, the last one repeating ("451 4.3.0 busy;250 OK").
 """
@@ -34,6 +34,8 @@ import sys
 import threading
 import time
 import warnings
+
+import read_mail
 
 
 def write_whole(path, data):
@@ -77,7 +79,6 @@ def announce_ready(args, port, fingerprint):
 
 def should_stop(args, started):
     if os.path.exists(os.path.join(args.dir, "stop")):
-        shutil.rmtree(args.dir, ignore_errors=True)
         return True
     return time.time() - started > args.lifetime
 
@@ -128,6 +129,7 @@ class MailHandler:
             self.count += 1
             stem = os.path.join(self.args.dir, f"mail-{self.count}")
             write_whole(stem + ".rcpt", "".join(r + "\n" for r in envelope.rcpt_tos).encode())
+            write_whole(stem + ".txt", read_mail.shown(envelope.original_content))
             write_whole(stem + ".eml", envelope.original_content)
         return reply
 
@@ -156,7 +158,7 @@ async def serve_smtp(args):
         options.update(authenticator=handler.authenticate, auth_required=True)
     loop = asyncio.get_running_loop()
     tls = context if args.security == "tls" else None
-    servers = [await loop.create_server(lambda: SMTP(handler, **options), host="127.0.0.1", port=0, ssl=tls)]
+    servers = [await loop.create_server(lambda: SMTP(handler, **options), host="127.0.0.1", port=args.port, ssl=tls)]
     port = servers[0].sockets[0].getsockname()[1]
     try:  # the same port on ::1, for clients that try "localhost" there first
         servers.append(await loop.create_server(lambda: SMTP(handler, **options), host="::1", port=port, ssl=tls))
@@ -168,6 +170,7 @@ async def serve_smtp(args):
         await asyncio.sleep(0.1)
     for server in servers:
         server.close()
+        await server.wait_closed()
 
 
 # --- HTTP -------------------------------------------------------------------------------
@@ -225,10 +228,10 @@ def serve_http(args):
     handler = http_handler(args, Replies(args.statuses.replace(",", ";"), "200"))
     try:
         DualStackServer.address_family = socket.AF_INET6
-        server = DualStackServer(("::", 0), handler)
+        server = DualStackServer(("::", args.port), handler)
     except OSError:
         DualStackServer.address_family = socket.AF_INET
-        server = DualStackServer(("127.0.0.1", 0), handler)
+        server = DualStackServer(("127.0.0.1", args.port), handler)
     if not args.plain:
         server.socket = context.wrap_socket(server.socket, server_side=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
@@ -237,6 +240,7 @@ def serve_http(args):
     while not should_stop(args, started):
         time.sleep(0.1)
     server.shutdown()
+    server.server_close()
 
 
 def main():
@@ -244,6 +248,7 @@ def main():
     parser.add_argument("kind", choices=["smtp", "http"])
     parser.add_argument("--dir", required=True)
     parser.add_argument("--cert-dir")
+    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--lifetime", type=float, default=300)
     parser.add_argument("--security", choices=["starttls", "tls", "none"], default="starttls")
     parser.add_argument("--user")
@@ -261,6 +266,8 @@ def main():
         asyncio.run(serve_smtp(args))
     else:
         serve_http(args)
+    # Only once the ports are closed: a test waits for D to go before it counts on that.
+    shutil.rmtree(args.dir, ignore_errors=True)
 
 
 if __name__ == "__main__":
