@@ -215,8 +215,8 @@ private:
             return stop;
         if (server_.security != MailSecurity::StartTls)
             return std::nullopt;
-        if (!offered_.startTls)
-            return Outcome(Delivery::Final, "STARTTLS",
+        if (!offered_.startTls) // kept, as a wrong password: it goes out once the server is put right
+            return Outcome(Delivery::Temporary, "STARTTLS",
                            "the server at port " + Port() +
                                " does not offer STARTTLS, so nothing was sent (MailSecurity=starttls never falls "
                                "back to an unencrypted connection)");
@@ -237,17 +237,23 @@ private:
         if (!connection_.Secure() && server_.security != MailSecurity::None)
             return Outcome(Delivery::Final, "authentication", "no TLS, so the password was not sent");
         const std::string refused = "authentication refused";
+        // A refused password keeps the report: it goes out once the password is put right.
+        const auto kept = [](Stop stop) {
+            if (stop && stop->status == Delivery::Final)
+                stop->status = Delivery::Temporary;
+            return stop;
+        };
         if (Offers("PLAIN"))
-            return smtp_.Expect(smtp_.Command("AUTH PLAIN " + Base64(std::string(1, '\0') + server_.user +
-                                                                     std::string(1, '\0') + server_.password)),
-                                2, "authentication", refused);
+            return kept(smtp_.Expect(smtp_.Command("AUTH PLAIN " + Base64(std::string(1, '\0') + server_.user +
+                                                                          std::string(1, '\0') + server_.password)),
+                                     2, "authentication", refused));
         if (!Offers("LOGIN"))
             return Outcome(Delivery::Final, "authentication", "the server offers neither AUTH PLAIN nor AUTH LOGIN");
         if (Stop stop = smtp_.Expect(smtp_.Command("AUTH LOGIN"), 3, "authentication", refused))
             return stop;
         if (Stop stop = smtp_.Expect(smtp_.Command(Base64(server_.user)), 3, "authentication", refused))
-            return stop;
-        return smtp_.Expect(smtp_.Command(Base64(server_.password)), 2, "authentication", refused);
+            return kept(stop);
+        return kept(smtp_.Expect(smtp_.Command(Base64(server_.password)), 2, "authentication", refused));
     }
 
     DeliveryResult Transfer(const MailEnvelope& envelope, const std::string& message) {

@@ -35,7 +35,7 @@ TEST(Mail, StartTlsThenAuthDeliversTheMessageIntact) {
     DeliveryServer test("smtp", "--security starttls --user quillet --password \"pass word\"");
     ASSERT_TRUE(test.ready());
     const DeliveryResult refused = SendMail(Server(test, MailSecurity::StartTls, "wrong"), kEnvelope, kMessage);
-    EXPECT_EQ(refused.status, Delivery::Final);
+    EXPECT_EQ(refused.status, Delivery::Temporary) << "kept until the password is put right";
     EXPECT_EQ(refused.step, "authentication");
     EXPECT_EQ(refused.answer.rfind("authentication refused: 535", 0), 0u) << refused.answer;
 
@@ -55,7 +55,7 @@ TEST(Mail, NothingLeavesWithoutTrustedTls) {
     DeliveryServer plain("smtp", "--security none --user quillet --password \"pass word\"");
     ASSERT_TRUE(plain.ready());
     const DeliveryResult noStartTls = SendMail(Server(plain, MailSecurity::StartTls), kEnvelope, kMessage);
-    EXPECT_EQ(noStartTls.status, Delivery::Final);
+    EXPECT_EQ(noStartTls.status, Delivery::Temporary);
     EXPECT_EQ(noStartTls.step, "STARTTLS");
     EXPECT_NE(noStartTls.answer.find("does not offer STARTTLS, so nothing was sent"), std::string::npos) << noStartTls.answer;
     const std::string plainLog = plain.read("session.log");
