@@ -2,11 +2,11 @@
 
 #include "core/AdminSettings.h"
 #include "core/Reports.h"
+#include "platform/Console.h"
 #include "platform/HostName.h"
 #include "platform/SecretStore.h"
 
 #include <cstdio>
-#include <iostream>
 
 namespace quillet::compactor {
 
@@ -17,12 +17,10 @@ std::string Folder(const std::string& dataFolder) {
                                                                                         : dataFolder + "/";
 }
 
-// The password comes on standard input, never as an argument, which others may see.
+// The password comes on standard input, never as an argument, which others may see;
+// typed at a terminal it is not shown.
 int KeepPassword(const std::string& folder) {
-    std::string password;
-    std::getline(std::cin, password);
-    if (!password.empty() && password.back() == '\r')
-        password.pop_back();
+    const std::string password = platform::ReadHiddenLine("Mail password: ");
     std::string reason;
     if (!StoreMailPassword(folder, password, reason)) {
         std::fprintf(stderr, "The mail password could not be kept: %s\n", reason.c_str());

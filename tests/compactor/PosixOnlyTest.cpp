@@ -1,7 +1,16 @@
 // Behaviour that only POSIX systems show: LC_TIME decides the log's date format, process
-// groups, permission bits.
+// groups, permission bits, terminals.
 #include "tests/support/QuilletHarness.h"
 #include "tests/support/ScopedEnv.h"
+
+#include "core/Reports.h"
+#include "platform/SecretStore.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace quillet::test {
 namespace {
@@ -53,6 +62,55 @@ TEST(CompactorRunPosix, BackupIsNoMoreReadableThanItsDatabase) {
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_EQ(std::filesystem::status(q.file("backups/" + backups[0])).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// Quillet --report-password with standard input from `input` (opened on descriptor 0),
+// its output and errors into files of the folder; its exit code.
+int KeepPassword(const QuilletFolder& q, const std::string& input, const std::function<void()>& whileRunning) {
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, input.c_str(), O_RDWR, 0);
+    posix_spawn_file_actions_addopen(&files, 1, q.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&files, 2, q.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const char* argv[] = {q.quillet().c_str(), "--report-password", nullptr};
+    pid_t pid = 0;
+    const int failed = posix_spawn(&pid, argv[0], &files, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&files);
+    if (failed != 0)
+        return -1;
+    whileRunning();
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ReportPasswordPosix, TypedAtATerminalItIsNotShownRedirectedItIsTaken) {
+    QuilletFolder q;
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_TRUE(::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+    const std::string typed = "pässwörd at the terminal";
+    const int code = KeepPassword(q, ::ptsname(terminal), [&] {
+        // Typed once the prompt is there, so that what the terminal echoes is decided.
+        for (int i = 0; i < 200 && ReadBytes(q.file("err")).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        ASSERT_GT(::write(terminal, (typed + "\n").data(), typed.size() + 1), 0);
+    });
+    EXPECT_EQ(code, 0) << ReadBytes(q.file("err"));
+    ::fcntl(terminal, F_SETFL, O_NONBLOCK);
+    char shown[512];
+    const ssize_t n = ::read(terminal, shown, sizeof shown);
+    EXPECT_EQ(std::string(shown, n > 0 ? static_cast<std::size_t>(n) : 0).find("pässwörd"), std::string::npos);
+    EXPECT_EQ(ReadBytes(q.file("err")), "Mail password: \n");
+    EXPECT_EQ(ReadBytes(q.file("out")).find("Mail password"), std::string::npos);
+    std::string reason;
+    EXPECT_EQ(platform::LoadSecret(q.file(MailPasswordFileName), reason), typed) << reason;
+    ::close(terminal);
+
+    WriteBytes(q.file("input"), "redirected\r\n");
+    EXPECT_EQ(KeepPassword(q, q.file("input"), [] {}), 0);
+    EXPECT_EQ(platform::LoadSecret(q.file(MailPasswordFileName), reason), "redirected") << reason;
+    EXPECT_EQ(ReadBytes(q.file("err")), "");
 }
 
 } // namespace
