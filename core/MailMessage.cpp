@@ -1,6 +1,7 @@
 #include "core/MailMessage.h"
 
 #include "core/Include.h"
+#include "platform/Delivery.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,23 +12,6 @@ namespace quillet {
 namespace {
 
 const char Hex[] = "0123456789ABCDEF";
-const char Base64Chars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-std::string Base64(const std::string& bytes) {
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        std::uint32_t v = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size())
-            v |= static_cast<unsigned char>(bytes[i + 2]);
-        out += Base64Chars[(v >> 18) & 63];
-        out += Base64Chars[(v >> 12) & 63];
-        out += i + 1 < bytes.size() ? Base64Chars[(v >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? Base64Chars[v & 63] : '=';
-    }
-    return out;
-}
 
 // The length of the UTF-8 sequence that begins with `lead`; 1 for a stray byte.
 std::size_t SequenceLength(unsigned char lead) {
@@ -96,7 +80,7 @@ std::string HeaderText(const std::string& text) {
             end += n;
         }
         end = std::min(std::max(end, from + 1), text.size());
-        out += (out.empty() ? "" : "\r\n ") + std::string("=?UTF-8?B?") + Base64(text.substr(from, end - from)) + "?=";
+        out += (out.empty() ? "" : "\r\n ") + std::string("=?UTF-8?B?") + platform::Base64(text.substr(from, end - from)) + "?=";
         from = end;
     }
     return out;

@@ -31,4 +31,7 @@ struct DeliveryResult {
 // allowed, any case) in the 64 lower-case hex digits that compare; empty when it is not one.
 std::string NormalizedPin(const std::string& text);
 
+// Base64 (RFC 4648, with padding, no line breaks), as mail uses it for headers and AUTH.
+std::string Base64(const std::string& bytes);
+
 } // namespace quillet::platform

@@ -1,5 +1,6 @@
 #include "platform/Mail.h"
 
+#include "platform/Delivery.h"
 #include "platform/HostName.h"
 #include "platform/win32/DeliveryOutcome.h"
 #include "platform/win32/MailChannel.h"
@@ -72,23 +73,6 @@ private:
     MailConnection& connection_;
     Deadline deadline_;
 };
-
-std::string Base64(const std::string& bytes) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size())
-            n |= static_cast<unsigned char>(bytes[i + 2]);
-        out += alphabet[(n >> 18) & 63];
-        out += alphabet[(n >> 12) & 63];
-        out += i + 1 < bytes.size() ? alphabet[(n >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? alphabet[n & 63] : '=';
-    }
-    return out;
-}
 
 // Lines that start with a dot get one more, so that none ends the message early.
 std::string DotStuffed(const std::string& message) {
