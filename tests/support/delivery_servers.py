@@ -209,38 +209,38 @@ def http_handler(args, statuses):
     return Handler
 
 
-class DualStackServer(http.server.ThreadingHTTPServer):
+class LoopbackServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
     def handle_error(self, request, client_address):
         pass  # a client that gives up (a refused certificate) is a case under test, not a fault
 
-    def server_bind(self):
-        import socket
-        if self.address_family == socket.AF_INET6:
-            self.socket.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
-        super().server_bind()
+
+class LoopbackServer6(LoopbackServer):
+    import socket
+    address_family = socket.AF_INET6
 
 
 def serve_http(args):
-    import socket
     context, fingerprint = certificate(args.cert_dir)
     handler = http_handler(args, Replies(args.statuses.replace(",", ";"), "200"))
-    try:
-        DualStackServer.address_family = socket.AF_INET6
-        server = DualStackServer(("::", args.port), handler)
+    servers = [LoopbackServer(("127.0.0.1", args.port), handler)]
+    port = servers[0].server_address[1]
+    try:  # the same port on ::1, for clients that try "localhost" there first
+        servers.append(LoopbackServer6(("::1", port), handler))
     except OSError:
-        DualStackServer.address_family = socket.AF_INET
-        server = DualStackServer(("127.0.0.1", args.port), handler)
-    if not args.plain:
-        server.socket = context.wrap_socket(server.socket, server_side=True)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    announce_ready(args, server.server_address[1], fingerprint)
+        pass
+    for server in servers:
+        if not args.plain:
+            server.socket = context.wrap_socket(server.socket, server_side=True)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+    announce_ready(args, port, fingerprint)
     started = time.time()
     while not should_stop(args, started):
         time.sleep(0.1)
-    server.shutdown()
-    server.server_close()
+    for server in servers:
+        server.shutdown()
+        server.server_close()
 
 
 def main():
