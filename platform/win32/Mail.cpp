@@ -150,8 +150,8 @@ private:
             return std::nullopt;
         case TlsOutcome::Untrusted:
             return Outcome(Delivery::Final, "TLS", outcome.reason);
-        case TlsOutcome::NotTls:
-            return Outcome(Delivery::Final, "TLS",
+        case TlsOutcome::NotTls: // a setting to put right, as below: the report waits for it
+            return Outcome(Delivery::Temporary, "TLS",
                            server_.security == MailSecurity::Tls
                                ? "the server at port " + Port() + " does not speak TLS from the start: set MailSecurity=starttls"
                                : "the server did not start TLS after " + std::string(step));
@@ -174,7 +174,7 @@ private:
         const auto greeting = smtp_.Read(server_.security == MailSecurity::Tls ? deadline_ : wait);
         if (!greeting && connection_.TimedOut() && server_.security != MailSecurity::Tls) {
             if (ExpectsTlsFromStart())
-                return Outcome(Delivery::Final, "connect",
+                return Outcome(Delivery::Temporary, "connect",
                                "the server at port " + Port() + " expects TLS from the start: set MailSecurity=tls");
             return Outcome(Delivery::Temporary, "connect", "the server sent no greeting");
         }
