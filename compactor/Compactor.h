@@ -16,33 +16,6 @@
 
 namespace quillet::compactor {
 
-// The state of one run.
-struct CompactionSettings {
-    std::string programFolder;     // the log folder, ending in the path separator
-    std::string configurationPath; // the first argument
-    std::string accessPath;        // quoted by QuotePath once it has been checked
-    std::vector<std::string> databaseList;
-    std::string launchCommand;
-    std::string workgroupFile;
-    std::string userName;
-    std::string password;     // unshifted
-    std::string repairSwitch; // " /repair" or empty
-    std::string currentEntry; // after QuotePath
-    std::string commandLine;
-    // The stand-in reads the password from this inherited descriptor ("/pwdfd"), so that
-    // it never stands on its command line; -1: "/pwd" and the password, as for any engine.
-    int passwordDescriptor = -1;
-};
-
-// What stands in a logged command line instead of a password.
-inline constexpr const char* PasswordMask = "****";
-
-// The engine's command line for the current entry, with `password` after " /pwd ", or
-// " /pwdfd " and the descriptor that hands it over.
-std::string BuildCommandLine(const CompactionSettings& s, const std::string& password);
-// The same line as it may be logged: a password is never written to the log.
-std::string LoggedCommandLine(const CompactionSettings& s);
-
 // The log line's date and time, shared with the reports.
 using quillet::LogStamp;
 

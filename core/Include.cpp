@@ -115,6 +115,13 @@ std::string TrimText(const std::string& text) {
     return text.substr(b, e - b);
 }
 
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
 std::string GetField(const std::string& text, char sep, int index) { return FieldOf(text, sep, index, false); }
 
 std::string GetQuotedField(const std::string& text, char sep, int index) { return FieldOf(text, sep, index, true); }

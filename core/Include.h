@@ -23,6 +23,8 @@ std::string FileBaseName(const std::string& path);
 std::string LeftText(const std::string& text, int count);
 // A blank is any character from 0 to 32.
 std::string TrimText(const std::string& text);
+// A to Z made a to z; every other byte, UTF-8 included, left as it is.
+std::string LowerAscii(std::string text);
 
 Date EncodeDate(int year, int month, int day); // no range check; see TryEncodeDate
 std::optional<Date> TryEncodeDate(int year, int month, int day);
