@@ -22,7 +22,9 @@ FleetAnswer FleetOverview(const std::string& dataFolder, std::int64_t now);
 // At or after DigestAt and not yet sent today: the hourly check may come at any minute.
 bool DigestDue(int digestMinute, const platform::LocalDateTime& now, const std::string& lastSentDay);
 
-// Queues and delivers the digest when it is due; what went wrong, or empty.
-std::string SendDigestIfDue(const std::string& dataFolder, const platform::LocalDateTime& now, std::int64_t unixNow);
+// Queues the digest in the outbox when it is due (the outbox delivers it); what kept a
+// due digest back is a line in "error.log" of `dataFolder`, and it is tried again at the
+// next check.
+void QueueDigestIfDue(const std::string& dataFolder, const platform::LocalDateTime& now, std::int64_t unixNow);
 
 } // namespace quillet::scheduler

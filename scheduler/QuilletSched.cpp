@@ -34,7 +34,8 @@ const char Usage[] =
     "\n"
     "  --due        run every entry that is due now, as QuilletAdmin's timer does: only\n"
     "               during the hour StartTime, one entry after the other\n"
-    "               then it delivers the reports that earlier passes could not\n"
+    "               then it delivers the reports that earlier passes could not and,\n"
+    "               once a day from DigestAt (section [Reports]), the fleet's digest\n"
     "  --install    install the background check: an hourly \"QuilletSched --due\" by the\n"
     "               system's scheduler (a systemd user timer, or a crontab line without a\n"
     "               systemd user manager; on Windows a Task Scheduler task)\n"
@@ -62,11 +63,17 @@ const char Usage[] =
     "  4   the background check could not be installed or removed\n"
     "  64  unknown or missing option\n";
 
+std::int64_t UnixNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
 int Due(const std::string& folder) {
     SystemClock clock;
     SystemProcessRunner runner;
     const CheckOutcome outcome = RunScheduleCheck(folder, clock, runner);
-    // Reports that an earlier pass could not deliver; silent, as what fails is in error.log.
+    // The morning digest, and reports that an earlier pass could not deliver; silent, as
+    // what fails is in error.log.
+    QueueDigestIfDue(platform::DataFolder(), platform::LocalNow(), UnixNow());
     DeliverOutbox(platform::DataFolder());
     // A check with nothing to report stays silent: cron mails whatever a job prints.
     // A schedule or setting that could not be used is an error, on standard error; the
@@ -84,9 +91,7 @@ int Due(const std::string& folder) {
 }
 
 int Fleet(const std::string& dataFolder) {
-    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
-                         std::chrono::system_clock::now().time_since_epoch()).count();
-    const FleetAnswer answer = FleetOverview(dataFolder, now);
+    const FleetAnswer answer = FleetOverview(dataFolder, UnixNow());
     std::fprintf(answer.exitCode == CheckUnreadable ? stderr : stdout, "%s", answer.text.c_str());
     if (answer.exitCode == CheckUnreadable)
         std::fprintf(stderr, "\n");

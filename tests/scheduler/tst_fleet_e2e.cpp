@@ -9,6 +9,7 @@
 #include "platform/FsPath.h"
 #include "platform/Profile.h"
 #include "platform/SelfPath.h"
+#include "tests/support/DeliveryServers.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -79,11 +80,12 @@ public:
             argv = {"unshare", "--uts", "sh", "-c", "hostname \"$0\" && exec \"$1\" \"$2\"", name_, argv[0], argv[1]};
         return platform::RunCommand(argv).exitCode.value_or(-1);
     }
-    int fleet(std::string& out) const {
-        const auto r = platform::RunCommand({file("QuilletSched" + Exe), "--fleet"});
+    int sched(const std::string& option, std::string& out) const {
+        const auto r = platform::RunCommand({file("QuilletSched" + Exe), option});
         out = r.output;
         return r.exitCode.value_or(-1);
     }
+    int fleet(std::string& out) const { return sched("--fleet", out); }
 
 private:
     std::string name_, folder_;
@@ -110,7 +112,13 @@ TEST(FleetEndToEnd, ThreeMachinesShowUpWithTheFailingAndTheSilentOneFlagged) {
     TempDir dir;
     const std::string share = dir.file("share");
     fs::create_directories(platform::FsPath(share));
-    const Machine m1(dir, "office-1", share), m2(dir, "Lager.2", share), m3(dir, "laptop", share, "ExpectEvery=24\r\nGrace=0\r\n");
+    const test::DeliveryServer mail("smtp", "--security none");
+    ASSERT_TRUE(mail.ready());
+    const std::string digestKeys = "MailServer=localhost\r\nMailPort=" + std::to_string(mail.port) +
+                                   "\r\nMailSecurity=none\r\nMailFrom=quillet@example.org\r\n"
+                                   "MailTo=admin@example.org\r\nDigestAt=00:00\r\n";
+    const Machine m1(dir, "office-1", share, digestKeys), m2(dir, "Lager.2", share),
+        m3(dir, "laptop", share, "ExpectEvery=24\r\nGrace=0\r\n");
     WriteBytes(m2.file("engine/exitcode.txt"), "3");
     EXPECT_EQ(m1.pass(), 0);
     EXPECT_EQ(m2.pass(), 0);
@@ -125,6 +133,17 @@ TEST(FleetEndToEnd, ThreeMachinesShowUpWithTheFailingAndTheSilentOneFlagged) {
     EXPECT_EQ(Count(out, "SILENT"), 1u) << out;
     EXPECT_NE(out.find("failures since 1  FAILING\n"), std::string::npos) << out;
     EXPECT_NE(out.find("laptop  last pass "), std::string::npos) << out;
+    // One digest a day however often the hourly check runs; the silent machine first.
+    m1.sched("--due", out);
+    m1.sched("--due", out);
+    ASSERT_TRUE(mail.waitFor("mail-1.eml", 10)) << ReadBytes(m1.file("error.log"));
+    EXPECT_FALSE(platform::FileExists(mail.file("mail-2.eml")));
+    const std::string digest =
+        platform::RunCommand({"/usr/bin/python3", QUILLET_READ_MAIL, mail.file("mail-1.eml")}).output;
+    EXPECT_NE(digest.find("Subject: [Quillet DIGEST] 2 of 3 machines need attention\n"), std::string::npos) << digest;
+    EXPECT_LT(digest.find("laptop  last pass"), digest.find("Lager.2  last pass")) << digest;
+    EXPECT_LT(digest.find("Lager.2  last pass"), digest.find("office-1  last pass")) << digest;
+    EXPECT_NE(digest.find("SILENT"), std::string::npos) << digest;
     // A status cut short, as a copy by hand may leave it, is not read: the history tells.
     const std::string status = dir.file("share/office-1/" + std::string(FleetStatusFileName));
     WriteBytes(status, ReadBytes(status).substr(0, 60));
