@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "ui/Telling.h"
 
+#include <chrono>
 #include <utility>
 
 namespace quillet::admin {
@@ -12,6 +13,20 @@ namespace {
 std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::int64_t SystemUnixNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::optional<std::size_t> FindRecord(const HistoryQuery& query, const std::string& machine, const HistoryRecord& r) {
+    const auto& records = query.records();
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].start == r.start && records[i].database == r.database &&
+            records[i].configuration == r.configuration && query.machineOf(i) == machine)
+            return i;
+    return std::nullopt;
 }
 
 } // namespace
@@ -26,8 +41,10 @@ std::optional<Rgb> HighlightOf(OutcomeKind kind) {
 
 // ---- The window's sequence ----
 
-HistoryPresenter::HistoryPresenter(HistoryView& view, std::function<std::string()> compactorPath)
-    : view_(view), compactorPath_(std::move(compactorPath)) {}
+HistoryPresenter::HistoryPresenter(HistoryView& view, std::function<std::string()> compactorPath,
+                                   std::function<std::int64_t()> unixNow)
+    : view_(view), compactorPath_(std::move(compactorPath)),
+      unixNow_(unixNow ? std::move(unixNow) : std::function<std::int64_t()>(SystemUnixNow)) {}
 
 HistoryPresenter::~HistoryPresenter() {
     if (worker_.joinable())
@@ -52,7 +69,11 @@ void HistoryPresenter::Reload() {
 }
 
 void HistoryPresenter::Tick() {
-    if (shown_)
+    if (!shown_)
+        return;
+    if (query_.acrossMachines() && ++ticks_ >= FleetTicks)
+        startReading(watch_.reload(HistoryPath()));
+    else
         startReading(watch_.reloadIfChanged(HistoryPath()));
 }
 
@@ -66,8 +87,9 @@ void HistoryPresenter::startReading(const std::optional<std::string>& path) {
         return;
     if (worker_.joinable())
         worker_.join();
-    worker_ = std::thread([this, path = *path] {
-        auto load = std::make_shared<const HistoryLoad>(LoadHistory(path));
+    ticks_ = 0;
+    worker_ = std::thread([this, path = *path, now = unixNow_()] {
+        auto load = std::make_shared<const HistoryReading>(ReadHistory(path, now));
         {
             const std::lock_guard<std::mutex> hold(resultLock_);
             result_ = std::move(load);
@@ -77,21 +99,26 @@ void HistoryPresenter::startReading(const std::optional<std::string>& path) {
 }
 
 void HistoryPresenter::Loaded() {
-    std::shared_ptr<const HistoryLoad> load;
+    std::shared_ptr<const HistoryReading> reading;
     {
         const std::lock_guard<std::mutex> hold(resultLock_);
-        load = std::move(result_);
+        reading = std::move(result_);
     }
-    if (!load)
+    if (!reading)
         return;
     if (worker_.joinable())
         worker_.join();
-    // The same line stands at the same place in the file after it grew.
-    if (selected_ && *selected_ >= load->contents.records.size())
-        selected_.reset();
-    query_.setHistory(std::move(load));
+    // The selected line is found again: across machines the lines of the machines
+    // before it may have grown too.
+    std::optional<std::pair<std::string, HistoryRecord>> kept;
+    if (selected_ && *selected_ < query_.records().size())
+        kept.emplace(query_.machineOf(*selected_), query_.records()[*selected_]);
+    query_.setHistory(reading->load, reading->machines);
+    selected_ = kept ? FindRecord(query_, kept->first, kept->second) : std::nullopt;
     {
         const ui::Telling telling(telling_);
+        view_.showMachines(reading->machineRows);
+        showChoices(FilterBox::Machine, query_.machineChoices(), query_.filter().machine);
         showChoices(FilterBox::Configuration, query_.configurationChoices(), query_.filter().configuration);
         showChoices(FilterBox::Outcome, query_.outcomeChoices(), query_.filter().outcome);
         // The query moves dates that were at the data's ends along with the data.
@@ -120,6 +147,7 @@ void HistoryPresenter::FilterChosen(FilterBox box, std::size_t index) {
     HistoryFilter filter = query_.filter();
     (box == FilterBox::Configuration ? filter.configuration
      : box == FilterBox::Database    ? filter.database
+     : box == FilterBox::Machine     ? filter.machine
                                      : filter.outcome) = choices[index].value;
     query_.setFilter(std::move(filter));
     filtered();
@@ -155,9 +183,10 @@ void HistoryPresenter::RowSelected(std::optional<std::size_t> row) {
 }
 
 bool HistoryPresenter::KeyPressed(int key, bool ctrl) {
-    if (!ctrl || key < '1' || key >= '1' + HistoryColumnCount)
+    const std::vector<HistoryColumn> columns = query_.columnsShown();
+    if (!ctrl || key < '1' || key > '9' || static_cast<std::size_t>(key - '1') >= columns.size())
         return false;
-    SortClicked(static_cast<HistoryColumn>(key - '1'));
+    SortClicked(columns[static_cast<std::size_t>(key - '1')]);
     return true;
 }
 
@@ -174,7 +203,13 @@ void HistoryPresenter::filtered() {
         selected_.reset();
     view_.showRows();
     view_.showTotals(query_.totalsText());
-    saved_ = ChartOf("Space saved per night", {{"Saved", query_.savedPerNight()}});
+    std::vector<ChartSeries> saved;
+    if (query_.acrossMachines() && query_.filter().machine.empty())
+        for (auto& [machine, points] : query_.savedPerNightByMachine())
+            saved.push_back({machine, std::move(points)});
+    else
+        saved.push_back({"Saved", query_.savedPerNight()});
+    saved_ = ChartOf("Space saved per night", std::move(saved));
     showSelected();
 }
 

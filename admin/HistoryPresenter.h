@@ -6,6 +6,7 @@
 
 #include "admin/HistoryChart.h"
 #include "admin/HistoryQuery.h"
+#include "admin/HistoryReading.h"
 #include "admin/HistoryWatcher.h"
 
 #include <functional>
@@ -20,7 +21,7 @@ namespace quillet::admin {
 
 inline constexpr char HistoryCaption[] = "Compaction History";
 
-enum class FilterBox { Configuration, Database, Outcome };
+enum class FilterBox { Configuration, Database, Outcome, Machine };
 enum class DateBox { From, To };
 
 // The colour a row is highlighted in for its outcome, the same in both faces; none for
@@ -40,6 +41,9 @@ public:
     virtual void showFileNote(const std::string& text) = 0;
     virtual void showCharts(const HistoryChart& size, const HistoryChart& saved) = 0;
     virtual void showLog(const LogPane& pane) = 0;
+    // The machines of the fleet folder beside the table, with the Machine column and
+    // filter; none: the window reads this machine only, and shows neither.
+    virtual void showMachines(const std::vector<MachineRow>& machines) { (void)machines; }
     virtual void hide() = 0;
     // Hands a file or folder to the desktop; false when that failed.
     virtual bool open(const std::string& path) = 0;
@@ -51,9 +55,14 @@ public:
 class HistoryPresenter {
 public:
     static constexpr int WatchMilliseconds = 2000;
+    // Other machines' files are not watched: across machines the window reads again
+    // every so many ticks.
+    static constexpr int FleetTicks = 30;
 
-    // compactorPath: the main window's Quillet Path text, asked at every reading.
-    HistoryPresenter(HistoryView& view, std::function<std::string()> compactorPath);
+    // compactorPath: the main window's Quillet Path text, asked at every reading;
+    // unixNow: the clock that tells which machines fell silent (the system's when empty).
+    HistoryPresenter(HistoryView& view, std::function<std::string()> compactorPath,
+                     std::function<std::int64_t()> unixNow = {});
     ~HistoryPresenter(); // waits for a reading that runs
     HistoryPresenter(const HistoryPresenter&) = delete;
     HistoryPresenter& operator=(const HistoryPresenter&) = delete;
@@ -89,16 +98,18 @@ private:
 
     HistoryView& view_;
     std::function<std::string()> compactorPath_;
+    std::function<std::int64_t()> unixNow_;
     HistoryQuery query_;
     HistoryWatcher watch_;
     std::optional<std::size_t> selected_; // a record: it keeps its place when the file grows
-    std::vector<FilterChoice> choices_[3];
+    std::vector<FilterChoice> choices_[4];
+    int ticks_ = 0; // since the last reading
     HistoryChart saved_; // follows the rows, not the selection
     bool shown_ = false;
     bool telling_ = false; // the view's own signals while it is told what to show are no input
     std::thread worker_;
     std::mutex resultLock_;
-    std::shared_ptr<const HistoryLoad> result_;
+    std::shared_ptr<const HistoryReading> result_;
 };
 
 } // namespace quillet::admin

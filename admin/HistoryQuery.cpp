@@ -72,7 +72,7 @@ std::int64_t LocalToUnix(std::int64_t key) {
 
 std::string_view HistoryColumnTitle(HistoryColumn column) {
     static constexpr std::string_view titles[] = {"When",       "Configuration", "Database", "Outcome", "Size before",
-                                                  "Size after", "Saved",         "Seconds",  "Detail"};
+                                                  "Size after", "Saved",         "Seconds",  "Detail",  "Machine"};
     return titles[static_cast<int>(column)];
 }
 
@@ -125,8 +125,11 @@ std::optional<std::int64_t> StartInstant(std::string_view start) {
 
 // ---- Rows ----
 
-void HistoryQuery::setHistory(std::shared_ptr<const HistoryLoad> load) {
+void HistoryQuery::setHistory(std::shared_ptr<const HistoryLoad> load, std::optional<RecordMachines> machines) {
     load_ = std::move(load);
+    machines_ = std::move(machines);
+    if (machines_)
+        machines_->of.resize(records().size());
     keys_.clear();
     keys_.reserve(records().size());
     std::optional<Date> first, last;
@@ -159,14 +162,30 @@ void HistoryQuery::setFilter(HistoryFilter filter) {
     filter_ = std::move(filter);
     if (!filter_.database.empty()) {
         const auto& rs = records();
-        const bool known = std::any_of(rs.begin(), rs.end(), [&](const HistoryRecord& r) {
-            return r.database == filter_.database &&
-                   (filter_.configuration.empty() || r.configuration == filter_.configuration);
-        });
+        bool known = false;
+        for (std::size_t i = 0; i < rs.size() && !known; ++i)
+            known = rs[i].database == filter_.database &&
+                    (filter_.configuration.empty() || rs[i].configuration == filter_.configuration) &&
+                    (filter_.machine.empty() || machineOf(i) == filter_.machine);
         if (!known)
             filter_.database.clear();
     }
     refilter();
+}
+
+std::vector<HistoryColumn> HistoryQuery::columnsShown() const {
+    std::vector<HistoryColumn> columns;
+    if (acrossMachines())
+        columns.push_back(HistoryColumn::Machine);
+    for (int c = 0; c < HistoryColumnCount; ++c)
+        if (static_cast<HistoryColumn>(c) != HistoryColumn::Machine)
+            columns.push_back(static_cast<HistoryColumn>(c));
+    return columns;
+}
+
+const std::string& HistoryQuery::machineOf(std::size_t recordIndex) const {
+    static const std::string none;
+    return machines_ && recordIndex < machines_->of.size() ? machines_->of[recordIndex] : none;
 }
 
 // A moment key counts the seconds of whole days: its day is the date.
@@ -180,6 +199,8 @@ std::optional<Date> HistoryQuery::dateOf(std::size_t index) const {
 bool HistoryQuery::passes(std::size_t index, bool ignoreOutcomeAndDatabase) const {
     const HistoryRecord& r = records()[index];
     if (!filter_.configuration.empty() && r.configuration != filter_.configuration)
+        return false;
+    if (!filter_.machine.empty() && machineOf(index) != filter_.machine)
         return false;
     if (const auto date = dateOf(index)) {
         if ((filter_.from && *date < *filter_.from) || (filter_.to && *date > *filter_.to))
@@ -225,6 +246,7 @@ void HistoryQuery::sort() {
         case HistoryColumn::SizeAfter: return CompareOptional(x.sizeAfter, y.sizeAfter);
         case HistoryColumn::Saved: return CompareOptional(SpaceSaved(x), SpaceSaved(y));
         case HistoryColumn::Seconds: return CompareOptional(x.seconds, y.seconds);
+        case HistoryColumn::Machine: return CompareText(machineOf(a), machineOf(b));
         case HistoryColumn::Detail: break;
         }
         return CompareText(x.detail, y.detail);
@@ -253,6 +275,7 @@ std::string HistoryQuery::cellText(std::size_t row, HistoryColumn column) const 
     case HistoryColumn::SizeAfter: return SizeOrNothing(r.sizeAfter);
     case HistoryColumn::Saved: return SizeOrNothing(SpaceSaved(r));
     case HistoryColumn::Seconds: return r.seconds ? OneDecimal(*r.seconds) : std::string();
+    case HistoryColumn::Machine: return machineOf(shown_[row]);
     case HistoryColumn::Detail: break;
     }
     return r.detail;
@@ -296,9 +319,10 @@ std::vector<FilterChoice> HistoryQuery::configurationChoices() const {
 
 std::vector<FilterChoice> HistoryQuery::databaseChoices() const {
     std::set<std::string> databases;
-    for (const HistoryRecord& r : records())
-        if (filter_.configuration.empty() || r.configuration == filter_.configuration)
-            databases.insert(r.database);
+    for (std::size_t i = 0; i < records().size(); ++i)
+        if ((filter_.configuration.empty() || records()[i].configuration == filter_.configuration) &&
+            (filter_.machine.empty() || machineOf(i) == filter_.machine))
+            databases.insert(records()[i].database);
     return NamedChoices("All databases", databases);
 }
 
@@ -313,6 +337,16 @@ std::vector<FilterChoice> HistoryQuery::outcomeChoices() const {
             others.insert(r.otherOutcome);
     for (const std::string& o : others)
         choices.push_back({o, o});
+    return choices;
+}
+
+std::vector<FilterChoice> HistoryQuery::machineChoices() const {
+    std::vector<FilterChoice> choices{{"All machines", ""}};
+    if (!machines_)
+        return choices;
+    const std::set<std::string> names(machines_->of.begin(), machines_->of.end());
+    for (const std::string& name : names)
+        choices.push_back({name, name});
     return choices;
 }
 
@@ -336,17 +370,18 @@ std::string HistoryQuery::totalsText() const {
 }
 
 std::string HistoryQuery::fileNote(const std::string& path) const {
+    const std::string fleet = machines_ && !machines_->note.empty() ? " \xE2\x80\x94 " + machines_->note : "";
     if (!load_ || !load_->exists)
-        return "No history yet: " + path + " does not exist.";
+        return "No history yet: " + path + " does not exist." + fleet;
     if (!load_->readable)
-        return path + " cannot be read.";
+        return path + " cannot be read." + fleet;
     std::string note = path + " (" + SizeText(static_cast<std::int64_t>(load_->fileSize)) + ")";
     if (load_->bytesNotRead)
         note += " \xE2\x80\x94 a large file: its oldest " + SizeText(static_cast<std::int64_t>(load_->bytesNotRead)) +
                 " are not shown";
     if (const std::size_t skipped = load_->contents.skippedLines)
         note += " \xE2\x80\x94 " + std::to_string(skipped) + " unreadable line" + (skipped == 1 ? "" : "s") + " skipped";
-    return note;
+    return note + fleet;
 }
 
 // ---- Charts ----
@@ -355,10 +390,12 @@ SizeSeries HistoryQuery::sizeChart(std::optional<std::size_t> selectedRecord) co
     const auto& rs = records();
     SizeSeries chart;
     const std::string database = selectedRecord ? rs[*selectedRecord].database : filter_.database;
+    // The same path on two machines is two databases.
+    const std::string* machine = selectedRecord && acrossMachines() ? &machineOf(*selectedRecord) : nullptr;
     if (!database.empty()) {
         for (std::size_t i = 0; i < rs.size(); ++i) {
             const HistoryRecord& r = rs[i];
-            if (r.database != database || !passes(i, true))
+            if (r.database != database || !passes(i, true) || (machine && machineOf(i) != *machine))
                 continue;
             if (const auto at = StartInstant(r.start)) {
                 if (r.sizeBefore)
@@ -368,20 +405,22 @@ SizeSeries HistoryQuery::sizeChart(std::optional<std::size_t> selectedRecord) co
             }
         }
         chart.title = "Size of " + FileNameOf(database);
+        if (machine || (acrossMachines() && !filter_.machine.empty()))
+            chart.title += " on " + (machine ? *machine : filter_.machine);
     } else if (!filter_.configuration.empty()) {
         std::map<std::string, std::pair<std::optional<double>, std::optional<double>>> passSizes;
         for (std::size_t i = 0; i < rs.size(); ++i) {
             const HistoryRecord& r = rs[i];
             if (!passes(i, true))
                 continue;
-            auto& [b, a] = passSizes[r.start];
+            auto& [b, a] = passSizes[machineOf(i) + "\n" + r.start];
             if (r.sizeBefore)
                 b = b.value_or(0) + static_cast<double>(*r.sizeBefore) / MB;
             if (r.sizeAfter)
                 a = a.value_or(0) + static_cast<double>(*r.sizeAfter) / MB;
         }
-        for (const auto& [start, sizes] : passSizes)
-            if (const auto at = StartInstant(start)) {
+        for (const auto& [key, sizes] : passSizes)
+            if (const auto at = StartInstant(key.substr(key.find('\n') + 1))) {
                 if (sizes.first)
                     chart.before.push_back({*at, *sizes.first});
                 if (sizes.second)
@@ -397,9 +436,23 @@ SizeSeries HistoryQuery::sizeChart(std::optional<std::size_t> selectedRecord) co
 }
 
 std::vector<ChartPoint> HistoryQuery::savedPerNight() const {
+    return savedPerNight(nullptr);
+}
+
+std::vector<std::pair<std::string, std::vector<ChartPoint>>> HistoryQuery::savedPerNightByMachine() const {
+    std::set<std::string> names;
+    for (std::size_t i : shown_)
+        names.insert(machineOf(i));
+    std::vector<std::pair<std::string, std::vector<ChartPoint>>> out;
+    for (const std::string& name : names)
+        out.emplace_back(name, savedPerNight(&name));
+    return out;
+}
+
+std::vector<ChartPoint> HistoryQuery::savedPerNight(const std::string* machine) const {
     std::map<Date, double> nights;
     for (std::size_t i : shown_)
-        if (const auto date = dateOf(i))
+        if (const auto date = dateOf(i); date && (!machine || machineOf(i) == *machine))
             nights[*date] += static_cast<double>(SpaceSaved(records()[i]).value_or(0)) / MB;
     std::vector<ChartPoint> points;
     for (const auto& [date, mb] : nights)
@@ -415,6 +468,10 @@ LogPane HistoryQuery::passLog(std::optional<std::size_t> selectedRecord, const s
     const HistoryRecord& r = records()[*selectedRecord];
     LogPane pane;
     pane.title = "error.log, pass of " + StartText(r.start) + " (" + FileNameOf(r.configuration) + ")";
+    if (machines_ && machineOf(*selectedRecord) != machines_->here) {
+        pane.text = "This pass ran on " + machineOf(*selectedRecord) + ": its error.log is on that machine.";
+        return pane;
+    }
     if (!log_.refresh(logPath, HistoryReadLimit)) {
         pane.text = logPath + " cannot be read or does not exist.";
         return pane;

@@ -16,8 +16,10 @@
 
 namespace quillet::admin {
 
-enum class HistoryColumn { When, Configuration, Database, Outcome, SizeBefore, SizeAfter, Saved, Seconds, Detail };
-inline constexpr int HistoryColumnCount = 9;
+// Machine last, so that the other columns keep their numbers; it shows first, and only
+// when the window reads a fleet folder.
+enum class HistoryColumn { When, Configuration, Database, Outcome, SizeBefore, SizeAfter, Saved, Seconds, Detail, Machine };
+inline constexpr int HistoryColumnCount = 10;
 std::string_view HistoryColumnTitle(HistoryColumn column);
 
 // Outcome filter values that stand for a kind rather than one outcome.
@@ -28,6 +30,7 @@ struct HistoryFilter {
     std::string configuration; // empty: all
     std::string database;      // empty: all
     std::string outcome;       // empty: all; AnyFailure, AnySkip, else an outcome's text
+    std::string machine;       // empty: all
     std::optional<Date> from, to; // local dates of the starts, both included; open when empty
 };
 
@@ -65,12 +68,34 @@ std::optional<std::int64_t> StartInstant(std::string_view start);
 // Seconds since 1970 of a local clock time (a MomentKey), in the offset in force then.
 std::int64_t LocalToUnix(std::int64_t momentKey);
 
+// Whose the records of a load are, when it holds every machine of a fleet folder.
+struct RecordMachines {
+    std::vector<std::string> of; // each record's machine
+    std::string here;            // this machine, whose error.log the window can read
+    std::string note;            // how the fleet folder was read, for the line about the file
+};
+
+// A machine of the fleet folder as the list beside the table shows it.
+struct MachineRow {
+    std::string name;
+    std::string lastGood;     // the start of its last good night, as the table shows it; "none"
+    std::string failingSince; // empty when its latest passes were good
+    std::string state;        // "SILENT", "FAILING" or "OK"
+    bool needsAttention = false;
+    bool operator==(const MachineRow&) const = default;
+};
+inline constexpr const char* MachineListTitles[] = {"Machine", "Last good night", "Failing since", "State"};
+
 class HistoryQuery {
 public:
     // A new reading of the file; the filter stays. Its dates follow the data: a date at
     // the old end of the data moves to the new end, so a night that arrives while the
     // window is open shows; a date the user moved stays.
-    void setHistory(std::shared_ptr<const HistoryLoad> load);
+    void setHistory(std::shared_ptr<const HistoryLoad> load, std::optional<RecordMachines> machines = std::nullopt);
+    bool acrossMachines() const { return machines_.has_value(); }
+    // The columns in the order they show: Machine first across machines, else left out.
+    std::vector<HistoryColumn> columnsShown() const;
+    const std::string& machineOf(std::size_t recordIndex) const;
     const std::vector<HistoryRecord>& records() const;
     // A database that is not among the configuration's reads as all databases.
     void setFilter(HistoryFilter filter);
@@ -93,6 +118,7 @@ public:
     std::vector<FilterChoice> configurationChoices() const;
     std::vector<FilterChoice> databaseChoices() const; // of the filter's configuration
     std::vector<FilterChoice> outcomeChoices() const;
+    std::vector<FilterChoice> machineChoices() const;
 
     HistoryTotals totals() const;
     // "4 passes, 4 databases compacted, 4 failures, 1.2 GB saved"
@@ -106,6 +132,8 @@ public:
     SizeSeries sizeChart(std::optional<std::size_t> selectedRecord) const;
     // The space the shown rows saved, per local day at its midnight.
     std::vector<ChartPoint> savedPerNight() const;
+    // The same for each machine of the shown rows, by name.
+    std::vector<std::pair<std::string, std::vector<ChartPoint>>> savedPerNightByMachine() const;
 
     // What the selected record's pass wrote to the log at `logPath`; the log is read
     // again only when it changed.
@@ -113,11 +141,13 @@ public:
 
 private:
     bool passes(std::size_t index, bool ignoreOutcomeAndDatabase) const;
+    std::vector<ChartPoint> savedPerNight(const std::string* machine) const;
     void refilter();
     void sort();
     std::optional<Date> dateOf(std::size_t index) const;
 
     std::shared_ptr<const HistoryLoad> load_;
+    std::optional<RecordMachines> machines_;
     std::vector<std::int64_t> keys_; // MomentKey of each start; lowest for no time
     std::vector<std::size_t> shown_;
     HistoryFilter filter_;

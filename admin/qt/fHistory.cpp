@@ -21,6 +21,7 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -140,14 +141,17 @@ void TfrmHistory::createControls() {
         l->setBuddy(buddy);
         filters->addWidget(l);
         filters->addWidget(buddy);
+        return l;
     };
+    cbMachine = new QComboBox(this);
     cbConfiguration = new QComboBox(this);
     cbDatabase = new QComboBox(this);
     cbOutcome = new QComboBox(this);
-    for (QComboBox* box : {cbConfiguration, cbDatabase, cbOutcome}) {
+    for (QComboBox* box : {cbMachine, cbConfiguration, cbDatabase, cbOutcome}) {
         box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        box->setMinimumContentsLength(box == cbOutcome ? 10 : 16);
+        box->setMinimumContentsLength(box == cbOutcome || box == cbMachine ? 10 : 16);
     }
+    lblMachine = label("&Machine:", cbMachine);
     label("&Configuration:", cbConfiguration);
     label("&Database:", cbDatabase);
     label("O&utcome:", cbOutcome);
@@ -179,6 +183,13 @@ void TfrmHistory::createControls() {
     auto* vertical = new QSplitter(Qt::Vertical, this);
     layout->addWidget(vertical, 1);
     auto* top = new QSplitter(Qt::Horizontal, vertical);
+    lstMachines = new QTreeWidget(top);
+    lstMachines->setRootIsDecorated(false);
+    lstMachines->setColumnCount(static_cast<int>(std::size(MachineListTitles)));
+    QStringList titles;
+    for (const char* title : MachineListTitles)
+        titles << FromStd(title);
+    lstMachines->setHeaderLabels(titles);
     Table = new QTableView(top);
     Table->setModel(model_);
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -190,6 +201,7 @@ void TfrmHistory::createControls() {
     Table->horizontalHeader()->setSortIndicatorShown(true);
     Table->horizontalHeader()->setSectionsClickable(true);
     Table->horizontalHeader()->setResizeContentsPrecision(500);
+    Table->horizontalHeader()->moveSection(static_cast<int>(HistoryColumn::Machine), 0);
     auto* logPane = new QWidget(top);
     auto* logLayout = new QVBoxLayout(logPane);
     logLayout->setContentsMargins(0, 0, 0, 0);
@@ -198,10 +210,13 @@ void TfrmHistory::createControls() {
     memLog->setReadOnly(true);
     logLayout->addWidget(lblLog);
     logLayout->addWidget(memLog);
+    top->addWidget(lstMachines);
     top->addWidget(Table);
     top->addWidget(logPane);
-    top->setStretchFactor(0, 3);
-    top->setStretchFactor(1, 1);
+    top->setStretchFactor(0, 1);
+    top->setStretchFactor(1, 3);
+    top->setStretchFactor(2, 1);
+    showMachines({});
 
     auto* charts = new QWidget(vertical);
     auto* chartRow = new QHBoxLayout(charts);
@@ -222,6 +237,7 @@ void TfrmHistory::createControls() {
             guarded([&] { presenter_.FilterChosen(which, static_cast<std::size_t>(std::max(0, index))); });
         });
     };
+    chosen(cbMachine, FilterBox::Machine);
     chosen(cbConfiguration, FilterBox::Configuration);
     chosen(cbDatabase, FilterBox::Database);
     chosen(cbOutcome, FilterBox::Outcome);
@@ -265,7 +281,10 @@ void TfrmHistory::closeEvent(QCloseEvent* event) {
 }
 
 QComboBox* TfrmHistory::box(FilterBox which) const {
-    return which == FilterBox::Configuration ? cbConfiguration : which == FilterBox::Database ? cbDatabase : cbOutcome;
+    return which == FilterBox::Configuration ? cbConfiguration
+           : which == FilterBox::Database    ? cbDatabase
+           : which == FilterBox::Machine     ? cbMachine
+                                             : cbOutcome;
 }
 
 void TfrmHistory::showRows() {
@@ -310,6 +329,25 @@ void TfrmHistory::showCharts(const HistoryChart& size, const HistoryChart& saved
 void TfrmHistory::showLog(const LogPane& pane) {
     lblLog->setText(FromStd(pane.title));
     memLog->setPlainText(FromStd(pane.text));
+}
+
+void TfrmHistory::showMachines(const std::vector<MachineRow>& machines) {
+    const bool across = !machines.empty();
+    lblMachine->setVisible(across);
+    cbMachine->setVisible(across);
+    lstMachines->setVisible(across);
+    Table->setColumnHidden(static_cast<int>(HistoryColumn::Machine), !across);
+    lstMachines->clear();
+    const Rgb shade = *HighlightOf(OutcomeKind::Failed);
+    for (const MachineRow& m : machines) {
+        auto* item = new QTreeWidgetItem(lstMachines, QStringList{FromStd(m.name), FromStd(m.lastGood),
+                                                                  FromStd(m.failingSince), FromStd(m.state)});
+        if (m.needsAttention)
+            for (int c = 0; c < item->columnCount(); ++c)
+                item->setBackground(c, QBrush(QColor(shade.r, shade.g, shade.b)));
+    }
+    for (int c = 0; c < lstMachines->columnCount(); ++c)
+        lstMachines->resizeColumnToContents(c);
 }
 
 bool TfrmHistory::open(const std::string& path) {

@@ -17,6 +17,7 @@ class QDateEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
+class QTreeWidget;
 class QChartView;
 
 namespace quillet::admin {
@@ -48,6 +49,9 @@ public:
     bool IsLoading() const { return presenter_.IsLoading(); }
     const HistoryTableModel& Model() const { return *model_; }
 
+    QLabel* lblMachine = nullptr;
+    QComboBox* cbMachine = nullptr;
+    QTreeWidget* lstMachines = nullptr; // beside the table, across machines only
     QComboBox* cbConfiguration = nullptr;
     QComboBox* cbDatabase = nullptr;
     QComboBox* cbOutcome = nullptr;
@@ -81,6 +85,7 @@ private:
     void showFileNote(const std::string& text) override { lblFile->setText(ui::FromStd(text)); }
     void showCharts(const HistoryChart& size, const HistoryChart& saved) override;
     void showLog(const LogPane& pane) override;
+    void showMachines(const std::vector<MachineRow>& machines) override;
     void hide() override { QWidget::hide(); }
     bool open(const std::string& path) override;
     void warn(const std::string& text) override;

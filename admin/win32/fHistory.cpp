@@ -177,6 +177,8 @@ void TfrmHistory::createControls() {
         filterRow_[2 * i + 1] = *boxes[i] = i < 3 ? l.add("COMBOBOX", "", combo, 0, 0, 0, 0, idConfiguration + i)
                                                   : l.add("SysDateTimePick32", "", picker, 0, 0, 0, 0, idConfiguration + i);
     }
+    filterRow_[10] = l.add("STATIC", "&Machine:", 0, 0, 0, 0, 0);
+    filterRow_[11] = cbMachine = l.add("COMBOBOX", "", combo & ~WS_VISIBLE, 0, 0, 0, 0, idMachine);
     for (HWND date : {dtFrom, dtTo}) // as the table and the log write dates
         SendMessageW(date, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"yyyy-MM-dd"));
     tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, hwnd(), nullptr,
@@ -208,6 +210,22 @@ void TfrmHistory::createControls() {
         column.pszText = title.data();
         SendMessageW(Table, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
     }
+    int order[HistoryColumnCount];
+    order[0] = static_cast<int>(HistoryColumn::Machine);
+    for (int c = 1; c < HistoryColumnCount; ++c)
+        order[c] = c - 1;
+    SendMessageW(Table, LVM_SETCOLUMNORDERARRAY, HistoryColumnCount, reinterpret_cast<LPARAM>(order));
+    lstMachines = l.add("SysListView32", "", WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER, 0, 0, 0, 0,
+                        idMachines, WS_EX_CLIENTEDGE);
+    SendMessageW(lstMachines, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    for (int c = 0; c < static_cast<int>(std::size(MachineListTitles)); ++c) {
+        std::wstring title = Wide(MachineListTitles[c]);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.cx = l.px(70);
+        column.pszText = title.data();
+        SendMessageW(lstMachines, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
+    }
     SizeChart = l.add(ChartClass, "", WS_VISIBLE, 0, 0, 0, 0);
     SavedChart = l.add(ChartClass, "", WS_VISIBLE, 0, 0, 0, 0);
     SetWindowLongPtrW(SizeChart, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&sizeChart_));
@@ -235,21 +253,26 @@ void TfrmHistory::arrange() {
     const int dpi = static_cast<int>(l.dpi());
     const int width = std::max(MinimumWidth, MulDiv(client.right, 96, dpi));
     const int height = std::max(MinimumHeight, MulDiv(client.bottom, 96, dpi));
-    int labels[5];
+    const bool across = !machines_.empty();
+    const int count = across ? 6 : 5;
+    int labels[6];
     HDC dc = GetDC(hwnd());
     HGDIOBJ font = SelectObject(dc, l.font());
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 6; ++i)
         labels[i] = MulDiv(Extent(dc, Wide(ui::win32::WindowText(filterRow_[2 * i]))).cx, 96, dpi) + 4;
     SelectObject(dc, font);
     ReleaseDC(hwnd(), dc);
-    // The path boxes take what the others leave on their line, between 140 and 320.
-    const int fixed = labels[2] + labels[3] + labels[4] + 120 + 2 * 100 + 5 * 10;
+    // The path boxes take what the others leave on their line, between 140 and 320; a
+    // box that does not fit its line begins the next.
+    int boxes[] = {0, 0, 120, 100, 100, 140};
+    int fixed = 0;
+    for (int i = 2; i < count; ++i)
+        fixed += labels[i] + boxes[i] + 10;
     const bool oneLine = width - 16 - fixed - labels[0] - labels[1] >= 2 * 140;
-    const int paths = std::clamp((width - 16 - (oneLine ? fixed : 20) - labels[0] - labels[1]) / 2, 80, 320);
-    const int boxes[] = {paths, paths, 120, 100, 100};
+    boxes[0] = boxes[1] = std::clamp((width - 16 - (oneLine ? fixed : 20) - labels[0] - labels[1]) / 2, 80, 320);
     int x = 8, y = 8;
-    for (int i = 0; i < 5; ++i) {
-        if (i == 2 && !oneLine)
+    for (int i = 0; i < count; ++i) {
+        if ((i == 2 && !oneLine) || (i > 2 && x + labels[i] + boxes[i] > width - 8))
             x = 8, y += 28;
         l.move(filterRow_[2 * i], x, y + 3, labels[i], 16);
         l.move(filterRow_[2 * i + 1], x + labels[i], y, boxes[i], i < 3 ? 200 : 22);
@@ -264,7 +287,10 @@ void TfrmHistory::arrange() {
     const int rest = height - y - 8 - 8 - 8 - 18;
     const int table = rest * 45 / 100, charts = rest * 33 / 100, log = rest - table - charts;
     const int half = (width - 24) / 2;
-    l.move(Table, 8, y, width - 16, table);
+    const int list = across ? std::clamp(width / 4, 180, 320) : 0;
+    l.move(Table, 8, y, width - 16 - (list ? list + 8 : 0), table);
+    if (list)
+        l.move(lstMachines, width - 8 - list, y, list, table);
     y += table + 8;
     l.move(SizeChart, 8, y, half, charts);
     l.move(SavedChart, 16 + half, y, width - 24 - half, charts);
@@ -280,6 +306,10 @@ void TfrmHistory::sizeColumns() {
     HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(Table, WM_GETFONT, 0, 0)));
     for (int c = 0; c < HistoryColumnCount; ++c) {
         const auto column = static_cast<HistoryColumn>(c);
+        if (column == HistoryColumn::Machine && !query.acrossMachines()) {
+            SendMessageW(Table, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), 0);
+            continue;
+        }
         int widest = Extent(dc, Wide(HistoryColumnTitle(column))).cx + layout_.px(20);
         for (std::size_t row = 0; row < std::min<std::size_t>(query.rowCount(), MeasuredRows); ++row)
             widest = std::max<int>(widest, Extent(dc, Wide(query.cellText(row, column))).cx + layout_.px(14));
@@ -305,8 +335,8 @@ LRESULT TfrmHistory::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
-        if (HIWORD(wParam) == CBN_SELCHANGE && id >= idConfiguration && id <= idOutcome)
-            presenter_.FilterChosen(static_cast<FilterBox>(id - idConfiguration),
+        if (HIWORD(wParam) == CBN_SELCHANGE && ((id >= idConfiguration && id <= idOutcome) || id == idMachine))
+            presenter_.FilterChosen(id == idMachine ? FilterBox::Machine : static_cast<FilterBox>(id - idConfiguration),
                                     static_cast<std::size_t>(std::max<LRESULT>(
                                         0, SendMessageW(reinterpret_cast<HWND>(lParam), CB_GETCURSEL, 0, 0))));
         else if (id == idSpreadsheet)
@@ -359,6 +389,15 @@ LRESULT TfrmHistory::notify(NMHDR* header) {
                               EncodeDate(t.wYear, t.wMonth, t.wDay));
         return 0;
     }
+    if (header->hwndFrom == lstMachines && header->code == NM_CUSTOMDRAW) {
+        auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
+        if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
+            return CDRF_NOTIFYITEMDRAW;
+        const auto row = static_cast<std::size_t>(draw->nmcd.dwItemSpec);
+        if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && row < machines_.size() && machines_[row].needsAttention)
+            draw->clrTextBk = ColourOf(*HighlightOf(OutcomeKind::Failed));
+        return CDRF_DODEFAULT;
+    }
     if (header->hwndFrom != Table)
         return 0;
     switch (header->code) {
@@ -407,7 +446,10 @@ LRESULT TfrmHistory::notify(NMHDR* header) {
 }
 
 HWND TfrmHistory::box(FilterBox which) const {
-    return which == FilterBox::Configuration ? cbConfiguration : which == FilterBox::Database ? cbDatabase : cbOutcome;
+    return which == FilterBox::Configuration ? cbConfiguration
+           : which == FilterBox::Database    ? cbDatabase
+           : which == FilterBox::Machine     ? cbMachine
+                                             : cbOutcome;
 }
 
 void TfrmHistory::showRows() {
@@ -447,7 +489,8 @@ void TfrmHistory::showSort(HistoryColumn column, bool descending) {
 void TfrmHistory::showChoices(FilterBox which, const std::vector<FilterChoice>& choices, std::size_t chosen) {
     HWND shown = box(which);
     SendMessageW(shown, CB_RESETCONTENT, 0, 0);
-    if (which != FilterBox::Outcome)
+    const bool tipped = which == FilterBox::Configuration || which == FilterBox::Database;
+    if (tipped)
         tipsOf_[which == FilterBox::Database].clear();
     HDC dc = GetDC(shown);
     HGDIOBJ font = SelectObject(dc, layout_.font());
@@ -456,7 +499,7 @@ void TfrmHistory::showChoices(FilterBox which, const std::vector<FilterChoice>& 
         const std::wstring text = Wide(choice.text);
         SendMessageW(shown, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
         widest = std::max<int>(widest, Extent(dc, text).cx);
-        if (which != FilterBox::Outcome)
+        if (tipped)
             tipsOf_[which == FilterBox::Database].push_back(choice.tip);
     }
     SelectObject(dc, font);
@@ -485,6 +528,31 @@ void TfrmHistory::showCharts(const HistoryChart& size, const HistoryChart& saved
 void TfrmHistory::showLog(const LogPane& pane) {
     ui::win32::SetText(lblLog, pane.title);
     SetWindowTextW(memLog, platform::win32::WideCrlf(pane.text).c_str());
+}
+
+void TfrmHistory::showMachines(const std::vector<MachineRow>& machines) {
+    machines_ = machines;
+    const int shown = machines.empty() ? SW_HIDE : SW_SHOW;
+    for (HWND control : {filterRow_[10], cbMachine, lstMachines})
+        ShowWindow(control, shown);
+    SendMessageW(lstMachines, LVM_DELETEALLITEMS, 0, 0);
+    for (std::size_t row = 0; row < machines.size(); ++row) {
+        const MachineRow& m = machines[row];
+        const std::string cells[] = {m.name, m.lastGood, m.failingSince, m.state};
+        for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
+            std::wstring text = Wide(cells[c]);
+            LVITEMW item{};
+            item.mask = LVIF_TEXT;
+            item.iItem = static_cast<int>(row);
+            item.iSubItem = c;
+            item.pszText = text.data();
+            SendMessageW(lstMachines, c == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, c == 0 ? 0 : row,
+                         reinterpret_cast<LPARAM>(&item));
+        }
+    }
+    for (int c = 0; c < static_cast<int>(std::size(MachineListTitles)); ++c)
+        SendMessageW(lstMachines, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), LVSCW_AUTOSIZE_USEHEADER);
+    arrange();
 }
 
 bool TfrmHistory::open(const std::string& path) {

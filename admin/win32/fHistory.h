@@ -28,7 +28,9 @@ public:
 
     enum Id {
         idConfiguration = 301, idDatabase, idOutcome, idFrom, idTo, idSpreadsheet, idShowFile, idTable,
+        idMachine, idMachines,
     };
+    HWND cbMachine = nullptr, lstMachines = nullptr; // across machines only
     HWND cbConfiguration = nullptr, cbDatabase = nullptr, cbOutcome = nullptr;
     HWND dtFrom = nullptr, dtTo = nullptr;
     HWND btnSpreadsheet = nullptr, btnShowFile = nullptr;
@@ -54,12 +56,14 @@ private:
     void showFileNote(const std::string& text) override { ui::win32::SetText(lblFile, text); }
     void showCharts(const HistoryChart& size, const HistoryChart& saved) override;
     void showLog(const LogPane& pane) override;
+    void showMachines(const std::vector<MachineRow>& machines) override;
     void hide() override { ShowWindow(hwnd(), SW_HIDE); }
     bool open(const std::string& path) override;
     void warn(const std::string& text) override;
     void postLoaded() override;
 
-    HWND filterRow_[10] = {}; // labels and boxes, left to right
+    HWND filterRow_[12] = {}; // labels and boxes, left to right; the machine's last
+    std::vector<MachineRow> machines_;
     HWND tips_ = nullptr;     // the path boxes' tips
     std::vector<std::string> tipsOf_[2]; // the configurations' and databases' paths
     std::wstring tip_;

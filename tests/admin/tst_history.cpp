@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTreeWidget>
 #include <QtTest>
 
 using namespace quillet;
@@ -98,6 +99,7 @@ private slots:
     void badFilesShowWhatTheyCan_data();
     void badFilesShowWhatTheyCan();
     void openersGoThroughTheDesktopAndEscapeCloses();
+    void acrossMachinesTheListAndTheMachineBoxShowThePresenters();
     void lastRunInTheMainWindowAndTheScheduler();
 };
 
@@ -254,6 +256,25 @@ void HistoryTest::lastRunInTheMainWindowAndTheScheduler() {
     });
     sched.ShowModal();
     QVERIFY(world.reports.empty());
+}
+
+// The fleet folder's machines beside the table, as the presenter lists them.
+void HistoryTest::acrossMachinesTheListAndTheMachineBoxShowThePresenters() {
+    World world;
+    QVERIFY(WriteFile(world.history(), HistoryBytes(Sample(world.cfg(), world.other()))));
+    quillet::test::WriteFleet(ToStd(world.folder()), N1, N2, "2026-11-01T01:00:02+01:00");
+    auto w = world.open();
+    w->show();
+    QTRY_COMPARE(w->lstMachines->topLevelItemCount(), 4);
+    QVERIFY(w->lstMachines->isVisible() && w->cbMachine->isVisible());
+    QVERIFY(!w->Table->isColumnHidden(int(HistoryColumn::Machine)));
+    const auto buero = w->lstMachines->findItems(QString::fromUtf8("b\u00FCro-\u03B1"), Qt::MatchExactly);
+    QCOMPARE(buero.size(), 1);
+    QCOMPARE(buero[0]->text(1), FromStd(StartText(N2)));
+    QCOMPARE(w->lstMachines->findItems(QStringLiteral("laptop"), Qt::MatchExactly).at(0)->text(3), QStringLiteral("SILENT"));
+    w->cbMachine->setCurrentIndex(w->cbMachine->findText(QString::fromUtf8("b\u00FCro-\u03B1")));
+    QCOMPARE(w->Model().rowCount(), 2);
+    QCOMPARE(Column(*w, int(HistoryColumn::Machine)).first(), QString::fromUtf8("b\u00FCro-\u03B1"));
 }
 
 QTEST_MAIN(HistoryTest)

@@ -2,7 +2,10 @@
 // faces. Also runs under wine.
 #include "admin/HistoryPresenter.h"
 
+#include "core/FleetView.h"
 #include "core/RunHistory.h"
+#include "platform/FsPath.h"
+#include "platform/HostName.h"
 #include "platform/Files.h"
 #include "platform/RegionalTime.h"
 #include "tests/admin/HistoryRecords.h"
@@ -13,6 +16,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <thread>
 
@@ -48,6 +52,7 @@ struct RecordingView : HistoryView {
     std::string totals, fileNote;
     HistoryChart size, saved;
     LogPane log;
+    std::vector<MachineRow> machines;
     bool hidden = false;
     Texts opened, warnings;
     bool openSucceeds = true;
@@ -71,6 +76,7 @@ struct RecordingView : HistoryView {
     void showFileNote(const std::string& text) override { fileNote = text; }
     void showCharts(const HistoryChart& s, const HistoryChart& n) override { size = s, saved = n; }
     void showLog(const LogPane& pane) override { log = pane; }
+    void showMachines(const std::vector<MachineRow>& rows) override { machines = rows; }
     void hide() override { hidden = true; }
     bool open(const std::string& path) override {
         opened.push_back(path);
@@ -302,4 +308,60 @@ TEST(HistoryChart, AxesHaveDistinctRoundTicksThatCoverThePoints) {
         EXPECT_GE(months.ticks[i].at - months.ticks[i - 1].at, 7 * 86400 - 3600);
     EXPECT_GE(months.ticks.front().at, months.low);
     EXPECT_LE(months.ticks.back().at, months.high);
+}
+
+TEST(HistoryPresenter, AcrossTheFleetFolderEveryMachineWithItsColumnFilterChartsAndList) {
+    const char* const Old = "2026-12-03T01:00:02+01:00";
+    test::TempDir dir;
+    RecordingView view;
+    // An hour after the last night: the machine whose last pass is four days old is silent.
+    HistoryPresenter presenter{view, [&] { return dir.file("Quillet"); }, [] { return *UnixOfIso(N2) + 3600; }};
+    view.presenter = &presenter;
+    const auto settle = [&] {
+        for (int i = 0; i < 1000 && presenter.IsLoading(); ++i)
+            view.loaded.exchange(false) ? presenter.Loaded() : std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    test::WriteFleet(dir.file(""), N1, N2, Old);
+    ASSERT_TRUE(platform::ReplaceFileContent(dir.file(HistoryFileName), HistoryText(Sample())));
+    presenter.Reload();
+    settle();
+
+    const HistoryQuery& q = presenter.Query();
+    const std::string here = platform::HostName(), buero = "b\xC3\xBCro-\xCE\xB1";
+    ASSERT_EQ(view.machines.size(), 4u);
+    EXPECT_EQ(view.machines[0], (MachineRow{"laptop", StartText(Old), "", "SILENT", true}));
+    EXPECT_EQ(view.machines[3], (MachineRow{buero, StartText(N2), "", "OK", false}));
+    const auto lager = std::find_if(view.machines.begin(), view.machines.end(), [](auto& m) { return m.name == "lager"; });
+    ASSERT_NE(lager, view.machines.end());
+    EXPECT_EQ(*lager, (MachineRow{"lager", StartText(N1), StartText(N2), "FAILING", true}));
+    // This machine's own file, not the stale copy in the share.
+    EXPECT_EQ(view.rowsShown, 4u + 2 + 2 + 1);
+    EXPECT_EQ(q.columnsShown().front(), HistoryColumn::Machine);
+    EXPECT_EQ(view.choices[FilterBox::Machine].first.size(), 5u);
+    EXPECT_NE(view.fileNote.find("4 machines"), std::string::npos) << view.fileNote;
+    EXPECT_EQ(view.saved.series.size(), 4u);
+
+    view.choose(FilterBox::Machine, "lager");
+    EXPECT_EQ(view.rowsShown, 2u);
+    EXPECT_EQ(view.choices[FilterBox::Database].first, (Texts{"All databases", "orders.mdb"}));
+    EXPECT_EQ(view.saved.series.size(), 1u);
+    view.choose(FilterBox::Machine, "All machines");
+    // The same database path on another machine is another database; its log is there.
+    presenter.SortClicked(HistoryColumn::Machine);
+    ASSERT_EQ(q.cellText(0, HistoryColumn::Machine), buero);
+    presenter.RowSelected(0);
+    EXPECT_EQ(view.size.title, "Size of orders.mdb on " + buero);
+    EXPECT_EQ(view.size.series.at(0).points.size(), 2u);
+    EXPECT_EQ(view.log.text, "This pass ran on " + buero + ": its error.log is on that machine.");
+    EXPECT_TRUE(presenter.KeyPressed('1', true));
+    EXPECT_EQ(view.sort, std::pair(HistoryColumn::Machine, true));
+
+    // A share that cannot be read: this machine alone, and said so.
+    std::filesystem::remove_all(platform::FsPath(dir.file("share")));
+    presenter.Reload();
+    settle();
+    ASSERT_EQ(view.machines.size(), 1u);
+    EXPECT_EQ(view.machines[0].name, here);
+    EXPECT_EQ(view.rowsShown, 4u);
+    EXPECT_NE(view.fileNote.find("cannot be read: this machine only"), std::string::npos) << view.fileNote;
 }

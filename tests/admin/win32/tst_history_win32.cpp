@@ -3,6 +3,8 @@
 // the wiring of input and keyboard to the presenter.
 #include "admin/win32/fHistory.h"
 
+#include "tests/admin/HistoryRecords.h"
+
 #include "platform/RegionalTime.h"
 #include "platform/win32/WideText.h"
 #include "tests/support/Win32Controls.h"
@@ -208,4 +210,30 @@ TEST_F(History, KeyboardAndSize) {
 
     Key(window->cbOutcome, WM_KEYDOWN, VK_ESCAPE);
     EXPECT_FALSE(IsWindowVisible(window->hwnd()));
+}
+
+TEST_F(History, AcrossMachinesTheListShowsThePresentersMachinesAndTheLayoutHolds) {
+    const std::string buero = "b\xC3\xBC" "ro-\xCE\xB1";
+    quillet::test::WriteFleet(dir.file(""), "2026-12-06T01:00:03+01:00", "2026-12-07T01:00:03+01:00",
+                              "2026-11-01T01:00:03+01:00");
+    window->Reload();
+    WaitLoaded();
+    ASSERT_EQ(SendMessageW(window->lstMachines, LVM_GETITEMCOUNT, 0, 0), 4);
+    int found = -1;
+    for (int row = 0; row < 4; ++row)
+        if (test::ListViewCell(window->lstMachines, row, 0) == buero)
+            found = row;
+    ASSERT_GE(found, 0);
+    EXPECT_EQ(test::ListViewCell(window->lstMachines, found, 1), "2026-12-07 01:00");
+    Choose(window->cbMachine, buero);
+    ASSERT_EQ(Rows(), 2);
+    EXPECT_EQ(test::ListViewCell(window->Table, 0, int(HistoryColumn::Machine)), buero);
+
+    window->Show(nullptr);
+    EXPECT_TRUE(IsWindowVisible(window->cbMachine) && IsWindowVisible(window->lstMachines));
+    ShowWindow(window->hwnd(), SW_MAXIMIZE);
+    ExpectLaidOut("maximized");
+    ShowWindow(window->hwnd(), SW_RESTORE);
+    SetWindowPos(window->hwnd(), nullptr, 0, 0, 800, 560, SWP_NOMOVE | SWP_NOZORDER);
+    ExpectLaidOut("800x600");
 }
