@@ -9,6 +9,7 @@
 #include "platform/FsPath.h"
 #include "platform/Profile.h"
 #include "platform/SelfPath.h"
+#include "scheduler/FleetOverview.h"
 #include "tests/support/DeliveryServers.h"
 #include "tests/support/TempDir.h"
 
@@ -214,3 +215,12 @@ TEST(FleetEndToEnd, MachinesAndPassesEndingTogetherLoseAndRepeatNoLine) {
     }
 }
 
+
+TEST(FleetDigest, DueFromItsTimeOfDayOnceADay) {
+    const auto at = [](int hour, int minute) { return platform::LocalDateTime{2026, 12, 9, hour, minute, 0, 0}; };
+    const int halfPastSeven = 7 * 60 + 30;
+    EXPECT_FALSE(scheduler::DigestDue(halfPastSeven, at(7, 29), ""));
+    EXPECT_TRUE(scheduler::DigestDue(halfPastSeven, at(7, 30), "2026-12-08\r\n"));
+    EXPECT_TRUE(scheduler::DigestDue(halfPastSeven, at(23, 5), "")); // a machine that was off at 7:30
+    EXPECT_FALSE(scheduler::DigestDue(halfPastSeven, at(9, 0), "2026-12-09\r\n"));
+}
