@@ -551,8 +551,9 @@ RebuildResult CopyWhileChecking(Connection& guard, Connection& reader, const std
     std::future<Soundness> verdict =
         std::async(std::launch::async, [&] { return CheckSoundness(guard.get(), path, checker.get()); });
     const int rc = VacuumInto(reader, scratch, copyPath);
-    if (const RebuildResult found = Verdict(verdict.get()); found.outcome != Rebuild::Done)
-        return found;
+    const Soundness found = verdict.get();
+    if (const RebuildResult checked = Verdict(found); checked.outcome != Rebuild::Done)
+        return checked;
     if (rc != SQLITE_OK)
         return {Rebuild::Failed, rc, reader.message()};
     return {Rebuild::Done, SQLITE_OK, {}};

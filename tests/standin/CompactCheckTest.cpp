@@ -199,5 +199,31 @@ TEST(CompactCheck, SoundFilesOfTheSameShapesCompactWithEveryRowAndRowid) {
     }
 }
 
+// A large file is checked on a second thread while its copy is made: the same verdicts.
+TEST(CompactCheck, LargeFilesCheckedBesideTheCopyGetTheSameVerdicts) {
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "damaged" : "sound");
+        TempDir dir;
+        const std::string db = dir.file("large.db");
+        MakeCorpusDatabase(db, 4096, false);
+        Db(db).must("CREATE TABLE pad(b BLOB); WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+                    "WHERE x < 40) INSERT INTO pad SELECT randomblob(1 << 20) FROM n; DELETE FROM pad WHERE rowid % 4 = 0");
+        ASSERT_GT(SizeOf(db), 36LL << 20);
+        if (damaged)
+            ApplyDamage(db, Damage::LeafPage);
+        const std::string bytes = ReadBytes(db);
+        const auto rows = TableRows(db, "SELECT rowid, * FROM orders");
+
+        const EngineResult r = RunEngine(dir, {db, "/compact"});
+        EXPECT_EQ(r.code, damaged ? 6 : 0) << r.err;
+        if (damaged) {
+            EXPECT_TRUE(ReadBytes(db) == bytes);
+        } else {
+            EXPECT_EQ(TableRows(db, "SELECT rowid, * FROM orders"), rows);
+            EXPECT_EQ(FreePages(db), 0);
+        }
+    }
+}
+
 } // namespace
 } // namespace quillet::test
