@@ -55,7 +55,7 @@ packaging() {
 }
 
 # Keep in step with fuzz/CMakeLists.txt.
-fuzz_targets=(fuzz_fields fuzz_profile fuzz_delimited fuzz_history fuzz_history_summary fuzz_page_reader)
+fuzz_targets=(fuzz_fields fuzz_profile fuzz_delimited fuzz_history fuzz_history_summary fuzz_page_reader fuzz_sound_check)
 
 fuzz() {
   cmake --preset fuzz >/dev/null
