@@ -3,6 +3,7 @@
 // lies inside the bytes it was given or its own buffers (the sanitizer checks each).
 // With a write-ahead log: part of the input becomes frames with sound checksums laid
 // over the file, so that the reader also sees pages the log adds or replaces.
+#include "SqliteInput.h"
 #include "standin/PageReader.h"
 
 #include <cstddef>
@@ -82,17 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ++data;
         --size;
     }
+    std::vector<unsigned char> file = SqliteFileOf(data, size, soundHeader);
     const std::size_t prefix = soundHeader ? 100 : 16;
-    std::vector<unsigned char> file(prefix + size);
-    std::memcpy(file.data(), "SQLite format 3", 16);
-    if (soundHeader) {
-        file[16] = 2;     // 512-byte pages
-        file[18] = file[19] = 1;
-        file[21] = 64, file[22] = 32, file[23] = 32;
-        file[59] = 1;     // UTF-8
-    }
-    if (size)
-        std::memcpy(file.data() + prefix, data, size);
     // A second flag bit: the input's second half is a log over the first.
     const bool logged = flags & 2;
     std::vector<unsigned char> log;

@@ -2,6 +2,7 @@
 // file's magic: it never crashes or loops, and a file it calls sound is one that the
 // compaction may rebuild: VACUUM INTO makes a copy without an error, the copy passes
 // integrity_check, and every table keeps its number of rows.
+#include "SqliteInput.h"
 #include "standin/SoundCheck.h"
 
 #include <sqlite3.h>
@@ -99,18 +100,7 @@ std::vector<unsigned char> FileOf(const std::uint8_t* data, std::size_t size) {
             file[(std::size_t{data[i]} << 8 | data[i + 1]) % file.size()] = data[i + 2];
         return file;
     }
-    const std::size_t prefix = flags & 1 ? 100 : 16;
-    std::vector<unsigned char> file(prefix + size);
-    std::memcpy(file.data(), "SQLite format 3", 16);
-    if (flags & 1) {
-        file[16] = 2; // 512-byte pages
-        file[18] = file[19] = 1;
-        file[21] = 64, file[22] = 32, file[23] = 32;
-        file[59] = 1; // UTF-8
-    }
-    if (size)
-        std::memcpy(file.data() + prefix, data, size);
-    return file;
+    return SqliteFileOf(data, size, flags & 1);
 }
 
 } // namespace
