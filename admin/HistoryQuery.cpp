@@ -1,5 +1,6 @@
 #include "admin/HistoryQuery.h"
 
+#include "core/Convert.h"
 #include "platform/RegionalTime.h"
 
 #include <algorithm>
@@ -43,18 +44,6 @@ int CompareText(std::string_view a, std::string_view b) {
 }
 
 const std::int64_t EpochKey = MomentKey(platform::LocalDateTime{1970, 1, 1, 0, 0, 0, 0});
-
-bool Digits(std::string_view text, std::size_t at, std::size_t count, int& value) {
-    if (at + count > text.size())
-        return false;
-    value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
 
 void SortByTime(std::vector<ChartPoint>& points) {
     std::stable_sort(points.begin(), points.end(),
@@ -115,9 +104,9 @@ std::optional<std::int64_t> StartInstant(std::string_view start) {
     const int sign = start[at] == '-' ? -1 : 1;
     int hours = 0, minutes = 0;
     const std::string_view rest = start.substr(at + 1);
-    const bool ok = (rest.size() == 2 && Digits(rest, 0, 2, hours)) ||
-                    (rest.size() == 4 && Digits(rest, 0, 2, hours) && Digits(rest, 2, 2, minutes)) ||
-                    (rest.size() == 5 && rest[2] == ':' && Digits(rest, 0, 2, hours) && Digits(rest, 3, 2, minutes));
+    const bool ok = (rest.size() == 2 && ReadDigits(rest, 0, 2, hours)) ||
+                    (rest.size() == 4 && ReadDigits(rest, 0, 2, hours) && ReadDigits(rest, 2, 2, minutes)) ||
+                    (rest.size() == 5 && rest[2] == ':' && ReadDigits(rest, 0, 2, hours) && ReadDigits(rest, 3, 2, minutes));
     if (!ok)
         return std::nullopt;
     return key - EpochKey - sign * (hours * 3600 + minutes * 60);

@@ -62,4 +62,16 @@ std::int32_t StrToIntDef(const std::string& text, std::int32_t def) { return Try
 
 std::string IntToStr(std::int64_t value) { return std::to_string(value); }
 
+bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& value) {
+    if (at + count > text.size())
+        return false;
+    value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    return true;
+}
+
 } // namespace quillet

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quillet {
 
@@ -14,5 +15,8 @@ std::optional<std::int32_t> TryStrToInt(const std::string& text);
 std::int32_t StrToInt(const std::string& text);
 std::int32_t StrToIntDef(const std::string& text, std::int32_t def);
 std::string IntToStr(std::int64_t value);
+// The decimal number in text[at, at + count): only digits, no sign; false when
+// the text is shorter or holds anything else.
+bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& value);
 
 } // namespace quillet

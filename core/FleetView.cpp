@@ -1,5 +1,6 @@
 #include "core/FleetView.h"
 
+#include "core/Convert.h"
 #include "platform/Files.h"
 #include "platform/FsPath.h"
 #include "platform/TextFile.h"
@@ -11,18 +12,6 @@
 namespace quillet {
 
 namespace {
-
-bool Digits(std::string_view text, std::size_t at, std::size_t count, int& value) {
-    if (at + count > text.size())
-        return false;
-    value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
 
 // Days since 1970-01-01 of a civil date (proleptic Gregorian).
 std::int64_t DaysOf(int y, int m, int d) {
@@ -100,9 +89,9 @@ void JudgeHistory(FleetMachine& m, const std::vector<Pass>& passes) {
 
 std::optional<std::int64_t> UnixOfIso(std::string_view iso) {
     int y, mo, d, h, mi, s;
-    if (!Digits(iso, 0, 4, y) || iso.size() < 19 || iso[4] != '-' || !Digits(iso, 5, 2, mo) || iso[7] != '-' ||
-        !Digits(iso, 8, 2, d) || (iso[10] != 'T' && iso[10] != ' ') || !Digits(iso, 11, 2, h) || iso[13] != ':' ||
-        !Digits(iso, 14, 2, mi) || iso[16] != ':' || !Digits(iso, 17, 2, s) || mo < 1 || mo > 12 || d < 1 || d > 31)
+    if (!ReadDigits(iso, 0, 4, y) || iso.size() < 19 || iso[4] != '-' || !ReadDigits(iso, 5, 2, mo) || iso[7] != '-' ||
+        !ReadDigits(iso, 8, 2, d) || (iso[10] != 'T' && iso[10] != ' ') || !ReadDigits(iso, 11, 2, h) || iso[13] != ':' ||
+        !ReadDigits(iso, 14, 2, mi) || iso[16] != ':' || !ReadDigits(iso, 17, 2, s) || mo < 1 || mo > 12 || d < 1 || d > 31)
         return std::nullopt;
     std::size_t at = 19;
     if (at < iso.size() && (iso[at] == '.' || iso[at] == ','))
@@ -112,7 +101,7 @@ std::optional<std::int64_t> UnixOfIso(std::string_view iso) {
     if (at < iso.size() && (iso[at] == '+' || iso[at] == '-')) {
         int oh, om = 0;
         const std::size_t minutes = at + 3 < iso.size() && iso[at + 3] == ':' ? at + 4 : at + 3;
-        if (!Digits(iso, at + 1, 2, oh) || (minutes < iso.size() && !Digits(iso, minutes, 2, om)))
+        if (!ReadDigits(iso, at + 1, 2, oh) || (minutes < iso.size() && !ReadDigits(iso, minutes, 2, om)))
             return std::nullopt;
         offset = (iso[at] == '-' ? -1 : 1) * (oh * 3600 + om * 60);
     }

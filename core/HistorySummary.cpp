@@ -1,5 +1,6 @@
 #include "core/HistorySummary.h"
 
+#include "core/Convert.h"
 #include "core/Include.h"
 #include "platform/DataFolder.h"
 #include "platform/Files.h"
@@ -26,18 +27,6 @@ std::optional<std::int64_t> SpaceSaved(const HistoryRecord& record) {
 }
 
 namespace {
-
-bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& value) {
-    if (at + count > text.size())
-        return false;
-    value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
