@@ -4,62 +4,15 @@
 // sink. Memory holds one byte per page and the page being read, whatever the size.
 #pragma once
 
+#include "standin/LoggedSource.h"
+#include "standin/PageSource.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace quillet::standin {
-
-// Bytes of a database file. A read past the end fails; it never returns less.
-class PageSource {
-public:
-    virtual ~PageSource() = default;
-    virtual std::uint64_t size() const = 0;
-    virtual bool read(std::uint64_t offset, unsigned char* buffer, std::size_t length) const = 0;
-};
-
-class FileSource final : public PageSource {
-public:
-    explicit FileSource(int fd); // not owned
-    std::uint64_t size() const override { return size_; }
-    bool read(std::uint64_t offset, unsigned char* buffer, std::size_t length) const override;
-
-private:
-    int fd_;
-    std::uint64_t size_ = 0;
-};
-
-class MemorySource final : public PageSource {
-public:
-    MemorySource(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
-    std::uint64_t size() const override { return size_; }
-    bool read(std::uint64_t offset, unsigned char* buffer, std::size_t length) const override;
-
-private:
-    const unsigned char* data_;
-    std::size_t size_;
-};
-
-// A database file with the committed pages of its write-ahead log laid over it: the
-// pages SQLite itself would read, without a checkpoint that writes anything. Frames
-// count only up to the last commit whose checksums and salts hold, as in SQLite's
-// own recovery of a log.
-class LoggedSource final : public PageSource {
-public:
-    LoggedSource(const PageSource& database, const PageSource& log);
-    std::uint64_t size() const override { return size_; }
-    bool read(std::uint64_t offset, unsigned char* buffer, std::size_t length) const override;
-    std::size_t committedFrames() const { return frames_.size(); }
-
-private:
-    const PageSource& database_;
-    const PageSource& log_;
-    std::uint32_t pageSize_ = 0;
-    std::uint64_t size_ = 0;
-    std::unordered_map<std::uint32_t, std::uint64_t> frames_; // page -> offset of its bytes in the log
-};
 
 // One value of a record. Text and blobs point into the reader's buffers and stay
 // valid until the sink's call returns.
