@@ -242,14 +242,22 @@ private:
         }
         const std::uint64_t pages = source_.size() / size;
         hd.pageCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(pages, 0xfffffffeu));
-        if (source_.size() % size)
-            problem("the file ends inside a page");
         hd.headerPageCount = Get32(h + 28);
         hd.headerCountTrusted = hd.headerPageCount != 0 && Get32(h + 24) == Get32(h + 92);
         hd.wal = h[18] == 2 && h[19] == 2;
-        if (hd.headerCountTrusted && hd.headerPageCount != hd.pageCount && !hd.wal)
-            problem("the header gives " + std::to_string(hd.headerPageCount) + " pages, the file holds " +
-                    std::to_string(hd.pageCount));
+        // A check takes a trusted count for the database's size, as SQLite does: bytes
+        // after its pages (an interrupted write-back's) are no part of it. A salvage
+        // reads every page the file holds.
+        const bool counted = hd.headerCountTrusted && !hd.wal;
+        if (counted && !sink_ && hd.headerPageCount <= hd.pageCount) {
+            hd.pageCount = hd.headerPageCount;
+        } else {
+            if (source_.size() % size)
+                problem("the file ends inside a page");
+            if (counted && hd.headerPageCount != hd.pageCount)
+                problem("the header gives " + std::to_string(hd.headerPageCount) + " pages, the file holds " +
+                        std::to_string(hd.pageCount));
+        }
         hd.textEncoding = static_cast<int>(Get32(h + 56));
         if (hd.textEncoding < 1 || hd.textEncoding > 3) {
             hd.textEncoding = 1;
