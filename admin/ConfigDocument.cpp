@@ -48,24 +48,15 @@ std::string ConfigDocument::Caption() const {
     return "Quillet - " + (path_.empty() ? std::string("Config1") : path_);
 }
 
-std::string& ConfigDocument::TextOf(TextField field) {
+const std::string& TextOf(const CfgValues& values, TextField field) {
     switch (field) {
-    case TextField::Description:
-        return values_.description;
-    case TextField::Workgroup:
-        return values_.workgroup;
-    case TextField::Login:
-        return values_.login;
-    case TextField::Password:
-        return values_.password;
-    case TextField::LaunchFile:
-        break;
+    case TextField::Description: return values.description;
+    case TextField::Workgroup: return values.workgroup;
+    case TextField::Login: return values.login;
+    case TextField::Password: return values.password;
+    case TextField::LaunchFile: break;
     }
-    return values_.launchFile;
-}
-
-const std::string& ConfigDocument::Text(TextField field) const {
-    return const_cast<ConfigDocument*>(this)->TextOf(field);
+    return values.launchFile;
 }
 
 void ConfigDocument::SetText(TextField field, const std::string& text) {

@@ -17,6 +17,7 @@ namespace quillet::admin {
 
 // The five text fields whose edits are tracked one by one.
 enum class TextField { Description, Workgroup, Login, Password, LaunchFile };
+const std::string& TextOf(const CfgValues& values, TextField field);
 
 // What a command did: done, cancelled by the user, or failed (the failure shown).
 enum class Outcome { Done, Cancelled, Failed };
@@ -41,7 +42,7 @@ public:
     // The values as edited; accessPath is the administrator's setting, written with the
     // configuration but never read from it.
     const CfgValues& Values() const { return values_; }
-    const std::string& Text(TextField field) const;
+    const std::string& Text(TextField field) const { return TextOf(values_, field); }
     const std::string& QuilletPath() const { return quilletPath_; }
 
     // Edits the user made.
@@ -82,7 +83,8 @@ public:
 
 private:
     static std::size_t Index(TextField field) { return static_cast<std::size_t>(field); }
-    std::string& TextOf(TextField field);
+    // values_ is the document's own, so its fields may be written through the shared reader.
+    std::string& TextOf(TextField field) { return const_cast<std::string&>(admin::TextOf(values_, field)); }
     void Load();
     Outcome SaveTo(bool chooseName);
     ui::FileChoice ConfigChoice(const std::string& caption) const;

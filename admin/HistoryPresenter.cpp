@@ -225,16 +225,18 @@ void HistoryPresenter::OpenInSpreadsheet() {
     const std::string path = HistoryPath();
     if (!platform::FileExists(path))
         view_.warn("There is no history yet: " + path + " does not exist.");
-    else if (!view_.open(path))
-        view_.warn("Could not open " + path + ": no program on this computer is set to open .csv files.");
+    else if (const auto why = view_.open(path))
+        view_.warn("Could not open " + path + ": " +
+                   (why->empty() ? "no program on this computer is set to open .csv files" : *why) + ".");
 }
 
 void HistoryPresenter::ShowFile() {
     const std::string folder = FolderOf(HistoryPath());
     if (!platform::FolderExists(folder))
         view_.warn("Could not open " + folder + ": the folder does not exist.");
-    else if (!view_.open(folder))
-        view_.warn("Could not open " + folder + ": the desktop has no program to show folders.");
+    else if (const auto why = view_.open(folder))
+        view_.warn("Could not open " + folder + ": " + (why->empty() ? "the desktop has no program to show folders" : *why) +
+                   ".");
 }
 
 } // namespace quillet::admin

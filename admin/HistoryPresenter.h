@@ -20,6 +20,8 @@
 namespace quillet::admin {
 
 inline constexpr char HistoryCaption[] = "Compaction History";
+// The date boxes' format, as the table, the log and the charts write dates (DateToDashText).
+inline constexpr char DateFormat[] = "yyyy-MM-dd";
 
 enum class FilterBox { Configuration, Database, Outcome, Machine };
 enum class DateBox { From, To };
@@ -45,8 +47,9 @@ public:
     // filter; none: the window reads this machine only, and shows neither.
     virtual void showMachines(const std::vector<MachineRow>& machines) { (void)machines; }
     virtual void hide() = 0;
-    // Hands a file or folder to the desktop; false when that failed.
-    virtual bool open(const std::string& path) = 0;
+    // Hands a file or folder to the desktop: nothing when it took it, else the system's
+    // reason why not (empty when the system gives none).
+    virtual std::optional<std::string> open(const std::string& path) = 0;
     virtual void warn(const std::string& text) = 0;
     // Called on the reading's thread: have Loaded() called on the window's thread.
     virtual void postLoaded() = 0;

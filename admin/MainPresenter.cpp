@@ -7,6 +7,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Programs.h"
 #include "ui/HelpFile.h"
+#include "ui/Telling.h"
 #include "ui/WebAddresses.h"
 
 #include <charconv>
@@ -76,8 +77,36 @@ void MainPresenter::start() {
 }
 
 void MainPresenter::draw() {
-    view_.showDocument(doc_.Caption(), doc_.Values(), doc_.QuilletPath());
+    {
+        const ui::Telling telling(telling_);
+        view_.showDocument(doc_.Caption(), doc_.Values(), doc_.QuilletPath());
+    }
     tick();
+}
+
+void MainPresenter::textEdited(TextField field, const std::string& text) {
+    if (!telling_)
+        doc_.SetText(field, text);
+}
+
+void MainPresenter::accessPathEdited(const std::string& path) {
+    if (!telling_)
+        doc_.SetAccessPath(path);
+}
+
+void MainPresenter::quilletPathEdited(const std::string& path) {
+    if (!telling_)
+        doc_.SetQuilletPath(path);
+}
+
+void MainPresenter::repairClicked(bool on) {
+    if (!telling_)
+        doc_.SetRepair(on);
+}
+
+void MainPresenter::encryptClicked(bool on) {
+    if (!telling_)
+        doc_.SetEncrypt(on);
 }
 
 void MainPresenter::filesDropped(const std::vector<std::string>& files) {

@@ -85,12 +85,13 @@ public:
     std::string DataFolder() const;
     const ConfigDocument& Document() const { return doc_; }
 
-    // The user's edits.
-    void textEdited(TextField field, const std::string& text) { doc_.SetText(field, text); }
-    void accessPathEdited(const std::string& path) { doc_.SetAccessPath(path); }
-    void quilletPathEdited(const std::string& path) { doc_.SetQuilletPath(path); }
-    void repairClicked(bool on) { doc_.SetRepair(on); }
-    void encryptClicked(bool on) { doc_.SetEncrypt(on); }
+    // The user's edits. A face forwards every change signal: those its own drawing
+    // causes are dropped here.
+    void textEdited(TextField field, const std::string& text);
+    void accessPathEdited(const std::string& path);
+    void quilletPathEdited(const std::string& path);
+    void repairClicked(bool on);
+    void encryptClicked(bool on);
     void filesDropped(const std::vector<std::string>& files);
 
     void run(MainCommand command);
@@ -114,6 +115,7 @@ private:
     ConfigDocument doc_;
     HistoryWatcher history_;
     std::string lastRunFor_; // the configuration the last-run line was read for
+    bool telling_ = false;   // the view's own signals while it is told what to show are no input
 };
 
 } // namespace quillet::admin

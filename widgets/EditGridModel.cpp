@@ -249,8 +249,10 @@ void EditGridModel::SaveToDelimitedFile(const std::string& path, char delimiter,
     // The whole file goes to a temporary file in the same folder, then replaces the
     // target, so a failed save leaves the old file as it was. A read-only file counts
     // as one that cannot be created, as it does on Windows.
-    if (platform::IsReadOnlyFile(path) || !platform::ReplaceTextFile(path, out))
-        throw EFCreateError(path);
+    if (platform::IsReadOnlyFile(path))
+        throw EFCreateError(path, "The file is read-only.");
+    if (!platform::ReplaceTextFile(path, out))
+        throw EFCreateError(path, platform::LastFileErrorText());
 }
 
 bool EditGridModel::LoadFromDelimitedFile(const std::string& path, char delimiter, bool withTitle) {
@@ -258,7 +260,7 @@ bool EditGridModel::LoadFromDelimitedFile(const std::string& path, char delimite
         return false;
     std::string data;
     if (!platform::ReadTextFile(path, data))
-        throw EFOpenError(path);
+        throw EFOpenError(path, platform::LastFileErrorText());
     LoadDelimitedText(data, delimiter, withTitle);
     return true;
 }

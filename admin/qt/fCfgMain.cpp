@@ -28,7 +28,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QProxyStyle>
-#include <QScopedValueRollback>
 #include <QtConcurrent>
 #include <QFutureWatcher>
 #include <QScreen>
@@ -172,8 +171,8 @@ void TForm1::createToolbar(QWidget* panel) {
         const ToolEntry& b = MainToolbar[i];
         auto* button = new QToolButton(panel);
         button->setObjectName(QStringLiteral("BitBtn%1").arg(i + 1));
-        button->setText(QString::fromUtf8(b.caption));
-        button->setToolTip(QString::fromUtf8(b.hint));
+        button->setText(FromStd(b.caption));
+        button->setToolTip(FromStd(b.hint));
         button->setIcon(QIcon::fromTheme(QLatin1String(looks[i].icon), style()->standardIcon(looks[i].fallback)));
         button->setIconSize(QSize(24, 24));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -201,7 +200,7 @@ void TForm1::createFields(QWidget* panel) {
     lboxCompactFiles->setTextElideMode(Qt::ElideNone);
     lboxCompactFiles->installEventFilter(this);
 
-    QLabel* hint = makeLabel(panel, "Label4", QString::fromUtf8(platform::DropHint), 40, 96);
+    QLabel* hint = makeLabel(panel, "Label4", FromStd(platform::DropHint), 40, 96);
     hint->setAutoFillBackground(true);
     hint->setBackgroundRole(QPalette::ToolTipBase);
     hint->setForegroundRole(QPalette::ToolTipText);
@@ -246,10 +245,10 @@ void TForm1::createMenus() {
         if (!*e.name) {
             menu->addSeparator();
         } else if (!e.command) {
-            menu = menuBar()->addMenu(QString::fromUtf8(e.caption));
+            menu = menuBar()->addMenu(FromStd(e.caption));
             menu->setObjectName(QLatin1String(e.name));
         } else {
-            QAction* action = menu->addAction(QString::fromUtf8(e.caption));
+            QAction* action = menu->addAction(FromStd(e.caption));
             action->setObjectName(QLatin1String(e.name));
             action->setShortcut(QKeySequence(QLatin1String(e.key)));
             connect(action, &QAction::triggered, this, [this, c = *e.command] { Run(c); });
@@ -263,10 +262,8 @@ void TForm1::Run(MainCommand command) {
 
 void TForm1::connectEdits() {
     for (const auto& [edit, field] : textEdits())
-        connect(edit, &QLineEdit::textChanged, this, [this, field = field](const QString& text) {
-            if (!drawing_)
-                presenter_->textEdited(field, ToStd(text));
-        });
+        connect(edit, &QLineEdit::textChanged, this,
+                [this, field = field](const QString& text) { presenter_->textEdited(field, ToStd(text)); });
     connect(fedtAccess->lineEdit(), &QLineEdit::textChanged, this,
             [this](const QString& text) { presenter_->accessPathEdited(ToStd(text)); });
     connect(fedtQuilletPath->lineEdit(), &QLineEdit::textChanged, this,
@@ -321,10 +318,9 @@ std::array<std::pair<QLineEdit*, TextField>, 5> TForm1::textEdits() const {
 }
 
 void TForm1::showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) {
-    const QScopedValueRollback<bool> drawing(drawing_, true);
     setWindowTitle(FromStd(caption));
     for (const auto& [edit, field] : textEdits())
-        replaceText(edit, FromStd(Document().Text(field)));
+        replaceText(edit, FromStd(TextOf(values, field)));
     replaceText(fedtAccess->lineEdit(), FromStd(values.accessPath));
     replaceText(fedtQuilletPath->lineEdit(), FromStd(quilletPath));
     chkRepair->setChecked(values.repair);

@@ -67,7 +67,6 @@ protected:
 private:
     // The five text fields the document tracks one by one.
     std::array<std::pair<QLineEdit*, TextField>, 5> textEdits() const;
-    // Edits reach the presenter only from the user, not while the document is drawn.
     void connectEdits();
     void createToolbar(QWidget* panel);
     void createFields(QWidget* panel);
@@ -91,7 +90,6 @@ private:
 
     std::unique_ptr<ui::QtPrompts> prompts_;
     std::unique_ptr<MainPresenter> presenter_;
-    bool drawing_ = false;
     bool centred_ = false;
     scheduler::TfrmSched* frmSched_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;

@@ -134,8 +134,44 @@ TfrmHistory::TfrmHistory(std::function<QString()> compactorPath, QWidget* parent
 
 void TfrmHistory::createControls() {
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(createFilters());
+    auto* totals = new QHBoxLayout();
+    layout->addLayout(totals);
+    lblTotals = new QLabel(this);
+    QFont bold = lblTotals->font();
+    bold.setBold(true);
+    lblTotals->setFont(bold);
+    totals->addWidget(lblTotals, 1);
+    btnSpreadsheet = new QPushButton(QStringLiteral("Open in &spreadsheet"), this);
+    btnShowFile = new QPushButton(QStringLiteral("Show f&ile"), this);
+    totals->addWidget(btnSpreadsheet);
+    totals->addWidget(btnShowFile);
+    lblFile = new QLabel(this);
+    lblFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(lblFile);
+
+    auto* vertical = new QSplitter(Qt::Vertical, this);
+    layout->addWidget(vertical, 1);
+    createPanes(new QSplitter(Qt::Horizontal, vertical));
+    auto* charts = new QWidget(vertical);
+    auto* chartRow = new QHBoxLayout(charts);
+    chartRow->setContentsMargins(0, 0, 0, 0);
+    SizeChart = new QChartView(new QChart(), charts);
+    SavedChart = new QChartView(new QChart(), charts);
+    for (QChartView* view : {SizeChart, SavedChart}) {
+        view->chart()->setMargins(QMargins(4, 4, 4, 4));
+        view->setRenderHint(QPainter::Antialiasing);
+        view->setMinimumSize(320, 200);
+        chartRow->addWidget(view, 1);
+    }
+    vertical->setStretchFactor(0, 3);
+    vertical->setStretchFactor(1, 2);
+    connectInput();
+}
+
+// Each label before its box, so that its mnemonic reaches the box.
+QHBoxLayout* TfrmHistory::createFilters() {
     auto* filters = new QHBoxLayout();
-    layout->addLayout(filters);
     auto label = [&](const char* text, QWidget* buddy) {
         auto* l = new QLabel(FromStd(text), this);
         l->setBuddy(buddy);
@@ -159,30 +195,16 @@ void TfrmHistory::createControls() {
     dtTo = new QDateEdit(QDate::currentDate(), this);
     for (QDateEdit* edit : {dtFrom, dtTo}) {
         edit->setCalendarPopup(true);
-        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        edit->setDisplayFormat(FromStd(DateFormat));
     }
     label("&From:", dtFrom);
     label("&To:", dtTo);
     filters->addStretch(1);
+    return filters;
+}
 
-    auto* totals = new QHBoxLayout();
-    layout->addLayout(totals);
-    lblTotals = new QLabel(this);
-    QFont bold = lblTotals->font();
-    bold.setBold(true);
-    lblTotals->setFont(bold);
-    totals->addWidget(lblTotals, 1);
-    btnSpreadsheet = new QPushButton(QStringLiteral("Open in &spreadsheet"), this);
-    btnShowFile = new QPushButton(QStringLiteral("Show f&ile"), this);
-    totals->addWidget(btnSpreadsheet);
-    totals->addWidget(btnShowFile);
-    lblFile = new QLabel(this);
-    lblFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(lblFile);
-
-    auto* vertical = new QSplitter(Qt::Vertical, this);
-    layout->addWidget(vertical, 1);
-    auto* top = new QSplitter(Qt::Horizontal, vertical);
+// The machines, the table and the log side by side.
+void TfrmHistory::createPanes(QSplitter* top) {
     lstMachines = new QTreeWidget(top);
     lstMachines->setRootIsDecorated(false);
     lstMachines->setColumnCount(static_cast<int>(std::size(MachineListTitles)));
@@ -197,11 +219,12 @@ void TfrmHistory::createControls() {
     Table->setWordWrap(false);
     Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
     Table->verticalHeader()->hide();
-    Table->horizontalHeader()->setStretchLastSection(true);
-    Table->horizontalHeader()->setSortIndicatorShown(true);
-    Table->horizontalHeader()->setSectionsClickable(true);
-    Table->horizontalHeader()->setResizeContentsPrecision(500);
-    Table->horizontalHeader()->moveSection(static_cast<int>(HistoryColumn::Machine), 0);
+    QHeaderView* header = Table->horizontalHeader();
+    header->setStretchLastSection(true);
+    header->setSortIndicatorShown(true);
+    header->setSectionsClickable(true);
+    header->setResizeContentsPrecision(500);
+    header->moveSection(static_cast<int>(HistoryColumn::Machine), 0);
     auto* logPane = new QWidget(top);
     auto* logLayout = new QVBoxLayout(logPane);
     logLayout->setContentsMargins(0, 0, 0, 0);
@@ -217,21 +240,9 @@ void TfrmHistory::createControls() {
     top->setStretchFactor(1, 3);
     top->setStretchFactor(2, 1);
     showMachines({});
+}
 
-    auto* charts = new QWidget(vertical);
-    auto* chartRow = new QHBoxLayout(charts);
-    chartRow->setContentsMargins(0, 0, 0, 0);
-    SizeChart = new QChartView(new QChart(), charts);
-    SavedChart = new QChartView(new QChart(), charts);
-    for (QChartView* view : {SizeChart, SavedChart}) {
-        view->chart()->setMargins(QMargins(4, 4, 4, 4));
-        view->setRenderHint(QPainter::Antialiasing);
-        view->setMinimumSize(320, 200);
-        chartRow->addWidget(view, 1);
-    }
-    vertical->setStretchFactor(0, 3);
-    vertical->setStretchFactor(1, 2);
-
+void TfrmHistory::connectInput() {
     auto chosen = [this](QComboBox* box, FilterBox which) {
         connect(box, &QComboBox::currentIndexChanged, this, [this, which](int index) {
             guarded([&] { presenter_.FilterChosen(which, static_cast<std::size_t>(std::max(0, index))); });
@@ -350,8 +361,11 @@ void TfrmHistory::showMachines(const std::vector<MachineRow>& machines) {
         lstMachines->resizeColumnToContents(c);
 }
 
-bool TfrmHistory::open(const std::string& path) {
-    return UrlOpener::instance().open(QUrl::fromLocalFile(FromStd(path)).toString());
+// The desktop's opener tells no reason.
+std::optional<std::string> TfrmHistory::open(const std::string& path) {
+    if (UrlOpener::instance().open(QUrl::fromLocalFile(FromStd(path)).toString()))
+        return std::nullopt;
+    return std::string();
 }
 
 void TfrmHistory::warn(const std::string& text) {

@@ -14,6 +14,8 @@
 
 class QComboBox;
 class QDateEdit;
+class QHBoxLayout;
+class QSplitter;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
@@ -74,6 +76,9 @@ protected:
 
 private:
     void createControls();
+    QHBoxLayout* createFilters();
+    void createPanes(QSplitter* top);
+    void connectInput();
     QComboBox* box(FilterBox which) const;
 
     void showRows() override;
@@ -87,7 +92,7 @@ private:
     void showLog(const LogPane& pane) override;
     void showMachines(const std::vector<MachineRow>& machines) override;
     void hide() override { QWidget::hide(); }
-    bool open(const std::string& path) override;
+    std::optional<std::string> open(const std::string& path) override;
     void warn(const std::string& text) override;
     void postLoaded() override;
 

@@ -33,7 +33,7 @@ TfrmOptions::TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, const 
                          QWidget* parent)
     : QDialog(parent), prompts_(prompts), presenter_(*this, prompts, options, dataFolder) {
     setObjectName(QStringLiteral("frmOptions"));
-    setWindowTitle(QString::fromUtf8(OptionsCaption));
+    setWindowTitle(FromStd(OptionsCaption));
     edtTimeLimit = numberBox("edtTimeLimit");
     chkSkipInUse = new QCheckBox(QStringLiteral("Skip databases in &use (their lock file is held)"), this);
     chkSkipInUse->setObjectName(QStringLiteral("chkSkipInUse"));
@@ -54,8 +54,8 @@ TfrmOptions::TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, const 
     auto row = [&](const char* label, QWidget* field, const char* unit) {
         auto* line = new QHBoxLayout;
         line->addWidget(field);
-        line->addWidget(new QLabel(QString::fromUtf8(unit), this), 1);
-        auto* name = new QLabel(QString::fromUtf8(label), this);
+        line->addWidget(new QLabel(FromStd(unit), this), 1);
+        auto* name = new QLabel(FromStd(label), this);
         name->setBuddy(field);
         form->addRow(name, line);
     };
@@ -79,7 +79,7 @@ TfrmOptions::TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, const 
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { guarded([this] { accept(); }); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::helpRequested, this, [this] { guarded([this] { presenter_.help(); }); });
-    connect(buttons->addButton(QString::fromUtf8(ReportsButtonLabel), QDialogButtonBox::ActionRole),
+    connect(buttons->addButton(FromStd(ReportsButtonLabel), QDialogButtonBox::ActionRole),
             &QPushButton::clicked, this, [this] { guarded([this] { presenter_.reports(); }); });
 
     auto* layout = new QVBoxLayout(this);

@@ -70,6 +70,8 @@ TForm1::~TForm1() {
     work_.clear(); // waits for the readings still running
     if (accelerators_)
         DestroyAcceleratorTable(accelerators_);
+    if (scaledImages_)
+        ImageList_Destroy(scaledImages_);
 }
 
 HMENU TForm1::createMenus() {
@@ -102,6 +104,7 @@ void TForm1::createControls() {
     SendMessageW(toolbar_, TB_LOADIMAGES, IDB_STD_LARGE_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
     const LRESULT views =
         SendMessageW(toolbar_, TB_LOADIMAGES, IDB_VIEW_LARGE_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
+    standardImages_ = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar_, TB_GETIMAGELIST, 0, 0));
     for (const ToolEntry& b : MainToolbar) {
         const std::wstring caption = Wide(b.caption);
         const int image = imageOf(b.command);
@@ -113,7 +116,7 @@ void TForm1::createControls() {
         button.iString = reinterpret_cast<INT_PTR>(caption.c_str());
         SendMessageW(toolbar_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
     }
-    SendMessageW(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(layout_.px(64), layout_.px(52)));
+    scaleToolbar();
 
     const int y = PanelTop;
     // Each label comes right before its field, so that its mnemonic reaches the field.
@@ -153,6 +156,26 @@ void TForm1::createControls() {
     SetWindowSubclass(lboxCompactFiles, listKeys, ListSubclass, reinterpret_cast<DWORD_PTR>(this));
 }
 
+// The standard pictures come in 24 pixels only: at another scale they are stretched into
+// a list of the window's own size, made again when the window moves to another monitor.
+void TForm1::scaleToolbar() {
+    const int size = layout_.px(24);
+    HIMAGELIST shown = standardImages_;
+    if (size != 24 && standardImages_) {
+        shown = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, ImageList_GetImageCount(standardImages_), 0);
+        for (int i = 0; i < ImageList_GetImageCount(standardImages_); ++i) {
+            HICON icon = ImageList_GetIcon(standardImages_, i, ILD_NORMAL);
+            ImageList_AddIcon(shown, icon);
+            DestroyIcon(icon);
+        }
+    }
+    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(shown));
+    if (scaledImages_)
+        ImageList_Destroy(scaledImages_);
+    scaledImages_ = shown == standardImages_ ? nullptr : shown;
+    SendMessageW(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(layout_.px(64), layout_.px(52)));
+}
+
 LRESULT CALLBACK TForm1::listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
     auto* form = reinterpret_cast<TForm1*>(self);
     if (message == WM_KEYDOWN && (wParam == VK_INSERT || wParam == VK_DELETE) && GetKeyState(VK_CONTROL) >= 0 &&
@@ -169,6 +192,10 @@ LRESULT TForm1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         createControls();
+        return 0;
+    case WM_DPICHANGED:
+        Window::handle(message, wParam, lParam);
+        scaleToolbar();
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -245,8 +272,7 @@ LRESULT TForm1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 // code: a control's notification, -1 for a menu, accelerator or toolbar command.
 void TForm1::command(int id, int code) {
     if (code == EN_CHANGE) {
-        if (!drawing_)
-            edited(id);
+        edited(id);
         return;
     }
     if (code == -1 && id >= CommandId(MainCommand::New) && id <= CommandId(MainCommand::About)) {
@@ -285,7 +311,6 @@ std::vector<std::string> TForm1::CompactFiles() const {
 }
 
 void TForm1::showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) {
-    drawing_ = true;
     SetText(hwnd(), caption);
     // A field whose text stays the same keeps its caret and selection.
     auto show = [](HWND edit, const std::string& text) {
@@ -306,7 +331,6 @@ void TForm1::showDocument(const std::string& caption, const CfgValues& values, c
         for (const std::string& file : values.compactFiles)
             SendMessageW(lboxCompactFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(file).c_str()));
     }
-    drawing_ = false;
 }
 
 void TForm1::showLastRun(const std::string& text) {

@@ -7,6 +7,8 @@
 #include "ui/win32/FileNameBox.h"
 #include "ui/win32/Window.h"
 
+#include <commctrl.h>
+
 #include <functional>
 #include <future>
 #include <list>
@@ -69,12 +71,14 @@ public:
     // The list as the window shows it.
     std::vector<std::string> CompactFiles() const;
     HACCEL Accelerators() const { return accelerators_; }
+    HWND Toolbar() const { return toolbar_; }
 
 protected:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     void createControls();
+    void scaleToolbar();
     HMENU createMenus();
     void command(int id, int code);
     void edited(int id);
@@ -98,7 +102,6 @@ private:
     void inBackground(std::function<std::string()> work, std::function<void(std::string)> done) override;
 
     std::unique_ptr<MainPresenter> presenter_;
-    bool drawing_ = false;
     bool mainWindow_ = false;
     SchedulerLink link_;
     std::function<void(HWND)> showAbout_;
@@ -118,6 +121,8 @@ private:
     ui::win32::TFileNameBox fedtDB;
     ui::win32::TFileNameBox fedtQuilletPath;
     HWND toolbar_ = nullptr;
+    HIMAGELIST standardImages_ = nullptr; // the toolbar's own, 24 pixels
+    HIMAGELIST scaledImages_ = nullptr;   // ours, at the window's scale
     HWND statusBar_ = nullptr;
     HWND dropHint_ = nullptr;
     HWND focused_ = nullptr;

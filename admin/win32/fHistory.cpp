@@ -1,5 +1,6 @@
 #include "admin/win32/fHistory.h"
 
+#include "platform/Files.h"
 #include "platform/win32/WideText.h"
 #include "ui/win32/Guarded.h"
 #include "ui/win32/WebLinks.h"
@@ -179,8 +180,9 @@ void TfrmHistory::createControls() {
     }
     filterRow_[10] = l.add("STATIC", "&Machine:", 0, 0, 0, 0, 0);
     filterRow_[11] = cbMachine = l.add("COMBOBOX", "", combo & ~WS_VISIBLE, 0, 0, 0, 0, idMachine);
-    for (HWND date : {dtFrom, dtTo}) // as the table and the log write dates
-        SendMessageW(date, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"yyyy-MM-dd"));
+    static const std::wstring format = Wide(DateFormat);
+    for (HWND date : {dtFrom, dtTo})
+        SendMessageW(date, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(format.c_str()));
     tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, hwnd(), nullptr,
                             ui::win32::Instance(), nullptr);
     for (HWND filter : {cbConfiguration, cbDatabase}) {
@@ -555,8 +557,10 @@ void TfrmHistory::showMachines(const std::vector<MachineRow>& machines) {
     arrange();
 }
 
-bool TfrmHistory::open(const std::string& path) {
-    return ui::win32::UrlOpener::instance().open(path);
+std::optional<std::string> TfrmHistory::open(const std::string& path) {
+    if (ui::win32::UrlOpener::instance().open(path))
+        return std::nullopt;
+    return platform::LastFileErrorText();
 }
 
 void TfrmHistory::warn(const std::string& text) {

@@ -58,7 +58,7 @@ private:
     void showLog(const LogPane& pane) override;
     void showMachines(const std::vector<MachineRow>& machines) override;
     void hide() override { ShowWindow(hwnd(), SW_HIDE); }
-    bool open(const std::string& path) override;
+    std::optional<std::string> open(const std::string& path) override;
     void warn(const std::string& text) override;
     void postLoaded() override;
 

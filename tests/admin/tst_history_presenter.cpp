@@ -56,6 +56,7 @@ struct RecordingView : HistoryView {
     bool hidden = false;
     Texts opened, warnings;
     bool openSucceeds = true;
+    std::string why; // the system's reason when opening fails
     std::atomic<bool> loaded{false};
 
     void showRows() override {
@@ -78,9 +79,9 @@ struct RecordingView : HistoryView {
     void showLog(const LogPane& pane) override { log = pane; }
     void showMachines(const std::vector<MachineRow>& rows) override { machines = rows; }
     void hide() override { hidden = true; }
-    bool open(const std::string& path) override {
+    std::optional<std::string> open(const std::string& path) override {
         opened.push_back(path);
-        return openSucceeds;
+        return openSucceeds ? std::nullopt : std::optional(why);
     }
     void warn(const std::string& text) override { warnings.push_back(text); }
     void postLoaded() override { loaded = true; }
@@ -245,6 +246,9 @@ TEST(HistoryPresenter, OpensTheFileAndItsFolderOrSaysWhyNot) {
     w.presenter.OpenInSpreadsheet();
     EXPECT_EQ(w.view.warnings.back(),
               "Could not open " + w.history() + ": no program on this computer is set to open .csv files.");
+    w.view.why = "Access is denied"; // the system's reason comes first
+    w.presenter.OpenInSpreadsheet();
+    EXPECT_EQ(w.view.warnings.back(), "Could not open " + w.history() + ": Access is denied.");
 }
 
 // Rules that both faces follow: the keys, the highlight, the words, the names.

@@ -30,10 +30,13 @@ public:
     bool linksWork = true, mayEnd = true;
     std::vector<std::string> requests; // what the window was asked to open
     std::vector<std::function<void()>> readings;
+    std::function<void()> whileDrawn; // a toolkit's change signals as the fields are set
 
     void showDocument(const std::string& c, const CfgValues& v, const std::string&) override {
         caption = c;
         values = v;
+        if (whileDrawn)
+            whileDrawn();
     }
     void showLastRun(const std::string& text) override { lastRun = text; }
     int selectedFile() const override { return selected; }
@@ -108,6 +111,23 @@ TEST_F(Main, DeleteRemovesTheSelectedEntryOnlyAndOptionsTakeTheDialogsAnswer) {
     view.optionsAnswer->timeLimit = 45;
     presenter->run(MainCommand::Options);
     EXPECT_EQ(presenter->Document().Values().options.timeLimit, 45);
+}
+
+TEST_F(Main, SignalsOfTheDrawingItselfAreNoEdits) {
+    start();
+    view.whileDrawn = [this] {
+        presenter->textEdited(TextField::Description, "echo");
+        presenter->accessPathEdited("/echo");
+        presenter->repairClicked(true);
+    };
+    presenter->filesDropped({"/a.mdb"});
+    EXPECT_EQ(presenter->Document().Text(TextField::Description), "");
+    EXPECT_FALSE(presenter->Document().TextFieldsChanged());
+    EXPECT_FALSE(presenter->Document().Values().repair);
+    EXPECT_NE(presenter->Document().Values().accessPath, "/echo");
+    view.whileDrawn = nullptr;
+    presenter->textEdited(TextField::Description, "typed");
+    EXPECT_TRUE(presenter->Document().TextFieldChanged(TextField::Description));
 }
 
 TEST_F(Main, ShellAndHelpCommands) {

@@ -135,10 +135,11 @@ void TExceptionBox::SaveReport() {
     if (path.isEmpty())
         return;
     QFile file(path);
-    QByteArray bytes = report_.toLocal8Bit();
+    QByteArray bytes = QByteArray::fromStdString(ToStd(report_));
     bytes.replace("\n", "\r\n");
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        Dialogs::instance().error(this, ApplicationTitle(), FromStd(EFCreateError(ToStd(path)).what()));
+        Dialogs::instance().error(this, ApplicationTitle(),
+                                  FromStd(EFCreateError(ToStd(path), ToStd(file.errorString())).what()));
 }
 
 void TExceptionBox::reject() {
@@ -174,7 +175,7 @@ void ErrorReporter::report(const QString& message, const QString& details) {
     }
     // Without a widget application there is nowhere to show the box.
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n", ToStd(message).c_str());
         return;
     }
     TExceptionBox box(message, ReportText(message, details), QApplication::activeWindow());

@@ -52,10 +52,11 @@ private:
 
     static THelpViewer* open(QWidget* parent, const QString& file) {
         THelpViewer* viewer = THelpViewer::shared(parent);
-        if (!viewer->load(file)) {
+        QString why;
+        if (!viewer->load(file, &why)) {
             Dialogs::instance().error(
                 parent, QString(),
-                QStringLiteral("Cannot open the help file %1.").arg(QDir::toNativeSeparators(file)));
+                QStringLiteral("Cannot open the help file %1. %2").arg(QDir::toNativeSeparators(file), why));
             return nullptr;
         }
         viewer->show();

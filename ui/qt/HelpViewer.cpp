@@ -82,13 +82,16 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     btnForward->setEnabled(false);
 }
 
-bool THelpViewer::load(const QString& helpFile) {
+bool THelpViewer::load(const QString& helpFile, QString* why) {
     const QString path = QFileInfo(helpFile).absoluteFilePath();
     if (path == file_)
         return true;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (why)
+            *why = file.errorString();
         return false;
+    }
     const QByteArray bytes = file.readAll();
     file_ = path;
     html_ = bytes.toStdString();
@@ -116,7 +119,7 @@ void THelpViewer::showContents() {
 bool THelpViewer::showTopic(int topic) {
     const std::string anchor = HelpTopicAnchor(topic);
     if (HasHelpAnchor(html_, anchor)) {
-        goToAnchor(QString::fromStdString(anchor));
+        goToAnchor(FromStd(anchor));
         return true;
     }
     showContents();
@@ -142,9 +145,9 @@ QStringList THelpViewer::visibleKeywords() const {
 // The first keyword in the filtered list is selected, as the index of a help engine does.
 void THelpViewer::filterIndex(const QString& text) {
     lboxIndex->clear();
-    for (const HelpKeyword* k : FilterHelpIndex(keywords_, text.toStdString())) {
-        auto* item = new QListWidgetItem(QString::fromStdString(k->text), lboxIndex);
-        item->setData(Qt::UserRole, QString::fromStdString(k->anchor));
+    for (const HelpKeyword* k : FilterHelpIndex(keywords_, ToStd(text))) {
+        auto* item = new QListWidgetItem(FromStd(k->text), lboxIndex);
+        item->setData(Qt::UserRole, FromStd(k->anchor));
     }
     if (lboxIndex->count() > 0)
         lboxIndex->setCurrentRow(0);

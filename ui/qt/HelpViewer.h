@@ -23,8 +23,9 @@ class THelpViewer : public QWidget {
 public:
     explicit THelpViewer(QWidget* parent = nullptr);
 
-    // Loads the file when it is not the one shown; false when it cannot be read.
-    bool load(const QString& helpFile);
+    // Loads the file when it is not the one shown; false when it cannot be read, with
+    // the system's reason in `why`.
+    bool load(const QString& helpFile, QString* why = nullptr);
     void showContents();
     // False when the file has no such topic; the contents are shown then.
     bool showTopic(int topic);

@@ -1,5 +1,5 @@
-// Text crosses between the windows (QString) and the shared routines (8-bit text in
-// the system's code page) only through these two.
+// Text crosses between the Qt windows (QString) and the shared routines (UTF-8 in every
+// std::string, whatever the locale) only through these.
 #pragma once
 
 #include <QString>
@@ -10,10 +10,13 @@
 namespace quillet::ui {
 
 inline std::string ToStd(const QString& text) {
-    return text.toLocal8Bit().toStdString();
+    return text.toStdString();
 }
 inline QString FromStd(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromStdString(text);
+}
+inline QString FromStd(const char* text) {
+    return QString::fromUtf8(text);
 }
 
 inline std::vector<std::string> ToStd(const QStringList& texts) {

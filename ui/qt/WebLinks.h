@@ -4,17 +4,19 @@
 
 #include "ui/WebAddresses.h"
 
+#include "ui/qt/Text.h"
+
 #include <QString>
 #include <memory>
 #include <vector>
 
 namespace quillet::ui {
 
-inline const QString ProductWebPage = QString::fromStdString(ProductWebAddress);
-inline const QString MakerHomePage = QString::fromStdString(MakerHomeAddress);
-inline const QString MakerHomePageText = QString::fromStdString(MakerHomeAddressText);
-inline const QString MakerHomePageFromAbout = QString::fromStdString(MakerHomeAddressFromAbout);
-inline const QString SupportEmail = QString::fromStdString(SupportEmailAddress);
+inline const QString ProductWebPage = FromStd(ProductWebAddress);
+inline const QString MakerHomePage = FromStd(MakerHomeAddress);
+inline const QString MakerHomePageText = FromStd(MakerHomeAddressText);
+inline const QString MakerHomePageFromAbout = FromStd(MakerHomeAddressFromAbout);
+inline const QString SupportEmail = FromStd(SupportEmailAddress);
 
 // Hands the address to the desktop. With askFirst the user is asked "Connect to the
 // Internet now?" and any answer but Yes opens nothing. A failure shows the "Launch

@@ -125,8 +125,10 @@ private:
         const std::string path = CurrentPrompts().saveFile(choice);
         if (path.empty())
             return;
-        if (!platform::ReplaceFileContent(path, Utf8(WideCrlf(report_))))
-            CurrentPrompts().warn(ApplicationTitle(), EFCreateError(path).what());
+        if (!platform::ReplaceFileContent(path, Utf8(WideCrlf(report_)))) {
+            const std::string why = platform::LastFileErrorText();
+            CurrentPrompts().warn(ApplicationTitle(), EFCreateError(path, why).what());
+        }
     }
 
     std::string message_;

@@ -292,7 +292,8 @@ private:
     static THelpWindow* open(const std::string& file) {
         THelpWindow* w = SharedHelpWindow(true);
         if (!w->load(file)) {
-            CurrentPrompts().warn(ApplicationTitle(), "Cannot open the help file " + file + ".");
+            const std::string why = platform::LastFileErrorText();
+            CurrentPrompts().warn(ApplicationTitle(), "Cannot open the help file " + file + ". " + why);
             return nullptr;
         }
         w->showWindow();

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -144,18 +143,13 @@ const TEditGrid::TGridOptions CreationOptions =
     TEditGrid::goRangeSelect | TEditGrid::goRowSizing | TEditGrid::goColSizing | TEditGrid::goEditing |
     TEditGrid::goTabs | TEditGrid::goAlwaysShowEditor;
 
+// Cells and file names are UTF-8 in the model, whatever the locale.
 std::string ToBytes(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return text.toStdString();
 }
 
 QString FromBytes(const std::string& bytes) {
-    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::string PathBytes(const QString& fileName) {
-    const QByteArray bytes = QFile::encodeName(fileName);
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return QString::fromStdString(bytes);
 }
 
 // The window does not redraw while the grid is filled.
@@ -593,12 +587,12 @@ void TEditGrid::LoadFromCSVFile(const QString& fileName) {
 }
 
 void TEditGrid::SaveToDelimitedFile(const QString& fileName, char delimiter, bool withTitle) {
-    FModel.SaveToDelimitedFile(fileName.isEmpty() ? std::string() : PathBytes(fileName), delimiter, withTitle);
+    FModel.SaveToDelimitedFile(fileName.isEmpty() ? std::string() : ToBytes(fileName), delimiter, withTitle);
 }
 
 void TEditGrid::LoadFromDelimitedFile(const QString& fileName, char delimiter, bool withTitle) {
     const TGridCoord current{Col(), Row()};
-    if (!FModel.LoadFromDelimitedFile(PathBytes(fileName), delimiter, withTitle))
+    if (!FModel.LoadFromDelimitedFile(ToBytes(fileName), delimiter, withTitle))
         return;
     {
         const UpdatesOff noRedraw(this);

@@ -209,6 +209,23 @@ TEST_F(AdminWindow, OptionsDialogTakesTheGuardKeysAndRefusesBadNumbers) {
     EXPECT_EQ(form.Document().Values().options.timeLimit, 30);
 }
 
+TEST_F(AdminWindow, ToolbarPicturesFollowTheMonitorsScale) {
+    TForm1 form(program());
+    auto pictureSize = [&] {
+        int width = 0, height = 0;
+        ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageW(form.Toolbar(), TB_GETIMAGELIST, 0, 0)),
+                              &width, &height);
+        return width;
+    };
+    const int before = pictureSize();
+    RECT rect{0, 0, 1200, 800};
+    SendMessageW(form.hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&rect));
+    EXPECT_EQ(pictureSize(), 2 * before);
+    EXPECT_GE(HIWORD(SendMessageW(form.Toolbar(), TB_GETBUTTONSIZE, 0, 0)), 2 * before);
+    SendMessageW(form.hwnd(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&rect));
+    EXPECT_EQ(pictureSize(), 24);
+}
+
 TEST_F(AdminWindow, ShellAndHelpCommands) {
     TForm1 form(program());
     std::string target, linkName, arguments;
