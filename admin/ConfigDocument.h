@@ -42,7 +42,7 @@ public:
     // The values as edited; accessPath is the administrator's setting, written with the
     // configuration but never read from it.
     const CfgValues& Values() const { return values_; }
-    const std::string& Text(TextField field) const { return TextOf(values_, field); }
+    const std::string& Text(TextField field) const { return admin::TextOf(values_, field); }
     const std::string& QuilletPath() const { return quilletPath_; }
 
     // Edits the user made.

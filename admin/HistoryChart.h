@@ -3,6 +3,7 @@
 #pragma once
 
 #include "admin/HistoryQuery.h"
+#include "widgets/TimeChart.h"
 
 #include <cstdint>
 #include <string>
@@ -10,36 +11,13 @@
 
 namespace quillet::admin {
 
-// One mark on an axis: where (in the axis's unit) and its text.
-struct AxisTick {
-    double at = 0;
-    std::string label;
-    bool operator==(const AxisTick&) const = default;
-};
-struct ChartAxis {
-    double low = 0, high = 1;
-    std::vector<AxisTick> ticks; // distinct labels, ascending
-    // Where `value` lies from low (0) to high (1).
-    double fraction(double value) const { return high > low ? (value - low) / (high - low) : 0; }
-};
-struct ChartSeries {
-    std::string name;
-    std::vector<ChartPoint> points;
-};
-// A chart as the faces draw it: x in seconds since 1970, y in megabytes. A chart
-// without points has no axes and says so in `note`.
-struct HistoryChart {
-    std::string title;
-    std::vector<ChartSeries> series; // a legend when there are several
-    ChartAxis x, y;
-    std::string note;
-};
+using widgets::AxisTick;
+using widgets::ChartAxis;
+using widgets::ChartSeries;
+using widgets::Rgb;
+using widgets::SeriesColour;
+using HistoryChart = widgets::TimeChart;
 
-// The series' colours, the same in both faces, as red, green, blue.
-struct Rgb {
-    unsigned char r, g, b;
-};
-inline constexpr Rgb SeriesColours[] = {{0, 90, 200}, {0, 160, 60}, {200, 120, 0}};
 inline constexpr char NothingToShow[] = "Nothing to show";
 
 // Days at local midnight over the span, padded by half a day each side; a step of 1, 2,

@@ -6,6 +6,7 @@
 #include "admin/HistoryWatcher.h"
 #include "core/Include.h"
 #include "core/HistorySummary.h"
+#include "widgets/TimeChart.h"
 
 #include <cstdint>
 #include <memory>
@@ -47,12 +48,7 @@ struct FilterChoice {
 std::string OutcomeWords(const HistoryRecord& record);
 std::string OutcomeWords(RunOutcome outcome);
 
-// A chart point: a moment (seconds since 1970 UTC) and megabytes (of 1024 * 1024 bytes).
-struct ChartPoint {
-    std::int64_t unixSeconds = 0;
-    double megabytes = 0;
-    bool operator==(const ChartPoint&) const = default;
-};
+using widgets::ChartPoint;
 
 struct SizeSeries {
     std::string title;

@@ -3,9 +3,9 @@
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/QtPrompts.h"
 #include "ui/qt/WebLinks.h"
+#include "widgets/qt/TimeChart.h"
 
 #include <QBrush>
-#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
@@ -14,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QKeyEvent>
@@ -35,44 +34,6 @@ QDate QDateOf(Date date) {
     int y = 0, m = 0, d = 0;
     DecodeDate(date, y, m, d);
     return QDate(y, m, d);
-}
-
-QCategoryAxis* AxisOf(const ChartAxis& axis) {
-    auto* drawn = new QCategoryAxis();
-    drawn->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    drawn->setRange(axis.low, axis.high);
-    drawn->setStartValue(axis.low);
-    for (const AxisTick& tick : axis.ticks)
-        drawn->append(FromStd(tick.label), tick.at);
-    return drawn;
-}
-
-// The chart anew: its series with the presenter's axes and ticks, or its note.
-void Draw(QChart* chart, const HistoryChart& data) {
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
-        chart->removeAxis(axis), delete axis;
-    chart->setTitle(FromStd(data.note.empty() ? data.title : data.title + "\n" + data.note));
-    chart->legend()->setVisible(data.series.size() > 1);
-    if (!data.note.empty())
-        return;
-    QCategoryAxis* x = AxisOf(data.x);
-    QCategoryAxis* y = AxisOf(data.y);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    for (std::size_t i = 0; i < data.series.size(); ++i) {
-        const ChartSeries& s = data.series[i];
-        const Rgb colour = SeriesColours[i % std::size(SeriesColours)];
-        auto* line = new QLineSeries();
-        line->setName(FromStd(s.name));
-        line->setColor(QColor(colour.r, colour.g, colour.b));
-        line->setPointsVisible(true);
-        for (const ChartPoint& p : s.points)
-            line->append(static_cast<double>(p.unixSeconds), p.megabytes);
-        chart->addSeries(line);
-        line->attachAxis(x);
-        line->attachAxis(y);
-    }
 }
 
 } // namespace
@@ -333,8 +294,8 @@ void TfrmHistory::showDates(Date from, Date to) {
 }
 
 void TfrmHistory::showCharts(const HistoryChart& size, const HistoryChart& saved) {
-    Draw(SizeChart->chart(), size);
-    Draw(SavedChart->chart(), saved);
+    widgets::DrawTimeChart(SizeChart->chart(), size);
+    widgets::DrawTimeChart(SavedChart->chart(), saved);
 }
 
 void TfrmHistory::showLog(const LogPane& pane) {

@@ -1,10 +1,13 @@
 #include "admin/win32/fHistory.h"
 
+#include "admin/HistoryLayout.h"
+
 #include "platform/Files.h"
 #include "platform/win32/WideText.h"
 #include "ui/win32/Guarded.h"
 #include "ui/win32/WebLinks.h"
 #include "ui/win32/Win32Prompts.h"
+#include "widgets/win32/TimeChart.h"
 
 #include <commctrl.h>
 
@@ -20,9 +23,6 @@ namespace {
 constexpr UINT WmLoaded = WM_APP + 1;
 constexpr UINT_PTR TimerWatch = 1;
 const char ChartClass[] = "QuilletChart";
-// Client area in 96-dpi pixels: the default fits 1366x768 with a taskbar, the minimum
-// an 800x600 screen with room to spare; the layout holds at every size between.
-constexpr int DefaultWidth = 980, DefaultHeight = 600, MinimumWidth = 560, MinimumHeight = 380;
 constexpr int MeasuredRows = 200; // columns fit the newest rows, which show first
 
 COLORREF ColourOf(Rgb c) {
@@ -45,75 +45,6 @@ SIZE Extent(HDC dc, const std::wstring& text) {
     return size;
 }
 
-// Labels measured, so that none is cut: the widest value sets the plot's left edge,
-// dates stay inside the frame.
-void DrawChart(HDC dc, const RECT& area, const HistoryChart& chart) {
-    const int line = Extent(dc, L"0").cy;
-    int legend = area.right - 6;
-    for (std::size_t i = chart.series.size(); chart.series.size() > 1 && i-- > 0;) {
-        const std::wstring name = Wide(chart.series[i].name);
-        legend -= Extent(dc, name).cx + 24;
-        HPEN pen = CreatePen(PS_SOLID, 2, ColourOf(SeriesColours[i % std::size(SeriesColours)]));
-        HGDIOBJ old = SelectObject(dc, pen);
-        MoveToEx(dc, legend, area.top + 3 + line / 2, nullptr);
-        LineTo(dc, legend + 14, area.top + 3 + line / 2);
-        SelectObject(dc, old);
-        DeleteObject(pen);
-        TextOutW(dc, legend + 18, area.top + 3, name.c_str(), static_cast<int>(name.size()));
-    }
-    RECT title{area.left + 6, area.top + 3, legend - 6, area.top + 3 + line};
-    DrawTextW(dc, Wide(chart.title).c_str(), -1, &title, DT_LEFT | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
-    if (!chart.note.empty()) {
-        RECT middle = area;
-        DrawTextW(dc, Wide(chart.note).c_str(), -1, &middle, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-        return;
-    }
-
-    int labelWidth = 0;
-    for (const AxisTick& tick : chart.y.ticks)
-        labelWidth = std::max<int>(labelWidth, Extent(dc, Wide(tick.label)).cx);
-    const RECT plot{area.left + 10 + labelWidth, area.top + 8 + line + line / 2, area.right - 10,
-                    area.bottom - 6 - 2 * line};
-    auto x = [&](double v) { return static_cast<int>(plot.left + chart.x.fraction(v) * (plot.right - plot.left)); };
-    auto y = [&](double v) { return static_cast<int>(plot.bottom - chart.y.fraction(v) * (plot.bottom - plot.top)); };
-    HPEN grid = CreatePen(PS_SOLID, 1, RGB(225, 225, 225));
-    HGDIOBJ old = SelectObject(dc, grid);
-    for (const AxisTick& tick : chart.y.ticks) {
-        MoveToEx(dc, plot.left, y(tick.at), nullptr);
-        LineTo(dc, plot.right, y(tick.at));
-        RECT label{area.left + 4, y(tick.at) - line / 2, plot.left - 4, y(tick.at) + line};
-        DrawTextW(dc, Wide(tick.label).c_str(), -1, &label, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
-    }
-    for (const AxisTick& tick : chart.x.ticks) {
-        const std::wstring text = Wide(tick.label);
-        const int width = Extent(dc, text).cx;
-        const int left = std::max(static_cast<int>(area.left) + 2,
-                                  std::min(x(tick.at) - width / 2, static_cast<int>(area.right) - 2 - width));
-        MoveToEx(dc, x(tick.at), plot.bottom, nullptr);
-        LineTo(dc, x(tick.at), plot.bottom + 4);
-        TextOutW(dc, left, plot.bottom + line / 2 + 2, text.c_str(), static_cast<int>(text.size()));
-    }
-    SelectObject(dc, GetStockObject(BLACK_PEN));
-    DeleteObject(grid);
-    MoveToEx(dc, plot.left, plot.top, nullptr);
-    LineTo(dc, plot.left, plot.bottom);
-    LineTo(dc, plot.right, plot.bottom);
-    for (std::size_t i = 0; i < chart.series.size(); ++i) {
-        HPEN pen = CreatePen(PS_SOLID, 2, ColourOf(SeriesColours[i % std::size(SeriesColours)]));
-        SelectObject(dc, pen);
-        std::vector<POINT> points;
-        for (const ChartPoint& p : chart.series[i].points)
-            points.push_back({x(static_cast<double>(p.unixSeconds)), y(p.megabytes)});
-        if (points.size() > 1)
-            Polyline(dc, points.data(), static_cast<int>(points.size()));
-        for (const POINT& p : points)
-            Ellipse(dc, p.x - 2, p.y - 2, p.x + 3, p.y + 3);
-        SelectObject(dc, old);
-        DeleteObject(pen);
-    }
-    SelectObject(dc, old);
-}
-
 // The chart keeps the font the layout gives it, as controls do.
 LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_SETFONT)
@@ -131,7 +62,7 @@ LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(GetWindowLongPtrW(window, 0)));
     SetBkMode(dc, TRANSPARENT);
     if (const auto* chart = reinterpret_cast<const HistoryChart*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
-        Guarded([&] { DrawChart(dc, area, *chart); });
+        Guarded([&] { widgets::DrawTimeChart(dc, area, *chart); });
     SelectObject(dc, font);
     EndPaint(window, &paint);
     return 0;
@@ -239,13 +170,11 @@ void TfrmHistory::createControls() {
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int dpi = static_cast<int>(l.dpi());
-    l.sizeClient(std::min(DefaultWidth, MulDiv(work.right - work.left, 96, dpi) - 16),
-                 std::min(DefaultHeight, MulDiv(work.bottom - work.top, 96, dpi) - 48));
+    l.sizeClient(std::min(HistoryDefaultWidth, MulDiv(work.right - work.left, 96, dpi) - 16),
+                 std::min(HistoryDefaultHeight, MulDiv(work.bottom - work.top, 96, dpi) - 48));
     arrange();
 }
 
-// The filters flow over as many lines as the width needs, the buttons keep their size,
-// and the table, the charts and the log share the height that is left.
 void TfrmHistory::arrange() {
     if (!memLog)
         return; // still being made
@@ -253,52 +182,24 @@ void TfrmHistory::arrange() {
     GetClientRect(hwnd(), &client);
     auto& l = layout_;
     const int dpi = static_cast<int>(l.dpi());
-    const int width = std::max(MinimumWidth, MulDiv(client.right, 96, dpi));
-    const int height = std::max(MinimumHeight, MulDiv(client.bottom, 96, dpi));
-    const bool across = !machines_.empty();
-    const int count = across ? 6 : 5;
-    int labels[6];
+    int labels[HistoryFilterCount];
     HDC dc = GetDC(hwnd());
     HGDIOBJ font = SelectObject(dc, l.font());
-    for (int i = 0; i < 6; ++i)
-        labels[i] = MulDiv(Extent(dc, Wide(ui::win32::WindowText(filterRow_[2 * i]))).cx, 96, dpi) + 4;
+    for (int i = 0; i < HistoryFilterCount; ++i)
+        labels[i] = MulDiv(Extent(dc, Wide(ui::win32::WindowText(filterRow_[2 * i]))).cx, 96, dpi);
     SelectObject(dc, font);
     ReleaseDC(hwnd(), dc);
-    // The path boxes take what the others leave on their line, between 140 and 320; a
-    // box that does not fit its line begins the next.
-    int boxes[] = {0, 0, 120, 100, 100, 140};
-    int fixed = 0;
-    for (int i = 2; i < count; ++i)
-        fixed += labels[i] + boxes[i] + 10;
-    const bool oneLine = width - 16 - fixed - labels[0] - labels[1] >= 2 * 140;
-    boxes[0] = boxes[1] = std::clamp((width - 16 - (oneLine ? fixed : 20) - labels[0] - labels[1]) / 2, 80, 320);
-    int x = 8, y = 8;
-    for (int i = 0; i < count; ++i) {
-        if ((i == 2 && !oneLine) || (i > 2 && x + labels[i] + boxes[i] > width - 8))
-            x = 8, y += 28;
-        l.move(filterRow_[2 * i], x, y + 3, labels[i], 16);
-        l.move(filterRow_[2 * i + 1], x + labels[i], y, boxes[i], i < 3 ? 200 : 22);
-        x += labels[i] + boxes[i] + 10;
-    }
-    y += 32;
-    l.move(btnShowFile, width - 88, y, 80, 23);
-    l.move(btnSpreadsheet, width - 224, y, 128, 23);
-    l.move(lblTotals, 8, y + 4, width - 240, 16);
-    l.move(lblFile, 8, y + 30, width - 16, 16);
-    y += 52;
-    const int rest = height - y - 8 - 8 - 8 - 18;
-    const int table = rest * 45 / 100, charts = rest * 33 / 100, log = rest - table - charts;
-    const int half = (width - 24) / 2;
-    const int list = across ? std::clamp(width / 4, 180, 320) : 0;
-    l.move(Table, 8, y, width - 16 - (list ? list + 8 : 0), table);
-    if (list)
-        l.move(lstMachines, width - 8 - list, y, list, table);
-    y += table + 8;
-    l.move(SizeChart, 8, y, half, charts);
-    l.move(SavedChart, 16 + half, y, width - 24 - half, charts);
-    y += charts + 8;
-    l.move(lblLog, 8, y, width - 16, 16);
-    l.move(memLog, 8, y + 18, width - 16, log);
+    const HistoryPlaces p =
+        PlaceHistory(MulDiv(client.right, 96, dpi), MulDiv(client.bottom, 96, dpi), labels, !machines_.empty());
+    auto put = [&](HWND control, const Spot& at) { l.move(control, at.x, at.y, at.width, at.height); };
+    for (int i = 0; i < HistoryFilterCount; ++i)
+        put(filterRow_[2 * i], p.labels[i]), put(filterRow_[2 * i + 1], p.boxes[i]);
+    const std::pair<HWND, const Spot&> rest[] = {
+        {btnShowFile, p.showFile}, {btnSpreadsheet, p.spreadsheet}, {lblTotals, p.totals}, {lblFile, p.file},
+        {Table, p.table},          {lstMachines, p.machines},       {SizeChart, p.sizeChart},
+        {SavedChart, p.savedChart}, {lblLog, p.logTitle},            {memLog, p.log}};
+    for (const auto& [control, at] : rest)
+        put(control, at);
 }
 
 // Every column as wide as its title and the widest of the first rows.
@@ -355,7 +256,7 @@ LRESULT TfrmHistory::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         arrange();
         return 0;
     case WM_GETMINMAXINFO: {
-        RECT r{0, 0, layout_.px(MinimumWidth), layout_.px(MinimumHeight)};
+        RECT r{0, 0, layout_.px(HistoryMinimumWidth), layout_.px(HistoryMinimumHeight)};
         AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
         reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {r.right - r.left, r.bottom - r.top};
         return 0;

@@ -1,5 +1,6 @@
 // The history window's sequence without a window: a recording view stands in for the
 // faces. Also runs under wine.
+#include "admin/HistoryLayout.h"
 #include "admin/HistoryPresenter.h"
 
 #include "core/FleetView.h"
@@ -368,4 +369,35 @@ TEST(HistoryPresenter, AcrossTheFleetFolderEveryMachineWithItsColumnFilterCharts
     EXPECT_EQ(view.machines[0].name, here);
     EXPECT_EQ(view.rowsShown, 4u);
     EXPECT_NE(view.fileNote.find("cannot be read: this machine only"), std::string::npos) << view.fileNote;
+}
+
+// Maximized, restored and on an 800x600 screen (its client area), with and without the
+// machines: every control inside the client area, none over another.
+TEST(HistoryLayout, EveryControlInsideAndNoneOverAnother) {
+    const int labels[HistoryFilterCount] = {82, 56, 52, 34, 20, 50};
+    const std::pair<int, int> sizes[] = {{560, 380}, {784, 522}, {980, 600}, {1904, 1000}, {300, 200}};
+    for (const auto& [width, height] : sizes)
+        for (const bool across : {false, true}) {
+            const HistoryPlaces p = PlaceHistory(width, height, labels, across);
+            std::vector<Spot> all = {p.spreadsheet, p.showFile, p.totals, p.file,     p.table,
+                                      p.sizeChart,   p.savedChart, p.logTitle, p.log};
+            if (across)
+                all.push_back(p.machines);
+            for (int i = 0; i < HistoryFilterCount - (across ? 0 : 1); ++i)
+                all.push_back(p.labels[i]), all.push_back({p.boxes[i].x, p.boxes[i].y, p.boxes[i].width, 22});
+            const std::string at = std::to_string(width) + "x" + std::to_string(height) + (across ? " across" : "");
+            for (std::size_t i = 0; i < all.size(); ++i) {
+                const Spot& a = all[i];
+                EXPECT_TRUE(a.width > 0 && a.height > 0 && a.x >= 0 && a.y >= 0 &&
+                            a.x + a.width <= std::max(width, HistoryMinimumWidth) &&
+                            a.y + a.height <= std::max(height, HistoryMinimumHeight))
+                    << at << ": control " << i << " outside";
+                for (std::size_t j = 0; j < i; ++j) {
+                    const Spot& b = all[j];
+                    EXPECT_FALSE(a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+                                 b.y < a.y + a.height)
+                        << at << ": controls " << j << " and " << i << " overlap";
+                }
+            }
+        }
 }
