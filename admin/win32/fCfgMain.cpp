@@ -24,7 +24,6 @@ constexpr int StatusHeight = 22;
 constexpr int PanelTop = 55;
 constexpr UINT_PTR LastRunTimer = 1;
 constexpr UINT_PTR ListSubclass = 0x51D1;
-constexpr UINT WM_WORK_DONE = WM_APP + 7;
 
 // Standard bitmap indexes of the toolbar's pictures; views are offset by 100.
 int imageOf(MainCommand command) {
@@ -242,16 +241,8 @@ LRESULT TForm1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam == LastRunTimer)
             presenter_->tick();
         return 0;
-    case WM_WORK_DONE:
-        for (auto w = work_.begin(); w != work_.end();) {
-            if (w->result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-                ++w;
-                continue;
-            }
-            Work done = std::move(*w);
-            w = work_.erase(w);
-            done.done(done.result.get());
-        }
+    case WmWorkDone:
+        work_.finished();
         return 0;
     case WM_CLOSE:
         if (presenter_->close())
@@ -388,17 +379,7 @@ bool TForm1::mayEndProgram() {
 }
 
 void TForm1::inBackground(std::function<std::string()> work, std::function<void(std::string)> done) {
-    HWND window = hwnd();
-    work_.push_back({std::async(std::launch::async,
-                                [work = std::move(work), window] {
-                                    // Told also when the work fails: get() hands the failure over.
-                                    struct Tell {
-                                        HWND window;
-                                        ~Tell() { PostMessageW(window, WM_WORK_DONE, 0, 0); }
-                                    } tell{window};
-                                    return work();
-                                }),
-                     std::move(done)});
+    work_.start(hwnd(), std::move(work), std::move(done));
 }
 
 } // namespace quillet::admin

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "admin/MainPresenter.h"
+#include "ui/win32/Background.h"
 #include "ui/win32/DropTarget.h"
 #include "ui/win32/FileNameBox.h"
 #include "ui/win32/Window.h"
@@ -10,8 +11,6 @@
 #include <commctrl.h>
 
 #include <functional>
-#include <future>
-#include <list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,11 +105,8 @@ private:
     SchedulerLink link_;
     std::function<void(HWND)> showAbout_;
     HACCEL accelerators_ = nullptr;
-    struct Work {
-        std::future<std::string> result;
-        std::function<void(std::string)> done;
-    };
-    std::list<Work> work_;
+    static constexpr UINT WmWorkDone = WM_APP + 7;
+    ui::win32::BackgroundWork work_{WmWorkDone};
 
     ui::win32::TFileNameBox fedtAccess;
     HWND edtDesc = nullptr;
