@@ -98,4 +98,20 @@ LockFile RemoveStaleLockFile(const std::string& path);
 // under either name and `reason` says why.
 bool CopyFileFlushed(const std::string& from, const std::string& to, std::string& reason);
 
+// A second name for an existing file in the same volume (a hard link); false when the
+// name is taken or the file system has no such names.
+bool LinkFile(const std::string& existing, const std::string& link);
+// Gives a file the name `to` as one step, replacing a file there: at every moment `to`
+// names one whole file, the old or the new.
+bool MoveFileOver(const std::string& from, const std::string& to);
+// Writes what the system holds of the file to the disk.
+bool FlushFile(const std::string& path);
+// Writes the folder's names to the disk, so that a rename in it outlives a power cut.
+// Windows: true; a rename there is written through.
+bool FlushFolder(const std::string& folder);
+// Gives `to` the permission bits of `from`, and its owner and group where this user
+// may (without the group's bits when the group cannot be kept). Windows: true; a file
+// takes its folder's inherited access rules.
+bool TakeOwnership(const std::string& from, const std::string& to);
+
 } // namespace quillet::platform

@@ -420,11 +420,7 @@ bool CopyFileFlushed(const std::string& from, const std::string& to, std::string
     }
     ::close(in);
     // The rename itself reaches the disk with the folder.
-    const int dir = ::open(FolderOf(to).empty() ? "." : FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    FlushFolder(FolderOf(to));
     return true;
 }
 
@@ -434,6 +430,39 @@ std::string TempFolder() {
     if (folder.back() != '/')
         folder += '/';
     return folder;
+}
+
+bool LinkFile(const std::string& existing, const std::string& link) {
+    return !existing.empty() && !link.empty() && ::link(existing.c_str(), link.c_str()) == 0;
+}
+
+bool MoveFileOver(const std::string& from, const std::string& to) {
+    return !from.empty() && !to.empty() && ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+bool Flush(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return ok;
+}
+} // namespace
+
+bool FlushFile(const std::string& path) { return Flush(path, O_RDWR); }
+
+bool FlushFolder(const std::string& folder) { return Flush(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY); }
+
+bool TakeOwnership(const std::string& from, const std::string& to) {
+    struct stat st {};
+    if (::stat(from.c_str(), &st) != 0 || ::chmod(to.c_str(), st.st_mode & 07777) != 0)
+        return false;
+    // Another user's group would leave its members what they could do before.
+    return ::chown(to.c_str(), st.st_uid, st.st_gid) == 0 || ::chmod(to.c_str(), st.st_mode & 0707 & ~S_ISGID) == 0;
 }
 
 } // namespace quillet::platform

@@ -400,4 +400,29 @@ std::string TempFolder() {
     return n == 0 || n > MAX_PATH ? std::string() : win32::Utf8(std::wstring_view(temp, n));
 }
 
+bool LinkFile(const std::string& existing, const std::string& link) {
+    return !existing.empty() && !link.empty() && ::CreateHardLinkW(Wide(link).c_str(), Wide(existing).c_str(), nullptr);
+}
+
+bool MoveFileOver(const std::string& from, const std::string& to) {
+    return !from.empty() && !to.empty() &&
+           ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool FlushFile(const std::string& path) {
+    HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = ::FlushFileBuffers(h);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(h);
+    ::SetLastError(error);
+    return ok;
+}
+
+bool FlushFolder(const std::string&) { return true; }
+
+bool TakeOwnership(const std::string&, const std::string&) { return true; }
+
 } // namespace quillet::platform
