@@ -1,18 +1,19 @@
 #include "standin/Salvage.h"
 
 #include "standin/DatabaseBytes.h"
+#include "standin/SqlText.h"
+
+#include "platform/Files.h"
+#include "platform/PathText.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <sys/stat.h>
@@ -21,18 +22,6 @@
 namespace quillet::standin {
 
 namespace {
-
-std::string Quote(const std::string& name) {
-    std::string q = "\"";
-    for (char c : name)
-        q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
-
-std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 // Writes the rows it is given into a new SQLite file: tables first, as the schema
 // has them, then the rows, then indexes, views and triggers, so that no trigger
@@ -93,7 +82,7 @@ public:
             if (!e.sql.empty() && try_exec(e.sql)) {
                 t.withoutRowid = IsWithoutRowidTable(e.name);
             } else if (exists(e.name)) {
-                try_exec("DELETE FROM " + Quote(e.name)); // a virtual table's shadow table
+                try_exec("DELETE FROM " + QuoteName(e.name)); // a virtual table's shadow table
             } else {
                 t.generic = true;
                 notes_.push_back("table " + e.name + ": its CREATE text is unreadable; rows salvaged into columns c1, c2, ...");
@@ -251,7 +240,7 @@ private:
     void describe(TableOut& t, std::size_t count) {
         t.prepared = true;
         if (t.generic) {
-            try_exec("CREATE TABLE " + Quote(t.name) + "(c1)");
+            try_exec("CREATE TABLE " + QuoteName(t.name) + "(c1)");
             t.columns = {"c1"};
         } else if (t.withoutRowid) {
             const auto pk = query("SELECT name FROM pragma_index_list(?1) WHERE origin = 'pk'", t.name);
@@ -289,7 +278,7 @@ private:
         if (t.generic) {
             while (t.columns.size() < count) {
                 t.columns.push_back("c" + std::to_string(t.columns.size() + 1));
-                try_exec("ALTER TABLE " + Quote(t.name) + " ADD COLUMN " + t.columns.back());
+                try_exec("ALTER TABLE " + QuoteName(t.name) + " ADD COLUMN " + t.columns.back());
                 for (auto& [n, stmt] : t.inserts)
                     sqlite3_finalize(stmt);
                 t.inserts.clear();
@@ -310,10 +299,10 @@ private:
         for (std::size_t i = 0; i < count; ++i) {
             if (t.columns[i].empty())
                 continue;
-            names += (names.empty() ? "" : ", ") + Quote(t.columns[i]);
+            names += (names.empty() ? "" : ", ") + QuoteName(t.columns[i]);
             marks += marks.empty() ? "?" : ", ?";
         }
-        const std::string sql = "INSERT INTO main." + Quote(t.name) + "(" + names + ") VALUES(" + marks + ")";
+        const std::string sql = "INSERT INTO main." + QuoteName(t.name) + "(" + names + ") VALUES(" + marks + ")";
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
             return nullptr;
@@ -331,52 +320,39 @@ private:
     std::vector<std::string> notes_;
 };
 
-// Copies a file that SQLite does not lock (a log, a kept copy) into a new file `to`.
-bool CopyFile(const std::string& from, const std::string& to, mode_t mode) {
-    Fd in{::open(from.c_str(), O_RDONLY | O_CLOEXEC)};
-    return in.fd >= 0 && CopyBytes(FileSource(in.fd), to, mode);
+// The damaged file's log, kept beside its copy: a file SQLite does not lock.
+bool CopyLog(const std::string& from, const std::string& to) {
+    std::string reason;
+    return platform::CopyFileFlushed(from, to, reason);
 }
+
+bool Taken(const std::string& path) { return platform::FileExists(path) || platform::FolderExists(path); }
 
 // A free "<name>.damaged-<stamp><ext>" beside `path`.
 std::string FreeDamagedName(const std::string& path) {
     long long when = static_cast<long long>(std::time(nullptr));
     std::string kept = DamagedCopyName(path, when);
-    while (::access(kept.c_str(), F_OK) == 0 || ::access((kept + "-wal").c_str(), F_OK) == 0)
+    while (Taken(kept) || Taken(kept + "-wal"))
         kept = DamagedCopyName(path, ++when);
     return kept;
 }
 
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-std::string Folder(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool SyncPath(const std::string& path, int flags) {
-    Fd f{::open(path.c_str(), flags | O_CLOEXEC)};
-    return f.fd >= 0 && ::fsync(f.fd) == 0;
+std::string FolderOf(const std::string& path) {
+    const std::string folder = platform::FolderOf(path);
+    return folder.empty() ? "." : folder;
 }
 
 // "<database>.salvage-<pid>" files of runs that were killed.
 void RemoveLeftovers(const std::string& path) {
-    const std::string folder = Folder(path);
-    const std::string prefix = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1) + ".salvage-";
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
+    const std::string folder = platform::WithFolderSeparator(platform::FolderOf(path));
+    const std::string prefix = platform::FileNameOf(path) + ".salvage-";
+    for (const std::string& name : platform::FilesInFolder(FolderOf(path))) {
         if (name.compare(0, prefix.size(), prefix) != 0)
             continue;
         const long pid = std::atol(name.c_str() + prefix.size());
         if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-            ::unlink((folder + "/" + name).c_str());
+            platform::RemoveFile(folder + name);
     }
-    ::closedir(dir);
 }
 
 // One line per table: rows salvaged and lost; then rows on pages no table took up.
@@ -424,6 +400,8 @@ std::string DamagedCopyName(const std::string& path, long long when) {
 }
 
 namespace {
+
+// The file itself, not a symbolic link to it, is kept and replaced.
 std::string RealPath(const std::string& given) {
     std::string path = given;
     if (char* real = ::realpath(given.c_str(), nullptr)) {
@@ -432,140 +410,173 @@ std::string RealPath(const std::string& given) {
     }
     return path;
 }
+
+std::string WithReason(const std::string& what) { return what + " (" + std::strerror(errno) + ")"; }
+
+// The first failure stays: later stages see it and do nothing.
+void Fail(SalvageResult& result, int code, const std::string& error) {
+    if (!result.error.empty())
+        return;
+    result.sqliteCode = code;
+    result.error = error;
+}
+
+bool Failed(const SalvageResult& result) { return !result.error.empty(); }
+
+// The files a salvage touches. `kept` is set before the first write when KeepOriginal
+// made it; the salvage then reads its rows from there and keeps nothing more.
+struct SalvageFiles {
+    std::string path, target, kept, log;
+    unsigned mode = 0; // the database's permission bits
+    bool keptBefore = false, hasLog = false;
+};
+
+// The half-built file and what SQLite made beside it go unless it took the database's name.
+struct HalfBuilt {
+    std::string path;
+    bool keep = false;
+    ~HalfBuilt() {
+        if (keep || path.empty())
+            return;
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            platform::RemoveFile(path + suffix);
+    }
+};
+
+// The database's real name and mode, and a free name for the new file beside it.
+SalvageFiles FilesOf(const std::string& given, const std::string& keptAlready, SalvageResult& result) {
+    SalvageFiles files;
+    files.path = RealPath(given);
+    files.kept = keptAlready;
+    files.keptBefore = !keptAlready.empty();
+    files.log = files.path + "-wal";
+    struct stat st {};
+    if (::stat(files.path.c_str(), &st) != 0) {
+        Fail(result, 0, WithReason("cannot read"));
+        return files;
+    }
+    files.mode = st.st_mode;
+    RemoveLeftovers(files.path);
+    files.target = files.path + ".salvage-" + std::to_string(::getpid());
+    platform::RemoveFile(files.target);
+    return files;
+}
+
+// Every row that passes the checks, into the new file; its notes into `result`.
+void BuildSalvagedFile(sqlite3* db, const SalvageFiles& files, SalvageResult& result) {
+    if (Failed(result))
+        return;
+    // Rows come from the original bytes: the kept copy when one was made before
+    // anything was written.
+    const auto bytes = files.keptBefore ? std::make_unique<DatabaseBytes>(files.kept)
+                                        : std::make_unique<DatabaseBytes>(db, files.path);
+    if (!bytes->open())
+        return Fail(result, 0, WithReason("cannot read"));
+    Writer writer(files.target);
+    result.survey = ReadDatabase(bytes->pages(), &writer, false);
+    if (!result.survey.readable || result.survey.tables.empty()) {
+        // An empty database in its place would pass for a repair.
+        return Fail(result, SQLITE_NOTADB,
+                    result.survey.readable ? "no table can be found in it" : "no page of it can be read");
+    }
+    if (!writer.finish())
+        return Fail(result, writer.code(), "the salvaged copy could not be written (" + writer.message() + ")");
+    result.notes = TableLines(result.survey);
+    for (std::string& n : writer.notes())
+        result.notes.push_back(std::move(n));
+}
+
+// The new file on the disk, with the database's permissions and, where allowed, owner.
+void SyncSalvagedFile(const SalvageFiles& files, SalvageResult& result) {
+    if (Failed(result))
+        return;
+    if (!platform::FlushFile(files.target))
+        return Fail(result, SQLITE_IOERR, WithReason("the salvaged copy could not be synced"));
+    platform::TakeOwnership(files.path, files.target);
+}
+
+// The damaged bytes, and the log whose committed pages are part of them, under the
+// kept name: a second name where the file system has one, else a copy.
+void KeepDamagedFile(sqlite3* db, SalvageFiles& files, SalvageResult& result) {
+    files.hasLog = platform::FileExists(files.log);
+    if (Failed(result) || files.keptBefore)
+        return;
+    files.kept = FreeDamagedName(files.path);
+    if (!platform::LinkFile(files.path, files.kept) && !CopyBytes(HandleSource(db), files.kept, files.mode))
+        return Fail(result, SQLITE_CANTOPEN, WithReason("the damaged file could not be kept"));
+    const std::string keptLog = files.kept + "-wal";
+    if (files.hasLog && !platform::LinkFile(files.log, keptLog) && !CopyLog(files.log, keptLog)) {
+        Fail(result, SQLITE_CANTOPEN, WithReason("the damaged file's log could not be kept"));
+        platform::RemoveFile(files.kept);
+    }
+}
+
+// Takes back the kept names that this salvage made, after a failure.
+void ForgetKept(const SalvageFiles& files) {
+    if (files.keptBefore)
+        return;
+    platform::RemoveFile(files.kept);
+    platform::RemoveFile(files.kept + "-wal");
+}
+
+// The new file takes the database's name. The old log goes first: SQLite would lay
+// its frames over the new file (nobody else has the database open meanwhile). A
+// failed rename puts the log back.
+void PutInPlace(const SalvageFiles& files, SalvageResult& result) {
+    if (Failed(result))
+        return;
+    if (files.hasLog && !platform::RemoveFile(files.log) && !platform::NothingAt(files.log)) {
+        Fail(result, SQLITE_CANTOPEN, WithReason("the damaged file's log could not be removed"));
+        return ForgetKept(files);
+    }
+    platform::RemoveFile(files.path + "-shm");
+    if (!platform::MoveFileOver(files.target, files.path)) {
+        Fail(result, SQLITE_CANTOPEN, WithReason("the salvaged copy could not take the database's place"));
+        const std::string keptLog = files.kept + "-wal";
+        if (files.hasLog && !platform::LinkFile(keptLog, files.log))
+            CopyLog(keptLog, files.log);
+        return ForgetKept(files);
+    }
+    platform::FlushFolder(FolderOf(files.path));
+    result.damagedCopy = files.kept;
+    result.done = true;
+}
+
 } // namespace
 
 std::string KeepOriginal(sqlite3* db, const std::string& given, std::string& error) {
-    // The file itself, not a symbolic link to it, is kept.
     const std::string path = RealPath(given);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        error = std::string("cannot read (") + std::strerror(errno) + ")";
+        error = WithReason("cannot read");
         return {};
     }
     const std::string kept = FreeDamagedName(path);
     const DatabaseBytes bytes(db, path);
     if (!bytes.open() || !CopyBytes(bytes.file(), kept, st.st_mode)) {
-        error = std::string("the damaged file could not be kept (") + std::strerror(errno) + ")";
+        error = WithReason("the damaged file could not be kept");
         return {};
     }
-    if (Exists(path + "-wal") && !CopyFile(path + "-wal", kept + "-wal", st.st_mode)) {
-        error = std::string("the damaged file's log could not be kept (") + std::strerror(errno) + ")";
-        ::unlink(kept.c_str());
+    if (platform::FileExists(path + "-wal") && !CopyLog(path + "-wal", kept + "-wal")) {
+        error = WithReason("the damaged file's log could not be kept");
+        platform::RemoveFile(kept);
         return {};
     }
-    SyncPath(Folder(path), O_RDONLY | O_DIRECTORY);
+    platform::FlushFolder(FolderOf(path));
     return kept;
 }
 
 SalvageResult SalvageInPlace(sqlite3* db, const std::string& given, const std::string& keptAlready) {
     SalvageResult result;
-    // The file itself, not a symbolic link to it, is kept and replaced.
-    const std::string path = RealPath(given);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        result.error = std::string("cannot read (") + std::strerror(errno) + ")";
-        return result;
-    }
-    RemoveLeftovers(path);
-    const std::string target = path + ".salvage-" + std::to_string(::getpid());
-    ::unlink(target.c_str());
-    struct Cleanup {
-        std::string path;
-        bool keep = false;
-        ~Cleanup() {
-            if (!keep) {
-                ::unlink(path.c_str());
-                ::unlink((path + "-journal").c_str());
-                ::unlink((path + "-wal").c_str());
-                ::unlink((path + "-shm").c_str());
-            }
-        }
-    } cleanup{target};
-    {
-        // Rows come from the original bytes: the kept copy when one was made before
-        // anything was written.
-        const auto files = keptAlready.empty() ? std::make_unique<DatabaseBytes>(db, path)
-                                               : std::make_unique<DatabaseBytes>(keptAlready);
-        if (!files->open()) {
-            result.error = std::string("cannot read (") + std::strerror(errno) + ")";
-            return result;
-        }
-        Writer writer(target);
-        result.survey = ReadDatabase(files->pages(), &writer, false);
-        if (!result.survey.readable || result.survey.tables.empty()) {
-            // An empty database in its place would pass for a repair.
-            result.sqliteCode = SQLITE_NOTADB;
-            result.error = result.survey.readable ? "no table can be found in it" : "no page of it can be read";
-            return result;
-        }
-        if (!writer.finish()) {
-            result.sqliteCode = writer.code();
-            result.error = "the salvaged copy could not be written (" + writer.message() + ")";
-            return result;
-        }
-        result.notes = TableLines(result.survey);
-        for (std::string& n : writer.notes())
-            result.notes.push_back(std::move(n));
-    }
-    if (!SyncPath(target, O_RDWR)) {
-        result.error = std::string("the salvaged copy could not be synced (") + std::strerror(errno) + ")";
-        result.sqliteCode = SQLITE_IOERR;
-        return result;
-    }
-    ::chmod(target.c_str(), st.st_mode & 07777);
-    if (::chown(target.c_str(), st.st_uid, st.st_gid) != 0)
-        ::chmod(target.c_str(), st.st_mode & 0707 & ~S_ISGID);
-
+    SalvageFiles files = FilesOf(given, keptAlready, result);
+    HalfBuilt halfBuilt{files.target};
+    BuildSalvagedFile(db, files, result);
+    SyncSalvagedFile(files, result);
     // The damaged bytes keep a name of their own before the salvaged file takes the
     // database's: at every moment the database's name holds one whole file.
-    const std::string log = path + "-wal";
-    const bool hasLog = Exists(log);
-    std::string kept = keptAlready;
-    if (kept.empty()) {
-        kept = FreeDamagedName(path);
-        if (::link(path.c_str(), kept.c_str()) != 0 && !CopyBytes(HandleSource(db), kept, st.st_mode)) {
-            result.error = std::string("the damaged file could not be kept (") + std::strerror(errno) + ")";
-            result.sqliteCode = SQLITE_CANTOPEN;
-            return result;
-        }
-        // The log's committed pages are part of the damaged database.
-        if (hasLog) {
-            if (::link(log.c_str(), (kept + "-wal").c_str()) != 0 && !CopyFile(log, kept + "-wal", st.st_mode)) {
-                result.error = std::string("the damaged file's log could not be kept (") + std::strerror(errno) + ")";
-                result.sqliteCode = SQLITE_CANTOPEN;
-                ::unlink(kept.c_str());
-                return result;
-            }
-        }
-    }
-    // The old log must be gone before the new file takes the name: SQLite would lay
-    // its frames over the new file. Nobody else has the database open meanwhile.
-    if (hasLog && ::unlink(log.c_str()) != 0 && errno != ENOENT) {
-        result.error = std::string("the damaged file's log could not be removed (") + std::strerror(errno) + ")";
-        result.sqliteCode = SQLITE_CANTOPEN;
-        if (keptAlready.empty()) {
-            ::unlink(kept.c_str());
-            ::unlink((kept + "-wal").c_str());
-        }
-        return result;
-    }
-    ::unlink((path + "-shm").c_str());
-    if (::rename(target.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        if (hasLog && ::link((kept + "-wal").c_str(), log.c_str()) != 0)
-            CopyFile(kept + "-wal", log, st.st_mode);
-        if (keptAlready.empty()) {
-            ::unlink(kept.c_str());
-            ::unlink((kept + "-wal").c_str());
-        }
-        result.error = std::string("the salvaged copy could not take the database's place (") + std::strerror(error) + ")";
-        result.sqliteCode = SQLITE_CANTOPEN;
-        return result;
-    }
-    cleanup.keep = true;
-    SyncPath(Folder(path), O_RDONLY | O_DIRECTORY);
-    result.damagedCopy = kept;
-    result.done = true;
+    KeepDamagedFile(db, files, result);
+    PutInPlace(files, result);
+    halfBuilt.keep = result.done;
     return result;
 }
 
