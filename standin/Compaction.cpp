@@ -2,6 +2,7 @@
 
 #include "standin/DatabaseBytes.h"
 #include "standin/Engine.h"
+#include "standin/MappingGuard.h"
 #include "standin/Outcome.h"
 #include "standin/Scratch.h"
 #include "standin/SoundCheck.h"
@@ -177,31 +178,48 @@ RebuildResult CopyWhileChecking(Connection& guard, Connection& reader, const std
     return {Rebuild::Done, SQLITE_OK, {}};
 }
 
+// The small file's check: mapped, on the copy's own connection, before the copy.
+// SQLite maps the file at the first read of a transaction and keeps the mapping while
+// it lasts: the page walk's reads come from it too.
+Soundness CheckMapped(Connection& reader, const std::string& path) {
+    reader.query("PRAGMA mmap_size = " + std::to_string(CheckFirstBytes));
+    reader.query("BEGIN");
+    reader.query("SELECT count(*) FROM sqlite_schema");
+    const Soundness found = CheckSoundness(reader.get(), path, reader.get());
+    reader.query("COMMIT");
+    return found;
+}
+
 // The copy made by VACUUM INTO; with `check` the file is checked first (a small one,
 // mapped, through the copy's connection) or meanwhile (CopyWhileChecking). All read
 // the same locked file. Their caches and the mapping are gone when this returns,
 // before the write-back's own cache fills.
+//
+// No SQLite connection can cut the file short meanwhile: the guard's write lock keeps
+// every other writer out, and the reader's shared lock keeps out a rollback of a hot
+// journal. A program that ignores the locks may; what was read from the mapping
+// after that (zeros, in place of a crash) is neither a verdict nor a copy.
 RebuildResult CopyAndCheck(Connection& guard, const std::string& path, Scratch& scratch, const std::string& copyPath,
                            int busyMs, bool check) {
+    const MappingGuard mapping; // outlives the reader, whose mapping goes when it closes
     Connection reader(path, SQLITE_OPEN_READONLY);
     if (reader.openResult() != SQLITE_OK)
         return {Rebuild::Failed, reader.openResult(), reader.message()};
     sqlite3_busy_timeout(reader.get(), busyMs);
     if (check && FileSize(path) > CheckFirstBytes)
         return CopyWhileChecking(guard, reader, path, scratch, copyPath, busyMs);
+    const RebuildResult cut{Rebuild::Failed, SQLITE_IOERR, "the file was cut short by another program while it was read"};
     if (check) {
-        // SQLite maps the file at the first read of a transaction and keeps the mapping
-        // while it lasts: the page walk's reads come from it too.
-        const std::string mapped = "PRAGMA mmap_size = " + std::to_string(CheckFirstBytes);
-        reader.query(mapped.c_str());
-        reader.query("BEGIN");
-        reader.query("SELECT count(*) FROM sqlite_schema");
-        const Soundness found = CheckSoundness(reader.get(), path, reader.get());
-        reader.query("COMMIT");
+        const Soundness found = CheckMapped(reader, path);
+        if (mapping.faulted())
+            return cut;
         if (const RebuildResult verdict = Verdict(found); verdict.outcome != Rebuild::Done)
             return verdict;
     }
-    if (const int rc = VacuumInto(reader, scratch, copyPath); rc != SQLITE_OK)
+    const int rc = VacuumInto(reader, scratch, copyPath);
+    if (mapping.faulted())
+        return cut;
+    if (rc != SQLITE_OK)
         return {Rebuild::Failed, rc, reader.message()};
     return {Rebuild::Done, SQLITE_OK, {}};
 }

@@ -1,10 +1,14 @@
 // The stand-in engine program on real SQLite files.
 #include "SqliteFiles.h"
 
+#include "standin/MappingGuard.h"
+
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <set>
+#include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
 
@@ -301,6 +305,30 @@ TEST_F(EngineFiles, ReadOnlyFilesAreRefusedAndLeftAsTheyWere) {
         }
     }
     EXPECT_EQ(names(), (std::set<std::string>{"damaged.db", "engine.err", "engine.out", "sound.db"}));
+}
+
+// The check reads a small file through SQLite's mapping of it. A program that ignores
+// the locks may cut the file short meanwhile: the pages past its new end read as zeros
+// and the fault is there to report, where SIGBUS would have killed the engine.
+TEST_F(EngineFiles, MappedPagesOfAFileCutShortReadAsZerosAndAreReported) {
+    const std::string path = dir_.file("mapped.bin");
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    WriteBytes(path, std::string(3 * page, 'x'));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    void* mapped = ::mmap(nullptr, 3 * page, PROT_READ, MAP_SHARED, fd, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(page)), 0);
+    {
+        const standin::MappingGuard guard;
+        const volatile char* bytes = static_cast<const char*>(mapped);
+        EXPECT_EQ(bytes[page - 1], 'x');
+        EXPECT_FALSE(guard.faulted());
+        EXPECT_EQ(bytes[2 * page], '\0');
+        EXPECT_TRUE(guard.faulted());
+    }
+    ::munmap(mapped, 3 * page);
+    ::close(fd);
 }
 
 TEST_F(EngineFiles, HelpNamesTheIgnoredSwitches) {
