@@ -363,7 +363,7 @@ std::string HistoryQuery::fileNote(const std::string& path) const {
     if (!load_ || !load_->exists)
         return "No history yet: " + path + " does not exist." + fleet;
     if (!load_->readable)
-        return path + " cannot be read." + fleet;
+        return path + " cannot be read: " + load_->failure + "." + fleet;
     std::string note = path + " (" + SizeText(static_cast<std::int64_t>(load_->fileSize)) + ")";
     if (load_->bytesNotRead)
         note += " \xE2\x80\x94 a large file: its oldest " + SizeText(static_cast<std::int64_t>(load_->bytesNotRead)) +
@@ -462,7 +462,7 @@ LogPane HistoryQuery::passLog(std::optional<std::size_t> selectedRecord, const s
         return pane;
     }
     if (!log_.refresh(logPath, HistoryReadLimit)) {
-        pane.text = logPath + " cannot be read or does not exist.";
+        pane.text = logPath + " cannot be read: " + log_.failure() + ".";
         return pane;
     }
     static const LogStampReader stamps = LogStampReader::Regional();

@@ -46,6 +46,7 @@ bool WatchedTail::refresh(const std::string& path, std::uint64_t limit) {
         watch_.mark(path);
         std::uint64_t size = 0;
         read_ = ReadTextFileTail(path, limit, text_, size);
+        failure_ = read_ ? std::string() : FileTailFailure(path);
     }
     return read_;
 }

@@ -47,13 +47,15 @@ private:
 // selection changes often.
 class WatchedTail {
 public:
-    // False when the file cannot be read or does not exist.
+    // False when the file cannot be read or does not exist; failure() then says why.
     bool refresh(const std::string& path, std::uint64_t limit);
     const std::string& text() const { return text_; }
+    const std::string& failure() const { return failure_; }
 
 private:
     FileWatch watch_;
     std::string text_;
+    std::string failure_;
     bool read_ = false;
 };
 

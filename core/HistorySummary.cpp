@@ -207,6 +207,15 @@ bool ReadFileTail(const std::string& path, std::uint64_t limit, std::string& byt
     return !in.bad();
 }
 
+std::string FileTailFailure(const std::string& path) {
+    const std::string system = platform::LastFileErrorText();
+    std::error_code ec;
+    const fs::path file = platform::FsPath(path);
+    if (!fs::exists(file, ec))
+        return "it does not exist";
+    return fs::is_directory(file, ec) ? "it is a folder" : system;
+}
+
 bool ReadTextFileTail(const std::string& path, std::uint64_t limit, std::string& text, std::uint64_t& fileSize) {
     std::string bytes;
     if (!ReadFileTail(path, limit, bytes, fileSize))
@@ -229,8 +238,12 @@ HistoryLoad LoadHistory(const std::string& path, std::uint64_t limit) {
     std::error_code ec;
     load.exists = fs::exists(platform::FsPath(path), ec);
     std::string text;
-    if (!load.exists || !ReadFileTail(path, limit, text, load.fileSize))
+    if (!load.exists)
         return load;
+    if (!ReadFileTail(path, limit, text, load.fileSize)) {
+        load.failure = FileTailFailure(path);
+        return load;
+    }
     load.readable = true;
     if (text.size() < load.fileSize) {
         // The header names the columns; the tail begins after its first cut line.

@@ -62,11 +62,14 @@ struct HistoryLoad {
     HistoryContents contents;
     bool exists = false;
     bool readable = false;
+    std::string failure; // the system's reason when it exists but cannot be read
     std::uint64_t fileSize = 0;
     std::uint64_t bytesNotRead = 0; // older part of a huge file
 };
 HistoryLoad LoadHistory(const std::string& path, std::uint64_t limit = HistoryReadLimit);
 // Reads at most `limit` bytes from the file's end; false when it cannot be read.
+// FileTailFailure, called right after, says why.
+std::string FileTailFailure(const std::string& path);
 bool ReadFileTail(const std::string& path, std::uint64_t limit, std::string& bytes, std::uint64_t& fileSize);
 // The same as text (platform/TextFile.h); a tail that begins inside a character loses
 // that character.

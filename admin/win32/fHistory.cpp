@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "platform/win32/WideText.h"
 #include "ui/win32/Guarded.h"
+#include "ui/win32/MessageLoop.h"
 #include "ui/win32/WebLinks.h"
 #include "ui/win32/Win32Prompts.h"
 #include "widgets/win32/TimeChart.h"
@@ -272,6 +273,8 @@ LRESULT TfrmHistory::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         presenter_.Close();
         return 0;
     default:
+        if (message == ui::win32::KeyPreviewMessage()) // Ctrl+1 to Ctrl+9, in any of its controls
+            return presenter_.KeyPressed(static_cast<int>(wParam), GetKeyState(VK_CONTROL) < 0);
         return Window::handle(message, wParam, lParam);
     }
 }
@@ -317,9 +320,6 @@ LRESULT TfrmHistory::notify(NMHDR* header) {
     }
     case LVN_COLUMNCLICK:
         presenter_.SortClicked(static_cast<HistoryColumn>(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem));
-        return 0;
-    case LVN_KEYDOWN:
-        presenter_.KeyPressed(reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey, GetKeyState(VK_CONTROL) < 0);
         return 0;
     case LVN_ITEMCHANGED: {
         const auto* change = reinterpret_cast<NMLISTVIEW*>(header);

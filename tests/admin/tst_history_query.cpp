@@ -212,8 +212,9 @@ TEST(HistoryQuery, FileNoteSaysWhatCouldNotBeShown) {
     EXPECT_EQ(q.fileNote("/h.csv"), "No history yet: /h.csv does not exist.");
     auto load = std::make_shared<HistoryLoad>();
     load->exists = true;
+    load->failure = "Permission denied";
     q.setHistory(load);
-    EXPECT_EQ(q.fileNote("/h.csv"), "/h.csv cannot be read.");
+    EXPECT_EQ(q.fileNote("/h.csv"), "/h.csv cannot be read: Permission denied.");
     load = std::make_shared<HistoryLoad>(*Loaded(Sample()));
     load->fileSize = 3 * MB;
     load->bytesNotRead = 2 * MB;
@@ -247,7 +248,10 @@ TEST(HistoryQuery, LogLinesOfTheSelectedPass) {
     ASSERT_TRUE(platform::ReplaceFileContent(log, stamp(7, 1, 0, 3) + " changed\r\n"));
     EXPECT_EQ(q.passLog(RecordOf(q, "/db/stock.mdb", N2), log).text, stamp(7, 1, 0, 3) + " changed");
     EXPECT_EQ(q.passLog(RecordOf(q, "/db/stock.mdb", N2), dir.file("none.log")).text,
-              dir.file("none.log") + " cannot be read or does not exist.");
+              dir.file("none.log") + " cannot be read: it does not exist.");
+    // A log in the way of a folder says so; one this user may not read says the system's reason.
+    EXPECT_EQ(q.passLog(RecordOf(q, "/db/stock.mdb", N2), dir.path().string()).text,
+              dir.path().string() + " cannot be read: it is a folder.");
 }
 
 TEST(HistoryWatcher, ReadsAgainWhenTheFileChangesAndOnceMoreAfterAChangeDuringAReading) {

@@ -176,6 +176,7 @@ TEST(HistorySummary, LoadingMissingOddAndHugeFiles) {
     const HistoryLoad folder = LoadHistory(dir.path().string());
     EXPECT_TRUE(folder.exists);
     EXPECT_FALSE(folder.readable);
+    EXPECT_EQ(folder.failure, "it is a folder");
 
     // A newer program's extra column at the front; the file is read from its end.
     std::string text = "build,start,configuration,database,outcome,exit_code,size_before,size_after,seconds,detail\r\n";

@@ -12,12 +12,19 @@ void SetAccelerators(HWND window, HACCEL table) {
     acceleratorTable = table;
 }
 
+UINT KeyPreviewMessage() {
+    static const UINT message = RegisterWindowMessageW(L"QuilletKeyPreview");
+    return message;
+}
+
 bool PreTranslate(MSG& message) {
     if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST)
         return false;
     HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
     if (!root)
         return false;
+    if (message.message == WM_KEYDOWN && SendMessageW(root, KeyPreviewMessage(), message.wParam, message.lParam))
+        return true;
     if (acceleratorTable && root == acceleratedWindow && TranslateAcceleratorW(root, acceleratorTable, &message))
         return true;
     return IsDialogMessageW(root, &message) != FALSE;

@@ -186,6 +186,22 @@ TEST_F(History, KeyboardAndSize) {
     // Alt+U reaches the outcome box through its label.
     Key(window->cbConfiguration, WM_SYSCHAR, 'u');
     EXPECT_EQ(GetFocus(), window->cbOutcome);
+    // Ctrl+1 sorts by the first column whichever control has the focus; a plain 1 is the box's.
+    const HistoryQuery& query = window->Query();
+    // A new column sorts ascending, the same one again the other way.
+    const bool was = query.sortColumn() == query.columnsShown().front() ? query.sortDescending() : true;
+    const std::pair sorted{query.sortColumn(), query.sortDescending()};
+    Key(window->cbOutcome, WM_KEYDOWN, '1');
+    EXPECT_EQ(std::pair(query.sortColumn(), query.sortDescending()), sorted);
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    EXPECT_TRUE(Key(window->cbOutcome, WM_KEYDOWN, '1'));
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(query.sortColumn(), query.columnsShown().front());
+    EXPECT_EQ(query.sortDescending(), !was);
 
     // Fits a 1366x768 screen with its taskbar, and the table follows the window's size.
     RECT frame{}, before{}, after{};
