@@ -4,6 +4,7 @@
 #pragma once
 
 #include "scheduler/ScheduleFile.h"
+#include "scheduler/SchedulerPresenter.h"
 
 #include <algorithm>
 #include <string>
@@ -14,8 +15,27 @@ namespace quillet::scheduler {
 inline constexpr int ColDescription = 1;
 inline constexpr int ColConfigFile = 2;
 inline constexpr int ColCode = 3;
+inline constexpr int ColumnCount = 4;
+// The code column stays all but hidden: it only carries the frequency.
+inline constexpr int ColumnWidths[ColumnCount] = {32, 220, 279, 3};
+inline constexpr const char* ColumnTitles[ColumnCount] = {"", "Description", "Config File", ""};
 inline constexpr std::string ScheduleEntry::* GridFields[] = {&ScheduleEntry::description, &ScheduleEntry::configPath,
                                                               &ScheduleEntry::code};
+
+// The columns with their titles, the title row and one empty entry.
+template <class Grid, class Text> void ShapeGrid(Grid& grid, Text text) {
+    grid.SetColCount(ColumnCount);
+    grid.SetRowCount(2);
+    for (int col = 0; col < ColumnCount; ++col)
+        if (*ColumnTitles[col])
+            grid.SetCells(col, 0, text(ColumnTitles[col]));
+    grid.SetReachableCols(SchedulerPresenter::ReachableColumns);
+}
+
+// The Config File cell's tip: the whole path, and whether it is there.
+inline std::string ConfigTip(const std::string& path, bool missing) {
+    return path.empty() ? path : path + (missing ? MissingNote : "");
+}
 
 // At least one row; only the cells that differ are set.
 template <class Grid, class Text>
@@ -49,6 +69,11 @@ template <class Grid, class Text> std::vector<ScheduleEntry> EntriesIn(Grid& gri
 template <class Grid> int CurrentEntryIn(const Grid& grid) {
     const int entry = grid.Row() - grid.FixedRows();
     return entry >= 0 && grid.Row() < grid.RowCount() ? entry : -1;
+}
+
+// The entry's row, in the column the cursor is in.
+template <class Grid> void SelectEntryIn(Grid& grid, int entry) {
+    grid.SetCurrentCell(grid.Col(), grid.FixedRows() + std::max(0, entry));
 }
 
 } // namespace quillet::scheduler

@@ -17,7 +17,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
-#include <QScopedValueRollback>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
@@ -57,12 +56,106 @@ template <class W> W* Placed(W* widget, const char* name, QRect geometry = {}) {
 
 } // namespace
 
+// ---- What the presenter shows ----
+
+class TfrmSched::View final : public SchedulerView {
+public:
+    explicit View(TfrmSched& form) : f(form) {}
+
+    void showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
+                     const std::vector<bool>& missing) override {
+        TEditGrid& grid = *f.EditGrid1;
+        ShowEntriesIn(grid, entries, modified, [](const std::string& s) { return FromStd(s); });
+        for (int row = grid.FixedRows(); row < grid.RowCount(); ++row) {
+            const auto i = static_cast<std::size_t>(row - grid.FixedRows());
+            if (QTableWidgetItem* cell = grid.item(row, ColConfigFile)) {
+                const bool absent = i < missing.size() && missing[i];
+                cell->setForeground(absent ? QBrush(Qt::red) : QBrush());
+                cell->setToolTip(FromStd(ConfigTip(i < entries.size() ? entries[i].configPath : "", absent)));
+            }
+        }
+    }
+    std::vector<ScheduleEntry> gridEntries() override {
+        return EntriesIn(*f.EditGrid1, [](const QString& s) { return ToStd(s); });
+    }
+    bool gridModified() const override { return f.EditGrid1->Modified(); }
+    std::string asShown(const std::string& text) const override { return ToStd(FromStd(text)); }
+    bool typing() const override { return f.EditGrid1->Editing(); }
+    int currentEntry() const override { return CurrentEntryIn(*f.EditGrid1); }
+    void selectEntry(int entry) override { SelectEntryIn(*f.EditGrid1, entry); }
+
+    void showFrequency(int index, const std::optional<Every>& every) override {
+        f.rgSched->SetItemIndex(index);
+        for (QWidget* w : std::initializer_list<QWidget*>{f.Label1, f.Edit1, f.Label2})
+            w->setVisible(every.has_value());
+        if (every) {
+            f.Label2->setText(FromStd(every->unit));
+            f.Edit1->setText(FromStd(every->value));
+        }
+    }
+    void showText(Box which, const std::string& text) override { box(which)->setText(FromStd(text)); }
+    std::string text(Box which) const override { return ToStd(box(which)->text()); }
+    std::optional<std::string> takeTyped(Box which) override {
+        QLineEdit* edit = box(which);
+        if (!edit->isModified())
+            return std::nullopt;
+        edit->setModified(false);
+        return ToStd(edit->text());
+    }
+    void focus(Box which) override {
+        box(which)->setFocus(Qt::OtherFocusReason);
+        box(which)->selectAll();
+    }
+
+    void showStatus(const std::string& text) override { f.lblLastRun->setText(FromStd(text)); }
+    void showBackground(bool installed, const std::string& text) override {
+        f.panelBackground->chkBackground->setChecked(installed);
+        f.panelBackground->lblBackground->setText(FromStd(text));
+    }
+    void showRun(const std::string& text) override {
+        f.panelBackground->lblRun->setText(FromStd(text));
+        f.panelBackground->lblRun->setVisible(!text.empty());
+        f.panelBackground->barRun->setVisible(!text.empty());
+    }
+    void enable(Control control, bool enabled) override {
+        if (const auto command = face::CommandOf(control)) {
+            f.buttons_[static_cast<int>(*command)]->setEnabled(enabled);
+            if (QAction* item = f.items_[static_cast<int>(*command)]) // Compact has none
+                item->setEnabled(enabled);
+            return;
+        }
+        QWidget* const inputs[] = {f.EditGrid1, f.rgSched, f.Panel1, f.edtInterval, f.edtStart};
+        inputs[static_cast<int>(control)]->setEnabled(enabled);
+    }
+    void setBusy(bool busy) override {
+        busy ? QApplication::setOverrideCursor(Qt::WaitCursor) : QApplication::restoreOverrideCursor();
+    }
+    // A period of 0 would fire at every pass of the event loop: it stops the timer.
+    void armTimer(int periodMs) override { periodMs > 0 ? f.Timer1->start(periodMs) : f.Timer1->stop(); }
+    void armPoll(int periodMs) override { periodMs > 0 ? f.tmrPoll_->start(periodMs) : f.tmrPoll_->stop(); }
+    bool shown() const override { return f.isVisible(); }
+    void hideWindows() override {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->hide();
+    }
+    void fault(std::exception_ptr error) override {
+        guarded([&] { std::rethrow_exception(error); });
+    }
+
+private:
+    QLineEdit* box(Box which) const {
+        return which == Box::Every ? f.Edit1 : which == Box::Interval ? f.edtInterval : f.edtStart;
+    }
+
+    TfrmSched& f;
+};
+
 // ---- Creation ----
 
 TfrmSched::TfrmSched(SchedulerHost host, QWidget* parent, std::unique_ptr<Clock> clock,
                      std::unique_ptr<ProcessRunner> runner)
-    : QDialog(parent), host_(std::move(host)), prompts_(this),
-      presenter_(*this, prompts_,
+    : QDialog(parent), host_(std::move(host)), prompts_(this), view_(std::make_unique<View>(*this)),
+      presenter_(*view_, prompts_,
                  SchedulerSetup{ToStd(host_.appFolder), ToStd(host_.programFolder),
                                 [this] { return host_.compactorPath ? ToStd(host_.compactorPath()) : std::string(); },
                                 host_.trigger},
@@ -72,8 +165,20 @@ TfrmSched::TfrmSched(SchedulerHost host, QWidget* parent, std::unique_ptr<Clock>
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
     setFont(font);
-    createControls();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* client = Placed(new QWidget(this), "ClientArea");
+    client->setFixedSize(537, 358);
+    layout->addWidget(client);
+    createButtons(client);
+    createGrid(client);
+    createBoxes(client);
+    createStrip(layout);
     createMenu();
+    createTimers();
+    DropFileTarget1 = Placed(new ui::TDropFileTarget(this), "DropFileTarget1");
     DropFileTarget1->Register(EditGrid1, [this](const QStringList& files) { DropFileTarget1Drop(files); });
     guarded([&] { presenter_.Create(); });
 }
@@ -83,109 +188,89 @@ TfrmSched::~TfrmSched() {
     DropFileTarget1->Revoke();
 }
 
-void TfrmSched::createControls() {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-    auto* client = Placed(new QWidget(this), "ClientArea");
-    client->setFixedSize(537, 358);
-    layout->addWidget(client);
-
-    // Button bar.
+void TfrmSched::createButtons(QWidget* client) {
     auto* bar = Placed(new QFrame(client), "Panel3", {0, 0, 537, 59});
     bar->setFrameShape(QFrame::Panel);
     bar->setFrameShadow(QFrame::Raised);
-    auto button = [&](const char* name, const char* caption, const char* hint, int left,
-                      QStyle::StandardPixmap icon, void (TfrmSched::*handler)()) {
-        auto* b = Placed(new QToolButton(bar), name, {left, 1, 65, 57});
-        b->setText(FromStd(caption));
-        b->setToolTip(FromStd(hint));
-        b->setIcon(style()->standardIcon(icon));
+    const char* const names[] = {"BitBtn3", "BitBtn4", "BitBtn5", "BitBtn7", "btnHelp"};
+    const QStyle::StandardPixmap icons[] = {QStyle::SP_DialogSaveButton, QStyle::SP_FileDialogNewFolder,
+                                            QStyle::SP_TrashIcon, QStyle::SP_BrowserReload,
+                                            QStyle::SP_DialogHelpButton};
+    for (int i = 0; i < face::ButtonCount; ++i) {
+        auto* b = Placed(new QToolButton(bar), names[i], {64 * i, 1, 65, 57});
+        b->setText(FromStd(face::Buttons[i].caption));
+        b->setToolTip(FromStd(face::Buttons[i].hint));
+        b->setIcon(style()->standardIcon(icons[i]));
         b->setIconSize(QSize(24, 24));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         // Out of the Tab order, but a click takes the focus as a button's click does, so
         // the N box and the cell editor are left (and their text taken) before the command.
         b->setFocusPolicy(Qt::ClickFocus);
-        connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
-        return b;
-    };
-    BitBtn3 = button("BitBtn3", "Save", "Save scheduler configuration", 0, QStyle::SP_DialogSaveButton,
-                     &TfrmSched::SaveChanges1Click);
-    BitBtn4 = button("BitBtn4", "insert", "Insert a scheduler record", 64, QStyle::SP_FileDialogNewFolder,
-                     &TfrmSched::AddRow1Click);
-    BitBtn5 = button("BitBtn5", "Delete", "Delete selected scheduler record", 128, QStyle::SP_TrashIcon,
-                     &TfrmSched::DeleteRow1Click);
-    BitBtn7 = button("BitBtn7", "Compact", "Compact database in selected scheduler configuration file", 192,
-                     QStyle::SP_BrowserReload, &TfrmSched::BitBtn7Click);
-    btnHelp = button("btnHelp", "Help", "Help", 256, QStyle::SP_DialogHelpButton, &TfrmSched::btnHelpClick);
+        connect(b, &QToolButton::clicked, this, [this, i] { run(static_cast<face::Command>(i)); });
+        buttons_[i] = b;
+    }
+    BitBtn3 = buttons_[0];
+    BitBtn4 = buttons_[1];
+    BitBtn5 = buttons_[2];
+    BitBtn7 = buttons_[3];
+    btnHelp = buttons_[4];
     // Compact's keyboard path, its button staying out of the Tab order.
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this), &QShortcut::activated, this,
             &TfrmSched::BitBtn7Click);
+}
 
-    // The schedule table.
+void TfrmSched::createGrid(QWidget* client) {
     EditGrid1 = Placed(new TEditGrid(client), "EditGrid1", {0, 56, 537, 191});
-    EditGrid1->SetColCount(4);
-    EditGrid1->SetRowCount(2);
+    ShapeGrid(*EditGrid1, [](const char* s) { return FromStd(s); });
     EditGrid1->SetDefaultRowHeight(19);
-    const int widths[] = {32, 220, 279, 3};
-    for (int col = 0; col < 4; ++col)
-        EditGrid1->SetColWidths(col, widths[col]);
+    for (int col = 0; col < ColumnCount; ++col)
+        EditGrid1->SetColWidths(col, ColumnWidths[col]);
     EditGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     EditGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     EditGrid1->SetNewRowOnKeyDown(widgets::kdNever);
-    EditGrid1->SetCells(ColDescription, 0, QStringLiteral("Description"));
-    EditGrid1->SetCells(ColConfigFile, 0, QStringLiteral("Config File"));
-    EditGrid1->SetReachableCols(SchedulerPresenter::ReachableColumns);
     EditGrid1->setItemDelegateForColumn(ColConfigFile, new StartElided(EditGrid1));
     // The grid's click: a press on a cell, or the current cell moved by the keyboard.
     connect(EditGrid1, &QTableWidget::cellPressed, this, &TfrmSched::EditGrid1Click);
     connect(EditGrid1, &QTableWidget::currentCellChanged, this, &TfrmSched::EditGrid1Click);
     EditGrid1->installEventFilter(this);
     EditGrid1->viewport()->installEventFilter(this);
+}
 
-    // Frequency of the current entry.
-    rgSched = Placed(new TRadioGroup(QStringLiteral("Schedule"),
-                                     {QStringLiteral("As &Needed"), QStringLiteral("&Daily"),
-                                      QStringLiteral("&Weekly"), QStringLiteral("&Monthly")},
-                                     client),
-                     "rgSched", {0, 248, 97, 105});
+// The frequency of the current entry with its N, and the timer settings.
+void TfrmSched::createBoxes(QWidget* client) {
+    QStringList choices;
+    for (const char* text : face::FrequencyTexts)
+        choices << FromStd(text);
+    rgSched = Placed(new TRadioGroup(FromStd(face::FrequencyTitle), choices, client), "rgSched", {0, 248, 97, 105});
     rgSched->SetItemIndex(0);
     connect(rgSched, &TRadioGroup::itemClicked, this, [this](int) { rgSchedClick(); });
 
     Panel1 = Placed(new QFrame(client), "Panel1", {95, 254, 106, 99});
-    Label1 = Placed(new QLabel(QStringLiteral("Every"), Panel1), "Label1", {8, 12, 90, 14});
-    Edit1 = Placed(new QLineEdit(QStringLiteral("1"), Panel1), "Edit1", {8, 30, 33, 21});
+    Label1 = Placed(new QLabel(FromStd(face::EveryLabel), Panel1), "Label1", {8, 12, 90, 14});
+    Edit1 = Placed(new QLineEdit(Panel1), "Edit1", {8, 30, 33, 21});
     Edit1->installEventFilter(this);
-    Label2 = Placed(new QLabel(QStringLiteral("Days"), Panel1), "Label2", {8, 56, 90, 14});
+    Label2 = Placed(new QLabel(Panel1), "Label2", {8, 56, 90, 14});
     for (QWidget* w : std::initializer_list<QWidget*>{Label1, Edit1, Label2})
         w->hide();
 
     Panel2 = Placed(new QFrame(client), "Panel2", {199, 254, 337, 99});
-    auto* label3 = Placed(new QLabel(QStringLiteral("Timer &Interval (minutes)"), Panel2), "Label3", {8, 8, 200, 14});
-    edtInterval = Placed(new QLineEdit(QStringLiteral("60"), Panel2), "edtInterval", {8, 24, 121, 21});
-    auto* label4 = Placed(new QLabel(QStringLiteral("Start &Time (24 hr format)"), Panel2), "Label4", {8, 52, 200, 14});
-    edtStart = Placed(new QLineEdit(QStringLiteral("01"), Panel2), "edtStart", {8, 68, 121, 21});
+    auto* label3 = Placed(new QLabel(FromStd(face::IntervalLabel), Panel2), "Label3", {8, 8, 200, 14});
+    edtInterval = Placed(new QLineEdit(Panel2), "edtInterval", {8, 24, 121, 21});
+    auto* label4 = Placed(new QLabel(FromStd(face::StartLabel), Panel2), "Label4", {8, 52, 200, 14});
+    edtStart = Placed(new QLineEdit(Panel2), "edtStart", {8, 68, 121, 21});
     label3->setBuddy(edtInterval);
     label4->setBuddy(edtStart);
     edtStart->installEventFilter(this);
+}
 
-    // Below the fixed client area, as a status line.
+// Under the window's old client area, so that nothing of that moves: the status line,
+// then the strip of the background check.
+void TfrmSched::createStrip(QVBoxLayout* layout) {
     lblLastRun = Placed(new QLabel(this), "lblLastRun");
     lblLastRun->setContentsMargins(4, 2, 4, 2);
     lblLastRun->setFixedWidth(537);
     lblLastRun->setWordWrap(true);
     layout->addWidget(lblLastRun);
-
-    Timer1 = Placed(new QTimer(this), "Timer1");
-    Timer1->setTimerType(Qt::CoarseTimer);
-    connect(Timer1, &QTimer::timeout, this, &TfrmSched::Timer1Timer);
-    tmrPoll_ = new QTimer(this);
-    connect(tmrPoll_, &QTimer::timeout, this, [this] { guarded([&] { presenter_.PollRun(); }); });
-
-    DropFileTarget1 = Placed(new ui::TDropFileTarget(this), "DropFileTarget1");
-
-    // Under the window's old client area, so that nothing of that moves.
     panelBackground = Placed(new TBackgroundPanel(this), "panelBackground");
     panelBackground->setFrameShape(QFrame::Panel);
     panelBackground->setFrameShadow(QFrame::Sunken);
@@ -194,8 +279,7 @@ void TfrmSched::createControls() {
     strip->setContentsMargins(6, 4, 6, 4);
     strip->setSpacing(2);
     auto& p = *panelBackground;
-    p.chkBackground = Placed(new QCheckBox(QStringLiteral("Run the schedule when QuilletAdmin is closed"), &p),
-                             "chkBackground");
+    p.chkBackground = Placed(new QCheckBox(FromStd(face::BackgroundLabel), &p), "chkBackground");
     p.lblBackground = Placed(new QLabel(&p), "lblBackground");
     p.lblBackground->setWordWrap(true);
     p.lblRun = Placed(new QLabel(&p), "lblRun");
@@ -209,29 +293,46 @@ void TfrmSched::createControls() {
     p.barRun->hide();
     connect(p.chkBackground, &QCheckBox::clicked, this, [this] { guarded([&] { presenter_.ToggleBackground(); }); });
     layout->addWidget(panelBackground);
-
-    tmrWatch = Placed(new QTimer(this), "tmrWatch");
-    connect(tmrWatch, &QTimer::timeout, this, &TfrmSched::NoticeFileChange);
-    tmrWatch->start(2000);
 }
 
 void TfrmSched::createMenu() {
     MainMenu1 = Placed(new QMenuBar(this), "MainMenu1");
     layout()->setMenuBar(MainMenu1);
-    auto item = [this](QMenu* menu, const char* name, const QString& caption, void (TfrmSched::*handler)()) {
-        QAction* action = Placed(menu->addAction(caption), name);
-        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
-    };
-    QMenu* file = Placed(MainMenu1->addMenu(QStringLiteral("&File")), "File1");
-    item(file, "SaveChanges1", QStringLiteral("&Save Changes"), &TfrmSched::SaveChanges1Click);
-    file->addSeparator()->setObjectName(QStringLiteral("N1"));
-    item(file, "AddRow1", QStringLiteral("&Add Row"), &TfrmSched::AddRow1Click);
-    item(file, "DeleteRow1", QStringLiteral("&Delete Row"), &TfrmSched::DeleteRow1Click);
-    file->addSeparator()->setObjectName(QStringLiteral("N2"));
-    item(file, "Close1", QStringLiteral("&Close"), &TfrmSched::Close1Click);
-    MainMenu1->addSeparator()->setObjectName(QStringLiteral("N3"));
-    QMenu* help = Placed(MainMenu1->addMenu(QStringLiteral("&Help")), "Help1");
-    item(help, "Sheduler1", QStringLiteral("&Sheduler"), &TfrmSched::btnHelpClick);
+    const char* const names[face::CommandCount] = {"SaveChanges1", "AddRow1", "DeleteRow1", "", "Sheduler1", "Close1"};
+    for (const face::Menu& m : face::Menus) {
+        QMenu* menu = MainMenu1->addMenu(FromStd(m.caption));
+        for (const face::MenuItem& item : m.items) {
+            if (!item.caption) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = Placed(menu->addAction(FromStd(item.caption)), names[static_cast<int>(item.command)]);
+            connect(action, &QAction::triggered, this, [this, c = item.command] { run(c); });
+            items_[static_cast<int>(item.command)] = action;
+        }
+    }
+}
+
+void TfrmSched::createTimers() {
+    Timer1 = Placed(new QTimer(this), "Timer1");
+    Timer1->setTimerType(Qt::CoarseTimer);
+    connect(Timer1, &QTimer::timeout, this, &TfrmSched::Timer1Timer);
+    tmrPoll_ = new QTimer(this);
+    connect(tmrPoll_, &QTimer::timeout, this, [this] { guarded([&] { presenter_.PollRun(); }); });
+    tmrWatch = Placed(new QTimer(this), "tmrWatch");
+    connect(tmrWatch, &QTimer::timeout, this, &TfrmSched::NoticeFileChange);
+    tmrWatch->start(2000);
+}
+
+void TfrmSched::run(face::Command command) {
+    switch (command) {
+    case face::Command::Save: return SaveChanges1Click();
+    case face::Command::AddRow: return AddRow1Click();
+    case face::Command::DeleteRow: return DeleteRow1Click();
+    case face::Command::Compact: return BitBtn7Click();
+    case face::Command::Help: return btnHelpClick();
+    case face::Command::Close: return Close1Click();
+    }
 }
 
 // ---- What the user does, to the presenter ----
@@ -299,7 +400,7 @@ void TfrmSched::done(int result) {
     if (closing_)
         return;
     {
-        const QScopedValueRollback<bool> closing(closing_, true);
+        const ui::Telling closing(closing_);
         guarded([&] { presenter_.Close(); });
     }
     QDialog::done(result); // hides the window, whatever the answer; Escape too
@@ -327,130 +428,6 @@ bool TfrmSched::eventFilter(QObject* watched, QEvent* event) {
             child->installEventFilter(this);
     }
     return QDialog::eventFilter(watched, event);
-}
-
-// ---- SchedulerView ----
-
-void TfrmSched::showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
-                            const std::vector<bool>& missing) {
-    ShowEntriesIn(*EditGrid1, entries, modified, [](const std::string& s) { return FromStd(s); });
-    for (int row = EditGrid1->FixedRows(); row < EditGrid1->RowCount(); ++row) {
-        const auto i = static_cast<std::size_t>(row - EditGrid1->FixedRows());
-        QTableWidgetItem* cell = EditGrid1->item(row, ColConfigFile);
-        if (!cell)
-            continue;
-        const bool absent = i < missing.size() && missing[i];
-        cell->setForeground(absent ? QBrush(Qt::red) : QBrush());
-        cell->setToolTip(cell->text().isEmpty() ? QString() : cell->text() + FromStd(absent ? MissingNote : ""));
-    }
-}
-
-std::vector<ScheduleEntry> TfrmSched::gridEntries() {
-    return EntriesIn(*EditGrid1, [](const QString& s) { return ToStd(s); });
-}
-
-bool TfrmSched::gridModified() const {
-    return EditGrid1->Modified();
-}
-
-std::string TfrmSched::asShown(const std::string& text) const {
-    return ToStd(FromStd(text));
-}
-
-bool TfrmSched::typing() const {
-    return EditGrid1->Editing();
-}
-
-int TfrmSched::currentEntry() const {
-    return CurrentEntryIn(*EditGrid1);
-}
-
-void TfrmSched::selectEntry(int entry) {
-    EditGrid1->SetCurrentCell(EditGrid1->Col(), EditGrid1->FixedRows() + std::max(0, entry));
-}
-
-void TfrmSched::showFrequency(int index, const std::optional<Every>& every) {
-    rgSched->SetItemIndex(index);
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Edit1, Label2})
-        w->setVisible(every.has_value());
-    if (every) {
-        Label2->setText(FromStd(every->unit));
-        Edit1->setText(FromStd(every->value));
-    }
-}
-
-QLineEdit* TfrmSched::box(Box box) const {
-    return box == Box::Every ? Edit1 : box == Box::Interval ? edtInterval : edtStart;
-}
-
-void TfrmSched::showText(Box which, const std::string& text) {
-    box(which)->setText(FromStd(text));
-}
-
-std::string TfrmSched::text(Box which) const {
-    return ToStd(box(which)->text());
-}
-
-std::optional<std::string> TfrmSched::takeTyped(Box which) {
-    QLineEdit* edit = box(which);
-    if (!edit->isModified())
-        return std::nullopt;
-    edit->setModified(false);
-    return ToStd(edit->text());
-}
-
-void TfrmSched::focus(Box which) {
-    box(which)->setFocus(Qt::OtherFocusReason);
-    box(which)->selectAll();
-}
-
-void TfrmSched::showStatus(const std::string& text) {
-    lblLastRun->setText(FromStd(text));
-}
-
-void TfrmSched::showBackground(bool installed, const std::string& text) {
-    panelBackground->chkBackground->setChecked(installed);
-    panelBackground->lblBackground->setText(FromStd(text));
-}
-
-void TfrmSched::showRun(const std::string& text) {
-    panelBackground->lblRun->setText(FromStd(text));
-    panelBackground->lblRun->setVisible(!text.empty());
-    panelBackground->barRun->setVisible(!text.empty());
-}
-
-void TfrmSched::enable(Control control, bool enabled) {
-    QWidget* const controls[] = {EditGrid1, rgSched, Panel1, edtInterval, edtStart, BitBtn3, BitBtn4, BitBtn5, BitBtn7};
-    const char* const menu[] = {"SaveChanges1", "AddRow1", "DeleteRow1"};
-    const auto at = static_cast<std::size_t>(control);
-    controls[at]->setEnabled(enabled);
-    if (at >= 5 && at < 8)
-        MainMenu1->findChild<QAction*>(QLatin1String(menu[at - 5]))->setEnabled(enabled);
-}
-
-void TfrmSched::setBusy(bool busy) {
-    if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
-}
-
-// A period of 0 would fire at every pass of the event loop: it stops the timer.
-void TfrmSched::armTimer(int periodMs) {
-    periodMs > 0 ? Timer1->start(periodMs) : Timer1->stop();
-}
-
-void TfrmSched::armPoll(int periodMs) {
-    periodMs > 0 ? tmrPoll_->start(periodMs) : tmrPoll_->stop();
-}
-
-void TfrmSched::hideWindows() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        w->hide();
-}
-
-void TfrmSched::fault(std::exception_ptr error) {
-    guarded([&] { std::rethrow_exception(error); });
 }
 
 } // namespace quillet::scheduler

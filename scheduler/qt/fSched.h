@@ -5,6 +5,7 @@
 // window is ever shown.
 #pragma once
 
+#include "scheduler/SchedulerFace.h"
 #include "scheduler/SchedulerPresenter.h"
 #include "ui/qt/QtPrompts.h"
 #include "ui/qt/Text.h"
@@ -17,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -24,6 +26,7 @@ class QMenuBar;
 class QProgressBar;
 class QTimer;
 class QToolButton;
+class QVBoxLayout;
 
 namespace quillet::ui {
 class TDropFileTarget;
@@ -52,7 +55,7 @@ struct TBackgroundPanel : QFrame {
     QProgressBar* barRun = nullptr;
 };
 
-class TfrmSched : public QDialog, private SchedulerView {
+class TfrmSched : public QDialog {
     Q_OBJECT
 public:
     // Loads the timer settings and the schedule and arms the timer. The clock and runner
@@ -122,38 +125,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createControls();
+    class View; // the SchedulerView, drawn in these controls
+    void createButtons(QWidget* client);
+    void createGrid(QWidget* client);
+    void createBoxes(QWidget* client);
+    void createStrip(QVBoxLayout* layout);
     void createMenu();
-    QLineEdit* box(Box box) const;
-
-    // SchedulerView
-    void showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
-                     const std::vector<bool>& missing) override;
-    std::vector<ScheduleEntry> gridEntries() override;
-    bool gridModified() const override;
-    std::string asShown(const std::string& text) const override;
-    bool typing() const override;
-    int currentEntry() const override;
-    void selectEntry(int entry) override;
-    void showFrequency(int index, const std::optional<Every>& every) override;
-    void showText(Box box, const std::string& text) override;
-    std::string text(Box box) const override;
-    std::optional<std::string> takeTyped(Box box) override;
-    void focus(Box box) override;
-    void showStatus(const std::string& text) override;
-    void showBackground(bool installed, const std::string& text) override;
-    void showRun(const std::string& text) override;
-    void enable(Control control, bool enabled) override;
-    void setBusy(bool busy) override;
-    void armTimer(int periodMs) override;
-    void armPoll(int periodMs) override;
-    bool shown() const override { return isVisible(); }
-    void hideWindows() override;
-    void fault(std::exception_ptr error) override;
+    void createTimers();
+    void run(face::Command command);
 
     SchedulerHost host_;
     ui::QtPrompts prompts_;
+    std::unique_ptr<View> view_;
     SchedulerPresenter presenter_;
+    QToolButton* buttons_[face::ButtonCount] = {};
+    QAction* items_[face::CommandCount] = {};
     QTimer* tmrPoll_ = nullptr;
     bool closing_ = false;
 };

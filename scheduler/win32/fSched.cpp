@@ -15,6 +15,7 @@
 
 namespace quillet::scheduler {
 
+using platform::win32::Wide;
 using platform::win32::WideCrlf;
 using ui::win32::Guarded;
 using widgets::win32::TEditGrid;
@@ -24,10 +25,13 @@ namespace {
 constexpr UINT_PTR TimerSchedule = 1;
 constexpr UINT_PTR TimerWatch = 2;
 constexpr UINT_PTR TimerPoll = 3;
-const char* const FrequencyTexts[FrequencyCount] = {"As &Needed", "&Daily", "&Weekly", "&Monthly"};
 
 void SetText(HWND control, const std::string& text) {
     SetWindowTextW(control, WideCrlf(text).c_str()); // a static control breaks lines at CR LF
+}
+
+int IdOf(face::Command command) {
+    return command == face::Command::Close ? TfrmSched::cmdClose : TfrmSched::idSave + static_cast<int>(command);
 }
 
 // Ctrl+R in the window: Compact, whose button stays out of the Tab order.
@@ -38,24 +42,133 @@ bool IsCompactKey(const MSG& msg, HWND window) {
 
 } // namespace
 
+// ---- What the presenter shows ----
+
+class TfrmSched::View final : public SchedulerView {
+public:
+    explicit View(TfrmSched& form) : f(form) {}
+
+    void showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
+                     const std::vector<bool>& missing) override {
+        f.missing_ = missing;
+        ShowEntriesIn(*f.EditGrid1, entries, modified, [](const std::string& s) { return s; });
+        InvalidateRect(f.EditGrid1->ListView(), nullptr, FALSE); // the marks too
+    }
+    std::vector<ScheduleEntry> gridEntries() override {
+        return EntriesIn(*f.EditGrid1, [](const std::string& s) { return s; });
+    }
+    bool gridModified() const override { return f.EditGrid1->Modified(); }
+    bool typing() const override { return f.EditGrid1->Editor() != nullptr; }
+    int currentEntry() const override { return CurrentEntryIn(*f.EditGrid1); }
+    void selectEntry(int entry) override { SelectEntryIn(*f.EditGrid1, entry); }
+
+    void showFrequency(int index, const std::optional<Every>& every) override {
+        for (int i = 0; i < FrequencyCount; ++i)
+            SendMessageW(f.rgSched[i], BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
+        for (HWND w : {f.Label1, f.Edit1, f.Label2})
+            ShowWindow(w, every ? SW_SHOW : SW_HIDE);
+        if (every) {
+            SetText(f.Label2, every->unit);
+            showText(Box::Every, every->value);
+        }
+    }
+    void showText(Box which, const std::string& text) override {
+        SetText(box(which), text);
+        SendMessageW(box(which), EM_SETMODIFY, FALSE, 0);
+    }
+    std::string text(Box which) const override { return ui::win32::WindowText(box(which)); }
+    std::optional<std::string> takeTyped(Box which) override {
+        if (SendMessageW(box(which), EM_GETMODIFY, 0, 0) == 0)
+            return std::nullopt;
+        SendMessageW(box(which), EM_SETMODIFY, FALSE, 0);
+        return ui::win32::WindowText(box(which));
+    }
+    void focus(Box which) override {
+        SetFocus(box(which));
+        SendMessageW(box(which), EM_SETSEL, 0, -1);
+    }
+
+    void showStatus(const std::string& text) override { SetText(f.lblLastRun, text); }
+    void showBackground(bool installed, const std::string& text) override {
+        SendMessageW(f.chkBackground, BM_SETCHECK, installed ? BST_CHECKED : BST_UNCHECKED, 0);
+        SetText(f.lblBackground, text);
+    }
+    void showRun(const std::string& text) override {
+        SetText(f.lblRun, text);
+        for (HWND w : {f.lblRun, f.barRun})
+            ShowWindow(w, text.empty() ? SW_HIDE : SW_SHOW);
+        SendMessageW(f.barRun, PBM_SETMARQUEE, text.empty() ? FALSE : TRUE, 30);
+    }
+    void enable(Control control, bool enabled) override {
+        if (const auto command = face::CommandOf(control)) { // its button and its menu item
+            const int at = static_cast<int>(*command);
+            EnableWindow(f.buttons[at], enabled);
+            EnableMenuItem(GetMenu(f.hwnd()), static_cast<UINT>(idSave + at),
+                           MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+        } else if (control == Control::Grid) {
+            EnableWindow(f.EditGrid1->Handle(), enabled);
+            EnableWindow(f.EditGrid1->ListView(), enabled);
+        } else if (control == Control::Frequency) {
+            for (HWND w : f.rgSched)
+                EnableWindow(w, enabled);
+        } else {
+            EnableWindow(box(static_cast<Box>(static_cast<int>(control) - static_cast<int>(Control::Every))), enabled);
+        }
+    }
+    void setBusy(bool busy) override {
+        if (busy)
+            cursor_ = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+        else
+            SetCursor(cursor_);
+    }
+    void armTimer(int periodMs) override { arm(TimerSchedule, periodMs); }
+    void armPoll(int periodMs) override { arm(TimerPoll, periodMs); }
+    bool shown() const override { return IsWindowVisible(f.hwnd()) != FALSE; }
+    void hideWindows() override {
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM) -> BOOL {
+                ShowWindow(window, SW_HIDE);
+                return TRUE;
+            },
+            0);
+    }
+    void fault(std::exception_ptr error) override {
+        f.forward([&] { std::rethrow_exception(error); });
+    }
+
+private:
+    HWND box(Box which) const {
+        return which == Box::Every ? f.Edit1 : which == Box::Interval ? f.edtInterval : f.edtStart;
+    }
+    void arm(UINT_PTR timer, int periodMs) {
+        if (periodMs > 0)
+            SetTimer(f.hwnd(), timer, static_cast<UINT>(periodMs), nullptr);
+        else
+            KillTimer(f.hwnd(), timer);
+    }
+
+    TfrmSched& f;
+    HCURSOR cursor_ = nullptr; // the one before the wait cursor
+};
+
 // ---- Creation ----
 
 TfrmSched::TfrmSched(SchedulerHost host, std::unique_ptr<Clock> clock, std::unique_ptr<ProcessRunner> runner)
-    : presenter_(*this, ui::win32::CurrentPrompts(),
+    : view_(std::make_unique<View>(*this)),
+      presenter_(*view_, ui::win32::CurrentPrompts(),
                  SchedulerSetup{host.appFolder, host.appFolder, std::move(host.compactorPath), host.trigger},
                  std::move(clock), std::move(runner)) {
     HMENU menu = CreateMenu();
-    HMENU file = CreatePopupMenu();
-    AppendMenuW(file, MF_STRING, idSave, L"&Save Changes");
-    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(file, MF_STRING, idInsert, L"&Add Row");
-    AppendMenuW(file, MF_STRING, idDelete, L"&Delete Row");
-    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(file, MF_STRING, cmdClose, L"&Close");
-    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
-    HMENU help = CreatePopupMenu();
-    AppendMenuW(help, MF_STRING, idHelp, L"&Sheduler");
-    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"&Help");
+    for (const face::Menu& m : face::Menus) {
+        HMENU popup = CreatePopupMenu();
+        for (const face::MenuItem& item : m.items)
+            if (item.caption)
+                AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(IdOf(item.command)), Wide(item.caption).c_str());
+            else
+                AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Wide(m.caption).c_str());
+    }
     create("QuilletScheduler", SchedulerPresenter::Caption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
            0, nullptr, menu);
     createControls();
@@ -72,17 +185,11 @@ TfrmSched::~TfrmSched() {
     DropFileTarget1.Revoke();
 }
 
-void TfrmSched::createControls() {
+void TfrmSched::createGrid() {
     auto& l = layout_;
-    const char* names[5] = {"Save", "insert", "Delete", "Compact", "Help"};
-    for (int i = 0; i < 5; ++i)
-        buttons[i] = l.add("BUTTON", names[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 1 + 64 * i, 4, 62, 48, idSave + i);
-
     EditGrid1 = std::make_unique<TEditGrid>(hwnd(), idGrid, RECT{0, 0, 537, 191});
     l.place(EditGrid1->Handle(), 0, 56, 537, 191);
-    EditGrid1->SetColCount(4);
-    EditGrid1->SetRowCount(2);
-    int widths[] = {32, 220, 279, 3};
+    ShapeGrid(*EditGrid1, [](const char* s) { return std::string(s); });
     // The list view's border and a vertical scroll bar take room that the grid's
     // columns would share with nothing; the path column gives it up, so that no
     // horizontal scroll bar shows.
@@ -90,44 +197,49 @@ void TfrmSched::createControls() {
     GetClientRect(EditGrid1->ListView(), &inside);
     const int room = inside.right - GetSystemMetrics(SM_CXVSCROLL);
     int total = 0;
-    for (int w : widths)
+    for (int w : ColumnWidths)
         total += l.px(w);
-    for (int col = 0; col < 4; ++col)
-        EditGrid1->SetColWidths(col, l.px(widths[col]) - (col == 2 ? std::max(0, total - room) : 0));
+    for (int col = 0; col < ColumnCount; ++col)
+        EditGrid1->SetColWidths(col, l.px(ColumnWidths[col]) - (col == ColConfigFile ? std::max(0, total - room) : 0));
     EditGrid1->SetNewRowOnKeyDown(widgets::kdNever);
-    EditGrid1->SetReachableCols(SchedulerPresenter::ReachableColumns);
     EditGrid1->SetPathCol(ColConfigFile);
-    EditGrid1->IsMarked = [this](int col, int row) {
+    const auto missing = [this](int row) {
         const auto entry = static_cast<std::size_t>(row - EditGrid1->FixedRows());
-        return col == ColConfigFile && entry < missing_.size() && missing_[entry];
+        return entry < missing_.size() && missing_[entry];
     };
-    EditGrid1->SetCells(ColDescription, 0, "Description");
-    EditGrid1->SetCells(ColConfigFile, 0, "Config File");
+    EditGrid1->IsMarked = [missing](int col, int row) { return col == ColConfigFile && missing(row); };
+    EditGrid1->TipText = [this, missing](int col, int row) { return ConfigTip(EditGrid1->Cells(col, row), missing(row)); };
     EditGrid1->OnClick = EditGrid1->OnEdited = [this] { forward([&] { presenter_.EntryChosen(); }); };
     SendMessageW(EditGrid1->ListView(), WM_SETFONT, reinterpret_cast<WPARAM>(l.font()), TRUE);
+}
 
-    l.add("BUTTON", "Schedule", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 248, 97, 105);
+void TfrmSched::createControls() {
+    auto& l = layout_;
+    for (int i = 0; i < face::ButtonCount; ++i)
+        buttons[i] = l.add("BUTTON", face::Buttons[i].caption, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 1 + 64 * i, 4,
+                           62, 48, idSave + i);
+    createGrid();
+
+    l.add("BUTTON", face::FrequencyTitle, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 248, 97, 105);
     for (int i = 0; i < FrequencyCount; ++i)
-        rgSched[i] = l.add("BUTTON", FrequencyTexts[i],
+        rgSched[i] = l.add("BUTTON", face::FrequencyTexts[i],
                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0), 8,
                            266 + 20 * i, 85, 18, idNeeded + i);
     SendMessageW(rgSched[0], BM_SETCHECK, BST_CHECKED, 0);
 
-    Label1 = l.add("STATIC", "Every", WS_CHILD, 103, 266, 90, 14);
-    Edit1 = l.add("EDIT", "1", WS_CHILD | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | WS_GROUP, 103, 284, 33, 21,
-                  idEvery);
-    Label2 = l.add("STATIC", "Days", WS_CHILD, 103, 310, 90, 14);
+    Label1 = l.add("STATIC", face::EveryLabel, WS_CHILD, 103, 266, 90, 14);
+    Edit1 = l.add("EDIT", "", WS_CHILD | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | WS_GROUP, 103, 284, 33, 21, idEvery);
+    Label2 = l.add("STATIC", "", WS_CHILD, 103, 310, 90, 14);
 
-    l.add("STATIC", "Timer &Interval (minutes)", WS_CHILD | WS_VISIBLE, 207, 262, 200, 14);
-    edtInterval = l.add("EDIT", "60", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 207, 278, 121,
-                        21, idInterval);
-    l.add("STATIC", "Start &Time (24 hr format)", WS_CHILD | WS_VISIBLE, 207, 306, 200, 14);
-    edtStart = l.add("EDIT", "01", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 207, 322, 121, 21,
-                     idStart);
+    const DWORD edit = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
+    l.add("STATIC", face::IntervalLabel, WS_CHILD | WS_VISIBLE, 207, 262, 200, 14);
+    edtInterval = l.add("EDIT", "", edit, 207, 278, 121, 21, idInterval);
+    l.add("STATIC", face::StartLabel, WS_CHILD | WS_VISIBLE, 207, 306, 200, 14);
+    edtStart = l.add("EDIT", "", edit, 207, 322, 121, 21, idStart);
 
     lblLastRun = l.add("STATIC", "", WS_CHILD | WS_VISIBLE, 4, 360, 529, 30);
-    chkBackground = l.add("BUTTON", "Run the schedule when QuilletAdmin is closed",
-                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX, 6, 394, 400, 18, idBackground);
+    chkBackground = l.add("BUTTON", face::BackgroundLabel, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX, 6, 394,
+                          400, 18, idBackground);
     lblBackground = l.add("STATIC", "", WS_CHILD | WS_VISIBLE, 6, 414, 525, 30);
     lblRun = l.add("STATIC", "", WS_CHILD, 6, 446, 525, 16);
     barRun = l.add("msctls_progress32", "", WS_CHILD | PBS_MARQUEE, 6, 464, 525, 8);
@@ -231,131 +343,6 @@ bool TfrmSched::CanCloseProgram(std::function<void()> quit) {
     bool close = true;
     forward([&] { close = presenter_.CanCloseProgram(std::move(quit)); });
     return close;
-}
-
-// ---- SchedulerView ----
-
-void TfrmSched::showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
-                            const std::vector<bool>& missing) {
-    missing_ = missing;
-    ShowEntriesIn(*EditGrid1, entries, modified, [](const std::string& s) { return s; });
-    InvalidateRect(EditGrid1->ListView(), nullptr, FALSE); // the marks too
-}
-
-std::vector<ScheduleEntry> TfrmSched::gridEntries() {
-    return EntriesIn(*EditGrid1, [](const std::string& s) { return s; });
-}
-
-int TfrmSched::currentEntry() const {
-    return CurrentEntryIn(*EditGrid1);
-}
-
-void TfrmSched::selectEntry(int entry) {
-    EditGrid1->SetCurrentCell(EditGrid1->Col(), EditGrid1->FixedRows() + std::max(0, entry));
-}
-
-void TfrmSched::showFrequency(int index, const std::optional<Every>& every) {
-    for (int i = 0; i < FrequencyCount; ++i)
-        SendMessageW(rgSched[i], BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
-    for (HWND w : {Label1, Edit1, Label2})
-        ShowWindow(w, every ? SW_SHOW : SW_HIDE);
-    if (every) {
-        SetText(Label2, every->unit);
-        showText(Box::Every, every->value);
-    }
-}
-
-HWND TfrmSched::box(Box box) const {
-    return box == Box::Every ? Edit1 : box == Box::Interval ? edtInterval : edtStart;
-}
-
-void TfrmSched::showText(Box which, const std::string& text) {
-    SetText(box(which), text);
-    SendMessageW(box(which), EM_SETMODIFY, FALSE, 0);
-}
-
-std::string TfrmSched::text(Box which) const {
-    return ui::win32::WindowText(box(which));
-}
-
-std::optional<std::string> TfrmSched::takeTyped(Box which) {
-    if (SendMessageW(box(which), EM_GETMODIFY, 0, 0) == 0)
-        return std::nullopt;
-    SendMessageW(box(which), EM_SETMODIFY, FALSE, 0);
-    return ui::win32::WindowText(box(which));
-}
-
-void TfrmSched::focus(Box which) {
-    SetFocus(box(which));
-    SendMessageW(box(which), EM_SETSEL, 0, -1);
-}
-
-void TfrmSched::showStatus(const std::string& text) {
-    SetText(lblLastRun, text);
-}
-
-void TfrmSched::showBackground(bool installed, const std::string& text) {
-    SendMessageW(chkBackground, BM_SETCHECK, installed ? BST_CHECKED : BST_UNCHECKED, 0);
-    SetText(lblBackground, text);
-}
-
-void TfrmSched::showRun(const std::string& text) {
-    SetText(lblRun, text);
-    for (HWND w : {lblRun, barRun})
-        ShowWindow(w, text.empty() ? SW_HIDE : SW_SHOW);
-    SendMessageW(barRun, PBM_SETMARQUEE, text.empty() ? FALSE : TRUE, 30);
-}
-
-void TfrmSched::enable(Control control, bool enabled) {
-    const auto at = static_cast<int>(control);
-    if (control == Control::Grid) {
-        EnableWindow(EditGrid1->Handle(), enabled);
-        EnableWindow(EditGrid1->ListView(), enabled);
-    } else if (control == Control::Frequency) {
-        for (HWND w : rgSched)
-            EnableWindow(w, enabled);
-    } else if (at <= static_cast<int>(Control::Start)) {
-        EnableWindow(box(static_cast<Box>(at - static_cast<int>(Control::Every))), enabled);
-    } else { // a command: its button and its menu item
-        const int id = idSave + at - static_cast<int>(Control::Save);
-        EnableWindow(buttons[id - idSave], enabled);
-        EnableMenuItem(GetMenu(hwnd()), static_cast<UINT>(id), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-    }
-}
-
-void TfrmSched::setBusy(bool busy) {
-    if (busy)
-        cursor_ = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-    else
-        SetCursor(cursor_);
-}
-
-void TfrmSched::armTimer(int periodMs) {
-    if (periodMs > 0)
-        SetTimer(hwnd(), TimerSchedule, static_cast<UINT>(periodMs), nullptr);
-    else
-        KillTimer(hwnd(), TimerSchedule);
-}
-
-void TfrmSched::armPoll(int periodMs) {
-    if (periodMs > 0)
-        SetTimer(hwnd(), TimerPoll, static_cast<UINT>(periodMs), nullptr);
-    else
-        KillTimer(hwnd(), TimerPoll);
-}
-
-void TfrmSched::hideWindows() {
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM) -> BOOL {
-            ShowWindow(window, SW_HIDE);
-            return TRUE;
-        },
-        0);
-}
-
-void TfrmSched::fault(std::exception_ptr error) {
-    forward([&] { std::rethrow_exception(error); });
 }
 
 } // namespace quillet::scheduler

@@ -5,6 +5,7 @@
 // or not the window is ever shown.
 #pragma once
 
+#include "scheduler/SchedulerFace.h"
 #include "scheduler/SchedulerPresenter.h"
 #include "ui/win32/DropTarget.h"
 #include "ui/win32/Window.h"
@@ -26,7 +27,7 @@ struct SchedulerHost {
     std::shared_ptr<TriggerControl> trigger = {}; // the system's scheduler when empty
 };
 
-class TfrmSched : public ui::win32::Window, private SchedulerView {
+class TfrmSched : public ui::win32::Window {
 public:
     // Loads the timer settings and the schedule and arms the timer. The clock and runner
     // default to the system's.
@@ -61,44 +62,21 @@ public:
     HWND edtInterval = nullptr, edtStart = nullptr;
     HWND lblLastRun = nullptr;
     HWND chkBackground = nullptr, lblBackground = nullptr, lblRun = nullptr, barRun = nullptr;
-    HWND buttons[5] = {};
+    HWND buttons[face::ButtonCount] = {};
 
 protected:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    class View; // the SchedulerView, drawn in these controls
+    void createGrid();
     void createControls();
     void command(int id, int code);
     void forward(const std::function<void()>& command);
-    HWND box(Box box) const;
-
-    // SchedulerView
-    void showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
-                     const std::vector<bool>& missing) override;
-    std::vector<ScheduleEntry> gridEntries() override;
-    bool gridModified() const override { return EditGrid1->Modified(); }
-    bool typing() const override { return EditGrid1->Editor() != nullptr; }
-    int currentEntry() const override;
-    void selectEntry(int entry) override;
-    void showFrequency(int index, const std::optional<Every>& every) override;
-    void showText(Box box, const std::string& text) override;
-    std::string text(Box box) const override;
-    std::optional<std::string> takeTyped(Box box) override;
-    void focus(Box box) override;
-    void showStatus(const std::string& text) override;
-    void showBackground(bool installed, const std::string& text) override;
-    void showRun(const std::string& text) override;
-    void enable(Control control, bool enabled) override;
-    void setBusy(bool busy) override;
-    void armTimer(int periodMs) override;
-    void armPoll(int periodMs) override;
-    bool shown() const override { return IsWindowVisible(hwnd()) != FALSE; }
-    void hideWindows() override;
-    void fault(std::exception_ptr error) override;
 
     ui::win32::DropFileTarget DropFileTarget1;
+    std::unique_ptr<View> view_;
     SchedulerPresenter presenter_;
-    HCURSOR cursor_ = nullptr; // the one before the wait cursor
     std::vector<bool> missing_; // entries whose configuration does not exist
 };
 

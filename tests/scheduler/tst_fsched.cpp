@@ -2,6 +2,7 @@
 // timer ticks and the Compact button with a set clock and recorded runs, the window's
 // commands and its close question.
 #include "scheduler/qt/fSched.h"
+#include "scheduler/ScheduleGrid.h"
 #include "tests/support/ScheduleSeams.h"
 #include "tests/support/UiTestSupport.h"
 
@@ -15,8 +16,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
-#include <QRadioButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -112,7 +111,7 @@ const QByteArray TwoEntries = "\"Nightly\"\t\"/data/a.cfg\"\t\"d|1|2026-12-05\"\
 class TestFSched : public QObject {
     Q_OBJECT
 private slots:
-    void layoutAndNames();
+    void missingConfigurationsAreMarked();
     void scheduleFileBytes();
     void controlsReachThePresenterAndShowItsDecisions();
     void tickErrorsAreReportedAndTheTimerRunsOn();
@@ -122,64 +121,19 @@ private slots:
     void helpAndClose();
 };
 
-void TestFSched::layoutAndNames() {
+// The Config File column as the presenter says: a configuration that is not there is
+// marked, and every path shows whole in its tip.
+void TestFSched::missingConfigurationsAreMarked() {
     Scheduler s;
-    TfrmSched& f = s.create();
-    QCOMPARE(f.windowTitle(), QStringLiteral("Quillet Scheduler"));
-    QCOMPARE(f.findChild<QWidget*>(QStringLiteral("ClientArea"))->size(), QSize(537, 358));
-    const struct {
-        const char* name;
-        const char* caption;
-        const char* hint;
-        int left;
-    } buttons[] = {{"BitBtn3", "Save", "Save scheduler configuration", 0},
-                   {"BitBtn4", "insert", "Insert a scheduler record", 64},
-                   {"BitBtn5", "Delete", "Delete selected scheduler record", 128},
-                   {"BitBtn7", "Compact", "Compact database in selected scheduler configuration file", 192},
-                   {"btnHelp", "Help", "Help", 256}};
-    for (const auto& b : buttons) {
-        auto* button = f.findChild<QToolButton*>(QLatin1String(b.name));
-        QVERIFY2(button, b.name);
-        QCOMPARE(button->text(), QLatin1String(b.caption));
-        QCOMPARE(button->toolTip(), QLatin1String(b.hint));
-        QCOMPARE(button->geometry().left(), b.left);
-        QCOMPARE(button->size(), QSize(65, 57));
-        // Out of the Tab order; a click takes the focus.
-        QCOMPARE(button->focusPolicy(), Qt::ClickFocus);
-    }
-    QCOMPARE(f.EditGrid1->geometry(), QRect(0, 56, 537, 191));
-    QCOMPARE(f.EditGrid1->ColCount(), 4);
-    QCOMPARE(f.EditGrid1->RowCount(), 2);
-    QCOMPARE(f.EditGrid1->ColWidths(1), 220);
-    QCOMPARE(f.EditGrid1->ColWidths(2), 279);
-    QCOMPARE(f.EditGrid1->ColWidths(3), 3);
-    QCOMPARE(f.EditGrid1->NewRowOnKeyDown(), TEditGrid::kdNever);
-    QCOMPARE(f.rgSched->title(), QStringLiteral("Schedule"));
-    QCOMPARE(f.rgSched->ItemIndex(), 0);
-    const auto radios = f.rgSched->findChildren<QRadioButton*>();
-    QStringList items;
-    for (auto* r : radios)
-        items << r->text();
-    QCOMPARE(items, (QStringList{"As &Needed", "&Daily", "&Weekly", "&Monthly"}));
-    QCOMPARE(f.Label1->text(), QStringLiteral("Every"));
-    QCOMPARE(f.Edit1->text(), QStringLiteral("1"));
-    QCOMPARE(f.Label2->text(), QStringLiteral("Days"));
-    QVERIFY(f.Label1->isHidden() && f.Edit1->isHidden() && f.Label2->isHidden());
-    QCOMPARE(f.edtInterval->width(), 121);
-    QCOMPARE(f.edtStart->width(), 121);
-
-    QStringList menu;
-    for (QAction* top : f.MainMenu1->actions()) {
-        menu << (top->isSeparator() ? QStringLiteral("-") : top->text());
-        if (top->menu())
-            for (QAction* a : top->menu()->actions())
-                menu << QStringLiteral("  ") + (a->isSeparator() ? QStringLiteral("-") : a->text());
-    }
-    QCOMPARE(menu, (QStringList{"&File", "  &Save Changes", "  -", "  &Add Row", "  &Delete Row", "  -",
-                                "  &Close", "-", "&Help", "  &Sheduler"}));
-    QVERIFY(f.findChild<QTimer*>(QStringLiteral("Timer1")));
-    QVERIFY(!f.isVisible());
+    s.writeIni("[Defaults]\r\n");
+    s.writeSchedule("\t\"/nowhere/a.cfg\"\t\r\n\t\"" + s.iniPath().toUtf8() + "\"\t\r\n");
+    TfrmSched& f = s.createShown();
     QVERIFY(s.errors.isEmpty());
+    QTableWidgetItem* missing = f.EditGrid1->item(1, ColConfigFile);
+    QTableWidgetItem* there = f.EditGrid1->item(2, ColConfigFile);
+    QCOMPARE(missing->toolTip(), QStringLiteral("/nowhere/a.cfg") + QLatin1String(MissingNote));
+    QCOMPARE(there->toolTip(), s.iniPath());
+    QVERIFY(missing->foreground() != there->foreground());
 }
 
 void TestFSched::scheduleFileBytes() {
@@ -197,12 +151,10 @@ void TestFSched::scheduleFileBytes() {
     QVERIFY(!g.Modified());
     QVERIFY(s.read(s.iniPath()).contains("TimerInterval=60\r\nStartTime=01\r\n"));
 
-    // Saved and shown again: the empty row is gone, the titles are back.
+    // Saved and shown again: the empty row is gone.
     s.form->hide();
     s.form->show();
     QCOMPARE(g.RowCount(), 3);
-    QCOMPARE(s.cell(1, 0), QStringLiteral("Description"));
-    QCOMPARE(s.cell(2, 0), QStringLiteral("Config File"));
     QCOMPARE(s.cell(2, 2), QStringLiteral("/data/b b.cfg"));
     QVERIFY(!g.Modified());
 

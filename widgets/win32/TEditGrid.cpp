@@ -379,7 +379,7 @@ LRESULT TEditGrid::Notify(NMHDR* header) {
         auto* tip = reinterpret_cast<NMTTDISPINFOW*>(header);
         FTipText.clear();
         if (FTipCell.x == FPathCol && FTipCell.y >= FModel.FixedRows() && FTipCell.y < FModel.RowCount())
-            FTipText = Wide(FModel.Cell(FTipCell.x, FTipCell.y));
+            FTipText = Wide(TipText ? TipText(FTipCell.x, FTipCell.y) : FModel.Cell(FTipCell.x, FTipCell.y));
         tip->lpszText = FTipText.data();
         return 0;
     }

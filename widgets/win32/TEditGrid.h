@@ -41,6 +41,8 @@ public:
     std::function<void(TEditGrid&)> OnColWidthsChanged;
     // Whether a cell is drawn marked (in red), as its owner says.
     std::function<bool(int col, int row)> IsMarked;
+    // The tip of a path column's cell, as its owner says; the cell's text when unset.
+    std::function<std::string(int col, int row)> TipText;
 
     TOnKeyDown NewRowOnKeyDown() const { return FModel.NewRowOnKeyDown; }
     void SetNewRowOnKeyDown(TOnKeyDown value) { FModel.NewRowOnKeyDown = value; }

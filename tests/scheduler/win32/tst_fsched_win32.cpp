@@ -3,6 +3,8 @@
 // through the real compactor and records the day.
 #include "scheduler/win32/fSched.h"
 
+#include "scheduler/ScheduleGrid.h"
+
 #include "core/Include.h"
 #include "platform/win32/WideText.h"
 #include "tests/support/ScheduleSeams.h"
@@ -144,8 +146,6 @@ TEST_F(Scheduler, AnyNameIsShownSavedAndReloaded) {
 
     const auto shownAsTyped = [&] {
         const HWND list = form->EditGrid1->ListView();
-        EXPECT_EQ(test::ListViewTitle(list, 1), "Description");
-        EXPECT_EQ(test::ListViewTitle(list, 2), "Config File");
         for (int i = 0; i < 4; ++i)
             for (int col = 1; col <= 2; ++col) {
                 EXPECT_EQ(form->EditGrid1->Cells(col, i + 1), names[i][col - 1]);
@@ -160,6 +160,19 @@ TEST_F(Scheduler, AnyNameIsShownSavedAndReloaded) {
     form.reset(); // the next start reads them back from the file
     Create();
     shownAsTyped();
+}
+
+// The Config File column as the presenter says: a configuration that is not there is
+// marked, and every path shows whole in its tip.
+TEST_F(Scheduler, MissingConfigurationsAreMarked) {
+    test::WriteText(folder + "there.cfg", "[Defaults]\r\n");
+    test::WriteText(folder + "schedfile.dat", "\t\"C:\\nowhere\\a.cfg\"\t\r\n\t\"" + folder + "there.cfg\"\t\r\n");
+    TfrmSched& f = Create();
+    EXPECT_TRUE(f.EditGrid1->IsMarked(quillet::scheduler::ColConfigFile, 1));
+    EXPECT_FALSE(f.EditGrid1->IsMarked(quillet::scheduler::ColConfigFile, 2));
+    EXPECT_EQ(f.EditGrid1->TipText(quillet::scheduler::ColConfigFile, 1),
+              std::string("C:\\nowhere\\a.cfg") + quillet::scheduler::MissingNote);
+    EXPECT_EQ(f.EditGrid1->TipText(quillet::scheduler::ColConfigFile, 2), folder + "there.cfg");
 }
 
 TEST_F(Scheduler, TabLeavesTheGridAndEscapeClosesWithTheQuestion) {

@@ -1,0 +1,56 @@
+// What the Qt and the Win32 scheduler window draw alike: the commands with their
+// buttons and menu items, the frequency choices and the boxes' labels. Each face adds
+// only what its toolkit needs (places, icons, names). No toolkit.
+#pragma once
+
+#include "scheduler/SchedulerPresenter.h"
+
+#include <optional>
+#include <span>
+
+namespace quillet::scheduler::face {
+
+// The button bar from left to right; Help and Close have no SchedulerView::Control.
+enum class Command { Save, AddRow, DeleteRow, Compact, Help, Close };
+inline constexpr int ButtonCount = 5;
+inline constexpr int CommandCount = 6;
+
+struct Button {
+    const char* caption;
+    const char* hint;
+};
+inline constexpr Button Buttons[ButtonCount] = {
+    {"Save", "Save scheduler configuration"},
+    {"insert", "Insert a scheduler record"},
+    {"Delete", "Delete selected scheduler record"},
+    {"Compact", "Compact database in selected scheduler configuration file"},
+    {"Help", "Help"}};
+
+// The command whose button and menu item a control stands for; none for the other controls.
+constexpr std::optional<Command> CommandOf(SchedulerView::Control control) {
+    const int at = static_cast<int>(control) - static_cast<int>(SchedulerView::Control::Save);
+    return at >= 0 ? std::optional(static_cast<Command>(at)) : std::nullopt;
+}
+
+struct MenuItem {
+    const char* caption; // none: a separator
+    Command command;
+};
+struct Menu {
+    const char* caption;
+    std::span<const MenuItem> items;
+};
+inline constexpr MenuItem FileItems[] = {{"&Save Changes", Command::Save}, {nullptr, Command::Save},
+                                         {"&Add Row", Command::AddRow},    {"&Delete Row", Command::DeleteRow},
+                                         {nullptr, Command::Save},         {"&Close", Command::Close}};
+inline constexpr MenuItem HelpItems[] = {{"&Sheduler", Command::Help}};
+inline constexpr Menu Menus[] = {{"&File", FileItems}, {"&Help", HelpItems}};
+
+inline constexpr char FrequencyTitle[] = "Schedule";
+inline constexpr const char* FrequencyTexts[FrequencyCount] = {"As &Needed", "&Daily", "&Weekly", "&Monthly"};
+inline constexpr char EveryLabel[] = "Every";
+inline constexpr char IntervalLabel[] = "Timer &Interval (minutes)";
+inline constexpr char StartLabel[] = "Start &Time (24 hr format)";
+inline constexpr char BackgroundLabel[] = "Run the schedule when QuilletAdmin is closed";
+
+} // namespace quillet::scheduler::face
