@@ -1,5 +1,7 @@
 #include "standin/SchemaRecovery.h"
 
+#include "standin/SqlText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <optional>
@@ -7,11 +9,6 @@
 namespace quillet::standin::reader {
 
 namespace {
-
-std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 bool IsSchemaType(const std::string& type) {
     return type == "table" || type == "index" || type == "view" || type == "trigger";
