@@ -2,6 +2,7 @@
 // when they are an installed copy.
 #include "core/HistorySummary.h"
 #include "platform/DataFolder.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,33 +15,11 @@
 
 namespace fs = std::filesystem;
 using quillet::platform::InstalledDataFolder;
+using quillet::test::ScopedEnv;
 using quillet::test::TempDir;
 using quillet::test::WriteBytes;
 
 namespace {
-
-// Sets an environment variable for one test, or removes it (nullopt); restores it after.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 std::string Program(const TempDir& dir, const std::string& relative) {
     const fs::path path = dir.path() / relative;
@@ -65,7 +44,7 @@ TEST(DataFolder, AnInstalledCopyWritesIntoTheUsersDataFolder) {
     TempDir dir;
     const std::string program = Program(dir, "root/usr/lib/quillet/Quillet");
     const std::string data = (dir.path() / "data").string();
-    ScopedEnv xdg("XDG_DATA_HOME", data);
+    ScopedEnv xdg("XDG_DATA_HOME", data.c_str());
 
     const auto folder = InstalledDataFolder(program);
     ASSERT_TRUE(folder);
@@ -90,9 +69,8 @@ TEST(DataFolder, AnInstalledCopyWritesIntoTheUsersDataFolder) {
 TEST(DataFolder, WithoutAnAbsoluteXdgDataHomeTheDefaultUnderHomeIsUsed) {
     TempDir dir;
     const std::string program = Program(dir, "usr/lib/quillet/QuilletSched");
-    ScopedEnv home("HOME", dir.path().string());
-    for (std::optional<std::string> xdg : {std::optional<std::string>{}, std::optional<std::string>{""},
-                                           std::optional<std::string>{"relative/data"}}) {
+    ScopedEnv home("HOME", dir.path().c_str());
+    for (const char* xdg : {static_cast<const char*>(nullptr), "", "relative/data"}) {
         ScopedEnv env("XDG_DATA_HOME", xdg);
         EXPECT_EQ(InstalledDataFolder(program), dir.path().string() + "/.local/share/quillet/");
     }

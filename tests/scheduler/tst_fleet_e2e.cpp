@@ -10,6 +10,7 @@
 #include "platform/Profile.h"
 #include "platform/SelfPath.h"
 #include "scheduler/FleetOverview.h"
+#include "tests/support/BinDir.h"
 #include "tests/support/DeliveryServers.h"
 #include "tests/support/TempDir.h"
 
@@ -21,11 +22,8 @@
 #include <future>
 #include <thread>
 
-#ifndef QUILLET_EXE_SUFFIX
-#define QUILLET_EXE_SUFFIX ""
-#endif
-
 using namespace quillet;
+using quillet::test::BinDir;
 using quillet::test::ReadBytes;
 using quillet::test::TempDir;
 using quillet::test::WriteBytes;
@@ -33,16 +31,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string Exe = QUILLET_EXE_SUFFIX;
-
-std::string BinDir() {
-    if (const char* env = std::getenv("QUILLET_BIN_DIR"); env && *env) {
-        const std::string dir = std::string(env) + "/";
-        if (platform::FileExists(dir + "QuilletSched" + Exe))
-            return dir;
-    }
-    return platform::ExecutableFolder() + "../bin/";
-}
+const std::string& Exe = test::ExeSuffix;
 
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t n = 0;

@@ -8,6 +8,7 @@
 #include "platform/SelfPath.h"
 #include "scheduler/BackgroundCheck.h"
 #include "scheduler/Background.h"
+#include "tests/support/BinDir.h"
 #include "tests/support/ScheduleSeams.h"
 #include "tests/support/StandardOptions.h"
 #include "tests/support/TempDir.h"
@@ -19,29 +20,16 @@
 #include <filesystem>
 #include <future>
 
-#ifndef QUILLET_EXE_SUFFIX
-#define QUILLET_EXE_SUFFIX ""
-#endif
-
 using namespace quillet;
 using namespace quillet::scheduler;
+using quillet::test::BinDir;
 using quillet::test::ReadBytes;
 using quillet::test::TempDir;
 using quillet::test::WriteBytes;
 
 namespace {
 
-const std::string Exe = QUILLET_EXE_SUFFIX;
-
-// QUILLET_BIN_DIR when it holds the programs (under wine it may not be a path there).
-std::string BinDir() {
-    if (const char* env = std::getenv("QUILLET_BIN_DIR"); env && *env) {
-        const std::string dir = std::string(env) + "/";
-        if (platform::FileExists(dir + "QuilletSched" + Exe))
-            return dir;
-    }
-    return platform::ExecutableFolder() + "../bin/";
-}
+const std::string& Exe = test::ExeSuffix;
 
 int CountLines(const std::string& text) {
     int n = 0;

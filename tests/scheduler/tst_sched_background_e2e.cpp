@@ -5,6 +5,7 @@
 #include "core/CfgFile.h"
 #include "core/Include.h"
 #include "scheduler/qt/fSched.h"
+#include "tests/support/BinDir.h"
 #include "tests/support/ScheduleSeams.h"
 #include "tests/support/UiTestSupport.h"
 #include "widgets/qt/TEditGrid.h"
@@ -21,10 +22,7 @@ using quillet::scheduler::testing::NoTrigger;
 namespace {
 
 QString BinDir() {
-    const QString env = qEnvironmentVariable("QUILLET_BIN_DIR");
-    return QDir(env.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../bin") : env)
-               .absolutePath() +
-           QLatin1Char('/');
+    return QString::fromStdString(test::BinDir());
 }
 
 QByteArray Read(const QString& path) {

@@ -12,6 +12,7 @@
 #include "platform/TextFile.h"
 #include "platform/RegionalTime.h"
 #include "platform/SelfPath.h"
+#include "tests/support/BinDir.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -25,26 +26,7 @@
 #include <thread>
 #include <vector>
 
-#ifndef QUILLET_EXE_SUFFIX
-#define QUILLET_EXE_SUFFIX ""
-#endif
-
 namespace quillet::test {
-
-inline const std::string ExeSuffix = QUILLET_EXE_SUFFIX;
-
-// The folder of the built programs: QUILLET_BIN_DIR when it holds them, else ../bin
-// beside the test program.
-inline std::string BinDir() {
-    if (const char* env = std::getenv("QUILLET_BIN_DIR")) {
-        std::string dir = env;
-        if (!dir.empty() && dir.back() != '/' && dir.back() != '\\')
-            dir += '/';
-        if (platform::FileExists(dir + "Quillet" + ExeSuffix))
-            return dir;
-    }
-    return platform::ExecutableFolder() + "../bin/";
-}
 
 inline std::int64_t UnixNow() {
     return std::chrono::duration_cast<std::chrono::seconds>(
