@@ -180,7 +180,7 @@ TfrmSched::TfrmSched(SchedulerHost host, QWidget* parent, std::unique_ptr<Clock>
     createTimers();
     DropFileTarget1 = Placed(new ui::TDropFileTarget(this), "DropFileTarget1");
     DropFileTarget1->Register(EditGrid1, [this](const QStringList& files) { DropFileTarget1Drop(files); });
-    guarded([&] { presenter_.Create(); });
+    forward(&SchedulerPresenter::Create);
 }
 
 TfrmSched::~TfrmSched() {
@@ -291,7 +291,7 @@ void TfrmSched::createStrip(QVBoxLayout* layout) {
         strip->addWidget(w);
     p.lblRun->hide();
     p.barRun->hide();
-    connect(p.chkBackground, &QCheckBox::clicked, this, [this] { guarded([&] { presenter_.ToggleBackground(); }); });
+    connect(p.chkBackground, &QCheckBox::clicked, this, [this] { forward(&SchedulerPresenter::ToggleBackground); });
     layout->addWidget(panelBackground);
 }
 
@@ -318,7 +318,7 @@ void TfrmSched::createTimers() {
     Timer1->setTimerType(Qt::CoarseTimer);
     connect(Timer1, &QTimer::timeout, this, &TfrmSched::Timer1Timer);
     tmrPoll_ = new QTimer(this);
-    connect(tmrPoll_, &QTimer::timeout, this, [this] { guarded([&] { presenter_.PollRun(); }); });
+    connect(tmrPoll_, &QTimer::timeout, this, [this] { forward(&SchedulerPresenter::PollRun); });
     tmrWatch = Placed(new QTimer(this), "tmrWatch");
     connect(tmrWatch, &QTimer::timeout, this, &TfrmSched::NoticeFileChange);
     tmrWatch->start(2000);
@@ -337,39 +337,16 @@ void TfrmSched::run(face::Command command) {
 
 // ---- What the user does, to the presenter ----
 
-void TfrmSched::FormShow() {
-    guarded([&] { presenter_.Show(); });
+void TfrmSched::forward(void (SchedulerPresenter::*command)()) {
+    guarded([&] { (presenter_.*command)(); });
 }
-void TfrmSched::NoticeFileChange() {
-    guarded([&] { presenter_.NoticeFileChange(); });
-}
-void TfrmSched::SaveChanges1Click() {
-    guarded([&] { presenter_.Save(); });
+bool TfrmSched::ask(bool (SchedulerPresenter::*command)()) {
+    bool answer = true;
+    guarded([&] { answer = (presenter_.*command)(); });
+    return answer;
 }
 void TfrmSched::rgSchedClick() {
     guarded([&] { presenter_.ChooseFrequency(rgSched->ItemIndex()); });
-}
-bool TfrmSched::Edit1Exit() {
-    bool taken = true;
-    guarded([&] { taken = presenter_.LeaveEvery(); });
-    return taken;
-}
-bool TfrmSched::edtStartExit() {
-    bool taken = true;
-    guarded([&] { taken = presenter_.LeaveStart(); });
-    return taken;
-}
-void TfrmSched::Timer1Timer() {
-    guarded([&] { presenter_.Tick(); });
-}
-void TfrmSched::AddRow1Click() {
-    guarded([&] { presenter_.AddRow(); });
-}
-void TfrmSched::DeleteRow1Click() {
-    guarded([&] { presenter_.DeleteRow(); });
-}
-void TfrmSched::BitBtn7Click() {
-    guarded([&] { presenter_.Compact(); });
 }
 void TfrmSched::DropFileTarget1Drop(const QStringList& files) {
     std::vector<std::string> paths;
@@ -377,17 +354,8 @@ void TfrmSched::DropFileTarget1Drop(const QStringList& files) {
         paths.push_back(ToStd(path));
     guarded([&] { presenter_.Drop(paths); });
 }
-void TfrmSched::EditGrid1Click() {
-    guarded([&] { presenter_.EntryChosen(); });
-}
-void TfrmSched::EditGrid1KeyUp() {
-    EditGrid1Click();
-}
 void TfrmSched::btnHelpClick() {
     guarded([&] { ui::ShowHelpTopic(this, ui::HelpTopicScheduler); });
-}
-void TfrmSched::Close1Click() {
-    done(QDialog::Accepted);
 }
 
 bool TfrmSched::CanCloseProgram(std::function<void()> quit) {
@@ -401,7 +369,7 @@ void TfrmSched::done(int result) {
         return;
     {
         const ui::Telling closing(closing_);
-        guarded([&] { presenter_.Close(); });
+        forward(&SchedulerPresenter::Close);
     }
     QDialog::done(result); // hides the window, whatever the answer; Escape too
 }

@@ -76,25 +76,25 @@ public:
     bool Running() const { return presenter_.AwaitingRun(); }
 
     // The schedule file as another program left it; also every two seconds.
-    void NoticeFileChange();
+    void NoticeFileChange() { forward(&SchedulerPresenter::NoticeFileChange); }
     bool CanCloseProgram(std::function<void()> quit);
 
     // Handlers; each runs guarded, so errors go to the error reporter.
-    void FormShow();
-    void SaveChanges1Click();
+    void FormShow() { forward(&SchedulerPresenter::Show); }
+    void SaveChanges1Click() { forward(&SchedulerPresenter::Save); }
     void rgSchedClick();
     // Leaving the N box or the Start Time box: false when the text was refused.
-    bool Edit1Exit();
-    bool edtStartExit();
-    void Timer1Timer();
-    void AddRow1Click();
-    void DeleteRow1Click();
-    void BitBtn7Click();
+    bool Edit1Exit() { return ask(&SchedulerPresenter::LeaveEvery); }
+    bool edtStartExit() { return ask(&SchedulerPresenter::LeaveStart); }
+    void Timer1Timer() { forward(&SchedulerPresenter::Tick); }
+    void AddRow1Click() { forward(&SchedulerPresenter::AddRow); }
+    void DeleteRow1Click() { forward(&SchedulerPresenter::DeleteRow); }
+    void BitBtn7Click() { forward(&SchedulerPresenter::Compact); }
     void DropFileTarget1Drop(const QStringList& files);
-    void EditGrid1Click();
-    void EditGrid1KeyUp();
+    void EditGrid1Click() { forward(&SchedulerPresenter::EntryChosen); }
+    void EditGrid1KeyUp() { EditGrid1Click(); }
     void btnHelpClick();
-    void Close1Click();
+    void Close1Click() { done(QDialog::Accepted); }
 
     QMenuBar* MainMenu1 = nullptr;
     QToolButton* BitBtn3 = nullptr;
@@ -133,6 +133,8 @@ private:
     void createMenu();
     void createTimers();
     void run(face::Command command);
+    void forward(void (SchedulerPresenter::*command)());
+    bool ask(bool (SchedulerPresenter::*command)()); // what it says; true when it throws
 
     SchedulerHost host_;
     ui::QtPrompts prompts_;
