@@ -76,4 +76,34 @@ template <class Grid> void SelectEntryIn(Grid& grid, int entry) {
     grid.SetCurrentCell(grid.Col(), grid.FixedRows() + std::max(0, entry));
 }
 
+// Cell texts as they are: the Win32 grid's are UTF-8 already.
+struct PlainCells {
+    static const std::string& shown(const std::string& text) { return text; }
+    static const std::string& stored(const std::string& text) { return text; }
+};
+
+// The grid's side of a face's SchedulerView, the same in both faces: `Form` holds the
+// grid as EditGrid1; `Cells` converts the entries' text to (`shown`) and from (`stored`)
+// the grid's.
+template <class Form, class Cells> class GridView : public SchedulerView {
+public:
+    explicit GridView(Form& form) : f(form) {}
+
+    void showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
+                     const std::vector<bool>& missing) override {
+        ShowEntriesIn(*f.EditGrid1, entries, modified, Cells::shown);
+        mark(entries, missing);
+    }
+    std::vector<ScheduleEntry> gridEntries() override { return EntriesIn(*f.EditGrid1, Cells::stored); }
+    bool gridModified() const override { return f.EditGrid1->Modified(); }
+    int currentEntry() const override { return CurrentEntryIn(*f.EditGrid1); }
+    void selectEntry(int entry) override { SelectEntryIn(*f.EditGrid1, entry); }
+
+protected:
+    // The Config File cells of configurations that do not exist, drawn marked.
+    virtual void mark(const std::vector<ScheduleEntry>& entries, const std::vector<bool>& missing) = 0;
+
+    Form& f;
+};
+
 } // namespace quillet::scheduler

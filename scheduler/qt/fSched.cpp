@@ -54,35 +54,22 @@ template <class W> W* Placed(W* widget, const char* name, QRect geometry = {}) {
     return widget;
 }
 
+// The grid's cells hold QString.
+struct QtCells {
+    static QString shown(const std::string& text) { return FromStd(text); }
+    static std::string stored(const QString& text) { return ToStd(text); }
+};
+
 } // namespace
 
 // ---- What the presenter shows ----
 
-class TfrmSched::View final : public SchedulerView {
+class TfrmSched::View final : public GridView<TfrmSched, QtCells> {
 public:
-    explicit View(TfrmSched& form) : f(form) {}
+    using GridView::GridView;
 
-    void showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
-                     const std::vector<bool>& missing) override {
-        TEditGrid& grid = *f.EditGrid1;
-        ShowEntriesIn(grid, entries, modified, [](const std::string& s) { return FromStd(s); });
-        for (int row = grid.FixedRows(); row < grid.RowCount(); ++row) {
-            const auto i = static_cast<std::size_t>(row - grid.FixedRows());
-            if (QTableWidgetItem* cell = grid.item(row, ColConfigFile)) {
-                const bool absent = i < missing.size() && missing[i];
-                cell->setForeground(absent ? QBrush(Qt::red) : QBrush());
-                cell->setToolTip(FromStd(ConfigTip(i < entries.size() ? entries[i].configPath : "", absent)));
-            }
-        }
-    }
-    std::vector<ScheduleEntry> gridEntries() override {
-        return EntriesIn(*f.EditGrid1, [](const QString& s) { return ToStd(s); });
-    }
-    bool gridModified() const override { return f.EditGrid1->Modified(); }
     std::string asShown(const std::string& text) const override { return ToStd(FromStd(text)); }
     bool typing() const override { return f.EditGrid1->Editing(); }
-    int currentEntry() const override { return CurrentEntryIn(*f.EditGrid1); }
-    void selectEntry(int entry) override { SelectEntryIn(*f.EditGrid1, entry); }
 
     void showFrequency(int index, const std::optional<Every>& every) override {
         f.rgSched->SetItemIndex(index);
@@ -143,11 +130,20 @@ public:
     }
 
 private:
+    void mark(const std::vector<ScheduleEntry>& entries, const std::vector<bool>& missing) override {
+        TEditGrid& grid = *f.EditGrid1;
+        for (int row = grid.FixedRows(); row < grid.RowCount(); ++row) {
+            const auto i = static_cast<std::size_t>(row - grid.FixedRows());
+            if (QTableWidgetItem* cell = grid.item(row, ColConfigFile)) {
+                const bool absent = i < missing.size() && missing[i];
+                cell->setForeground(absent ? QBrush(Qt::red) : QBrush());
+                cell->setToolTip(FromStd(ConfigTip(i < entries.size() ? entries[i].configPath : "", absent)));
+            }
+        }
+    }
     QLineEdit* box(Box which) const {
         return which == Box::Every ? f.Edit1 : which == Box::Interval ? f.edtInterval : f.edtStart;
     }
-
-    TfrmSched& f;
 };
 
 // ---- Creation ----
@@ -221,7 +217,7 @@ void TfrmSched::createButtons(QWidget* client) {
 
 void TfrmSched::createGrid(QWidget* client) {
     EditGrid1 = Placed(new TEditGrid(client), "EditGrid1", {0, 56, 537, 191});
-    ShapeGrid(*EditGrid1, [](const char* s) { return FromStd(s); });
+    ShapeGrid(*EditGrid1, QtCells::shown);
     EditGrid1->SetDefaultRowHeight(19);
     for (int col = 0; col < ColumnCount; ++col)
         EditGrid1->SetColWidths(col, ColumnWidths[col]);

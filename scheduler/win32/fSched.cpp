@@ -44,23 +44,11 @@ bool IsCompactKey(const MSG& msg, HWND window) {
 
 // ---- What the presenter shows ----
 
-class TfrmSched::View final : public SchedulerView {
+class TfrmSched::View final : public GridView<TfrmSched, PlainCells> {
 public:
-    explicit View(TfrmSched& form) : f(form) {}
+    using GridView::GridView;
 
-    void showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
-                     const std::vector<bool>& missing) override {
-        f.missing_ = missing;
-        ShowEntriesIn(*f.EditGrid1, entries, modified, [](const std::string& s) { return s; });
-        InvalidateRect(f.EditGrid1->ListView(), nullptr, FALSE); // the marks too
-    }
-    std::vector<ScheduleEntry> gridEntries() override {
-        return EntriesIn(*f.EditGrid1, [](const std::string& s) { return s; });
-    }
-    bool gridModified() const override { return f.EditGrid1->Modified(); }
     bool typing() const override { return f.EditGrid1->Editor() != nullptr; }
-    int currentEntry() const override { return CurrentEntryIn(*f.EditGrid1); }
-    void selectEntry(int entry) override { SelectEntryIn(*f.EditGrid1, entry); }
 
     void showFrequency(int index, const std::optional<Every>& every) override {
         for (int i = 0; i < FrequencyCount; ++i)
@@ -138,6 +126,10 @@ public:
     }
 
 private:
+    void mark(const std::vector<ScheduleEntry>&, const std::vector<bool>& missing) override {
+        f.missing_ = missing;
+        InvalidateRect(f.EditGrid1->ListView(), nullptr, FALSE);
+    }
     HWND box(Box which) const {
         return which == Box::Every ? f.Edit1 : which == Box::Interval ? f.edtInterval : f.edtStart;
     }
@@ -148,7 +140,6 @@ private:
             KillTimer(f.hwnd(), timer);
     }
 
-    TfrmSched& f;
     HCURSOR cursor_ = nullptr; // the one before the wait cursor
 };
 
@@ -189,7 +180,7 @@ void TfrmSched::createGrid() {
     auto& l = layout_;
     EditGrid1 = std::make_unique<TEditGrid>(hwnd(), idGrid, RECT{0, 0, 537, 191});
     l.place(EditGrid1->Handle(), 0, 56, 537, 191);
-    ShapeGrid(*EditGrid1, [](const char* s) { return std::string(s); });
+    ShapeGrid(*EditGrid1, PlainCells::shown);
     // The list view's border and a vertical scroll bar take room that the grid's
     // columns would share with nothing; the path column gives it up, so that no
     // horizontal scroll bar shows.
