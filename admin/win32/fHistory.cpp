@@ -295,13 +295,19 @@ LRESULT TfrmHistory::notify(NMHDR* header) {
                               EncodeDate(t.wYear, t.wMonth, t.wDay));
         return 0;
     }
-    if (header->hwndFrom == lstMachines && header->code == NM_CUSTOMDRAW) {
+    if ((header->hwndFrom == lstMachines || header->hwndFrom == Table) && header->code == NM_CUSTOMDRAW) {
         auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
         if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
             return CDRF_NOTIFYITEMDRAW;
         const auto row = static_cast<std::size_t>(draw->nmcd.dwItemSpec);
-        if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && row < machines_.size() && machines_[row].needsAttention)
-            draw->clrTextBk = ColourOf(*HighlightOf(OutcomeKind::Failed));
+        const HistoryQuery& query = presenter_.Query();
+        const auto shade = header->hwndFrom == Table
+                               ? (row < query.rowCount() ? HighlightOf(query.kindAt(row)) : std::nullopt)
+                               : (row < machines_.size() && machines_[row].needsAttention
+                                      ? HighlightOf(OutcomeKind::Failed)
+                                      : std::nullopt);
+        if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && shade)
+            draw->clrTextBk = ColourOf(*shade);
         return CDRF_DODEFAULT;
     }
     if (header->hwndFrom != Table)
@@ -332,27 +338,14 @@ LRESULT TfrmHistory::notify(NMHDR* header) {
         }
         return 0;
     }
-    case NM_CUSTOMDRAW: {
-        auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
-        if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
-            return CDRF_NOTIFYITEMDRAW;
-        const auto row = static_cast<std::size_t>(draw->nmcd.dwItemSpec);
-        if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && row < presenter_.Query().rowCount()) {
-            if (const auto shade = HighlightOf(presenter_.Query().kindAt(row)))
-                draw->clrTextBk = ColourOf(*shade);
-        }
-        return CDRF_DODEFAULT;
-    }
     default:
         return 0;
     }
 }
 
+// The boxes' identifiers follow FilterBox's order, the machine's apart.
 HWND TfrmHistory::box(FilterBox which) const {
-    return which == FilterBox::Configuration ? cbConfiguration
-           : which == FilterBox::Database    ? cbDatabase
-           : which == FilterBox::Machine     ? cbMachine
-                                             : cbOutcome;
+    return GetDlgItem(hwnd(), which == FilterBox::Machine ? idMachine : idConfiguration + static_cast<int>(which));
 }
 
 void TfrmHistory::showRows() {
