@@ -51,6 +51,35 @@ void ReplaceInSchema(std::string& bytes, const std::vector<PageInfo>& pages, std
     throw std::runtime_error("not in the schema's pages: " + what);
 }
 
+// Where a table leaf's first cell with overflow keeps its pointer, by the format's
+// rule for the payload kept on the page: a search for the pointer's bytes could
+// match inside a row instead.
+std::size_t FirstOverflowPointer(const std::string& bytes, std::size_t page, std::uint32_t usable) {
+    auto varint = [&](std::size_t& at) {
+        std::uint64_t v = 0;
+        for (int i = 0; i < 9; ++i) {
+            const auto b = static_cast<unsigned char>(bytes[at++]);
+            if (i == 8)
+                return v << 8 | b;
+            v = v << 7 | (b & 0x7f);
+            if (!(b & 0x80))
+                break;
+        }
+        return v;
+    };
+    const std::uint32_t most = usable - 35, least = (usable - 12) * 32 / 255 - 23;
+    for (std::uint32_t cell = 0; cell < Get16At(bytes, page + 3); ++cell) {
+        std::size_t at = page + Get16At(bytes, page + 8 + 2 * cell);
+        const std::uint64_t payload = varint(at);
+        varint(at); // the rowid
+        if (payload <= most)
+            continue;
+        const std::uint64_t kept = least + (payload - least) % (usable - 4);
+        return at + (kept <= most ? kept : least);
+    }
+    return std::string::npos;
+}
+
 void ApplyPlainDamage(const std::string& path, Plain kind) {
     if (kind == Plain::LoggedLeaf) {
         Db(path).must("PRAGMA journal_mode = WAL");
@@ -87,23 +116,12 @@ void ApplyPlainDamage(const std::string& path, Plain kind) {
     case Plain::OverflowPastEnd:
     case Plain::OverflowPastEndCounted: { // a row's first overflow pointer, in its leaf, past the file's end
         std::size_t at = std::string::npos;
-        for (const PageInfo& first : pages) {
-            if (first.name != "orders" || first.type != "overflow" || first.path.find("+000000") == std::string::npos)
-                continue;
-            const std::string leafPath = first.path.substr(0, first.path.rfind('/') + 1);
-            std::string pointer(4, '\0');
-            Put32At(pointer, 0, first.page);
-            for (const PageInfo& leaf : pages)
-                if (leaf.name == "orders" && leaf.path == leafPath) {
-                    const std::string_view page(bytes.data() + PageStart(leaf.page, size), size);
-                    if (const std::size_t in = page.find(pointer); in != std::string_view::npos)
-                        at = PageStart(leaf.page, size) + in;
-                }
-            if (at != std::string::npos)
-                break;
-        }
-        if (at == std::string::npos)
-            throw std::runtime_error("no overflow pointer found in its leaf");
+        for (const PageInfo& leaf : pages)
+            if (at == std::string::npos && leaf.name == "orders" && leaf.type == "leaf")
+                at = FirstOverflowPointer(bytes, PageStart(leaf.page, size), size - static_cast<unsigned char>(bytes[20]));
+        const std::uint32_t pointed = at == std::string::npos ? 0 : Get32At(bytes, at);
+        if (std::none_of(pages.begin(), pages.end(), [&](const PageInfo& p) { return p.page == pointed && p.type == "overflow"; }))
+            throw std::runtime_error("no overflow pointer found in a leaf");
         Put32At(bytes, at, count + 1);
         if (kind == Plain::OverflowPastEndCounted)
             Put32At(bytes, 28, count + 1);
