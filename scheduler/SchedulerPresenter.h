@@ -85,6 +85,8 @@ public:
     // Columns from here on never take the cursor: the code column only carries the frequency.
     static constexpr int ReachableColumns = 3;
     static constexpr int PollMilliseconds = 50;
+    // How often the face calls NoticeFileChange: the background check rewrites the file.
+    static constexpr int WatchMilliseconds = 2000;
     // What takes no input while a run goes on: the run's outcome replaces the table.
     static constexpr SchedulerView::Control LockedDuringRun[] = {
         SchedulerView::Control::Grid,  SchedulerView::Control::Frequency, SchedulerView::Control::Every,

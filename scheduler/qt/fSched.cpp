@@ -317,7 +317,7 @@ void TfrmSched::createTimers() {
     connect(tmrPoll_, &QTimer::timeout, this, [this] { forward(&SchedulerPresenter::PollRun); });
     tmrWatch = Placed(new QTimer(this), "tmrWatch");
     connect(tmrWatch, &QTimer::timeout, this, &TfrmSched::NoticeFileChange);
-    tmrWatch->start(2000);
+    tmrWatch->start(SchedulerPresenter::WatchMilliseconds);
 }
 
 void TfrmSched::run(face::Command command) {

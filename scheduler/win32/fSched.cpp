@@ -166,7 +166,7 @@ TfrmSched::TfrmSched(SchedulerHost host, std::unique_ptr<Clock> clock, std::uniq
     DropFileTarget1.Register(EditGrid1->ListView(), [this](const std::vector<std::string>& files) {
         forward([&] { presenter_.Drop(files); });
     });
-    SetTimer(hwnd(), TimerWatch, 2000, nullptr);
+    SetTimer(hwnd(), TimerWatch, SchedulerPresenter::WatchMilliseconds, nullptr);
     forward([&] { presenter_.Create(); });
 }
 
