@@ -326,8 +326,8 @@ void SchedulerPresenter::Drop(const std::vector<std::string>& files) {
 }
 
 void SchedulerPresenter::NoticeFileChange() {
-    // A cell being typed into keeps its text: the file is looked at again later.
-    if (runner_.Running() || view_.typing())
+    // A cell or an N being typed keeps its text: the file is looked at again later.
+    if (runner_.Running() || view_.typing() || view_.holdsTyped(Box::Every))
         return;
     pullGrid();
     if (editor_.NoticeFileChange() == ScheduleEditor::FileChange::None)

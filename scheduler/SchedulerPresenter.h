@@ -50,6 +50,7 @@ public:
     virtual std::string text(Box box) const = 0;
     // What the user typed into the box since it was last shown or taken; the mark then goes.
     virtual std::optional<std::string> takeTyped(Box box) = 0;
+    virtual bool holdsTyped(Box box) const = 0; // whether takeTyped would give text
     virtual void focus(Box box) = 0; // with its text selected
 
     virtual void showStatus(const std::string& text) = 0;

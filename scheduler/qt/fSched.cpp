@@ -89,6 +89,7 @@ public:
         edit->setModified(false);
         return ToStd(edit->text());
     }
+    bool holdsTyped(Box which) const override { return box(which)->isModified(); }
     void focus(Box which) override {
         box(which)->setFocus(Qt::OtherFocusReason);
         box(which)->selectAll();

@@ -71,6 +71,7 @@ public:
         SendMessageW(box(which), EM_SETMODIFY, FALSE, 0);
         return ui::win32::WindowText(box(which));
     }
+    bool holdsTyped(Box which) const override { return SendMessageW(box(which), EM_GETMODIFY, 0, 0) != 0; }
     void focus(Box which) override {
         SetFocus(box(which));
         SendMessageW(box(which), EM_SETSEL, 0, -1);

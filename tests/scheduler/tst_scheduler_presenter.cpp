@@ -71,6 +71,7 @@ public:
         typed.erase(it);
         return t;
     }
+    bool holdsTyped(Box box) const override { return typed.count(box) != 0; }
     void focus(Box box) override { focused = box; }
     void showStatus(const std::string& t) override { status = t; }
     void showBackground(bool, const std::string&) override {}
@@ -251,7 +252,7 @@ TEST(SchedulerPresenter, TheNBoxItsUnitTypedCellsAndMissingFiles) {
     w.presenter->Drop({w.dir.file("real.cfg")});
     EXPECT_EQ(w.view.missing, (std::vector<bool>{true, true, false}));
 
-    // Another program's save waits while a cell is typed into, and comes after.
+    // Another program's save waits while a cell or an N is typed into, and comes after.
     w.presenter->Save();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     test::WriteBytes(w.dir.file("schedfile.dat"), "\"other\"\t\"/o.cfg\"\t\r\n");
@@ -259,6 +260,11 @@ TEST(SchedulerPresenter, TheNBoxItsUnitTypedCellsAndMissingFiles) {
     w.presenter->NoticeFileChange();
     EXPECT_EQ(w.view.grid.size(), 3u);
     w.view.editing = false;
+    w.view.type(Box::Every, "5");
+    w.presenter->NoticeFileChange();
+    EXPECT_EQ(w.view.grid.size(), 3u);
+    EXPECT_EQ(w.view.texts[Box::Every], "5");
+    w.view.typed.clear();
     w.presenter->NoticeFileChange();
     ASSERT_EQ(w.view.grid.size(), 1u);
     EXPECT_EQ(w.view.grid[0].description, "other");
