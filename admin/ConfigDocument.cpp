@@ -3,25 +3,16 @@
 #include "core/Errors.h"
 #include "core/Include.h"
 #include "platform/Files.h"
+#include "platform/PathText.h"
 #include "platform/Programs.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace quillet::admin {
-namespace {
-
-bool IsSeparator(char c) {
-    // Windows paths also end a folder at a drive colon; elsewhere ":" is an ordinary character.
-    return c == '/' || c == platform::PathSeparator || (platform::PathSeparator == '\\' && c == ':');
-}
-
-} // namespace
 
 std::string ProgramFolder(const std::string& programPath) {
-    for (std::size_t i = programPath.size(); i-- > 0;)
-        if (IsSeparator(programPath[i]))
-            return programPath.substr(0, i + 1);
-    return {};
+    return platform::FolderOf(programPath);
 }
 
 std::string DialogFolderOf(const std::string& path) {
@@ -30,7 +21,7 @@ std::string DialogFolderOf(const std::string& path) {
         return withSeparator;
     // Drop the final separator unless it closes a root ("C:\", "/") or follows another.
     const std::size_t last = withSeparator.size() - 1;
-    if (withSeparator[last] == ':' || last == 0 || IsSeparator(withSeparator[last - 1]))
+    if (withSeparator[last] == ':' || last == 0 || std::string_view(platform::PathCuts).find(withSeparator[last - 1]) != std::string_view::npos)
         return withSeparator;
     return withSeparator.substr(0, last);
 }

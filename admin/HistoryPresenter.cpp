@@ -1,5 +1,6 @@
 #include "admin/HistoryPresenter.h"
 
+#include "admin/ConfigDocument.h"
 #include "platform/Files.h"
 #include "ui/Telling.h"
 
@@ -9,11 +10,6 @@
 namespace quillet::admin {
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
 
 std::int64_t SystemUnixNow() {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -231,7 +227,7 @@ void HistoryPresenter::OpenInSpreadsheet() {
 }
 
 void HistoryPresenter::ShowFile() {
-    const std::string folder = FolderOf(HistoryPath());
+    const std::string folder = DialogFolderOf(HistoryPath());
     if (!platform::FolderExists(folder))
         view_.warn("Could not open " + folder + ": the folder does not exist.");
     else if (const auto why = view_.open(folder))

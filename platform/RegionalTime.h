@@ -17,6 +17,18 @@ struct LocalDateTime {
 };
 
 LocalDateTime LocalNow();
+
+// The moments both systems can turn into a local time: those of Windows' file times,
+// from 1601 to 30827, a day kept clear at each end for the local offset.
+inline constexpr std::int64_t EarliestUnixSeconds = -11644473600LL + 86400;
+inline constexpr std::int64_t LatestUnixSeconds = 910692730085LL - 86400;
+// A moment outside them counts as the nearest one inside, rather than wrapping round.
+constexpr std::int64_t ClampedUnixSeconds(std::int64_t unixSeconds) {
+    return unixSeconds < EarliestUnixSeconds ? EarliestUnixSeconds
+           : unixSeconds > LatestUnixSeconds ? LatestUnixSeconds
+                                             : unixSeconds;
+}
+
 // The local date and time of a moment in whole seconds since 1970-01-01 UTC.
 LocalDateTime LocalDateTimeOf(std::int64_t unixSeconds);
 

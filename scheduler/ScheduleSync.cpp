@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/Include.h"
+#include "platform/PathText.h"
 
 #include <map>
 
@@ -39,7 +40,7 @@ std::vector<int> Matches(const std::vector<ScheduleEntry>& from, const std::vect
 
 // The file lock of the schedule file at `path`, waited for briefly.
 std::unique_ptr<platform::FileLock> LockScheduleFile(const std::string& path) {
-    const std::string folder = path.substr(0, path.find_last_of("/\\") + 1);
+    const std::string folder = platform::FolderOf(path);
     auto lock = platform::FileLock::Acquire(folder + FileLockFileName, FileLockTimeoutMs);
     if (!lock)
         throw EFCreateError(path, "Another program keeps the schedule locked.");

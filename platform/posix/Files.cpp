@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/PathText.h"
 #include "platform/posix/Descriptors.h"
 
 #include <cerrno>
@@ -204,19 +205,9 @@ bool ReadFileHead(const std::string& path, std::size_t count, std::string& bytes
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A temporary file beside `path`, open for writing; -1 on failure.
 int CreateTemporaryBeside(const std::string& path, std::string& temp) {
-    temp = FolderOf(path) + ".~" + NameOf(path) + ".XXXXXX";
+    temp = FolderOf(path) + ".~" + FileNameOf(path) + ".XXXXXX";
     return ::mkstemp(temp.data());
 }
 

@@ -42,7 +42,7 @@ std::string Format(const LocalDateTime& m, const char* format) {
 } // namespace
 
 LocalDateTime LocalDateTimeOf(std::int64_t unixSeconds) {
-    const std::time_t t = static_cast<std::time_t>(unixSeconds);
+    const std::time_t t = static_cast<std::time_t>(ClampedUnixSeconds(unixSeconds));
     std::tm tm{};
     ::localtime_r(&t, &tm);
     LocalDateTime m;
@@ -71,7 +71,7 @@ std::string LongTimeText(const LocalDateTime& moment) {
 }
 
 std::string IsoLocalTime(std::int64_t unixSeconds) {
-    const std::time_t t = static_cast<std::time_t>(unixSeconds);
+    const std::time_t t = static_cast<std::time_t>(ClampedUnixSeconds(unixSeconds));
     std::tm tm{};
     ::localtime_r(&t, &tm);
     const long offset = tm.tm_gmtoff / 60;

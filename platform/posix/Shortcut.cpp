@@ -2,6 +2,7 @@
 #include "platform/Shortcut.h"
 
 #include "platform/Files.h"
+#include "platform/PathText.h"
 #include "platform/Process.h"
 
 #include <cerrno>
@@ -38,11 +39,6 @@ std::string WithoutTrailingSlash(std::string path) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     return path;
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 std::string BaseNameOf(const std::string& path) {

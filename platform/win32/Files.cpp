@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include "platform/PathText.h"
 #include "platform/TextFile.h"
 #include "platform/win32/WideText.h"
 
@@ -163,11 +164,6 @@ bool ReadFileHead(const std::string& path, std::size_t count, std::string& bytes
 }
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-    const auto cut = path.find_last_of("\\/:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
 
 // A new file beside `path`, open for writing; INVALID_HANDLE_VALUE on failure.
 HANDLE CreateTemporaryBeside(const std::string& path, std::string& temp) {

@@ -25,6 +25,12 @@ SYSTEMTIME ToSystemTime(const LocalDateTime& m) {
     return st;
 }
 
+// 100-nanosecond ticks since 1601-01-01 UTC, the Windows epoch.
+FILETIME FileTimeOfUnix(std::int64_t unixSeconds) {
+    const auto ticks = static_cast<ULONGLONG>(ClampedUnixSeconds(unixSeconds) + 11644473600LL) * 10000000ULL;
+    return FILETIME{static_cast<DWORD>(ticks & 0xffffffffULL), static_cast<DWORD>(ticks >> 32)};
+}
+
 LocalDateTime FromSystemTime(const SYSTEMTIME& st) {
     LocalDateTime m;
     m.year = st.wYear;
@@ -46,9 +52,7 @@ LocalDateTime LocalNow() {
 }
 
 LocalDateTime LocalDateTimeOf(std::int64_t unixSeconds) {
-    // 100-nanosecond ticks since 1601-01-01 UTC.
-    const ULONGLONG ticks = static_cast<ULONGLONG>(unixSeconds + 11644473600LL) * 10000000ULL;
-    FILETIME utc{static_cast<DWORD>(ticks & 0xffffffffULL), static_cast<DWORD>(ticks >> 32)};
+    const FILETIME utc = FileTimeOfUnix(unixSeconds);
     SYSTEMTIME utcTime{}, local{};
     if (!::FileTimeToSystemTime(&utc, &utcTime) ||
         !::SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &local))
@@ -79,9 +83,7 @@ std::string LongTimeText(const LocalDateTime& moment) {
 }
 
 std::string IsoLocalTime(std::int64_t unixSeconds) {
-    // 100-ns ticks since 1601, the Windows epoch.
-    const ULONGLONG ticks = (static_cast<ULONGLONG>(unixSeconds) + 11644473600ULL) * 10000000ULL;
-    FILETIME utcFt{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const FILETIME utcFt = FileTimeOfUnix(unixSeconds);
     SYSTEMTIME utc{}, local{};
     FILETIME localFt{};
     if (!::FileTimeToSystemTime(&utcFt, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) ||

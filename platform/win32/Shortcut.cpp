@@ -1,6 +1,7 @@
 // Shell links written through the shell's own link object.
 #include "platform/Shortcut.h"
 
+#include "platform/PathText.h"
 #include "platform/win32/WideText.h"
 
 #include <windows.h>
@@ -66,11 +67,6 @@ std::string ReadShellFolder(HKEY explorer, const wchar_t* value) {
             text = expanded;
     }
     return win32::Utf8(text);
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto sep = path.find_last_of("\\:");
-    return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
 }
 
 std::string BaseNameOf(const std::string& path) {

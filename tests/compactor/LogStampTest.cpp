@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 namespace quillet::compactor {
 namespace {
 
@@ -42,6 +45,15 @@ TEST(LogStamp, LocalDateTimeOfAgreesWithNow) {
     EXPECT_EQ(of.day, now.day);
     EXPECT_EQ(of.hour, now.hour);
     EXPECT_LE(of.minute * 60 + of.second - (now.minute * 60 + now.second), 1);
+}
+
+TEST(LogStamp, MomentsBeyondTheCalendarStopAtItsEndsRatherThanWrapRound) {
+    constexpr auto latest = std::numeric_limits<std::int64_t>::max();
+    constexpr auto earliest = std::numeric_limits<std::int64_t>::min();
+    EXPECT_GE(platform::LocalDateTimeOf(latest).year, 30000);
+    EXPECT_EQ(platform::LocalDateTimeOf(earliest).year, 1601);
+    EXPECT_EQ(platform::IsoLocalTime(latest).substr(0, 6), "30828-");
+    EXPECT_EQ(platform::IsoLocalTime(earliest).substr(0, 5), "1601-");
 }
 
 } // namespace
