@@ -1,6 +1,7 @@
 #include "admin/HistoryQuery.h"
 
 #include "core/Convert.h"
+#include "core/LogStampReader.h"
 #include "platform/RegionalTime.h"
 
 #include <algorithm>

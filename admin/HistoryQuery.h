@@ -5,6 +5,7 @@
 
 #include "admin/HistoryWatcher.h"
 #include "core/Include.h"
+#include "core/HistoryFile.h"
 #include "core/HistorySummary.h"
 #include "widgets/TimeChart.h"
 

@@ -1,6 +1,6 @@
 #include "admin/HistoryWatcher.h"
 
-#include "core/HistorySummary.h"
+#include "core/FileTail.h"
 
 namespace quillet::admin {
 

@@ -1,6 +1,7 @@
 #include "admin/MainPresenter.h"
 
 #include "admin/Shortcut.h"
+#include "core/HistoryFile.h"
 #include "core/HistorySummary.h"
 #include "core/Include.h"
 #include "core/RunHistory.h"

@@ -4,6 +4,7 @@
 // so that both faces' builds run it (the Windows one under wine).
 //   bench_history [LINES]   (default 100000)
 #include "admin/HistoryPresenter.h"
+#include "core/HistoryFile.h"
 #include "core/HistorySummary.h"
 #include "core/RunHistory.h"
 

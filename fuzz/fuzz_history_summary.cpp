@@ -1,6 +1,7 @@
 // Any bytes as a run history and as its error.log: totals, last runs and log lines
 // of passes are worked out without failing.
 #include "core/HistorySummary.h"
+#include "core/LogStampReader.h"
 
 #include <cstddef>
 #include <cstdint>

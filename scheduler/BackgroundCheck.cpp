@@ -2,7 +2,7 @@
 
 #include "core/AdminSettings.h"
 #include "core/Convert.h"
-#include "core/HistorySummary.h"
+#include "core/HistoryFile.h"
 #include "core/RunHistory.h"
 #include "platform/DataFolder.h"
 #include "platform/Files.h"

@@ -2,7 +2,7 @@
 // system's scheduler starts every hour; the other options install and inspect that
 // trigger.
 #include "core/AdminSettings.h"
-#include "core/HistorySummary.h"
+#include "core/HistoryFile.h"
 #include "core/ProgramOptions.h"
 #include "core/Reports.h"
 #include "core/RunHistory.h"

@@ -4,6 +4,7 @@
 // is started are seams (Clock, ProcessRunner). No Qt.
 #pragma once
 
+#include "core/HistoryFile.h"
 #include "core/HistorySummary.h"
 #include "scheduler/RunThread.h"
 #include "scheduler/ScheduleEditor.h"

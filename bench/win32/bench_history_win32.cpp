@@ -4,7 +4,7 @@
 //   bench_history_win32.exe [LINES]   (wine with the null graphics driver; default 100000)
 #include "admin/win32/fHistory.h"
 #include "bench/HistorySample.h"
-#include "core/HistorySummary.h"
+#include "core/HistoryFile.h"
 
 #include <windows.h>
 

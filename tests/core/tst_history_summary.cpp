@@ -1,4 +1,6 @@
+#include "core/HistoryFile.h"
 #include "core/HistorySummary.h"
+#include "core/LogStampReader.h"
 
 #include "platform/RegionalTime.h"
 #include "tests/support/TempDir.h"

@@ -1,6 +1,6 @@
 // Which folder the programs write into: next to themselves, or the user's data folder
 // when they are an installed copy.
-#include "core/HistorySummary.h"
+#include "core/HistoryFile.h"
 #include "platform/DataFolder.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
