@@ -62,6 +62,73 @@ void Drain(HANDLE pipe, std::string& text) {
     }
 }
 
+// Kill-on-close: whatever the engine started dies with the job, even if we do not
+// get to end it ourselves. Job limits count CPU time, so the wall clock is ours.
+HANDLE KillOnCloseJob() {
+    HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+    if (job) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
+        info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &info, sizeof info);
+    }
+    return job;
+}
+
+// The program started suspended, with `errorPipe` (when there is one) as its standard
+// error and as the one handle it inherits, also when engines are started side by side,
+// each with a pipe of its own.
+bool CreateSuspended(const std::string& commandLine, std::uint16_t showMode, HANDLE errorPipe,
+                     PROCESS_INFORMATION& pi) {
+    std::wstring buffer = win32::Wide(commandLine);
+    STARTUPINFOEXW six;
+    std::memset(&six, 0, sizeof six);
+    STARTUPINFOW& si = six.StartupInfo;
+    si.cb = sizeof six;
+    si.dwFlags = STARTF_USESHOWWINDOW | (errorPipe ? STARTF_USESTDHANDLES : 0);
+    si.wShowWindow = showMode;
+    // Only the pipe is handed down, so the engine gets no input or output of ours; the
+    // compactor has no console to give it anyway.
+    si.hStdInput = nullptr;
+    si.hStdOutput = nullptr;
+    si.hStdError = errorPipe;
+    SIZE_T listSize = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+    std::vector<char> listBytes(listSize);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
+    const bool listed = errorPipe && listSize > 0 && ::InitializeProcThreadAttributeList(list, 1, 0, &listSize);
+    if (listed && ::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &errorPipe,
+                                              sizeof errorPipe, nullptr, nullptr))
+        six.lpAttributeList = list;
+    std::memset(&pi, 0, sizeof pi);
+    const DWORD flags = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED |
+                        (six.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    const BOOL created = ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, errorPipe ? TRUE : FALSE, flags,
+                                          nullptr, nullptr, &si, &pi);
+    if (listed)
+        ::DeleteProcThreadAttributeList(list);
+    return created != FALSE;
+}
+
+// Waits for the process while keeping its pipe drained; true when the time limit (none
+// when zero) ran out first.
+bool OutlivedLimit(HANDLE process, HANDLE pipe, std::chrono::steady_clock::time_point started,
+                   std::chrono::milliseconds limit, std::string& text) {
+    for (;;) {
+        DWORD wait = 50;
+        if (limit.count() > 0) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(started + limit - std::chrono::steady_clock::now()).count();
+            if (left <= 0)
+                return true;
+            wait = static_cast<DWORD>(std::min<long long>(left, wait));
+        }
+        const DWORD r = ::WaitForSingleObject(process, wait);
+        Drain(pipe, text);
+        if (r != WAIT_TIMEOUT)
+            return false;
+    }
+}
+
 } // namespace
 
 GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, std::chrono::milliseconds limit) {
@@ -80,52 +147,12 @@ GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, st
     Handle reader(readEnd), writer(writeEnd);
     if (reader.h)
         ::SetHandleInformation(reader.h, HANDLE_FLAG_INHERIT, 0);
+    Handle job(KillOnCloseJob());
 
-    // Kill-on-close: whatever the engine started dies with the job, even if we do not
-    // get to end it ourselves. Job limits count CPU time, so the wall clock is ours.
-    Handle job(::CreateJobObjectW(nullptr, nullptr));
-    if (job.h) {
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
-        info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        ::SetInformationJobObject(job.h, JobObjectExtendedLimitInformation, &info, sizeof info);
-    }
-
-    std::wstring buffer = win32::Wide(commandLine);
-    STARTUPINFOW si;
-    std::memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW | (writer.h ? STARTF_USESTDHANDLES : 0);
-    si.wShowWindow = showMode;
-    // Only the pipe is handed down (below), so the engine gets no input or output of
-    // ours; the compactor has no console to give it anyway.
-    si.hStdInput = nullptr;
-    si.hStdOutput = nullptr;
-    si.hStdError = writer.h;
-    // The child inherits this one pipe end and nothing else, also when engines are
-    // started side by side, each with a pipe of its own.
-    STARTUPINFOEXW six;
-    std::memset(&six, 0, sizeof six);
-    six.StartupInfo = si;
-    six.StartupInfo.cb = sizeof six;
-    SIZE_T listSize = 0;
-    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
-    std::vector<char> listBytes(listSize);
-    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
-    const bool listed = writer.h && listSize > 0 && ::InitializeProcThreadAttributeList(list, 1, 0, &listSize);
-    if (listed && ::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &writer.h, sizeof writer.h,
-                                              nullptr, nullptr))
-        six.lpAttributeList = list;
     PROCESS_INFORMATION pi;
-    std::memset(&pi, 0, sizeof pi);
     const auto started = Clock::now();
     // Suspended until it is in the job, so that nothing it starts escapes.
-    const DWORD flags = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED |
-                        (six.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0);
-    const BOOL created = ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, writer.h ? TRUE : FALSE, flags,
-                                          nullptr, nullptr, &six.StartupInfo, &pi);
-    if (listed)
-        ::DeleteProcThreadAttributeList(list);
-    if (!created)
+    if (!CreateSuspended(commandLine, showMode, writer.h, pi))
         return run;
     Handle process(pi.hProcess), thread(pi.hThread);
     writer.reset();
@@ -137,21 +164,7 @@ GuardedRun RunGuarded(const std::string& commandLine, std::uint16_t showMode, st
     run.started = true;
 
     std::string text;
-    for (;;) {
-        DWORD wait = 50;
-        if (limit.count() > 0) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(started + limit - Clock::now()).count();
-            if (left <= 0) {
-                run.timedOut = true;
-                break;
-            }
-            wait = static_cast<DWORD>(std::min<long long>(left, wait));
-        }
-        const DWORD r = ::WaitForSingleObject(process.h, wait);
-        Drain(reader.h, text);
-        if (r != WAIT_TIMEOUT)
-            break;
-    }
+    run.timedOut = OutlivedLimit(process.h, reader.h, started, limit, text);
     if (run.timedOut) {
         if (!inJob || !::TerminateJobObject(job.h, 1))
             ::TerminateProcess(process.h, 1);
