@@ -47,7 +47,7 @@ struct TableOnly : quillet::admin::HistoryView {
     }
     void showLog(const quillet::admin::LogPane& pane) override { sink += pane.text.size(); }
     void hide() override {}
-    bool open(const std::string&) override { return true; }
+    std::optional<std::string> open(const std::string&) override { return std::nullopt; }
     void warn(const std::string&) override {}
     void postLoaded() override { loaded = true; }
 };
