@@ -4,16 +4,14 @@
 // height that is left. Every control stays inside the client area, none over another.
 #pragma once
 
+#include "admin/Spot.h"
+
 namespace quillet::admin {
 
 // The client area: the default fits 1366x768 with a taskbar, the minimum an 800x600
 // screen with room to spare; the layout holds at every size between and above.
 constexpr int HistoryDefaultWidth = 980, HistoryDefaultHeight = 600;
 constexpr int HistoryMinimumWidth = 560, HistoryMinimumHeight = 380;
-
-struct Spot {
-    int x = 0, y = 0, width = 0, height = 0;
-};
 
 // The filters in the order they flow: Configuration, Database, Outcome, From, To, Machine.
 constexpr int HistoryFilterCount = 6;

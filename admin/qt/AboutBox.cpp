@@ -1,20 +1,16 @@
 #include "admin/qt/AboutBox.h"
 
-#include "admin/MainPresenter.h"
+#include "admin/Branding.h"
 #include "admin/qt/Splash.h"
-#include "core/ProgramVersion.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
 #include "ui/qt/Text.h"
 #include "ui/qt/WebLinks.h"
 
-#include <QFrame>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace quillet::admin {
 
@@ -45,78 +41,47 @@ private:
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutBox"));
-    setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(ProgramName));
+    setWindowTitle(FromStd(AboutCaption));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
+    setFixedSize(AboutWidth, AboutHeight);
     QFont arial(QStringLiteral("Arial"));
     arial.setPixelSize(12);
     setFont(arial);
+    auto place = [this](auto* control, const char* name, const Spot& at) {
+        control->setObjectName(QLatin1String(name));
+        control->setGeometry(at.x, at.y, at.width, at.height);
+        return control;
+    };
+    const AboutPlaces& at = AboutSpots;
 
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-
-    ProgramIcon = new QLabel(panel);
-    ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
-    ProgramIcon->setFixedSize(96, 96);
-    ProgramIcon->setPixmap(TfrmSplash::Picture(96));
-
-    MakerName = new QLabel(QStringLiteral("Orvane\u00AE"), panel);
-    MakerName->setObjectName(QStringLiteral("MakerName"));
+    ProgramIcon = place(new QLabel(this), "ProgramIcon", at.picture);
+    ProgramIcon->setPixmap(TfrmSplash::Picture(at.picture.width));
     QFont bold = arial;
     bold.setBold(true);
+    MakerName = place(new QLabel(FromStd(MakerText), this), "MakerName", at.maker);
     MakerName->setFont(bold);
+    ProductName = place(new QLabel(FromStd(ProductText), this), "ProductName", at.product);
+    bold.setPixelSize(AboutProductHeight);
+    ProductName->setFont(bold);
+    ProductName->setPalette(TfrmSplash::Coloured(ProductName->palette(), ProductGreen));
+    Version = place(new QLabel(FromStd(AboutVersionText(ToStd(QLocale().decimalPoint()))), this), "Version", at.version);
+    Build = place(new QLabel(FromStd(AboutBuildText()), this), "Build", at.build);
 
-    ProductName = new QLabel(QString::fromLatin1(ProgramName) + QStringLiteral("\u2122"), panel);
-    ProductName->setObjectName(QStringLiteral("ProductName"));
-    QFont large = bold;
-    large.setPixelSize(32);
-    ProductName->setFont(large);
-    ProductName->setStyleSheet(QStringLiteral("color: green;"));
-
-    Version = new QLabel(QStringLiteral("Version ") + FromStd(VersionText(ProgramVersion, ToStd(QLocale().decimalPoint()))), panel);
-    Version->setObjectName(QStringLiteral("Version"));
-    Build = new QLabel(QStringLiteral("Build ") + QString::fromLatin1(ProgramBuild), panel);
-    Build->setObjectName(QStringLiteral("Build"));
-
-    Label2 = new LinkLabel(MakerHomePageText, panel, [this] { guarded([this] { Label2Click(); }); });
-    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2 = place(new LinkLabel(MakerHomePageText, this, [this] { guarded([this] { Label2Click(); }); }), "Label2",
+                   at.link);
     QFont underlined = arial;
     underlined.setUnderline(true);
     Label2->setFont(underlined);
-    QPalette navy = Label2->palette();
-    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    Label2->setPalette(navy);
+    Label2->setPalette(TfrmSplash::Coloured(Label2->palette(), LinkNavy));
     Label2->setToolTip(MakerHomePage);
 
-    auto* texts = new QVBoxLayout;
-    texts->addWidget(MakerName);
-    texts->addWidget(ProductName);
-    texts->addSpacing(8);
-    texts->addWidget(Version);
-    texts->addWidget(Build);
-    texts->addStretch();
-    auto* top = new QHBoxLayout;
-    top->addWidget(ProgramIcon, 0, Qt::AlignTop);
-    top->addSpacing(12);
-    top->addLayout(texts, 1);
-    auto* panelLayout = new QVBoxLayout(panel);
-    panelLayout->addLayout(top);
-    panelLayout->addSpacing(6);
-    panelLayout->addWidget(Label2, 0, Qt::AlignHCenter);
-
-    OKButton = new QPushButton(QStringLiteral("OK"), this);
-    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton = place(new QPushButton(QStringLiteral("OK"), this), "OKButton", at.ok);
     // Default button for Enter; QDialog makes Escape the cancel key, which also closes.
     OKButton->setDefault(true);
     OKButton->setAutoDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(panel);
-    layout->addWidget(OKButton, 0, Qt::AlignHCenter);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 TAboutBox::~TAboutBox() = default;

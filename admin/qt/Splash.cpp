@@ -1,5 +1,6 @@
 #include "admin/qt/Splash.h"
 
+#include "ui/qt/Text.h"
 #include "widgets/qt/BevelPanel.h"
 
 #include <QGuiApplication>
@@ -11,52 +12,64 @@
 
 namespace quillet::admin {
 
+using ui::FromStd;
 using widgets::TBevelPanel;
+
+namespace {
+QColor colourOf(Rgb colour) {
+    return QColor(colour.r, colour.g, colour.b);
+}
+} // namespace
+
+QPalette TfrmSplash::Coloured(QPalette palette, Rgb colour) {
+    palette.setColor(QPalette::WindowText, colourOf(colour));
+    return palette;
+}
 
 QPixmap TfrmSplash::Picture(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 137.0, size / 137.0);
+    p.scale(size / PictureUnits, size / PictureUnits);
 
-    // A database drum, squeezed by two arrows: the product compacts databases.
-    const QColor green(0, 128, 0);
-    QLinearGradient body(20, 0, 117, 0);
-    body.setColorAt(0, QColor(150, 200, 150));
+    const ProgramPicture& d = PictureShape;
+    const double width = d.right - d.left, half = d.ringHeight / 2;
+    QLinearGradient body(d.left - 8, 0, d.right + 8, 0);
+    body.setColorAt(0, colourOf(d.body));
     body.setColorAt(0.5, QColor(225, 245, 225));
     body.setColorAt(1, QColor(110, 170, 110));
-    p.setPen(QPen(green, 2));
+    p.setPen(QPen(colourOf(d.outline), 2));
     p.setBrush(body);
     QPainterPath drum;
-    drum.moveTo(28, 40);
-    drum.lineTo(28, 105);
-    drum.arcTo(28, 95, 81, 20, 180, 180);
-    drum.lineTo(109, 40);
-    drum.arcTo(28, 30, 81, 20, 0, -180);
+    drum.moveTo(d.left, d.top);
+    drum.lineTo(d.left, d.bottom);
+    drum.arcTo(d.left, d.bottom - half, width, d.ringHeight, 180, 180);
+    drum.lineTo(d.right, d.top);
+    drum.arcTo(d.left, d.top - half, width, d.ringHeight, 0, -180);
     p.drawPath(drum);
-    p.setBrush(QColor(200, 235, 200));
-    p.drawEllipse(QRectF(28, 30, 81, 20));
+    p.setBrush(colourOf(d.lid));
+    p.drawEllipse(QRectF(d.left, d.top - half, width, d.ringHeight));
     p.setBrush(Qt::NoBrush);
-    p.drawArc(QRectF(28, 52, 81, 20), 180 * 16, 180 * 16);
-    p.drawArc(QRectF(28, 74, 81, 20), 180 * 16, 180 * 16);
+    for (double band : d.bands)
+        p.drawArc(QRectF(d.left, band, width, d.ringHeight), 180 * 16, 180 * 16);
 
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 100, 0));
-    const QPolygonF down({QPointF(58, 2), QPointF(79, 2), QPointF(79, 12), QPointF(88, 12), QPointF(68.5, 26),
-                          QPointF(49, 12), QPointF(58, 12)});
-    const QPolygonF up({QPointF(58, 135), QPointF(79, 135), QPointF(79, 125), QPointF(88, 125),
-                        QPointF(68.5, 118), QPointF(49, 125), QPointF(58, 125)});
-    p.drawPolygon(down);
-    p.drawPolygon(up);
+    p.setBrush(colourOf(d.arrow));
+    for (const auto& arrow : d.arrows) {
+        QPolygonF shape;
+        for (const Point& at : arrow)
+            shape << QPointF(at.x, at.y);
+        p.drawPolygon(shape);
+    }
     return pixmap;
 }
 
 TfrmSplash::TfrmSplash(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("frmSplash"));
-    setWindowTitle(QStringLiteral("Loading Quillet"));
-    setFixedSize(360, 212);
+    setWindowTitle(FromStd(SplashCaption));
+    setFixedSize(SplashWidth, SplashHeight);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
     QPalette white = palette();
@@ -64,29 +77,27 @@ TfrmSplash::TfrmSplash(QWidget* parent)
     setPalette(white);
     setAutoFillBackground(true);
 
-    auto* panel = new TBevelPanel(this, 5, false, true);
+    auto* panel = new TBevelPanel(this, SplashBevel, false, true);
     panel->setObjectName(QStringLiteral("Panel1"));
     panel->setPalette(white);
-    panel->setGeometry(0, 0, 360, 212);
+    panel->setGeometry(0, 0, SplashWidth, SplashHeight);
 
     auto* image = new QLabel(panel);
     image->setObjectName(QStringLiteral("Image1"));
-    image->setGeometry(223, 40, 137, 137);
+    image->setGeometry(SplashPicture.x, SplashPicture.y, SplashPicture.width, SplashPicture.height);
     image->setScaledContents(true);
     image->setAttribute(Qt::WA_TranslucentBackground);
-    image->setPixmap(Picture(137));
+    image->setPixmap(Picture(SplashPicture.width));
 
-    auto* name = new QLabel(QStringLiteral("Quillet\u2122"), panel);
+    auto* name = new QLabel(FromStd(ProductText), panel);
     name->setObjectName(QStringLiteral("Label1"));
     QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(37);
+    font.setPixelSize(SplashNameHeight);
     font.setBold(true);
     name->setFont(font);
-    QPalette green = name->palette();
-    green.setColor(QPalette::WindowText, QColor(0, 128, 0));
-    name->setPalette(green);
+    name->setPalette(Coloured(name->palette(), ProductGreen));
     name->setAttribute(Qt::WA_TranslucentBackground);
-    name->move(48, 8);
+    name->move(SplashName.x, SplashName.y);
     name->adjustSize();
 
     if (QScreen* screen = QGuiApplication::primaryScreen())

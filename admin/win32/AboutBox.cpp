@@ -1,7 +1,6 @@
 #include "admin/win32/AboutBox.h"
 
 #include "admin/win32/Picture.h"
-#include "core/ProgramVersion.h"
 #include "platform/win32/WideText.h"
 #include "ui/win32/Help.h"
 #include "ui/win32/WebLinks.h"
@@ -13,12 +12,6 @@ namespace quillet::admin {
 
 using namespace quillet::ui;
 using namespace quillet::ui::win32;
-
-namespace {
-constexpr int Width = 330;
-constexpr int Height = 196;
-
-} // namespace
 
 std::string UserDecimalSeparator() {
     wchar_t separator[8] = {};
@@ -35,26 +28,27 @@ TAboutBox::~TAboutBox() {
 }
 
 void TAboutBox::ShowModal(HWND owner) {
-    run(owner, AboutCaption, Width, Height);
+    run(owner, AboutCaption, AboutWidth, AboutHeight);
 }
 
 HWND TAboutBox::onInit() {
-    layout_.add("STATIC", "", WS_VISIBLE | SS_OWNERDRAW, 16, 16, 96, 96, idPicture);
+    const AboutPlaces& at = AboutSpots;
+    auto add = [this](const char* kind, const std::string& text, DWORD style, const Spot& spot, int id) {
+        return layout_.add(kind, text, WS_VISIBLE | style, spot.x, spot.y, spot.width, spot.height, id);
+    };
+    add("STATIC", "", SS_OWNERDRAW, at.picture, idPicture);
     if (!bold_)
         bold_ = CreateUiFont(layout_.dpi(), 0, true);
     if (!large_)
-        large_ = CreateUiFont(layout_.dpi(), 32, true);
-    HWND maker = layout_.add("STATIC", "Orvane\u00AE", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 128, 16, 190, 18, idMaker);
+        large_ = CreateUiFont(layout_.dpi(), AboutProductHeight, true);
+    HWND maker = add("STATIC", MakerText, SS_LEFT | SS_NOPREFIX, at.maker, idMaker);
     SendMessageW(maker, WM_SETFONT, reinterpret_cast<WPARAM>(bold_), FALSE);
-    HWND product = layout_.add("STATIC", "Quillet\u2122", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 128, 36, 190, 40, idProduct);
+    HWND product = add("STATIC", ProductText, SS_LEFT | SS_NOPREFIX, at.product, idProduct);
     SendMessageW(product, WM_SETFONT, reinterpret_cast<WPARAM>(large_), FALSE);
-    layout_.add("STATIC", "Version " + VersionText(ProgramVersion, UserDecimalSeparator()), WS_VISIBLE | SS_LEFT, 128,
-                80, 190, 16, idVersion);
-    layout_.add("STATIC", std::string("Build ") + ProgramBuild, WS_VISIBLE | SS_LEFT, 128, 98, 190, 16, idBuild);
-    layout_.add("SysLink", "<a>" + MakerHomeAddressText + "</a>", WS_VISIBLE | WS_TABSTOP, 16, 128, 298, 18, idLink);
-    HWND ok = layout_.add("BUTTON", "OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, (Width - 80) / 2, Height - 36,
-                          80, 24, IDOK);
-    return ok;
+    add("STATIC", AboutVersionText(UserDecimalSeparator()), SS_LEFT, at.version, idVersion);
+    add("STATIC", AboutBuildText(), SS_LEFT, at.build, idBuild);
+    add("SysLink", "<a>" + MakerHomeAddressText + "</a>", WS_TABSTOP, at.link, idLink);
+    return add("BUTTON", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, at.ok, IDOK);
 }
 
 bool TAboutBox::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
@@ -77,7 +71,7 @@ bool TAboutBox::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& r
         if (GetDlgCtrlID(control) != idProduct)
             return false;
         auto dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, RGB(0, 128, 0));
+        SetTextColor(dc, ColourOf(ProductGreen));
         SetBkMode(dc, TRANSPARENT);
         result = reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
         return true;

@@ -2,14 +2,12 @@
 // maker's home page. Lives from start-up on and is shown modally on demand.
 #pragma once
 
-#include "admin/MainPresenter.h"
+#include "admin/Branding.h"
 #include "ui/win32/Dialog.h"
 
 #include <string>
 
 namespace quillet::admin {
-
-inline const char* const AboutCaption = "About Quillet";
 
 // The user's decimal separator.
 std::string UserDecimalSeparator();

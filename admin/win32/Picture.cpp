@@ -5,46 +5,45 @@
 namespace quillet::admin {
 
 void DrawProgramPicture(HDC dc, const RECT& area) {
-    // Drawn on a 137-unit square, mapped onto the area.
+    const ProgramPicture& d = PictureShape;
     const int size = std::min(area.right - area.left, area.bottom - area.top);
-    auto x = [&](double v) { return area.left + static_cast<int>(v * size / 137.0 + 0.5); };
-    auto y = [&](double v) { return area.top + static_cast<int>(v * size / 137.0 + 0.5); };
-    const COLORREF green = RGB(0, 128, 0);
-    HPEN pen = CreatePen(PS_SOLID, std::max(1, size / 68), green);
-    HBRUSH body = CreateSolidBrush(RGB(150, 200, 150));
-    HBRUSH top = CreateSolidBrush(RGB(200, 235, 200));
-    HBRUSH arrow = CreateSolidBrush(RGB(0, 100, 0));
+    auto x = [&](double v) { return area.left + static_cast<int>(v * size / PictureUnits + 0.5); };
+    auto y = [&](double v) { return area.top + static_cast<int>(v * size / PictureUnits + 0.5); };
+    const double half = d.ringHeight / 2;
+    HPEN pen = CreatePen(PS_SOLID, std::max(1, size / 68), ColourOf(d.outline));
+    HBRUSH body = CreateSolidBrush(ColourOf(d.body));
+    HBRUSH lid = CreateSolidBrush(ColourOf(d.lid));
+    HBRUSH arrow = CreateSolidBrush(ColourOf(d.arrow));
     HGDIOBJ oldPen = SelectObject(dc, pen);
     HGDIOBJ oldBrush = SelectObject(dc, body);
 
-    Ellipse(dc, x(28), y(95), x(109), y(115));
+    Ellipse(dc, x(d.left), y(d.bottom - half), x(d.right), y(d.bottom + half));
     SelectObject(dc, GetStockObject(NULL_PEN));
-    Rectangle(dc, x(28) + 1, y(40), x(109), y(106));
+    Rectangle(dc, x(d.left) + 1, y(d.top), x(d.right), y(d.bottom + 1));
     SelectObject(dc, pen);
-    MoveToEx(dc, x(28), y(40), nullptr);
-    LineTo(dc, x(28), y(105));
-    MoveToEx(dc, x(108), y(40), nullptr);
-    LineTo(dc, x(108), y(105));
-    Arc(dc, x(28), y(52), x(109), y(72), x(28), y(62), x(109), y(62));
-    Arc(dc, x(28), y(74), x(109), y(94), x(28), y(84), x(109), y(84));
-    SelectObject(dc, top);
-    Ellipse(dc, x(28), y(30), x(109), y(50));
+    for (double side : {d.left, d.right - 1}) {
+        MoveToEx(dc, x(side), y(d.top), nullptr);
+        LineTo(dc, x(side), y(d.bottom));
+    }
+    for (double band : d.bands)
+        Arc(dc, x(d.left), y(band), x(d.right), y(band + d.ringHeight), x(d.left), y(band + half), x(d.right),
+            y(band + half));
+    SelectObject(dc, lid);
+    Ellipse(dc, x(d.left), y(d.top - half), x(d.right), y(d.top + half));
 
     SelectObject(dc, GetStockObject(NULL_PEN));
     SelectObject(dc, arrow);
-    const POINT down[] = {{x(58), y(2)},  {x(79), y(2)},     {x(79), y(12)}, {x(88), y(12)},
-                          {x(68.5), y(26)}, {x(49), y(12)}, {x(58), y(12)}};
-    const POINT up[] = {{x(58), y(135)},   {x(79), y(135)},  {x(79), y(125)}, {x(88), y(125)},
-                        {x(68.5), y(118)}, {x(49), y(125)}, {x(58), y(125)}};
-    Polygon(dc, down, 7);
-    Polygon(dc, up, 7);
+    for (const auto& shape : d.arrows) {
+        POINT points[ArrowCorners];
+        for (int i = 0; i < ArrowCorners; ++i)
+            points[i] = {x(shape[i].x), y(shape[i].y)};
+        Polygon(dc, points, ArrowCorners);
+    }
 
     SelectObject(dc, oldPen);
     SelectObject(dc, oldBrush);
-    DeleteObject(pen);
-    DeleteObject(body);
-    DeleteObject(top);
-    DeleteObject(arrow);
+    for (HGDIOBJ made : {HGDIOBJ(pen), HGDIOBJ(body), HGDIOBJ(lid), HGDIOBJ(arrow)})
+        DeleteObject(made);
 }
 
 } // namespace quillet::admin

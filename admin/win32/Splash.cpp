@@ -1,14 +1,15 @@
 #include "admin/win32/Splash.h"
 
 #include "admin/win32/Picture.h"
+#include "platform/win32/WideText.h"
 
 namespace quillet::admin {
 
 using namespace quillet::ui::win32;
 
 TfrmSplash::TfrmSplash() {
-    create("QuilletAdminSplash", "Loading Quillet", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, nullptr);
-    layout_.sizeClient(360, 212);
+    create("QuilletAdminSplash", SplashCaption, WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, nullptr);
+    layout_.sizeClient(SplashWidth, SplashHeight);
     CentreOnScreen(hwnd());
 }
 
@@ -32,19 +33,20 @@ LRESULT TfrmSplash::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         // A bevel 5 pixels wide around the white panel.
         RECT bevel = client;
-        for (int i = 0; i < layout_.px(5); i += 2) {
+        for (int i = 0; i < layout_.px(SplashBevel); i += 2) {
             DrawEdge(dc, &bevel, BDR_RAISEDINNER | BDR_RAISEDOUTER, BF_RECT);
             InflateRect(&bevel, -2, -2);
         }
-        const RECT picture{layout_.px(216), layout_.px(40), layout_.px(216 + 137), layout_.px(40 + 137)};
+        const Spot& at = SplashPicture;
+        const RECT picture{layout_.px(at.x), layout_.px(at.y), layout_.px(at.x + at.width), layout_.px(at.y + at.height)};
         DrawProgramPicture(dc, picture);
         if (!nameFont_)
-            nameFont_ = CreateUiFont(layout_.dpi(), 37, true);
+            nameFont_ = CreateUiFont(layout_.dpi(), SplashNameHeight, true);
         HGDIOBJ old = SelectObject(dc, nameFont_);
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, RGB(0, 128, 0));
-        const wchar_t name[] = L"Quillet\u2122";
-        TextOutW(dc, layout_.px(48), layout_.px(8), name, static_cast<int>(std::size(name) - 1));
+        SetTextColor(dc, ColourOf(ProductGreen));
+        const std::wstring name = platform::win32::Wide(ProductText);
+        TextOutW(dc, layout_.px(SplashName.x), layout_.px(SplashName.y), name.c_str(), static_cast<int>(name.size()));
         SelectObject(dc, old);
         EndPaint(hwnd(), &paint);
         return 0;

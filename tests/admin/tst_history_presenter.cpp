@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/RegionalTime.h"
 #include "tests/admin/HistoryRecords.h"
+#include "tests/admin/SpotChecks.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -386,18 +387,7 @@ TEST(HistoryLayout, EveryControlInsideAndNoneOverAnother) {
             for (int i = 0; i < HistoryFilterCount - (across ? 0 : 1); ++i)
                 all.push_back(p.labels[i]), all.push_back({p.boxes[i].x, p.boxes[i].y, p.boxes[i].width, 22});
             const std::string at = std::to_string(width) + "x" + std::to_string(height) + (across ? " across" : "");
-            for (std::size_t i = 0; i < all.size(); ++i) {
-                const Spot& a = all[i];
-                EXPECT_TRUE(a.width > 0 && a.height > 0 && a.x >= 0 && a.y >= 0 &&
-                            a.x + a.width <= std::max(width, HistoryMinimumWidth) &&
-                            a.y + a.height <= std::max(height, HistoryMinimumHeight))
-                    << at << ": control " << i << " outside";
-                for (std::size_t j = 0; j < i; ++j) {
-                    const Spot& b = all[j];
-                    EXPECT_FALSE(a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
-                                 b.y < a.y + a.height)
-                        << at << ": controls " << j << " and " << i << " overlap";
-                }
-            }
+            const int inWidth = std::max(width, HistoryMinimumWidth), inHeight = std::max(height, HistoryMinimumHeight);
+            test::ExpectInsideAndApart(all, inWidth, inHeight, at);
         }
 }

@@ -1,11 +1,13 @@
 // The main window's and the options dialog's decisions without a window: a recording
 // view stands for either face, the boxes and dialogs are scripted.
+#include "admin/Branding.h"
 #include "admin/MainPresenter.h"
 #include "admin/OptionsPresenter.h"
 #include "admin/Shortcut.h"
 #include "core/RunHistory.h"
 #include "platform/Files.h"
 #include "platform/Programs.h"
+#include "tests/admin/SpotChecks.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TempDir.h"
 #include "ui/HelpFile.h"
@@ -301,4 +303,11 @@ TEST(Options, AMissingBackupFolderFocusesItAndTheBrowserFillsIt) {
     EXPECT_EQ(view.topics, std::vector<int>{ui::HelpTopicOptions});
     presenter.reports();
     EXPECT_EQ(view.reportsFolder, "/data/");
+}
+
+TEST(Branding, AboutAndSplashKeepTheirPartsInsideAndApart) {
+    const AboutPlaces& a = AboutSpots;
+    test::ExpectInsideAndApart({a.picture, a.maker, a.product, a.version, a.build, a.link, a.ok}, AboutWidth,
+                               AboutHeight, "about box");
+    test::ExpectInsideAndApart({SplashPicture, SplashName}, SplashWidth, SplashHeight, "splash");
 }
