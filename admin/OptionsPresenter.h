@@ -14,6 +14,27 @@ inline const char* const ReportsButtonLabel = "&Reports...";
 
 enum class OptionsField { TimeLimit, BackupKeep, Parallel, BackupFolder };
 
+// The dialog's rows, top to bottom in Tab order: a box's label before it, so that its
+// mnemonic reaches the box, and a number's unit after it.
+enum class OptionsRowKind { Number, Check, Folder };
+struct OptionsRow {
+    OptionsRowKind kind;
+    const char* name;    // the control's
+    const char* caption; // a box's label, a check box's own
+    const char* unit;    // a number's; the folder's text when empty
+};
+inline constexpr OptionsRow OptionsRows[] = {
+    {OptionsRowKind::Number, "edtTimeLimit", "&Time limit per database:", "minutes (0: no limit)"},
+    {OptionsRowKind::Check, "chkSkipInUse", "Skip databases in &use (their lock file is held)", ""},
+    {OptionsRowKind::Folder, "edtBackupFolder", "&Backup folder:", "No backups"},
+    {OptionsRowKind::Number, "edtBackupKeep", "Backups to &keep:", "per database"},
+    {OptionsRowKind::Check, "chkOnlyChanged",
+     "Only &changed databases (skip those unchanged since their last compaction)", ""},
+    {OptionsRowKind::Number, "edtParallel", "&Parallel engines:", "at the same time"},
+};
+inline const char* const OptionsNote = "A database is compacted only when its disk has room for a copy of it.\n"
+                                       "A failed backup leaves the database uncompacted.";
+
 // What the dialog's boxes hold when the user confirms.
 struct OptionsInput {
     std::string timeLimit, backupKeep, parallel, backupFolder;

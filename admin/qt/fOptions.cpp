@@ -22,11 +22,32 @@ using ui::FromStd;
 using ui::guarded;
 using ui::ToStd;
 
-QLineEdit* TfrmOptions::numberBox(const char* name) {
+void TfrmOptions::addRow(QFormLayout* form, const OptionsRow& row) {
+    if (row.kind == OptionsRowKind::Check) {
+        auto* check = new QCheckBox(FromStd(row.caption), this);
+        check->setObjectName(QLatin1String(row.name));
+        form->addRow(QString(), check);
+        return;
+    }
     auto* box = new QLineEdit(this);
-    box->setObjectName(QLatin1String(name));
-    box->setMaximumWidth(90);
-    return box;
+    box->setObjectName(QLatin1String(row.name));
+    auto* line = new QHBoxLayout;
+    line->addWidget(box);
+    if (row.kind == OptionsRowKind::Folder) {
+        box->setPlaceholderText(FromStd(row.unit));
+        box->setMinimumWidth(320);
+        auto* browse = new QToolButton(this);
+        browse->setText(QStringLiteral("..."));
+        connect(browse, &QToolButton::clicked, this,
+                [this, box] { guarded([&] { presenter_.browseBackupFolder(ToStd(box->text())); }); });
+        line->addWidget(browse);
+    } else {
+        box->setMaximumWidth(90);
+        line->addWidget(new QLabel(FromStd(row.unit), this), 1);
+    }
+    auto* label = new QLabel(FromStd(row.caption), this);
+    label->setBuddy(box);
+    form->addRow(label, line);
 }
 
 TfrmOptions::TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, const std::string& dataFolder,
@@ -34,46 +55,16 @@ TfrmOptions::TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, const 
     : QDialog(parent), prompts_(prompts), presenter_(*this, prompts, options, dataFolder) {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(FromStd(OptionsCaption));
-    edtTimeLimit = numberBox("edtTimeLimit");
-    chkSkipInUse = new QCheckBox(QStringLiteral("Skip databases in &use (their lock file is held)"), this);
-    chkSkipInUse->setObjectName(QStringLiteral("chkSkipInUse"));
-    edtBackupFolder = new QLineEdit(this);
-    edtBackupFolder->setObjectName(QStringLiteral("edtBackupFolder"));
-    edtBackupFolder->setPlaceholderText(QStringLiteral("No backups"));
-    edtBackupFolder->setMinimumWidth(320);
-    auto* browse = new QToolButton(this);
-    browse->setText(QStringLiteral("..."));
-    connect(browse, &QToolButton::clicked, this,
-            [this] { guarded([this] { presenter_.browseBackupFolder(ToStd(edtBackupFolder->text())); }); });
-    edtBackupKeep = numberBox("edtBackupKeep");
-    chkOnlyChanged = new QCheckBox(
-        QStringLiteral("Only &changed databases (skip those unchanged since their last compaction)"), this);
-    edtParallel = numberBox("edtParallel");
-
     auto* form = new QFormLayout;
-    auto row = [&](const char* label, QWidget* field, const char* unit) {
-        auto* line = new QHBoxLayout;
-        line->addWidget(field);
-        line->addWidget(new QLabel(FromStd(unit), this), 1);
-        auto* name = new QLabel(FromStd(label), this);
-        name->setBuddy(field);
-        form->addRow(name, line);
-    };
-    row("&Time limit per database:", edtTimeLimit, "minutes (0: no limit)");
-    form->addRow(QString(), chkSkipInUse);
-    auto* folder = new QHBoxLayout;
-    folder->addWidget(edtBackupFolder);
-    folder->addWidget(browse);
-    auto* folderLabel = new QLabel(QStringLiteral("&Backup folder:"), this);
-    folderLabel->setBuddy(edtBackupFolder);
-    form->addRow(folderLabel, folder);
-    row("Backups to &keep:", edtBackupKeep, "per database");
-    form->addRow(QString(), chkOnlyChanged);
-    row("&Parallel engines:", edtParallel, "at the same time");
+    for (const OptionsRow& row : OptionsRows)
+        addRow(form, row);
+    edtTimeLimit = findChild<QLineEdit*>(QStringLiteral("edtTimeLimit"));
+    chkSkipInUse = findChild<QCheckBox*>(QStringLiteral("chkSkipInUse"));
+    edtBackupFolder = findChild<QLineEdit*>(QStringLiteral("edtBackupFolder"));
+    edtBackupKeep = findChild<QLineEdit*>(QStringLiteral("edtBackupKeep"));
+    chkOnlyChanged = findChild<QCheckBox*>(QStringLiteral("chkOnlyChanged"));
+    edtParallel = findChild<QLineEdit*>(QStringLiteral("edtParallel"));
 
-    auto* note = new QLabel(QStringLiteral("A database is compacted only when its disk has room for a "
-                                           "copy of it.\nA failed backup leaves the database uncompacted."),
-                            this);
     auto* buttons =
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { guarded([this] { accept(); }); });
@@ -84,7 +75,7 @@ TfrmOptions::TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, const 
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(note);
+    layout->addWidget(new QLabel(FromStd(OptionsNote), this));
     layout->addWidget(buttons);
     presenter_.start();
     edtTimeLimit->setFocus();

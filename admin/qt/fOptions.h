@@ -7,6 +7,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QFormLayout;
 class QLineEdit;
 
 namespace quillet::admin {
@@ -21,7 +22,7 @@ public:
     void accept() override;
 
 private:
-    QLineEdit* numberBox(const char* name);
+    void addRow(QFormLayout* form, const OptionsRow& row);
     // OptionsView
     void showOptions(const CfgOptions& options) override;
     void showBackupFolder(const std::string& folder) override;

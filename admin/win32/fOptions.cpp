@@ -2,19 +2,27 @@
 
 #include "admin/win32/fReports.h"
 
+#include "platform/win32/WideText.h"
 #include "ui/win32/Help.h"
 #include "ui/win32/Win32Prompts.h"
 
 #include <commctrl.h>
 
+#include <iterator>
+
 namespace quillet::admin {
 
 using namespace quillet::ui::win32;
+using platform::win32::Wide;
 
 namespace {
 
 constexpr int Width = 480;
 constexpr int Height = 252;
+
+// Each row's control; a number's arrows and the folder's browse button follow it.
+constexpr int RowIds[] = {idTimeLimit, idSkipInUse, idBackupFolder, idBackupKeep, idOnlyChanged, idParallel};
+static_assert(std::size(RowIds) == std::size(OptionsRows));
 
 int idOf(OptionsField field) {
     static constexpr int ids[] = {idTimeLimit, idBackupKeep, idParallel, idBackupFolder};
@@ -30,37 +38,32 @@ bool TfrmOptions::ShowModal(HWND owner) {
     return run(owner, OptionsCaption, Width, Height) == IDOK;
 }
 
-HWND TfrmOptions::numberField(int id, const char* label, int y, const char* unit) {
-    layout_.add("STATIC", label, WS_VISIBLE | SS_LEFT, 12, y + 3, 154, 16);
-    HWND edit = layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 170, y, 90, 22, id,
+HWND TfrmOptions::addRow(const OptionsRow& row, int id, int y) {
+    if (row.kind == OptionsRowKind::Check)
+        return layout_.add("BUTTON", row.caption, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 12, y + 2, 456, 18, id);
+    layout_.add("STATIC", row.caption, WS_VISIBLE | SS_LEFT, 12, y + 3, 154, 16);
+    const bool folder = row.kind == OptionsRowKind::Folder;
+    HWND edit = layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 170, y, folder ? 264 : 90, 22, id,
                             WS_EX_CLIENTEDGE);
+    if (folder) {
+        SendMessageW(edit, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Wide(row.unit).c_str()));
+        layout_.add("BUTTON", "...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 438, y, 30, 22, id + 1);
+        return edit;
+    }
     // Arrows without a range of their own: the OK's check names a bad number.
     HWND spin = layout_.add("msctls_updown32", "",
                             WS_VISIBLE | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_NOTHOUSANDS | UDS_ARROWKEYS, 260, y,
                             16, 22, id + 1);
     SendMessageW(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
     SendMessageW(spin, UDM_SETRANGE32, 0, MaxTimeLimit);
-    layout_.add("STATIC", unit, WS_VISIBLE | SS_LEFT, 270, y + 3, 200, 16);
+    layout_.add("STATIC", row.unit, WS_VISIBLE | SS_LEFT, 270, y + 3, 200, 16);
     return edit;
 }
 
 HWND TfrmOptions::onInit() {
-    HWND first = numberField(idTimeLimit, "&Time limit per database:", 12, "minutes (0: no limit)");
-    layout_.add("BUTTON", "Skip databases in &use (their lock file is held)",
-                WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 170, 42, 300, 18, idSkipInUse);
-    layout_.add("STATIC", "&Backup folder:", WS_VISIBLE | SS_LEFT, 12, 71, 154, 16);
-    layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 170, 68, 264, 22, idBackupFolder,
-                WS_EX_CLIENTEDGE);
-    SendMessageW(item(idBackupFolder), EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"No backups"));
-    layout_.add("BUTTON", "...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 438, 68, 30, 22, idBackupBrowse);
-    numberField(idBackupKeep, "Backups to &keep:", 98, "per database");
-    layout_.add("BUTTON", "Only &changed databases (skip those unchanged since their last compaction)",
-                WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 12, 128, 456, 18, idOnlyChanged);
-    numberField(idParallel, "&Parallel engines:", 154, "at the same time");
-    layout_.add("STATIC",
-                "A database is compacted only when its disk has room for a copy of it.\r\n"
-                "A failed backup leaves the database uncompacted.",
-                WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 12, 184, 456, 30);
+    for (std::size_t i = 0; i < std::size(OptionsRows); ++i)
+        addRow(OptionsRows[i], RowIds[i], 12 + 28 * static_cast<int>(i));
+    layout_.add("STATIC", OptionsNote, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 12, 184, 456, 30);
     layout_.add("BUTTON", ReportsButtonLabel, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 12, Height - 34, 90, 24,
                 idOptionsReports);
     layout_.add("BUTTON", "OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, Width - 252, Height - 34, 76, 24, IDOK);
@@ -69,7 +72,7 @@ HWND TfrmOptions::onInit() {
     layout_.add("BUTTON", "&Help", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, Width - 92, Height - 34, 80, 24,
                 idOptionsHelp);
     presenter_.start();
-    return first;
+    return item(idTimeLimit);
 }
 
 void TfrmOptions::onCommand(int id, int) {

@@ -32,7 +32,7 @@ protected:
     bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
-    HWND numberField(int id, const char* label, int y, const char* unit);
+    HWND addRow(const OptionsRow& row, int id, int y);
     // OptionsView
     void showOptions(const CfgOptions& options) override;
     void showBackupFolder(const std::string& folder) override;
