@@ -1,5 +1,6 @@
 #include "admin/qt/fCfgMain.h"
 
+#include "admin/MainFields.h"
 #include "admin/qt/AboutBox.h"
 #include "admin/qt/fHistory.h"
 #include "admin/qt/fOptions.h"
@@ -76,28 +77,52 @@ template <class Edit> void replaceText(Edit* edit, const QString& text) {
         edit->setText(text);
 }
 
-QLineEdit* makeEdit(QWidget* parent, const char* name, int x, int y, int width) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->setGeometry(x, y, width, EditHeight);
-    edit->setMaxLength(std::numeric_limits<int>::max());
-    return edit;
-}
-
-TFileNameEdit* makeFileNameEdit(QWidget* parent, const char* name, int x, int y) {
-    auto* edit = new TFileNameEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
-    edit->setGeometry(x, y, BoxWidth, EditHeight);
-    return edit;
-}
-
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     label->move(x, y);
     label->adjustSize();
     return label;
+}
+
+QWidget* makeField(QWidget* panel, const MainField& f) {
+    QWidget* field = nullptr;
+    switch (f.kind) {
+    case FieldKind::Path: {
+        auto* edit = new TFileNameEdit(panel);
+        edit->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
+        field = edit;
+        break;
+    }
+    case FieldKind::Edit:
+    case FieldKind::Masked: {
+        auto* edit = new QLineEdit(panel);
+        edit->setMaxLength(std::numeric_limits<int>::max());
+        if (f.kind == FieldKind::Masked)
+            edit->setEchoMode(QLineEdit::Password);
+        field = edit;
+        break;
+    }
+    case FieldKind::List: {
+        auto* list = new QListWidget(panel);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setSortingEnabled(false);
+        list->setUniformItemSizes(true);
+        list->setItemDelegate(new FixedRowDelegate(list));
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setTextElideMode(Qt::ElideNone);
+        field = list;
+        break;
+    }
+    case FieldKind::Check:
+        field = new QCheckBox(FromStd(f.caption), panel);
+        break;
+    }
+    field->setObjectName(QLatin1String(f.name));
+    field->setGeometry(f.at.x, f.at.y, f.at.width, f.at.height);
+    if (f.kind != FieldKind::Check)
+        makeLabel(panel, f.labelName, FromStd(f.caption), f.labelX, f.labelY)->setBuddy(field);
+    return field;
 }
 
 } // namespace
@@ -184,20 +209,23 @@ void TForm1::createToolbar(QWidget* panel) {
 }
 
 void TForm1::createFields(QWidget* panel) {
-    makeLabel(panel, "Label1", QStringLiteral("MS Access Path:"), 40, 16);
-    fedtAccess = makeFileNameEdit(panel, "fedtAccess", 128, 16);
-    makeLabel(panel, "Label2", QStringLiteral("Description:"), 64, 40);
-    edtDesc = makeEdit(panel, "edtDesc", 128, 40, BoxWidth);
-    makeLabel(panel, "Label3", QStringLiteral("Files To Compact:"), 32, 72);
-    lboxCompactFiles = new QListWidget(panel);
-    lboxCompactFiles->setObjectName(QStringLiteral("lboxCompactFiles"));
-    lboxCompactFiles->setGeometry(128, 64, BoxWidth, 97);
-    lboxCompactFiles->setSelectionMode(QAbstractItemView::SingleSelection);
-    lboxCompactFiles->setSortingEnabled(false);
-    lboxCompactFiles->setUniformItemSizes(true);
-    lboxCompactFiles->setItemDelegate(new FixedRowDelegate(lboxCompactFiles));
-    lboxCompactFiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    lboxCompactFiles->setTextElideMode(Qt::ElideNone);
+    QWidget* previous = nullptr;
+    for (const MainField& f : Fields) {
+        QWidget* field = makeField(panel, f);
+        if (previous)
+            setTabOrder(previous, field);
+        previous = field;
+    }
+    fedtAccess = panel->findChild<TFileNameEdit*>(QStringLiteral("fedtAccess"));
+    edtDesc = panel->findChild<QLineEdit*>(QStringLiteral("edtDesc"));
+    lboxCompactFiles = panel->findChild<QListWidget*>(QStringLiteral("lboxCompactFiles"));
+    chkRepair = panel->findChild<QCheckBox*>(QStringLiteral("chkRepair"));
+    fedtWrkgrp = panel->findChild<TFileNameEdit*>(QStringLiteral("fedtWrkgrp"));
+    medtLogin = panel->findChild<QLineEdit*>(QStringLiteral("medtLogin"));
+    medtPwd = panel->findChild<QLineEdit*>(QStringLiteral("medtPwd"));
+    chkEncrypt = panel->findChild<QCheckBox*>(QStringLiteral("chkEncrypt"));
+    fedtDB = panel->findChild<TFileNameEdit*>(QStringLiteral("fedtDB"));
+    fedtQuilletPath = panel->findChild<TFileNameEdit*>(QStringLiteral("fedtQuilletPath"));
     lboxCompactFiles->installEventFilter(this);
 
     QLabel* hint = makeLabel(panel, "Label4", FromStd(platform::DropHint), 40, 96);
@@ -205,37 +233,10 @@ void TForm1::createFields(QWidget* panel) {
     hint->setBackgroundRole(QPalette::ToolTipBase);
     hint->setForegroundRole(QPalette::ToolTipText);
 
-    chkRepair = new QCheckBox(QStringLiteral("Repair"), panel);
-    chkRepair->setObjectName(QStringLiteral("chkRepair"));
-    chkRepair->move(32, 136);
-    chkRepair->adjustSize();
-
-    makeLabel(panel, "Label5", QStringLiteral("Security File:"), 56, 168);
-    fedtWrkgrp = makeFileNameEdit(panel, "fedtWrkgrp", 128, 168);
-    makeLabel(panel, "Label6", QStringLiteral("Login:"), 88, 192);
-    medtLogin = makeEdit(panel, "medtLogin", 128, 192, 121);
-    makeLabel(panel, "Label7", QStringLiteral("Password:"), 264, 192);
-    medtPwd = makeEdit(panel, "medtPwd", 320, 192, 121);
-    chkEncrypt = new QCheckBox(QStringLiteral("Encrypt"), panel);
-    chkEncrypt->setObjectName(QStringLiteral("chkEncrypt"));
-    chkEncrypt->move(456, 194);
-    chkEncrypt->adjustSize();
-    makeLabel(panel, "Label8", QStringLiteral("Launch File:"), 56, 227);
-    fedtDB = makeFileNameEdit(panel, "fedtDB", 128, 228);
-    makeLabel(panel, "Label9", QStringLiteral("Quillet Path:"), 24, 259);
-    fedtQuilletPath = makeFileNameEdit(panel, "fedtQuilletPath", 128, 260);
-
     auto* hashes = new HashEchoStyle();
     hashes->setParent(this); // created after the edits, so it outlives them
-    for (QLineEdit* masked : {medtLogin, medtPwd}) {
-        masked->setEchoMode(QLineEdit::Password);
+    for (QLineEdit* masked : {medtLogin, medtPwd})
         masked->setStyle(hashes);
-    }
-
-    QWidget* order[] = {fedtAccess, edtDesc, lboxCompactFiles, chkRepair, fedtWrkgrp,
-                        medtLogin,  medtPwd, chkEncrypt,       fedtDB,    fedtQuilletPath};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
 }
 
 void TForm1::createMenus() {

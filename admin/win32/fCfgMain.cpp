@@ -1,5 +1,6 @@
 #include "admin/win32/fCfgMain.h"
 
+#include "admin/MainFields.h"
 #include "admin/win32/fOptions.h"
 #include "platform/Programs.h"
 #include "platform/SelfPath.h"
@@ -10,6 +11,8 @@
 #include "ui/win32/Win32Prompts.h"
 
 #include <commctrl.h>
+
+#include <iterator>
 
 namespace quillet::admin {
 
@@ -117,38 +120,39 @@ void TForm1::createControls() {
     }
     scaleToolbar();
 
-    const int y = PanelTop;
-    // Each label comes right before its field, so that its mnemonic reaches the field.
     // The browse buttons stay out of the Tab order; F4 in a path box opens them.
-    layout_.add("STATIC", "MS &Access Path:", WS_VISIBLE | SS_RIGHT, 8, y + 19, 116, 16);
-    fedtAccess.create(layout_, idAccess, 128, y + 16, BoxWidth, EditHeight);
-    layout_.add("STATIC", "&Description:", WS_VISIBLE | SS_RIGHT, 8, y + 43, 116, 16);
-    edtDesc = layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 128, y + 40, BoxWidth, EditHeight,
-                          idDesc, WS_EX_CLIENTEDGE);
-    layout_.add("STATIC", "F&iles To Compact:", WS_VISIBLE | SS_RIGHT, 8, y + 72, 116, 16);
-    lboxCompactFiles = layout_.add("LISTBOX", "",
-                                   WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                                   128, y + 64, BoxWidth, 97, idCompactFiles, WS_EX_CLIENTEDGE);
-    dropHint_ = layout_.add("STATIC", platform::DropHint, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 24, y + 94, 100, 30,
-                            idDropHint);
-    layout_.add("BUTTON", "&Repair", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 32, y + 136, 80, 18, idRepair);
-    layout_.add("STATIC", "&Security File:", WS_VISIBLE | SS_RIGHT, 8, y + 171, 116, 16);
-    fedtWrkgrp.create(layout_, idWrkgrp, 128, y + 168, BoxWidth, EditHeight);
-    layout_.add("STATIC", "&Login:", WS_VISIBLE | SS_RIGHT, 8, y + 195, 116, 16);
-    medtLogin = layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, 128, y + 192, 121,
-                            EditHeight, idLogin, WS_EX_CLIENTEDGE);
-    layout_.add("STATIC", "&Password:", WS_VISIBLE | SS_RIGHT, 252, y + 195, 64, 16);
-    medtPwd = layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, 320, y + 192, 121,
-                          EditHeight, idPwd, WS_EX_CLIENTEDGE);
+    const int ids[] = {idAccess, idDesc, idCompactFiles, idRepair, idWrkgrp, idLogin, idPwd, idEncrypt, idLaunch,
+                       idQuilletPath};
+    TFileNameBox* paths[] = {&fedtAccess, &fedtWrkgrp, &fedtDB, &fedtQuilletPath};
+    HWND* boxes[] = {&edtDesc, &lboxCompactFiles, &medtLogin, &medtPwd};
+    int path = 0, box = 0;
+    for (std::size_t i = 0; i < std::size(Fields); ++i) {
+        const MainField& f = Fields[i];
+        const Spot at{f.at.x, PanelTop + f.at.y, f.at.width, f.at.height};
+        if (f.kind == FieldKind::Check) {
+            layout_.add("BUTTON", f.caption, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, at.x, at.y, at.width,
+                        at.height, ids[i]);
+            continue;
+        }
+        // Right-aligned up to the box, from a little before where the text begins.
+        layout_.add("STATIC", f.caption, WS_VISIBLE | SS_RIGHT, f.labelX - 12, PanelTop + f.labelY + 3,
+                    at.x - f.labelX + 8, 16);
+        if (f.kind == FieldKind::Path) {
+            paths[path++]->create(layout_, ids[i], at.x, at.y, at.width, at.height);
+            continue;
+        }
+        const DWORD style = f.kind == FieldKind::List ? WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT
+                            : f.kind == FieldKind::Masked ? ES_AUTOHSCROLL | ES_PASSWORD
+                                                          : ES_AUTOHSCROLL;
+        *boxes[box++] = layout_.add(f.kind == FieldKind::List ? "LISTBOX" : "EDIT", "", WS_VISIBLE | WS_TABSTOP | style,
+                                    at.x, at.y, at.width, at.height, ids[i], WS_EX_CLIENTEDGE);
+    }
+    dropHint_ = layout_.add("STATIC", platform::DropHint, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 24, PanelTop + 94, 100,
+                            30, idDropHint);
     for (HWND edit : {edtDesc, medtLogin, medtPwd})
         SendMessageW(edit, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
     for (HWND masked : {medtLogin, medtPwd})
         SendMessageW(masked, EM_SETPASSWORDCHAR, '#', 0);
-    layout_.add("BUTTON", "E&ncrypt", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 452, y + 194, 76, 18, idEncrypt);
-    layout_.add("STATIC", "La&unch File:", WS_VISIBLE | SS_RIGHT, 8, y + 230, 116, 16);
-    fedtDB.create(layout_, idLaunch, 128, y + 228, BoxWidth, EditHeight);
-    layout_.add("STATIC", "&Quillet Path:", WS_VISIBLE | SS_RIGHT, 8, y + 263, 116, 16);
-    fedtQuilletPath.create(layout_, idQuilletPath, 128, y + 260, BoxWidth, EditHeight);
 
     statusBar_ = layout_.add("msctls_statusbar32", "", WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER,
                              0, ClientHeight, ClientWidth, StatusHeight, idStatus);
