@@ -21,6 +21,38 @@ using ui::FromStd;
 using ui::guarded;
 using ui::ToStd;
 
+class TfrmReports::View : public ReportsView {
+public:
+    explicit View(TfrmReports& dialog) : d_(dialog) {}
+    void showText(ReportsField field, const std::string& text) override { edit(field)->setText(FromStd(text)); }
+    void showChoices(ReportsField field, const std::vector<std::string>& labels, std::size_t chosen) override {
+        auto* choice = static_cast<QComboBox*>(d_.box(field));
+        choice->clear();
+        choice->addItems(FromStd(labels));
+        choice->setCurrentIndex(static_cast<int>(chosen));
+    }
+    void showPasswordNote(const std::string& note) override {
+        edit(ReportsField::MailPassword)->setPlaceholderText(FromStd(note));
+    }
+    void showAnswers(const std::string& text) override { d_.memAnswers->setPlainText(FromStd(text)); }
+    void enable(ReportsField field, bool enabled) override { d_.box(field)->setEnabled(enabled); }
+    void enableTest(bool enabled) override { d_.btnSendTest->setEnabled(enabled); }
+    void focus(ReportsField field) override {
+        d_.box(field)->setFocus();
+        if (auto* line = qobject_cast<QLineEdit*>(d_.box(field)))
+            line->selectAll();
+    }
+    void helpTopic(int topic) override { ui::ShowHelpTopic(&d_, topic); }
+    // From the test's thread: the answer comes back on the dialog's.
+    void postTestDone() override {
+        QMetaObject::invokeMethod(&d_, [this] { guarded([this] { d_.presenter_.testDone(); }); }, Qt::QueuedConnection);
+    }
+
+private:
+    QLineEdit* edit(ReportsField field) const { return static_cast<QLineEdit*>(d_.box(field)); }
+    TfrmReports& d_;
+};
+
 QWidget* TfrmReports::makeBox(const ReportsRow& row) {
     const ReportsField field = row.field;
     QWidget* made = nullptr;
@@ -47,7 +79,7 @@ QWidget* TfrmReports::makeBox(const ReportsRow& row) {
 }
 
 TfrmReports::TfrmReports(ui::Prompts& prompts, const std::string& dataFolder, QWidget* parent)
-    : QDialog(parent), presenter_(*this, prompts, dataFolder) {
+    : QDialog(parent), view_(std::make_unique<View>(*this)), presenter_(*view_, prompts, dataFolder) {
     setWindowTitle(FromStd(ReportsCaption));
     auto* columns = new QHBoxLayout;
     QFormLayout* forms[2];
@@ -98,46 +130,7 @@ TfrmReports::TfrmReports(ui::Prompts& prompts, const std::string& dataFolder, QW
     box(ReportsField::MailServer)->setFocus();
 }
 
-void TfrmReports::showText(ReportsField field, const std::string& text) {
-    static_cast<QLineEdit*>(box(field))->setText(FromStd(text));
-}
-
-void TfrmReports::showChoices(ReportsField field, const std::vector<std::string>& labels, std::size_t chosen) {
-    auto* choice = static_cast<QComboBox*>(box(field));
-    choice->clear();
-    choice->addItems(FromStd(labels));
-    choice->setCurrentIndex(static_cast<int>(chosen));
-}
-
-void TfrmReports::showPasswordNote(const std::string& note) {
-    static_cast<QLineEdit*>(box(ReportsField::MailPassword))->setPlaceholderText(FromStd(note));
-}
-
-void TfrmReports::showAnswers(const std::string& text) {
-    memAnswers->setPlainText(FromStd(text));
-}
-
-void TfrmReports::enable(ReportsField field, bool enabled) {
-    box(field)->setEnabled(enabled);
-}
-
-void TfrmReports::enableTest(bool enabled) {
-    btnSendTest->setEnabled(enabled);
-}
-
-void TfrmReports::focus(ReportsField field) {
-    box(field)->setFocus();
-    if (auto* edit = qobject_cast<QLineEdit*>(box(field)))
-        edit->selectAll();
-}
-
-void TfrmReports::helpTopic(int topic) {
-    ui::ShowHelpTopic(this, topic);
-}
-
-void TfrmReports::postTestDone() {
-    QMetaObject::invokeMethod(this, [this] { guarded([this] { presenter_.testDone(); }); }, Qt::QueuedConnection);
-}
+TfrmReports::~TfrmReports() = default;
 
 void TfrmReports::accept() {
     if (presenter_.accept())

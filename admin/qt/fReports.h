@@ -5,32 +5,27 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class QPlainTextEdit;
 class QPushButton;
 
 namespace quillet::admin {
 
-class TfrmReports : public QDialog, private ReportsView {
+class TfrmReports : public QDialog {
     Q_OBJECT
 public:
     TfrmReports(ui::Prompts& prompts, const std::string& dataFolder, QWidget* parent = nullptr);
+    ~TfrmReports() override;
     // Accepts as the presenter decides.
     void accept() override;
 
 private:
     QWidget* makeBox(const ReportsRow& row);
     QWidget* box(ReportsField field) const { return boxes_[static_cast<std::size_t>(field)]; }
-    // ReportsView
-    void showText(ReportsField field, const std::string& text) override;
-    void showChoices(ReportsField field, const std::vector<std::string>& labels, std::size_t chosen) override;
-    void showPasswordNote(const std::string& note) override;
-    void showAnswers(const std::string& text) override;
-    void enable(ReportsField field, bool enabled) override;
-    void enableTest(bool enabled) override;
-    void focus(ReportsField field) override;
-    void helpTopic(int topic) override;
-    void postTestDone() override;
+    class View; // the ReportsView, drawn in these controls
 
+    std::unique_ptr<View> view_;
     ReportsPresenter presenter_;
     std::array<QWidget*, ReportsRows.size()> boxes_{};
     QPushButton* btnSendTest = nullptr;

@@ -24,7 +24,40 @@ void SetCue(HWND edit, const std::string& cue) {
 
 } // namespace
 
-TfrmReports::TfrmReports(const std::string& dataFolder) : presenter_(*this, CurrentPrompts(), dataFolder) {}
+class TfrmReports::View : public ReportsView {
+public:
+    explicit View(TfrmReports& dialog) : d_(dialog) {}
+    void showText(ReportsField field, const std::string& text) override { SetText(d_.box(field), text); }
+    void showChoices(ReportsField field, const std::vector<std::string>& labels, std::size_t chosen) override {
+        SendMessageW(d_.box(field), CB_RESETCONTENT, 0, 0);
+        for (const std::string& label : labels)
+            SendMessageW(d_.box(field), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(label).c_str()));
+        SendMessageW(d_.box(field), CB_SETCURSEL, chosen, 0);
+    }
+    void showPasswordNote(const std::string& note) override { SetCue(d_.box(ReportsField::MailPassword), note); }
+    void showAnswers(const std::string& text) override {
+        std::string lines; // a multi-line box breaks lines at "\r\n" only
+        for (char c : text)
+            lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        SetText(d_.item(idTestAnswers), lines);
+    }
+    void enable(ReportsField field, bool enabled) override { EnableWindow(d_.box(field), enabled); }
+    void enableTest(bool enabled) override { EnableWindow(d_.item(idSendTest), enabled); }
+    void focus(ReportsField field) override {
+        SetFocus(d_.box(field));
+        SendMessageW(d_.box(field), EM_SETSEL, 0, -1);
+    }
+    void helpTopic(int topic) override { ShowHelpTopic(d_.hwnd(), topic); }
+    void postTestDone() override { PostMessageW(d_.window_, WmTestDone, 0, 0); }
+
+private:
+    TfrmReports& d_;
+};
+
+TfrmReports::TfrmReports(const std::string& dataFolder)
+    : view_(std::make_unique<View>(*this)), presenter_(*view_, CurrentPrompts(), dataFolder) {}
+
+TfrmReports::~TfrmReports() = default;
 
 bool TfrmReports::ShowModal(HWND owner) {
     return run(owner, ReportsCaption, Width, Height) == IDOK;
@@ -98,49 +131,6 @@ bool TfrmReports::onMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
         return false;
     result = TRUE;
     return true;
-}
-
-void TfrmReports::showText(ReportsField field, const std::string& text) {
-    SetText(box(field), text);
-}
-
-void TfrmReports::showChoices(ReportsField field, const std::vector<std::string>& labels, std::size_t chosen) {
-    SendMessageW(box(field), CB_RESETCONTENT, 0, 0);
-    for (const std::string& label : labels)
-        SendMessageW(box(field), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(label).c_str()));
-    SendMessageW(box(field), CB_SETCURSEL, chosen, 0);
-}
-
-void TfrmReports::showPasswordNote(const std::string& note) {
-    SetCue(box(ReportsField::MailPassword), note);
-}
-
-void TfrmReports::showAnswers(const std::string& text) {
-    std::string lines; // a multi-line box breaks lines at "\r\n" only
-    for (char c : text)
-        lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    SetText(item(idTestAnswers), lines);
-}
-
-void TfrmReports::enable(ReportsField field, bool enabled) {
-    EnableWindow(box(field), enabled);
-}
-
-void TfrmReports::enableTest(bool enabled) {
-    EnableWindow(item(idSendTest), enabled);
-}
-
-void TfrmReports::focus(ReportsField field) {
-    SetFocus(box(field));
-    SendMessageW(box(field), EM_SETSEL, 0, -1);
-}
-
-void TfrmReports::helpTopic(int topic) {
-    ShowHelpTopic(hwnd(), topic);
-}
-
-void TfrmReports::postTestDone() {
-    PostMessageW(window_, WmTestDone, 0, 0);
 }
 
 } // namespace quillet::admin

@@ -5,6 +5,7 @@
 #include "ui/win32/Dialog.h"
 
 #include <atomic>
+#include <memory>
 
 namespace quillet::admin {
 
@@ -16,9 +17,10 @@ enum ReportsControl : int {
     idReportsHelp,
 };
 
-class TfrmReports : public ui::win32::ModalDialog, private ReportsView {
+class TfrmReports : public ui::win32::ModalDialog {
 public:
     explicit TfrmReports(const std::string& dataFolder);
+    ~TfrmReports() override;
     // True when the user confirmed the dialog and the settings are kept.
     bool ShowModal(HWND owner);
 
@@ -29,17 +31,9 @@ protected:
 
 private:
     HWND box(ReportsField field) const { return item(idReportsBox + static_cast<int>(field)); }
-    // ReportsView
-    void showText(ReportsField field, const std::string& text) override;
-    void showChoices(ReportsField field, const std::vector<std::string>& labels, std::size_t chosen) override;
-    void showPasswordNote(const std::string& note) override;
-    void showAnswers(const std::string& text) override;
-    void enable(ReportsField field, bool enabled) override;
-    void enableTest(bool enabled) override;
-    void focus(ReportsField field) override;
-    void helpTopic(int topic) override;
-    void postTestDone() override;
+    class View; // the ReportsView, drawn in these controls
 
+    std::unique_ptr<View> view_;
     ReportsPresenter presenter_;
     std::atomic<HWND> window_{nullptr}; // read by the test's thread
 };
