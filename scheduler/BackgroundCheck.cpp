@@ -14,6 +14,8 @@
 #include <ctime>
 #include <exception>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace quillet::scheduler {
 namespace {
@@ -67,64 +69,42 @@ std::vector<std::string> RunProblems(const ScheduleEntry& entry, long long start
     return problems;
 }
 
-void Finish(const std::string& folder, const std::string& start, CheckOutcome& outcome) {
-    WriteLastCheck(folder, {start, outcome.exitCode, outcome.summary});
+// Why the check does not run: another check or run holds the lock, or it cannot be opened.
+CheckOutcome Refused(const std::string& lockPath, bool held) {
+    CheckOutcome outcome;
+    if (held) {
+        outcome.skipped = true;
+        outcome.summary = "skipped: another check or run of this schedule was under way";
+    } else {
+        outcome.exitCode = CheckUnreadable;
+        outcome.summary = "the lock file " + lockPath + " could not be opened";
+        outcome.problems.push_back(outcome.summary);
+    }
+    return outcome;
 }
 
-} // namespace
-
-CheckOutcome RunScheduleCheck(const std::string& appFolder, const Clock& clock, ProcessRunner& runner) {
-    const std::string folder = platform::DataFolderOf(appFolder);
-    CheckOutcome outcome;
-    const std::string start = platform::IsoLocalTime(static_cast<std::int64_t>(std::time(nullptr)));
-    bool held = false;
-    const auto lock = platform::FileLock::TryAcquire(folder + CheckLockFileName, &held);
-    if (!lock) {
-        if (held) {
-            outcome.skipped = true;
-            outcome.summary = "skipped: another check or run of this schedule was under way";
-        } else {
-            outcome.exitCode = CheckUnreadable;
-            outcome.summary = "the lock file " + folder + CheckLockFileName + " could not be opened";
-            outcome.problems.push_back(outcome.summary);
-        }
-        Finish(folder, start, outcome);
-        return outcome;
-    }
-
-    const AdminSettings settings(appFolder);
-    const std::string compactorPath = settings.QuilletPath();
-    // As in the window, a refused start hour falls back to 01 so that the schedule still
-    // runs; unattended, nobody would see it otherwise, so the check reports it every time.
-    const EffectiveTimer timer = settings.Effective();
-    if (timer.startProblem) {
-        outcome.exitCode = CheckUnreadable;
-        outcome.problems.push_back(*timer.startProblem);
-    }
-    std::optional<CheckedSchedule> table;
-    try {
-        table.emplace(folder + ScheduleFileName);
-    } catch (const std::exception& e) {
-        outcome.exitCode = CheckUnreadable;
-        outcome.summary = std::string("the schedule or its settings could not be read: ") + e.what();
-        outcome.problems.push_back(e.what());
-        Finish(folder, start, outcome);
-        return outcome;
-    }
-
+// The due entries run as in the window's tick; a fault stops the runs and is a problem.
+std::vector<ObservedRunner::Attempt> RunDue(CheckedSchedule& table, const EffectiveTimer& timer,
+                                            const std::string& compactorPath, const Clock& clock,
+                                            ProcessRunner& runner, CheckOutcome& outcome) {
     ObservedRunner observed(runner);
     RunEnvironment env{clock, observed, [&] { return compactorPath; }};
     env.beforeRun = [&](int entry) { observed.pending = entry; };
     try {
-        RunDueEntries(*table, timer.startText, env);
+        RunDueEntries(table, timer.startText, env);
     } catch (const std::exception& e) {
         outcome.problems.push_back(e.what());
-        outcome.exitCode = table->SaveFailed() ? CheckUnwritable : CheckUnreadable;
+        outcome.exitCode = table.SaveFailed() ? CheckUnwritable : CheckUnreadable;
     }
+    return std::move(observed.attempts);
+}
 
-    std::optional<HistoryContents> history; // read once, after the last run
-    for (const auto& a : observed.attempts) {
-        const ScheduleEntry& entry = table->Entries().at(static_cast<std::size_t>(a.entry));
+// Each run's problems, from the history the compactor wrote (read once, after the last run).
+void Collect(const std::vector<ObservedRunner::Attempt>& attempts, const CheckedSchedule& table,
+             const std::string& compactorPath, CheckOutcome& outcome) {
+    std::optional<HistoryContents> history;
+    for (const auto& a : attempts) {
+        const ScheduleEntry& entry = table.Entries().at(static_cast<std::size_t>(a.entry));
         std::vector<std::string> problems;
         if (!a.started) {
             problems.push_back(EntryName(entry) + ": the compactor could not be started: " + a.commandLine);
@@ -141,18 +121,55 @@ CheckOutcome RunScheduleCheck(const std::string& appFolder, const Clock& clock, 
             outcome.exitCode = CheckRunFailures;
         outcome.problems.insert(outcome.problems.end(), problems.begin(), problems.end());
     }
+}
 
+std::string Summary(const CheckOutcome& outcome) {
     if (outcome.runs == 0 && outcome.problems.empty())
-        outcome.summary = "nothing due";
-    else if (outcome.problems.empty())
-        outcome.summary = std::to_string(outcome.runs) + (outcome.runs == 1 ? " entry" : " entries") +
-                          " ran; every database ok or unchanged";
-    else
-        outcome.summary = std::to_string(outcome.runs) + (outcome.runs == 1 ? " entry" : " entries") + " ran; " +
-                          std::to_string(outcome.problems.size()) +
-                          (outcome.problems.size() == 1 ? " problem: " : " problems, the first: ") +
-                          outcome.problems.front();
-    Finish(folder, start, outcome);
+        return "nothing due";
+    const std::string ran = std::to_string(outcome.runs) + (outcome.runs == 1 ? " entry" : " entries") + " ran; ";
+    if (outcome.problems.empty())
+        return ran + "every database ok or unchanged";
+    return ran + std::to_string(outcome.problems.size()) +
+           (outcome.problems.size() == 1 ? " problem: " : " problems, the first: ") + outcome.problems.front();
+}
+
+// The schedule's runs under the check's lock, which the caller holds.
+CheckOutcome CheckLocked(const std::string& appFolder, const std::string& folder, const Clock& clock,
+                         ProcessRunner& runner) {
+    CheckOutcome outcome;
+    const AdminSettings settings(appFolder);
+    const std::string compactorPath = settings.QuilletPath();
+    // As in the window, a refused start hour falls back to 01 so that the schedule still
+    // runs; unattended, nobody would see it otherwise, so the check reports it every time.
+    const EffectiveTimer timer = settings.Effective();
+    if (timer.startProblem) {
+        outcome.exitCode = CheckUnreadable;
+        outcome.problems.push_back(*timer.startProblem);
+    }
+    std::optional<CheckedSchedule> table;
+    try {
+        table.emplace(folder + ScheduleFileName);
+    } catch (const std::exception& e) {
+        outcome.exitCode = CheckUnreadable;
+        outcome.summary = std::string("the schedule or its settings could not be read: ") + e.what();
+        outcome.problems.push_back(e.what());
+        return outcome;
+    }
+    Collect(RunDue(*table, timer, compactorPath, clock, runner, outcome), *table, compactorPath, outcome);
+    outcome.summary = Summary(outcome);
+    return outcome;
+}
+
+} // namespace
+
+CheckOutcome RunScheduleCheck(const std::string& appFolder, const Clock& clock, ProcessRunner& runner) {
+    const std::string folder = platform::DataFolderOf(appFolder);
+    const std::string start = platform::IsoLocalTime(static_cast<std::int64_t>(std::time(nullptr)));
+    bool held = false;
+    const auto lock = platform::FileLock::TryAcquire(folder + CheckLockFileName, &held);
+    const CheckOutcome outcome =
+        lock ? CheckLocked(appFolder, folder, clock, runner) : Refused(folder + CheckLockFileName, held);
+    WriteLastCheck(folder, {start, outcome.exitCode, outcome.summary});
     return outcome;
 }
 
