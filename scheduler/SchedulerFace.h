@@ -5,6 +5,8 @@
 
 #include "scheduler/SchedulerPresenter.h"
 
+#include <cstddef>
+#include <iterator>
 #include <optional>
 #include <span>
 
@@ -31,6 +33,24 @@ constexpr std::optional<Command> CommandOf(SchedulerView::Control control) {
     const int at = static_cast<int>(control) - static_cast<int>(SchedulerView::Control::Save);
     return at >= 0 ? std::optional(static_cast<Command>(at)) : std::nullopt;
 }
+
+// What the presenter does for a command; none for Help and Close, which are the face's
+// (Close hides the window, whatever the presenter's Close answers).
+using Action = void (SchedulerPresenter::*)();
+inline constexpr Action CommandActions[] = {&SchedulerPresenter::Save, &SchedulerPresenter::AddRow,
+                                            &SchedulerPresenter::DeleteRow, &SchedulerPresenter::Compact};
+constexpr Action ActionOf(Command command) {
+    const auto at = static_cast<std::size_t>(command);
+    return at < std::size(CommandActions) ? CommandActions[at] : nullptr;
+}
+
+// The window's timers with what each calls: the schedule's (SchedulerView::armTimer),
+// the poll of a run (armPoll), and the look at the schedule file, every
+// WatchMilliseconds for as long as the window lives.
+enum class Timer { Schedule, Poll, Watch };
+inline constexpr int TimerCount = 3;
+inline constexpr Action TimerActions[TimerCount] = {&SchedulerPresenter::Tick, &SchedulerPresenter::PollRun,
+                                                    &SchedulerPresenter::NoticeFileChange};
 
 struct MenuItem {
     const char* caption; // none: a separator

@@ -1,6 +1,6 @@
 #include "scheduler/qt/fSched.h"
 
-#include "scheduler/ScheduleGrid.h"
+#include "scheduler/FaceView.h"
 #include "ui/qt/DropFileTarget.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
@@ -60,51 +60,34 @@ struct QtCells {
     static std::string stored(const QString& text) { return ToStd(text); }
 };
 
+// Each control drawn as FaceView asks.
+struct QtKit {
+    static void label(QLabel* w, const std::string& text) { w->setText(FromStd(text)); }
+    static void fill(QLineEdit* w, const std::string& text) { w->setText(FromStd(text)); } // unmodified
+    static std::string text(const QLineEdit* w) { return ToStd(w->text()); }
+    static bool modified(const QLineEdit* w) { return w->isModified(); }
+    static void clearMark(QLineEdit* w) { w->setModified(false); }
+    static void focusAll(QLineEdit* w) {
+        w->setFocus(Qt::OtherFocusReason);
+        w->selectAll();
+    }
+    static void show(QWidget* w, bool on) { w->setVisible(on); }
+    static void showBar(QProgressBar* w, bool on) { w->setVisible(on); }
+    static void check(QCheckBox* w, bool on) { w->setChecked(on); }
+    static void choose(TfrmSched& f, int index) { f.rgSched->SetItemIndex(index); }
+    static TBackgroundPanel& strip(TfrmSched& f) { return *f.panelBackground; }
+};
+
 } // namespace
 
 // ---- What the presenter shows ----
 
-class TfrmSched::View final : public GridView<TfrmSched, QtCells> {
+class TfrmSched::View final : public FaceView<TfrmSched, QtCells, QtKit> {
 public:
-    using GridView::GridView;
+    using FaceView::FaceView;
 
     std::string asShown(const std::string& text) const override { return ToStd(FromStd(text)); }
     bool typing() const override { return f.EditGrid1->Editing(); }
-
-    void showFrequency(int index, const std::optional<Every>& every) override {
-        f.rgSched->SetItemIndex(index);
-        for (QWidget* w : std::initializer_list<QWidget*>{f.Label1, f.Edit1, f.Label2})
-            w->setVisible(every.has_value());
-        if (every) {
-            f.Label2->setText(FromStd(every->unit));
-            f.Edit1->setText(FromStd(every->value));
-        }
-    }
-    void showText(Box which, const std::string& text) override { box(which)->setText(FromStd(text)); }
-    std::string text(Box which) const override { return ToStd(box(which)->text()); }
-    std::optional<std::string> takeTyped(Box which) override {
-        QLineEdit* edit = box(which);
-        if (!edit->isModified())
-            return std::nullopt;
-        edit->setModified(false);
-        return ToStd(edit->text());
-    }
-    bool holdsTyped(Box which) const override { return box(which)->isModified(); }
-    void focus(Box which) override {
-        box(which)->setFocus(Qt::OtherFocusReason);
-        box(which)->selectAll();
-    }
-
-    void showStatus(const std::string& text) override { f.lblLastRun->setText(FromStd(text)); }
-    void showBackground(bool installed, const std::string& text) override {
-        f.panelBackground->chkBackground->setChecked(installed);
-        f.panelBackground->lblBackground->setText(FromStd(text));
-    }
-    void showRun(const std::string& text) override {
-        f.panelBackground->lblRun->setText(FromStd(text));
-        f.panelBackground->lblRun->setVisible(!text.empty());
-        f.panelBackground->barRun->setVisible(!text.empty());
-    }
     void enable(Control control, bool enabled) override {
         if (const auto command = face::CommandOf(control)) {
             f.buttons_[static_cast<int>(*command)]->setEnabled(enabled);
@@ -118,9 +101,8 @@ public:
     void setBusy(bool busy) override {
         busy ? QApplication::setOverrideCursor(Qt::WaitCursor) : QApplication::restoreOverrideCursor();
     }
-    // A period of 0 would fire at every pass of the event loop: it stops the timer.
-    void armTimer(int periodMs) override { periodMs > 0 ? f.Timer1->start(periodMs) : f.Timer1->stop(); }
-    void armPoll(int periodMs) override { periodMs > 0 ? f.tmrPoll_->start(periodMs) : f.tmrPoll_->stop(); }
+    void armTimer(int periodMs) override { arm(face::Timer::Schedule, periodMs); }
+    void armPoll(int periodMs) override { arm(face::Timer::Poll, periodMs); }
     bool shown() const override { return f.isVisible(); }
     void hideWindows() override {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -142,8 +124,10 @@ private:
             }
         }
     }
-    QLineEdit* box(Box which) const {
-        return which == Box::Every ? f.Edit1 : which == Box::Interval ? f.edtInterval : f.edtStart;
+    // A period of 0 would fire at every pass of the event loop: it stops the timer.
+    void arm(face::Timer which, int periodMs) {
+        QTimer* timer = f.timers_[static_cast<int>(which)];
+        periodMs > 0 ? timer->start(periodMs) : timer->stop();
     }
 };
 
@@ -311,30 +295,25 @@ void TfrmSched::createMenu() {
 }
 
 void TfrmSched::createTimers() {
-    Timer1 = Placed(new QTimer(this), "Timer1");
+    for (int i = 0; i < face::TimerCount; ++i) {
+        timers_[i] = new QTimer(this);
+        connect(timers_[i], &QTimer::timeout, this, [this, i] { forward(face::TimerActions[i]); });
+    }
+    Timer1 = Placed(timers_[static_cast<int>(face::Timer::Schedule)], "Timer1");
     Timer1->setTimerType(Qt::CoarseTimer);
-    connect(Timer1, &QTimer::timeout, this, &TfrmSched::Timer1Timer);
-    tmrPoll_ = new QTimer(this);
-    connect(tmrPoll_, &QTimer::timeout, this, [this] { forward(&SchedulerPresenter::PollRun); });
-    tmrWatch = Placed(new QTimer(this), "tmrWatch");
-    connect(tmrWatch, &QTimer::timeout, this, &TfrmSched::NoticeFileChange);
+    tmrWatch = Placed(timers_[static_cast<int>(face::Timer::Watch)], "tmrWatch");
     tmrWatch->start(SchedulerPresenter::WatchMilliseconds);
 }
 
 void TfrmSched::run(face::Command command) {
-    switch (command) {
-    case face::Command::Save: return SaveChanges1Click();
-    case face::Command::AddRow: return AddRow1Click();
-    case face::Command::DeleteRow: return DeleteRow1Click();
-    case face::Command::Compact: return BitBtn7Click();
-    case face::Command::Help: return btnHelpClick();
-    case face::Command::Close: return Close1Click();
-    }
+    if (const auto action = face::ActionOf(command))
+        return forward(action);
+    command == face::Command::Help ? btnHelpClick() : Close1Click();
 }
 
 // ---- What the user does, to the presenter ----
 
-void TfrmSched::forward(void (SchedulerPresenter::*command)()) {
+void TfrmSched::forward(face::Action command) {
     guarded([&] { (presenter_.*command)(); });
 }
 bool TfrmSched::ask(bool (SchedulerPresenter::*command)()) {

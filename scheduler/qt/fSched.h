@@ -133,7 +133,7 @@ private:
     void createMenu();
     void createTimers();
     void run(face::Command command);
-    void forward(void (SchedulerPresenter::*command)());
+    void forward(face::Action command);
     bool ask(bool (SchedulerPresenter::*command)()); // what it says; true when it throws
 
     SchedulerHost host_;
@@ -142,7 +142,7 @@ private:
     SchedulerPresenter presenter_;
     QToolButton* buttons_[face::ButtonCount] = {};
     QAction* items_[face::CommandCount] = {};
-    QTimer* tmrPoll_ = nullptr;
+    QTimer* timers_[face::TimerCount] = {};
     bool closing_ = false;
 };
 

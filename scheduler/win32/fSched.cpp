@@ -1,7 +1,7 @@
 #include "scheduler/win32/fSched.h"
 
 #include "platform/win32/WideText.h"
-#include "scheduler/ScheduleGrid.h"
+#include "scheduler/FaceView.h"
 #include "ui/HelpFile.h"
 #include "ui/win32/Guarded.h"
 #include "ui/win32/Help.h"
@@ -22,17 +22,42 @@ using widgets::win32::TEditGrid;
 
 namespace {
 
-constexpr UINT_PTR TimerSchedule = 1;
-constexpr UINT_PTR TimerWatch = 2;
-constexpr UINT_PTR TimerPoll = 3;
-
-void SetText(HWND control, const std::string& text) {
-    SetWindowTextW(control, WideCrlf(text).c_str()); // a static control breaks lines at CR LF
+// The window's timer of each face::Timer, from 1.
+constexpr UINT_PTR TimerId(face::Timer timer) {
+    return 1 + static_cast<UINT_PTR>(timer);
 }
 
 int IdOf(face::Command command) {
     return command == face::Command::Close ? TfrmSched::cmdClose : TfrmSched::idSave + static_cast<int>(command);
 }
+
+// Each control drawn as FaceView asks.
+struct Win32Kit {
+    // A static control breaks lines at CR LF.
+    static void label(HWND w, const std::string& text) { SetWindowTextW(w, WideCrlf(text).c_str()); }
+    static void fill(HWND w, const std::string& text) {
+        label(w, text);
+        clearMark(w);
+    }
+    static std::string text(HWND w) { return ui::win32::WindowText(w); }
+    static bool modified(HWND w) { return SendMessageW(w, EM_GETMODIFY, 0, 0) != 0; }
+    static void clearMark(HWND w) { SendMessageW(w, EM_SETMODIFY, FALSE, 0); }
+    static void focusAll(HWND w) {
+        SetFocus(w);
+        SendMessageW(w, EM_SETSEL, 0, -1);
+    }
+    static void show(HWND w, bool on) { ShowWindow(w, on ? SW_SHOW : SW_HIDE); }
+    static void showBar(HWND w, bool on) {
+        show(w, on);
+        SendMessageW(w, PBM_SETMARQUEE, on ? TRUE : FALSE, 30);
+    }
+    static void check(HWND w, bool on) { SendMessageW(w, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
+    static void choose(TfrmSched& f, int index) {
+        for (int i = 0; i < FrequencyCount; ++i)
+            check(f.rgSched[i], i == index);
+    }
+    static TfrmSched& strip(TfrmSched& f) { return f; }
+};
 
 // Ctrl+R in the window: Compact, whose button stays out of the Tab order.
 bool IsCompactKey(const MSG& msg, HWND window) {
@@ -44,50 +69,11 @@ bool IsCompactKey(const MSG& msg, HWND window) {
 
 // ---- What the presenter shows ----
 
-class TfrmSched::View final : public GridView<TfrmSched, PlainCells> {
+class TfrmSched::View final : public FaceView<TfrmSched, PlainCells, Win32Kit> {
 public:
-    using GridView::GridView;
+    using FaceView::FaceView;
 
     bool typing() const override { return f.EditGrid1->Editor() != nullptr; }
-
-    void showFrequency(int index, const std::optional<Every>& every) override {
-        for (int i = 0; i < FrequencyCount; ++i)
-            SendMessageW(f.rgSched[i], BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
-        for (HWND w : {f.Label1, f.Edit1, f.Label2})
-            ShowWindow(w, every ? SW_SHOW : SW_HIDE);
-        if (every) {
-            SetText(f.Label2, every->unit);
-            showText(Box::Every, every->value);
-        }
-    }
-    void showText(Box which, const std::string& text) override {
-        SetText(box(which), text);
-        SendMessageW(box(which), EM_SETMODIFY, FALSE, 0);
-    }
-    std::string text(Box which) const override { return ui::win32::WindowText(box(which)); }
-    std::optional<std::string> takeTyped(Box which) override {
-        if (SendMessageW(box(which), EM_GETMODIFY, 0, 0) == 0)
-            return std::nullopt;
-        SendMessageW(box(which), EM_SETMODIFY, FALSE, 0);
-        return ui::win32::WindowText(box(which));
-    }
-    bool holdsTyped(Box which) const override { return SendMessageW(box(which), EM_GETMODIFY, 0, 0) != 0; }
-    void focus(Box which) override {
-        SetFocus(box(which));
-        SendMessageW(box(which), EM_SETSEL, 0, -1);
-    }
-
-    void showStatus(const std::string& text) override { SetText(f.lblLastRun, text); }
-    void showBackground(bool installed, const std::string& text) override {
-        SendMessageW(f.chkBackground, BM_SETCHECK, installed ? BST_CHECKED : BST_UNCHECKED, 0);
-        SetText(f.lblBackground, text);
-    }
-    void showRun(const std::string& text) override {
-        SetText(f.lblRun, text);
-        for (HWND w : {f.lblRun, f.barRun})
-            ShowWindow(w, text.empty() ? SW_HIDE : SW_SHOW);
-        SendMessageW(f.barRun, PBM_SETMARQUEE, text.empty() ? FALSE : TRUE, 30);
-    }
     void enable(Control control, bool enabled) override {
         if (const auto command = face::CommandOf(control)) { // its button and its menu item
             const int at = static_cast<int>(*command);
@@ -110,8 +96,8 @@ public:
         else
             SetCursor(cursor_);
     }
-    void armTimer(int periodMs) override { arm(TimerSchedule, periodMs); }
-    void armPoll(int periodMs) override { arm(TimerPoll, periodMs); }
+    void armTimer(int periodMs) override { arm(face::Timer::Schedule, periodMs); }
+    void armPoll(int periodMs) override { arm(face::Timer::Poll, periodMs); }
     bool shown() const override { return IsWindowVisible(f.hwnd()) != FALSE; }
     void hideWindows() override {
         EnumThreadWindows(
@@ -131,14 +117,11 @@ private:
         f.missing_ = missing;
         InvalidateRect(f.EditGrid1->ListView(), nullptr, FALSE);
     }
-    HWND box(Box which) const {
-        return which == Box::Every ? f.Edit1 : which == Box::Interval ? f.edtInterval : f.edtStart;
-    }
-    void arm(UINT_PTR timer, int periodMs) {
+    void arm(face::Timer timer, int periodMs) {
         if (periodMs > 0)
-            SetTimer(f.hwnd(), timer, static_cast<UINT>(periodMs), nullptr);
+            SetTimer(f.hwnd(), TimerId(timer), static_cast<UINT>(periodMs), nullptr);
         else
-            KillTimer(f.hwnd(), timer);
+            KillTimer(f.hwnd(), TimerId(timer));
     }
 
     HCURSOR cursor_ = nullptr; // the one before the wait cursor
@@ -167,13 +150,13 @@ TfrmSched::TfrmSched(SchedulerHost host, std::unique_ptr<Clock> clock, std::uniq
     DropFileTarget1.Register(EditGrid1->ListView(), [this](const std::vector<std::string>& files) {
         forward([&] { presenter_.Drop(files); });
     });
-    SetTimer(hwnd(), TimerWatch, SchedulerPresenter::WatchMilliseconds, nullptr);
+    SetTimer(hwnd(), TimerId(face::Timer::Watch), SchedulerPresenter::WatchMilliseconds, nullptr);
     forward([&] { presenter_.Create(); });
 }
 
 TfrmSched::~TfrmSched() {
-    for (UINT_PTR timer : {TimerSchedule, TimerWatch, TimerPoll})
-        KillTimer(hwnd(), timer);
+    for (int timer = 0; timer < face::TimerCount; ++timer)
+        KillTimer(hwnd(), TimerId(static_cast<face::Timer>(timer)));
     DropFileTarget1.Revoke();
 }
 
@@ -250,13 +233,9 @@ LRESULT TfrmSched::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         command(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_TIMER:
-        if (wParam == TimerSchedule) {
-            forward([&] { presenter_.Tick(); });
-        } else if (wParam == TimerWatch) {
-            forward([&] { presenter_.NoticeFileChange(); });
-        } else if (wParam == TimerPoll) {
-            forward([&] { presenter_.PollRun(); });
-        }
+        for (int timer = 0; timer < face::TimerCount; ++timer)
+            if (wParam == TimerId(static_cast<face::Timer>(timer)))
+                forward([&] { (presenter_.*face::TimerActions[timer])(); });
         return 0;
     case WM_CLOSE:
         command(cmdClose, 0);
@@ -267,34 +246,20 @@ LRESULT TfrmSched::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TfrmSched::command(int id, int code) {
-    switch (id) {
-    case idSave: forward([&] { presenter_.Save(); }); break;
-    case idInsert: forward([&] { presenter_.AddRow(); }); break;
-    case idDelete: forward([&] { presenter_.DeleteRow(); }); break;
-    case idCompact: forward([&] { presenter_.Compact(); }); break;
-    case idHelp: forward([&] { ui::win32::ShowHelpTopic(hwnd(), ui::HelpTopicScheduler); }); break;
-    case cmdClose:
-    case IDCANCEL: // Escape, as in the other dialogs
+    if (id >= idSave && id < idSave + face::ButtonCount) {
+        if (const auto action = face::ActionOf(static_cast<face::Command>(id - idSave)))
+            forward([&] { (presenter_.*action)(); });
+        else
+            forward([&] { ui::win32::ShowHelpTopic(hwnd(), ui::HelpTopicScheduler); });
+    } else if (id == cmdClose || id == IDCANCEL) { // IDCANCEL: Escape, as in the other dialogs
         forward([&] { presenter_.Close(); });
         ShowWindow(hwnd(), SW_HIDE); // whatever the answer
-        break;
-    case idNeeded:
-    case idDaily:
-    case idWeekly:
-    case idMonthly:
-        if (code == BN_CLICKED)
-            forward([&] { presenter_.ChooseFrequency(id - idNeeded); });
-        break;
-    case idEvery:
-    case idStart:
-        if (code == EN_KILLFOCUS)
-            forward([&] { id == idEvery ? presenter_.LeaveEvery() : presenter_.LeaveStart(); });
-        break;
-    case idBackground:
-        if (code == BN_CLICKED)
-            forward([&] { presenter_.ToggleBackground(); });
-        break;
-    default: break;
+    } else if (id >= idNeeded && id < idNeeded + FrequencyCount && code == BN_CLICKED) {
+        forward([&] { presenter_.ChooseFrequency(id - idNeeded); });
+    } else if ((id == idEvery || id == idStart) && code == EN_KILLFOCUS) {
+        forward([&] { id == idEvery ? presenter_.LeaveEvery() : presenter_.LeaveStart(); });
+    } else if (id == idBackground && code == BN_CLICKED) {
+        forward([&] { presenter_.ToggleBackground(); });
     }
 }
 
