@@ -127,6 +127,89 @@ QWidget* makeField(QWidget* panel, const MainField& f) {
 
 } // namespace
 
+class TForm1::View : public MainView {
+public:
+    explicit View(TForm1& form) : d_(form) {}
+    void showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) override;
+    void showLastRun(const std::string& text) override { d_.lblLastRun->setText(FromStd(text)); }
+    int selectedFile() const override {
+        const QList<QListWidgetItem*> selected = d_.lboxCompactFiles->selectedItems();
+        return selected.isEmpty() ? -1 : d_.lboxCompactFiles->row(selected.first());
+    }
+    std::optional<CfgOptions> editOptions(const CfgOptions& options) override {
+        TfrmOptions dialog(*d_.prompts_, options, d_.presenter_->DataFolder(), &d_);
+        return dialog.exec() == QDialog::Accepted ? std::optional(dialog.options()) : std::nullopt;
+    }
+    void showScheduler() override {
+        if (d_.frmSched_)
+            d_.frmSched_->ShowModal();
+    }
+    void showHistory() override;
+    void showAbout() override;
+    void helpContents() override { ShowHelpContents(&d_); }
+    void helpSearch() override { ShowHelpSearch(&d_, QString()); }
+    void helpTopic(int topic) override { ShowHelpTopic(&d_, topic); }
+    bool openLink(const std::string& address) override { return OpenWebLink(FromStd(address), false); }
+    void closeWindow() override { d_.close(); }
+    // A scheduled run going on, or a schedule that would not run once the program is
+    // closed, has its say.
+    bool mayEndProgram() override {
+        return !d_.frmSched_ || d_.frmSched_->CanCloseProgram([] { QCoreApplication::quit(); });
+    }
+    void inBackground(std::function<std::string()> work, std::function<void(std::string)> done) override;
+
+private:
+    TForm1& d_;
+};
+
+void TForm1::View::showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) {
+    d_.setWindowTitle(FromStd(caption));
+    for (const auto& [edit, field] : d_.textEdits())
+        replaceText(edit, FromStd(TextOf(values, field)));
+    replaceText(d_.fedtAccess->lineEdit(), FromStd(values.accessPath));
+    replaceText(d_.fedtQuilletPath->lineEdit(), FromStd(quilletPath));
+    d_.chkRepair->setChecked(values.repair);
+    d_.chkEncrypt->setChecked(values.encrypt);
+    // Drawn anew only when it changed, so that a save keeps the selection.
+    const QStringList files = FromStd(values.compactFiles);
+    QStringList shown;
+    for (int row = 0; row < d_.lboxCompactFiles->count(); ++row)
+        shown << d_.lboxCompactFiles->item(row)->text();
+    if (shown != files) {
+        d_.lboxCompactFiles->clear();
+        d_.lboxCompactFiles->addItems(files);
+    }
+}
+
+void TForm1::View::showHistory() {
+    if (!d_.frmHistory_)
+        d_.frmHistory_ = new TfrmHistory([this] { return d_.QuilletPathText(); }, &d_);
+    else
+        d_.frmHistory_->ReloadIfChanged();
+    d_.frmHistory_->show();
+    d_.frmHistory_->raise();
+    d_.frmHistory_->activateWindow();
+}
+
+void TForm1::View::showAbout() {
+    if (d_.aboutBox_) {
+        d_.aboutBox_->exec();
+        return;
+    }
+    // Only a main window without the start-up around it (as in tests) gets here.
+    TAboutBox box(&d_);
+    box.exec();
+}
+
+void TForm1::View::inBackground(std::function<std::string()> work, std::function<void(std::string)> done) {
+    auto* watcher = new QFutureWatcher<std::string>(&d_);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, &d_, [watcher, done = std::move(done)] {
+        watcher->deleteLater();
+        guarded([&] { done(watcher->result()); });
+    });
+    watcher->setFuture(QtConcurrent::run(std::move(work)));
+}
+
 TForm1::TForm1(QWidget* parent, const QString& programPath)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -162,7 +245,8 @@ TForm1::TForm1(QWidget* parent, const QString& programPath)
     const QString program = QDir::toNativeSeparators(
         programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
     prompts_ = std::make_unique<QtPrompts>(this);
-    presenter_ = std::make_unique<MainPresenter>(static_cast<MainView&>(*this), *prompts_, ToStd(program),
+    view_ = std::make_unique<View>(*this);
+    presenter_ = std::make_unique<MainPresenter>(*view_, *prompts_, ToStd(program),
                                                  ToStd(ApplicationTitle(program)));
     DropFileTarget1 = new TDropFileTarget(this);
     DropFileTarget1->setObjectName(QStringLiteral("DropFileTarget1"));
@@ -316,99 +400,6 @@ std::array<std::pair<QLineEdit*, TextField>, 5> TForm1::textEdits() const {
              {medtLogin, TextField::Login},
              {medtPwd, TextField::Password},
              {fedtDB->lineEdit(), TextField::LaunchFile}}};
-}
-
-void TForm1::showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) {
-    setWindowTitle(FromStd(caption));
-    for (const auto& [edit, field] : textEdits())
-        replaceText(edit, FromStd(TextOf(values, field)));
-    replaceText(fedtAccess->lineEdit(), FromStd(values.accessPath));
-    replaceText(fedtQuilletPath->lineEdit(), FromStd(quilletPath));
-    chkRepair->setChecked(values.repair);
-    chkEncrypt->setChecked(values.encrypt);
-    // Drawn anew only when it changed, so that a save keeps the selection.
-    const QStringList files = FromStd(values.compactFiles);
-    QStringList shown;
-    for (int row = 0; row < lboxCompactFiles->count(); ++row)
-        shown << lboxCompactFiles->item(row)->text();
-    if (shown != files) {
-        lboxCompactFiles->clear();
-        lboxCompactFiles->addItems(files);
-    }
-}
-
-void TForm1::showLastRun(const std::string& text) {
-    lblLastRun->setText(FromStd(text));
-}
-
-int TForm1::selectedFile() const {
-    const QList<QListWidgetItem*> selected = lboxCompactFiles->selectedItems();
-    return selected.isEmpty() ? -1 : lboxCompactFiles->row(selected.first());
-}
-
-std::optional<CfgOptions> TForm1::editOptions(const CfgOptions& options) {
-    TfrmOptions dialog(*prompts_, options, presenter_->DataFolder(), this);
-    return dialog.exec() == QDialog::Accepted ? std::optional(dialog.options()) : std::nullopt;
-}
-
-void TForm1::showScheduler() {
-    if (frmSched_)
-        frmSched_->ShowModal();
-}
-
-void TForm1::showHistory() {
-    if (!frmHistory_)
-        frmHistory_ = new TfrmHistory([this] { return QuilletPathText(); }, this);
-    else
-        frmHistory_->ReloadIfChanged();
-    frmHistory_->show();
-    frmHistory_->raise();
-    frmHistory_->activateWindow();
-}
-
-void TForm1::showAbout() {
-    if (aboutBox_) {
-        aboutBox_->exec();
-        return;
-    }
-    // Only a main window without the start-up around it (as in tests) gets here.
-    TAboutBox box(this);
-    box.exec();
-}
-
-void TForm1::helpContents() {
-    ShowHelpContents(this);
-}
-
-void TForm1::helpSearch() {
-    ShowHelpSearch(this, QString());
-}
-
-void TForm1::helpTopic(int topic) {
-    ShowHelpTopic(this, topic);
-}
-
-bool TForm1::openLink(const std::string& address) {
-    return OpenWebLink(FromStd(address), false);
-}
-
-void TForm1::closeWindow() {
-    close();
-}
-
-bool TForm1::mayEndProgram() {
-    // A scheduled run going on, or a schedule that would not run once the program is
-    // closed, has its say.
-    return !frmSched_ || frmSched_->CanCloseProgram([] { QCoreApplication::quit(); });
-}
-
-void TForm1::inBackground(std::function<std::string()> work, std::function<void(std::string)> done) {
-    auto* watcher = new QFutureWatcher<std::string>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [watcher, done = std::move(done)] {
-        watcher->deleteLater();
-        guarded([&] { done(watcher->result()); });
-    });
-    watcher->setFuture(QtConcurrent::run(std::move(work)));
 }
 
 } // namespace quillet::admin

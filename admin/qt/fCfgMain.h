@@ -35,7 +35,7 @@ using ui::TFileNameEdit;
 class TAboutBox;
 class TfrmHistory;
 
-class TForm1 : public QMainWindow, private MainView {
+class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     // programPath: the administrator's own program file; empty for the running one.
@@ -72,22 +72,9 @@ private:
     void createFields(QWidget* panel);
     void createMenus();
 
-    // MainView
-    void showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) override;
-    void showLastRun(const std::string& text) override;
-    int selectedFile() const override;
-    std::optional<CfgOptions> editOptions(const CfgOptions& options) override;
-    void showScheduler() override;
-    void showHistory() override;
-    void showAbout() override;
-    void helpContents() override;
-    void helpSearch() override;
-    void helpTopic(int topic) override;
-    bool openLink(const std::string& address) override;
-    void closeWindow() override;
-    bool mayEndProgram() override;
-    void inBackground(std::function<std::string()> work, std::function<void(std::string)> done) override;
+    class View; // the MainView, drawn in these controls
 
+    std::unique_ptr<View> view_;
     std::unique_ptr<ui::QtPrompts> prompts_;
     std::unique_ptr<MainPresenter> presenter_;
     bool centred_ = false;

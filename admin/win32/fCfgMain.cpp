@@ -51,13 +51,72 @@ ACCEL acceleratorOf(const std::string& key, MainCommand command) {
 
 } // namespace
 
+class TForm1::View : public MainView {
+public:
+    explicit View(TForm1& form) : d_(form) {}
+    void showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) override;
+    void showLastRun(const std::string& text) override {
+        SendMessageW(d_.statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+    }
+    int selectedFile() const override {
+        return static_cast<int>(SendMessageW(d_.lboxCompactFiles, LB_GETCURSEL, 0, 0));
+    }
+    std::optional<CfgOptions> editOptions(const CfgOptions& options) override {
+        TfrmOptions dialog(options, d_.DataFolder());
+        return dialog.ShowModal(d_.hwnd()) ? std::optional(dialog.options()) : std::nullopt;
+    }
+    void showScheduler() override { showWith(d_.link_.showScheduler); }
+    void showHistory() override { showWith(d_.link_.showHistory); }
+    void showAbout() override { showWith(d_.showAbout_); }
+    void helpContents() override { ShowHelpContents(d_.hwnd()); }
+    void helpSearch() override { ShowHelpSearch(d_.hwnd(), std::string()); }
+    void helpTopic(int topic) override { ShowHelpTopic(d_.hwnd(), topic); }
+    bool openLink(const std::string& address) override { return OpenWebLink(address, false); }
+    void closeWindow() override { SendMessageW(d_.hwnd(), WM_CLOSE, 0, 0); }
+    bool mayEndProgram() override { return !d_.link_.canCloseProgram || d_.link_.canCloseProgram(); }
+    void inBackground(std::function<std::string()> work, std::function<void(std::string)> done) override {
+        d_.work_.start(d_.hwnd(), std::move(work), std::move(done));
+    }
+
+private:
+    void showWith(const std::function<void(HWND)>& show) const {
+        if (show)
+            show(d_.hwnd());
+    }
+    TForm1& d_;
+};
+
+void TForm1::View::showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) {
+    SetText(d_.hwnd(), caption);
+    // A field whose text stays the same keeps its caret and selection.
+    auto show = [](HWND edit, const std::string& text) {
+        if (WindowText(edit) != text)
+            SetText(edit, text);
+    };
+    show(d_.fedtAccess.edit(), values.accessPath);
+    show(d_.edtDesc, values.description);
+    CheckDlgButton(d_.hwnd(), idRepair, values.repair ? BST_CHECKED : BST_UNCHECKED);
+    show(d_.fedtWrkgrp.edit(), values.workgroup);
+    show(d_.medtLogin, values.login);
+    show(d_.medtPwd, values.password);
+    CheckDlgButton(d_.hwnd(), idEncrypt, values.encrypt ? BST_CHECKED : BST_UNCHECKED);
+    show(d_.fedtDB.edit(), values.launchFile);
+    show(d_.fedtQuilletPath.edit(), quilletPath);
+    if (d_.CompactFiles() != values.compactFiles) {
+        SendMessageW(d_.lboxCompactFiles, LB_RESETCONTENT, 0, 0);
+        for (const std::string& file : values.compactFiles)
+            SendMessageW(d_.lboxCompactFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(file).c_str()));
+    }
+}
+
 TForm1::TForm1(const std::string& programPath) {
     create("QuilletAdminMain", "Quillet", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
            WS_EX_CONTROLPARENT, nullptr, createMenus());
     layout_.sizeClient(ClientWidth, ClientHeight + StatusHeight);
     CentreOnScreen(hwnd());
+    view_ = std::make_unique<View>(*this);
     presenter_ = std::make_unique<MainPresenter>(
-        static_cast<MainView&>(*this), CurrentPrompts(), programPath.empty() ? platform::ExecutablePath() : programPath, ApplicationTitle());
+        *view_, CurrentPrompts(), programPath.empty() ? platform::ExecutablePath() : programPath, ApplicationTitle());
     DropFileTarget1.Register(lboxCompactFiles, [this](const std::vector<std::string>& files) {
         presenter_->filesDropped(files);
     });
@@ -303,87 +362,6 @@ void TForm1::edited(int id) {
 
 std::vector<std::string> TForm1::CompactFiles() const {
     return ListBoxLines(lboxCompactFiles);
-}
-
-void TForm1::showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) {
-    SetText(hwnd(), caption);
-    // A field whose text stays the same keeps its caret and selection.
-    auto show = [](HWND edit, const std::string& text) {
-        if (WindowText(edit) != text)
-            SetText(edit, text);
-    };
-    show(fedtAccess.edit(), values.accessPath);
-    show(edtDesc, values.description);
-    CheckDlgButton(hwnd(), idRepair, values.repair ? BST_CHECKED : BST_UNCHECKED);
-    show(fedtWrkgrp.edit(), values.workgroup);
-    show(medtLogin, values.login);
-    show(medtPwd, values.password);
-    CheckDlgButton(hwnd(), idEncrypt, values.encrypt ? BST_CHECKED : BST_UNCHECKED);
-    show(fedtDB.edit(), values.launchFile);
-    show(fedtQuilletPath.edit(), quilletPath);
-    if (CompactFiles() != values.compactFiles) {
-        SendMessageW(lboxCompactFiles, LB_RESETCONTENT, 0, 0);
-        for (const std::string& file : values.compactFiles)
-            SendMessageW(lboxCompactFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(file).c_str()));
-    }
-}
-
-void TForm1::showLastRun(const std::string& text) {
-    SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
-}
-
-int TForm1::selectedFile() const {
-    return static_cast<int>(SendMessageW(lboxCompactFiles, LB_GETCURSEL, 0, 0));
-}
-
-std::optional<CfgOptions> TForm1::editOptions(const CfgOptions& options) {
-    TfrmOptions dialog(options, DataFolder());
-    if (dialog.ShowModal(hwnd()))
-        return dialog.options();
-    return std::nullopt;
-}
-
-void TForm1::showScheduler() {
-    if (link_.showScheduler)
-        link_.showScheduler(hwnd());
-}
-
-void TForm1::showHistory() {
-    if (link_.showHistory)
-        link_.showHistory(hwnd());
-}
-
-void TForm1::showAbout() {
-    if (showAbout_)
-        showAbout_(hwnd());
-}
-
-void TForm1::helpContents() {
-    ShowHelpContents(hwnd());
-}
-
-void TForm1::helpSearch() {
-    ShowHelpSearch(hwnd(), std::string());
-}
-
-void TForm1::helpTopic(int topic) {
-    ShowHelpTopic(hwnd(), topic);
-}
-
-bool TForm1::openLink(const std::string& address) {
-    return OpenWebLink(address, false);
-}
-
-void TForm1::closeWindow() {
-    SendMessageW(hwnd(), WM_CLOSE, 0, 0);
-}
-
-bool TForm1::mayEndProgram() {
-    return !link_.canCloseProgram || link_.canCloseProgram();
-}
-
-void TForm1::inBackground(std::function<std::string()> work, std::function<void(std::string)> done) {
-    work_.start(hwnd(), std::move(work), std::move(done));
 }
 
 } // namespace quillet::admin

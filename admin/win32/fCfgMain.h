@@ -47,7 +47,7 @@ enum MainControl : int {
     idDropHint,
 };
 
-class TForm1 : public ui::win32::Window, private MainView {
+class TForm1 : public ui::win32::Window {
 public:
     // programPath: the administrator's own program file; empty for the running one.
     // Creates the window hidden and shows the configuration last shown.
@@ -84,22 +84,9 @@ private:
     static LRESULT CALLBACK listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                      DWORD_PTR self);
 
-    // MainView
-    void showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) override;
-    void showLastRun(const std::string& text) override;
-    int selectedFile() const override;
-    std::optional<CfgOptions> editOptions(const CfgOptions& options) override;
-    void showScheduler() override;
-    void showHistory() override;
-    void showAbout() override;
-    void helpContents() override;
-    void helpSearch() override;
-    void helpTopic(int topic) override;
-    bool openLink(const std::string& address) override;
-    void closeWindow() override;
-    bool mayEndProgram() override;
-    void inBackground(std::function<std::string()> work, std::function<void(std::string)> done) override;
+    class View; // the MainView, drawn in these controls
 
+    std::unique_ptr<View> view_;
     std::unique_ptr<MainPresenter> presenter_;
     bool mainWindow_ = false;
     SchedulerLink link_;
