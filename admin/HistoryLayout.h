@@ -2,6 +2,7 @@
 // 96-dpi pixels, without a toolkit: the filters flow over as many lines as the width
 // needs, the buttons keep their size, and the table, the charts and the log share the
 // height that is left. Every control stays inside the client area, none over another.
+// The filters' and buttons' captions are the same on both faces.
 #pragma once
 
 #include "admin/Spot.h"
@@ -15,6 +16,9 @@ constexpr int HistoryMinimumWidth = 560, HistoryMinimumHeight = 380;
 
 // The filters in the order they flow: Configuration, Database, Outcome, From, To, Machine.
 constexpr int HistoryFilterCount = 6;
+inline constexpr const char* HistoryFilterLabels[HistoryFilterCount] = {
+    "&Configuration:", "&Database:", "O&utcome:", "&From:", "&To:", "&Machine:"};
+inline constexpr char SpreadsheetLabel[] = "Open in &spreadsheet", ShowFileLabel[] = "Show f&ile";
 
 struct HistoryPlaces {
     Spot labels[HistoryFilterCount], boxes[HistoryFilterCount]; // a combo box's height takes its list

@@ -1,5 +1,6 @@
 #include "admin/qt/fHistory.h"
 
+#include "admin/HistoryLayout.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/QtPrompts.h"
 #include "ui/qt/WebLinks.h"
@@ -103,8 +104,8 @@ void TfrmHistory::createControls() {
     bold.setBold(true);
     lblTotals->setFont(bold);
     totals->addWidget(lblTotals, 1);
-    btnSpreadsheet = new QPushButton(QStringLiteral("Open in &spreadsheet"), this);
-    btnShowFile = new QPushButton(QStringLiteral("Show f&ile"), this);
+    btnSpreadsheet = new QPushButton(FromStd(SpreadsheetLabel), this);
+    btnShowFile = new QPushButton(FromStd(ShowFileLabel), this);
     totals->addWidget(btnSpreadsheet);
     totals->addWidget(btnShowFile);
     lblFile = new QLabel(this);
@@ -148,18 +149,18 @@ QHBoxLayout* TfrmHistory::createFilters() {
         box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         box->setMinimumContentsLength(box == cbOutcome || box == cbMachine ? 10 : 16);
     }
-    lblMachine = label("&Machine:", cbMachine);
-    label("&Configuration:", cbConfiguration);
-    label("&Database:", cbDatabase);
-    label("O&utcome:", cbOutcome);
+    lblMachine = label(HistoryFilterLabels[5], cbMachine);
+    label(HistoryFilterLabels[0], cbConfiguration);
+    label(HistoryFilterLabels[1], cbDatabase);
+    label(HistoryFilterLabels[2], cbOutcome);
     dtFrom = new QDateEdit(QDate::currentDate(), this);
     dtTo = new QDateEdit(QDate::currentDate(), this);
     for (QDateEdit* edit : {dtFrom, dtTo}) {
         edit->setCalendarPopup(true);
         edit->setDisplayFormat(FromStd(DateFormat));
     }
-    label("&From:", dtFrom);
-    label("&To:", dtTo);
+    label(HistoryFilterLabels[3], dtFrom);
+    label(HistoryFilterLabels[4], dtTo);
     filters->addStretch(1);
     return filters;
 }

@@ -103,14 +103,13 @@ void TfrmHistory::createControls() {
     const DWORD combo = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
     const DWORD picker = WS_VISIBLE | WS_TABSTOP;
     const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-    const char* const labels[] = {"&Configuration:", "&Database:", "O&utcome:", "&From:", "&To:"};
     HWND* const boxes[] = {&cbConfiguration, &cbDatabase, &cbOutcome, &dtFrom, &dtTo};
     for (int i = 0; i < 5; ++i) {
-        filterRow_[2 * i] = l.add("STATIC", labels[i], WS_VISIBLE, 0, 0, 0, 0);
+        filterRow_[2 * i] = l.add("STATIC", HistoryFilterLabels[i], WS_VISIBLE, 0, 0, 0, 0);
         filterRow_[2 * i + 1] = *boxes[i] = i < 3 ? l.add("COMBOBOX", "", combo, 0, 0, 0, 0, idConfiguration + i)
                                                   : l.add("SysDateTimePick32", "", picker, 0, 0, 0, 0, idConfiguration + i);
     }
-    filterRow_[10] = l.add("STATIC", "&Machine:", 0, 0, 0, 0, 0);
+    filterRow_[10] = l.add("STATIC", HistoryFilterLabels[5], 0, 0, 0, 0, 0);
     filterRow_[11] = cbMachine = l.add("COMBOBOX", "", combo & ~WS_VISIBLE, 0, 0, 0, 0, idMachine);
     static const std::wstring format = Wide(DateFormat);
     for (HWND date : {dtFrom, dtTo})
@@ -126,8 +125,8 @@ void TfrmHistory::createControls() {
         tool.lpszText = LPSTR_TEXTCALLBACKW;
         SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
-    btnSpreadsheet = l.add("BUTTON", "Open in &spreadsheet", button, 0, 0, 0, 0, idSpreadsheet);
-    btnShowFile = l.add("BUTTON", "Show f&ile", button, 0, 0, 0, 0, idShowFile);
+    btnSpreadsheet = l.add("BUTTON", SpreadsheetLabel, button, 0, 0, 0, 0, idSpreadsheet);
+    btnShowFile = l.add("BUTTON", ShowFileLabel, button, 0, 0, 0, 0, idShowFile);
     lblTotals = l.add("STATIC", "", WS_VISIBLE | SS_NOPREFIX, 0, 0, 0, 0);
     lblFile = l.add("STATIC", "", WS_VISIBLE | SS_ENDELLIPSIS | SS_NOPREFIX, 0, 0, 0, 0);
     Table = l.add("SysListView32", "",
