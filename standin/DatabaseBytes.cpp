@@ -1,5 +1,7 @@
 #include "standin/DatabaseBytes.h"
 
+#include "platform/posix/Descriptors.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -92,13 +94,7 @@ bool CopyBytes(const PageSource& from, const std::string& to, unsigned mode) {
             ok = false;
             break;
         }
-        for (std::size_t done = 0; ok && done < n;) {
-            const ssize_t w = ::write(out.fd, buffer.data() + done, n - done);
-            if (w < 0 && errno == EINTR)
-                continue;
-            ok = w > 0;
-            done += w > 0 ? static_cast<std::size_t>(w) : 0;
-        }
+        ok = platform::WriteAll(out.fd, reinterpret_cast<const char*>(buffer.data()), n);
         at += n;
     }
     ok = ok && ::fsync(out.fd) == 0;
