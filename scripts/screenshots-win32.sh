@@ -27,7 +27,7 @@ done
 
 wine_admin_start
 wine_title_shown "Quillet - $(winpath "$cfg")"
-main=$(xwininfo -root -tree | grep -F "\"Quillet - $(winpath "$cfg")\"" | awk '{ print $1; exit }')
+main=$(xwininfo -root -tree | grep -F "\"Quillet - $(winpath "$cfg")\"" | awk '!n++ { print $1 }')
 sleep 4
 import "${frame[@]}" -window "$main" "$out/win32-main-window.png"
 keys "$main" alt+f p

@@ -48,7 +48,9 @@ wine_admin_start() {
 # paths: no escapes); false when none shows.
 wine_title_shown() {
   for _ in $(seq 100); do
-    xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\"" && return 0
+    # grep reads to the end: an early exit would kill xwininfo with SIGPIPE, a failure
+    # under pipefail with the title on screen.
+    xwininfo -root -tree 2>/dev/null | grep -F "\"$1\"" >/dev/null && return 0
     sleep 0.1
   done
   return 1
