@@ -2,6 +2,7 @@
 
 #include "core/CfgFile.h"
 #include "core/Errors.h"
+#include "core/Include.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
 
@@ -40,13 +41,6 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 std::vector<std::string> Addresses(const std::string& list) {
     std::vector<std::string> out;
     std::size_t from = 0;
@@ -69,7 +63,7 @@ bool LooksLikeAddress(const std::string& address) {
 }
 
 bool IsWebAddress(const std::string& url) {
-    const std::string lower = Lower(url);
+    const std::string lower = LowerAscii(url);
     for (const char* scheme : {"https://", "http://"})
         if (lower.rfind(scheme, 0) == 0 && lower.size() > std::string(scheme).size())
             return url.find_first_of(" \t\r\n") == std::string::npos;
@@ -93,7 +87,7 @@ std::optional<int> ClockMinute(const std::string& text) {
 }
 
 std::optional<platform::MailSecurity> SecurityOf(const std::string& text) {
-    const std::string t = Lower(Trimmed(text));
+    const std::string t = LowerAscii(Trimmed(text));
     if (t == "starttls")
         return platform::MailSecurity::StartTls;
     if (t == "tls")
@@ -104,7 +98,7 @@ std::optional<platform::MailSecurity> SecurityOf(const std::string& text) {
 }
 
 std::optional<MailWhen> WhenOf(const std::string& text) {
-    const std::string t = Lower(Trimmed(text));
+    const std::string t = LowerAscii(Trimmed(text));
     if (t == "failures")
         return MailWhen::Failures;
     if (t == "always")

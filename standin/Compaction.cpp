@@ -7,6 +7,7 @@
 #include "standin/Scratch.h"
 #include "standin/SoundCheck.h"
 #include "standin/SqlText.h"
+#include "core/Include.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -298,7 +299,7 @@ Compaction CompactLogged(Connection& db, const std::string& path, int busySecond
 
 Compaction Compact(Connection& db, const std::string& path, int busySeconds, bool checked) {
     std::vector<std::string> mode;
-    if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() && Lower(mode.front()) == "wal")
+    if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty() && LowerAscii(mode.front()) == "wal")
         return CompactLogged(db, path, busySeconds, checked);
     for (int attempt = 0; attempt < 3; ++attempt) {
         const RebuildResult rebuilt = RebuildInPlace(db, path, busySeconds * 1000, !checked);

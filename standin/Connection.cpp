@@ -2,6 +2,7 @@
 
 #include "standin/DatabaseBytes.h"
 #include "standin/SqlText.h"
+#include "core/Include.h"
 
 #include <cstdlib>
 #include <sys/stat.h>
@@ -42,7 +43,7 @@ long long FileSize(const std::string& path) {
 bool InLogMode(Connection& db, const std::string& path) {
     std::vector<std::string> mode;
     if (db.query("PRAGMA journal_mode", &mode) == SQLITE_OK && !mode.empty())
-        return Lower(mode.front()) == "wal";
+        return LowerAscii(mode.front()) == "wal";
     unsigned char head[20] = {};
     return (HandleSource(db.get()).read(0, head, sizeof head) && head[18] == 2) || FileSize(path + "-wal") > 0;
 }

@@ -6,6 +6,7 @@
 #include "standin/Repair.h"
 #include "standin/SoundCheck.h"
 #include "standin/SqlText.h"
+#include "core/Include.h"
 
 #include "platform/Files.h"
 
@@ -89,7 +90,7 @@ be garbled (named on standard error; the damaged file is kept).
 namespace {
 
 bool IsKnownSwitch(const std::string& word) {
-    const std::string w = Lower(word);
+    const std::string w = LowerAscii(word);
     return w == "/compact" || w == "/repair" || w == "/wrkgrp" || w == "/user" || w == "/pwd" || w == "/pwdfd" ||
            w == "/busy";
 }
@@ -111,7 +112,7 @@ std::optional<int> WholeNumber(const std::string& value, long most) {
 }
 
 bool IsHelp(const std::string& word) {
-    const std::string w = Lower(word);
+    const std::string w = LowerAscii(word);
     return w == "--help" || w == "-h" || w == "/?" || w == "-?" || w == "/help";
 }
 
@@ -121,7 +122,7 @@ EngineOptions ParseEngineArgs(const std::vector<std::string>& args) {
     EngineOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& word = args[i];
-        const std::string lower = Lower(word);
+        const std::string lower = LowerAscii(word);
         auto takeValue = [&]() -> std::string {
             if (i + 1 < args.size() && !LooksLikeSwitch(args[i + 1]))
                 return args[++i];

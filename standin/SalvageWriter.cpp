@@ -117,24 +117,20 @@ bool SalvageWriter::row(std::uint32_t root, std::int64_t rowid, const std::vecto
 bool SalvageWriter::finish() {
     if (failed())
         return false;
-    for (const auto& [name, seq] : sequence_) {
+    // ?1 the sequence's value, ?2 its table's name.
+    const auto setSequence = [this](const char* sql, const std::string& name, std::int64_t seq) {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db_, "UPDATE sqlite_sequence SET seq = max(seq, ?1) WHERE name = ?2", -1, &st,
-                               nullptr) == SQLITE_OK) {
+        if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) == SQLITE_OK) {
             sqlite3_bind_int64(st, 1, seq);
             sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_step(st);
         }
         sqlite3_finalize(st);
-        if (sqlite3_changes(db_) == 0 && exists("sqlite_sequence")) {
-            if (sqlite3_prepare_v2(db_, "INSERT INTO sqlite_sequence(name, seq) VALUES(?2, ?1)", -1, &st,
-                                   nullptr) == SQLITE_OK) {
-                sqlite3_bind_int64(st, 1, seq);
-                sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
-                sqlite3_step(st);
-            }
-            sqlite3_finalize(st);
-        }
+    };
+    for (const auto& [name, seq] : sequence_) {
+        setSequence("UPDATE sqlite_sequence SET seq = max(seq, ?1) WHERE name = ?2", name, seq);
+        if (sqlite3_changes(db_) == 0 && exists("sqlite_sequence"))
+            setSequence("INSERT INTO sqlite_sequence(name, seq) VALUES(?2, ?1)", name, seq);
     }
     for (const char* type : {"index", "view", "trigger"}) {
         for (const SchemaEntry& e : entries_) {

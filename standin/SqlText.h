@@ -1,5 +1,6 @@
 // Pieces of SQL text that the engine builds or reads: names quoted for statements, and
-// the ASCII case folding that SQLite's keywords and names use.
+// the ASCII case folding that SQLite's keywords and names use (to lower case:
+// core's LowerAscii).
 #pragma once
 
 #include <string>
@@ -22,13 +23,6 @@ inline std::string Upper(std::string text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-inline std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
