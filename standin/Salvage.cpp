@@ -40,7 +40,8 @@ std::string FreeDamagedName(const std::string& path) {
     return kept;
 }
 
-std::string FolderOf(const std::string& path) {
+// A bare file name lives in the working folder.
+std::string FolderOrHere(const std::string& path) {
     const std::string folder = platform::FolderOf(path);
     return folder.empty() ? "." : folder;
 }
@@ -49,7 +50,7 @@ std::string FolderOf(const std::string& path) {
 void RemoveLeftovers(const std::string& path) {
     const std::string folder = platform::WithFolderSeparator(platform::FolderOf(path));
     const std::string prefix = platform::FileNameOf(path) + ".salvage-";
-    for (const std::string& name : platform::FilesInFolder(FolderOf(path))) {
+    for (const std::string& name : platform::FilesInFolder(FolderOrHere(path))) {
         if (name.compare(0, prefix.size(), prefix) != 0)
             continue;
         const long pid = std::atol(name.c_str() + prefix.size());
@@ -240,7 +241,7 @@ void PutInPlace(const SalvageFiles& files, SalvageResult& result) {
             CopyLog(keptLog, files.log);
         return ForgetKept(files);
     }
-    platform::FlushFolder(FolderOf(files.path));
+    platform::FlushFolder(FolderOrHere(files.path));
     result.damagedCopy = files.kept;
     result.done = true;
 }
@@ -265,7 +266,7 @@ std::string KeepOriginal(sqlite3* db, const std::string& given, std::string& err
         platform::RemoveFile(kept);
         return {};
     }
-    platform::FlushFolder(FolderOf(path));
+    platform::FlushFolder(FolderOrHere(path));
     return kept;
 }
 
