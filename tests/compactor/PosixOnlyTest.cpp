@@ -6,6 +6,7 @@
 #include "core/Reports.h"
 #include "platform/SecretStore.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -66,7 +67,7 @@ TEST(CompactorRunPosix, BackupIsNoMoreReadableThanItsDatabase) {
 
 // Quillet --report-password with standard input from `input` (opened on descriptor 0),
 // its output and errors into files of the folder; its exit code.
-int KeepPassword(const QuilletFolder& q, const std::string& input, const std::function<void()>& whileRunning) {
+int KeepPassword(const QuilletFolder& q, const std::string& input, const std::function<void(pid_t)>& whileRunning) {
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 0, input.c_str(), O_RDWR, 0);
@@ -78,10 +79,10 @@ int KeepPassword(const QuilletFolder& q, const std::string& input, const std::fu
     posix_spawn_file_actions_destroy(&files);
     if (failed != 0)
         return -1;
-    whileRunning();
+    whileRunning(pid);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
 TEST(ReportPasswordPosix, TypedAtATerminalItIsNotShownRedirectedItIsTaken) {
@@ -90,10 +91,12 @@ TEST(ReportPasswordPosix, TypedAtATerminalItIsNotShownRedirectedItIsTaken) {
     ASSERT_GE(terminal, 0);
     ASSERT_TRUE(::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
     const std::string typed = "pässwörd at the terminal";
-    const int code = KeepPassword(q, ::ptsname(terminal), [&] {
-        // Typed once the prompt is there, so that what the terminal echoes is decided.
+    const auto awaitPrompt = [&] {
         for (int i = 0; i < 200 && ReadBytes(q.file("err")).empty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    };
+    const int code = KeepPassword(q, ::ptsname(terminal), [&](pid_t) {
+        awaitPrompt(); // typed once the prompt is there, so that what the terminal echoes is decided
         ASSERT_GT(::write(terminal, (typed + "\n").data(), typed.size() + 1), 0);
     });
     EXPECT_EQ(code, 0) << ReadBytes(q.file("err"));
@@ -105,10 +108,22 @@ TEST(ReportPasswordPosix, TypedAtATerminalItIsNotShownRedirectedItIsTaken) {
     EXPECT_EQ(ReadBytes(q.file("out")).find("Mail password"), std::string::npos);
     std::string reason;
     EXPECT_EQ(platform::LoadSecret(q.file(MailPasswordFileName), reason), typed) << reason;
+
+    // Ctrl-C at the prompt ends the program and leaves the terminal echoing again.
+    EXPECT_EQ(KeepPassword(q, ::ptsname(terminal), [&](pid_t pid) {
+                  awaitPrompt();
+                  ::kill(pid, SIGINT);
+              }),
+              128 + SIGINT);
+    const int user = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);
+    termios after{};
+    ASSERT_EQ(::tcgetattr(user, &after), 0);
+    EXPECT_TRUE(after.c_lflag & ECHO);
+    ::close(user);
     ::close(terminal);
 
     WriteBytes(q.file("input"), "redirected\r\n");
-    EXPECT_EQ(KeepPassword(q, q.file("input"), [] {}), 0);
+    EXPECT_EQ(KeepPassword(q, q.file("input"), [](pid_t) {}), 0);
     EXPECT_EQ(platform::LoadSecret(q.file(MailPasswordFileName), reason), "redirected") << reason;
     EXPECT_EQ(ReadBytes(q.file("err")), "");
 }
