@@ -1,10 +1,10 @@
 // The boxes' and the strip's side of a face's SchedulerView, the same in both faces: what
 // each state means for which control. `Form` holds the controls under the window's names
-// (Label1, Edit1, Label2, edtInterval, edtStart, lblLastRun, and chkBackground,
-// lblBackground, lblRun, barRun in `Kit::strip(form)`); `Kit` draws one control with the
-// face's toolkit: label(w, text), fill(box, text) (shown, typing mark gone), text(box),
-// modified(box), clearMark(box), focusAll(box), show(w, on), showBar(bar, on),
-// check(box, on), choose(form, frequency). No toolkit.
+// (Label1, Edit1, Label2, edtInterval, edtStart, lblLastRun, chkBackground, lblBackground,
+// lblRun, barRun); `Kit` draws one control with the face's toolkit: label(w, text),
+// fill(box, text) (shown, typing mark gone), text(box), modified(box), clearMark(box),
+// focusAll(box), show(w, on), showBar(bar, on), check(box, on), choose(form, frequency).
+// No toolkit.
 #pragma once
 
 #include "scheduler/ScheduleGrid.h"
@@ -43,15 +43,13 @@ public:
 
     void showStatus(const std::string& text) override { Kit::label(f.lblLastRun, text); }
     void showBackground(bool installed, const std::string& text) override {
-        auto& strip = Kit::strip(f);
-        Kit::check(strip.chkBackground, installed);
-        Kit::label(strip.lblBackground, text);
+        Kit::check(f.chkBackground, installed);
+        Kit::label(f.lblBackground, text);
     }
     void showRun(const std::string& text) override {
-        auto& strip = Kit::strip(f);
-        Kit::label(strip.lblRun, text);
-        Kit::show(strip.lblRun, !text.empty());
-        Kit::showBar(strip.barRun, !text.empty());
+        Kit::label(f.lblRun, text);
+        Kit::show(f.lblRun, !text.empty());
+        Kit::showBar(f.barRun, !text.empty());
     }
 
 protected:

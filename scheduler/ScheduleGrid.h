@@ -5,6 +5,7 @@
 
 #include "scheduler/ScheduleFile.h"
 #include "scheduler/SchedulerPresenter.h"
+#include "widgets/EditGridModel.h"
 
 #include <algorithm>
 #include <string>
@@ -21,16 +22,6 @@ inline constexpr int ColumnWidths[ColumnCount] = {32, 220, 279, 3};
 inline constexpr const char* ColumnTitles[ColumnCount] = {"", "Description", "Config File", ""};
 inline constexpr std::string ScheduleEntry::* GridFields[] = {&ScheduleEntry::description, &ScheduleEntry::configPath,
                                                               &ScheduleEntry::code};
-
-// The columns with their titles, the title row and one empty entry.
-template <class Grid, class Text> void ShapeGrid(Grid& grid, Text text) {
-    grid.SetColCount(ColumnCount);
-    grid.SetRowCount(2);
-    for (int col = 0; col < ColumnCount; ++col)
-        if (*ColumnTitles[col])
-            grid.SetCells(col, 0, text(ColumnTitles[col]));
-    grid.SetReachableCols(SchedulerPresenter::ReachableColumns);
-}
 
 // The Config File cell's tip: the whole path, and whether it is there.
 inline std::string ConfigTip(const std::string& path, bool missing) {
@@ -89,10 +80,31 @@ template <class Form, class Cells> class GridView : public SchedulerView {
 public:
     explicit GridView(Form& form) : f(form) {}
 
+    // The columns with their titles, the title row and one empty entry. The Config File
+    // cells of configurations that do not exist are drawn marked, each path whole in its tip.
+    void shapeGrid() {
+        auto& grid = *f.EditGrid1;
+        grid.SetColCount(ColumnCount);
+        grid.SetRowCount(2);
+        for (int col = 0; col < ColumnCount; ++col)
+            if (*ColumnTitles[col])
+                grid.SetCells(col, 0, Cells::shown(ColumnTitles[col]));
+        grid.SetReachableCols(SchedulerPresenter::ReachableColumns);
+        grid.SetNewRowOnKeyDown(widgets::kdNever);
+        grid.SetPathCol(ColConfigFile);
+        grid.IsMarked = [this](int col, int row) { return col == ColConfigFile && missing(row); };
+        grid.TipText = [this](int col, int row) {
+            return Cells::shown(ConfigTip(Cells::stored(f.EditGrid1->Cells(col, row)), missing(row)));
+        };
+    }
+
     void showEntries(const std::vector<ScheduleEntry>& entries, bool modified,
                      const std::vector<bool>& missing) override {
         ShowEntriesIn(*f.EditGrid1, entries, modified, Cells::shown);
-        mark(entries, missing);
+        if (missing != missing_) {
+            missing_ = missing;
+            f.EditGrid1->Refresh();
+        }
     }
     std::vector<ScheduleEntry> gridEntries() override { return EntriesIn(*f.EditGrid1, Cells::stored); }
     bool gridModified() const override { return f.EditGrid1->Modified(); }
@@ -100,10 +112,15 @@ public:
     void selectEntry(int entry) override { SelectEntryIn(*f.EditGrid1, entry); }
 
 protected:
-    // The Config File cells of configurations that do not exist, drawn marked.
-    virtual void mark(const std::vector<ScheduleEntry>& entries, const std::vector<bool>& missing) = 0;
-
     Form& f;
+
+private:
+    bool missing(int row) const {
+        const auto entry = static_cast<std::size_t>(row - f.EditGrid1->FixedRows());
+        return entry < missing_.size() && missing_[entry];
+    }
+
+    std::vector<bool> missing_; // the entries whose configuration does not exist
 };
 
 } // namespace quillet::scheduler

@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QChildEvent>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,7 +19,6 @@
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
-#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -34,16 +32,6 @@ using widgets::TEditGrid;
 using widgets::TRadioGroup;
 
 namespace {
-
-// A path cut at its start, so that its file name stays in sight.
-class StartElided : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        option->textElideMode = Qt::ElideLeft;
-    }
-};
 
 // Names a child, and places it where the window's fixed layout has it.
 template <class W> W* Placed(W* widget, const char* name, QRect geometry = {}) {
@@ -75,7 +63,6 @@ struct QtKit {
     static void showBar(QProgressBar* w, bool on) { w->setVisible(on); }
     static void check(QCheckBox* w, bool on) { w->setChecked(on); }
     static void choose(TfrmSched& f, int index) { f.rgSched->SetItemIndex(index); }
-    static TBackgroundPanel& strip(TfrmSched& f) { return *f.panelBackground; }
 };
 
 } // namespace
@@ -90,7 +77,7 @@ public:
     bool typing() const override { return f.EditGrid1->Editing(); }
     void enable(Control control, bool enabled) override {
         if (const auto command = face::CommandOf(control)) {
-            f.buttons_[static_cast<int>(*command)]->setEnabled(enabled);
+            f.buttons[static_cast<int>(*command)]->setEnabled(enabled);
             if (QAction* item = f.items_[static_cast<int>(*command)]) // Compact has none
                 item->setEnabled(enabled);
             return;
@@ -113,17 +100,6 @@ public:
     }
 
 private:
-    void mark(const std::vector<ScheduleEntry>& entries, const std::vector<bool>& missing) override {
-        TEditGrid& grid = *f.EditGrid1;
-        for (int row = grid.FixedRows(); row < grid.RowCount(); ++row) {
-            const auto i = static_cast<std::size_t>(row - grid.FixedRows());
-            if (QTableWidgetItem* cell = grid.item(row, ColConfigFile)) {
-                const bool absent = i < missing.size() && missing[i];
-                cell->setForeground(absent ? QBrush(Qt::red) : QBrush());
-                cell->setToolTip(FromStd(ConfigTip(i < entries.size() ? entries[i].configPath : "", absent)));
-            }
-        }
-    }
     // A period of 0 would fire at every pass of the event loop: it stops the timer.
     void arm(face::Timer which, int periodMs) {
         QTimer* timer = f.timers_[static_cast<int>(which)];
@@ -159,15 +135,13 @@ TfrmSched::TfrmSched(SchedulerHost host, QWidget* parent, std::unique_ptr<Clock>
     createStrip(layout);
     createMenu();
     createTimers();
-    DropFileTarget1 = Placed(new ui::TDropFileTarget(this), "DropFileTarget1");
-    DropFileTarget1->Register(EditGrid1, [this](const QStringList& files) { DropFileTarget1Drop(files); });
+    Placed(new ui::TDropFileTarget(this), "DropFileTarget1")->Register(EditGrid1, [this](const QStringList& files) {
+        DropFileTarget1Drop(files);
+    });
     forward(&SchedulerPresenter::Create);
 }
 
-TfrmSched::~TfrmSched() {
-    Timer1->stop();
-    DropFileTarget1->Revoke();
-}
+TfrmSched::~TfrmSched() = default;
 
 void TfrmSched::createButtons(QWidget* client) {
     auto* bar = Placed(new QFrame(client), "Panel3", {0, 0, 537, 59});
@@ -188,13 +162,8 @@ void TfrmSched::createButtons(QWidget* client) {
         // the N box and the cell editor are left (and their text taken) before the command.
         b->setFocusPolicy(Qt::ClickFocus);
         connect(b, &QToolButton::clicked, this, [this, i] { run(static_cast<face::Command>(i)); });
-        buttons_[i] = b;
+        buttons[i] = b;
     }
-    BitBtn3 = buttons_[0];
-    BitBtn4 = buttons_[1];
-    BitBtn5 = buttons_[2];
-    BitBtn7 = buttons_[3];
-    btnHelp = buttons_[4];
     // Compact's keyboard path, its button staying out of the Tab order.
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this), &QShortcut::activated, this,
             &TfrmSched::BitBtn7Click);
@@ -202,19 +171,13 @@ void TfrmSched::createButtons(QWidget* client) {
 
 void TfrmSched::createGrid(QWidget* client) {
     EditGrid1 = Placed(new TEditGrid(client), "EditGrid1", {0, 56, 537, 191});
-    ShapeGrid(*EditGrid1, QtCells::shown);
+    view_->shapeGrid();
     EditGrid1->SetDefaultRowHeight(19);
     for (int col = 0; col < ColumnCount; ++col)
         EditGrid1->SetColWidths(col, ColumnWidths[col]);
     EditGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     EditGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    EditGrid1->SetNewRowOnKeyDown(widgets::kdNever);
-    EditGrid1->setItemDelegateForColumn(ColConfigFile, new StartElided(EditGrid1));
-    // The grid's click: a press on a cell, or the current cell moved by the keyboard.
-    connect(EditGrid1, &QTableWidget::cellPressed, this, &TfrmSched::EditGrid1Click);
-    connect(EditGrid1, &QTableWidget::currentCellChanged, this, &TfrmSched::EditGrid1Click);
-    EditGrid1->installEventFilter(this);
-    EditGrid1->viewport()->installEventFilter(this);
+    EditGrid1->OnClick = [this] { EditGrid1Click(); };
 }
 
 // The frequency of the current entry with its N, and the timer settings.
@@ -234,11 +197,11 @@ void TfrmSched::createBoxes(QWidget* client) {
     for (QWidget* w : std::initializer_list<QWidget*>{Label1, Edit1, Label2})
         w->hide();
 
-    Panel2 = Placed(new QFrame(client), "Panel2", {199, 254, 337, 99});
-    auto* label3 = Placed(new QLabel(FromStd(face::IntervalLabel), Panel2), "Label3", {8, 8, 200, 14});
-    edtInterval = Placed(new QLineEdit(Panel2), "edtInterval", {8, 24, 121, 21});
-    auto* label4 = Placed(new QLabel(FromStd(face::StartLabel), Panel2), "Label4", {8, 52, 200, 14});
-    edtStart = Placed(new QLineEdit(Panel2), "edtStart", {8, 68, 121, 21});
+    auto* panel2 = Placed(new QFrame(client), "Panel2", {199, 254, 337, 99});
+    auto* label3 = Placed(new QLabel(FromStd(face::IntervalLabel), panel2), "Label3", {8, 8, 200, 14});
+    edtInterval = Placed(new QLineEdit(panel2), "edtInterval", {8, 24, 121, 21});
+    auto* label4 = Placed(new QLabel(FromStd(face::StartLabel), panel2), "Label4", {8, 52, 200, 14});
+    edtStart = Placed(new QLineEdit(panel2), "edtStart", {8, 68, 121, 21});
     label3->setBuddy(edtInterval);
     label4->setBuddy(edtStart);
     edtStart->installEventFilter(this);
@@ -252,36 +215,35 @@ void TfrmSched::createStrip(QVBoxLayout* layout) {
     lblLastRun->setFixedWidth(537);
     lblLastRun->setWordWrap(true);
     layout->addWidget(lblLastRun);
-    panelBackground = Placed(new TBackgroundPanel(this), "panelBackground");
-    panelBackground->setFrameShape(QFrame::Panel);
-    panelBackground->setFrameShadow(QFrame::Sunken);
-    panelBackground->setFixedWidth(537);
-    auto* strip = new QVBoxLayout(panelBackground);
+    auto* panel = Placed(new QFrame(this), "panelBackground");
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setFixedWidth(537);
+    auto* strip = new QVBoxLayout(panel);
     strip->setContentsMargins(6, 4, 6, 4);
     strip->setSpacing(2);
-    auto& p = *panelBackground;
-    p.chkBackground = Placed(new QCheckBox(FromStd(face::BackgroundLabel), &p), "chkBackground");
-    p.lblBackground = Placed(new QLabel(&p), "lblBackground");
-    p.lblBackground->setWordWrap(true);
-    p.lblRun = Placed(new QLabel(&p), "lblRun");
-    p.barRun = Placed(new QProgressBar(&p), "barRun");
-    p.barRun->setRange(0, 0); // no end known: the bar just moves
-    p.barRun->setMaximumHeight(10);
-    p.barRun->setTextVisible(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{p.chkBackground, p.lblBackground, p.lblRun, p.barRun})
+    chkBackground = Placed(new QCheckBox(FromStd(face::BackgroundLabel), panel), "chkBackground");
+    lblBackground = Placed(new QLabel(panel), "lblBackground");
+    lblBackground->setWordWrap(true);
+    lblRun = Placed(new QLabel(panel), "lblRun");
+    barRun = Placed(new QProgressBar(panel), "barRun");
+    barRun->setRange(0, 0); // no end known: the bar just moves
+    barRun->setMaximumHeight(10);
+    barRun->setTextVisible(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{chkBackground, lblBackground, lblRun, barRun})
         strip->addWidget(w);
-    p.lblRun->hide();
-    p.barRun->hide();
-    connect(p.chkBackground, &QCheckBox::clicked, this, [this] { forward(&SchedulerPresenter::ToggleBackground); });
-    layout->addWidget(panelBackground);
+    lblRun->hide();
+    barRun->hide();
+    connect(chkBackground, &QCheckBox::clicked, this, [this] { forward(&SchedulerPresenter::ToggleBackground); });
+    layout->addWidget(panel);
 }
 
 void TfrmSched::createMenu() {
-    MainMenu1 = Placed(new QMenuBar(this), "MainMenu1");
-    layout()->setMenuBar(MainMenu1);
+    auto* bar = Placed(new QMenuBar(this), "MainMenu1");
+    layout()->setMenuBar(bar);
     const char* const names[face::CommandCount] = {"SaveChanges1", "AddRow1", "DeleteRow1", "", "Sheduler1", "Close1"};
     for (const face::Menu& m : face::Menus) {
-        QMenu* menu = MainMenu1->addMenu(FromStd(m.caption));
+        QMenu* menu = bar->addMenu(FromStd(m.caption));
         for (const face::MenuItem& item : m.items) {
             if (!item.caption) {
                 menu->addSeparator();
@@ -301,14 +263,15 @@ void TfrmSched::createTimers() {
     }
     Timer1 = Placed(timers_[static_cast<int>(face::Timer::Schedule)], "Timer1");
     Timer1->setTimerType(Qt::CoarseTimer);
-    tmrWatch = Placed(timers_[static_cast<int>(face::Timer::Watch)], "tmrWatch");
-    tmrWatch->start(SchedulerPresenter::WatchMilliseconds);
+    Placed(timers_[static_cast<int>(face::Timer::Watch)], "tmrWatch")->start(SchedulerPresenter::WatchMilliseconds);
 }
 
 void TfrmSched::run(face::Command command) {
     if (const auto action = face::ActionOf(command))
         return forward(action);
-    command == face::Command::Help ? btnHelpClick() : Close1Click();
+    if (command == face::Command::Close)
+        return Close1Click();
+    guarded([&] { ui::ShowHelpTopic(this, ui::HelpTopicScheduler); });
 }
 
 // ---- What the user does, to the presenter ----
@@ -330,9 +293,6 @@ void TfrmSched::DropFileTarget1Drop(const QStringList& files) {
         paths.push_back(ToStd(path));
     guarded([&] { presenter_.Drop(paths); });
 }
-void TfrmSched::btnHelpClick() {
-    guarded([&] { ui::ShowHelpTopic(this, ui::HelpTopicScheduler); });
-}
 
 bool TfrmSched::CanCloseProgram(std::function<void()> quit) {
     bool close = true;
@@ -353,7 +313,7 @@ void TfrmSched::done(int result) {
 void TfrmSched::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        forward(&SchedulerPresenter::Show);
 }
 
 bool TfrmSched::eventFilter(QObject* watched, QEvent* event) {
@@ -362,14 +322,6 @@ bool TfrmSched::eventFilter(QObject* watched, QEvent* event) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
             watched == Edit1 ? Edit1Exit() : edtStartExit();
-    } else if (event->type() == QEvent::KeyRelease &&
-               (watched == EditGrid1 || watched->parent() == EditGrid1->viewport())) {
-        // The cell editor keeps its key releases to itself, so both are watched.
-        EditGrid1KeyUp();
-    } else if (watched == EditGrid1->viewport() && event->type() == QEvent::ChildAdded) {
-        // A cell editor opens: its keys belong to the grid.
-        if (QObject* child = static_cast<QChildEvent*>(event)->child(); child->isWidgetType())
-            child->installEventFilter(this);
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -22,15 +22,11 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QMenuBar;
 class QProgressBar;
 class QTimer;
 class QToolButton;
 class QVBoxLayout;
 
-namespace quillet::ui {
-class TDropFileTarget;
-}
 namespace quillet::widgets {
 class TEditGrid;
 }
@@ -45,16 +41,6 @@ struct SchedulerHost {
     QString programFolder = {};                   // where QuilletSched lies; appFolder when empty
 };
 
-// The strip of the background check: its check box, its status line, and while the
-// window runs an entry itself, which one and since when, with a busy bar.
-struct TBackgroundPanel : QFrame {
-    using QFrame::QFrame;
-    QCheckBox* chkBackground = nullptr;
-    QLabel* lblBackground = nullptr;
-    QLabel* lblRun = nullptr;
-    QProgressBar* barRun = nullptr;
-};
-
 class TfrmSched : public QDialog {
     Q_OBJECT
 public:
@@ -64,14 +50,11 @@ public:
                        std::unique_ptr<ProcessRunner> runner = nullptr);
     ~TfrmSched() override;
 
-    // Shows the window modally (FormShow reloads everything) until it is closed.
+    // Shows the window modally (showing reloads everything) until it is closed.
     int ShowModal() { return exec(); }
 
     QString ScheduleFilePath() const { return host_.appFolder + ui::FromStd(ScheduleFileName); }
     bool TimerEnabled() const { return presenter_.TimerEnabled(); }
-    int TimerPeriod() const { return presenter_.TimerPeriod(); }
-    // Whether the table is not the stored schedule, because the file could not be read.
-    bool TableNotLoaded() const { return !presenter_.Editor().Loaded(); }
     // A run of the window's, until its end has been shown.
     bool Running() const { return presenter_.AwaitingRun(); }
 
@@ -80,42 +63,34 @@ public:
     bool CanCloseProgram(std::function<void()> quit);
 
     // Handlers; each runs guarded, so errors go to the error reporter.
-    void FormShow() { forward(&SchedulerPresenter::Show); }
     void SaveChanges1Click() { forward(&SchedulerPresenter::Save); }
     void rgSchedClick();
     // Leaving the N box or the Start Time box: false when the text was refused.
     bool Edit1Exit() { return ask(&SchedulerPresenter::LeaveEvery); }
     bool edtStartExit() { return ask(&SchedulerPresenter::LeaveStart); }
     void Timer1Timer() { forward(&SchedulerPresenter::Tick); }
-    void AddRow1Click() { forward(&SchedulerPresenter::AddRow); }
-    void DeleteRow1Click() { forward(&SchedulerPresenter::DeleteRow); }
     void BitBtn7Click() { forward(&SchedulerPresenter::Compact); }
     void DropFileTarget1Drop(const QStringList& files);
     void EditGrid1Click() { forward(&SchedulerPresenter::EntryChosen); }
-    void EditGrid1KeyUp() { EditGrid1Click(); }
-    void btnHelpClick();
     void Close1Click() { done(QDialog::Accepted); }
 
-    QMenuBar* MainMenu1 = nullptr;
-    QToolButton* BitBtn3 = nullptr;
-    QToolButton* BitBtn4 = nullptr;
-    QToolButton* BitBtn5 = nullptr;
-    QToolButton* BitBtn7 = nullptr;
-    QToolButton* btnHelp = nullptr;
+    QToolButton* buttons[face::ButtonCount] = {}; // BitBtn3, BitBtn4, BitBtn5, BitBtn7, btnHelp
     widgets::TEditGrid* EditGrid1 = nullptr;
     widgets::TRadioGroup* rgSched = nullptr;
     QFrame* Panel1 = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* Edit1 = nullptr;
     QLabel* Label2 = nullptr;
-    QFrame* Panel2 = nullptr;
     QLineEdit* edtInterval = nullptr;
     QLineEdit* edtStart = nullptr;
     QLabel* lblLastRun = nullptr; // the current entry's last run and next due time
     QTimer* Timer1 = nullptr;
-    ui::TDropFileTarget* DropFileTarget1 = nullptr;
-    TBackgroundPanel* panelBackground = nullptr;
-    QTimer* tmrWatch = nullptr;
+    // The strip of the background check: its check box, its status line, and while the
+    // window runs an entry itself, which one and since when, with a busy bar.
+    QCheckBox* chkBackground = nullptr;
+    QLabel* lblBackground = nullptr;
+    QLabel* lblRun = nullptr;
+    QProgressBar* barRun = nullptr;
 
 public slots:
     void done(int result) override; // every close passes here: the question, then hide
@@ -140,7 +115,6 @@ private:
     ui::QtPrompts prompts_;
     std::unique_ptr<View> view_;
     SchedulerPresenter presenter_;
-    QToolButton* buttons_[face::ButtonCount] = {};
     QAction* items_[face::CommandCount] = {};
     QTimer* timers_[face::TimerCount] = {};
     bool closing_ = false;

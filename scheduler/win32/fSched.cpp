@@ -11,6 +11,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace quillet::scheduler {
@@ -56,14 +57,7 @@ struct Win32Kit {
         for (int i = 0; i < FrequencyCount; ++i)
             check(f.rgSched[i], i == index);
     }
-    static TfrmSched& strip(TfrmSched& f) { return f; }
 };
-
-// Ctrl+R in the window: Compact, whose button stays out of the Tab order.
-bool IsCompactKey(const MSG& msg, HWND window) {
-    return msg.message == WM_KEYDOWN && msg.wParam == 'R' && GetKeyState(VK_CONTROL) < 0 &&
-           GetKeyState(VK_MENU) >= 0 && msg.hwnd && GetAncestor(msg.hwnd, GA_ROOT) == window;
-}
 
 } // namespace
 
@@ -109,14 +103,10 @@ public:
             0);
     }
     void fault(std::exception_ptr error) override {
-        f.forward([&] { std::rethrow_exception(error); });
+        Guarded([&] { std::rethrow_exception(error); });
     }
 
 private:
-    void mark(const std::vector<ScheduleEntry>&, const std::vector<bool>& missing) override {
-        f.missing_ = missing;
-        InvalidateRect(f.EditGrid1->ListView(), nullptr, FALSE);
-    }
     void arm(face::Timer timer, int periodMs) {
         if (periodMs > 0)
             SetTimer(f.hwnd(), TimerId(timer), static_cast<UINT>(periodMs), nullptr);
@@ -148,43 +138,24 @@ TfrmSched::TfrmSched(SchedulerHost host, std::unique_ptr<Clock> clock, std::uniq
            0, nullptr, menu);
     createControls();
     DropFileTarget1.Register(EditGrid1->ListView(), [this](const std::vector<std::string>& files) {
-        forward([&] { presenter_.Drop(files); });
+        Guarded([&] { presenter_.Drop(files); });
     });
     SetTimer(hwnd(), TimerId(face::Timer::Watch), SchedulerPresenter::WatchMilliseconds, nullptr);
-    forward([&] { presenter_.Create(); });
+    Guarded([&] { presenter_.Create(); });
 }
 
-TfrmSched::~TfrmSched() {
-    for (int timer = 0; timer < face::TimerCount; ++timer)
-        KillTimer(hwnd(), TimerId(static_cast<face::Timer>(timer)));
-    DropFileTarget1.Revoke();
-}
+// The window's timers go with it, and the drop target revokes itself.
+TfrmSched::~TfrmSched() = default;
 
 void TfrmSched::createGrid() {
     auto& l = layout_;
     EditGrid1 = std::make_unique<TEditGrid>(hwnd(), idGrid, RECT{0, 0, 537, 191});
     l.place(EditGrid1->Handle(), 0, 56, 537, 191);
-    ShapeGrid(*EditGrid1, PlainCells::shown);
-    // The list view's border and a vertical scroll bar take room that the grid's
-    // columns would share with nothing; the path column gives it up, so that no
-    // horizontal scroll bar shows.
-    RECT inside{};
-    GetClientRect(EditGrid1->ListView(), &inside);
-    const int room = inside.right - GetSystemMetrics(SM_CXVSCROLL);
-    int total = 0;
-    for (int w : ColumnWidths)
-        total += l.px(w);
-    for (int col = 0; col < ColumnCount; ++col)
-        EditGrid1->SetColWidths(col, l.px(ColumnWidths[col]) - (col == ColConfigFile ? std::max(0, total - room) : 0));
-    EditGrid1->SetNewRowOnKeyDown(widgets::kdNever);
-    EditGrid1->SetPathCol(ColConfigFile);
-    const auto missing = [this](int row) {
-        const auto entry = static_cast<std::size_t>(row - EditGrid1->FixedRows());
-        return entry < missing_.size() && missing_[entry];
-    };
-    EditGrid1->IsMarked = [missing](int col, int row) { return col == ColConfigFile && missing(row); };
-    EditGrid1->TipText = [this, missing](int col, int row) { return ConfigTip(EditGrid1->Cells(col, row), missing(row)); };
-    EditGrid1->OnClick = EditGrid1->OnEdited = [this] { forward([&] { presenter_.EntryChosen(); }); };
+    view_->shapeGrid();
+    int widths[ColumnCount];
+    std::transform(std::begin(ColumnWidths), std::end(ColumnWidths), widths, [&](int w) { return l.px(w); });
+    EditGrid1->FitColWidths(widths, ColConfigFile);
+    EditGrid1->OnClick = EditGrid1->OnEdited = [this] { Guarded([&] { presenter_.EntryChosen(); }); };
     SendMessageW(EditGrid1->ListView(), WM_SETFONT, reinterpret_cast<WPARAM>(l.font()), TRUE);
 }
 
@@ -223,11 +194,14 @@ void TfrmSched::createControls() {
 
 // ---- What the user does, to the presenter ----
 
-void TfrmSched::forward(const std::function<void()>& command) {
-    Guarded(command);
-}
-
 LRESULT TfrmSched::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == ui::win32::KeyPreviewMessage()) {
+        // Ctrl+R anywhere in the window: Compact, whose button stays out of the Tab order.
+        const bool compact = wParam == 'R' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
+        if (compact)
+            command(idCompact, 0);
+        return compact;
+    }
     switch (message) {
     case WM_COMMAND:
         command(LOWORD(wParam), HIWORD(wParam));
@@ -235,7 +209,7 @@ LRESULT TfrmSched::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         for (int timer = 0; timer < face::TimerCount; ++timer)
             if (wParam == TimerId(static_cast<face::Timer>(timer)))
-                forward([&] { (presenter_.*face::TimerActions[timer])(); });
+                Guarded([&] { (presenter_.*face::TimerActions[timer])(); });
         return 0;
     case WM_CLOSE:
         command(cmdClose, 0);
@@ -248,57 +222,49 @@ LRESULT TfrmSched::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void TfrmSched::command(int id, int code) {
     if (id >= idSave && id < idSave + face::ButtonCount) {
         if (const auto action = face::ActionOf(static_cast<face::Command>(id - idSave)))
-            forward([&] { (presenter_.*action)(); });
+            Guarded([&] { (presenter_.*action)(); });
         else
-            forward([&] { ui::win32::ShowHelpTopic(hwnd(), ui::HelpTopicScheduler); });
+            Guarded([&] { ui::win32::ShowHelpTopic(hwnd(), ui::HelpTopicScheduler); });
     } else if (id == cmdClose || id == IDCANCEL) { // IDCANCEL: Escape, as in the other dialogs
-        forward([&] { presenter_.Close(); });
-        ShowWindow(hwnd(), SW_HIDE); // whatever the answer
+        Guarded([&] { presenter_.Close(); });
+        hide(); // whatever the answer
     } else if (id >= idNeeded && id < idNeeded + FrequencyCount && code == BN_CLICKED) {
-        forward([&] { presenter_.ChooseFrequency(id - idNeeded); });
+        Guarded([&] { presenter_.ChooseFrequency(id - idNeeded); });
     } else if ((id == idEvery || id == idStart) && code == EN_KILLFOCUS) {
-        forward([&] { id == idEvery ? presenter_.LeaveEvery() : presenter_.LeaveStart(); });
+        Guarded([&] { id == idEvery ? presenter_.LeaveEvery() : presenter_.LeaveStart(); });
     } else if (id == idBackground && code == BN_CLICKED) {
-        forward([&] { presenter_.ToggleBackground(); });
+        Guarded([&] { presenter_.ToggleBackground(); });
     }
 }
 
 void TfrmSched::FormShow() {
-    forward([&] { presenter_.Show(); });
+    Guarded([&] { presenter_.Show(); });
 }
 
+// Modal through the program's own message loop: the owner takes no input until the
+// window hides again.
 void TfrmSched::ShowModal(HWND owner) {
     FormShow();
+    owner_ = owner;
     if (owner)
         EnableWindow(owner, FALSE);
     ui::win32::CentreOnScreen(hwnd());
     ShowWindow(hwnd(), SW_SHOW);
     SetForegroundWindow(hwnd());
     SetFocus(EditGrid1->ListView());
-    MSG msg;
-    while (IsWindowVisible(hwnd())) {
-        if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
-            PostQuitMessage(static_cast<int>(msg.wParam)); // for the program's own loop
-            break;
-        }
-        if (IsCompactKey(msg, hwnd())) {
-            command(idCompact, 0);
-            continue;
-        }
-        if (ui::win32::PreTranslate(msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (owner) {
+}
+
+void TfrmSched::hide() {
+    if (const HWND owner = std::exchange(owner_, nullptr)) {
         EnableWindow(owner, TRUE);
         SetActiveWindow(owner);
     }
+    ShowWindow(hwnd(), SW_HIDE);
 }
 
 bool TfrmSched::CanCloseProgram(std::function<void()> quit) {
     bool close = true;
-    forward([&] { close = presenter_.CanCloseProgram(std::move(quit)); });
+    Guarded([&] { close = presenter_.CanCloseProgram(std::move(quit)); });
     return close;
 }
 

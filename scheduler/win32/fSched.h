@@ -16,7 +16,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace quillet::scheduler {
 
@@ -35,16 +34,14 @@ public:
                        std::unique_ptr<ProcessRunner> runner = nullptr);
     ~TfrmSched() override;
 
-    // FormShow, then the window modally over `owner` until it is closed.
+    // FormShow, then the window modal over `owner` until it is closed; returns at once.
     void ShowModal(HWND owner);
     // Asked when the program is to end; `quit` ends it later when a run must end first.
     bool CanCloseProgram(std::function<void()> quit);
 
     bool TimerEnabled() const { return presenter_.TimerEnabled(); }
-    int TimerPeriod() const { return presenter_.TimerPeriod(); }
     // A run of the window's, until its end has been shown.
     bool Running() const { return presenter_.AwaitingRun(); }
-    const ScheduleEditor& Editor() const { return presenter_.Editor(); }
     void FormShow();
 
     enum Id {
@@ -72,12 +69,12 @@ private:
     void createGrid();
     void createControls();
     void command(int id, int code);
-    void forward(const std::function<void()>& command);
+    void hide();
 
     ui::win32::DropFileTarget DropFileTarget1;
     std::unique_ptr<View> view_;
     SchedulerPresenter presenter_;
-    std::vector<bool> missing_; // entries whose configuration does not exist
+    HWND owner_ = nullptr; // disabled while the window shows
 };
 
 } // namespace quillet::scheduler

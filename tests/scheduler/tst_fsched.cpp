@@ -129,11 +129,10 @@ void TestFSched::missingConfigurationsAreMarked() {
     s.writeSchedule("\t\"/nowhere/a.cfg\"\t\r\n\t\"" + s.iniPath().toUtf8() + "\"\t\r\n");
     TfrmSched& f = s.createShown();
     QVERIFY(s.errors.isEmpty());
-    QTableWidgetItem* missing = f.EditGrid1->item(1, ColConfigFile);
-    QTableWidgetItem* there = f.EditGrid1->item(2, ColConfigFile);
-    QCOMPARE(missing->toolTip(), QStringLiteral("/nowhere/a.cfg") + QLatin1String(MissingNote));
-    QCOMPARE(there->toolTip(), s.iniPath());
-    QVERIFY(missing->foreground() != there->foreground());
+    QVERIFY(f.EditGrid1->IsMarked(ColConfigFile, 1));
+    QVERIFY(!f.EditGrid1->IsMarked(ColConfigFile, 2));
+    QCOMPARE(f.EditGrid1->TipText(ColConfigFile, 1), QStringLiteral("/nowhere/a.cfg") + QLatin1String(MissingNote));
+    QCOMPARE(f.EditGrid1->TipText(ColConfigFile, 2), s.iniPath());
 }
 
 void TestFSched::scheduleFileBytes() {
@@ -178,7 +177,7 @@ void TestFSched::controlsReachThePresenterAndShowItsDecisions() {
     QVERIFY(QTest::qWaitForWindowActive(&f));
     QVERIFY(!f.Timer1->isActive());
     f.edtInterval->setText(QStringLiteral("abc"));
-    f.BitBtn3->setFocus();
+    f.buttons[0]->setFocus(); // Save
     f.SaveChanges1Click();
     QCOMPARE(s.dialogs->shown.back().kind, QStringLiteral("warning"));
     QVERIFY(f.edtInterval->hasFocus());
@@ -205,7 +204,7 @@ void TestFSched::controlsReachThePresenterAndShowItsDecisions() {
     QCOMPARE(s.cell(3, 1), QStringLiteral("d|3|2026-11-01"));
 
     // Compact runs the selected entry, and its cell shows the day recorded.
-    f.BitBtn7->click();
+    f.buttons[3]->click(); // Compact
     s.awaitRun();
     QCOMPARE(s.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /a.cfg"});
     QCOMPARE(s.cell(3, 1), QStringLiteral("d|3|2026-12-06"));
@@ -213,10 +212,10 @@ void TestFSched::controlsReachThePresenterAndShowItsDecisions() {
     f.DropFileTarget1Drop({"/d/one.cfg", "/d/two.cfg"});
     QCOMPARE(f.EditGrid1->RowCount(), 5);
     QCOMPARE(s.cell(2, 4), QStringLiteral("/d/two.cfg"));
-    f.BitBtn4->click();
+    f.buttons[1]->click(); // insert
     QCOMPARE(f.EditGrid1->RowCount(), 6);
     QCOMPARE(f.EditGrid1->Row(), 1);
-    f.BitBtn5->click();
+    f.buttons[2]->click(); // Delete
     QCOMPARE(f.EditGrid1->RowCount(), 5);
     QCOMPARE(s.cell(1, 1), QStringLiteral("b"));
     // Down on the last entry adds none.
@@ -289,7 +288,7 @@ void TestFSched::textStillBeingTypedCounts() {
     };
 
     typeInto(1, QStringLiteral("By button"));
-    QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    QTest::mouseClick(f.buttons[0], Qt::LeftButton); // Save
     QVERIFY(s.schedule().startsWith("\"By button\"\t"));
     QVERIFY(!f.EditGrid1->Modified());
 
@@ -320,7 +319,7 @@ void TestFSched::textStillBeingTypedCounts() {
     saveItem->trigger();
     QVERIFY(s.schedule().contains("\"d|3|2026-12-05\"\r\n"));
     enterN(QStringLiteral("4"));
-    QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    QTest::mouseClick(f.buttons[0], Qt::LeftButton); // Save
     QVERIFY(s.schedule().contains("\"d|4|2026-12-05\"\r\n"));
 
     // Compact runs the path as typed.
@@ -330,7 +329,7 @@ void TestFSched::textStillBeingTypedCounts() {
     QWidget* pathEditor = QApplication::focusWidget();
     QTest::keyClick(pathEditor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(pathEditor, QStringLiteral("/data/typed.cfg"));
-    QTest::mouseClick(f.BitBtn7, Qt::LeftButton);
+    QTest::mouseClick(f.buttons[3], Qt::LeftButton); // Compact
     s.awaitRun();
     QCOMPARE(s.runner->commandLines, std::vector<std::string>{"/opt/q/Quillet /data/typed.cfg"});
     QVERIFY(s.schedule().contains("\"/data/typed.cfg\"\t\"d|4|2026-12-06\"\r\n"));
@@ -401,7 +400,7 @@ void TestFSched::keyReleaseRefreshesTheFrequency() {
 void TestFSched::helpAndClose() {
     Scheduler s;
     TfrmSched& f = s.createShown();
-    f.btnHelp->click();
+    f.buttons[4]->click(); // Help
     f.findChild<QAction*>(QStringLiteral("Sheduler1"))->trigger();
     QCOMPARE(s.help->requests.size(), 2u);
     QCOMPARE(s.help->requests[0].kind, QStringLiteral("topic"));

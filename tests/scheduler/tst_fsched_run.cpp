@@ -102,13 +102,13 @@ void TestFSchedRun::windowStaysAliveAndShowsTheRun() {
     QTimer probe;
     connect(&probe, &QTimer::timeout, [&] {
         if (seen || runner.runs == 0 ||
-            !f.panelBackground->lblRun->text().startsWith(QStringLiteral("Running:")))
+            !f.lblRun->text().startsWith(QStringLiteral("Running:")))
             return;
         seen = true;
         running = f.Running();
-        shown = f.panelBackground->lblRun->text();
-        busy = f.panelBackground->barRun->isVisible();
-        gridLocked = !f.EditGrid1->isEnabled() && !f.BitBtn7->isEnabled();
+        shown = f.lblRun->text();
+        busy = f.barRun->isVisible();
+        gridLocked = !f.EditGrid1->isEnabled() && !f.buttons[3]->isEnabled();
         f.repaint();
         f.BitBtn7Click(); // nothing that would start a second run
         f.Timer1Timer();  // a tick waits for the run's end
@@ -125,7 +125,7 @@ void TestFSchedRun::windowStaysAliveAndShowsTheRun() {
     QCOMPARE(runner.runs.load(), 2); // both due entries once; the waiting tick found nothing due
     QVERIFY(!f.Running());
     QVERIFY(f.EditGrid1->isEnabled());
-    QVERIFY(!f.panelBackground->lblRun->isVisible());
+    QVERIFY(!f.lblRun->isVisible());
     QCOMPARE(w.cell(3, 1), QStringLiteral("d|1|2026-12-06"));
     QCOMPARE(w.schedule(), QByteArray("\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-06\"\r\n"
                                       "\"m\"\t\"/data/month.cfg\"\t\"m|1|2026-12-06\"\r\n"));
@@ -174,8 +174,8 @@ void TestFSchedRun::backgroundCheckBoxAndExitWarning() {
     Window w;
     TfrmSched& f = w.create(Two, std::make_unique<RecordingRunner>());
     f.show();
-    QVERIFY(!f.panelBackground->chkBackground->isChecked());
-    QVERIFY(f.panelBackground->lblBackground->text().startsWith(QStringLiteral("Not installed")));
+    QVERIFY(!f.chkBackground->isChecked());
+    QVERIFY(f.lblBackground->text().startsWith(QStringLiteral("Not installed")));
 
     // Entries have a frequency, nothing is installed: the exit says so.
     w.world.dialogs.answers = {QMessageBox::No};
@@ -184,15 +184,15 @@ void TestFSchedRun::backgroundCheckBoxAndExitWarning() {
     QVERIFY(w.world.dialogs.shown[0].text.contains(QStringLiteral("nothing of the schedule runs")));
 
     w.trigger->fails = true;
-    f.panelBackground->chkBackground->click();
-    QVERIFY(!f.panelBackground->chkBackground->isChecked());
+    f.chkBackground->click();
+    QVERIFY(!f.chkBackground->isChecked());
     QCOMPARE(w.world.dialogs.shown.back().kind, QStringLiteral("warning"));
     w.trigger->fails = false;
-    f.panelBackground->chkBackground->click();
-    QVERIFY(f.panelBackground->chkBackground->isChecked());
+    f.chkBackground->click();
+    QVERIFY(f.chkBackground->isChecked());
     QVERIFY2(
-        f.panelBackground->lblBackground->text().contains(QStringLiteral("loginctl enable-linger tester")),
-        qPrintable(f.panelBackground->lblBackground->text()));
+        f.lblBackground->text().contains(QStringLiteral("loginctl enable-linger tester")),
+        qPrintable(f.lblBackground->text()));
     QCOMPARE(w.trigger->installs, 2);
 }
 

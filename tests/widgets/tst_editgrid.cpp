@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 
 #include <algorithm>
 #include <memory>
@@ -99,6 +100,7 @@ private slots:
     void codeDoesNotSetModified();
     void editorTextCommittedWhileOpen();
     void longTextSurvivesTheEditor();
+    void pathColumnTipIsTheOwners();
 
     void sortComparesBytesFoldingOnlyLetters();
     void sortMovesWholeRows();
@@ -426,6 +428,28 @@ void TstEditGrid::longTextSurvivesTheEditor() {
     QTest::keyClick(KeyTarget(*grid), Qt::Key_Down);
     QCOMPARE(grid->Cells(1, 1).size(), longText.size());
     QCOMPARE(grid->Modified(), false);
+}
+
+// A path cell's tip says what the owner says about the path; other cells ask nothing.
+void TstEditGrid::pathColumnTipIsTheOwners() {
+    auto grid = MakeGrid(3, 3);
+    grid->SetPathCol(2);
+    int asked = 0;
+    grid->TipText = [&](int col, int row) {
+        ++asked;
+        return grid->Cells(col, row) + " (whole)";
+    };
+    grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(grid.get()));
+    const auto help = [&](int col, int row) {
+        const QPoint at = grid->viewport()->mapFrom(grid.get(), grid->CellRect(col, row).center());
+        QHelpEvent event(QEvent::ToolTip, at, grid->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(grid->viewport(), &event);
+    };
+    help(2, 2);
+    QCOMPARE(QToolTip::text(), QStringLiteral("r2c2 (whole)"));
+    help(1, 2);
+    QCOMPARE(asked, 1);
 }
 
 void TstEditGrid::sortComparesBytesFoldingOnlyLetters() {

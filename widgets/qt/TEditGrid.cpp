@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -12,6 +13,7 @@
 #include <QStyle>
 #include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 #include <algorithm>
 #include <climits>
@@ -36,6 +38,7 @@ public:
         // characters would cut a long cell as soon as its editor commits.
         if (auto* line = qobject_cast<QLineEdit*>(editor))
             line->setMaxLength(INT_MAX);
+        editor->installEventFilter(FGrid); // it keeps its key releases to itself
         FEditor = editor;
         return editor;
     }
@@ -65,6 +68,21 @@ protected:
         QStyledItemDelegate::initStyleOption(option, index);
         if (FGrid->isFixed(index.column(), index.row()))
             option->backgroundBrush = option->palette.button();
+        if (index.column() == FGrid->FPathCol)
+            option->textElideMode = Qt::ElideLeft;
+        if (FGrid->IsMarked && FGrid->IsMarked(index.column(), index.row()))
+            option->palette.setColor(QPalette::Text, Qt::red);
+    }
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() != QEvent::ToolTip || index.column() != FGrid->FPathCol ||
+            FGrid->isFixed(index.column(), index.row()))
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const int col = index.column(), row = index.row();
+        const QString tip = FGrid->TipText ? FGrid->TipText(col, row) : FGrid->Cells(col, row);
+        tip.isEmpty() ? QToolTip::hideText() : QToolTip::showText(event->globalPos(), tip, view);
+        return true;
     }
 
 private:
@@ -212,6 +230,8 @@ TEditGrid::TEditGrid(QWidget* owner) : QTableWidget(owner) {
     });
 
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { colWidthsChanged(); });
+    connect(this, &QTableWidget::cellPressed, this, &TEditGrid::clicked);
+    connect(this, &QTableWidget::currentCellChanged, this, &TEditGrid::clicked);
     connect(model(), &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& tl, const QModelIndex&) {
                 if (tl.row() == 0)
@@ -643,6 +663,11 @@ void TEditGrid::keyPressEvent(QKeyEvent* event) {
     QTableWidget::keyPressEvent(event);
 }
 
+void TEditGrid::keyReleaseEvent(QKeyEvent* event) {
+    QTableWidget::keyReleaseEvent(event);
+    clicked();
+}
+
 // Past the last reachable column, Tab goes on in the next row.
 QModelIndex TEditGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
     const QModelIndex next = QTableWidget::moveCursor(action, modifiers);
@@ -692,6 +717,8 @@ bool TEditGrid::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress && qobject_cast<QAbstractButton*>(watched) &&
         watched->parent() == this && FixedRows() >= 1)
         titlePressed(0);
+    if (event->type() == QEvent::KeyRelease && watched->parent() == viewport())
+        clicked();
     return QTableWidget::eventFilter(watched, event);
 }
 

@@ -160,9 +160,24 @@ public:
     void SetReachableCols(int count) { FReachable = count; }
     // Whether a cell's editor is open.
     bool Editing() const { return state() == EditingState; }
+    // The column's texts are paths: drawn cut at their start when they do not fit, so
+    // that the file name stays in sight, and shown whole in a tip. The cells' texts stay
+    // as they are.
+    void SetPathCol(int col) { FPathCol = col; }
+    // Draws every cell again, after what IsMarked or TipText would answer has changed.
+    void Refresh() { viewport()->update(); }
+
+    // Called after a cell was pressed, the current cell moved, or a key was released in
+    // the grid or in its cell editor.
+    std::function<void()> OnClick;
+    // Whether a cell is drawn marked (in red), as its owner says.
+    std::function<bool(int col, int row)> IsMarked;
+    // The tip of a path column's cell, as its owner says; the cell's text when unset.
+    std::function<QString(int col, int row)> TipText;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -176,6 +191,10 @@ private:
     friend class TEditGridHeader;
 
     QWidget* openEditor() const; // nullptr when no cell editor is open
+    void clicked() const {
+        if (OnClick)
+            OnClick();
+    }
     void titlePressed(int col);
     void newRowKey(bool isDownOrTab, bool moveDown);
     void editedTextStored(int col, int row, bool editorChanged);
@@ -202,6 +221,7 @@ private:
     int FFixedRowHeight = 24; // row 0 is the horizontal header
     TGridOptions FOptions;
     int FReachable = -1;
+    int FPathCol = -1;
     TEditGridHeader* FTitleHeader = nullptr;
     TEditGridHeader* FSideHeader = nullptr;
 };

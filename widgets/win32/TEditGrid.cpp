@@ -162,6 +162,18 @@ void TEditGrid::SetColWidths(int col, int width) {
     SendMessageW(FList, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(col), MAKELPARAM(width, 0));
 }
 
+void TEditGrid::FitColWidths(std::span<const int> widths, int giver) {
+    RECT inside{};
+    GetClientRect(FList, &inside);
+    const int room = inside.right - GetSystemMetrics(SM_CXVSCROLL);
+    int total = 0;
+    for (int w : widths)
+        total += w;
+    for (std::size_t col = 0; col < widths.size(); ++col)
+        SetColWidths(static_cast<int>(col),
+                     widths[col] - (static_cast<int>(col) == giver ? std::max(0, total - room) : 0));
+}
+
 void TEditGrid::SetReachableCols(int count) {
     FReachable = count;
     FCol = std::clamp(FCol, FModel.FixedCols(), LastCol());

@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <span>
 #include <string>
 
 namespace quillet::widgets::win32 {
@@ -63,6 +64,9 @@ public:
     void SetCells(int col, int row, const std::string& text); // does not set Modified
     void SetColWidths(int col, int width);
     int ColWidths(int col) const;
+    // Every column's width, but column `giver` gives up the room that the list view's
+    // border and a vertical scroll bar take, so that no horizontal scroll bar shows.
+    void FitColWidths(std::span<const int> widths, int giver);
     // Columns from `count` on are out of the keyboard's and the mouse's reach and never
     // edited: a column kept too narrow to show its text. All are reachable by default.
     void SetReachableCols(int count);

@@ -234,3 +234,16 @@ TEST_F(Win32Grid, TabCrossesTheReachableCellsAndLeavesTheGrid) {
     grid->SetCurrentCell(3, 1);
     EXPECT_EQ(grid->Col(), 2);
 }
+
+TEST_F(Win32Grid, FittedColumnsLeaveNoRoomForAHorizontalScrollBar) {
+    RECT inside{};
+    GetClientRect(grid->ListView(), &inside);
+    const int room = inside.right - GetSystemMetrics(SM_CXVSCROLL);
+    const int wide[] = {30, 200, room, 10};
+    grid->FitColWidths(wide, 2);
+    EXPECT_EQ(grid->ColWidths(1), 200);
+    EXPECT_EQ(grid->ColWidths(0) + grid->ColWidths(1) + grid->ColWidths(2) + grid->ColWidths(3), room);
+    const int narrow[] = {30, 100, 100, 10};
+    grid->FitColWidths(narrow, 2);
+    EXPECT_EQ(grid->ColWidths(2), 100);
+}
