@@ -75,7 +75,7 @@ inline constexpr char MissingNote[] = " (this file does not exist)";
 
 struct SchedulerSetup {
     std::string folder;                           // the schedule's and settings' folder, ending with the separator
-    std::string programFolder;                    // where QuilletSched lies
+    std::string programFolder = {};               // where QuilletSched lies; `folder` when empty
     std::function<std::string()> compactorPath;   // the main window's Quillet Path text, now
     std::shared_ptr<TriggerControl> trigger = {}; // the system's scheduler when empty
 };

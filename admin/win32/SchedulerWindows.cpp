@@ -2,7 +2,6 @@
 
 #include "admin/win32/fHistory.h"
 #include "scheduler/win32/fSched.h"
-#include "ui/win32/Win32Prompts.h"
 
 namespace quillet::admin {
 
@@ -11,7 +10,8 @@ namespace {
 class TSchedulerWindows final : public SchedulerWindow {
 public:
     explicit TSchedulerWindows(TForm1& mainWindow)
-        : frmSched({mainWindow.DataFolder(), [&mainWindow] { return mainWindow.QuilletPathText(); }}),
+        : frmSched({.folder = mainWindow.DataFolder(),
+                    .compactorPath = [&mainWindow] { return mainWindow.QuilletPathText(); }}),
           frmHistory([&mainWindow] { return mainWindow.QuilletPathText(); }) {}
 
     void ShowModal(HWND owner) override { frmSched.ShowModal(owner); }

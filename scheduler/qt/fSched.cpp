@@ -4,8 +4,6 @@
 #include "ui/qt/DropFileTarget.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
-#include "ui/qt/Text.h"
-#include "widgets/qt/TEditGrid.h"
 
 #include <QAction>
 #include <QApplication>
@@ -135,9 +133,8 @@ TfrmSched::TfrmSched(SchedulerHost host, QWidget* parent, std::unique_ptr<Clock>
     createStrip(layout);
     createMenu();
     createTimers();
-    Placed(new ui::TDropFileTarget(this), "DropFileTarget1")->Register(EditGrid1, [this](const QStringList& files) {
-        DropFileTarget1Drop(files);
-    });
+    auto* drop = Placed(new ui::TDropFileTarget(this), "DropFileTarget1");
+    drop->Register(EditGrid1, [this](const QStringList& files) { DropFileTarget1Drop(files); });
     forward(&SchedulerPresenter::Create);
 }
 
@@ -186,7 +183,6 @@ void TfrmSched::createBoxes(QWidget* client) {
     for (const char* text : face::FrequencyTexts)
         choices << FromStd(text);
     rgSched = Placed(new TRadioGroup(FromStd(face::FrequencyTitle), choices, client), "rgSched", {0, 248, 97, 105});
-    rgSched->SetItemIndex(0);
     connect(rgSched, &TRadioGroup::itemClicked, this, [this](int) { rgSchedClick(); });
 
     Panel1 = Placed(new QFrame(client), "Panel1", {95, 254, 106, 99});
@@ -194,8 +190,6 @@ void TfrmSched::createBoxes(QWidget* client) {
     Edit1 = Placed(new QLineEdit(Panel1), "Edit1", {8, 30, 33, 21});
     Edit1->installEventFilter(this);
     Label2 = Placed(new QLabel(Panel1), "Label2", {8, 56, 90, 14});
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Edit1, Label2})
-        w->hide();
 
     auto* panel2 = Placed(new QFrame(client), "Panel2", {199, 254, 337, 99});
     auto* label3 = Placed(new QLabel(FromStd(face::IntervalLabel), panel2), "Label3", {8, 8, 200, 14});
@@ -209,7 +203,7 @@ void TfrmSched::createBoxes(QWidget* client) {
 
 // Under the window's old client area, so that nothing of that moves: the status line,
 // then the strip of the background check.
-void TfrmSched::createStrip(QVBoxLayout* layout) {
+void TfrmSched::createStrip(QLayout* layout) {
     lblLastRun = Placed(new QLabel(this), "lblLastRun");
     lblLastRun->setContentsMargins(4, 2, 4, 2);
     lblLastRun->setFixedWidth(537);
@@ -234,7 +228,8 @@ void TfrmSched::createStrip(QVBoxLayout* layout) {
         strip->addWidget(w);
     lblRun->hide();
     barRun->hide();
-    connect(chkBackground, &QCheckBox::clicked, this, [this] { forward(&SchedulerPresenter::ToggleBackground); });
+    connect(chkBackground, &QCheckBox::clicked, this,
+            [this] { forward(&SchedulerPresenter::ToggleBackground); });
     layout->addWidget(panel);
 }
 
@@ -263,7 +258,8 @@ void TfrmSched::createTimers() {
     }
     Timer1 = Placed(timers_[static_cast<int>(face::Timer::Schedule)], "Timer1");
     Timer1->setTimerType(Qt::CoarseTimer);
-    Placed(timers_[static_cast<int>(face::Timer::Watch)], "tmrWatch")->start(SchedulerPresenter::WatchMilliseconds);
+    auto* watch = Placed(timers_[static_cast<int>(face::Timer::Watch)], "tmrWatch");
+    watch->start(SchedulerPresenter::WatchMilliseconds);
 }
 
 void TfrmSched::run(face::Command command) {
@@ -288,10 +284,7 @@ void TfrmSched::rgSchedClick() {
     guarded([&] { presenter_.ChooseFrequency(rgSched->ItemIndex()); });
 }
 void TfrmSched::DropFileTarget1Drop(const QStringList& files) {
-    std::vector<std::string> paths;
-    for (const QString& path : files)
-        paths.push_back(ToStd(path));
-    guarded([&] { presenter_.Drop(paths); });
+    guarded([&] { presenter_.Drop(ToStd(files)); });
 }
 
 bool TfrmSched::CanCloseProgram(std::function<void()> quit) {

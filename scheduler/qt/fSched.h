@@ -9,6 +9,7 @@
 #include "scheduler/SchedulerPresenter.h"
 #include "ui/qt/QtPrompts.h"
 #include "ui/qt/Text.h"
+#include "widgets/qt/TEditGrid.h"
 #include "widgets/qt/TRadioGroup.h"
 
 #include <QDialog>
@@ -25,11 +26,6 @@ class QLineEdit;
 class QProgressBar;
 class QTimer;
 class QToolButton;
-class QVBoxLayout;
-
-namespace quillet::widgets {
-class TEditGrid;
-}
 
 namespace quillet::scheduler {
 
@@ -104,7 +100,7 @@ private:
     void createButtons(QWidget* client);
     void createGrid(QWidget* client);
     void createBoxes(QWidget* client);
-    void createStrip(QVBoxLayout* layout);
+    void createStrip(QLayout* layout);
     void createMenu();
     void createTimers();
     void run(face::Command command);

@@ -28,10 +28,6 @@ constexpr UINT_PTR TimerId(face::Timer timer) {
     return 1 + static_cast<UINT_PTR>(timer);
 }
 
-int IdOf(face::Command command) {
-    return command == face::Command::Close ? TfrmSched::cmdClose : TfrmSched::idSave + static_cast<int>(command);
-}
-
 // Each control drawn as FaceView asks.
 struct Win32Kit {
     // A static control breaks lines at CR LF.
@@ -119,17 +115,17 @@ private:
 
 // ---- Creation ----
 
-TfrmSched::TfrmSched(SchedulerHost host, std::unique_ptr<Clock> clock, std::unique_ptr<ProcessRunner> runner)
+TfrmSched::TfrmSched(SchedulerSetup setup, std::unique_ptr<Clock> clock,
+                     std::unique_ptr<ProcessRunner> runner)
     : view_(std::make_unique<View>(*this)),
-      presenter_(*view_, ui::win32::CurrentPrompts(),
-                 SchedulerSetup{host.appFolder, host.appFolder, std::move(host.compactorPath), host.trigger},
-                 std::move(clock), std::move(runner)) {
+      presenter_(*view_, ui::win32::CurrentPrompts(), std::move(setup), std::move(clock), std::move(runner)) {
     HMENU menu = CreateMenu();
     for (const face::Menu& m : face::Menus) {
         HMENU popup = CreatePopupMenu();
         for (const face::MenuItem& item : m.items)
             if (item.caption)
-                AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(IdOf(item.command)), Wide(item.caption).c_str());
+                AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(idSave + static_cast<int>(item.command)),
+                            Wide(item.caption).c_str());
             else
                 AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Wide(m.caption).c_str());
@@ -171,7 +167,6 @@ void TfrmSched::createControls() {
         rgSched[i] = l.add("BUTTON", face::FrequencyTexts[i],
                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0), 8,
                            266 + 20 * i, 85, 18, idNeeded + i);
-    SendMessageW(rgSched[0], BM_SETCHECK, BST_CHECKED, 0);
 
     Label1 = l.add("STATIC", face::EveryLabel, WS_CHILD, 103, 266, 90, 14);
     Edit1 = l.add("EDIT", "", WS_CHILD | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | WS_GROUP, 103, 284, 33, 21, idEvery);

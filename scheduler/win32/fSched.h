@@ -19,18 +19,11 @@
 
 namespace quillet::scheduler {
 
-// What the scheduler window needs of the program that shows it.
-struct SchedulerHost {
-    std::string appFolder;                        // ends with the path separator
-    std::function<std::string()> compactorPath;   // the main window's Quillet Path text, now
-    std::shared_ptr<TriggerControl> trigger = {}; // the system's scheduler when empty
-};
-
 class TfrmSched : public ui::win32::Window {
 public:
     // Loads the timer settings and the schedule and arms the timer. The clock and runner
     // default to the system's.
-    explicit TfrmSched(SchedulerHost host, std::unique_ptr<Clock> clock = nullptr,
+    explicit TfrmSched(SchedulerSetup setup, std::unique_ptr<Clock> clock = nullptr,
                        std::unique_ptr<ProcessRunner> runner = nullptr);
     ~TfrmSched() override;
 
@@ -44,13 +37,12 @@ public:
     bool Running() const { return presenter_.AwaitingRun(); }
     void FormShow();
 
-    enum Id {
-        idSave = 201, idInsert, idDelete, idCompact, idHelp,
+    enum Id { // the commands' in face::Command's order
+        idSave = 201, idInsert, idDelete, idCompact, idHelp, cmdClose,
         idGrid = 210,
         idNeeded = 220, idDaily, idWeekly, idMonthly,
         idEvery = 230, idInterval, idStart,
         idBackground = 240,
-        cmdClose = 250,
     };
 
     std::unique_ptr<widgets::win32::TEditGrid> EditGrid1;

@@ -131,7 +131,8 @@ void TestFSched::missingConfigurationsAreMarked() {
     QVERIFY(s.errors.isEmpty());
     QVERIFY(f.EditGrid1->IsMarked(ColConfigFile, 1));
     QVERIFY(!f.EditGrid1->IsMarked(ColConfigFile, 2));
-    QCOMPARE(f.EditGrid1->TipText(ColConfigFile, 1), QStringLiteral("/nowhere/a.cfg") + QLatin1String(MissingNote));
+    QCOMPARE(f.EditGrid1->TipText(ColConfigFile, 1),
+             QStringLiteral("/nowhere/a.cfg") + QLatin1String(MissingNote));
     QCOMPARE(f.EditGrid1->TipText(ColConfigFile, 2), s.iniPath());
 }
 

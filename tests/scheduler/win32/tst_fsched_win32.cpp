@@ -49,7 +49,9 @@ protected:
         clock->day = quillet::EncodeDate(2026, 12, 6);
         clock->hour = 14;
         form = std::make_unique<TfrmSched>(
-            quillet::scheduler::SchedulerHost{folder, [this] { return compactor; }, std::make_shared<quillet::scheduler::testing::NoTrigger>()},
+            quillet::scheduler::SchedulerSetup{.folder = folder,
+                                               .compactorPath = [this] { return compactor; },
+                                               .trigger = std::make_shared<quillet::scheduler::testing::NoTrigger>()},
             std::move(clock), std::move(runner));
         form->FormShow();
         ShowWindow(form->hwnd(), SW_SHOW);
