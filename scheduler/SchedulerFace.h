@@ -20,13 +20,14 @@ inline constexpr int CommandCount = 6;
 struct Button {
     const char* caption;
     const char* hint;
+    const char* name; // the Qt face's object name
 };
 inline constexpr Button Buttons[ButtonCount] = {
-    {"Save", "Save scheduler configuration"},
-    {"insert", "Insert a scheduler record"},
-    {"Delete", "Delete selected scheduler record"},
-    {"Compact", "Compact database in selected scheduler configuration file"},
-    {"Help", "Help"}};
+    {"Save", "Save scheduler configuration", "BitBtn3"},
+    {"insert", "Insert a scheduler record", "BitBtn4"},
+    {"Delete", "Delete selected scheduler record", "BitBtn5"},
+    {"Compact", "Compact database in selected scheduler configuration file", "BitBtn7"},
+    {"Help", "Help", "btnHelp"}};
 
 // The command whose button and menu item a control stands for; none for the other controls.
 constexpr std::optional<Command> CommandOf(SchedulerView::Control control) {

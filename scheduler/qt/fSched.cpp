@@ -71,8 +71,6 @@ class TfrmSched::View final : public FaceView<TfrmSched, QtCells, QtKit> {
 public:
     using FaceView::FaceView;
 
-    std::string asShown(const std::string& text) const override { return ToStd(FromStd(text)); }
-    bool typing() const override { return f.EditGrid1->Editing(); }
     void enable(Control control, bool enabled) override {
         if (const auto command = face::CommandOf(control)) {
             f.buttons[static_cast<int>(*command)]->setEnabled(enabled);
@@ -144,12 +142,11 @@ void TfrmSched::createButtons(QWidget* client) {
     auto* bar = Placed(new QFrame(client), "Panel3", {0, 0, 537, 59});
     bar->setFrameShape(QFrame::Panel);
     bar->setFrameShadow(QFrame::Raised);
-    const char* const names[] = {"BitBtn3", "BitBtn4", "BitBtn5", "BitBtn7", "btnHelp"};
     const QStyle::StandardPixmap icons[] = {QStyle::SP_DialogSaveButton, QStyle::SP_FileDialogNewFolder,
                                             QStyle::SP_TrashIcon, QStyle::SP_BrowserReload,
                                             QStyle::SP_DialogHelpButton};
     for (int i = 0; i < face::ButtonCount; ++i) {
-        auto* b = Placed(new QToolButton(bar), names[i], {64 * i, 1, 65, 57});
+        auto* b = Placed(new QToolButton(bar), face::Buttons[i].name, {64 * i, 1, 65, 57});
         b->setText(FromStd(face::Buttons[i].caption));
         b->setToolTip(FromStd(face::Buttons[i].hint));
         b->setIcon(style()->standardIcon(icons[i]));
@@ -179,10 +176,9 @@ void TfrmSched::createGrid(QWidget* client) {
 
 // The frequency of the current entry with its N, and the timer settings.
 void TfrmSched::createBoxes(QWidget* client) {
-    QStringList choices;
-    for (const char* text : face::FrequencyTexts)
-        choices << FromStd(text);
-    rgSched = Placed(new TRadioGroup(FromStd(face::FrequencyTitle), choices, client), "rgSched", {0, 248, 97, 105});
+    const std::vector<std::string> choices(std::begin(face::FrequencyTexts), std::end(face::FrequencyTexts));
+    rgSched = Placed(new TRadioGroup(FromStd(face::FrequencyTitle), FromStd(choices), client), "rgSched",
+                     {0, 248, 97, 105});
     connect(rgSched, &TRadioGroup::itemClicked, this, [this](int) { rgSchedClick(); });
 
     Panel1 = Placed(new QFrame(client), "Panel1", {95, 254, 106, 99});

@@ -63,7 +63,6 @@ class TfrmSched::View final : public FaceView<TfrmSched, PlainCells, Win32Kit> {
 public:
     using FaceView::FaceView;
 
-    bool typing() const override { return f.EditGrid1->Editor() != nullptr; }
     void enable(Control control, bool enabled) override {
         if (const auto command = face::CommandOf(control)) { // its button and its menu item
             const int at = static_cast<int>(*command);

@@ -32,6 +32,7 @@ public:
     HWND ListView() const { return FList; }
     // The open cell editor, nullptr when none is open.
     HWND Editor() const { return FEditor; }
+    bool Editing() const { return FEditor != nullptr; }
     const EditGridModel& Model() const { return FModel; }
 
     // Called after the current cell moved or a cell was pressed.
