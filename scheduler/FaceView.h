@@ -8,6 +8,7 @@
 #pragma once
 
 #include "scheduler/ScheduleGrid.h"
+#include "scheduler/SchedulerFace.h"
 
 #include <optional>
 #include <string>
@@ -51,9 +52,14 @@ public:
         Kit::show(f.lblRun, !text.empty());
         Kit::showBar(f.barRun, !text.empty());
     }
+    void armTimer(int periodMs) override { arm(face::Timer::Schedule, periodMs); }
+    void armPoll(int periodMs) override { arm(face::Timer::Poll, periodMs); }
 
 protected:
     using GridView<Form, Cells>::f;
+
+    // The window's timer of that kind at `periodMs`, restarted; 0 stops it.
+    virtual void arm(face::Timer timer, int periodMs) = 0;
 
     auto box(Box which) const {
         return which == Box::Every ? f.Edit1 : which == Box::Interval ? f.edtInterval : f.edtStart;

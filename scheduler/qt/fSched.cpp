@@ -26,7 +26,6 @@ namespace quillet::scheduler {
 using ui::FromStd;
 using ui::guarded;
 using ui::ToStd;
-using widgets::TEditGrid;
 using widgets::TRadioGroup;
 
 namespace {
@@ -84,8 +83,6 @@ public:
     void setBusy(bool busy) override {
         busy ? QApplication::setOverrideCursor(Qt::WaitCursor) : QApplication::restoreOverrideCursor();
     }
-    void armTimer(int periodMs) override { arm(face::Timer::Schedule, periodMs); }
-    void armPoll(int periodMs) override { arm(face::Timer::Poll, periodMs); }
     bool shown() const override { return f.isVisible(); }
     void hideWindows() override {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -97,7 +94,7 @@ public:
 
 private:
     // A period of 0 would fire at every pass of the event loop: it stops the timer.
-    void arm(face::Timer which, int periodMs) {
+    void arm(face::Timer which, int periodMs) override {
         QTimer* timer = f.timers_[static_cast<int>(which)];
         periodMs > 0 ? timer->start(periodMs) : timer->stop();
     }
@@ -164,13 +161,12 @@ void TfrmSched::createButtons(QWidget* client) {
 }
 
 void TfrmSched::createGrid(QWidget* client) {
-    EditGrid1 = Placed(new TEditGrid(client), "EditGrid1", {0, 56, 537, 191});
+    EditGrid1 = Placed(new widgets::TEditGrid(client), "EditGrid1", {0, 56, 537, 191});
     view_->shapeGrid();
     EditGrid1->SetDefaultRowHeight(19);
     for (int col = 0; col < ColumnCount; ++col)
         EditGrid1->SetColWidths(col, ColumnWidths[col]);
     EditGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    EditGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     EditGrid1->OnClick = [this] { EditGrid1Click(); };
 }
 
@@ -292,10 +288,8 @@ bool TfrmSched::CanCloseProgram(std::function<void()> quit) {
 void TfrmSched::done(int result) {
     if (closing_)
         return;
-    {
-        const ui::Telling closing(closing_);
-        forward(&SchedulerPresenter::Close);
-    }
+    const ui::Telling closing(closing_);
+    forward(&SchedulerPresenter::Close);
     QDialog::done(result); // hides the window, whatever the answer; Escape too
 }
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <iterator>
 #include <utility>
+#include <vector>
 
 namespace quillet::scheduler {
 
@@ -69,15 +70,13 @@ public:
             EnableWindow(f.buttons[at], enabled);
             EnableMenuItem(GetMenu(f.hwnd()), static_cast<UINT>(idSave + at),
                            MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-        } else if (control == Control::Grid) {
-            EnableWindow(f.EditGrid1->Handle(), enabled);
-            EnableWindow(f.EditGrid1->ListView(), enabled);
-        } else if (control == Control::Frequency) {
-            for (HWND w : f.rgSched)
-                EnableWindow(w, enabled);
-        } else {
-            EnableWindow(box(static_cast<Box>(static_cast<int>(control) - static_cast<int>(Control::Every))), enabled);
+            return;
         }
+        const std::vector<HWND> inputs[] = {{f.EditGrid1->Handle(), f.EditGrid1->ListView()},
+                                            {std::begin(f.rgSched), std::end(f.rgSched)},
+                                            {f.Edit1}, {f.edtInterval}, {f.edtStart}};
+        for (HWND w : inputs[static_cast<int>(control)])
+            EnableWindow(w, enabled);
     }
     void setBusy(bool busy) override {
         if (busy)
@@ -85,8 +84,6 @@ public:
         else
             SetCursor(cursor_);
     }
-    void armTimer(int periodMs) override { arm(face::Timer::Schedule, periodMs); }
-    void armPoll(int periodMs) override { arm(face::Timer::Poll, periodMs); }
     bool shown() const override { return IsWindowVisible(f.hwnd()) != FALSE; }
     void hideWindows() override {
         EnumThreadWindows(
@@ -102,7 +99,7 @@ public:
     }
 
 private:
-    void arm(face::Timer timer, int periodMs) {
+    void arm(face::Timer timer, int periodMs) override {
         if (periodMs > 0)
             SetTimer(f.hwnd(), TimerId(timer), static_cast<UINT>(periodMs), nullptr);
         else
@@ -142,8 +139,11 @@ TfrmSched::TfrmSched(SchedulerSetup setup, std::unique_ptr<Clock> clock,
 // The window's timers go with it, and the drop target revokes itself.
 TfrmSched::~TfrmSched() = default;
 
-void TfrmSched::createGrid() {
+void TfrmSched::createControls() {
     auto& l = layout_;
+    for (int i = 0; i < face::ButtonCount; ++i)
+        buttons[i] = l.add("BUTTON", face::Buttons[i].caption, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 1 + 64 * i, 4,
+                           62, 48, idSave + i);
     EditGrid1 = std::make_unique<TEditGrid>(hwnd(), idGrid, RECT{0, 0, 537, 191});
     l.place(EditGrid1->Handle(), 0, 56, 537, 191);
     view_->shapeGrid();
@@ -152,14 +152,6 @@ void TfrmSched::createGrid() {
     EditGrid1->FitColWidths(widths, ColConfigFile);
     EditGrid1->OnClick = EditGrid1->OnEdited = [this] { Guarded([&] { presenter_.EntryChosen(); }); };
     SendMessageW(EditGrid1->ListView(), WM_SETFONT, reinterpret_cast<WPARAM>(l.font()), TRUE);
-}
-
-void TfrmSched::createControls() {
-    auto& l = layout_;
-    for (int i = 0; i < face::ButtonCount; ++i)
-        buttons[i] = l.add("BUTTON", face::Buttons[i].caption, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 1 + 64 * i, 4,
-                           62, 48, idSave + i);
-    createGrid();
 
     l.add("BUTTON", face::FrequencyTitle, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 248, 97, 105);
     for (int i = 0; i < FrequencyCount; ++i)
@@ -201,9 +193,8 @@ LRESULT TfrmSched::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         command(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_TIMER:
-        for (int timer = 0; timer < face::TimerCount; ++timer)
-            if (wParam == TimerId(static_cast<face::Timer>(timer)))
-                Guarded([&] { (presenter_.*face::TimerActions[timer])(); });
+        if (const UINT_PTR at = wParam - TimerId(face::Timer{}); at < face::TimerCount)
+            Guarded([&] { (presenter_.*face::TimerActions[at])(); });
         return 0;
     case WM_CLOSE:
         command(cmdClose, 0);

@@ -58,7 +58,6 @@ protected:
 
 private:
     class View; // the SchedulerView, drawn in these controls
-    void createGrid();
     void createControls();
     void command(int id, int code);
     void hide();
