@@ -2,7 +2,6 @@
 
 #include "scheduler/FaceView.h"
 #include "ui/qt/DropFileTarget.h"
-#include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
 
 #include <QAction>
@@ -266,23 +265,6 @@ void TfrmSched::run(face::Command command) {
 
 void TfrmSched::forward(face::Action command) {
     guarded([&] { (presenter_.*command)(); });
-}
-bool TfrmSched::ask(bool (SchedulerPresenter::*command)()) {
-    bool answer = true;
-    guarded([&] { answer = (presenter_.*command)(); });
-    return answer;
-}
-void TfrmSched::rgSchedClick() {
-    guarded([&] { presenter_.ChooseFrequency(rgSched->ItemIndex()); });
-}
-void TfrmSched::DropFileTarget1Drop(const QStringList& files) {
-    guarded([&] { presenter_.Drop(ToStd(files)); });
-}
-
-bool TfrmSched::CanCloseProgram(std::function<void()> quit) {
-    bool close = true;
-    guarded([&] { close = presenter_.CanCloseProgram(std::move(quit)); });
-    return close;
 }
 
 void TfrmSched::done(int result) {

@@ -7,6 +7,7 @@
 
 #include "scheduler/SchedulerFace.h"
 #include "scheduler/SchedulerPresenter.h"
+#include "ui/qt/ErrorReporter.h"
 #include "ui/qt/QtPrompts.h"
 #include "ui/qt/Text.h"
 #include "widgets/qt/TEditGrid.h"
@@ -56,17 +57,21 @@ public:
 
     // The schedule file as another program left it; also every two seconds.
     void NoticeFileChange() { forward(&SchedulerPresenter::NoticeFileChange); }
-    bool CanCloseProgram(std::function<void()> quit);
+    bool CanCloseProgram(std::function<void()> quit) {
+        return ask([&] { return presenter_.CanCloseProgram(std::move(quit)); });
+    }
 
     // Handlers; each runs guarded, so errors go to the error reporter.
     void SaveChanges1Click() { forward(&SchedulerPresenter::Save); }
-    void rgSchedClick();
+    void rgSchedClick() { ui::guarded([&] { presenter_.ChooseFrequency(rgSched->ItemIndex()); }); }
     // Leaving the N box or the Start Time box: false when the text was refused.
-    bool Edit1Exit() { return ask(&SchedulerPresenter::LeaveEvery); }
-    bool edtStartExit() { return ask(&SchedulerPresenter::LeaveStart); }
+    bool Edit1Exit() { return ask([&] { return presenter_.LeaveEvery(); }); }
+    bool edtStartExit() { return ask([&] { return presenter_.LeaveStart(); }); }
     void Timer1Timer() { forward(&SchedulerPresenter::Tick); }
     void BitBtn7Click() { forward(&SchedulerPresenter::Compact); }
-    void DropFileTarget1Drop(const QStringList& files);
+    void DropFileTarget1Drop(const QStringList& files) {
+        ui::guarded([&] { presenter_.Drop(ui::ToStd(files)); });
+    }
     void EditGrid1Click() { forward(&SchedulerPresenter::EntryChosen); }
     void Close1Click() { done(QDialog::Accepted); }
 
@@ -105,7 +110,11 @@ private:
     void createTimers();
     void run(face::Command command);
     void forward(face::Action command);
-    bool ask(bool (SchedulerPresenter::*command)()); // what it says; true when it throws
+    template <class F> bool ask(F question) { // what the presenter says; true when it throws
+        bool answer = true;
+        ui::guarded([&] { answer = question(); });
+        return answer;
+    }
 
     SchedulerHost host_;
     ui::QtPrompts prompts_;
