@@ -56,15 +56,19 @@ inline constexpr Action TimerActions[TimerCount] = {&SchedulerPresenter::Tick, &
 struct MenuItem {
     const char* caption; // none: a separator
     Command command;
+    const char* name = ""; // the Qt face's object name
 };
 struct Menu {
     const char* caption;
     std::span<const MenuItem> items;
 };
-inline constexpr MenuItem FileItems[] = {{"&Save Changes", Command::Save}, {nullptr, Command::Save},
-                                         {"&Add Row", Command::AddRow},    {"&Delete Row", Command::DeleteRow},
-                                         {nullptr, Command::Save},         {"&Close", Command::Close}};
-inline constexpr MenuItem HelpItems[] = {{"&Sheduler", Command::Help}};
+inline constexpr MenuItem FileItems[] = {{"&Save Changes", Command::Save, "SaveChanges1"},
+                                         {nullptr, Command::Save},
+                                         {"&Add Row", Command::AddRow, "AddRow1"},
+                                         {"&Delete Row", Command::DeleteRow, "DeleteRow1"},
+                                         {nullptr, Command::Save},
+                                         {"&Close", Command::Close, "Close1"}};
+inline constexpr MenuItem HelpItems[] = {{"&Sheduler", Command::Help, "Sheduler1"}};
 inline constexpr Menu Menus[] = {{"&File", FileItems}, {"&Help", HelpItems}};
 
 inline constexpr char FrequencyTitle[] = "Schedule";

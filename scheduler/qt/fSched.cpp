@@ -122,11 +122,24 @@ TfrmSched::TfrmSched(SchedulerHost host, QWidget* parent, std::unique_ptr<Clock>
     client->setFixedSize(537, 358);
     layout->addWidget(client);
     createButtons(client);
-    createGrid(client);
+    EditGrid1 = Placed(new widgets::TEditGrid(client), "EditGrid1", {0, 56, 537, 191});
+    view_->shapeGrid();
+    EditGrid1->SetDefaultRowHeight(19);
+    for (int col = 0; col < ColumnCount; ++col)
+        EditGrid1->SetColWidths(col, ColumnWidths[col]);
+    EditGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    EditGrid1->OnClick = [this] { EditGrid1Click(); };
     createBoxes(client);
     createStrip(layout);
     createMenu();
-    createTimers();
+    for (int i = 0; i < face::TimerCount; ++i) {
+        timers_[i] = new QTimer(this);
+        connect(timers_[i], &QTimer::timeout, this, [this, i] { forward(face::TimerActions[i]); });
+    }
+    Timer1 = Placed(timers_[static_cast<int>(face::Timer::Schedule)], "Timer1");
+    Timer1->setTimerType(Qt::CoarseTimer);
+    auto* watch = Placed(timers_[static_cast<int>(face::Timer::Watch)], "tmrWatch");
+    watch->start(SchedulerPresenter::WatchMilliseconds);
     auto* drop = Placed(new ui::TDropFileTarget(this), "DropFileTarget1");
     drop->Register(EditGrid1, [this](const QStringList& files) { DropFileTarget1Drop(files); });
     forward(&SchedulerPresenter::Create);
@@ -157,16 +170,6 @@ void TfrmSched::createButtons(QWidget* client) {
     // Compact's keyboard path, its button staying out of the Tab order.
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this), &QShortcut::activated, this,
             &TfrmSched::BitBtn7Click);
-}
-
-void TfrmSched::createGrid(QWidget* client) {
-    EditGrid1 = Placed(new widgets::TEditGrid(client), "EditGrid1", {0, 56, 537, 191});
-    view_->shapeGrid();
-    EditGrid1->SetDefaultRowHeight(19);
-    for (int col = 0; col < ColumnCount; ++col)
-        EditGrid1->SetColWidths(col, ColumnWidths[col]);
-    EditGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    EditGrid1->OnClick = [this] { EditGrid1Click(); };
 }
 
 // The frequency of the current entry with its N, and the timer settings.
@@ -227,7 +230,6 @@ void TfrmSched::createStrip(QLayout* layout) {
 void TfrmSched::createMenu() {
     auto* bar = Placed(new QMenuBar(this), "MainMenu1");
     layout()->setMenuBar(bar);
-    const char* const names[face::CommandCount] = {"SaveChanges1", "AddRow1", "DeleteRow1", "", "Sheduler1", "Close1"};
     for (const face::Menu& m : face::Menus) {
         QMenu* menu = bar->addMenu(FromStd(m.caption));
         for (const face::MenuItem& item : m.items) {
@@ -235,22 +237,11 @@ void TfrmSched::createMenu() {
                 menu->addSeparator();
                 continue;
             }
-            QAction* action = Placed(menu->addAction(FromStd(item.caption)), names[static_cast<int>(item.command)]);
+            QAction* action = Placed(menu->addAction(FromStd(item.caption)), item.name);
             connect(action, &QAction::triggered, this, [this, c = item.command] { run(c); });
             items_[static_cast<int>(item.command)] = action;
         }
     }
-}
-
-void TfrmSched::createTimers() {
-    for (int i = 0; i < face::TimerCount; ++i) {
-        timers_[i] = new QTimer(this);
-        connect(timers_[i], &QTimer::timeout, this, [this, i] { forward(face::TimerActions[i]); });
-    }
-    Timer1 = Placed(timers_[static_cast<int>(face::Timer::Schedule)], "Timer1");
-    Timer1->setTimerType(Qt::CoarseTimer);
-    auto* watch = Placed(timers_[static_cast<int>(face::Timer::Watch)], "tmrWatch");
-    watch->start(SchedulerPresenter::WatchMilliseconds);
 }
 
 void TfrmSched::run(face::Command command) {

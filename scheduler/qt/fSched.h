@@ -103,11 +103,9 @@ protected:
 private:
     class View; // the SchedulerView, drawn in these controls
     void createButtons(QWidget* client);
-    void createGrid(QWidget* client);
     void createBoxes(QWidget* client);
     void createStrip(QLayout* layout);
     void createMenu();
-    void createTimers();
     void run(face::Command command);
     void forward(face::Action command);
     template <class F> bool ask(F question) { // what the presenter says; true when it throws
