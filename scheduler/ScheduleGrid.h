@@ -109,7 +109,7 @@ public:
     std::vector<ScheduleEntry> gridEntries() override { return EntriesIn(*f.EditGrid1, Cells::stored); }
     bool gridModified() const override { return f.EditGrid1->Modified(); }
     std::string asShown(const std::string& text) const override { return Cells::stored(Cells::shown(text)); }
-    bool typing() const override { return f.EditGrid1->Editing(); }
+    bool typing() const override { return f.EditGrid1->Typing(); }
     int currentEntry() const override { return CurrentEntryIn(*f.EditGrid1); }
     void selectEntry(int entry) override { SelectEntryIn(*f.EditGrid1, entry); }
 

@@ -161,6 +161,13 @@ void TestFSchedRun::closingDuringARunWaitsOrLetsItFinish() {
 void TestFSchedRun::backgroundDatesReachTheWindowAndItsSave() {
     Window w;
     TfrmSched& f = w.create(Two, std::make_unique<RecordingRunner>());
+    // Shown, with the cell editor open over an entry and nothing typed into it.
+    f.show();
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    f.EditGrid1->setFocus();
+    f.EditGrid1->SetCurrentCell(1, 1);
+    QTRY_VERIFY(f.EditGrid1->Editing());
     f.EditGrid1->SetCells(1, 2, QStringLiteral("edited"));
     QVERIFY(test::WriteFile(w.schedulePath(), "\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-06\"\r\n"
                                               "\"m\"\t\"/data/month.cfg\"\t\"m|1|2026-11-01\"\r\n"));

@@ -386,13 +386,16 @@ void TstEditGrid::editorTextCommittedWhileOpen() {
     QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
     auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
 
-    grid->CommitEditorText(); // nothing typed yet
+    QVERIFY(!grid->Typing()); // open, but nothing typed yet
+    grid->CommitEditorText();
     QCOMPARE(grid->Cells(1, 1), QString("bc"));
     QCOMPARE(grid->Modified(), false);
 
     QTest::keyClick(editor, Qt::Key_Home);
     QTest::keyClicks(editor, "a");
+    QVERIFY(grid->Typing());
     grid->CommitEditorText();
+    QVERIFY(!grid->Typing());
     QCOMPARE(grid->Cells(1, 1), QString("abc"));
     QVERIFY(grid->Modified());
     QCOMPARE(QApplication::focusWidget(), editor);

@@ -728,6 +728,11 @@ QWidget* TEditGrid::openEditor() const {
     return editor && state() == EditingState ? editor : nullptr;
 }
 
+bool TEditGrid::Typing() const {
+    const auto* line = qobject_cast<const QLineEdit*>(openEditor());
+    return line && line->isModified();
+}
+
 void TEditGrid::CommitEditorText() {
     QWidget* editor = openEditor();
     if (!editor)

@@ -160,6 +160,8 @@ public:
     void SetReachableCols(int count) { FReachable = count; }
     // Whether a cell's editor is open.
     bool Editing() const { return state() == EditingState; }
+    // Whether the open cell editor holds text typed since it opened or was last stored.
+    bool Typing() const;
     // The column's texts are paths: drawn cut at their start when they do not fit, so
     // that the file name stays in sight, and shown whole in a tip. The cells' texts stay
     // as they are.

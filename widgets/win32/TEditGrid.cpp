@@ -154,8 +154,16 @@ void TEditGrid::SetRowCount(int value) {
 }
 
 void TEditGrid::SetCells(int col, int row, const std::string& text) {
+    if (FEditor && col == FEditCol && row == FEditRow && !Typing()) {
+        FEditOriginal = Wide(text);
+        SetWindowTextW(FEditor, FEditOriginal.c_str());
+    }
     FModel.SetCell(col, row, text);
     Redraw(row);
+}
+
+bool TEditGrid::Typing() const {
+    return FEditor && (SendMessageW(FEditor, EM_GETMODIFY, 0, 0) != 0 || WindowText(FEditor) != FEditOriginal);
 }
 
 void TEditGrid::SetColWidths(int col, int width) {

@@ -32,7 +32,8 @@ public:
     HWND ListView() const { return FList; }
     // The open cell editor, nullptr when none is open.
     HWND Editor() const { return FEditor; }
-    bool Editing() const { return FEditor != nullptr; }
+    // Whether the open cell editor holds text typed since it opened or was last stored.
+    bool Typing() const;
     const EditGridModel& Model() const { return FModel; }
 
     // Called after the current cell moved or a cell was pressed.
@@ -62,7 +63,9 @@ public:
     int FixedCols() const { return FModel.FixedCols(); }
     int FixedRows() const { return FModel.FixedRows(); }
     const std::string& Cells(int col, int row) const { return FModel.Cell(col, row); }
-    void SetCells(int col, int row, const std::string& text); // does not set Modified
+    // Does not set Modified. An open editor over the cell that holds nothing typed shows
+    // the new text.
+    void SetCells(int col, int row, const std::string& text);
     void SetColWidths(int col, int width);
     int ColWidths(int col) const;
     // Every column's width, but column `giver` gives up the room that the list view's

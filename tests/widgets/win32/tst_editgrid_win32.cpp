@@ -131,7 +131,14 @@ TEST_F(Win32Grid, CellEditsReachTheModel) {
     Key(grid->ListView(), VK_LEFT);
     Key(grid->ListView(), VK_F2);
     ASSERT_NE(grid->Editor(), nullptr);
+    // Text set from code shows in an editor that holds nothing typed, and not in one that does.
+    EXPECT_FALSE(grid->Typing());
+    grid->SetCells(1, 2, "from the file");
+    EXPECT_EQ(quillet::test::ShownText(grid->Editor()), "from the file");
     SetWindowTextW(grid->Editor(), L"Nightly");
+    EXPECT_TRUE(grid->Typing());
+    grid->SetCells(1, 2, "from the file again");
+    EXPECT_EQ(quillet::test::ShownText(grid->Editor()), "Nightly");
     SetFocus(other); // leaving the cell stores its text
     Pump();
     EXPECT_EQ(grid->Editor(), nullptr);
