@@ -35,6 +35,10 @@ std::optional<Rgb> HighlightOf(OutcomeKind kind) {
     return std::nullopt;
 }
 
+std::optional<Rgb> HighlightOf(const MachineRow& machine) {
+    return machine.needsAttention ? HighlightOf(OutcomeKind::Failed) : std::nullopt;
+}
+
 // ---- The window's sequence ----
 
 HistoryPresenter::HistoryPresenter(HistoryView& view, std::function<std::string()> compactorPath,

@@ -29,6 +29,8 @@ enum class DateBox { From, To };
 // The colour a row is highlighted in for its outcome, the same in both faces; none for
 // a plain row.
 std::optional<Rgb> HighlightOf(OutcomeKind kind);
+// A machine that needs attention shows as a failure does.
+std::optional<Rgb> HighlightOf(const MachineRow& machine);
 
 class HistoryView {
 public:

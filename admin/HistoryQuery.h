@@ -23,6 +23,10 @@ namespace quillet::admin {
 enum class HistoryColumn { When, Configuration, Database, Outcome, SizeBefore, SizeAfter, Saved, Seconds, Detail, Machine };
 inline constexpr int HistoryColumnCount = 10;
 std::string_view HistoryColumnTitle(HistoryColumn column);
+// Figures align right.
+constexpr bool HistoryColumnIsFigure(HistoryColumn column) {
+    return column >= HistoryColumn::SizeBefore && column <= HistoryColumn::Seconds;
+}
 
 // Outcome filter values that stand for a kind rather than one outcome.
 inline constexpr std::string_view AnyFailure = "*failures";
@@ -80,6 +84,7 @@ struct MachineRow {
     std::string state;        // "SILENT", "FAILING" or "OK"
     bool needsAttention = false;
     bool operator==(const MachineRow&) const = default;
+    std::vector<std::string> cells() const { return {name, lastGood, failingSince, state}; } // as the titles
 };
 inline constexpr const char* MachineListTitles[] = {"Machine", "Last good night", "Failing since", "State"};
 

@@ -6,6 +6,7 @@
 #include "ui/qt/WebLinks.h"
 #include "widgets/qt/TimeChart.h"
 
+#include <QAbstractTableModel>
 #include <QBrush>
 #include <QChart>
 #include <QChartView>
@@ -37,55 +38,56 @@ QDate QDateOf(Date date) {
     return QDate(y, m, d);
 }
 
+QVariant BrushOf(std::optional<Rgb> shade) {
+    return shade ? QVariant(QBrush(QColor(shade->r, shade->g, shade->b))) : QVariant();
+}
+
 } // namespace
 
-// ---- The table's model ----
-
-int HistoryTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(query_.rowCount());
-}
-
-int HistoryTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : HistoryColumnCount;
-}
-
-QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
-    if (index.row() < 0 || index.row() >= rowCount())
-        return {};
-    const auto row = static_cast<std::size_t>(index.row());
-    const auto column = static_cast<HistoryColumn>(index.column());
-    switch (role) {
-    case Qt::DisplayRole: return FromStd(query_.cellText(row, column));
-    case Qt::ToolTipRole: {
-        const std::string full = query_.cellFullText(row, column);
-        return full.empty() ? QVariant() : QVariant(FromStd(full));
+// The presenter's rows, highlighted as it says, the whole path as a tip.
+class TfrmHistory::TableModel : public QAbstractTableModel {
+public:
+    TableModel(const HistoryQuery& query, QObject* parent) : QAbstractTableModel(parent), query_(query) {}
+    void reset() { beginResetModel(), endResetModel(); }
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(query_.rowCount());
     }
-    case Qt::TextAlignmentRole:
-        if (column >= HistoryColumn::SizeBefore && column <= HistoryColumn::Seconds)
-            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-        return {};
-    case Qt::BackgroundRole:
-        if (const auto shade = HighlightOf(query_.kindAt(row)))
-            return QBrush(QColor(shade->r, shade->g, shade->b));
-        return {};
-    default: return {};
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : HistoryColumnCount; }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (index.row() < 0 || index.row() >= rowCount())
+            return {};
+        const auto row = static_cast<std::size_t>(index.row());
+        const auto column = static_cast<HistoryColumn>(index.column());
+        switch (role) {
+        case Qt::DisplayRole: return FromStd(query_.cellText(row, column));
+        case Qt::ToolTipRole: {
+            const std::string full = query_.cellFullText(row, column);
+            return full.empty() ? QVariant() : QVariant(FromStd(full));
+        }
+        case Qt::TextAlignmentRole:
+            return HistoryColumnIsFigure(column) ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+        case Qt::BackgroundRole: return BrushOf(HighlightOf(query_.kindAt(row)));
+        default: return {};
+        }
     }
-}
 
-QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= HistoryColumnCount)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    return FromStd(std::string(HistoryColumnTitle(static_cast<HistoryColumn>(section))));
-}
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= HistoryColumnCount)
+            return QAbstractTableModel::headerData(section, orientation, role);
+        return FromStd(std::string(HistoryColumnTitle(static_cast<HistoryColumn>(section))));
+    }
 
-// ---- The window ----
+private:
+    const HistoryQuery& query_;
+};
 
 TfrmHistory::TfrmHistory(std::function<QString()> compactorPath, QWidget* parent)
     : QWidget(parent, Qt::Window),
       presenter_(*this, [path = std::move(compactorPath)] { return path ? ToStd(path()) : std::string(); }) {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(FromStd(HistoryCaption));
-    model_ = new HistoryTableModel(presenter_.Query(), this);
+    model_ = new TableModel(presenter_.Query(), this);
     createControls();
     auto* watch = new QTimer(this);
     connect(watch, &QTimer::timeout, this, [this] { guarded([this] { presenter_.Tick(); }); });
@@ -94,9 +96,13 @@ TfrmHistory::TfrmHistory(std::function<QString()> compactorPath, QWidget* parent
     presenter_.Reload();
 }
 
+const QAbstractItemModel& TfrmHistory::Model() const {
+    return *model_;
+}
+
 void TfrmHistory::createControls() {
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(createFilters());
+    createFilters(layout);
     auto* totals = new QHBoxLayout();
     layout->addLayout(totals);
     lblTotals = new QLabel(this);
@@ -131,16 +137,10 @@ void TfrmHistory::createControls() {
     connectInput();
 }
 
-// Each label before its box, so that its mnemonic reaches the box.
-QHBoxLayout* TfrmHistory::createFilters() {
+// Each label before its box, so that its mnemonic reaches the box; the machine's first.
+void TfrmHistory::createFilters(QLayout* layout) {
     auto* filters = new QHBoxLayout();
-    auto label = [&](const char* text, QWidget* buddy) {
-        auto* l = new QLabel(FromStd(text), this);
-        l->setBuddy(buddy);
-        filters->addWidget(l);
-        filters->addWidget(buddy);
-        return l;
-    };
+    layout->addItem(filters);
     cbMachine = new QComboBox(this);
     cbConfiguration = new QComboBox(this);
     cbDatabase = new QComboBox(this);
@@ -149,31 +149,30 @@ QHBoxLayout* TfrmHistory::createFilters() {
         box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         box->setMinimumContentsLength(box == cbOutcome || box == cbMachine ? 10 : 16);
     }
-    lblMachine = label(HistoryFilterLabels[5], cbMachine);
-    label(HistoryFilterLabels[0], cbConfiguration);
-    label(HistoryFilterLabels[1], cbDatabase);
-    label(HistoryFilterLabels[2], cbOutcome);
     dtFrom = new QDateEdit(QDate::currentDate(), this);
     dtTo = new QDateEdit(QDate::currentDate(), this);
     for (QDateEdit* edit : {dtFrom, dtTo}) {
         edit->setCalendarPopup(true);
         edit->setDisplayFormat(FromStd(DateFormat));
     }
-    label(HistoryFilterLabels[3], dtFrom);
-    label(HistoryFilterLabels[4], dtTo);
+    const std::pair<int, QWidget*> row[] = {{5, cbMachine}, {0, cbConfiguration}, {1, cbDatabase},
+                                            {2, cbOutcome}, {3, dtFrom},          {4, dtTo}};
+    for (const auto& [label, buddy] : row) {
+        auto* shown = new QLabel(FromStd(HistoryFilterLabels[label]), this);
+        shown->setBuddy(buddy);
+        filters->addWidget(shown);
+        filters->addWidget(buddy);
+        if (buddy == cbMachine)
+            lblMachine = shown;
+    }
     filters->addStretch(1);
-    return filters;
 }
-
 // The machines, the table and the log side by side.
 void TfrmHistory::createPanes(QSplitter* top) {
     lstMachines = new QTreeWidget(top);
     lstMachines->setRootIsDecorated(false);
-    lstMachines->setColumnCount(static_cast<int>(std::size(MachineListTitles)));
-    QStringList titles;
-    for (const char* title : MachineListTitles)
-        titles << FromStd(title);
-    lstMachines->setHeaderLabels(titles);
+    lstMachines->setHeaderLabels(
+        FromStd(std::vector<std::string>(std::begin(MachineListTitles), std::end(MachineListTitles))));
     Table = new QTableView(top);
     Table->setModel(model_);
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -205,15 +204,10 @@ void TfrmHistory::createPanes(QSplitter* top) {
 }
 
 void TfrmHistory::connectInput() {
-    auto chosen = [this](QComboBox* box, FilterBox which) {
-        connect(box, &QComboBox::currentIndexChanged, this, [this, which](int index) {
+    for (FilterBox which : {FilterBox::Machine, FilterBox::Configuration, FilterBox::Database, FilterBox::Outcome})
+        connect(box(which), &QComboBox::currentIndexChanged, this, [this, which](int index) {
             guarded([&] { presenter_.FilterChosen(which, static_cast<std::size_t>(std::max(0, index))); });
         });
-    };
-    chosen(cbMachine, FilterBox::Machine);
-    chosen(cbConfiguration, FilterBox::Configuration);
-    chosen(cbDatabase, FilterBox::Database);
-    chosen(cbOutcome, FilterBox::Outcome);
     for (auto [edit, which] : {std::pair{dtFrom, DateBox::From}, std::pair{dtTo, DateBox::To}})
         connect(edit, &QDateEdit::dateChanged, this, [this, which](const QDate& d) {
             guarded([&] { presenter_.DateChosen(which, EncodeDate(d.year(), d.month(), d.day())); });
@@ -253,11 +247,10 @@ void TfrmHistory::closeEvent(QCloseEvent* event) {
     guarded([this] { presenter_.Close(); });
 }
 
+// In FilterBox's order.
 QComboBox* TfrmHistory::box(FilterBox which) const {
-    return which == FilterBox::Configuration ? cbConfiguration
-           : which == FilterBox::Database    ? cbDatabase
-           : which == FilterBox::Machine     ? cbMachine
-                                             : cbOutcome;
+    QComboBox* const boxes[] = {cbConfiguration, cbDatabase, cbOutcome, cbMachine};
+    return boxes[static_cast<int>(which)];
 }
 
 void TfrmHistory::showRows() {
@@ -311,13 +304,10 @@ void TfrmHistory::showMachines(const std::vector<MachineRow>& machines) {
     lstMachines->setVisible(across);
     Table->setColumnHidden(static_cast<int>(HistoryColumn::Machine), !across);
     lstMachines->clear();
-    const Rgb shade = *HighlightOf(OutcomeKind::Failed);
     for (const MachineRow& m : machines) {
-        auto* item = new QTreeWidgetItem(lstMachines, QStringList{FromStd(m.name), FromStd(m.lastGood),
-                                                                  FromStd(m.failingSince), FromStd(m.state)});
-        if (m.needsAttention)
-            for (int c = 0; c < item->columnCount(); ++c)
-                item->setBackground(c, QBrush(QColor(shade.r, shade.g, shade.b)));
+        auto* item = new QTreeWidgetItem(lstMachines, FromStd(m.cells()));
+        for (int c = 0; c < item->columnCount(); ++c)
+            item->setData(c, Qt::BackgroundRole, BrushOf(HighlightOf(m)));
     }
     for (int c = 0; c < lstMachines->columnCount(); ++c)
         lstMachines->resizeColumnToContents(c);

@@ -6,15 +6,15 @@
 #include "admin/HistoryPresenter.h"
 #include "ui/qt/Text.h"
 
-#include <QAbstractTableModel>
 #include <QLabel>
 #include <QString>
 #include <QWidget>
 #include <functional>
 
+class QAbstractItemModel;
 class QComboBox;
 class QDateEdit;
-class QHBoxLayout;
+class QLayout;
 class QSplitter;
 class QPlainTextEdit;
 class QPushButton;
@@ -23,21 +23,6 @@ class QTreeWidget;
 class QChartView;
 
 namespace quillet::admin {
-
-// The presenter's rows as a table, highlighted as the presenter says, the whole path as a tip.
-class HistoryTableModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    HistoryTableModel(const HistoryQuery& query, QObject* parent) : QAbstractTableModel(parent), query_(query) {}
-    void reset() { beginResetModel(), endResetModel(); }
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-private:
-    const HistoryQuery& query_;
-};
 
 class TfrmHistory : public QWidget, private HistoryView {
     Q_OBJECT
@@ -49,7 +34,7 @@ public:
     // Reads the file when it changed since the last reading.
     void ReloadIfChanged() { presenter_.Show(); }
     bool IsLoading() const { return presenter_.IsLoading(); }
-    const HistoryTableModel& Model() const { return *model_; }
+    const QAbstractItemModel& Model() const;
 
     QLabel* lblMachine = nullptr;
     QComboBox* cbMachine = nullptr;
@@ -76,7 +61,7 @@ protected:
 
 private:
     void createControls();
-    QHBoxLayout* createFilters();
+    void createFilters(QLayout* layout);
     void createPanes(QSplitter* top);
     void connectInput();
     QComboBox* box(FilterBox which) const;
@@ -97,7 +82,8 @@ private:
     void postLoaded() override;
 
     HistoryPresenter presenter_;
-    HistoryTableModel* model_ = nullptr;
+    class TableModel;
+    TableModel* model_ = nullptr;
 };
 
 } // namespace quillet::admin

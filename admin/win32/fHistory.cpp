@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "platform/win32/WideText.h"
 #include "ui/win32/Guarded.h"
+#include "ui/win32/ListView.h"
 #include "ui/win32/MessageLoop.h"
 #include "ui/win32/WebLinks.h"
 #include "ui/win32/Win32Prompts.h"
@@ -23,11 +24,10 @@ namespace {
 
 constexpr UINT WmLoaded = WM_APP + 1;
 constexpr UINT_PTR TimerWatch = 1;
-const char ChartClass[] = "QuilletChart";
-constexpr int MeasuredRows = 200; // columns fit the newest rows, which show first
+constexpr std::size_t MeasuredRows = 200; // columns fit the newest rows, which show first
 
-COLORREF ColourOf(Rgb c) {
-    return RGB(c.r, c.g, c.b);
+std::optional<COLORREF> ColourOf(std::optional<Rgb> c) {
+    return c ? std::optional<COLORREF>(RGB(c->r, c->g, c->b)) : std::nullopt;
 }
 
 SYSTEMTIME SystemTimeOf(Date date) {
@@ -40,54 +40,11 @@ SYSTEMTIME SystemTimeOf(Date date) {
     return t;
 }
 
-SIZE Extent(HDC dc, const std::wstring& text) {
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    return size;
-}
-
-// The chart keeps the font the layout gives it, as controls do.
-LRESULT CALLBACK ChartProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_SETFONT)
-        SetWindowLongPtrW(window, 0, static_cast<LONG_PTR>(wParam));
-    if (message == WM_GETFONT)
-        return GetWindowLongPtrW(window, 0);
-    if (message != WM_PAINT)
-        return DefWindowProcW(window, message, wParam, lParam);
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    RECT area;
-    GetClientRect(window, &area);
-    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    FrameRect(dc, &area, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
-    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(GetWindowLongPtrW(window, 0)));
-    SetBkMode(dc, TRANSPARENT);
-    if (const auto* chart = reinterpret_cast<const HistoryChart*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
-        Guarded([&] { widgets::DrawTimeChart(dc, area, *chart); });
-    SelectObject(dc, font);
-    EndPaint(window, &paint);
-    return 0;
-}
-
-void RegisterChartClass() {
-    static const bool registered = [] {
-        WNDCLASSW wc{};
-        wc.style = CS_HREDRAW | CS_VREDRAW; // drawn whole at every size
-        wc.lpfnWndProc = ChartProc;
-        wc.cbWndExtra = sizeof(LONG_PTR);
-        wc.hInstance = ui::win32::Instance();
-        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        wc.lpszClassName = L"QuilletChart";
-        return RegisterClassW(&wc) != 0;
-    }();
-    (void)registered;
-}
-
 } // namespace
 
 TfrmHistory::TfrmHistory(std::function<std::string()> compactorPath)
     : presenter_(*this, std::move(compactorPath)) {
-    RegisterChartClass();
+    widgets::RegisterTimeChartClass();
     create("QuilletHistory", HistoryCaption, WS_OVERLAPPEDWINDOW, 0, nullptr);
     createControls();
     SetTimer(hwnd(), TimerWatch, HistoryPresenter::WatchMilliseconds, nullptr);
@@ -114,17 +71,8 @@ void TfrmHistory::createControls() {
     static const std::wstring format = Wide(DateFormat);
     for (HWND date : {dtFrom, dtTo})
         SendMessageW(date, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(format.c_str()));
-    tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, hwnd(), nullptr,
-                            ui::win32::Instance(), nullptr);
-    for (HWND filter : {cbConfiguration, cbDatabase}) {
-        TOOLINFOW tool{};
-        tool.cbSize = sizeof tool;
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = hwnd();
-        tool.uId = reinterpret_cast<UINT_PTR>(filter);
-        tool.lpszText = LPSTR_TEXTCALLBACKW;
-        SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    }
+    tips_.add(cbConfiguration);
+    tips_.add(cbDatabase);
     btnSpreadsheet = l.add("BUTTON", SpreadsheetLabel, button, 0, 0, 0, 0, idSpreadsheet);
     btnShowFile = l.add("BUTTON", ShowFileLabel, button, 0, 0, 0, 0, idShowFile);
     lblTotals = l.add("STATIC", "", WS_VISIBLE | SS_NOPREFIX, 0, 0, 0, 0);
@@ -133,16 +81,11 @@ void TfrmHistory::createControls() {
                   WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 0,
                   0, idTable, WS_EX_CLIENTEDGE);
     SendMessageW(Table, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
-    for (int c = 0; c < HistoryColumnCount; ++c) {
-        const auto which = static_cast<HistoryColumn>(c);
-        std::wstring title = Wide(HistoryColumnTitle(which));
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-        column.fmt = which >= HistoryColumn::SizeBefore && which <= HistoryColumn::Seconds ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        column.cx = l.px(80);
-        column.pszText = title.data();
-        SendMessageW(Table, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
-    }
+    std::vector<std::string> titles;
+    for (int c = 0; c < HistoryColumnCount; ++c)
+        titles.emplace_back(HistoryColumnTitle(static_cast<HistoryColumn>(c)));
+    ui::win32::AddColumns(Table, titles, l.px(80),
+                          [](int c) { return HistoryColumnIsFigure(static_cast<HistoryColumn>(c)); });
     int order[HistoryColumnCount];
     order[0] = static_cast<int>(HistoryColumn::Machine);
     for (int c = 1; c < HistoryColumnCount; ++c)
@@ -151,18 +94,9 @@ void TfrmHistory::createControls() {
     lstMachines = l.add("SysListView32", "", WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER, 0, 0, 0, 0,
                         idMachines, WS_EX_CLIENTEDGE);
     SendMessageW(lstMachines, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    for (int c = 0; c < static_cast<int>(std::size(MachineListTitles)); ++c) {
-        std::wstring title = Wide(MachineListTitles[c]);
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.cx = l.px(70);
-        column.pszText = title.data();
-        SendMessageW(lstMachines, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
-    }
-    SizeChart = l.add(ChartClass, "", WS_VISIBLE, 0, 0, 0, 0);
-    SavedChart = l.add(ChartClass, "", WS_VISIBLE, 0, 0, 0, 0);
-    SetWindowLongPtrW(SizeChart, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&sizeChart_));
-    SetWindowLongPtrW(SavedChart, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&savedChart_));
+    ui::win32::AddColumns(lstMachines, {std::begin(MachineListTitles), std::end(MachineListTitles)}, l.px(70));
+    SizeChart = l.add(widgets::TimeChartClass, "", WS_VISIBLE, 0, 0, 0, 0);
+    SavedChart = l.add(widgets::TimeChartClass, "", WS_VISIBLE, 0, 0, 0, 0);
     lblLog = l.add("STATIC", "error.log", WS_VISIBLE | SS_NOPREFIX, 0, 0, 0, 0);
     memLog = l.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY, 0, 0,
                    0, 0, 0, WS_EX_CLIENTEDGE);
@@ -183,12 +117,9 @@ void TfrmHistory::arrange() {
     auto& l = layout_;
     const int dpi = static_cast<int>(l.dpi());
     int labels[HistoryFilterCount];
-    HDC dc = GetDC(hwnd());
-    HGDIOBJ font = SelectObject(dc, l.font());
+    const ui::win32::TextMeter meter(filterRow_[0]);
     for (int i = 0; i < HistoryFilterCount; ++i)
-        labels[i] = MulDiv(Extent(dc, Wide(ui::win32::WindowText(filterRow_[2 * i]))).cx, 96, dpi);
-    SelectObject(dc, font);
-    ReleaseDC(hwnd(), dc);
+        labels[i] = MulDiv(meter.width(ui::win32::WindowText(filterRow_[2 * i])), 96, dpi);
     const HistoryPlaces p =
         PlaceHistory(MulDiv(client.right, 96, dpi), MulDiv(client.bottom, 96, dpi), labels, !machines_.empty());
     auto put = [&](HWND control, const Spot& at) { l.move(control, at.x, at.y, at.width, at.height); };
@@ -202,26 +133,6 @@ void TfrmHistory::arrange() {
         put(control, at);
 }
 
-// Every column as wide as its title and the widest of the first rows.
-void TfrmHistory::sizeColumns() {
-    const HistoryQuery& query = presenter_.Query();
-    HDC dc = GetDC(Table);
-    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(Table, WM_GETFONT, 0, 0)));
-    for (int c = 0; c < HistoryColumnCount; ++c) {
-        const auto column = static_cast<HistoryColumn>(c);
-        if (column == HistoryColumn::Machine && !query.acrossMachines()) {
-            SendMessageW(Table, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), 0);
-            continue;
-        }
-        int widest = Extent(dc, Wide(HistoryColumnTitle(column))).cx + layout_.px(20);
-        for (std::size_t row = 0; row < std::min<std::size_t>(query.rowCount(), MeasuredRows); ++row)
-            widest = std::max<int>(widest, Extent(dc, Wide(query.cellText(row, column))).cx + layout_.px(14));
-        SendMessageW(Table, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), widest);
-    }
-    SelectObject(dc, font);
-    ReleaseDC(Table, dc);
-}
-
 void TfrmHistory::Show(HWND owner) {
     Guarded([&] {
         SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
@@ -233,7 +144,6 @@ void TfrmHistory::Show(HWND owner) {
         presenter_.Show();
     });
 }
-
 LRESULT TfrmHistory::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND: {
@@ -279,67 +189,34 @@ LRESULT TfrmHistory::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TfrmHistory::notify(NMHDR* header) {
-    if (header->code == TTN_GETDISPINFOW) { // a path box's tip: the whole path chosen
-        auto* tip = reinterpret_cast<NMTTDISPINFOW*>(header);
-        const auto& tips = tipsOf_[reinterpret_cast<HWND>(header->idFrom) == cbDatabase];
-        const auto chosen = static_cast<std::size_t>(
-            SendMessageW(reinterpret_cast<HWND>(header->idFrom), CB_GETCURSEL, 0, 0));
-        tip_ = chosen < tips.size() ? Wide(tips[chosen]) : std::wstring();
-        tip->lpszText = tip_.data();
+    if (tips_.notify(header))
         return 0;
-    }
     if ((header->hwndFrom == dtFrom || header->hwndFrom == dtTo) && header->code == DTN_DATETIMECHANGE) {
         const SYSTEMTIME& t = reinterpret_cast<NMDATETIMECHANGE*>(header)->st;
         presenter_.DateChosen(header->hwndFrom == dtFrom ? DateBox::From : DateBox::To,
                               EncodeDate(t.wYear, t.wMonth, t.wDay));
         return 0;
     }
-    if ((header->hwndFrom == lstMachines || header->hwndFrom == Table) && header->code == NM_CUSTOMDRAW) {
-        auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
-        if (draw->nmcd.dwDrawStage == CDDS_PREPAINT)
-            return CDRF_NOTIFYITEMDRAW;
-        const auto row = static_cast<std::size_t>(draw->nmcd.dwItemSpec);
-        const HistoryQuery& query = presenter_.Query();
-        const auto shade = header->hwndFrom == Table
-                               ? (row < query.rowCount() ? HighlightOf(query.kindAt(row)) : std::nullopt)
-                               : (row < machines_.size() && machines_[row].needsAttention
-                                      ? HighlightOf(OutcomeKind::Failed)
-                                      : std::nullopt);
-        if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && shade)
-            draw->clrTextBk = ColourOf(*shade);
-        return CDRF_DODEFAULT;
-    }
+    const HistoryQuery& query = presenter_.Query();
+    if (header->hwndFrom == lstMachines && header->code == NM_CUSTOMDRAW)
+        return ui::win32::ShadeRows(header, [&](std::size_t row) {
+            return row < machines_.size() ? ColourOf(HighlightOf(machines_[row])) : std::nullopt;
+        });
     if (header->hwndFrom != Table)
         return 0;
-    switch (header->code) {
-    case LVN_GETDISPINFOW: {
-        auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
-        const HistoryQuery& query = presenter_.Query();
-        if ((info->item.mask & LVIF_TEXT) && info->item.iItem >= 0 &&
-            static_cast<std::size_t>(info->item.iItem) < query.rowCount()) {
-            cell_ = Wide(query.cellText(static_cast<std::size_t>(info->item.iItem),
-                                        static_cast<HistoryColumn>(info->item.iSubItem)));
-            lstrcpynW(info->item.pszText, cell_.c_str(), info->item.cchTextMax);
-        }
-        return 0;
-    }
-    case LVN_COLUMNCLICK:
+    if (header->code == NM_CUSTOMDRAW)
+        return ui::win32::ShadeRows(header, [&](std::size_t row) {
+            return row < query.rowCount() ? ColourOf(HighlightOf(query.kindAt(row))) : std::nullopt;
+        });
+    if (header->code == LVN_GETDISPINFOW)
+        ui::win32::GiveCellText(header, query.rowCount(), [&](std::size_t row, int column) {
+            return query.cellText(row, static_cast<HistoryColumn>(column));
+        });
+    else if (header->code == LVN_COLUMNCLICK)
         presenter_.SortClicked(static_cast<HistoryColumn>(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem));
-        return 0;
-    case LVN_ITEMCHANGED: {
-        const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
-        if ((change->uChanged & LVIF_STATE) && ((change->uNewState ^ change->uOldState) & LVIS_SELECTED)) {
-            if (change->uNewState & LVIS_SELECTED)
-                selectedRow_ = change->iItem;
-            else if (change->iItem == selectedRow_ || change->iItem < 0)
-                selectedRow_ = -1;
-            presenter_.RowSelected(selectedRow_ >= 0 ? std::optional<std::size_t>(selectedRow_) : std::nullopt);
-        }
-        return 0;
-    }
-    default:
-        return 0;
-    }
+    else if (ui::win32::TrackSelection(header, selectedRow_))
+        presenter_.RowSelected(selectedRow_ >= 0 ? std::optional<std::size_t>(selectedRow_) : std::nullopt);
+    return 0;
 }
 
 // The boxes' identifiers follow FilterBox's order, the machine's apart.
@@ -347,61 +224,34 @@ HWND TfrmHistory::box(FilterBox which) const {
     return GetDlgItem(hwnd(), which == FilterBox::Machine ? idMachine : idConfiguration + static_cast<int>(which));
 }
 
+// Every column as wide as its title and the widest of the first rows.
 void TfrmHistory::showRows() {
-    SendMessageW(Table, LVM_SETITEMCOUNT, presenter_.Query().rowCount(), LVSICF_NOSCROLL);
-    sizeColumns();
+    const HistoryQuery& query = presenter_.Query();
+    SendMessageW(Table, LVM_SETITEMCOUNT, query.rowCount(), LVSICF_NOSCROLL);
+    ui::win32::FitColumns(Table, std::min(query.rowCount(), MeasuredRows), [&](std::size_t row, int column) {
+        return query.cellText(row, static_cast<HistoryColumn>(column));
+    });
+    if (!query.acrossMachines())
+        SendMessageW(Table, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(HistoryColumn::Machine), 0);
     InvalidateRect(Table, nullptr, FALSE);
 }
 
-// Only the rows concerned are touched: asking the list view about its selection or
-// every row costs wine a pass over all of them.
 void TfrmHistory::showSelection(std::optional<std::size_t> row) {
-    LVITEMW state{};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    if (selectedRow_ >= 0 && (!row || static_cast<std::size_t>(selectedRow_) != *row))
-        SendMessageW(Table, LVM_SETITEMSTATE, static_cast<WPARAM>(selectedRow_), reinterpret_cast<LPARAM>(&state));
-    selectedRow_ = row ? static_cast<int>(*row) : -1;
-    if (row) {
-        state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(Table, LVM_SETITEMSTATE, *row, reinterpret_cast<LPARAM>(&state));
-        SendMessageW(Table, LVM_ENSUREVISIBLE, *row, FALSE);
-    }
+    ui::win32::SelectOnly(Table, selectedRow_, row);
 }
 
 void TfrmHistory::showSort(HistoryColumn column, bool descending) {
-    HWND titles = reinterpret_cast<HWND>(SendMessageW(Table, LVM_GETHEADER, 0, 0));
-    for (int c = 0; c < HistoryColumnCount; ++c) {
-        HDITEMW item{};
-        item.mask = HDI_FORMAT;
-        SendMessageW(titles, HDM_GETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
-        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-        if (c == static_cast<int>(column))
-            item.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
-        SendMessageW(titles, HDM_SETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
-    }
+    ui::win32::ShowSortArrow(Table, static_cast<int>(column), descending);
 }
 
 void TfrmHistory::showChoices(FilterBox which, const std::vector<FilterChoice>& choices, std::size_t chosen) {
-    HWND shown = box(which);
-    SendMessageW(shown, CB_RESETCONTENT, 0, 0);
-    const bool tipped = which == FilterBox::Configuration || which == FilterBox::Database;
-    if (tipped)
-        tipsOf_[which == FilterBox::Database].clear();
-    HDC dc = GetDC(shown);
-    HGDIOBJ font = SelectObject(dc, layout_.font());
-    int widest = 0;
+    std::vector<std::string> texts, tips;
     for (const FilterChoice& choice : choices) {
-        const std::wstring text = Wide(choice.text);
-        SendMessageW(shown, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        widest = std::max<int>(widest, Extent(dc, text).cx);
-        if (tipped)
-            tipsOf_[which == FilterBox::Database].push_back(choice.tip);
+        texts.push_back(choice.text);
+        tips.push_back(choice.tip);
     }
-    SelectObject(dc, font);
-    ReleaseDC(shown, dc);
-    // The list as wide as its longest entry, whatever the box's width.
-    SendMessageW(shown, CB_SETDROPPEDWIDTH, widest + GetSystemMetrics(SM_CXVSCROLL) + layout_.px(8), 0);
-    SendMessageW(shown, CB_SETCURSEL, chosen, 0);
+    ui::win32::FillCombo(box(which), texts, chosen);
+    tips_.set(box(which), std::move(tips));
 }
 
 void TfrmHistory::showDates(Date from, Date to) {
@@ -412,12 +262,8 @@ void TfrmHistory::showDates(Date from, Date to) {
 }
 
 void TfrmHistory::showCharts(const HistoryChart& size, const HistoryChart& saved) {
-    sizeChart_ = size;
-    savedChart_ = saved;
-    for (const auto& [chart, data] : {std::pair{SizeChart, &size}, std::pair{SavedChart, &saved}}) {
-        ui::win32::SetText(chart, data->title);
-        InvalidateRect(chart, nullptr, FALSE);
-    }
+    widgets::ShowTimeChart(SizeChart, size);
+    widgets::ShowTimeChart(SavedChart, saved);
 }
 
 void TfrmHistory::showLog(const LogPane& pane) {
@@ -431,22 +277,11 @@ void TfrmHistory::showMachines(const std::vector<MachineRow>& machines) {
     for (HWND control : {filterRow_[10], cbMachine, lstMachines})
         ShowWindow(control, shown);
     SendMessageW(lstMachines, LVM_DELETEALLITEMS, 0, 0);
-    for (std::size_t row = 0; row < machines.size(); ++row) {
-        const MachineRow& m = machines[row];
-        const std::string cells[] = {m.name, m.lastGood, m.failingSince, m.state};
-        for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
-            std::wstring text = Wide(cells[c]);
-            LVITEMW item{};
-            item.mask = LVIF_TEXT;
-            item.iItem = static_cast<int>(row);
-            item.iSubItem = c;
-            item.pszText = text.data();
-            SendMessageW(lstMachines, c == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, c == 0 ? 0 : row,
-                         reinterpret_cast<LPARAM>(&item));
-        }
-    }
-    for (int c = 0; c < static_cast<int>(std::size(MachineListTitles)); ++c)
-        SendMessageW(lstMachines, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), LVSCW_AUTOSIZE_USEHEADER);
+    for (const MachineRow& machine : machines)
+        ui::win32::AddRow(lstMachines, machine.cells());
+    ui::win32::FitColumns(lstMachines, machines.size(), [&](std::size_t row, int column) {
+        return machines[row].cells()[static_cast<std::size_t>(column)];
+    });
     arrange();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "admin/HistoryPresenter.h"
+#include "ui/win32/Combo.h"
 #include "ui/win32/Window.h"
 
 #include <windows.h>
@@ -43,7 +44,6 @@ protected:
 private:
     void createControls();
     void arrange();
-    void sizeColumns();
     LRESULT notify(NMHDR* header);
     HWND box(FilterBox which) const;
 
@@ -64,12 +64,8 @@ private:
 
     HWND filterRow_[12] = {}; // labels and boxes, left to right; the machine's last
     std::vector<MachineRow> machines_;
-    HWND tips_ = nullptr;     // the path boxes' tips
-    std::vector<std::string> tipsOf_[2]; // the configurations' and databases' paths
-    std::wstring tip_;
-    HistoryChart sizeChart_, savedChart_;
-    std::wstring cell_;    // the text handed to the table last
-    int selectedRow_ = -1; // as the table's notifications tell
+    ui::win32::ComboTips tips_; // the path boxes' whole paths
+    int selectedRow_ = -1;      // as the table's notifications tell
     HistoryPresenter presenter_; // last: its reading ends before the rest goes
 };
 

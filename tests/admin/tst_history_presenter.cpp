@@ -268,6 +268,10 @@ TEST(HistoryPresenter, KeysHighlightsWordsAndNamesAreTheSameInBothFaces) {
     EXPECT_FALSE(HighlightOf(OutcomeKind::Compacted));
     ASSERT_TRUE(HighlightOf(OutcomeKind::Failed) && HighlightOf(OutcomeKind::Skipped));
     EXPECT_NE(HighlightOf(OutcomeKind::Failed)->g, HighlightOf(OutcomeKind::Skipped)->g);
+    MachineRow machine{"laptop", "none", "", "SILENT", true};
+    EXPECT_EQ(HighlightOf(machine)->g, HighlightOf(OutcomeKind::Failed)->g);
+    machine.needsAttention = false;
+    EXPECT_FALSE(HighlightOf(machine));
 
     // One word for an outcome wherever it shows; the filter still stands for the code.
     const std::size_t inUse = w.rowOf("/db/x.mdb");

@@ -3,6 +3,7 @@
 #include "platform/win32/WideText.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,78 @@ SIZE Extent(HDC dc, const std::wstring& text) {
     return size;
 }
 
+// The font and the chart a control keeps, in its window's extra bytes.
+constexpr int FontSlot = 0, ChartSlot = sizeof(LONG_PTR);
+
+TimeChart* ChartIn(HWND control) {
+    return reinterpret_cast<TimeChart*>(GetWindowLongPtrW(control, ChartSlot));
+}
+
+void Paint(HWND control) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(control, &paint);
+    RECT area;
+    GetClientRect(control, &area);
+    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    FrameRect(dc, &area, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(GetWindowLongPtrW(control, FontSlot)));
+    SetBkMode(dc, TRANSPARENT);
+    try {
+        DrawTimeChart(dc, area, *ChartIn(control));
+    } catch (...) {
+        // No exception leaves a window procedure: a chart without the memory to draw stays blank.
+    }
+    SelectObject(dc, font);
+    EndPaint(control, &paint);
+}
+
+LRESULT CALLBACK ChartProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_NCCREATE:
+        SetWindowLongPtrW(control, ChartSlot, reinterpret_cast<LONG_PTR>(new (std::nothrow) TimeChart()));
+        if (!ChartIn(control))
+            return FALSE;
+        break;
+    case WM_NCDESTROY:
+        delete ChartIn(control);
+        SetWindowLongPtrW(control, ChartSlot, 0);
+        break;
+    case WM_SETFONT:
+        SetWindowLongPtrW(control, FontSlot, static_cast<LONG_PTR>(wParam));
+        return 0;
+    case WM_GETFONT:
+        return GetWindowLongPtrW(control, FontSlot);
+    case WM_PAINT:
+        Paint(control);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(control, message, wParam, lParam);
+}
+
 } // namespace
+
+void RegisterTimeChartClass() {
+    static const bool registered = [] {
+        static const std::wstring name = Wide(TimeChartClass);
+        WNDCLASSW wc{};
+        wc.style = CS_HREDRAW | CS_VREDRAW; // drawn whole at every size
+        wc.lpfnWndProc = ChartProc;
+        wc.cbWndExtra = 2 * sizeof(LONG_PTR);
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.lpszClassName = name.c_str();
+        return RegisterClassW(&wc) != 0;
+    }();
+    (void)registered;
+}
+
+void ShowTimeChart(HWND control, const TimeChart& chart) {
+    *ChartIn(control) = chart;
+    SetWindowTextW(control, Wide(chart.title).c_str());
+    InvalidateRect(control, nullptr, FALSE);
+}
 
 // Labels measured, so that none is cut: the widest value sets the plot's left edge,
 // dates stay inside the frame.
