@@ -86,7 +86,7 @@ struct MachineRow {
     bool operator==(const MachineRow&) const = default;
     std::vector<std::string> cells() const { return {name, lastGood, failingSince, state}; } // as the titles
 };
-inline constexpr const char* MachineListTitles[] = {"Machine", "Last good night", "Failing since", "State"};
+inline const std::vector<std::string> MachineListTitles = {"Machine", "Last good night", "Failing since", "State"};
 
 class HistoryQuery {
 public:

@@ -141,19 +141,15 @@ void TfrmHistory::createControls() {
 void TfrmHistory::createFilters(QLayout* layout) {
     auto* filters = new QHBoxLayout();
     layout->addItem(filters);
-    cbMachine = new QComboBox(this);
-    cbConfiguration = new QComboBox(this);
-    cbDatabase = new QComboBox(this);
-    cbOutcome = new QComboBox(this);
-    for (QComboBox* box : {cbMachine, cbConfiguration, cbDatabase, cbOutcome}) {
-        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        box->setMinimumContentsLength(box == cbOutcome || box == cbMachine ? 10 : 16);
+    for (QComboBox** box : {&cbMachine, &cbConfiguration, &cbDatabase, &cbOutcome}) {
+        *box = new QComboBox(this);
+        (*box)->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        (*box)->setMinimumContentsLength(box == &cbOutcome || box == &cbMachine ? 10 : 16);
     }
-    dtFrom = new QDateEdit(QDate::currentDate(), this);
-    dtTo = new QDateEdit(QDate::currentDate(), this);
-    for (QDateEdit* edit : {dtFrom, dtTo}) {
-        edit->setCalendarPopup(true);
-        edit->setDisplayFormat(FromStd(DateFormat));
+    for (QDateEdit** edit : {&dtFrom, &dtTo}) {
+        *edit = new QDateEdit(QDate::currentDate(), this);
+        (*edit)->setCalendarPopup(true);
+        (*edit)->setDisplayFormat(FromStd(DateFormat));
     }
     const std::pair<int, QWidget*> row[] = {{5, cbMachine}, {0, cbConfiguration}, {1, cbDatabase},
                                             {2, cbOutcome}, {3, dtFrom},          {4, dtTo}};
@@ -167,12 +163,12 @@ void TfrmHistory::createFilters(QLayout* layout) {
     }
     filters->addStretch(1);
 }
+
 // The machines, the table and the log side by side.
 void TfrmHistory::createPanes(QSplitter* top) {
     lstMachines = new QTreeWidget(top);
     lstMachines->setRootIsDecorated(false);
-    lstMachines->setHeaderLabels(
-        FromStd(std::vector<std::string>(std::begin(MachineListTitles), std::end(MachineListTitles))));
+    lstMachines->setHeaderLabels(FromStd(MachineListTitles));
     Table = new QTableView(top);
     Table->setModel(model_);
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -183,7 +179,6 @@ void TfrmHistory::createPanes(QSplitter* top) {
     QHeaderView* header = Table->horizontalHeader();
     header->setStretchLastSection(true);
     header->setSortIndicatorShown(true);
-    header->setSectionsClickable(true);
     header->setResizeContentsPrecision(500);
     header->moveSection(static_cast<int>(HistoryColumn::Machine), 0);
     auto* logPane = new QWidget(top);

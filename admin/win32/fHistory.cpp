@@ -94,7 +94,7 @@ void TfrmHistory::createControls() {
     lstMachines = l.add("SysListView32", "", WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER, 0, 0, 0, 0,
                         idMachines, WS_EX_CLIENTEDGE);
     SendMessageW(lstMachines, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    ui::win32::AddColumns(lstMachines, {std::begin(MachineListTitles), std::end(MachineListTitles)}, l.px(70));
+    ui::win32::AddColumns(lstMachines, MachineListTitles, l.px(70));
     SizeChart = l.add(widgets::TimeChartClass, "", WS_VISIBLE, 0, 0, 0, 0);
     SavedChart = l.add(widgets::TimeChartClass, "", WS_VISIBLE, 0, 0, 0, 0);
     lblLog = l.add("STATIC", "error.log", WS_VISIBLE | SS_NOPREFIX, 0, 0, 0, 0);
