@@ -66,6 +66,13 @@ std::string_view HistoryColumnTitle(HistoryColumn column) {
     return titles[static_cast<int>(column)];
 }
 
+std::vector<std::string> HistoryColumnTitles() {
+    std::vector<std::string> titles;
+    for (int c = 0; c < HistoryColumnCount; ++c)
+        titles.emplace_back(HistoryColumnTitle(static_cast<HistoryColumn>(c)));
+    return titles;
+}
+
 // A switch, so that a new outcome cannot go without its words.
 std::string OutcomeWords(RunOutcome outcome) {
     switch (outcome) {

@@ -23,6 +23,7 @@ namespace quillet::admin {
 enum class HistoryColumn { When, Configuration, Database, Outcome, SizeBefore, SizeAfter, Saved, Seconds, Detail, Machine };
 inline constexpr int HistoryColumnCount = 10;
 std::string_view HistoryColumnTitle(HistoryColumn column);
+std::vector<std::string> HistoryColumnTitles(); // in HistoryColumn's order
 // Figures align right.
 constexpr bool HistoryColumnIsFigure(HistoryColumn column) {
     return column >= HistoryColumn::SizeBefore && column <= HistoryColumn::Seconds;

@@ -8,7 +8,6 @@
 
 #include <QAbstractTableModel>
 #include <QBrush>
-#include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -106,9 +105,7 @@ void TfrmHistory::createControls() {
     auto* totals = new QHBoxLayout();
     layout->addLayout(totals);
     lblTotals = new QLabel(this);
-    QFont bold = lblTotals->font();
-    bold.setBold(true);
-    lblTotals->setFont(bold);
+    lblTotals->setStyleSheet(QStringLiteral("font-weight: bold"));
     totals->addWidget(lblTotals, 1);
     btnSpreadsheet = new QPushButton(FromStd(SpreadsheetLabel), this);
     btnShowFile = new QPushButton(FromStd(ShowFileLabel), this);
@@ -124,14 +121,10 @@ void TfrmHistory::createControls() {
     auto* charts = new QWidget(vertical);
     auto* chartRow = new QHBoxLayout(charts);
     chartRow->setContentsMargins(0, 0, 0, 0);
-    SizeChart = new QChartView(new QChart(), charts);
-    SavedChart = new QChartView(new QChart(), charts);
-    for (QChartView* view : {SizeChart, SavedChart}) {
-        view->chart()->setMargins(QMargins(4, 4, 4, 4));
-        view->setRenderHint(QPainter::Antialiasing);
-        view->setMinimumSize(320, 200);
-        chartRow->addWidget(view, 1);
-    }
+    SizeChart = widgets::NewTimeChartView(charts);
+    SavedChart = widgets::NewTimeChartView(charts);
+    chartRow->addWidget(SizeChart, 1);
+    chartRow->addWidget(SavedChart, 1);
     vertical->setStretchFactor(0, 3);
     vertical->setStretchFactor(1, 2);
     connectInput();

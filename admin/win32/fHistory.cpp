@@ -5,10 +5,8 @@
 #include "platform/Files.h"
 #include "platform/win32/WideText.h"
 #include "ui/win32/Guarded.h"
-#include "ui/win32/ListView.h"
 #include "ui/win32/MessageLoop.h"
 #include "ui/win32/WebLinks.h"
-#include "ui/win32/Win32Prompts.h"
 #include "widgets/win32/TimeChart.h"
 
 #include <commctrl.h>
@@ -64,7 +62,7 @@ void TfrmHistory::createControls() {
     for (int i = 0; i < 5; ++i) {
         filterRow_[2 * i] = l.add("STATIC", HistoryFilterLabels[i], WS_VISIBLE, 0, 0, 0, 0);
         filterRow_[2 * i + 1] = *boxes[i] = i < 3 ? l.add("COMBOBOX", "", combo, 0, 0, 0, 0, idConfiguration + i)
-                                                  : l.add("SysDateTimePick32", "", picker, 0, 0, 0, 0, idConfiguration + i);
+                                                  : l.add("SysDateTimePick32", "", picker, 0, 0, 0, 0, idFrom + i - 3);
     }
     filterRow_[10] = l.add("STATIC", HistoryFilterLabels[5], 0, 0, 0, 0, 0);
     filterRow_[11] = cbMachine = l.add("COMBOBOX", "", combo & ~WS_VISIBLE, 0, 0, 0, 0, idMachine);
@@ -81,10 +79,7 @@ void TfrmHistory::createControls() {
                   WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 0,
                   0, idTable, WS_EX_CLIENTEDGE);
     SendMessageW(Table, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
-    std::vector<std::string> titles;
-    for (int c = 0; c < HistoryColumnCount; ++c)
-        titles.emplace_back(HistoryColumnTitle(static_cast<HistoryColumn>(c)));
-    ui::win32::AddColumns(Table, titles, l.px(80),
+    ui::win32::AddColumns(Table, HistoryColumnTitles(), l.px(80),
                           [](int c) { return HistoryColumnIsFigure(static_cast<HistoryColumn>(c)); });
     int order[HistoryColumnCount];
     order[0] = static_cast<int>(HistoryColumn::Machine);
@@ -148,8 +143,8 @@ LRESULT TfrmHistory::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
-        if (HIWORD(wParam) == CBN_SELCHANGE && ((id >= idConfiguration && id <= idOutcome) || id == idMachine))
-            presenter_.FilterChosen(id == idMachine ? FilterBox::Machine : static_cast<FilterBox>(id - idConfiguration),
+        if (HIWORD(wParam) == CBN_SELCHANGE && id >= idConfiguration && id <= idMachine)
+            presenter_.FilterChosen(static_cast<FilterBox>(id - idConfiguration),
                                     static_cast<std::size_t>(std::max<LRESULT>(
                                         0, SendMessageW(reinterpret_cast<HWND>(lParam), CB_GETCURSEL, 0, 0))));
         else if (id == idSpreadsheet)
@@ -219,12 +214,10 @@ LRESULT TfrmHistory::notify(NMHDR* header) {
     return 0;
 }
 
-// The boxes' identifiers follow FilterBox's order, the machine's apart.
 HWND TfrmHistory::box(FilterBox which) const {
-    return GetDlgItem(hwnd(), which == FilterBox::Machine ? idMachine : idConfiguration + static_cast<int>(which));
+    return GetDlgItem(hwnd(), idConfiguration + static_cast<int>(which));
 }
 
-// Every column as wide as its title and the widest of the first rows.
 void TfrmHistory::showRows() {
     const HistoryQuery& query = presenter_.Query();
     SendMessageW(Table, LVM_SETITEMCOUNT, query.rowCount(), LVSICF_NOSCROLL);
@@ -234,14 +227,6 @@ void TfrmHistory::showRows() {
     if (!query.acrossMachines())
         SendMessageW(Table, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(HistoryColumn::Machine), 0);
     InvalidateRect(Table, nullptr, FALSE);
-}
-
-void TfrmHistory::showSelection(std::optional<std::size_t> row) {
-    ui::win32::SelectOnly(Table, selectedRow_, row);
-}
-
-void TfrmHistory::showSort(HistoryColumn column, bool descending) {
-    ui::win32::ShowSortArrow(Table, static_cast<int>(column), descending);
 }
 
 void TfrmHistory::showChoices(FilterBox which, const std::vector<FilterChoice>& choices, std::size_t chosen) {
@@ -289,10 +274,6 @@ std::optional<std::string> TfrmHistory::open(const std::string& path) {
     if (ui::win32::UrlOpener::instance().open(path))
         return std::nullopt;
     return platform::LastFileErrorText();
-}
-
-void TfrmHistory::warn(const std::string& text) {
-    ui::win32::CurrentPrompts().warn(HistoryCaption, text);
 }
 
 void TfrmHistory::postLoaded() {

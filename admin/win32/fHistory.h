@@ -6,6 +6,8 @@
 
 #include "admin/HistoryPresenter.h"
 #include "ui/win32/Combo.h"
+#include "ui/win32/ListView.h"
+#include "ui/win32/Win32Prompts.h"
 #include "ui/win32/Window.h"
 
 #include <windows.h>
@@ -28,8 +30,8 @@ public:
     const HistoryQuery& Query() const { return presenter_.Query(); }
 
     enum Id {
-        idConfiguration = 301, idDatabase, idOutcome, idFrom, idTo, idSpreadsheet, idShowFile, idTable,
-        idMachine, idMachines,
+        idConfiguration = 301, idDatabase, idOutcome, idMachine, // in FilterBox's order
+        idFrom, idTo, idSpreadsheet, idShowFile, idTable, idMachines,
     };
     HWND cbMachine = nullptr, lstMachines = nullptr; // across machines only
     HWND cbConfiguration = nullptr, cbDatabase = nullptr, cbOutcome = nullptr;
@@ -48,8 +50,10 @@ private:
     HWND box(FilterBox which) const;
 
     void showRows() override;
-    void showSelection(std::optional<std::size_t> row) override;
-    void showSort(HistoryColumn column, bool descending) override;
+    void showSelection(std::optional<std::size_t> row) override { ui::win32::SelectOnly(Table, selectedRow_, row); }
+    void showSort(HistoryColumn column, bool descending) override {
+        ui::win32::ShowSortArrow(Table, static_cast<int>(column), descending);
+    }
     void showChoices(FilterBox which, const std::vector<FilterChoice>& choices, std::size_t chosen) override;
     void showDates(Date from, Date to) override;
     void showTotals(const std::string& text) override { ui::win32::SetText(lblTotals, text); }
@@ -59,7 +63,7 @@ private:
     void showMachines(const std::vector<MachineRow>& machines) override;
     void hide() override { ShowWindow(hwnd(), SW_HIDE); }
     std::optional<std::string> open(const std::string& path) override;
-    void warn(const std::string& text) override;
+    void warn(const std::string& text) override { ui::win32::CurrentPrompts().warn(HistoryCaption, text); }
     void postLoaded() override;
 
     HWND filterRow_[12] = {}; // labels and boxes, left to right; the machine's last

@@ -2,6 +2,7 @@
 
 #include <QCategoryAxis>
 #include <QChart>
+#include <QChartView>
 #include <QLineSeries>
 
 namespace quillet::widgets {
@@ -44,6 +45,14 @@ void DrawTimeChart(QChart* chart, const TimeChart& data) {
         line->attachAxis(x);
         line->attachAxis(y);
     }
+}
+
+QChartView* NewTimeChartView(QWidget* parent) {
+    auto* view = new QChartView(new QChart(), parent);
+    view->chart()->setMargins(QMargins(4, 4, 4, 4));
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(320, 200);
+    return view;
 }
 
 } // namespace quillet::widgets
