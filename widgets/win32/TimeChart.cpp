@@ -91,7 +91,8 @@ void RegisterTimeChartClass() {
 }
 
 void ShowTimeChart(HWND control, const TimeChart& chart) {
-    *ChartIn(control) = chart;
+    if (TimeChart* kept = ChartIn(control))
+        *kept = chart;
     SetWindowTextW(control, Wide(chart.title).c_str());
     InvalidateRect(control, nullptr, FALSE);
 }
