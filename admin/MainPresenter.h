@@ -5,6 +5,7 @@
 
 #include "admin/ConfigDocument.h"
 #include "admin/HistoryWatcher.h"
+#include "ui/Menus.h"
 
 #include <functional>
 #include <memory>
@@ -19,15 +20,8 @@ enum class MainCommand {
     Scheduling, History, Contents, KeywordSearch, WebPage, HomePage, EmailFeedback, About,
 };
 
-// The menus as both faces show them, in order. An entry without a command opens the
-// next menu; one without a name is a separator. `key` is the accelerator's text.
-struct MenuEntry {
-    const char* name;
-    const char* caption;
-    std::optional<MainCommand> command;
-    const char* key = "";
-};
-extern const std::vector<MenuEntry> MainMenu;
+// The menus as both faces show them, in order.
+extern const std::vector<ui::MenuLine> MainMenu;
 
 // The toolbar's buttons, in order ("BitBtn1" onwards).
 struct ToolEntry {

@@ -11,12 +11,14 @@
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/FileNameEdit.h"
 #include "ui/qt/Help.h"
+#include "ui/qt/Looks.h"
+#include "ui/qt/Menus.h"
 #include "ui/qt/QtPrompts.h"
 #include "ui/qt/Text.h"
+#include "ui/qt/ToolButtons.h"
 #include "ui/qt/WebLinks.h"
 #include "widgets/qt/BevelPanel.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -28,12 +30,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QProxyStyle>
 #include <QtConcurrent>
 #include <QFutureWatcher>
 #include <QScreen>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
 
@@ -47,28 +47,6 @@ using namespace MainLayout;
 using widgets::TBevelPanel;
 
 namespace {
-
-// Masked edits show "#" for every character.
-class HashEchoStyle : public QProxyStyle {
-public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override {
-        if (hint == QStyle::SH_LineEdit_PasswordCharacter)
-            return '#';
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
-
-// List rows are 14 pixels high.
-class FixedRowDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(14);
-        return size;
-    }
-};
 
 // A program-side change of a tracked field (QLineEdit or TFileNameEdit): same text
 // leaves the flag alone, a different text clears it, as setText does.
@@ -108,7 +86,7 @@ QWidget* makeField(QWidget* panel, const MainField& f) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->setSortingEnabled(false);
         list->setUniformItemSizes(true);
-        list->setItemDelegate(new FixedRowDelegate(list));
+        list->setItemDelegate(new FixedRowDelegate(14, list));
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         list->setTextElideMode(Qt::ElideNone);
         field = list;
@@ -232,7 +210,8 @@ TForm1::TForm1(QWidget* parent, const QString& programPath)
 
     createToolbar(toolbarPanel);
     createFields(fieldPanel);
-    createMenus();
+    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
+    AddMenus(menuBar(), MainMenu, [this](int command) { Run(static_cast<MainCommand>(command)); });
     lblLastRun = new QLabel(this);
     lblLastRun->setObjectName(QStringLiteral("lblLastRun"));
     statusBar()->addWidget(lblLastRun, 1);
@@ -278,14 +257,10 @@ void TForm1::createToolbar(QWidget* panel) {
     int x = 0;
     for (std::size_t i = 0; i < MainToolbar.size(); ++i) {
         const ToolEntry& b = MainToolbar[i];
-        auto* button = new QToolButton(panel);
+        QToolButton* button = MakeToolButton(
+            panel, FromStd(b.caption), FromStd(b.hint),
+            QIcon::fromTheme(QLatin1String(looks[i].icon), style()->standardIcon(looks[i].fallback)), Qt::NoFocus);
         button->setObjectName(QStringLiteral("BitBtn%1").arg(i + 1));
-        button->setText(FromStd(b.caption));
-        button->setToolTip(FromStd(b.hint));
-        button->setIcon(QIcon::fromTheme(QLatin1String(looks[i].icon), style()->standardIcon(looks[i].fallback)));
-        button->setIconSize(QSize(24, 24));
-        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        button->setFocusPolicy(Qt::NoFocus);
         button->setGeometry(x, 0, 65, 55);
         x += 64;
         connect(button, &QToolButton::clicked, this, [this, c = b.command] { Run(c); });
@@ -321,24 +296,6 @@ void TForm1::createFields(QWidget* panel) {
     hashes->setParent(this); // created after the edits, so it outlives them
     for (QLineEdit* masked : {medtLogin, medtPwd})
         masked->setStyle(hashes);
-}
-
-void TForm1::createMenus() {
-    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
-    QMenu* menu = nullptr;
-    for (const MenuEntry& e : MainMenu) {
-        if (!*e.name) {
-            menu->addSeparator();
-        } else if (!e.command) {
-            menu = menuBar()->addMenu(FromStd(e.caption));
-            menu->setObjectName(QLatin1String(e.name));
-        } else {
-            QAction* action = menu->addAction(FromStd(e.caption));
-            action->setObjectName(QLatin1String(e.name));
-            action->setShortcut(QKeySequence(QLatin1String(e.key)));
-            connect(action, &QAction::triggered, this, [this, c = *e.command] { Run(c); });
-        }
-    }
 }
 
 void TForm1::Run(MainCommand command) {

@@ -70,7 +70,6 @@ private:
     void connectEdits();
     void createToolbar(QWidget* panel);
     void createFields(QWidget* panel);
-    void createMenus();
 
     class View; // the MainView, drawn in these controls
 

@@ -2,6 +2,7 @@
 
 #include "admin/qt/fReports.h"
 
+#include "ui/qt/ConfirmButtons.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
 #include "ui/qt/Text.h"
@@ -65,11 +66,7 @@ TfrmOptions::TfrmOptions(ui::Prompts& prompts, const CfgOptions& options, const 
     chkOnlyChanged = findChild<QCheckBox*>(QStringLiteral("chkOnlyChanged"));
     edtParallel = findChild<QLineEdit*>(QStringLiteral("edtParallel"));
 
-    auto* buttons =
-        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] { guarded([this] { accept(); }); });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] { guarded([this] { presenter_.help(); }); });
+    QDialogButtonBox* buttons = ui::MakeConfirmButtons(this, [this] { presenter_.help(); });
     connect(buttons->addButton(FromStd(ReportsButtonLabel), QDialogButtonBox::ActionRole),
             &QPushButton::clicked, this, [this] { guarded([this] { presenter_.reports(); }); });
 

@@ -1,5 +1,6 @@
 #include "admin/qt/fReports.h"
 
+#include "ui/qt/ConfirmButtons.h"
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
 #include "ui/qt/Text.h"
@@ -115,11 +116,7 @@ TfrmReports::TfrmReports(ui::Prompts& prompts, const std::string& dataFolder, QW
     memAnswers = new QPlainTextEdit(this);
     memAnswers->setReadOnly(true);
     memAnswers->setMaximumHeight(90);
-    auto* buttons =
-        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] { guarded([this] { accept(); }); });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] { guarded([this] { presenter_.help(); }); });
+    QDialogButtonBox* buttons = ui::MakeConfirmButtons(this, [this] { presenter_.help(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);

@@ -7,6 +7,8 @@
 #include "platform/win32/WideText.h"
 #include "ui/win32/Guarded.h"
 #include "ui/win32/Help.h"
+#include "ui/win32/Menus.h"
+#include "ui/win32/Toolbar.h"
 #include "ui/win32/WebLinks.h"
 #include "ui/win32/Win32Prompts.h"
 
@@ -28,25 +30,17 @@ constexpr int PanelTop = 55;
 constexpr UINT_PTR LastRunTimer = 1;
 constexpr UINT_PTR ListSubclass = 0x51D1;
 
-// Standard bitmap indexes of the toolbar's pictures; views are offset by 100.
+// The standard picture of a command's button.
 int imageOf(MainCommand command) {
     switch (command) {
     case MainCommand::New: return STD_FILENEW;
     case MainCommand::Save: return STD_FILESAVE;
     case MainCommand::DeleteEntry: return STD_DELETE;
-    case MainCommand::Scheduling: return 100 + VIEW_DETAILS;
+    case MainCommand::Scheduling: return Toolbar::ViewImages + VIEW_DETAILS;
     case MainCommand::Contents: return STD_HELP;
-    case MainCommand::History: return 100 + VIEW_LIST;
+    case MainCommand::History: return Toolbar::ViewImages + VIEW_LIST;
     default: return STD_FILEOPEN;
     }
-}
-
-// "Ctrl+N" or "F1" as an accelerator of the command.
-ACCEL acceleratorOf(const std::string& key, MainCommand command) {
-    const WORD id = static_cast<WORD>(CommandId(command));
-    if (key.rfind("Ctrl+", 0) == 0)
-        return {FVIRTKEY | FCONTROL, static_cast<WORD>(key[5]), id};
-    return {FVIRTKEY, static_cast<WORD>(VK_F1 + std::stoi(key.substr(1)) - 1), id};
 }
 
 } // namespace
@@ -111,7 +105,8 @@ void TForm1::View::showDocument(const std::string& caption, const CfgValues& val
 
 TForm1::TForm1(const std::string& programPath) {
     create("QuilletAdminMain", "Quillet", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-           WS_EX_CONTROLPARENT, nullptr, createMenus());
+           WS_EX_CONTROLPARENT, nullptr,
+           CreateMenuBar(MainMenu, CommandId(MainCommand::New), &accelerators_));
     layout_.sizeClient(ClientWidth, ClientHeight + StatusHeight);
     CentreOnScreen(hwnd());
     view_ = std::make_unique<View>(*this);
@@ -131,53 +126,13 @@ TForm1::~TForm1() {
     work_.clear(); // waits for the readings still running
     if (accelerators_)
         DestroyAcceleratorTable(accelerators_);
-    if (scaledImages_)
-        ImageList_Destroy(scaledImages_);
-}
-
-HMENU TForm1::createMenus() {
-    HMENU bar = CreateMenu();
-    HMENU menu = nullptr;
-    std::vector<ACCEL> keys;
-    for (const MenuEntry& e : MainMenu) {
-        if (!e.command && *e.name) {
-            menu = CreatePopupMenu();
-            AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), Wide(e.caption).c_str());
-        } else if (!e.command) {
-            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        } else {
-            const std::string key = e.key;
-            AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(CommandId(*e.command)),
-                        Wide(key.empty() ? e.caption : std::string(e.caption) + "\t" + key).c_str());
-            if (!key.empty())
-                keys.push_back(acceleratorOf(key, *e.command));
-        }
-    }
-    accelerators_ = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
-    return bar;
 }
 
 void TForm1::createControls() {
-    toolbar_ = layout_.add(TOOLBARCLASSNAMEA, "", WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE |
-                                                     CCS_NODIVIDER | CCS_NOPARENTALIGN,
-                           2, 1, ClientWidth - 4, 54, idToolbar);
-    SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageW(toolbar_, TB_LOADIMAGES, IDB_STD_LARGE_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
-    const LRESULT views =
-        SendMessageW(toolbar_, TB_LOADIMAGES, IDB_VIEW_LARGE_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
-    standardImages_ = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar_, TB_GETIMAGELIST, 0, 0));
-    for (const ToolEntry& b : MainToolbar) {
-        const std::wstring caption = Wide(b.caption);
-        const int image = imageOf(b.command);
-        TBBUTTON button{};
-        button.iBitmap = image >= 100 ? static_cast<int>(views) + image - 100 : image;
-        button.idCommand = CommandId(b.command);
-        button.fsState = TBSTATE_ENABLED;
-        button.fsStyle = BTNS_BUTTON;
-        button.iString = reinterpret_cast<INT_PTR>(caption.c_str());
-        SendMessageW(toolbar_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
-    }
-    scaleToolbar();
+    std::vector<Toolbar::Button> buttons;
+    for (const ToolEntry& b : MainToolbar)
+        buttons.push_back({b.caption, b.hint, imageOf(b.command), CommandId(b.command)});
+    toolbar_.create(layout_, idToolbar, {2, 1, ClientWidth - 2, 55}, {64, 52}, buttons);
 
     // The browse buttons stay out of the Tab order; F4 in a path box opens them.
     const int ids[] = {idAccess, idDesc, idCompactFiles, idRepair, idWrkgrp, idLogin, idPwd, idEncrypt, idLaunch,
@@ -218,26 +173,6 @@ void TForm1::createControls() {
     SetWindowSubclass(lboxCompactFiles, listKeys, ListSubclass, reinterpret_cast<DWORD_PTR>(this));
 }
 
-// The standard pictures come in 24 pixels only: at another scale they are stretched into
-// a list of the window's own size, made again when the window moves to another monitor.
-void TForm1::scaleToolbar() {
-    const int size = layout_.px(24);
-    HIMAGELIST shown = standardImages_;
-    if (size != 24 && standardImages_) {
-        shown = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, ImageList_GetImageCount(standardImages_), 0);
-        for (int i = 0; i < ImageList_GetImageCount(standardImages_); ++i) {
-            HICON icon = ImageList_GetIcon(standardImages_, i, ILD_NORMAL);
-            ImageList_AddIcon(shown, icon);
-            DestroyIcon(icon);
-        }
-    }
-    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(shown));
-    if (scaledImages_)
-        ImageList_Destroy(scaledImages_);
-    scaledImages_ = shown == standardImages_ ? nullptr : shown;
-    SendMessageW(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(layout_.px(64), layout_.px(52)));
-}
-
 LRESULT CALLBACK TForm1::listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
     auto* form = reinterpret_cast<TForm1*>(self);
     if (message == WM_KEYDOWN && (wParam == VK_INSERT || wParam == VK_DELETE) && GetKeyState(VK_CONTROL) >= 0 &&
@@ -257,7 +192,7 @@ LRESULT TForm1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DPICHANGED:
         Window::handle(message, wParam, lParam);
-        scaleToolbar();
+        toolbar_.rescale();
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -277,17 +212,11 @@ LRESULT TForm1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_COMMAND:
-        command(LOWORD(wParam), lParam && reinterpret_cast<HWND>(lParam) != toolbar_ ? HIWORD(wParam) : -1);
+        command(LOWORD(wParam), lParam && reinterpret_cast<HWND>(lParam) != toolbar_.handle() ? HIWORD(wParam) : -1);
         return 0;
     case WM_NOTIFY:
-        if (reinterpret_cast<NMHDR*>(lParam)->code == TTN_GETDISPINFOW) {
-            auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
-            static std::wstring hint;
-            for (const ToolEntry& b : MainToolbar)
-                if (static_cast<int>(info->hdr.idFrom) == CommandId(b.command))
-                    info->lpszText = (hint = Wide(b.hint)).data();
+        if (toolbar_.giveTip(lParam))
             return 0;
-        }
         break;
     case WM_ACTIVATE:
         // The field that had the focus gets it back when the window is active again.

@@ -6,9 +6,8 @@
 #include "ui/win32/Background.h"
 #include "ui/win32/DropTarget.h"
 #include "ui/win32/FileNameBox.h"
+#include "ui/win32/Toolbar.h"
 #include "ui/win32/Window.h"
-
-#include <commctrl.h>
 
 #include <functional>
 #include <memory>
@@ -70,15 +69,13 @@ public:
     // The list as the window shows it.
     std::vector<std::string> CompactFiles() const;
     HACCEL Accelerators() const { return accelerators_; }
-    HWND Toolbar() const { return toolbar_; }
+    HWND Toolbar() const { return toolbar_.handle(); }
 
 protected:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     void createControls();
-    void scaleToolbar();
-    HMENU createMenus();
     void command(int id, int code);
     void edited(int id);
     static LRESULT CALLBACK listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -103,9 +100,7 @@ private:
     HWND medtPwd = nullptr;
     ui::win32::TFileNameBox fedtDB;
     ui::win32::TFileNameBox fedtQuilletPath;
-    HWND toolbar_ = nullptr;
-    HIMAGELIST standardImages_ = nullptr; // the toolbar's own, 24 pixels
-    HIMAGELIST scaledImages_ = nullptr;   // ours, at the window's scale
+    ui::win32::Toolbar toolbar_;
     HWND statusBar_ = nullptr;
     HWND dropHint_ = nullptr;
     HWND focused_ = nullptr;

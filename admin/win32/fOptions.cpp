@@ -32,11 +32,7 @@ int idOf(OptionsField field) {
 } // namespace
 
 TfrmOptions::TfrmOptions(const CfgOptions& options, const std::string& dataFolder)
-    : presenter_(*this, CurrentPrompts(), options, dataFolder) {}
-
-bool TfrmOptions::ShowModal(HWND owner) {
-    return run(owner, OptionsCaption, Width, Height) == IDOK;
-}
+    : ConfirmDialog(Width, Height, idOptionsHelp), presenter_(*this, CurrentPrompts(), options, dataFolder) {}
 
 HWND TfrmOptions::addRow(const OptionsRow& row, int id, int y) {
     if (row.kind == OptionsRowKind::Check)
@@ -66,38 +62,23 @@ HWND TfrmOptions::onInit() {
     layout_.add("STATIC", OptionsNote, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 12, 184, 456, 30);
     layout_.add("BUTTON", ReportsButtonLabel, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 12, Height - 34, 90, 24,
                 idOptionsReports);
-    layout_.add("BUTTON", "OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, Width - 252, Height - 34, 76, 24, IDOK);
-    layout_.add("BUTTON", "Cancel", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, Width - 172, Height - 34, 76, 24,
-                IDCANCEL);
-    layout_.add("BUTTON", "&Help", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, Width - 92, Height - 34, 80, 24,
-                idOptionsHelp);
+    addButtons();
     presenter_.start();
     return item(idTimeLimit);
 }
 
-void TfrmOptions::onCommand(int id, int) {
-    switch (id) {
-    case IDOK:
-        if (presenter_.accept({WindowText(item(idTimeLimit)), WindowText(item(idBackupKeep)),
-                               WindowText(item(idParallel)), WindowText(item(idBackupFolder)),
-                               IsDlgButtonChecked(hwnd(), idSkipInUse) == BST_CHECKED,
-                               IsDlgButtonChecked(hwnd(), idOnlyChanged) == BST_CHECKED}))
-            end(IDOK);
-        break;
-    case IDCANCEL: end(IDCANCEL); break;
-    case idBackupBrowse: presenter_.browseBackupFolder(WindowText(item(idBackupFolder))); break;
-    case idOptionsHelp: presenter_.help(); break;
-    case idOptionsReports: presenter_.reports(); break;
-    default: break;
-    }
+bool TfrmOptions::accepted() {
+    return presenter_.accept({WindowText(item(idTimeLimit)), WindowText(item(idBackupKeep)),
+                              WindowText(item(idParallel)), WindowText(item(idBackupFolder)),
+                              IsDlgButtonChecked(hwnd(), idSkipInUse) == BST_CHECKED,
+                              IsDlgButtonChecked(hwnd(), idOnlyChanged) == BST_CHECKED});
 }
 
-bool TfrmOptions::onMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
-    if (message != WM_HELP)
-        return false;
-    presenter_.help();
-    result = TRUE;
-    return true;
+void TfrmOptions::onControl(int id, int) {
+    if (id == idBackupBrowse)
+        presenter_.browseBackupFolder(WindowText(item(idBackupFolder)));
+    else if (id == idOptionsReports)
+        presenter_.reports();
 }
 
 void TfrmOptions::showOptions(const CfgOptions& o) {

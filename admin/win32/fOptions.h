@@ -3,7 +3,7 @@
 #pragma once
 
 #include "admin/OptionsPresenter.h"
-#include "ui/win32/Dialog.h"
+#include "ui/win32/ConfirmDialog.h"
 
 namespace quillet::admin {
 
@@ -19,17 +19,18 @@ enum OptionsControl : int {
     idOptionsReports,
 };
 
-class TfrmOptions : public ui::win32::ModalDialog, private OptionsView {
+class TfrmOptions : public ui::win32::ConfirmDialog, private OptionsView {
 public:
     TfrmOptions(const CfgOptions& options, const std::string& dataFolder);
     const CfgOptions& options() const { return presenter_.options(); }
     // True when the user confirmed the dialog; options() then holds the new values.
-    bool ShowModal(HWND owner);
+    bool ShowModal(HWND owner) { return confirm(owner, OptionsCaption); }
 
 protected:
     HWND onInit() override;
-    void onCommand(int id, int code) override;
-    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    bool accepted() override;
+    void help() override { presenter_.help(); }
+    void onControl(int id, int code) override;
 
 private:
     HWND addRow(const OptionsRow& row, int id, int y);

@@ -55,13 +55,10 @@ private:
 };
 
 TfrmReports::TfrmReports(const std::string& dataFolder)
-    : view_(std::make_unique<View>(*this)), presenter_(*view_, CurrentPrompts(), dataFolder) {}
+    : ConfirmDialog(Width, Height, idReportsHelp), view_(std::make_unique<View>(*this)),
+      presenter_(*view_, CurrentPrompts(), dataFolder) {}
 
 TfrmReports::~TfrmReports() = default;
-
-bool TfrmReports::ShowModal(HWND owner) {
-    return run(owner, ReportsCaption, Width, Height) == IDOK;
-}
 
 HWND TfrmReports::onInit() {
     window_ = hwnd();
@@ -91,44 +88,29 @@ HWND TfrmReports::onInit() {
     layout_.add("BUTTON", SendTestLabel, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 12, 268, 140, 24, idSendTest);
     layout_.add("EDIT", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 12, 298, Width - 24,
                 58, idTestAnswers, WS_EX_CLIENTEDGE);
-    layout_.add("BUTTON", "OK", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, Width - 252, Height - 34, 76, 24, IDOK);
-    layout_.add("BUTTON", "Cancel", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, Width - 172, Height - 34, 76, 24,
-                IDCANCEL);
-    layout_.add("BUTTON", "&Help", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, Width - 92, Height - 34, 80, 24,
-                idReportsHelp);
+    addButtons();
     presenter_.start();
     return box(ReportsField::MailServer);
 }
 
-void TfrmReports::onCommand(int id, int code) {
+void TfrmReports::onControl(int id, int code) {
     const auto field = static_cast<ReportsField>(id - idReportsBox);
     if (id >= idReportsBox && id < idReportsBox + static_cast<int>(ReportsRows.size())) {
         if (code == EN_CHANGE)
             presenter_.edited(field, WindowText(item(id)));
         else if (code == CBN_SELCHANGE)
             presenter_.chosen(field, static_cast<std::size_t>(SendMessageW(item(id), CB_GETCURSEL, 0, 0)));
-        return;
-    }
-    switch (id) {
-    case IDOK:
-        if (presenter_.accept())
-            end(IDOK);
-        break;
-    case IDCANCEL: end(IDCANCEL); break;
-    case idFleetBrowse: presenter_.browseFleetFolder(); break;
-    case idSendTest: presenter_.sendTest(); break;
-    case idReportsHelp: presenter_.help(); break;
-    default: break;
+    } else if (id == idFleetBrowse) {
+        presenter_.browseFleetFolder();
+    } else if (id == idSendTest) {
+        presenter_.sendTest();
     }
 }
 
-bool TfrmReports::onMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
-    if (message == WmTestDone)
-        presenter_.testDone();
-    else if (message == WM_HELP)
-        presenter_.help();
-    else
-        return false;
+bool TfrmReports::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    if (message != WmTestDone)
+        return ConfirmDialog::onMessage(message, wParam, lParam, result);
+    presenter_.testDone();
     result = TRUE;
     return true;
 }

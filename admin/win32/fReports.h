@@ -2,7 +2,7 @@
 #pragma once
 
 #include "admin/ReportsPresenter.h"
-#include "ui/win32/Dialog.h"
+#include "ui/win32/ConfirmDialog.h"
 
 #include <atomic>
 #include <memory>
@@ -17,16 +17,18 @@ enum ReportsControl : int {
     idReportsHelp,
 };
 
-class TfrmReports : public ui::win32::ModalDialog {
+class TfrmReports : public ui::win32::ConfirmDialog {
 public:
     explicit TfrmReports(const std::string& dataFolder);
     ~TfrmReports() override;
     // True when the user confirmed the dialog and the settings are kept.
-    bool ShowModal(HWND owner);
+    bool ShowModal(HWND owner) { return confirm(owner, ReportsCaption); }
 
 protected:
     HWND onInit() override;
-    void onCommand(int id, int code) override;
+    bool accepted() override { return presenter_.accept(); }
+    void help() override { presenter_.help(); }
+    void onControl(int id, int code) override;
     bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:

@@ -312,7 +312,7 @@ void CfgMainTest::tabOrderAndMaskedFields() {
 void CfgMainTest::everyMenuRowAndButtonIsThere() {
     AdminWorld world;
     auto form = world.makeForm();
-    for (const MenuEntry& e : MainMenu)
+    for (const ui::MenuLine& e : MainMenu)
         if (e.command)
             QVERIFY2(Action(form.get(), e.name), e.name);
     for (std::size_t i = 0; i < MainToolbar.size(); ++i) {

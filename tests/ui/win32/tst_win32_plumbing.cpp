@@ -5,6 +5,7 @@
 #include "ui/win32/ErrorBox.h"
 #include "ui/win32/Guarded.h"
 #include "ui/win32/HelpWindow.h"
+#include "ui/win32/Menus.h"
 #include "ui/win32/Win32Prompts.h"
 #include "ui/win32/Window.h"
 
@@ -108,6 +109,37 @@ TEST(Win32Plumbing, ErrorBoxShowsDetailsSavesTheReportAndReturnsTheChoice) {
     test::WhenWindowAppears("#32770", title, [](HWND box) { SendMessageA(box, WM_COMMAND, IDCANCEL, 0); });
     EXPECT_EQ(ShowErrorBox(nullptr, "x", report), FaultChoice::Continue);
     ui::win32::SetPrompts(nullptr);
+}
+
+TEST(Win32Plumbing, MenuBarFromATableShowsTheShortcutsAndMakesTheirAccelerators) {
+    enum class Cmd { Open, Close, Help };
+    const quillet::ui::MenuLine lines[] = {{"File1", "&File", {}},
+                                           quillet::ui::MenuItem("Open1", "&Open", Cmd::Open, "Ctrl+O"),
+                                           quillet::ui::MenuSeparator,
+                                           quillet::ui::MenuItem("Close1", "&Close", Cmd::Close, "Ctrl+Typo"),
+                                           {"Help1", "&Help", {}},
+                                           quillet::ui::MenuItem("Help2", "&Contents", Cmd::Help, "Shift+F1")};
+    HACCEL table = nullptr;
+    HMENU bar = CreateMenuBar(lines, 500, &table);
+    ASSERT_EQ(GetMenuItemCount(bar), 2);
+    HMENU file = GetSubMenu(bar, 0);
+    ASSERT_EQ(GetMenuItemCount(file), 3);
+    wchar_t text[64] = {};
+    GetMenuStringW(file, 500, text, 64, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(text), L"&Open\tCtrl+O");
+    GetMenuStringW(file, 501, text, 64, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(text), L"&Close"); // a shortcut that names no key is left out
+    EXPECT_EQ(GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+    ACCEL keys[4] = {};
+    ASSERT_EQ(CopyAcceleratorTableW(table, keys, 4), 2);
+    EXPECT_EQ(keys[0].cmd, 500);
+    EXPECT_EQ(keys[0].key, 'O');
+    EXPECT_EQ(keys[0].fVirt & FCONTROL, FCONTROL);
+    EXPECT_EQ(keys[1].cmd, 502);
+    EXPECT_EQ(keys[1].key, VK_F1);
+    EXPECT_EQ(keys[1].fVirt & (FSHIFT | FCONTROL), FSHIFT);
+    DestroyAcceleratorTable(table);
+    DestroyMenu(bar);
 }
 
 TEST(Win32Plumbing, RealPromptsAskInAMessageBox) {
