@@ -5,6 +5,9 @@
 #include "admin/MainPresenter.h"
 #include "admin/Spot.h"
 
+#include <cstddef>
+#include <string>
+
 namespace quillet::admin {
 
 enum class FieldKind { Path, Edit, Masked, List, Check };
@@ -31,6 +34,16 @@ constexpr MainField Fields[] = {
     {FieldKind::Path, "fedtDB", "Label8", "La&unch File:", 56, 227, {128, 228, BoxWidth, EditHeight}},
     {FieldKind::Path, "fedtQuilletPath", "Label9", "&Quillet Path:", 24, 259, {128, 260, BoxWidth, EditHeight}},
 };
+
+// What each of Fields holds, in the same order.
+enum class FieldValue {
+    AccessPath, Description, CompactFiles, Repair, Workgroup, Login, Password, Encrypt, LaunchFile, QuilletPath,
+};
 } // namespace MainLayout
+
+// What the field at that index of MainLayout::Fields shows: a box's text (none for the
+// list), a check box's tick.
+std::string FieldText(const CfgValues& values, const std::string& quilletPath, std::size_t field);
+bool FieldChecked(const CfgValues& values, std::size_t field);
 
 } // namespace quillet::admin

@@ -1,5 +1,6 @@
 #include "admin/MainPresenter.h"
 
+#include "admin/MainFields.h"
 #include "admin/Shortcut.h"
 #include "core/HistoryFile.h"
 #include "core/HistorySummary.h"
@@ -85,28 +86,55 @@ void MainPresenter::draw() {
     tick();
 }
 
-void MainPresenter::textEdited(TextField field, const std::string& text) {
-    if (!telling_)
-        doc_.SetText(field, text);
+namespace {
+
+using MainLayout::FieldValue;
+
+// The document's text behind a box; none for the two paths kept apart, the list and the checks.
+std::optional<TextField> textFieldOf(std::size_t field) {
+    switch (static_cast<FieldValue>(field)) {
+    case FieldValue::Description: return TextField::Description;
+    case FieldValue::Workgroup: return TextField::Workgroup;
+    case FieldValue::Login: return TextField::Login;
+    case FieldValue::Password: return TextField::Password;
+    case FieldValue::LaunchFile: return TextField::LaunchFile;
+    default: return std::nullopt;
+    }
 }
 
-void MainPresenter::accessPathEdited(const std::string& path) {
-    if (!telling_)
-        doc_.SetAccessPath(path);
+} // namespace
+
+std::string FieldText(const CfgValues& values, const std::string& quilletPath, std::size_t field) {
+    if (const auto text = textFieldOf(field))
+        return TextOf(values, *text);
+    const auto value = static_cast<FieldValue>(field);
+    return value == FieldValue::AccessPath ? values.accessPath
+           : value == FieldValue::QuilletPath ? quilletPath
+                                              : std::string();
 }
 
-void MainPresenter::quilletPathEdited(const std::string& path) {
-    if (!telling_)
-        doc_.SetQuilletPath(path);
+bool FieldChecked(const CfgValues& values, std::size_t field) {
+    const auto value = static_cast<FieldValue>(field);
+    return value == FieldValue::Repair ? values.repair : value == FieldValue::Encrypt && values.encrypt;
 }
 
-void MainPresenter::repairClicked(bool on) {
-    if (!telling_)
+void MainPresenter::fieldEdited(std::size_t field, const std::string& text) {
+    if (telling_)
+        return;
+    if (const auto textField = textFieldOf(field))
+        doc_.SetText(*textField, text);
+    else if (static_cast<FieldValue>(field) == FieldValue::AccessPath)
+        doc_.SetAccessPath(text);
+    else if (static_cast<FieldValue>(field) == FieldValue::QuilletPath)
+        doc_.SetQuilletPath(text);
+}
+
+void MainPresenter::fieldClicked(std::size_t field, bool on) {
+    if (telling_)
+        return;
+    if (static_cast<FieldValue>(field) == FieldValue::Repair)
         doc_.SetRepair(on);
-}
-
-void MainPresenter::encryptClicked(bool on) {
-    if (!telling_)
+    else if (static_cast<FieldValue>(field) == FieldValue::Encrypt)
         doc_.SetEncrypt(on);
 }
 

@@ -79,13 +79,11 @@ public:
     std::string DataFolder() const;
     const ConfigDocument& Document() const { return doc_; }
 
-    // The user's edits. A face forwards every change signal: those its own drawing
+    // The user's edits of the field at that index of MainLayout::Fields: a box's text, a
+    // check box's click. A face forwards every change signal: those its own drawing
     // causes are dropped here.
-    void textEdited(TextField field, const std::string& text);
-    void accessPathEdited(const std::string& path);
-    void quilletPathEdited(const std::string& path);
-    void repairClicked(bool on);
-    void encryptClicked(bool on);
+    void fieldEdited(std::size_t field, const std::string& text);
+    void fieldClicked(std::size_t field, bool on);
     void filesDropped(const std::vector<std::string>& files);
 
     void run(MainCommand command);

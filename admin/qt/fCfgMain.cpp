@@ -48,11 +48,11 @@ using widgets::TBevelPanel;
 
 namespace {
 
-// A program-side change of a tracked field (QLineEdit or TFileNameEdit): same text
-// leaves the flag alone, a different text clears it, as setText does.
-template <class Edit> void replaceText(Edit* edit, const QString& text) {
-    if (edit->text() != text)
-        edit->setText(text);
+// The line edit of a box or of a file-name box; none for the list and the check boxes.
+QLineEdit* lineEditOf(QWidget* field) {
+    if (auto* path = qobject_cast<TFileNameEdit*>(field))
+        return path->lineEdit();
+    return qobject_cast<QLineEdit*>(field);
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y) {
@@ -63,7 +63,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x,
     return label;
 }
 
-QWidget* makeField(QWidget* panel, const MainField& f) {
+QWidget* makeField(QWidget* panel, const MainField& f, QStyle* hashes) {
     QWidget* field = nullptr;
     switch (f.kind) {
     case FieldKind::Path: {
@@ -76,8 +76,10 @@ QWidget* makeField(QWidget* panel, const MainField& f) {
     case FieldKind::Masked: {
         auto* edit = new QLineEdit(panel);
         edit->setMaxLength(std::numeric_limits<int>::max());
-        if (f.kind == FieldKind::Masked)
+        if (f.kind == FieldKind::Masked) {
             edit->setEchoMode(QLineEdit::Password);
+            edit->setStyle(hashes);
+        }
         field = edit;
         break;
     }
@@ -142,12 +144,14 @@ private:
 
 void TForm1::View::showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) {
     d_.setWindowTitle(FromStd(caption));
-    for (const auto& [edit, field] : d_.textEdits())
-        replaceText(edit, FromStd(TextOf(values, field)));
-    replaceText(d_.fedtAccess->lineEdit(), FromStd(values.accessPath));
-    replaceText(d_.fedtQuilletPath->lineEdit(), FromStd(quilletPath));
-    d_.chkRepair->setChecked(values.repair);
-    d_.chkEncrypt->setChecked(values.encrypt);
+    for (std::size_t i = 0; i < d_.fields_.size(); ++i) {
+        const QString text = FromStd(FieldText(values, quilletPath, i));
+        // Set only when it differs: the same text keeps the caret and the modified flag.
+        if (QLineEdit* edit = lineEditOf(d_.fields_[i]); edit && edit->text() != text)
+            edit->setText(text);
+        else if (auto* check = qobject_cast<QCheckBox*>(d_.fields_[i]))
+            check->setChecked(FieldChecked(values, i));
+    }
     // Drawn anew only when it changed, so that a save keeps the selection.
     const QStringList files = FromStd(values.compactFiles);
     QStringList shown;
@@ -268,34 +272,20 @@ void TForm1::createToolbar(QWidget* panel) {
 }
 
 void TForm1::createFields(QWidget* panel) {
-    QWidget* previous = nullptr;
-    for (const MainField& f : Fields) {
-        QWidget* field = makeField(panel, f);
-        if (previous)
-            setTabOrder(previous, field);
-        previous = field;
+    auto* hashes = new HashEchoStyle();
+    hashes->setParent(this); // a child after the panel, so it outlives the edits
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        fields_[i] = makeField(panel, Fields[i], hashes);
+        if (i > 0)
+            setTabOrder(fields_[i - 1], fields_[i]);
     }
-    fedtAccess = panel->findChild<TFileNameEdit*>(QStringLiteral("fedtAccess"));
-    edtDesc = panel->findChild<QLineEdit*>(QStringLiteral("edtDesc"));
     lboxCompactFiles = panel->findChild<QListWidget*>(QStringLiteral("lboxCompactFiles"));
-    chkRepair = panel->findChild<QCheckBox*>(QStringLiteral("chkRepair"));
-    fedtWrkgrp = panel->findChild<TFileNameEdit*>(QStringLiteral("fedtWrkgrp"));
-    medtLogin = panel->findChild<QLineEdit*>(QStringLiteral("medtLogin"));
-    medtPwd = panel->findChild<QLineEdit*>(QStringLiteral("medtPwd"));
-    chkEncrypt = panel->findChild<QCheckBox*>(QStringLiteral("chkEncrypt"));
-    fedtDB = panel->findChild<TFileNameEdit*>(QStringLiteral("fedtDB"));
-    fedtQuilletPath = panel->findChild<TFileNameEdit*>(QStringLiteral("fedtQuilletPath"));
     lboxCompactFiles->installEventFilter(this);
 
     QLabel* hint = makeLabel(panel, "Label4", FromStd(platform::DropHint), 40, 96);
     hint->setAutoFillBackground(true);
     hint->setBackgroundRole(QPalette::ToolTipBase);
     hint->setForegroundRole(QPalette::ToolTipText);
-
-    auto* hashes = new HashEchoStyle();
-    hashes->setParent(this); // created after the edits, so it outlives them
-    for (QLineEdit* masked : {medtLogin, medtPwd})
-        masked->setStyle(hashes);
 }
 
 void TForm1::Run(MainCommand command) {
@@ -303,16 +293,14 @@ void TForm1::Run(MainCommand command) {
 }
 
 void TForm1::connectEdits() {
-    for (const auto& [edit, field] : textEdits())
-        connect(edit, &QLineEdit::textChanged, this,
-                [this, field = field](const QString& text) { presenter_->textEdited(field, ToStd(text)); });
-    connect(fedtAccess->lineEdit(), &QLineEdit::textChanged, this,
-            [this](const QString& text) { presenter_->accessPathEdited(ToStd(text)); });
-    connect(fedtQuilletPath->lineEdit(), &QLineEdit::textChanged, this,
-            [this](const QString& text) { presenter_->quilletPathEdited(ToStd(text)); });
-    // Only the user clicks; drawing sets them.
-    connect(chkRepair, &QCheckBox::clicked, this, [this](bool on) { presenter_->repairClicked(on); });
-    connect(chkEncrypt, &QCheckBox::clicked, this, [this](bool on) { presenter_->encryptClicked(on); });
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        if (QLineEdit* edit = lineEditOf(fields_[i]))
+            connect(edit, &QLineEdit::textChanged, this,
+                    [this, i](const QString& text) { presenter_->fieldEdited(i, ToStd(text)); });
+        // Only the user clicks; drawing sets them.
+        else if (auto* check = qobject_cast<QCheckBox*>(fields_[i]))
+            connect(check, &QCheckBox::clicked, this, [this, i](bool on) { presenter_->fieldClicked(i, on); });
+    }
 }
 
 void TForm1::SetStartupWindows(scheduler::TfrmSched* scheduler, TAboutBox* about) {
@@ -349,14 +337,6 @@ void TForm1::showEvent(QShowEvent* event) {
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-}
-
-std::array<std::pair<QLineEdit*, TextField>, 5> TForm1::textEdits() const {
-    return {{{edtDesc, TextField::Description},
-             {fedtWrkgrp->lineEdit(), TextField::Workgroup},
-             {medtLogin, TextField::Login},
-             {medtPwd, TextField::Password},
-             {fedtDB->lineEdit(), TextField::LaunchFile}}};
 }
 
 } // namespace quillet::admin

@@ -2,6 +2,7 @@
 // AppFolder and the compactor path from it.
 #pragma once
 
+#include "admin/MainFields.h"
 #include "admin/MainPresenter.h"
 #include "ui/qt/Text.h"
 
@@ -10,11 +11,8 @@
 
 #include <array>
 #include <memory>
-#include <utility>
 
-class QCheckBox;
 class QLabel;
-class QLineEdit;
 class QListWidget;
 
 namespace quillet::ui {
@@ -65,8 +63,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // The five text fields the document tracks one by one.
-    std::array<std::pair<QLineEdit*, TextField>, 5> textEdits() const;
     void connectEdits();
     void createToolbar(QWidget* panel);
     void createFields(QWidget* panel);
@@ -81,16 +77,8 @@ private:
     TAboutBox* aboutBox_ = nullptr;
     TfrmHistory* frmHistory_ = nullptr;
 
-    TFileNameEdit* fedtAccess = nullptr;
-    QLineEdit* edtDesc = nullptr;
+    std::array<QWidget*, std::size(MainLayout::Fields)> fields_{}; // as MainLayout::Fields has them
     QListWidget* lboxCompactFiles = nullptr;
-    QCheckBox* chkRepair = nullptr;
-    TFileNameEdit* fedtWrkgrp = nullptr;
-    QLineEdit* medtLogin = nullptr;
-    QLineEdit* medtPwd = nullptr;
-    QCheckBox* chkEncrypt = nullptr;
-    TFileNameEdit* fedtDB = nullptr;
-    TFileNameEdit* fedtQuilletPath = nullptr;
     TDropFileTarget* DropFileTarget1 = nullptr;
     QLabel* lblLastRun = nullptr;
 };

@@ -14,7 +14,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <iterator>
+#include <optional>
 
 namespace quillet::admin {
 
@@ -29,6 +31,17 @@ constexpr int StatusHeight = 22;
 constexpr int PanelTop = 55;
 constexpr UINT_PTR LastRunTimer = 1;
 constexpr UINT_PTR ListSubclass = 0x51D1;
+
+// Each of Fields' control; a path box's browse button follows it.
+constexpr int FieldIds[] = {idAccess, idDesc, idCompactFiles, idRepair, idWrkgrp,
+                            idLogin,  idPwd,  idEncrypt,      idLaunch, idQuilletPath};
+static_assert(std::size(FieldIds) == std::size(Fields));
+
+// The index in Fields of a control; none for other controls.
+std::optional<std::size_t> fieldOf(int id) {
+    const auto at = std::find(std::begin(FieldIds), std::end(FieldIds), id);
+    return at == std::end(FieldIds) ? std::nullopt : std::optional(static_cast<std::size_t>(at - FieldIds));
+}
 
 // The standard picture of a command's button.
 int imageOf(MainCommand command) {
@@ -82,20 +95,15 @@ private:
 
 void TForm1::View::showDocument(const std::string& caption, const CfgValues& values, const std::string& quilletPath) {
     SetText(d_.hwnd(), caption);
-    // A field whose text stays the same keeps its caret and selection.
-    auto show = [](HWND edit, const std::string& text) {
-        if (WindowText(edit) != text)
-            SetText(edit, text);
-    };
-    show(d_.fedtAccess.edit(), values.accessPath);
-    show(d_.edtDesc, values.description);
-    CheckDlgButton(d_.hwnd(), idRepair, values.repair ? BST_CHECKED : BST_UNCHECKED);
-    show(d_.fedtWrkgrp.edit(), values.workgroup);
-    show(d_.medtLogin, values.login);
-    show(d_.medtPwd, values.password);
-    CheckDlgButton(d_.hwnd(), idEncrypt, values.encrypt ? BST_CHECKED : BST_UNCHECKED);
-    show(d_.fedtDB.edit(), values.launchFile);
-    show(d_.fedtQuilletPath.edit(), quilletPath);
+    for (std::size_t i = 0; i < std::size(Fields); ++i) {
+        const std::string text = FieldText(values, quilletPath, i);
+        HWND field = GetDlgItem(d_.hwnd(), FieldIds[i]);
+        if (Fields[i].kind == FieldKind::Check)
+            CheckDlgButton(d_.hwnd(), FieldIds[i], FieldChecked(values, i) ? BST_CHECKED : BST_UNCHECKED);
+        // A field whose text stays the same keeps its caret and selection.
+        else if (Fields[i].kind != FieldKind::List && WindowText(field) != text)
+            SetText(field, text);
+    }
     if (d_.CompactFiles() != values.compactFiles) {
         SendMessageW(d_.lboxCompactFiles, LB_RESETCONTENT, 0, 0);
         for (const std::string& file : values.compactFiles)
@@ -135,8 +143,6 @@ void TForm1::createControls() {
     toolbar_.create(layout_, idToolbar, {2, 1, ClientWidth - 2, 55}, {64, 52}, buttons);
 
     // The browse buttons stay out of the Tab order; F4 in a path box opens them.
-    const int ids[] = {idAccess, idDesc, idCompactFiles, idRepair, idWrkgrp, idLogin, idPwd, idEncrypt, idLaunch,
-                       idQuilletPath};
     TFileNameBox* paths[] = {&fedtAccess, &fedtWrkgrp, &fedtDB, &fedtQuilletPath};
     HWND* boxes[] = {&edtDesc, &lboxCompactFiles, &medtLogin, &medtPwd};
     int path = 0, box = 0;
@@ -145,21 +151,21 @@ void TForm1::createControls() {
         const Spot at{f.at.x, PanelTop + f.at.y, f.at.width, f.at.height};
         if (f.kind == FieldKind::Check) {
             layout_.add("BUTTON", f.caption, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, at.x, at.y, at.width,
-                        at.height, ids[i]);
+                        at.height, FieldIds[i]);
             continue;
         }
         // Right-aligned up to the box, from a little before where the text begins.
         layout_.add("STATIC", f.caption, WS_VISIBLE | SS_RIGHT, f.labelX - 12, PanelTop + f.labelY + 3,
                     at.x - f.labelX + 8, 16);
         if (f.kind == FieldKind::Path) {
-            paths[path++]->create(layout_, ids[i], at.x, at.y, at.width, at.height);
+            paths[path++]->create(layout_, FieldIds[i], at.x, at.y, at.width, at.height);
             continue;
         }
         const DWORD style = f.kind == FieldKind::List ? WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT
                             : f.kind == FieldKind::Masked ? ES_AUTOHSCROLL | ES_PASSWORD
                                                           : ES_AUTOHSCROLL;
         *boxes[box++] = layout_.add(f.kind == FieldKind::List ? "LISTBOX" : "EDIT", "", WS_VISIBLE | WS_TABSTOP | style,
-                                    at.x, at.y, at.width, at.height, ids[i], WS_EX_CLIENTEDGE);
+                                    at.x, at.y, at.width, at.height, FieldIds[i], WS_EX_CLIENTEDGE);
     }
     dropHint_ = layout_.add("STATIC", platform::DropHint, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 24, PanelTop + 94, 100,
                             30, idDropHint);
@@ -254,39 +260,19 @@ LRESULT TForm1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 // code: a control's notification, -1 for a menu, accelerator or toolbar command.
 void TForm1::command(int id, int code) {
-    if (code == EN_CHANGE) {
-        edited(id);
-        return;
-    }
     if (code == -1 && id >= CommandId(MainCommand::New) && id <= CommandId(MainCommand::About)) {
         presenter_->run(static_cast<MainCommand>(id - CommandId(MainCommand::New)));
-        return;
+    } else if (const auto field = fieldOf(id); field && code == EN_CHANGE) {
+        presenter_->fieldEdited(*field, WindowText(GetDlgItem(hwnd(), id)));
+    } else if (field && code == BN_CLICKED) {
+        presenter_->fieldClicked(*field, IsDlgButtonChecked(hwnd(), id) == BST_CHECKED);
+    } else if (code == BN_CLICKED) {
+        // A path box's browse button.
+        for (TFileNameBox* path : {&fedtAccess, &fedtWrkgrp, &fedtDB, &fedtQuilletPath})
+            if (GetDlgCtrlID(path->edit()) + 1 == id)
+                path->Browse();
     }
     // A control's other notifications (selection, focus) are no commands.
-    if (code != BN_CLICKED)
-        return;
-    switch (id) {
-    case idRepair: presenter_->repairClicked(IsDlgButtonChecked(hwnd(), idRepair) == BST_CHECKED); break;
-    case idEncrypt: presenter_->encryptClicked(IsDlgButtonChecked(hwnd(), idEncrypt) == BST_CHECKED); break;
-    case idAccess + 1: fedtAccess.Browse(); break;
-    case idWrkgrp + 1: fedtWrkgrp.Browse(); break;
-    case idLaunch + 1: fedtDB.Browse(); break;
-    case idQuilletPath + 1: fedtQuilletPath.Browse(); break;
-    default: break;
-    }
-}
-
-void TForm1::edited(int id) {
-    switch (id) {
-    case idAccess: presenter_->accessPathEdited(fedtAccess.text()); break;
-    case idDesc: presenter_->textEdited(TextField::Description, WindowText(edtDesc)); break;
-    case idWrkgrp: presenter_->textEdited(TextField::Workgroup, fedtWrkgrp.text()); break;
-    case idLogin: presenter_->textEdited(TextField::Login, WindowText(medtLogin)); break;
-    case idPwd: presenter_->textEdited(TextField::Password, WindowText(medtPwd)); break;
-    case idLaunch: presenter_->textEdited(TextField::LaunchFile, fedtDB.text()); break;
-    case idQuilletPath: presenter_->quilletPathEdited(fedtQuilletPath.text()); break;
-    default: break;
-    }
 }
 
 std::vector<std::string> TForm1::CompactFiles() const {

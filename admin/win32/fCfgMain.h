@@ -77,7 +77,6 @@ protected:
 private:
     void createControls();
     void command(int id, int code);
-    void edited(int id);
     static LRESULT CALLBACK listKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                      DWORD_PTR self);
 

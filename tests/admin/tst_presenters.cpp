@@ -1,6 +1,7 @@
 // The main window's and the options dialog's decisions without a window: a recording
 // view stands for either face, the boxes and dialogs are scripted.
 #include "admin/Branding.h"
+#include "admin/MainFields.h"
 #include "admin/MainPresenter.h"
 #include "admin/OptionsPresenter.h"
 #include "admin/Shortcut.h"
@@ -22,6 +23,11 @@ using namespace quillet::admin;
 using quillet::test::ScriptedPrompts;
 
 namespace {
+
+constexpr std::size_t Field(MainLayout::FieldValue value) {
+    return static_cast<std::size_t>(value);
+}
+using V = MainLayout::FieldValue;
 
 class RecordingView : public MainView {
 public:
@@ -118,9 +124,9 @@ TEST_F(Main, DeleteRemovesTheSelectedEntryOnlyAndOptionsTakeTheDialogsAnswer) {
 TEST_F(Main, SignalsOfTheDrawingItselfAreNoEdits) {
     start();
     view.whileDrawn = [this] {
-        presenter->textEdited(TextField::Description, "echo");
-        presenter->accessPathEdited("/echo");
-        presenter->repairClicked(true);
+        presenter->fieldEdited(Field(V::Description), "echo");
+        presenter->fieldEdited(Field(V::AccessPath), "/echo");
+        presenter->fieldClicked(Field(V::Repair), true);
     };
     presenter->filesDropped({"/a.mdb"});
     EXPECT_EQ(presenter->Document().Text(TextField::Description), "");
@@ -128,8 +134,30 @@ TEST_F(Main, SignalsOfTheDrawingItselfAreNoEdits) {
     EXPECT_FALSE(presenter->Document().Values().repair);
     EXPECT_NE(presenter->Document().Values().accessPath, "/echo");
     view.whileDrawn = nullptr;
-    presenter->textEdited(TextField::Description, "typed");
+    presenter->fieldEdited(Field(V::Description), "typed");
     EXPECT_TRUE(presenter->Document().TextFieldChanged(TextField::Description));
+}
+
+// Every field shows back what its edits set, so a face that draws and forwards by the
+// table's index keeps each box on its own value.
+TEST_F(Main, EachFieldShowsWhatItsEditsSet) {
+    start();
+    for (std::size_t i = 0; i < std::size(MainLayout::Fields); ++i) {
+        const std::string typed = "/typed " + std::to_string(i);
+        presenter->fieldEdited(i, typed);
+        presenter->fieldClicked(i, true);
+        const CfgValues& values = presenter->Document().Values();
+        const std::string shown = FieldText(values, presenter->Document().QuilletPath(), i);
+        const auto kind = MainLayout::Fields[i].kind;
+        if (kind == FieldKind::Check) {
+            EXPECT_TRUE(FieldChecked(values, i)) << i;
+        } else if (kind != FieldKind::List) {
+            EXPECT_EQ(shown, typed) << i;
+        }
+        EXPECT_EQ(shown.empty(), kind == FieldKind::Check || kind == FieldKind::List) << i;
+    }
+    EXPECT_EQ(presenter->Document().Values().workgroup, "/typed 4");
+    EXPECT_TRUE(presenter->Document().Values().encrypt);
 }
 
 TEST_F(Main, ShellAndHelpCommands) {
@@ -141,7 +169,7 @@ TEST_F(Main, ShellAndHelpCommands) {
         arguments = a;
         return platform::ShortcutResult{"/Desktop/" + n + ".desktop", "the folder is missing"};
     });
-    presenter->textEdited(TextField::Description, "Nightly run");
+    presenter->fieldEdited(Field(V::Description), "Nightly run");
     prompts.fileNames.push_back(dir.file("with blank.cfg"));
     presenter->run(MainCommand::Save);
     presenter->run(MainCommand::CreateDesktopIcon);
@@ -196,7 +224,7 @@ TEST_F(Main, TheDesktopIconStartsTheSavedConfiguration) {
 
 TEST_F(Main, CloseAsksAboutTheDocumentFirstAndTheSchedulerLast) {
     start();
-    presenter->textEdited(TextField::Description, "x");
+    presenter->fieldEdited(Field(V::Description), "x");
     prompts.answers.push_back(ui::Answer::Cancel);
     EXPECT_FALSE(presenter->close());
     prompts.answers.push_back(ui::Answer::No);
