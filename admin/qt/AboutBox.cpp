@@ -56,28 +56,29 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     };
     const AboutPlaces& at = AboutSpots;
 
-    ProgramIcon = place(new QLabel(this), "ProgramIcon", at.picture);
+    auto* ProgramIcon = place(new QLabel(this), "ProgramIcon", at.picture);
     ProgramIcon->setPixmap(TfrmSplash::Picture(at.picture.width));
     QFont bold = arial;
     bold.setBold(true);
-    MakerName = place(new QLabel(FromStd(MakerText), this), "MakerName", at.maker);
+    auto* MakerName = place(new QLabel(FromStd(MakerText), this), "MakerName", at.maker);
     MakerName->setFont(bold);
-    ProductName = place(new QLabel(FromStd(ProductText), this), "ProductName", at.product);
+    auto* ProductName = place(new QLabel(FromStd(ProductText), this), "ProductName", at.product);
     bold.setPixelSize(AboutProductHeight);
     ProductName->setFont(bold);
     ProductName->setPalette(TfrmSplash::Coloured(ProductName->palette(), ProductGreen));
-    Version = place(new QLabel(FromStd(AboutVersionText(ToStd(QLocale().decimalPoint()))), this), "Version", at.version);
-    Build = place(new QLabel(FromStd(AboutBuildText()), this), "Build", at.build);
+    const QString version = FromStd(AboutVersionText(ToStd(QLocale().decimalPoint())));
+    place(new QLabel(version, this), "Version", at.version);
+    place(new QLabel(FromStd(AboutBuildText()), this), "Build", at.build);
 
-    Label2 = place(new LinkLabel(MakerHomePageText, this, [this] { guarded([this] { Label2Click(); }); }), "Label2",
-                   at.link);
+    auto* Label2 = place(new LinkLabel(MakerHomePageText, this, [this] { guarded([this] { Label2Click(); }); }),
+                         "Label2", at.link);
     QFont underlined = arial;
     underlined.setUnderline(true);
     Label2->setFont(underlined);
     Label2->setPalette(TfrmSplash::Coloured(Label2->palette(), LinkNavy));
     Label2->setToolTip(MakerHomePage);
 
-    OKButton = place(new QPushButton(QStringLiteral("OK"), this), "OKButton", at.ok);
+    auto* OKButton = place(new QPushButton(QStringLiteral("OK"), this), "OKButton", at.ok);
     // Default button for Enter; QDialog makes Escape the cancel key, which also closes.
     OKButton->setDefault(true);
     OKButton->setAutoDefault(true);

@@ -5,9 +5,6 @@
 #include <QDialog>
 #include <QString>
 
-class QLabel;
-class QPushButton;
-
 namespace quillet::admin {
 
 class TAboutBox : public QDialog {
@@ -21,15 +18,6 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    QLabel* ProgramIcon = nullptr;
-    QLabel* MakerName = nullptr;
-    QLabel* ProductName = nullptr;
-    QLabel* Version = nullptr;
-    QLabel* Build = nullptr;
-    QLabel* Label2 = nullptr;
-    QPushButton* OKButton = nullptr;
 };
 
 } // namespace quillet::admin

@@ -246,11 +246,8 @@ TForm1::~TForm1() {
 }
 
 void TForm1::createToolbar(QWidget* panel) {
-    struct Look {
-        const char *icon;
-        QStyle::StandardPixmap fallback;
-    };
-    const Look looks[] = {{"document-new", QStyle::SP_FileIcon},
+    // Each button's theme icon, and the style's own where the theme has none.
+    const std::pair<const char*, QStyle::StandardPixmap> looks[] = {{"document-new", QStyle::SP_FileIcon},
                           {"document-open", QStyle::SP_DialogOpenButton},
                           {"document-save", QStyle::SP_DialogSaveButton},
                           {"edit-delete", QStyle::SP_TrashIcon},
@@ -258,15 +255,13 @@ void TForm1::createToolbar(QWidget* panel) {
                           {"help-contents", QStyle::SP_DialogHelpButton},
                           {"list-add", QStyle::SP_FileDialogNewFolder},
                           {"document-open-recent", QStyle::SP_FileDialogContentsView}};
-    int x = 0;
     for (std::size_t i = 0; i < MainToolbar.size(); ++i) {
         const ToolEntry& b = MainToolbar[i];
         QToolButton* button = MakeToolButton(
             panel, FromStd(b.caption), FromStd(b.hint),
-            QIcon::fromTheme(QLatin1String(looks[i].icon), style()->standardIcon(looks[i].fallback)), Qt::NoFocus);
+            QIcon::fromTheme(QLatin1String(looks[i].first), style()->standardIcon(looks[i].second)), Qt::NoFocus);
         button->setObjectName(QStringLiteral("BitBtn%1").arg(i + 1));
-        button->setGeometry(x, 0, 65, 55);
-        x += 64;
+        button->setGeometry(64 * static_cast<int>(i), 0, 65, 55);
         connect(button, &QToolButton::clicked, this, [this, c = b.command] { Run(c); });
     }
 }

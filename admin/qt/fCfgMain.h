@@ -51,7 +51,6 @@ public:
     const ConfigDocument& Document() const { return presenter_->Document(); }
     QString CurrentCfgPath() const { return ui::FromStd(Document().Path()); }
     QString QuilletPathText() const { return ui::FromStd(Document().QuilletPath()); }
-    bool ConfigurationChanged() const { return Document().Changed(); }
     TfrmHistory* HistoryWindow() const { return frmHistory_; }
 
     // A menu command, as the menu runs it.

@@ -6,6 +6,7 @@
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
 #include "ui/qt/Text.h"
+#include "ui/qt/ToolButtons.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -37,11 +38,8 @@ void TfrmOptions::addRow(QFormLayout* form, const OptionsRow& row) {
     if (row.kind == OptionsRowKind::Folder) {
         box->setPlaceholderText(FromStd(row.unit));
         box->setMinimumWidth(320);
-        auto* browse = new QToolButton(this);
-        browse->setText(QStringLiteral("..."));
-        connect(browse, &QToolButton::clicked, this,
-                [this, box] { guarded([&] { presenter_.browseBackupFolder(ToStd(box->text())); }); });
-        line->addWidget(browse);
+        line->addWidget(
+            ui::MakeBrowseButton(this, [this, box] { presenter_.browseBackupFolder(ToStd(box->text())); }));
     } else {
         box->setMaximumWidth(90);
         line->addWidget(new QLabel(FromStd(row.unit), this), 1);

@@ -4,6 +4,7 @@
 #include "ui/qt/ErrorReporter.h"
 #include "ui/qt/Help.h"
 #include "ui/qt/Text.h"
+#include "ui/qt/ToolButtons.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -101,10 +102,7 @@ TfrmReports::TfrmReports(ui::Prompts& prompts, const std::string& dataFolder, QW
         auto* line = new QHBoxLayout;
         line->addWidget(made);
         if (row.kind == ReportsFieldKind::Folder) {
-            auto* browse = new QToolButton(this);
-            browse->setText(QStringLiteral("..."));
-            connect(browse, &QToolButton::clicked, this, [this] { guarded([this] { presenter_.browseFleetFolder(); }); });
-            line->addWidget(browse);
+            line->addWidget(ui::MakeBrowseButton(this, [this] { presenter_.browseFleetFolder(); }));
         } else {
             line->addWidget(new QLabel(QStringLiteral("hours"), this), 1);
         }

@@ -65,7 +65,6 @@ public:
     const ConfigDocument& Document() const { return presenter_->Document(); }
     const std::string& CurrentCfgPath() const { return Document().Path(); }
     const std::string& QuilletPathText() const { return Document().QuilletPath(); }
-    const std::string& AccessPathText() const { return Document().Values().accessPath; }
     // The list as the window shows it.
     std::vector<std::string> CompactFiles() const;
     HACCEL Accelerators() const { return accelerators_; }

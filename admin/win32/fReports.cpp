@@ -10,6 +10,7 @@ namespace quillet::admin {
 
 using namespace quillet::ui::win32;
 using platform::win32::Wide;
+using platform::win32::WideCrlf;
 
 namespace {
 
@@ -35,11 +36,9 @@ public:
         SendMessageW(d_.box(field), CB_SETCURSEL, chosen, 0);
     }
     void showPasswordNote(const std::string& note) override { SetCue(d_.box(ReportsField::MailPassword), note); }
+    // A multi-line box breaks lines at "\r\n" only.
     void showAnswers(const std::string& text) override {
-        std::string lines; // a multi-line box breaks lines at "\r\n" only
-        for (char c : text)
-            lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-        SetText(d_.item(idTestAnswers), lines);
+        SetWindowTextW(d_.item(idTestAnswers), WideCrlf(text).c_str());
     }
     void enable(ReportsField field, bool enabled) override { EnableWindow(d_.box(field), enabled); }
     void enableTest(bool enabled) override { EnableWindow(d_.item(idSendTest), enabled); }

@@ -63,7 +63,7 @@ void CfgMainTest::lastConfigurationIsLoadedAtStart() {
     QCOMPARE(Edit(form.get(), "fedtDB")->text(), QStringLiteral("/bin/true"));
     QCOMPARE(Edit(form.get(), "fedtAccess")->text(), world.folder() + "QuilletEngine");
     QCOMPARE(Edit(form.get(), "fedtQuilletPath")->text(), world.folder() + "Quillet");
-    QVERIFY(!form->ConfigurationChanged());
+    QVERIFY(!form->Document().Changed());
     QVERIFY(form->close());
     QVERIFY(world.dialogs.shown.empty());
     QCOMPARE(ProfileValue(world.iniPath(), "LastCfgPath"), cfg);
@@ -145,7 +145,7 @@ void CfgMainTest::saveInNewStateAsksForAName() {
     world.dialogs.fileNames.push_back(world.file("bob.cfg"));
     QTest::mouseClick(form->findChild<QWidget*>("BitBtn3"), Qt::LeftButton);
     QCOMPARE(form->windowTitle(), "Quillet - " + world.file("bob.cfg"));
-    QVERIFY(!form->ConfigurationChanged());
+    QVERIFY(!form->Document().Changed());
     QCOMPARE(ProfileValue(world.file("bob.cfg"), "Login"), QStringLiteral("bob"));
 
     world.dialogs.fileNames.push_back(world.file("other.cfg"));
@@ -181,7 +181,7 @@ void CfgMainTest::newAndOpenRedrawTheWindow() {
     QCOMPARE(Edit(form.get(), "edtDesc")->text(), QStringLiteral("full"));
     QVERIFY(Check(form.get(), "chkRepair")->isChecked());
     QCOMPARE(ListEntries(form.get()), QStringList({"/a.mdb"}));
-    QVERIFY(!form->ConfigurationChanged());
+    QVERIFY(!form->Document().Changed());
     form->close();
 }
 
@@ -209,7 +209,7 @@ void CfgMainTest::optionsAreSetInTheirDialogAndSaved() {
         d->reject();
     });
     form->Run(MainCommand::Options);
-    QVERIFY(!form->ConfigurationChanged());
+    QVERIFY(!form->Document().Changed());
 
     // A missing backup folder is kept only when the user says so.
     const QString missing = world.file("no such folder");
@@ -227,9 +227,9 @@ void CfgMainTest::optionsAreSetInTheirDialogAndSaved() {
         d->accept();
     });
     form->Run(MainCommand::Options);
-    QVERIFY(form->ConfigurationChanged());
+    QVERIFY(form->Document().Changed());
     form->Run(MainCommand::Save);
-    QVERIFY(!form->ConfigurationChanged());
+    QVERIFY(!form->Document().Changed());
     const CfgValues saved = ReadCfgForEditor(ToStd(cfg));
     QCOMPARE(saved.options.timeLimit, 45);
     QVERIFY(!saved.options.skipInUse);

@@ -73,7 +73,7 @@ TEST_F(AdminWindow, FieldsGoToTheFileAndComeBack) {
     TForm1 form(program());
     EXPECT_EQ(WindowText(form.hwnd()), "Quillet - Config1");
     EXPECT_EQ(form.QuilletPathText(), folder.file("Quillet.exe"));
-    EXPECT_FALSE(form.AccessPathText().empty());
+    EXPECT_FALSE(form.Document().Values().accessPath.empty());
 
     type(control(form, idDesc), "Nightly");
     SendMessageA(control(form, idRepair), BM_CLICK, 0, 0);
@@ -99,7 +99,7 @@ TEST_F(AdminWindow, FieldsGoToTheFileAndComeBack) {
     EXPECT_EQ(ini(cfg + ".cfg", "Encrypt"), "1");
     EXPECT_EQ(ini(cfg + ".cfg", "Password"), "fgh"); // shifted by 5
     EXPECT_EQ(ini(cfg + ".cfg", "LaunchFile"), "C:\\after.bat");
-    EXPECT_EQ(ini(cfg + ".cfg", "AccessPath"), form.AccessPathText());
+    EXPECT_EQ(ini(cfg + ".cfg", "AccessPath"), form.Document().Values().accessPath);
     EXPECT_FALSE(form.Document().Changed());
 
     // New empties the window; Open (Ctrl+O's command) shows the file again.
@@ -285,7 +285,7 @@ TEST_F(AdminWindow, StartUpCreatesTheWindowsInOrder) {
     platform::WritePrivateProfileString("Defaults", "AccessPath", "D:\\Office\\MSACCESS.EXE", folder.file("Quillet.ini"));
     auto windows = CreateWindows(program());
     ASSERT_TRUE(windows->Form1 && windows->AboutBox && windows->frmSched);
-    EXPECT_EQ(windows->Form1->AccessPathText(), "D:\\Office\\MSACCESS.EXE");
+    EXPECT_EQ(windows->Form1->Document().Values().accessPath, "D:\\Office\\MSACCESS.EXE");
     EXPECT_EQ(ui::win32::HelpFilePath(), folder.file("Quillet.hlp"));
     EXPECT_FALSE(IsWindowVisible(windows->Form1->hwnd()));
     // Closing without changes asks nothing and writes the three settings.
