@@ -5,7 +5,9 @@
 #include "admin/Spot.h"
 #include "widgets/TimeChart.h"
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 namespace quillet::admin {
 
@@ -16,6 +18,10 @@ inline const std::string AboutCaption = "About Quillet";
 // "Version 1.11" with the user's decimal separator.
 std::string AboutVersionText(const std::string& decimalSeparator);
 std::string AboutBuildText();
+
+// How long "--splash-ms=N" among the program's arguments holds the splash on screen, for
+// screenshots: at most a minute, none without it or for a bad number.
+std::chrono::milliseconds SplashHold(const std::vector<std::string>& arguments);
 
 using widgets::Rgb;
 constexpr Rgb ProductGreen{0, 128, 0};

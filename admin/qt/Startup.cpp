@@ -1,5 +1,6 @@
 #include "admin/qt/Startup.h"
 
+#include "admin/Branding.h"
 #include "admin/qt/AboutBox.h"
 #include "admin/qt/Splash.h"
 #include "admin/qt/fCfgMain.h"
@@ -12,8 +13,6 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include <algorithm>
-
 namespace quillet::admin {
 
 using namespace quillet::ui;
@@ -23,18 +22,10 @@ namespace {
 void HoldSplash(std::chrono::milliseconds hold) {
     QElapsedTimer held;
     held.start();
-    while (held.elapsed() < std::min<qint64>(hold.count(), 60000)) {
+    while (held.elapsed() < hold.count()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(20);
     }
-}
-
-std::chrono::milliseconds SplashHoldArgument() {
-    const QString prefix = QStringLiteral("--splash-ms=");
-    for (const QString& argument : QCoreApplication::arguments())
-        if (argument.startsWith(prefix))
-            return std::chrono::milliseconds(std::max(argument.mid(prefix.size()).toInt(), 0));
-    return {};
 }
 
 } // namespace
@@ -81,7 +72,7 @@ int RunAdministrator(int argc, char** argv) {
     app.setApplicationName(QStringLiteral("QuilletAdmin"));
     std::unique_ptr<AdminWindows> windows;
     try {
-        windows = StartAdministrator(QString(), SplashHoldArgument());
+        windows = StartAdministrator(QString(), SplashHold(ToStd(QCoreApplication::arguments())));
     } catch (...) {
         ErrorReporter::reportCurrentException();
         return 1;

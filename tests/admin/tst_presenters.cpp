@@ -333,6 +333,14 @@ TEST(Options, AMissingBackupFolderFocusesItAndTheBrowserFillsIt) {
     EXPECT_EQ(view.reportsFolder, "/data/");
 }
 
+TEST(Branding, SplashHoldIsAtMostAMinuteAndNoneForABadNumber) {
+    using std::chrono::milliseconds;
+    EXPECT_EQ(SplashHold({"QuilletAdmin", "--splash-ms=1500"}), milliseconds(1500));
+    EXPECT_EQ(SplashHold({"--splash-ms=999999"}), milliseconds(60000));
+    for (const char* bad : {"--splash-ms=-5", "--splash-ms=5x", "--splash-ms=", "--splash=5"})
+        EXPECT_EQ(SplashHold({bad}), milliseconds(0)) << bad;
+}
+
 TEST(Branding, AboutAndSplashKeepTheirPartsInsideAndApart) {
     const AboutPlaces& a = AboutSpots;
     test::ExpectInsideAndApart({a.picture, a.maker, a.product, a.version, a.build, a.link, a.ok}, AboutWidth,
