@@ -1,21 +1,20 @@
 // What the Qt and the Win32 scheduler window draw alike: the commands with their
 // buttons and menu items, the frequency choices and the boxes' labels. Each face adds
-// only what its toolkit needs (places, icons, names). No toolkit.
+// only what its toolkit needs (places and icons). No toolkit.
 #pragma once
 
 #include "scheduler/SchedulerPresenter.h"
+#include "ui/Menus.h"
 
 #include <cstddef>
 #include <iterator>
 #include <optional>
-#include <span>
 
 namespace quillet::scheduler::face {
 
 // The button bar from left to right; Help and Close have no SchedulerView::Control.
 enum class Command { Save, AddRow, DeleteRow, Compact, Help, Close };
 inline constexpr int ButtonCount = 5;
-inline constexpr int CommandCount = 6;
 
 struct Button {
     const char* caption;
@@ -53,23 +52,18 @@ inline constexpr int TimerCount = 3;
 inline constexpr Action TimerActions[TimerCount] = {&SchedulerPresenter::Tick, &SchedulerPresenter::PollRun,
                                                     &SchedulerPresenter::NoticeFileChange};
 
-struct MenuItem {
-    const char* caption; // none: a separator
-    Command command;
-    const char* name = ""; // the Qt face's object name
+// The menu bar; an item's command is its face::Command.
+inline constexpr ui::MenuLine MenuLines[] = {
+    {"File1", "&File", std::nullopt},
+    ui::MenuItem("SaveChanges1", "&Save Changes", Command::Save),
+    ui::MenuSeparator,
+    ui::MenuItem("AddRow1", "&Add Row", Command::AddRow),
+    ui::MenuItem("DeleteRow1", "&Delete Row", Command::DeleteRow),
+    ui::MenuSeparator,
+    ui::MenuItem("Close1", "&Close", Command::Close),
+    {"Help1", "&Help", std::nullopt},
+    ui::MenuItem("Sheduler1", "&Sheduler", Command::Help),
 };
-struct Menu {
-    const char* caption;
-    std::span<const MenuItem> items;
-};
-inline constexpr MenuItem FileItems[] = {{"&Save Changes", Command::Save, "SaveChanges1"},
-                                         {nullptr, Command::Save},
-                                         {"&Add Row", Command::AddRow, "AddRow1"},
-                                         {"&Delete Row", Command::DeleteRow, "DeleteRow1"},
-                                         {nullptr, Command::Save},
-                                         {"&Close", Command::Close, "Close1"}};
-inline constexpr MenuItem HelpItems[] = {{"&Sheduler", Command::Help, "Sheduler1"}};
-inline constexpr Menu Menus[] = {{"&File", FileItems}, {"&Help", HelpItems}};
 
 inline constexpr char FrequencyTitle[] = "Schedule";
 inline constexpr const char* FrequencyTexts[FrequencyCount] = {"As &Needed", "&Daily", "&Weekly", "&Monthly"};

@@ -3,6 +3,8 @@
 #include "scheduler/FaceView.h"
 #include "ui/qt/DropFileTarget.h"
 #include "ui/qt/Help.h"
+#include "ui/qt/Menus.h"
+#include "ui/qt/ToolButtons.h"
 
 #include <QAction>
 #include <QApplication>
@@ -10,7 +12,6 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QShortcut>
@@ -72,8 +73,8 @@ public:
     void enable(Control control, bool enabled) override {
         if (const auto command = face::CommandOf(control)) {
             f.buttons[static_cast<int>(*command)]->setEnabled(enabled);
-            if (QAction* item = f.items_[static_cast<int>(*command)]) // Compact has none
-                item->setEnabled(enabled);
+            if (const auto item = f.items_.find(static_cast<int>(*command)); item != f.items_.end())
+                item->second->setEnabled(enabled); // Compact has none
             return;
         }
         QWidget* const inputs[] = {f.EditGrid1, f.rgSched, f.Panel1, f.edtInterval, f.edtStart};
@@ -155,15 +156,11 @@ void TfrmSched::createButtons(QWidget* client) {
                                             QStyle::SP_TrashIcon, QStyle::SP_BrowserReload,
                                             QStyle::SP_DialogHelpButton};
     for (int i = 0; i < face::ButtonCount; ++i) {
-        auto* b = Placed(new QToolButton(bar), face::Buttons[i].name, {64 * i, 1, 65, 57});
-        b->setText(FromStd(face::Buttons[i].caption));
-        b->setToolTip(FromStd(face::Buttons[i].hint));
-        b->setIcon(style()->standardIcon(icons[i]));
-        b->setIconSize(QSize(24, 24));
-        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         // Out of the Tab order, but a click takes the focus as a button's click does, so
         // the N box and the cell editor are left (and their text taken) before the command.
-        b->setFocusPolicy(Qt::ClickFocus);
+        auto* b = Placed(ui::MakeToolButton(bar, FromStd(face::Buttons[i].caption), FromStd(face::Buttons[i].hint),
+                                            style()->standardIcon(icons[i]), Qt::ClickFocus),
+                         face::Buttons[i].name, {64 * i, 1, 65, 57});
         connect(b, &QToolButton::clicked, this, [this, i] { run(static_cast<face::Command>(i)); });
         buttons[i] = b;
     }
@@ -230,18 +227,7 @@ void TfrmSched::createStrip(QLayout* layout) {
 void TfrmSched::createMenu() {
     auto* bar = Placed(new QMenuBar(this), "MainMenu1");
     layout()->setMenuBar(bar);
-    for (const face::Menu& m : face::Menus) {
-        QMenu* menu = bar->addMenu(FromStd(m.caption));
-        for (const face::MenuItem& item : m.items) {
-            if (!item.caption) {
-                menu->addSeparator();
-                continue;
-            }
-            QAction* action = Placed(menu->addAction(FromStd(item.caption)), item.name);
-            connect(action, &QAction::triggered, this, [this, c = item.command] { run(c); });
-            items_[static_cast<int>(item.command)] = action;
-        }
-    }
+    items_ = ui::AddMenus(bar, face::MenuLines, [this](int command) { run(static_cast<face::Command>(command)); });
 }
 
 void TfrmSched::run(face::Command command) {

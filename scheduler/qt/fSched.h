@@ -18,6 +18,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <memory>
 
 class QAction;
@@ -118,7 +119,7 @@ private:
     ui::QtPrompts prompts_;
     std::unique_ptr<View> view_;
     SchedulerPresenter presenter_;
-    QAction* items_[face::CommandCount] = {};
+    std::map<int, QAction*> items_; // by command; Compact has none
     QTimer* timers_[face::TimerCount] = {};
     bool closing_ = false;
 };

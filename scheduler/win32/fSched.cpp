@@ -5,6 +5,7 @@
 #include "ui/HelpFile.h"
 #include "ui/win32/Guarded.h"
 #include "ui/win32/Help.h"
+#include "ui/win32/Menus.h"
 #include "ui/win32/MessageLoop.h"
 #include "ui/win32/Win32Prompts.h"
 
@@ -17,7 +18,6 @@
 
 namespace quillet::scheduler {
 
-using platform::win32::Wide;
 using platform::win32::WideCrlf;
 using ui::win32::Guarded;
 using widgets::win32::TEditGrid;
@@ -115,19 +115,8 @@ TfrmSched::TfrmSched(SchedulerSetup setup, std::unique_ptr<Clock> clock,
                      std::unique_ptr<ProcessRunner> runner)
     : view_(std::make_unique<View>(*this)),
       presenter_(*view_, ui::win32::CurrentPrompts(), std::move(setup), std::move(clock), std::move(runner)) {
-    HMENU menu = CreateMenu();
-    for (const face::Menu& m : face::Menus) {
-        HMENU popup = CreatePopupMenu();
-        for (const face::MenuItem& item : m.items)
-            if (item.caption)
-                AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(idSave + static_cast<int>(item.command)),
-                            Wide(item.caption).c_str());
-            else
-                AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), Wide(m.caption).c_str());
-    }
     create("QuilletScheduler", SchedulerPresenter::Caption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-           0, nullptr, menu);
+           0, nullptr, ui::win32::CreateMenuBar(face::MenuLines, idSave));
     createControls();
     DropFileTarget1.Register(EditGrid1->ListView(), [this](const std::vector<std::string>& files) {
         Guarded([&] { presenter_.Drop(files); });
