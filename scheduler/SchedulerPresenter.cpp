@@ -109,13 +109,14 @@ void SchedulerPresenter::Save() {
     saveChanges();
 }
 
-void SchedulerPresenter::saveChanges() {
+bool SchedulerPresenter::saveChanges() {
     if (!takePendingEdits())
-        return;
+        return false;
     const auto timer = runner_.SaveTimer(view_.text(Box::Interval), view_.text(Box::Start));
-    if (timer.refused != ScheduleRunner::TimerSave::None)
-        return refuse(timer.refused == ScheduleRunner::TimerSave::Interval ? Box::Interval : Box::Start,
-                      timer.message);
+    if (timer.refused != ScheduleRunner::TimerSave::None) {
+        refuse(timer.refused == ScheduleRunner::TimerSave::Interval ? Box::Interval : Box::Start, timer.message);
+        return false;
+    }
     if (!timer.written)
         warn(timer.message); // the table is saved all the same
     periodMs_ = timer.intervalMinutes * 60000;
@@ -125,11 +126,14 @@ void SchedulerPresenter::saveChanges() {
     checkTimer();
     if (saved.result == ScheduleEditor::SaveResult::Refused) {
         warn(saved.message);
-    } else if (saved.result == ScheduleEditor::SaveResult::Reloaded) {
+        return false;
+    }
+    if (saved.result == ScheduleEditor::SaveResult::Reloaded) {
         selectEntry(0);
         showFrequency(view_.currentEntry());
         prompts_.inform(Caption, (timer.written ? "The timer settings were saved. " : "") + saved.message);
     }
+    return true;
 }
 
 // ---- Frequency of the current entry ----
@@ -338,14 +342,15 @@ void SchedulerPresenter::NoticeFileChange() {
         showFrequency(view_.currentEntry());
 }
 
-void SchedulerPresenter::Close() {
+bool SchedulerPresenter::Close() {
     // During a run the table takes no edits, and the run writes it when it records.
     if (runner_.Running())
-        return;
+        return true;
     if (!takePendingEdits()) // a refused N still leaves the table's edits to ask about
         pullGrid();
-    if (editor_.Modified() && prompts_.ask("Confirm", "Save changes?", false) == ui::Answer::Yes)
-        saveChanges();
+    // Yes with a save that was refused: hidden, the edits would be lost at the next showing.
+    return !editor_.Modified() || prompts_.ask("Confirm", "Save changes?", false) != ui::Answer::Yes ||
+           saveChanges();
 }
 
 bool SchedulerPresenter::CanCloseProgram(std::function<void()> quit) {

@@ -122,13 +122,15 @@ public:
     void PollRun();
     void NoticeFileChange();
     void ToggleBackground();
-    void Close(); // the question about unsaved changes
+    // The question about unsaved changes; false when the window stays: Yes, and the save
+    // was refused (the user fixes the field and closes again).
+    bool Close();
     // See ScheduleRunner::CanCloseProgram.
     bool CanCloseProgram(std::function<void()> quit);
 
 private:
     void loadAll();
-    void saveChanges();
+    bool saveChanges(); // false: refused, nothing stored
     void refuse(SchedulerView::Box box, const std::string& problem);
     void pullGrid();
     void showEntries();

@@ -248,8 +248,8 @@ void TfrmSched::done(int result) {
     if (closing_)
         return;
     const ui::Telling closing(closing_);
-    forward(&SchedulerPresenter::Close);
-    QDialog::done(result); // hides the window, whatever the answer; Escape too
+    if (ask([&] { return presenter_.Close(); })) // Escape too
+        QDialog::done(result);
 }
 
 void TfrmSched::showEvent(QShowEvent* event) {

@@ -200,8 +200,10 @@ void TfrmSched::command(int id, int code) {
         else
             Guarded([&] { ui::win32::ShowHelpTopic(hwnd(), ui::HelpTopicScheduler); });
     } else if (id == cmdClose || id == IDCANCEL) { // IDCANCEL: Escape, as in the other dialogs
-        Guarded([&] { presenter_.Close(); });
-        hide(); // whatever the answer
+        bool close = true;
+        Guarded([&] { close = presenter_.Close(); });
+        if (close)
+            hide();
     } else if (id >= idNeeded && id < idNeeded + FrequencyCount && code == BN_CLICKED) {
         Guarded([&] { presenter_.ChooseFrequency(id - idNeeded); });
     } else if ((id == idEvery || id == idStart) && code == EN_KILLFOCUS) {

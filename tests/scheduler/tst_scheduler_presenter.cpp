@@ -458,6 +458,23 @@ TEST(SchedulerPresenter, TheCloseQuestionAndShowingAgain) {
     EXPECT_NE(w.schedule().find("\"changed\""), std::string::npos);
 }
 
+// Yes with a refused save keeps the window and its edits: hidden, they would be lost at
+// the next showing. Fixed, the next close saves them and lets the window go.
+TEST(SchedulerPresenter, ARefusedSaveAtCloseKeepsTheWindow) {
+    Window w("\"n\"\t\"/data/night.cfg\"\t\"d|1|2026-12-05\"\r\n");
+    w.view.grid[0].description = "renamed";
+    w.view.modified = true;
+    w.view.type(Box::Interval, "abc");
+    w.prompts.answers.push_back(ui::Answer::Yes);
+    EXPECT_FALSE(w.presenter->Close());
+    EXPECT_EQ(w.view.focused, Box::Interval);
+    EXPECT_EQ(w.schedule().find("renamed"), std::string::npos);
+    w.view.type(Box::Interval, "5");
+    w.prompts.answers.push_back(ui::Answer::Yes);
+    EXPECT_TRUE(w.presenter->Close());
+    EXPECT_NE(w.schedule().find("\"renamed\""), std::string::npos);
+}
+
 // An unsaved edit counts for the tick and is saved with the run; a start hour counts as
 // soon as it is entered, saved or not.
 TEST(SchedulerPresenter, ATickTakesTheEditsAndTheStartHourEntered) {
